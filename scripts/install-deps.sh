@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Tidewell needs to build, run and test; skips what is there.
+set -euo pipefail
+
+packages=(
+    build-essential cmake ccache pkg-config
+    qt6-base-dev libcurl4-openssl-dev liblnk-dev
+    libgtest-dev libgmock-dev
+    wine wine64
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$package")
+    fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=()
+if [ "$(id -u)" -ne 0 ]; then
+    sudo=(sudo)
+fi
+echo "Installing: ${missing[*]}"
+"${sudo[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,85 @@
+// Files, folders and drives as the Win32 file functions present them (Windows paths).
+#pragma once
+
+#include "WinTypes.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tw::platform {
+
+using namespace tw::win;
+
+/// One entry that FindFirstFile/FindNextFile report.
+struct FindData
+{
+    DWORD attributes = 0;
+    std::uint64_t size = 0;
+    FILETIME lastWriteTime = 0;
+    std::string name;
+};
+
+/// An open directory search (FindFirstFile .. FindClose); closing is the destructor.
+class FileFind
+{
+public:
+    virtual ~FileFind() = default;
+    /// The entry found last.
+    virtual const FindData& current() const = 0;
+    /// FindNextFile: false when there are no more entries.
+    virtual bool next() = 0;
+};
+
+/// A file opened for reading and/or writing, with 64-bit positions; closed by the destructor.
+class FileStream
+{
+public:
+    enum class Mode { Read, ReadWrite, Create };
+    virtual ~FileStream() = default;
+    /// Reads up to `size` bytes; returns how many were read (0 at the end).
+    virtual std::int64_t read(void* buffer, std::int64_t size) = 0;
+    /// Writes all bytes or throws std::runtime_error.
+    virtual void write(const void* buffer, std::int64_t size) = 0;
+    virtual std::int64_t seek(std::int64_t offset, int whence) = 0;
+    virtual std::int64_t size() const = 0;
+};
+
+struct DiskSpace
+{
+    std::uint64_t freeToCaller = 0;
+    std::uint64_t total = 0;
+    std::uint64_t totalFree = 0;
+};
+
+/// File-system functions over Windows paths ("C:\windows\win.ini").
+class Files
+{
+public:
+    virtual ~Files() = default;
+
+    /// FindFirstFile: `pattern` is a folder path and a name with * and ? wildcards.
+    /// Returns null when nothing matches or the folder does not exist.
+    virtual std::unique_ptr<FileFind> findFirstFile(std::string_view pattern) = 0;
+    /// GetFileAttributes: INVALID_FILE_ATTRIBUTES when the path does not exist.
+    virtual DWORD fileAttributes(std::string_view path) = 0;
+    /// True for an existing file that is not a folder.
+    virtual bool fileExists(std::string_view path) = 0;
+    virtual bool directoryExists(std::string_view path) = 0;
+    /// CreateDirectory: the parent must exist.
+    virtual bool createDirectory(std::string_view path) = 0;
+    /// DeleteFile: files only.
+    virtual bool deleteFile(std::string_view path) = 0;
+    /// Opens or creates a file; null when that fails.
+    virtual std::unique_ptr<FileStream> openFile(std::string_view path, FileStream::Mode mode) = 0;
+    /// GetDriveType of a root such as "C:\".
+    virtual UINT driveType(std::string_view root) = 0;
+    /// GetDiskFreeSpaceEx of a root.
+    virtual std::optional<DiskSpace> diskFreeSpace(std::string_view root) = 0;
+    /// The shell's display name of a drive root, such as "Local Disk (C:)".
+    virtual std::string driveDisplayName(std::string_view root) = 0;
+};
+
+} // namespace tw::platform

@@ -1,0 +1,61 @@
+// System facts as the Win32 system-information functions present them.
+#pragma once
+
+#include "WinTypes.h"
+
+#include <string>
+
+namespace tw::platform {
+
+using namespace tw::win;
+
+/// What GetVersionEx reports.
+struct OsVersionInfo
+{
+    DWORD platformId = VER_PLATFORM_WIN32_NT;
+    DWORD majorVersion = 0;
+    DWORD minorVersion = 0;
+    DWORD buildNumber = 0;
+    std::string csdVersion;
+};
+
+/// A calendar time, as SYSTEMTIME holds it.
+struct SystemTime
+{
+    int year = 1601;
+    int month = 1;
+    int dayOfWeek = 1;
+    int day = 1;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+    int milliseconds = 0;
+
+    bool operator==(const SystemTime&) const = default;
+};
+
+class System
+{
+public:
+    virtual ~System() = default;
+
+    /// GetWindowsDirectory, such as "C:\windows" (no trailing backslash).
+    virtual std::string windowsDirectory() = 0;
+    /// GetSystemDirectory, such as "C:\windows\system32".
+    virtual std::string systemDirectory() = 0;
+    /// GetTempPath, with a trailing backslash.
+    virtual std::string tempPath() = 0;
+    /// GetVersionEx.
+    virtual OsVersionInfo versionEx() = 0;
+    /// The current time as a FILETIME (UTC).
+    virtual FILETIME currentTime() = 0;
+    /// FileTimeToLocalFileTime: applies the current offset from UTC, as Windows does.
+    virtual FILETIME fileTimeToLocalFileTime(FILETIME utc) = 0;
+};
+
+/// FileTimeToSystemTime: pure calendar arithmetic.
+SystemTime fileTimeToSystemTime(FILETIME time);
+/// SystemTimeToFileTime.
+FILETIME systemTimeToFileTime(const SystemTime& time);
+
+} // namespace tw::platform

@@ -1,0 +1,196 @@
+#include "TextCodec.h"
+
+#include <array>
+#include <clocale>
+#include <cwctype>
+#include <locale.h>
+#include <memory>
+
+namespace tw::platform {
+
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+void appendUtf8(std::string& out, char32_t cp)
+{
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+void appendUtf16(std::u16string& out, char32_t cp)
+{
+    if (cp < 0x10000) {
+        out.push_back(static_cast<char16_t>(cp));
+    } else {
+        cp -= 0x10000;
+        out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+        out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    }
+}
+
+/// Lower-case table for all UTF-16 units, from the C library's Unicode tables.
+struct FoldTable
+{
+    std::array<char16_t, 0x10000> lower{};
+    FoldTable()
+    {
+        for (unsigned c = 0; c < 0x10000; ++c)
+            lower[c] = static_cast<char16_t>(c);
+        for (unsigned c = 'A'; c <= 'Z'; ++c)
+            lower[c] = static_cast<char16_t>(c + 32);
+        locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+        if (!utf8)
+            return;
+        for (unsigned c = 0x80; c < 0x10000; ++c) {
+            if (c >= 0xD800 && c < 0xE000)
+                continue;
+            const wint_t l = towlower_l(static_cast<wint_t>(c), utf8);
+            if (l < 0x10000)
+                lower[c] = static_cast<char16_t>(l);
+        }
+        freelocale(utf8);
+    }
+};
+
+const FoldTable& foldTable()
+{
+    static const FoldTable table;
+    return table;
+}
+
+} // namespace
+
+std::u16string utf8ToUtf16(std::string_view text)
+{
+    std::u16string out;
+    out.reserve(text.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* end = p + text.size();
+    while (p < end) {
+        const unsigned char b = *p;
+        if (b < 0x80) {
+            out.push_back(b);
+            ++p;
+            continue;
+        }
+        int extra = 0;
+        char32_t cp = 0;
+        if ((b & 0xE0) == 0xC0) {
+            extra = 1;
+            cp = b & 0x1F;
+        } else if ((b & 0xF0) == 0xE0) {
+            extra = 2;
+            cp = b & 0x0F;
+        } else if ((b & 0xF8) == 0xF0) {
+            extra = 3;
+            cp = b & 0x07;
+        } else {
+            out.push_back(static_cast<char16_t>(kReplacement));
+            ++p;
+            continue;
+        }
+        if (end - p <= extra) {
+            out.push_back(static_cast<char16_t>(kReplacement));
+            break;
+        }
+        bool ok = true;
+        for (int i = 1; i <= extra; ++i) {
+            if ((p[i] & 0xC0) != 0x80) {
+                ok = false;
+                break;
+            }
+            cp = (cp << 6) | (p[i] & 0x3F);
+        }
+        if (!ok || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000)) {
+            out.push_back(static_cast<char16_t>(kReplacement));
+            ++p;
+            continue;
+        }
+        appendUtf16(out, cp);
+        p += extra + 1;
+    }
+    return out;
+}
+
+std::string utf16ToUtf8(std::u16string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+        } else if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+                   text[i + 1] < 0xE000) {
+            appendUtf8(out, 0x10000 + ((char32_t(c) - 0xD800) << 10) + (text[i + 1] - 0xDC00));
+            ++i;
+        } else if (c >= 0xD800 && c < 0xE000) {
+            appendUtf8(out, kReplacement);
+        } else {
+            appendUtf8(out, c);
+        }
+    }
+    return out;
+}
+
+std::string utf16ToBytes(std::u16string_view text)
+{
+    std::string out(text.size() * 2, '\0');
+    for (size_t i = 0; i < text.size(); ++i) {
+        out[2 * i] = static_cast<char>(text[i] & 0xFF);
+        out[2 * i + 1] = static_cast<char>(text[i] >> 8);
+    }
+    return out;
+}
+
+std::u16string bytesToUtf16(std::string_view bytes)
+{
+    std::u16string out(bytes.size() / 2, u'\0');
+    for (size_t i = 0; i < out.size(); ++i)
+        out[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                       (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
+    return out;
+}
+
+char16_t foldCase(char16_t c)
+{
+    return foldTable().lower[c];
+}
+
+int compareNamesNoCase(std::u16string_view a, std::u16string_view b)
+{
+    const auto& lower = foldTable().lower;
+    const size_t n = a.size() < b.size() ? a.size() : b.size();
+    for (size_t i = 0; i < n; ++i) {
+        const int d = int(lower[a[i]]) - int(lower[b[i]]);
+        if (d)
+            return d;
+    }
+    return int(a.size()) - int(b.size());
+}
+
+bool equalNamesNoCase(std::u16string_view a, std::u16string_view b)
+{
+    return a.size() == b.size() && compareNamesNoCase(a, b) == 0;
+}
+
+bool equalNoCase(std::string_view a, std::string_view b)
+{
+    return equalNamesNoCase(utf8ToUtf16(a), utf8ToUtf16(b));
+}
+
+} // namespace tw::platform

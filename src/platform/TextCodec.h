@@ -1,0 +1,26 @@
+// Conversions between the 8-bit text of the domain (UTF-8) and the UTF-16 of the registry.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tw::platform {
+
+/// UTF-8 to UTF-16. Invalid bytes become U+FFFD.
+std::u16string utf8ToUtf16(std::string_view text);
+/// UTF-16 to UTF-8. Unpaired surrogates become U+FFFD.
+std::string utf16ToUtf8(std::u16string_view text);
+
+/// UTF-16 units as little-endian bytes, and back (an odd last byte is dropped).
+std::string utf16ToBytes(std::u16string_view text);
+std::u16string bytesToUtf16(std::string_view bytes);
+
+/// Simple Unicode lower case of one UTF-16 unit, as the registry compares names.
+char16_t foldCase(char16_t c);
+/// Case-insensitive order of names: by lower-cased units, then by length.
+int compareNamesNoCase(std::u16string_view a, std::u16string_view b);
+bool equalNamesNoCase(std::u16string_view a, std::u16string_view b);
+/// The same for UTF-8 text (compared through UTF-16).
+bool equalNoCase(std::string_view a, std::string_view b);
+
+} // namespace tw::platform

@@ -1,0 +1,55 @@
+// One hive file of a Wine prefix and what is known of it since it was read.
+#pragma once
+
+#include "HiveFile.h"
+
+#include <string>
+#include <sys/types.h>
+
+namespace tw::wine {
+
+/// Identifies the state of a file on disk, to notice when someone else rewrote it.
+struct FileIdentity
+{
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    long long modifiedNs = 0;
+    bool exists = false;
+
+    bool operator==(const FileIdentity&) const = default;
+    static FileIdentity of(const std::string& path);
+};
+
+class Hive
+{
+public:
+    Hive(std::string fileName, std::string hostPath)
+        : m_fileName(std::move(fileName)), m_hostPath(std::move(hostPath))
+    {
+    }
+
+    const std::string& fileName() const { return m_fileName; }
+    const std::string& hostPath() const { return m_hostPath; }
+
+    HiveHeader& header() { return m_header; }
+    const HiveHeader& header() const { return m_header; }
+    HiveKey* base() const { return m_base; }
+    void setBase(HiveKey* base) { m_base = base; }
+
+    bool isDirty() const { return m_dirty; }
+    void setDirty(bool dirty) { m_dirty = dirty; }
+
+    const FileIdentity& identity() const { return m_identity; }
+    void setIdentity(const FileIdentity& identity) { m_identity = identity; }
+
+private:
+    std::string m_fileName;
+    std::string m_hostPath;
+    HiveHeader m_header;
+    HiveKey* m_base = nullptr;
+    bool m_dirty = false;
+    FileIdentity m_identity;
+};
+
+} // namespace tw::wine

@@ -1,0 +1,88 @@
+// The in-memory registry tree: keys and values as Wine's server keeps them.
+#pragma once
+
+#include "platform/WinTypes.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tw::wine {
+
+using namespace tw::win;
+
+struct HiveValue
+{
+    std::u16string name;
+    DWORD type = 0;
+    /// Raw data as Windows stores it (UTF-16LE for string types).
+    std::string data;
+};
+
+class Hive;
+
+/// One registry key. Subkeys and values are kept in Wine's order (case-insensitive,
+/// then by length), so enumeration by index and hive files come out as Wine's.
+class HiveKey
+{
+public:
+    explicit HiveKey(std::u16string name, HiveKey* parent = nullptr)
+        : m_name(std::move(name)), m_parent(parent)
+    {
+    }
+    HiveKey(const HiveKey&) = delete;
+    HiveKey& operator=(const HiveKey&) = delete;
+
+    const std::u16string& name() const { return m_name; }
+    HiveKey* parent() const { return m_parent; }
+
+    /// The hive this key is saved in: the nearest key, itself included, that is a hive's base.
+    Hive* hive() const;
+    void setHiveBase(Hive* hive) { m_hiveBase = hive; }
+    Hive* hiveBase() const { return m_hiveBase; }
+
+    const std::vector<std::unique_ptr<HiveKey>>& subkeys() const { return m_subkeys; }
+    const std::vector<HiveValue>& values() const { return m_values; }
+
+    HiveKey* findSubkey(std::u16string_view name) const;
+    /// Returns the existing subkey of that name or a new one; `created` tells which.
+    HiveKey* addSubkey(std::u16string_view name, bool* created = nullptr);
+    /// Detaches the subkey and returns it (its parent pointer stays for open handles).
+    std::unique_ptr<HiveKey> takeSubkey(const HiveKey* subkey);
+
+    const HiveValue* findValue(std::u16string_view name) const;
+    void setValue(std::u16string_view name, DWORD type, std::string data);
+    bool removeValue(std::u16string_view name);
+
+    FILETIME modified() const { return m_modified; }
+    void setModified(FILETIME time) { m_modified = time; }
+
+    const std::u16string* className() const { return m_class.get(); }
+    void setClassName(std::u16string name) { m_class = std::make_unique<std::u16string>(std::move(name)); }
+
+    bool isLink() const { return m_isLink; }
+    void setLink(bool link) { m_isLink = link; }
+    bool isDeleted() const { return m_deleted; }
+    void markDeleted();
+
+    /// Full path from the tree's root, components joined by backslashes.
+    std::u16string path() const;
+
+private:
+    size_t subkeyIndex(std::u16string_view name, bool* found) const;
+    size_t valueIndex(std::u16string_view name, bool* found) const;
+
+    std::u16string m_name;
+    HiveKey* m_parent;
+    Hive* m_hiveBase = nullptr;
+    std::vector<std::unique_ptr<HiveKey>> m_subkeys;
+    std::vector<HiveValue> m_values;
+    std::unique_ptr<std::u16string> m_class;
+    FILETIME m_modified = 0;
+    bool m_isLink = false;
+    bool m_deleted = false;
+};
+
+} // namespace tw::wine

@@ -1,0 +1,340 @@
+#include "WineFiles.h"
+
+#include "WinePrefix.h"
+#include "platform/TextCodec.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <fstream>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+#include <vector>
+
+namespace tw::wine {
+
+using namespace tw::win;
+using platform::FileStream;
+using platform::FindData;
+
+namespace {
+
+FILETIME toFileTime(const struct timespec& ts)
+{
+    return TICKS_1601_TO_1970 + static_cast<FILETIME>(ts.tv_sec) * TICKS_PER_SECOND +
+           static_cast<FILETIME>(ts.tv_nsec / 100);
+}
+
+DWORD attributesOf(const struct stat& st, std::string_view name)
+{
+    DWORD attributes = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+    if (!(st.st_mode & S_IWUSR))
+        attributes |= FILE_ATTRIBUTE_READONLY;
+    if (name.size() > 1 && name.front() == '.' && name != "..")
+        attributes |= FILE_ATTRIBUTE_HIDDEN;
+    return attributes;
+}
+
+bool matchFrom(const std::u16string& name, size_t n, const std::u16string& pattern, size_t p)
+{
+    while (p < pattern.size()) {
+        const char16_t pc = pattern[p];
+        if (pc == u'*') {
+            while (p < pattern.size() && pattern[p] == u'*')
+                ++p;
+            if (p == pattern.size())
+                return true;
+            for (size_t i = n; i <= name.size(); ++i) {
+                if (matchFrom(name, i, pattern, p))
+                    return true;
+            }
+            return false;
+        }
+        if (n == name.size())
+            return false;
+        if (pc != u'?' && platform::foldCase(pc) != platform::foldCase(name[n]))
+            return false;
+        ++n;
+        ++p;
+    }
+    return n == name.size();
+}
+
+class ListedFind final : public platform::FileFind
+{
+public:
+    explicit ListedFind(std::vector<FindData> entries) : m_entries(std::move(entries)) {}
+    const FindData& current() const override { return m_entries[m_index]; }
+    bool next() override
+    {
+        if (m_index + 1 >= m_entries.size())
+            return false;
+        ++m_index;
+        return true;
+    }
+
+private:
+    std::vector<FindData> m_entries;
+    size_t m_index = 0;
+};
+
+class HostFileStream final : public FileStream
+{
+public:
+    HostFileStream(int fd, std::string path) : m_fd(fd), m_path(std::move(path)) {}
+    ~HostFileStream() override { ::close(m_fd); }
+
+    std::int64_t read(void* buffer, std::int64_t size) override
+    {
+        ssize_t n;
+        do {
+            n = ::read(m_fd, buffer, static_cast<size_t>(size));
+        } while (n < 0 && errno == EINTR);
+        if (n < 0)
+            throw std::runtime_error("Cannot read " + m_path);
+        return n;
+    }
+    void write(const void* buffer, std::int64_t size) override
+    {
+        const char* p = static_cast<const char*>(buffer);
+        while (size > 0) {
+            const ssize_t n = ::write(m_fd, p, static_cast<size_t>(size));
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                throw std::runtime_error("Cannot write " + m_path);
+            }
+            p += n;
+            size -= n;
+        }
+    }
+    std::int64_t seek(std::int64_t offset, int whence) override
+    {
+        return ::lseek(m_fd, offset, whence);
+    }
+    std::int64_t size() const override
+    {
+        struct stat st;
+        return ::fstat(m_fd, &st) == 0 ? st.st_size : -1;
+    }
+
+private:
+    int m_fd;
+    std::string m_path;
+};
+
+char driveLetterOf(std::string_view root)
+{
+    if (root.size() >= 2 && root[1] == ':' && std::isalpha(static_cast<unsigned char>(root[0])))
+        return static_cast<char>(std::toupper(static_cast<unsigned char>(root[0])));
+    return 0;
+}
+
+} // namespace
+
+bool matchesWildcard(std::string_view name, std::string_view pattern)
+{
+    if (pattern == "*.*")
+        pattern = "*";
+    return matchFrom(platform::utf8ToUtf16(name), 0, platform::utf8ToUtf16(pattern), 0);
+}
+
+WineFiles::WineFiles(WinePrefix& prefix) : m_prefix(prefix), m_paths(prefix.hostPath()) {}
+
+std::unique_ptr<platform::FileFind> WineFiles::findFirstFile(std::string_view pattern)
+{
+    const size_t sep = pattern.find_last_of("\\/");
+    if (sep == std::string_view::npos)
+        return nullptr;
+    const std::string_view folder = pattern.substr(0, sep + 1);
+    const std::string_view mask = pattern.substr(sep + 1);
+    const std::optional<std::string> host = m_paths.toHost(folder);
+    if (!host)
+        return nullptr;
+    const std::optional<std::string> driveRoot = m_paths.driveRoot(folder[0]);
+    const std::optional<std::string> resolvedFolder = resolvedPath(*host);
+    if (!driveRoot || !resolvedFolder)
+        return nullptr;
+    const bool isRoot = *resolvedFolder == *driveRoot;
+
+    DIR* dir = ::opendir(host->c_str());
+    if (!dir)
+        return nullptr;
+    std::vector<FindData> entries;
+    while (dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (isRoot && (name == "." || name == ".."))
+            continue;
+        if (!matchesWildcard(name, mask))
+            continue;
+        const std::string full = *host + "/" + name;
+        struct stat st;
+        if (::lstat(full.c_str(), &st) != 0)
+            continue;
+        if (S_ISLNK(st.st_mode)) {
+            // A walk never leaves its drive through a link (user folders point into $HOME).
+            const std::optional<std::string> target = resolvedPath(full);
+            if (!target || !WinePathMapper::isInside(*target, *driveRoot) ||
+                ::stat(full.c_str(), &st) != 0)
+                continue;
+        }
+        if (!S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode))
+            continue;
+        FindData data;
+        data.name = name;
+        data.attributes = attributesOf(st, name);
+        data.size = S_ISDIR(st.st_mode) ? 0 : static_cast<std::uint64_t>(st.st_size);
+        data.lastWriteTime = toFileTime(st.st_mtim);
+        entries.push_back(std::move(data));
+    }
+    ::closedir(dir);
+    if (entries.empty())
+        return nullptr;
+    // Directory order on Linux is arbitrary; Wine's is too, but a stable one serves users.
+    std::stable_sort(entries.begin(), entries.end(), [](const FindData& a, const FindData& b) {
+        const bool aDot = a.name == "." || a.name == "..";
+        const bool bDot = b.name == "." || b.name == "..";
+        if (aDot != bDot)
+            return aDot;
+        return platform::compareNamesNoCase(platform::utf8ToUtf16(a.name),
+                                            platform::utf8ToUtf16(b.name)) < 0;
+    });
+    return std::make_unique<ListedFind>(std::move(entries));
+}
+
+DWORD WineFiles::fileAttributes(std::string_view path)
+{
+    const std::optional<std::string> host = m_paths.toHost(path);
+    struct stat st;
+    if (!host || ::stat(host->c_str(), &st) != 0)
+        return INVALID_FILE_ATTRIBUTES;
+    const size_t sep = host->rfind('/');
+    return attributesOf(st, std::string_view(*host).substr(sep + 1));
+}
+
+bool WineFiles::fileExists(std::string_view path)
+{
+    const DWORD attributes = fileAttributes(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool WineFiles::directoryExists(std::string_view path)
+{
+    const DWORD attributes = fileAttributes(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool WineFiles::createDirectory(std::string_view path)
+{
+    const std::optional<std::string> host = m_paths.toHost(path);
+    return host && ::mkdir(host->c_str(), 0755) == 0;
+}
+
+bool WineFiles::deleteFile(std::string_view path)
+{
+    const std::optional<std::string> host = m_paths.toHost(path);
+    struct stat st;
+    if (!host || ::lstat(host->c_str(), &st) != 0 || S_ISDIR(st.st_mode))
+        return false;
+    return ::unlink(host->c_str()) == 0;
+}
+
+std::unique_ptr<FileStream> WineFiles::openFile(std::string_view path, FileStream::Mode mode)
+{
+    const std::optional<std::string> host = m_paths.toHost(path);
+    if (!host)
+        return nullptr;
+    int flags = O_CLOEXEC;
+    switch (mode) {
+    case FileStream::Mode::Read: flags |= O_RDONLY; break;
+    case FileStream::Mode::ReadWrite: flags |= O_RDWR; break;
+    case FileStream::Mode::Create: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+    }
+    const int fd = ::open(host->c_str(), flags, 0644);
+    if (fd < 0)
+        return nullptr;
+    return std::make_unique<HostFileStream>(fd, *host);
+}
+
+std::string WineFiles::registeredDriveType(char letter) const
+{
+    HiveKey* drives = m_prefix.machineKey();
+    for (std::u16string_view part : {u"Software", u"Wine", u"Drives"}) {
+        drives = drives ? drives->findSubkey(part) : nullptr;
+    }
+    if (!drives)
+        return {};
+    std::u16string name;
+    name.push_back(static_cast<char16_t>(std::tolower(static_cast<unsigned char>(letter))));
+    name.push_back(u':');
+    const HiveValue* value = drives->findValue(name);
+    if (!value || value->type != REG_SZ)
+        return {};
+    std::string text = platform::utf16ToUtf8(platform::bytesToUtf16(value->data));
+    text = text.substr(0, text.find('\0'));
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+UINT WineFiles::driveType(std::string_view root)
+{
+    const char letter = driveLetterOf(root);
+    if (!letter)
+        return DRIVE_NO_ROOT_DIR;
+    const std::optional<std::string> host = m_paths.driveRoot(letter);
+    if (!host)
+        return DRIVE_NO_ROOT_DIR;
+    const std::string registered = registeredDriveType(letter);
+    if (registered == "floppy")
+        return DRIVE_REMOVABLE;
+    if (registered == "cdrom")
+        return DRIVE_CDROM;
+    if (registered == "ramdisk")
+        return DRIVE_RAMDISK;
+    if (registered == "network")
+        return DRIVE_REMOTE;
+    // Anything outside the prefix is the host's own: treat it as a network share.
+    return m_paths.isInsidePrefix(*host) ? DRIVE_FIXED : DRIVE_REMOTE;
+}
+
+std::optional<platform::DiskSpace> WineFiles::diskFreeSpace(std::string_view root)
+{
+    const char letter = driveLetterOf(root);
+    const std::optional<std::string> host = letter ? m_paths.driveRoot(letter) : std::nullopt;
+    struct statvfs vfs;
+    if (!host || ::statvfs(host->c_str(), &vfs) != 0)
+        return std::nullopt;
+    platform::DiskSpace space;
+    space.total = static_cast<std::uint64_t>(vfs.f_blocks) * vfs.f_frsize;
+    space.totalFree = static_cast<std::uint64_t>(vfs.f_bfree) * vfs.f_frsize;
+    space.freeToCaller = static_cast<std::uint64_t>(vfs.f_bavail) * vfs.f_frsize;
+    return space;
+}
+
+std::string WineFiles::driveDisplayName(std::string_view root)
+{
+    const char letter = driveLetterOf(root);
+    if (!letter)
+        return std::string(root);
+    const std::string suffix = std::string(" (") + letter + ":)";
+    if (const std::optional<std::string> host = m_paths.driveRoot(letter)) {
+        std::ifstream labelFile(*host + "/.windows-label");
+        std::string label;
+        if (labelFile && std::getline(labelFile, label) && !label.empty())
+            return label + suffix;
+    }
+    switch (driveType(root)) {
+    case DRIVE_REMOVABLE: return "Removable Disk" + suffix;
+    case DRIVE_REMOTE: return "Network Drive" + suffix;
+    case DRIVE_CDROM: return "CD Drive" + suffix;
+    case DRIVE_RAMDISK: return "RAM Disk" + suffix;
+    default: return "Local Disk" + suffix;
+    }
+}
+
+} // namespace tw::wine

@@ -1,0 +1,42 @@
+// Files, folders and drives of a Wine prefix.
+#pragma once
+
+#include "HiveKey.h"
+#include "WinePaths.h"
+#include "platform/Files.h"
+
+namespace tw::wine {
+
+class WinePrefix;
+
+class WineFiles final : public platform::Files
+{
+public:
+    explicit WineFiles(WinePrefix& prefix);
+
+    std::unique_ptr<platform::FileFind> findFirstFile(std::string_view pattern) override;
+    DWORD fileAttributes(std::string_view path) override;
+    bool fileExists(std::string_view path) override;
+    bool directoryExists(std::string_view path) override;
+    bool createDirectory(std::string_view path) override;
+    bool deleteFile(std::string_view path) override;
+    std::unique_ptr<platform::FileStream> openFile(std::string_view path,
+                                                   platform::FileStream::Mode mode) override;
+    UINT driveType(std::string_view root) override;
+    std::optional<platform::DiskSpace> diskFreeSpace(std::string_view root) override;
+    std::string driveDisplayName(std::string_view root) override;
+
+    const WinePathMapper& paths() const { return m_paths; }
+
+private:
+    /// The type Wine's registry gives the drive ("hd", "cdrom", ...), empty when none.
+    std::string registeredDriveType(char letter) const;
+
+    WinePrefix& m_prefix;
+    WinePathMapper m_paths;
+};
+
+/// Windows' match of a file name against a pattern with * and ?, without regard to case.
+bool matchesWildcard(std::string_view name, std::string_view pattern);
+
+} // namespace tw::wine

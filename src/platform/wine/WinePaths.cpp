@@ -1,0 +1,165 @@
+#include "WinePaths.h"
+
+#include "platform/TextCodec.h"
+
+#include <cctype>
+#include <climits>
+#include <cstdlib>
+#include <dirent.h>
+#include <sys/stat.h>
+#include <vector>
+
+namespace tw::wine {
+
+std::optional<std::string> resolvedPath(const std::string& path)
+{
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (!real)
+        return std::nullopt;
+    std::string result(real);
+    std::free(real);
+    return result;
+}
+
+namespace {
+
+bool exists(const std::string& path)
+{
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+/// The entry of `dir` whose name equals `name` without regard to case.
+std::optional<std::string> findNoCase(const std::string& dir, const std::string& name)
+{
+    DIR* d = ::opendir(dir.c_str());
+    if (!d)
+        return std::nullopt;
+    const std::u16string wanted = platform::utf8ToUtf16(name);
+    std::optional<std::string> found;
+    while (dirent* entry = ::readdir(d)) {
+        if (platform::equalNamesNoCase(platform::utf8ToUtf16(entry->d_name), wanted)) {
+            found = entry->d_name;
+            break;
+        }
+    }
+    ::closedir(d);
+    return found;
+}
+
+} // namespace
+
+WinePathMapper::WinePathMapper(std::string prefixDir)
+    : m_prefixDir(std::move(prefixDir)),
+      m_resolvedPrefix(resolvedPath(m_prefixDir).value_or(m_prefixDir))
+{
+}
+
+std::optional<std::string> WinePathMapper::driveRoot(char letter) const
+{
+    if (!std::isalpha(static_cast<unsigned char>(letter)))
+        return std::nullopt;
+    const char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
+    return resolvedPath(m_prefixDir + "/dosdevices/" + lower + ":");
+}
+
+std::optional<std::string> WinePathMapper::toHost(std::string_view windowsPath) const
+{
+    std::string_view path = windowsPath;
+    if (path.substr(0, 4) == "\\\\?\\")
+        path.remove_prefix(4);
+    if (path.size() < 2 || path[1] != ':' || !std::isalpha(static_cast<unsigned char>(path[0])))
+        return std::nullopt;
+    if (path.size() > 2 && path[2] != '\\' && path[2] != '/')
+        return std::nullopt;
+    std::optional<std::string> root = driveRoot(path[0]);
+    if (!root)
+        return std::nullopt;
+
+    std::vector<std::string> parts;
+    size_t start = 2;
+    while (start < path.size()) {
+        size_t sep = path.find_first_of("\\/", start);
+        if (sep == std::string_view::npos)
+            sep = path.size();
+        const std::string_view part = path.substr(start, sep - start);
+        start = sep + 1;
+        if (part.empty() || part == ".")
+            continue;
+        if (part == "..") {
+            if (!parts.empty())
+                parts.pop_back();
+            continue;
+        }
+        parts.emplace_back(part);
+    }
+
+    std::string host = *root;
+    bool matching = true;
+    for (const std::string& part : parts) {
+        const std::string direct = (host == "/" ? "" : host) + "/" + part;
+        if (matching && !exists(direct)) {
+            if (std::optional<std::string> actual = findNoCase(host, part)) {
+                host = (host == "/" ? "" : host) + "/" + *actual;
+                continue;
+            }
+            matching = false;
+        }
+        host = direct;
+    }
+    return host;
+}
+
+bool WinePathMapper::isInside(const std::string& hostPath, const std::string& root)
+{
+    if (root == "/")
+        return true;
+    return hostPath == root ||
+           (hostPath.size() > root.size() && hostPath.compare(0, root.size(), root) == 0 &&
+            hostPath[root.size()] == '/');
+}
+
+bool WinePathMapper::isInsidePrefix(const std::string& hostPath) const
+{
+    const std::optional<std::string> resolved = resolvedPath(hostPath);
+    return resolved && isInside(*resolved, m_resolvedPrefix);
+}
+
+std::optional<std::string> WinePathMapper::toWindows(const std::string& hostPath) const
+{
+    std::optional<std::string> resolved = resolvedPath(hostPath);
+    std::string tail;
+    if (!resolved) {
+        // A file that does not exist yet: place it by its folder.
+        const auto slash = hostPath.rfind('/');
+        if (slash == std::string::npos)
+            return std::nullopt;
+        resolved = resolvedPath(slash ? hostPath.substr(0, slash) : "/");
+        if (!resolved)
+            return std::nullopt;
+        tail = hostPath.substr(slash + 1);
+        *resolved += (*resolved == "/" ? "" : "/") + tail;
+    }
+    // The drive with the longest root that holds the path.
+    std::optional<std::string> best;
+    size_t bestLength = 0;
+    for (char letter = 'c'; letter <= 'z'; ++letter) {
+        const std::optional<std::string> root = driveRoot(letter);
+        if (!root || !isInside(*resolved, *root))
+            continue;
+        const size_t length = *root == "/" ? 0 : root->size();
+        if (best && length <= bestLength)
+            continue;
+        std::string rest = resolved->substr(length);
+        for (char& c : rest) {
+            if (c == '/')
+                c = '\\';
+        }
+        best = std::string(1, static_cast<char>(std::toupper(letter))) + ":" +
+               (rest.empty() ? "\\" : rest);
+        bestLength = length;
+    }
+    return best;
+}
+
+} // namespace tw::wine

@@ -1,0 +1,38 @@
+// Mapping Windows paths of a Wine prefix to host paths through its dosdevices links.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tw::wine {
+
+class WinePathMapper
+{
+public:
+    explicit WinePathMapper(std::string prefixDir);
+
+    /// The host path of an absolute Windows path ("C:\windows", "c:/Windows/"), each
+    /// component matched without regard to case as Wine does; components that do not
+    /// exist are kept as written. Empty for relative paths and drives without a link.
+    std::optional<std::string> toHost(std::string_view windowsPath) const;
+    /// The host folder a drive letter maps to, resolved; empty when there is none.
+    std::optional<std::string> driveRoot(char letter) const;
+    /// True when `hostPath` (resolved) lies inside the prefix folder.
+    bool isInsidePrefix(const std::string& hostPath) const;
+    /// True when `hostPath` resolves to a place inside `root` (a resolved drive root).
+    static bool isInside(const std::string& hostPath, const std::string& root);
+    /// The Windows path of a host path that lies on one of the drives, like winepath -w.
+    std::optional<std::string> toWindows(const std::string& hostPath) const;
+
+    const std::string& prefixDir() const { return m_prefixDir; }
+
+private:
+    std::string m_prefixDir;
+    std::string m_resolvedPrefix;
+};
+
+/// The resolved form of a host path (realpath), or empty when it does not exist.
+std::optional<std::string> resolvedPath(const std::string& path);
+
+} // namespace tw::wine

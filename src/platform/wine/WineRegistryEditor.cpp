@@ -1,0 +1,79 @@
+#include "WineRegistryEditor.h"
+
+#include "AtomicFile.h"
+#include "WineFiles.h"
+#include "WinePrefix.h"
+#include "WineRegistry.h"
+#include "platform/RegFile.h"
+
+#include <fstream>
+#include <sstream>
+#include <system_error>
+
+namespace tw::wine {
+
+using platform::RegistryEditorError;
+
+WineRegistryEditor::WineRegistryEditor(WinePrefix& prefix) : m_prefix(prefix) {}
+
+std::string WineRegistryEditor::hostPathOf(std::string_view file) const
+{
+    const std::optional<std::string> host = m_prefix.files().paths().toHost(file);
+    if (!host)
+        throw RegistryEditorError("The path " + std::string(file) + " is on no drive");
+    return *host;
+}
+
+void WineRegistryEditor::exportToFile(std::string_view file, std::string_view key,
+                                      platform::RegFileFormat format)
+{
+    exportToHostFile(hostPathOf(file), key, format);
+}
+
+void WineRegistryEditor::importFile(std::string_view file)
+{
+    importHostFile(hostPathOf(file));
+}
+
+void WineRegistryEditor::exportToHostFile(const std::string& hostFile, std::string_view key,
+                                          platform::RegFileFormat format)
+{
+    const std::string bytes = platform::exportRegFile(m_prefix.registry(), key, format);
+    try {
+        writeFileAtomically(hostFile, bytes);
+    } catch (const std::system_error& e) {
+        throw RegistryEditorError("Cannot write " + hostFile + ": " + e.code().message());
+    }
+}
+
+void WineRegistryEditor::importHostFile(const std::string& hostFile)
+{
+    std::ifstream in(hostFile, std::ios::binary);
+    if (!in)
+        throw RegistryEditorError("Cannot open " + hostFile);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    if (in.bad())
+        throw RegistryEditorError("Cannot read " + hostFile);
+
+    std::vector<platform::RegFileOperation> operations;
+    try {
+        operations = platform::parseRegFile(bytes.str());
+    } catch (const RegistryEditorError& e) {
+        throw RegistryEditorError(hostFile + " " + e.what() + "; nothing was imported");
+    }
+    if (m_prefix.isReadOnly())
+        throw RegistryEditorError(m_prefix.readOnlyReason());
+    const bool hadChanges = m_prefix.hasUnsavedChanges();
+    try {
+        platform::applyRegFile(m_prefix.registry(), operations);
+    } catch (const RegistryEditorError& e) {
+        // All or nothing: forget what this import changed.
+        if (!hadChanges)
+            m_prefix.revert();
+        throw RegistryEditorError(hostFile + " " + e.what() +
+                                  (hadChanges ? "" : "; nothing was imported"));
+    }
+}
+
+} // namespace tw::wine

@@ -1,0 +1,30 @@
+// The registry editor over a Wine prefix: .reg export and import of Windows paths.
+#pragma once
+
+#include "platform/RegistryEditor.h"
+
+namespace tw::wine {
+
+class WinePrefix;
+
+class WineRegistryEditor final : public platform::RegistryEditor
+{
+public:
+    explicit WineRegistryEditor(WinePrefix& prefix);
+
+    void exportToFile(std::string_view file, std::string_view key,
+                      platform::RegFileFormat format) override;
+    void importFile(std::string_view file) override;
+
+    /// The same for host paths, as the command line names files.
+    void exportToHostFile(const std::string& hostFile, std::string_view key,
+                          platform::RegFileFormat format);
+    void importHostFile(const std::string& hostFile);
+
+private:
+    std::string hostPathOf(std::string_view file) const;
+
+    WinePrefix& m_prefix;
+};
+
+} // namespace tw::wine

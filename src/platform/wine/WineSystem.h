@@ -1,0 +1,34 @@
+// System facts of a Wine prefix: its Windows folders, version and time.
+#pragma once
+
+#include "HiveKey.h"
+#include "platform/System.h"
+
+#include <optional>
+
+namespace tw::wine {
+
+class WinePrefix;
+
+class WineSystem final : public platform::System
+{
+public:
+    explicit WineSystem(WinePrefix& prefix);
+
+    std::string windowsDirectory() override;
+    std::string systemDirectory() override;
+    std::string tempPath() override;
+    platform::OsVersionInfo versionEx() override;
+    FILETIME currentTime() override;
+    FILETIME fileTimeToLocalFileTime(FILETIME utc) override;
+
+private:
+    std::optional<std::string> readString(HKEY root, std::string_view key, std::string_view name);
+    std::optional<DWORD> readNumber(HKEY root, std::string_view key, std::string_view name);
+    /// Expands %SystemRoot%, %windir%, %USERPROFILE% and the like from the prefix.
+    std::string expand(const std::string& text);
+
+    WinePrefix& m_prefix;
+};
+
+} // namespace tw::wine

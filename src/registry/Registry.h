@@ -1,0 +1,98 @@
+// TRegistry: the short-lived registry object through which the program reads and writes keys.
+#pragma once
+
+#include "platform/Registry.h"
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tw {
+
+using win::HKEY;
+
+/// A failed registry read or write; the message names the value.
+class ERegistryException : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+/// Type codes of a value, as ValueType reports them.
+enum TRegDataType
+{
+    rdUnknown = 0,
+    rdString = 1,
+    rdExpandString = 2,
+    rdInteger = 3,
+    rdBinary = 4,
+};
+
+/// Paths use backslashes. A path starting with "\" is taken from the root key; any other
+/// from the current key when one is open, else from the root key. Opens, existence tests
+/// and deletions return false on failure; failed reads and writes throw ERegistryException.
+class TRegistry
+{
+public:
+    /// Uses the registry of the installed platform.
+    TRegistry();
+    explicit TRegistry(platform::Registry& registry);
+    ~TRegistry();
+    TRegistry(const TRegistry&) = delete;
+    TRegistry& operator=(const TRegistry&) = delete;
+
+    HKEY RootKey() const { return m_rootKey; }
+    HKEY CurrentKey() const { return m_currentKey; }
+    const std::string& CurrentPath() const { return m_currentPath; }
+
+    /// Another root closes the current key; the same root keeps it.
+    void SelectRoot(HKEY root);
+    /// Opens (or, with mayCreate and a non-empty path, creates) the key and makes it current.
+    bool OpenPath(std::string_view path, bool mayCreate);
+    void ClosePath();
+    /// True when the key can be opened for reading; the current key stays.
+    bool PathExists(std::string_view path);
+
+    bool HasValue(std::string_view name);
+    void ListSubkeys(std::vector<std::string>& list);
+    void ListValues(std::vector<std::string>& list);
+    TRegDataType ValueType(std::string_view name);
+    /// Data size in bytes (strings with their NUL); -1 when the value does not exist.
+    int ValueSize(std::string_view name);
+
+    std::string ReadText(std::string_view name);
+    std::int32_t ReadNumber(std::string_view name);
+    /// Copies a binary value (or one of unknown type) into `buffer`; returns its size.
+    int ReadBytes(std::string_view name, void* buffer, int bufferSize);
+
+    void WriteText(std::string_view name, std::string_view text);
+    void WriteNumber(std::string_view name, std::int32_t value);
+    void WriteBytes(std::string_view name, const void* buffer, int size);
+
+    bool RemoveValue(std::string_view name);
+    /// Deletes the key and everything below it; true when the key itself was deleted.
+    bool RemoveKeyTree(std::string_view path);
+
+private:
+    struct ResolvedPath
+    {
+        bool absolute = false;
+        std::string path;
+    };
+    static ResolvedPath resolve(std::string_view path);
+    HKEY baseFor(const ResolvedPath& path) const;
+    /// The key that value operations act on: the current key, or the root when none is open.
+    HKEY valueKey() const;
+    /// Fetches a value; false when it does not exist.
+    bool query(std::string_view name, win::DWORD* type, std::string* data);
+    [[noreturn]] static void fail(const char* format, std::string_view name);
+
+    platform::Registry& m_registry;
+    HKEY m_rootKey = win::HKEY_CURRENT_USER;
+    win::REGSAM m_access = win::KEY_ALL_ACCESS;
+    HKEY m_currentKey = 0;
+    std::string m_currentPath;
+};
+
+} // namespace tw

@@ -1,0 +1,37 @@
+#include "RegistryContents.h"
+
+namespace tw {
+
+std::array<TRegistryContents, kSectionCount> SectionContents;
+
+int TRegistryContents::Add()
+{
+    const int index = Count();
+    m_items.push_back(std::make_unique<TRegistryContentItem>(*this, index));
+    return index;
+}
+
+TRegistryContentItem& TRegistryContents::Items(int index)
+{
+    return const_cast<TRegistryContentItem&>(std::as_const(*this).Items(index));
+}
+
+const TRegistryContentItem& TRegistryContents::Items(int index) const
+{
+    if (index < 0 || index >= Count())
+        throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+    return *m_items[static_cast<size_t>(index)];
+}
+
+int AddContentItem(TRegistryContents& collection)
+{
+    return collection.Add();
+}
+
+void ClearSectionContents()
+{
+    for (TRegistryContents& contents : SectionContents)
+        contents.Clear();
+}
+
+} // namespace tw

@@ -1,0 +1,81 @@
+// Problem records: one TRegistryContentItem per problem, a TRegistryContents per section.
+#pragma once
+
+#include <array>
+#include <utility>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace tw {
+
+/// One problem that a scan section found.
+struct TContent
+{
+    bool Checked = false;
+    std::string KeyPath;
+    std::string ItemName;
+    std::string ValueName;
+    std::string ValueData;
+};
+
+/// The toolkit's list error ("List index out of bounds (%d)").
+class EListError : public std::out_of_range
+{
+public:
+    using std::out_of_range::out_of_range;
+};
+
+class TRegistryContents;
+
+class TRegistryContentItem
+{
+public:
+    TRegistryContentItem(TRegistryContents& collection, int index)
+        : m_collection(&collection), m_index(index)
+    {
+    }
+    TRegistryContents& Collection() const { return *m_collection; }
+    int Index() const { return m_index; }
+
+    TContent Content;
+
+private:
+    TRegistryContents* m_collection;
+    int m_index;
+};
+
+/// An ordered collection that owns its records. Records are only ever appended; the
+/// collection shrinks only by Clear.
+class TRegistryContents
+{
+public:
+    TRegistryContents() = default;
+    TRegistryContents(const TRegistryContents&) = delete;
+    TRegistryContents& operator=(const TRegistryContents&) = delete;
+
+    /// Appends a new, empty record; returns its index.
+    int Add();
+    /// The record at `index`; throws EListError outside 0 .. Count() - 1.
+    TRegistryContentItem& Items(int index);
+    const TRegistryContentItem& Items(int index) const;
+    int Count() const { return static_cast<int>(m_items.size()); }
+    void Clear() { m_items.clear(); }
+
+private:
+    std::vector<std::unique_ptr<TRegistryContentItem>> m_items;
+};
+
+/// Appends a new, empty record to `collection` and returns its index.
+int AddContentItem(TRegistryContents& collection);
+
+inline constexpr int kSectionCount = 15;
+
+/// The fifteen section collections, indexed by section number.
+extern std::array<TRegistryContents, kSectionCount> SectionContents;
+
+/// Empties every section collection.
+void ClearSectionContents();
+
+} // namespace tw

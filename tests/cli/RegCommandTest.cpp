@@ -1,0 +1,176 @@
+// tidewell-cli reg ... as a user runs it: a real process on a prefix in a temporary folder.
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace tw::cli {
+namespace {
+
+using test::cliPath;
+using test::PrefixBuilder;
+using test::readFile;
+using test::runProcess;
+using test::TempDir;
+namespace fs = std::filesystem;
+
+class RegCommandTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { PrefixBuilder(dir.path() / "prefix").fixtureHives("wine-8.0/varied"); }
+
+    test::ProcessResult cli(std::vector<std::string> args)
+    {
+        args.insert(args.begin(), {cliPath(), "--prefix", prefix()});
+        return runProcess(args, {{"HOME", dir.str()}});
+    }
+    std::string prefix() const { return (dir.path() / "prefix").string(); }
+    std::string hive(const char* name) const { return readFile(dir.path() / "prefix" / name); }
+
+    TempDir dir;
+};
+
+TEST_F(RegCommandTest, QueriesAKeyAndOneValue)
+{
+    auto result = cli({"reg", "query", "HKEY_CURRENT_USER\\Software\\TidewellFixture"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.out.find("    (Default)    REG_SZ    default value\n"), std::string::npos);
+    EXPECT_NE(result.out.find("    Dword    REG_DWORD    0x12345678\n"), std::string::npos);
+    EXPECT_NE(result.out.find("    Multi    REG_MULTI_SZ    one\\0two\n"), std::string::npos);
+    EXPECT_NE(result.out.find("    Binary    REG_BINARY    010203FF\n"), std::string::npos);
+    EXPECT_NE(result.out.find("HKEY_CURRENT_USER\\Software\\TidewellFixture\\_under\n"),
+              std::string::npos);
+
+    result = cli({"reg", "query", "hkcu\\software\\tidewellfixture", "qword"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.out.find("REG_QWORD    0x1122334455667788"), std::string::npos);
+}
+
+TEST_F(RegCommandTest, FailuresExitNonZeroWithOneLine)
+{
+    auto result = cli({"reg", "query", "HKEY_CURRENT_USER\\Software\\Missing"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, "tidewell-cli: The key HKEY_CURRENT_USER\\Software\\Missing does not exist\n");
+    result = cli({"reg", "query", "HKEY_NOWHERE\\X"});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1);
+    result = cli({"reg", "set", "HKEY_CURRENT_USER\\Software\\T", "n", "REG_DWORD", "lots"});
+    EXPECT_EQ(result.exitCode, 2);
+    result = cli({"reg", "set", "HKEY_CURRENT_USER\\Software\\T", "n", "REG_WHAT", "1"});
+    EXPECT_EQ(result.exitCode, 2);
+    result = runProcess({cliPath(), "--prefix", (dir.path() / "none").string(), "info"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find("no such folder"), std::string::npos);
+}
+
+TEST_F(RegCommandTest, SetOfAUserValueRewritesUserRegOnly)
+{
+    const std::string system = hive("system.reg");
+    const std::string userdef = hive("userdef.reg");
+    struct Case
+    {
+        const char* name;
+        const char* type;
+        const char* data;
+        const char* shown;
+    };
+    for (const Case& c : {Case{"Text", "REG_SZ", "hello world", "REG_SZ    hello world"},
+                          Case{"Path", "REG_EXPAND_SZ", "%SystemRoot%\\x", "REG_EXPAND_SZ    %SystemRoot%\\x"},
+                          Case{"List", "REG_MULTI_SZ", "a\\0b", "REG_MULTI_SZ    a\\0b"},
+                          Case{"Count", "REG_DWORD", "0x10", "REG_DWORD    0x10"},
+                          Case{"Big", "REG_QWORD", "4294967296", "REG_QWORD    0x100000000"},
+                          Case{"Raw", "REG_BINARY", "01,ff,7a", "REG_BINARY    01FF7A"}}) {
+        auto result = cli({"reg", "set", "HKEY_CURRENT_USER\\Software\\Tidewell", c.name, c.type,
+                           c.data});
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        result = cli({"reg", "query", "HKEY_CURRENT_USER\\Software\\Tidewell", c.name});
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_NE(result.out.find(c.shown), std::string::npos) << result.out;
+    }
+    EXPECT_EQ(hive("system.reg"), system);
+    EXPECT_EQ(hive("userdef.reg"), userdef);
+    EXPECT_NE(hive("user.reg").find("\"Raw\"=hex:01,ff,7a\n"), std::string::npos);
+    EXPECT_NE(hive("user.reg").find("\"List\"=str(7):\"a\\0b\\0\"\n"), std::string::npos);
+}
+
+TEST_F(RegCommandTest, DeletesValuesAndKeyTrees)
+{
+    auto result = cli({"reg", "delete", "HKEY_CURRENT_USER\\Software\\TidewellFixture", "Sz"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    result = cli({"reg", "delete", "HKEY_CURRENT_USER\\Software\\TidewellFixture", "Sz"});
+    EXPECT_EQ(result.exitCode, 1);
+    result = cli({"reg", "delete", "HKEY_CURRENT_USER\\Software\\TidewellFixture\\Deep"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(hive("user.reg").find("Deepest"), std::string::npos);
+    result = cli({"reg", "delete", "HKEY_CURRENT_USER"});
+    EXPECT_EQ(result.exitCode, 1);
+}
+
+TEST_F(RegCommandTest, ExportImportRoundTrip)
+{
+    const std::string file = (dir.path() / "fixture.reg").string();
+    auto result = cli({"reg", "export", file, "HKEY_CURRENT_USER\\Software\\TidewellFixture"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(test::firstDifference(readFile(file), readFile(test::fixture("wine-8.0/varied/regedit-export-hkcu-fixture.reg"))), "");
+
+    ASSERT_EQ(cli({"reg", "delete", "HKEY_CURRENT_USER\\Software\\TidewellFixture"}).exitCode, 0);
+    result = cli({"reg", "import", file});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const std::string again = (dir.path() / "again.reg").string();
+    ASSERT_EQ(cli({"reg", "export", again, "HKEY_CURRENT_USER\\Software\\TidewellFixture"}).exitCode, 0);
+    EXPECT_EQ(test::firstDifference(readFile(again), readFile(file)), "");
+}
+
+TEST_F(RegCommandTest, ImportIsAllOrNothing)
+{
+    const std::string user = hive("user.reg");
+    const std::string file = (dir.path() / "bad.reg").string();
+    test::writeFile(file, "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Good]\r\n\"a\"=\"1\"\r\n"
+                          "[HKEY_CURRENT_USER\\Software\\Bad]\r\n\"b\"=hex:zz\r\n");
+    const auto result = cli({"reg", "import", file});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find("line 6"), std::string::npos) << result.err;
+    EXPECT_EQ(hive("user.reg"), user);
+}
+
+TEST_F(RegCommandTest, DamagedHiveIsNamedWithItsLine)
+{
+    std::string system = hive("system.reg");
+    system += "\n[Broken] 1\n\"x\"=\"unterminated\n";
+    test::writeFile(dir.path() / "prefix" / "system.reg", system);
+    const std::string user = hive("user.reg");
+    const auto result = cli({"reg", "set", "HKEY_CURRENT_USER\\Software\\T", "a", "REG_SZ", "b"});
+    EXPECT_EQ(result.exitCode, 1);
+    const size_t lines = static_cast<size_t>(std::count(system.begin(), system.end(), '\n'));
+    EXPECT_NE(result.err.find("system.reg line " + std::to_string(lines)), std::string::npos)
+        << result.err;
+    EXPECT_EQ(hive("user.reg"), user);
+}
+
+TEST_F(RegCommandTest, InfoNamesThePrefixAndItsDrives)
+{
+    const auto result = cli({"info"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.out.find("Prefix:          " + prefix() + " (--prefix)"), std::string::npos);
+    EXPECT_NE(result.out.find("Local Disk (C:)  fixed"), std::string::npos);
+}
+
+TEST_F(RegCommandTest, ChoosesWineprefixThenTheDemoPrefix)
+{
+    auto result = runProcess({cliPath(), "info"}, {{"HOME", dir.str()}, {"WINEPREFIX", prefix()}});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.out.find(prefix() + " (WINEPREFIX)"), std::string::npos);
+
+    const std::string home = (dir.path() / "home").string();
+    fs::create_directories(home);
+    result = runProcess({"env", "-u", "WINEPREFIX", "-u", "XDG_DATA_HOME", cliPath(), "info"},
+                        {{"HOME", home}});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const std::string demo = home + "/.local/share/tidewell/demo-prefix";
+    EXPECT_NE(result.out.find(demo + " (demo)"), std::string::npos) << result.out;
+    EXPECT_TRUE(fs::is_directory(demo + "/drive_c/windows/system32"));
+    EXPECT_TRUE(fs::is_symlink(demo + "/dosdevices/c:"));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(demo + "/dosdevices/z:"))) << "the demo never reaches the host";
+}
+
+} // namespace
+} // namespace tw::cli

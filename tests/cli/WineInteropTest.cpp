@@ -1,0 +1,197 @@
+// Tidewell and real Wine on one throwaway prefix: each reads what the other writes.
+#include "platform/RegFile.h"
+#include "platform/TextCodec.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace tw::cli {
+namespace {
+
+using test::cliPath;
+using test::readFile;
+using test::runProcess;
+using test::TempDir;
+namespace fs = std::filesystem;
+
+/// key path (lower case) -> value name (lower case) -> "type:data"
+using RegistryImage = std::map<std::string, std::map<std::string, std::string>>;
+
+std::string lower(std::string text)
+{
+    const std::u16string wide = platform::utf8ToUtf16(text);
+    std::u16string folded;
+    for (char16_t c : wide)
+        folded.push_back(platform::foldCase(c));
+    return platform::utf16ToUtf8(folded);
+}
+
+RegistryImage imageOf(const std::string& regFile)
+{
+    RegistryImage image;
+    std::string key;
+    for (const platform::RegFileOperation& op : platform::parseRegFile(regFile)) {
+        const std::string path = lower(op.key.rootName + "\\" + op.key.subKey);
+        if (op.kind == platform::RegFileOperation::Kind::CreateKey)
+            image[path];
+        else if (op.kind == platform::RegFileOperation::Kind::SetValue)
+            image[path][lower(op.valueName)] = std::to_string(op.type) + ":" + op.data;
+    }
+    return image;
+}
+
+class WineInterop : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        s_root = new TempDir;
+        fs::create_directories(s_root->path() / "home");
+        const auto boot = runProcess({"wineboot", "-i"}, wineEnv());
+        const auto wait = runProcess({"wineserver", "-w"}, wineEnv());
+        if (boot.exitCode != 0 || !fs::exists(prefix() + "/system.reg"))
+            s_bootError = "wineboot failed (" + std::to_string(boot.exitCode) + "): " + boot.err;
+    }
+    static void TearDownTestSuite()
+    {
+        runProcess({"wineserver", "-k"}, wineEnv());
+        runProcess({"wineserver", "-w"}, wineEnv());
+        delete s_root;
+        s_root = nullptr;
+    }
+    void SetUp() override
+    {
+        ASSERT_TRUE(s_bootError.empty()) << s_bootError;
+    }
+
+    static std::string prefix() { return (s_root->path() / "prefix").string(); }
+    static std::map<std::string, std::string> wineEnv()
+    {
+        return {{"WINEPREFIX", prefix()},
+                {"HOME", (s_root->path() / "home").string()},
+                {"WINEDEBUG", "-all"},
+                {"WINEDLLOVERRIDES", "mscoree,mshtml=;winemenubuilder.exe=d"},
+                {"DISPLAY", ""}};
+    }
+    /// Runs a Wine program and waits until Wine has written the registry back.
+    static test::ProcessResult wine(std::vector<std::string> args)
+    {
+        args.insert(args.begin(), "wine");
+        auto result = runProcess(args, wineEnv());
+        runProcess({"wineserver", "-w"}, wineEnv());
+        return result;
+    }
+    static test::ProcessResult cli(std::vector<std::string> args)
+    {
+        args.insert(args.begin(), {cliPath(), "--prefix", prefix()});
+        return runProcess(args, wineEnv());
+    }
+    static std::string file(const std::string& name) { return (s_root->path() / name).string(); }
+    static std::string windowsPath(const std::string& host)
+    {
+        std::string path = "Z:" + host;
+        for (char& c : path)
+            if (c == '/')
+                c = '\\';
+        return path;
+    }
+
+    static TempDir* s_root;
+    static std::string s_bootError;
+};
+
+TempDir* WineInterop::s_root = nullptr;
+std::string WineInterop::s_bootError;
+
+TEST_F(WineInterop, WholeRegistryExportCarriesWhatWineRegeditExports)
+{
+    ASSERT_EQ(wine({"regedit", "/E", windowsPath(file("wine-all.reg"))}).exitCode, 0);
+    ASSERT_EQ(cli({"reg", "export", file("ours-all.reg")}).exitCode, 0);
+    const RegistryImage theirs = imageOf(readFile(file("wine-all.reg")));
+    const RegistryImage ours = imageOf(readFile(file("ours-all.reg")));
+    ASSERT_GT(ours.size(), 5000u);
+
+    size_t compared = 0;
+    for (const auto& [key, values] : ours) {
+        const auto it = theirs.find(key);
+        ASSERT_NE(it, theirs.end()) << "Wine's export lacks " << key;
+        EXPECT_EQ(values, it->second) << "values differ in " << key;
+        ++compared;
+    }
+    // What Wine's export has beyond the hive files are the volatile keys wineserver makes
+    // while it runs (hardware and device data); none of them is saved in a hive.
+    for (const auto& [key, values] : theirs) {
+        if (ours.count(key))
+            continue;
+        const bool volatileArea = key.rfind("hkey_local_machine\\hardware", 0) == 0 ||
+                                  key.find("\\volatile environment") != std::string::npos ||
+                                  key.find("\\enum\\") != std::string::npos ||
+                                  key.find("\\devicemap") != std::string::npos;
+        EXPECT_TRUE(volatileArea) << "only in Wine's export: " << key;
+    }
+    EXPECT_EQ(compared, ours.size());
+}
+
+TEST_F(WineInterop, FileWrittenByWineRegeditImportsExactly)
+{
+    const std::string source = test::fixture("wine-8.0/varied/regedit-export-hkcu-fixture.reg").string();
+    ASSERT_EQ(wine({"regedit", "/S", windowsPath(source)}).exitCode, 0);
+    const std::string key = "HKEY_CURRENT_USER\\Software\\TidewellFixture";
+    ASSERT_EQ(wine({"regedit", "/E", windowsPath(file("wine-key.reg")), key}).exitCode, 0);
+    ASSERT_EQ(cli({"reg", "export", file("ours-key.reg"), key}).exitCode, 0);
+    EXPECT_EQ(test::firstDifference(readFile(file("ours-key.reg")), readFile(file("wine-key.reg"))), "")
+        << "single-key exports are the same bytes";
+
+    // Now the other way: our import of Wine's file.
+    ASSERT_EQ(cli({"reg", "delete", key}).exitCode, 0);
+    const auto imported = cli({"reg", "import", file("wine-key.reg")});
+    ASSERT_EQ(imported.exitCode, 0) << imported.err;
+    ASSERT_EQ(cli({"reg", "export", file("ours-again.reg"), key}).exitCode, 0);
+    EXPECT_EQ(test::firstDifference(readFile(file("ours-again.reg")), readFile(file("wine-key.reg"))), "");
+}
+
+TEST_F(WineInterop, WineRegeditImportsOurExportWithoutLoss)
+{
+    const std::string key = "HKEY_LOCAL_MACHINE\\Software\\TidewellRoundTrip";
+    ASSERT_EQ(cli({"reg", "set", key + "\\Sub", "Text", "REG_SZ", "caf\xc3\xa9 \"q\" \\ end"}).exitCode, 0);
+    ASSERT_EQ(cli({"reg", "set", key, "List", "REG_MULTI_SZ", "a\\0b\\0c"}).exitCode, 0);
+    ASSERT_EQ(cli({"reg", "set", key, "Path", "REG_EXPAND_SZ", "%SystemRoot%\\system32"}).exitCode, 0);
+    ASSERT_EQ(cli({"reg", "set", key, "Big", "REG_QWORD", "0x1122334455667788"}).exitCode, 0);
+    ASSERT_EQ(cli({"reg", "set", key, "Blob", "REG_BINARY", std::string(300, 'a')}).exitCode, 0);
+    ASSERT_EQ(cli({"reg", "export", file("ours-rt.reg"), key}).exitCode, 0);
+    ASSERT_EQ(cli({"reg", "delete", key}).exitCode, 0);
+
+    ASSERT_EQ(wine({"regedit", "/S", windowsPath(file("ours-rt.reg"))}).exitCode, 0);
+    ASSERT_EQ(cli({"reg", "export", file("ours-rt-again.reg"), key}).exitCode, 0);
+    EXPECT_EQ(test::firstDifference(readFile(file("ours-rt-again.reg")), readFile(file("ours-rt.reg"))), "");
+}
+
+TEST_F(WineInterop, SetOfAUserValueIsWhatWineReadsAndTouchesNothingElse)
+{
+    const std::string system = readFile(prefix() + "/system.reg");
+    const std::string userdef = readFile(prefix() + "/userdef.reg");
+    const auto set = cli({"reg", "set", "HKEY_CURRENT_USER\\Software\\Tidewell", "Greeting",
+                          "REG_SZ", "hello from tidewell"});
+    ASSERT_EQ(set.exitCode, 0) << set.err;
+    EXPECT_EQ(test::firstDifference(readFile(prefix() + "/system.reg"), system), "");
+    EXPECT_EQ(test::firstDifference(readFile(prefix() + "/userdef.reg"), userdef), "");
+
+    const auto query = wine({"reg", "query", "HKCU\\Software\\Tidewell", "/v", "Greeting"});
+    EXPECT_NE(query.out.find("hello from tidewell"), std::string::npos) << query.out << query.err;
+}
+
+TEST_F(WineInterop, WritesAreRefusedWhileWineRuns)
+{
+    ASSERT_EQ(runProcess({"wineserver", "-p"}, wineEnv()).exitCode, 0);
+    const auto set = cli({"reg", "set", "HKEY_CURRENT_USER\\Software\\Tidewell", "Refused",
+                          "REG_SZ", "x"});
+    runProcess({"wineserver", "-k"}, wineEnv());
+    runProcess({"wineserver", "-w"}, wineEnv());
+    EXPECT_EQ(set.exitCode, 1);
+    EXPECT_NE(set.err.find("wineserver -k"), std::string::npos) << set.err;
+    EXPECT_EQ(std::count(set.err.begin(), set.err.end(), '\n'), 1);
+    EXPECT_EQ(readFile(prefix() + "/user.reg").find("Refused"), std::string::npos);
+}
+
+} // namespace
+} // namespace tw::cli

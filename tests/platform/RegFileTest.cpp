@@ -1,0 +1,205 @@
+// Export to and import from .reg files, checked against what Wine's regedit writes.
+#include "platform/RegFile.h"
+#include "platform/TextCodec.h"
+#include "platform/wine/WinePrefix.h"
+#include "platform/wine/WineRegistry.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace tw::platform {
+namespace {
+
+using test::fixture;
+using test::PrefixBuilder;
+using test::readFile;
+using test::TempDir;
+
+std::string unicodeFile(const std::string& utf8)
+{
+    return "\xFF\xFE" + utf16ToBytes(utf8ToUtf16(utf8));
+}
+
+class RegFileTest : public ::testing::Test
+{
+protected:
+    void open(const std::string& fixturePrefix)
+    {
+        if (!fixturePrefix.empty())
+            PrefixBuilder(dir.path()).fixtureHives(fixturePrefix);
+        else
+            PrefixBuilder builder(dir.path());
+        prefix = std::make_unique<wine::WinePrefix>(dir.str());
+    }
+    Registry& reg() { return prefix->registry(); }
+
+    TempDir dir;
+    std::unique_ptr<wine::WinePrefix> prefix;
+};
+
+TEST_F(RegFileTest, ExportOfAKeyIsByteForByteWhatWineRegeditWrites)
+{
+    open("wine-8.0/varied");
+    const std::string expected = readFile(fixture("wine-8.0/varied/regedit-export-hkcu-fixture.reg"));
+    EXPECT_EQ(test::firstDifference(exportRegFile(reg(), "HKEY_CURRENT_USER\\Software\\TidewellFixture",
+                            RegFileFormat::Unicode),
+              expected), "");
+}
+
+TEST_F(RegFileTest, ImportOfWineExportReproducesTheKeys)
+{
+    open("");
+    const std::string file = readFile(fixture("wine-8.0/varied/regedit-export-hkcu-fixture.reg"));
+    applyRegFile(reg(), parseRegFile(file));
+    EXPECT_EQ(test::firstDifference(exportRegFile(reg(), "HKEY_CURRENT_USER\\Software\\TidewellFixture",
+                            RegFileFormat::Unicode),
+              file), "");
+}
+
+TEST_F(RegFileTest, Regedit4RoundTripsEveryType)
+{
+    open("wine-8.0/varied");
+    const std::string ansi = exportRegFile(reg(), "HKEY_CURRENT_USER\\Software\\TidewellFixture",
+                                           RegFileFormat::Ansi);
+    EXPECT_EQ(ansi.substr(0, 10), "REGEDIT4\r\n");
+    EXPECT_NE(ansi.find("\"Expand\"=hex(2):25,53,79,73"), std::string::npos);
+
+    TempDir other;
+    PrefixBuilder builder(other.path());
+    wine::WinePrefix empty(other.str());
+    applyRegFile(empty.registry(), parseRegFile(ansi));
+    EXPECT_EQ(test::firstDifference(exportRegFile(empty.registry(), "HKEY_CURRENT_USER\\Software\\TidewellFixture",
+                            RegFileFormat::Unicode),
+              readFile(fixture("wine-8.0/varied/regedit-export-hkcu-fixture.reg"))), "");
+}
+
+TEST_F(RegFileTest, WholeRegistryExportCoversMachineAndUsers)
+{
+    open("wine-8.0/varied");
+    const std::string text =
+        utf16ToUtf8(bytesToUtf16(exportRegFile(reg(), "", RegFileFormat::Unicode).substr(2)));
+    EXPECT_EQ(text.find("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE]\r\n"), 0u);
+    EXPECT_NE(text.find("\r\n[HKEY_USERS]\r\n"), std::string::npos);
+    EXPECT_NE(text.find("[HKEY_USERS\\S-1-5-21-0-0-0-1000\\Software\\TidewellFixture]"),
+              std::string::npos);
+    EXPECT_EQ(text.find("[HKEY_CURRENT_USER"), std::string::npos);
+}
+
+TEST_F(RegFileTest, StringsThatTextCannotCarryAreWrittenAsHex)
+{
+    open("");
+    applyRegFile(reg(), parseRegFile(unicodeFile("Windows Registry Editor Version 5.00\r\n\r\n"
+                                                 "[HKEY_CURRENT_USER\\Software\\T]\r\n")));
+    KeyHandle key(reg());
+    ASSERT_EQ(reg().openKey(HKEY_CURRENT_USER, "Software\\T", KEY_ALL_ACCESS, key.out()), 0);
+    reg().setValue(key.get(), "Inner", REG_SZ, std::string("a\0b\0", 4));
+    reg().setValue(key.get(), "Unterminated", REG_SZ, "abc");
+    reg().setValue(key.get(), "ShortDword", REG_DWORD, std::string("\x01\x02", 2));
+    const std::string exported = exportRegFile(reg(), "HKEY_CURRENT_USER\\Software\\T",
+                                               RegFileFormat::Ansi);
+    EXPECT_NE(exported.find("\"Inner\"=hex(1):61,00,62,00\r\n"), std::string::npos) << exported;
+    EXPECT_NE(exported.find("\"Unterminated\"=hex(1):61,62,63\r\n"), std::string::npos);
+    EXPECT_NE(exported.find("\"ShortDword\"=hex(4):01,02\r\n"), std::string::npos);
+
+    TempDir other;
+    PrefixBuilder builder(other.path());
+    wine::WinePrefix copy(other.str());
+    applyRegFile(copy.registry(), parseRegFile(exported));
+    EXPECT_EQ(test::firstDifference(exportRegFile(copy.registry(), "HKEY_CURRENT_USER\\Software\\T", RegFileFormat::Ansi),
+              exported), "");
+}
+
+TEST_F(RegFileTest, DeletesKeysAndValues)
+{
+    open("wine-8.0/varied");
+    applyRegFile(reg(), parseRegFile("REGEDIT4\r\n\r\n"
+                                     "[-HKEY_CURRENT_USER\\Software\\TidewellFixture\\Deep]\r\n"
+                                     "\"ignored\"=\"in a deleted key\"\r\n"
+                                     "[HKEY_CURRENT_USER\\Software\\TidewellFixture]\r\n"
+                                     "\"Sz\"=-\r\n"
+                                     "\"NotThere\"=-\r\n"
+                                     "[-HKEY_CURRENT_USER\\Software\\NeverWas]\r\n"));
+    KeyHandle key(reg());
+    EXPECT_EQ(reg().openKey(HKEY_CURRENT_USER, "Software\\TidewellFixture\\Deep", KEY_READ,
+                            key.out()),
+              ERROR_FILE_NOT_FOUND);
+    ASSERT_EQ(reg().openKey(HKEY_CURRENT_USER, "Software\\TidewellFixture", KEY_READ, key.out()),
+              ERROR_SUCCESS);
+    EXPECT_EQ(reg().queryValue(key.get(), "Sz", nullptr, nullptr), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(reg().queryValue(key.get(), "Dword", nullptr, nullptr), ERROR_SUCCESS);
+}
+
+struct BadFile
+{
+    const char* name;
+    std::string text;
+    int line;
+    const char* problem;
+};
+
+class BadRegFile : public ::testing::TestWithParam<BadFile>
+{
+};
+
+TEST_P(BadRegFile, ReportsTheLineOfTheFirstError)
+{
+    try {
+        parseRegFile(GetParam().text);
+        FAIL() << "accepted a bad file";
+    } catch (const RegistryEditorError& e) {
+        const std::string message = e.what();
+        EXPECT_EQ(message.find("line " + std::to_string(GetParam().line) + ":"), 0u) << message;
+        EXPECT_NE(message.find(GetParam().problem), std::string::npos) << message;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Import, BadRegFile,
+    ::testing::Values(
+        BadFile{"NoHeader", "[HKEY_CURRENT_USER\\X]\r\n", 1, "first line"},
+        BadFile{"Empty", "", 0, "empty"},
+        BadFile{"UnknownRoot", "REGEDIT4\r\n\r\n[HKEY_NOWHERE\\X]\r\n", 3, "unknown root"},
+        BadFile{"UnclosedKey", "REGEDIT4\r\n[HKEY_CURRENT_USER\\X\r\n", 2, "closing"},
+        BadFile{"ValueOutsideKey", "REGEDIT4\r\n\"a\"=\"b\"\r\n", 2, "outside"},
+        BadFile{"UnterminatedString", "REGEDIT4\r\n[HKEY_CURRENT_USER\\X]\r\n\"a\"=\"b\r\n", 3,
+                "unterminated"},
+        BadFile{"BadHex", "REGEDIT4\r\n[HKEY_CURRENT_USER\\X]\r\n\"a\"=hex:01,\\\r\n  0z\r\n", 4,
+                "bad hex"},
+        BadFile{"HexAtEnd", "REGEDIT4\r\n[HKEY_CURRENT_USER\\X]\r\n\"a\"=hex:01,\\\r\n", 3,
+                "ends inside"},
+        BadFile{"LongDword", "REGEDIT4\r\n[HKEY_CURRENT_USER\\X]\r\n\"a\"=dword:123456789\r\n", 3,
+                "eight"},
+        BadFile{"DeleteRoot", "REGEDIT4\r\n[-HKEY_CURRENT_USER]\r\n", 2, "root key"},
+        BadFile{"Junk", "REGEDIT4\r\n[HKEY_CURRENT_USER\\X]\r\nwhat is this\r\n", 3,
+                "unrecognized"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(RegFileTest, AcceptsCommentsBlankLinesAndSpacing)
+{
+    open("");
+    applyRegFile(reg(), parseRegFile("\xEF\xBB\xBFREGEDIT4\n; a comment\n\n"
+                                     "  [HKEY_CURRENT_USER\\Software\\Spaced]  ; trailing\n"
+                                     "@ = \"default\"\n"
+                                     "\"bin\"=hex:01, 02 ,\\\n      03\n"
+                                     "\"num\"=dword:ff ; comment\n"));
+    KeyHandle key(reg());
+    ASSERT_EQ(reg().openKey(HKEY_CURRENT_USER, "Software\\Spaced", KEY_READ, key.out()), 0);
+    std::string data;
+    ASSERT_EQ(reg().queryValue(key.get(), "", nullptr, &data), ERROR_SUCCESS);
+    EXPECT_EQ(data, std::string("default\0", 8));
+    ASSERT_EQ(reg().queryValue(key.get(), "bin", nullptr, &data), ERROR_SUCCESS);
+    EXPECT_EQ(data, "\x01\x02\x03");
+    ASSERT_EQ(reg().queryValue(key.get(), "num", nullptr, &data), ERROR_SUCCESS);
+    EXPECT_EQ(data, std::string("\xff\0\0\0", 4));
+}
+
+TEST_F(RegFileTest, ExportOfAMissingKeyFails)
+{
+    open("");
+    EXPECT_THROW(exportRegFile(reg(), "HKEY_CURRENT_USER\\Software\\Missing", RegFileFormat::Unicode),
+                 RegistryEditorError);
+    EXPECT_THROW(exportRegFile(reg(), "HKEY_WHAT\\X", RegFileFormat::Unicode), RegistryEditorError);
+}
+
+} // namespace
+} // namespace tw::platform

@@ -1,0 +1,201 @@
+// Reading and writing Wine's hive files.
+#include "platform/wine/HiveFile.h"
+#include "platform/TextCodec.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace std::string_literals;
+
+namespace tw::wine {
+namespace {
+
+using test::fixture;
+using test::readFile;
+using test::TempDir;
+using test::writeFile;
+
+struct LoadedHive
+{
+    std::unique_ptr<HiveKey> root = std::make_unique<HiveKey>(u"REGISTRY");
+    HiveHeader header;
+    HiveKey* base = nullptr;
+};
+
+std::unique_ptr<LoadedHive> load(const std::string& path)
+{
+    auto hive = std::make_unique<LoadedHive>();
+    hive->header = readHiveFile(path, [&](const HiveHeader&) {
+        hive->base = hive->root->addSubkey(u"Base");
+        return hive->base;
+    });
+    return hive;
+}
+
+std::string save(const LoadedHive& hive)
+{
+    std::string out;
+    writeHive(*hive.base, hive.header.prologue, [&](std::string_view piece) { out += piece; });
+    return out;
+}
+
+HiveKey* findPath(HiveKey* key, std::u16string_view path)
+{
+    size_t start = 0;
+    while (key && start <= path.size()) {
+        size_t sep = path.find(u'\\', start);
+        if (sep == std::u16string_view::npos)
+            sep = path.size();
+        key = key->findSubkey(path.substr(start, sep - start));
+        start = sep + 1;
+    }
+    return key;
+}
+
+class FixtureHiveRoundTrip : public ::testing::TestWithParam<std::string>
+{
+};
+
+TEST_P(FixtureHiveRoundTrip, UnchangedHiveSavesByteForByte)
+{
+    const std::string path = fixture(GetParam()).string();
+    const auto hive = load(path);
+    EXPECT_EQ(test::firstDifference(save(*hive), readFile(path)), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Wine80, FixtureHiveRoundTrip,
+                         ::testing::Values("wine-8.0/fresh/system.reg", "wine-8.0/fresh/user.reg",
+                                           "wine-8.0/fresh/userdef.reg",
+                                           "wine-8.0/varied/system.reg", "wine-8.0/varied/user.reg",
+                                           "wine-8.0/varied/userdef.reg"),
+                         [](const auto& info) {
+                             std::string name = info.param.substr(9);
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c)))
+                                     c = '_';
+                             return name;
+                         });
+
+TEST(HiveFile, ReadsEveryValueKindOfTheVariedFixture)
+{
+    const auto hive = load(fixture("wine-8.0/varied/user.reg").string());
+    HiveKey* key = findPath(hive->base, u"Software\\TidewellFixture");
+    ASSERT_NE(key, nullptr);
+    ASSERT_NE(key->className(), nullptr);
+    EXPECT_EQ(*key->className(), u"FixtureClass");
+
+    const HiveValue* dword = key->findValue(u"dword");
+    ASSERT_NE(dword, nullptr);
+    EXPECT_EQ(dword->type, REG_DWORD);
+    EXPECT_EQ(dword->data, std::string("\x78\x56\x34\x12", 4));
+
+    const HiveValue* multi = key->findValue(u"Multi");
+    ASSERT_NE(multi, nullptr);
+    EXPECT_EQ(multi->type, REG_MULTI_SZ);
+    EXPECT_EQ(platform::bytesToUtf16(multi->data), std::u16string(u"one\0two\0\0", 9));
+
+    const HiveValue* uni = key->findValue(u"Uni\u00e9Name");
+    ASSERT_NE(uni, nullptr);
+    const std::string expectedText = "caf\xc3\xa9 \xc3\xa9" "a \xe6\x97\xa5\xe6\x9c\xac "
+                                     "\xf0\x9f\x8c\x8e \"quoted\" back\\slash tab\tnl\n";
+    EXPECT_EQ(platform::utf16ToUtf8(platform::bytesToUtf16(uni->data)), expectedText + '\0');
+
+    const HiveValue* type99 = key->findValue(u"Type99");
+    ASSERT_NE(type99, nullptr);
+    EXPECT_EQ(type99->type, 0x63u);
+    EXPECT_EQ(key->findValue(u"LongBinary")->data.size(), 200u);
+    EXPECT_EQ(key->findValue(u"EmptyBinary")->data.size(), 0u);
+
+    // Keys only implied by a deeper section exist too.
+    EXPECT_NE(findPath(key, u"Deep\\Deeper\\Deepest [x]"), nullptr);
+}
+
+TEST(HiveFile, KeepsWineOrderOfSubkeys)
+{
+    const auto hive = load(fixture("wine-8.0/varied/user.reg").string());
+    HiveKey* key = findPath(hive->base, u"Software\\TidewellFixture");
+    ASSERT_NE(key, nullptr);
+    std::vector<std::u16string> names;
+    for (const auto& sub : key->subkeys())
+        names.push_back(sub->name());
+    const std::vector<std::u16string> expected = {
+        u"10", u"9", u"_under", u"Deep", u"Empty Key", u"lower", u"Sub\u00e9\u65e5", u"Upper"};
+    EXPECT_EQ(names, expected);
+}
+
+TEST(HiveFile, ChangedHiveReadsBackWithExactlyTheChange)
+{
+    TempDir dir;
+    const auto hive = load(fixture("wine-8.0/varied/user.reg").string());
+    HiveKey* key = findPath(hive->base, u"Software\\TidewellFixture");
+    ASSERT_NE(key, nullptr);
+    key->setValue(u"Added \"quoted\" [name]", REG_SZ, platform::utf16ToBytes(u"new\\value\n\0"s));
+    key->removeValue(u"Sz");
+    HiveKey* created = key->addSubkey(u"New ] Key");
+    created->setModified(key->modified());
+    created->setValue(u"", REG_BINARY, std::string(100, '\xab'));
+
+    const std::string path = (dir.path() / "user.reg").string();
+    writeFile(path, save(*hive));
+    const auto again = load(path);
+    HiveKey* reread = findPath(again->base, u"Software\\TidewellFixture");
+    ASSERT_NE(reread, nullptr);
+    ASSERT_NE(reread->findValue(u"added \"QUOTED\" [name]"), nullptr);
+    EXPECT_EQ(reread->findValue(u"Added \"quoted\" [name]")->data,
+              platform::utf16ToBytes(u"new\\value\n\0"s));
+    EXPECT_EQ(reread->findValue(u"Sz"), nullptr);
+    ASSERT_NE(reread->findSubkey(u"new ] key"), nullptr);
+    EXPECT_EQ(reread->findSubkey(u"New ] Key")->findValue(u"")->data, std::string(100, '\xab'));
+    // Everything else is as it was.
+    EXPECT_EQ(test::firstDifference(save(*again), save(*hive)), "");
+}
+
+struct DamagedHive
+{
+    const char* name;
+    std::string text;
+    int line;
+    const char* problem;
+};
+
+class DamagedHiveTest : public ::testing::TestWithParam<DamagedHive>
+{
+};
+
+TEST_P(DamagedHiveTest, NamesFileAndLine)
+{
+    TempDir dir;
+    const std::string path = (dir.path() / "system.reg").string();
+    writeFile(path, GetParam().text);
+    try {
+        load(path);
+        FAIL() << "no error for a damaged hive";
+    } catch (const HiveFormatError& e) {
+        EXPECT_EQ(e.file(), path);
+        EXPECT_EQ(e.line(), GetParam().line);
+        EXPECT_NE(std::string(e.what()).find(GetParam().problem), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find(path + " line " + std::to_string(GetParam().line)),
+                  std::string::npos);
+    }
+}
+
+const std::string kHeader = "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n#arch=win64\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Wine, DamagedHiveTest,
+    ::testing::Values(
+        DamagedHive{"BadHeader", "WINE REGISTRY Version 1\n[A] 1\n", 1, "first line"},
+        DamagedHive{"UnterminatedString", kHeader + "\n[A] 1\n\"x\"=\"abc\n", 7, "unterminated string"},
+        DamagedHive{"UnterminatedKey", kHeader + "\n[A\\\\B 1\n", 6, "unterminated key"},
+        DamagedHive{"BadHex", kHeader + "\n[A] 1\n\"x\"=hex:01,zz\n", 7, "bad hex"},
+        DamagedHive{"HexWithLongByte", kHeader + "\n[A] 1\n\"x\"=hex:0101\n", 7, "bad hex"},
+        DamagedHive{"TruncatedLine", kHeader + "\n[A] 1\n\"x\"=dword:0000", 7, "truncated"},
+        DamagedHive{"TruncatedInHex", kHeader + "\n[A] 1\n\"x\"=hex:01,02,\\\n", 7, "truncated"},
+        DamagedHive{"BadDword", kHeader + "\n[A] 1\n\"x\"=dword:xyz\n", 7, "bad dword"},
+        DamagedHive{"UnknownData", kHeader + "\n[A] 1\n\"x\"=what\n", 7, "unknown kind"},
+        DamagedHive{"Garbage", kHeader + "\n[A] 1\nsomething odd\n", 7, "unrecognized"},
+        DamagedHive{"BadArch", "WINE REGISTRY Version 2\n#arch=win16\n", 2, "architecture"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace tw::wine

@@ -1,0 +1,158 @@
+// Windows paths, directory searches and drives of a prefix.
+#include "platform/wine/WineFiles.h"
+#include "platform/wine/WinePrefix.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace tw::wine {
+namespace {
+
+using test::PrefixBuilder;
+using test::TempDir;
+namespace fs = std::filesystem;
+
+const std::string kDrives = "\n[Software\\\\Wine\\\\Drives] 1\n\"d:\"=\"cdrom\"\n\"e:\"=\"floppy\"\n"
+                            "\"n:\"=\"network\"\n\"r:\"=\"ramdisk\"\n";
+
+class WineFilesTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        PrefixBuilder builder(dir.path() / "prefix");
+        builder.systemHive(kDrives)
+            .file("windows/system32/Kernel32.dll")
+            .file("windows/win.ini", "[windows]\n")
+            .file("Program Files/App/app.exe", "12345")
+            .file("Program Files/App/readme.txt")
+            .file("Program Files/App/.hidden")
+            .folder("Program Files/App/Sub Folder")
+            .drive('d', outside.path())
+            .drive('e', outside.path())
+            .drive('n', outside.path())
+            .drive('r', outside.path())
+            .drive('z', "/");
+        // A user folder that points out of the drive, as Wine makes them.
+        fs::create_directories(builder.dir() / "drive_c" / "users" / "me");
+        fs::create_directory_symlink(outside.path(), builder.dir() / "drive_c/users/me/Documents");
+        fs::create_directory_symlink("../../Program Files",
+                                     builder.dir() / "drive_c/users/me/Inside");
+        test::writeFile(outside.path() / "private.txt", "host file");
+        prefix = std::make_unique<WinePrefix>(builder.str());
+    }
+    WineFiles& files() { return prefix->files(); }
+
+    std::vector<std::string> find(const std::string& pattern)
+    {
+        std::vector<std::string> names;
+        auto search = files().findFirstFile(pattern);
+        if (!search)
+            return names;
+        do {
+            names.push_back(search->current().name);
+        } while (search->next());
+        return names;
+    }
+
+    TempDir dir;
+    TempDir outside;
+    std::unique_ptr<WinePrefix> prefix;
+};
+
+TEST_F(WineFilesTest, MapsPathsWithoutRegardToCase)
+{
+    EXPECT_TRUE(files().fileExists("C:\\WINDOWS\\SYSTEM32\\kernel32.DLL"));
+    EXPECT_TRUE(files().fileExists("c:/windows/win.ini"));
+    EXPECT_TRUE(files().directoryExists("C:\\Program Files\\APP\\"));
+    EXPECT_FALSE(files().fileExists("C:\\Program Files\\App"));
+    EXPECT_FALSE(files().fileExists("C:\\windows\\missing.dll"));
+    EXPECT_FALSE(files().fileExists("windows\\win.ini")) << "relative paths are on no drive";
+    EXPECT_FALSE(files().fileExists("Q:\\anything")) << "no such drive";
+    EXPECT_EQ(files().paths().toHost("C:\\Windows\\System32\\New.dll"),
+              (prefix->hostPath() + "/drive_c/windows/system32/New.dll"));
+}
+
+TEST_F(WineFilesTest, FindsWithWildcardsAndAttributes)
+{
+    EXPECT_EQ(find("C:\\Program Files\\App\\*"),
+              (std::vector<std::string>{".", "..", ".hidden", "app.exe", "readme.txt",
+                                        "Sub Folder"}));
+    EXPECT_EQ(find("C:\\Program Files\\app\\*.EXE"), (std::vector<std::string>{"app.exe"}));
+    EXPECT_EQ(find("C:\\Program Files\\App\\r?adme.*"), (std::vector<std::string>{"readme.txt"}));
+    EXPECT_TRUE(find("C:\\Program Files\\App\\*.none").empty());
+    EXPECT_TRUE(find("C:\\Nowhere\\*").empty());
+
+    auto search = files().findFirstFile("C:\\Program Files\\App\\app.exe");
+    ASSERT_TRUE(search);
+    EXPECT_EQ(search->current().size, 5u);
+    EXPECT_EQ(search->current().attributes & FILE_ATTRIBUTE_DIRECTORY, 0u);
+    search = files().findFirstFile("C:\\Program Files\\App\\Sub*");
+    ASSERT_TRUE(search);
+    EXPECT_NE(search->current().attributes & FILE_ATTRIBUTE_DIRECTORY, 0u);
+    EXPECT_NE(files().fileAttributes("C:\\Program Files\\App\\.hidden") & FILE_ATTRIBUTE_HIDDEN, 0u);
+    // The root of a drive has no "." and ".." entries.
+    const auto root = find("C:\\*");
+    EXPECT_EQ(std::count(root.begin(), root.end(), "."), 0);
+}
+
+TEST_F(WineFilesTest, SearchesNeverLeaveTheDriveThroughLinks)
+{
+    const auto names = find("C:\\users\\me\\*");
+    EXPECT_EQ(std::count(names.begin(), names.end(), "Documents"), 0);
+    EXPECT_EQ(std::count(names.begin(), names.end(), "Inside"), 1) << "links within the drive stay";
+}
+
+TEST_F(WineFilesTest, DriveTypesComeFromTheRegistryAndTheLinks)
+{
+    EXPECT_EQ(files().driveType("C:\\"), DRIVE_FIXED);
+    EXPECT_EQ(files().driveType("D:\\"), DRIVE_CDROM);
+    EXPECT_EQ(files().driveType("e:\\"), DRIVE_REMOVABLE);
+    EXPECT_EQ(files().driveType("N:\\"), DRIVE_REMOTE);
+    EXPECT_EQ(files().driveType("R:\\"), DRIVE_RAMDISK);
+    EXPECT_EQ(files().driveType("Z:\\"), DRIVE_REMOTE) << "the host's own files count as network";
+    EXPECT_EQ(files().driveType("Q:\\"), DRIVE_NO_ROOT_DIR);
+    EXPECT_EQ(files().driveDisplayName("C:\\"), "Local Disk (C:)");
+    EXPECT_EQ(files().driveDisplayName("D:\\"), "CD Drive (D:)");
+    test::writeFile(prefix->hostPath() + "/drive_c/.windows-label", "System\n");
+    EXPECT_EQ(files().driveDisplayName("C:\\"), "System (C:)");
+    const auto space = files().diskFreeSpace("C:\\");
+    ASSERT_TRUE(space);
+    EXPECT_GT(space->total, 0u);
+    EXPECT_LE(space->freeToCaller, space->total);
+}
+
+TEST_F(WineFilesTest, CreatesAndDeletesFilesAndFolders)
+{
+    EXPECT_TRUE(files().createDirectory("C:\\Program Files\\Tidewell"));
+    EXPECT_FALSE(files().createDirectory("C:\\Program Files\\Tidewell")) << "exists already";
+    EXPECT_FALSE(files().createDirectory("C:\\No\\Parent"));
+    {
+        auto stream = files().openFile("C:\\Program Files\\Tidewell\\data.bin",
+                                       platform::FileStream::Mode::Create);
+        ASSERT_TRUE(stream);
+        stream->write("0123456789", 10);
+        EXPECT_EQ(stream->seek(4, SEEK_SET), 4);
+        char buffer[3] = {};
+        EXPECT_EQ(stream->read(buffer, 3), 3);
+        EXPECT_EQ(std::string(buffer, 3), "456");
+        EXPECT_EQ(stream->size(), 10);
+    }
+    EXPECT_FALSE(files().deleteFile("C:\\Program Files\\Tidewell")) << "folders are not files";
+    EXPECT_TRUE(files().deleteFile("c:\\program files\\tidewell\\DATA.BIN"));
+    EXPECT_FALSE(files().fileExists("C:\\Program Files\\Tidewell\\data.bin"));
+}
+
+TEST(WildcardMatch, FollowsWindowsRules)
+{
+    EXPECT_TRUE(matchesWildcard("README", "*.*"));
+    EXPECT_TRUE(matchesWildcard("a.tmp", "*.TMP"));
+    EXPECT_TRUE(matchesWildcard("~$doc.tmp", "~*"));
+    EXPECT_FALSE(matchesWildcard("a.tmp1", "*.tmp"));
+    EXPECT_TRUE(matchesWildcard("ab", "a?"));
+    EXPECT_FALSE(matchesWildcard("a", "a?"));
+    EXPECT_TRUE(matchesWildcard("R\xc3\x89SUM\xc3\x89.txt", "r\xc3\xa9sum\xc3\xa9.*"));
+}
+
+} // namespace
+} // namespace tw::wine

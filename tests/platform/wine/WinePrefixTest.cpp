@@ -1,0 +1,217 @@
+// Opening and saving a prefix: which hives are written, how, and when writing is refused.
+#include "platform/wine/WinePrefix.h"
+#include "platform/wine/WineRegistry.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace tw::wine {
+namespace {
+
+using platform::KeyHandle;
+using test::PrefixBuilder;
+using test::readFile;
+using test::runProcess;
+using test::TempDir;
+namespace fs = std::filesystem;
+
+void setUserValue(WinePrefix& prefix, const std::string& name, const std::string& text)
+{
+    KeyHandle key(prefix.registry());
+    ASSERT_EQ(prefix.registry().createKey(HKEY_CURRENT_USER, "Software\\Tidewell", KEY_ALL_ACCESS,
+                                          key.out()),
+              ERROR_SUCCESS);
+    ASSERT_EQ(prefix.registry().setValue(key.get(), name, REG_SZ, text + '\0'), ERROR_SUCCESS);
+}
+
+std::vector<std::string> leftovers(const fs::path& dir)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        const std::string name = entry.path().filename().string();
+        if (name.find("tidewell") != std::string::npos)
+            names.push_back(name);
+    }
+    return names;
+}
+
+TEST(WinePrefix, SavesOnlyTheChangedHiveAndKeepsItsPermissions)
+{
+    TempDir dir;
+    PrefixBuilder(dir.path()).fixtureHives("wine-8.0/varied");
+    ::chmod((dir.path() / "user.reg").c_str(), 0600);
+    const std::string system = readFile(dir.path() / "system.reg");
+    const std::string userdef = readFile(dir.path() / "userdef.reg");
+    const auto systemTime = fs::last_write_time(dir.path() / "system.reg");
+
+    WinePrefix prefix(dir.str());
+    setUserValue(prefix, "HomePage", "https://example.org/");
+    prefix.save();
+
+    EXPECT_EQ(test::firstDifference(readFile(dir.path() / "system.reg"), system), "");
+    EXPECT_EQ(fs::last_write_time(dir.path() / "system.reg"), systemTime);
+    EXPECT_EQ(test::firstDifference(readFile(dir.path() / "userdef.reg"), userdef), "");
+    EXPECT_NE(readFile(dir.path() / "user.reg").find("[Software\\\\Tidewell]"), std::string::npos);
+    struct stat st;
+    ASSERT_EQ(::stat((dir.path() / "user.reg").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_TRUE(leftovers(dir.path()).empty());
+    EXPECT_FALSE(prefix.hasUnsavedChanges());
+
+    WinePrefix reopened(dir.str());
+    KeyHandle key(reopened.registry());
+    ASSERT_EQ(reopened.registry().openKey(HKEY_CURRENT_USER, "Software\\Tidewell", KEY_READ,
+                                          key.out()),
+              ERROR_SUCCESS);
+    std::string data;
+    ASSERT_EQ(reopened.registry().queryValue(key.get(), "HomePage", nullptr, &data), ERROR_SUCCESS);
+    EXPECT_EQ(data, std::string("https://example.org/\0", 21));
+}
+
+TEST(WinePrefix, NeverOverwritesAHiveThatChangedOnDisk)
+{
+    TempDir dir;
+    PrefixBuilder(dir.path()).fixtureHives("wine-8.0/varied");
+    WinePrefix prefix(dir.str());
+    setUserValue(prefix, "A", "1");
+
+    std::string changed = readFile(dir.path() / "user.reg") + "\n[Software\\\\Other] 1\n";
+    test::writeFile(dir.path() / "user.reg", changed);
+    try {
+        prefix.save();
+        FAIL() << "saved over a hive that changed on disk";
+    } catch (const PrefixError& e) {
+        EXPECT_NE(std::string(e.what()).find("changed on disk"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(test::firstDifference(readFile(dir.path() / "user.reg"), changed), "");
+    EXPECT_TRUE(leftovers(dir.path()).empty());
+}
+
+TEST(WinePrefix, RevertForgetsUnsavedChanges)
+{
+    TempDir dir;
+    PrefixBuilder(dir.path()).fixtureHives("wine-8.0/varied");
+    WinePrefix prefix(dir.str());
+    setUserValue(prefix, "A", "1");
+    prefix.revert();
+    EXPECT_FALSE(prefix.hasUnsavedChanges());
+    KeyHandle key(prefix.registry());
+    EXPECT_EQ(prefix.registry().openKey(HKEY_CURRENT_USER, "Software\\Tidewell", KEY_READ,
+                                        key.out()),
+              ERROR_FILE_NOT_FOUND);
+}
+
+TEST(WinePrefix, ExplainsAMissingPrefix)
+{
+    TempDir dir;
+    try {
+        WinePrefix prefix((dir.path() / "nowhere").string());
+        FAIL();
+    } catch (const PrefixError& e) {
+        EXPECT_NE(std::string(e.what()).find("no such folder"), std::string::npos);
+    }
+    try {
+        WinePrefix prefix(dir.str());
+        FAIL();
+    } catch (const PrefixError& e) {
+        EXPECT_NE(std::string(e.what()).find("not a Wine prefix"), std::string::npos);
+    }
+}
+
+TEST(WinePrefix, DamagedHiveMakesThePrefixUnusable)
+{
+    TempDir dir;
+    PrefixBuilder(dir.path()).systemHive("\n[Software] 1\n\"x\"=hex:0g\n");
+    try {
+        WinePrefix prefix(dir.str());
+        FAIL();
+    } catch (const PrefixError& e) {
+        const std::string message = e.what();
+        EXPECT_NE(message.find((dir.path() / "system.reg").string() + " line 7"),
+                  std::string::npos)
+            << message;
+        EXPECT_NE(message.find("will not change"), std::string::npos);
+    }
+}
+
+TEST(WinePrefix, RefusesHivesOfMixedArchitectures)
+{
+    TempDir dir;
+    PrefixBuilder(dir.path()).systemHive("", "win64").userHive("", "win32");
+    try {
+        WinePrefix prefix(dir.str());
+        FAIL();
+    } catch (const PrefixError& e) {
+        const std::string message = e.what();
+        EXPECT_NE(message.find("user.reg line 4"), std::string::npos) << message;
+        EXPECT_NE(message.find("#arch=win32"), std::string::npos) << message;
+    }
+}
+
+/// A real wineserver for a prefix, stopped at the end.
+class RunningWineserver
+{
+public:
+    explicit RunningWineserver(const std::string& prefix) : m_prefix(prefix)
+    {
+        const auto result = runProcess({"wineserver", "-p"}, env());
+        if (result.exitCode != 0)
+            throw std::runtime_error("wineserver did not start: " + result.err);
+    }
+    ~RunningWineserver()
+    {
+        runProcess({"wineserver", "-k"}, env());
+        runProcess({"wineserver", "-w"}, env());
+    }
+    std::map<std::string, std::string> env() const
+    {
+        return {{"WINEPREFIX", m_prefix}, {"WINEDEBUG", "-all"}};
+    }
+
+private:
+    std::string m_prefix;
+};
+
+TEST(WinePrefix, OpensReadOnlyWhileWineRuns)
+{
+    TempDir dir;
+    PrefixBuilder(dir.path()).fixtureHives("wine-8.0/varied");
+    {
+        RunningWineserver server(dir.str());
+        WinePrefix prefix(dir.str());
+        ASSERT_TRUE(prefix.isReadOnly());
+        EXPECT_NE(prefix.readOnlyReason().find("wineserver -k"), std::string::npos);
+
+        KeyHandle key(prefix.registry());
+        ASSERT_EQ(prefix.registry().openKey(HKEY_CURRENT_USER, "Software\\TidewellFixture",
+                                            KEY_ALL_ACCESS, key.out()),
+                  ERROR_SUCCESS)
+            << "reading still works";
+        EXPECT_EQ(prefix.registry().setValue(key.get(), "x", REG_SZ, std::string("\0", 1)),
+                  ERROR_ACCESS_DENIED);
+        KeyHandle created(prefix.registry());
+        EXPECT_EQ(prefix.registry().createKey(HKEY_CURRENT_USER, "Software\\New", KEY_ALL_ACCESS,
+                                              created.out()),
+                  ERROR_ACCESS_DENIED);
+        EXPECT_EQ(prefix.registry().deleteKey(HKEY_CURRENT_USER, "Software\\TidewellFixture\\10"),
+                  ERROR_ACCESS_DENIED);
+    }
+    WinePrefix afterwards(dir.str());
+    EXPECT_FALSE(afterwards.isReadOnly());
+}
+
+TEST(WinePrefix, SaveRefusesWhenWineStartedMeanwhile)
+{
+    TempDir dir;
+    PrefixBuilder(dir.path()).fixtureHives("wine-8.0/varied");
+    WinePrefix prefix(dir.str());
+    setUserValue(prefix, "A", "1");
+    const std::string user = readFile(dir.path() / "user.reg");
+    RunningWineserver server(dir.str());
+    EXPECT_THROW(prefix.save(), PrefixError);
+    EXPECT_EQ(test::firstDifference(readFile(dir.path() / "user.reg"), user), "");
+}
+
+} // namespace
+} // namespace tw::wine

@@ -1,0 +1,205 @@
+// The Win32-shaped registry functions over a prefix's hives.
+#include "platform/wine/WinePrefix.h"
+#include "platform/wine/WineRegistry.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace tw::wine {
+namespace {
+
+using platform::KeyHandle;
+using test::PrefixBuilder;
+using test::TempDir;
+
+class WineRegistryTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        PrefixBuilder(dir.path()).fixtureHives("wine-8.0/varied");
+        prefix = std::make_unique<WinePrefix>(dir.str());
+    }
+    WineRegistry& reg() { return prefix->registry(); }
+
+    std::vector<std::string> subkeys(HKEY key)
+    {
+        std::vector<std::string> names;
+        std::string name;
+        for (DWORD i = 0; reg().enumKey(key, i, &name) == ERROR_SUCCESS; ++i)
+            names.push_back(name);
+        return names;
+    }
+
+    TempDir dir;
+    std::unique_ptr<WinePrefix> prefix;
+};
+
+TEST_F(WineRegistryTest, RootsMapToTheHives)
+{
+    KeyHandle key(reg());
+    ASSERT_EQ(reg().openKey(HKEY_CURRENT_USER, "Software\\TidewellFixture", KEY_READ, key.out()),
+              ERROR_SUCCESS);
+    KeyHandle viaUsers(reg());
+    EXPECT_EQ(reg().openKey(HKEY_USERS, "S-1-5-21-0-0-0-1000\\Software\\TidewellFixture",
+                            KEY_READ, viaUsers.out()),
+              ERROR_SUCCESS);
+    KeyHandle defaultUser(reg());
+    EXPECT_EQ(reg().openKey(HKEY_USERS, ".Default\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", KEY_READ, defaultUser.out()),
+              ERROR_SUCCESS);
+    // HKEY_CLASSES_ROOT is HKLM\Software\Classes.
+    KeyHandle txt(reg());
+    ASSERT_EQ(reg().openKey(HKEY_CLASSES_ROOT, ".ini", KEY_READ, txt.out()), ERROR_SUCCESS);
+    KeyHandle txtMachine(reg());
+    EXPECT_EQ(reg().openKey(HKEY_LOCAL_MACHINE, "Software\\Classes\\.ini", KEY_READ,
+                            txtMachine.out()),
+              ERROR_SUCCESS);
+    EXPECT_EQ(subkeys(HKEY_USERS), (std::vector<std::string>{".Default", "S-1-5-21-0-0-0-1000"}));
+}
+
+TEST_F(WineRegistryTest, NamesAreCaseInsensitiveAndCasePreserving)
+{
+    KeyHandle key(reg());
+    ASSERT_EQ(reg().openKey(HKEY_CURRENT_USER, "SOFTWARE\\tidewellfixture", KEY_ALL_ACCESS,
+                            key.out()),
+              ERROR_SUCCESS);
+    DWORD type = 0;
+    std::string data;
+    ASSERT_EQ(reg().queryValue(key.get(), "SZ", &type, &data), ERROR_SUCCESS);
+    EXPECT_EQ(data, std::string("plain text\0", 11));
+    ASSERT_EQ(reg().setValue(key.get(), "sz", REG_SZ, std::string("new\0", 4)), ERROR_SUCCESS);
+    std::string name;
+    bool found = false;
+    for (DWORD i = 0; reg().enumValue(key.get(), i, &name, nullptr, nullptr) == ERROR_SUCCESS; ++i)
+        found = found || name == "Sz";
+    EXPECT_TRUE(found) << "the first spelling of a value's name stays";
+}
+
+TEST_F(WineRegistryTest, EnumeratesInWineOrder)
+{
+    KeyHandle key(reg());
+    ASSERT_EQ(reg().openKey(HKEY_CURRENT_USER, "Software\\TidewellFixture", KEY_READ, key.out()),
+              ERROR_SUCCESS);
+    EXPECT_EQ(subkeys(key.get()), (std::vector<std::string>{"10", "9", "_under", "Deep",
+                                                            "Empty Key", "lower",
+                                                            "Sub\xc3\xa9\xe6\x97\xa5", "Upper"}));
+    std::string name;
+    ASSERT_EQ(reg().enumValue(key.get(), 0, &name, nullptr, nullptr), ERROR_SUCCESS);
+    EXPECT_EQ(name, "") << "the unnamed value sorts first";
+    EXPECT_EQ(reg().enumKey(key.get(), 8, &name), ERROR_NO_MORE_ITEMS);
+}
+
+TEST_F(WineRegistryTest, StringDataCrossesAsUtf8WithNuls)
+{
+    KeyHandle key(reg());
+    ASSERT_EQ(reg().openKey(HKEY_CURRENT_USER, "Software\\TidewellFixture", KEY_READ, key.out()),
+              ERROR_SUCCESS);
+    DWORD type = 0;
+    std::string data;
+    ASSERT_EQ(reg().queryValue(key.get(), "Multi", &type, &data), ERROR_SUCCESS);
+    EXPECT_EQ(type, REG_MULTI_SZ);
+    EXPECT_EQ(data, std::string("one\0two\0\0", 9));
+    ASSERT_EQ(reg().queryValue(key.get(), "Expand", &type, &data), ERROR_SUCCESS);
+    EXPECT_EQ(type, REG_EXPAND_SZ);
+    EXPECT_EQ(data, std::string("%SystemRoot%\\system32\\x.dll\0", 28));
+    ASSERT_EQ(reg().queryValue(key.get(), "Qword", &type, &data), ERROR_SUCCESS);
+    EXPECT_EQ(data, std::string("\x88\x77\x66\x55\x44\x33\x22\x11", 8));
+    EXPECT_EQ(reg().queryValue(key.get(), "Missing", &type, &data), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(WineRegistryTest, FollowsRegistryLinks)
+{
+    // Software\Wow6432Node\Classes links to Software\Classes\Wow6432Node, whose AppId links
+    // to Software\Classes\AppId.
+    KeyHandle linked(reg());
+    ASSERT_EQ(reg().openKey(HKEY_LOCAL_MACHINE, "Software\\Wow6432Node\\Classes\\AppId\\BITS",
+                            KEY_READ, linked.out()),
+              ERROR_SUCCESS);
+    DWORD type = 0;
+    std::string data;
+    ASSERT_EQ(reg().queryValue(linked.get(), "AppID", &type, &data), ERROR_SUCCESS);
+    EXPECT_EQ(data, std::string("{69AD4AEE-51BE-439B-A92C-86AE490E8B30}\0", 39));
+    ASSERT_EQ(reg().setValue(linked.get(), "ViaLink", REG_SZ, std::string("1\0", 2)),
+              ERROR_ACCESS_DENIED)
+        << "a handle opened for reading refuses writes";
+
+    KeyHandle writable(reg());
+    ASSERT_EQ(reg().createKey(HKEY_LOCAL_MACHINE, "Software\\Wow6432Node\\Classes\\AppId\\BITS",
+                              KEY_ALL_ACCESS, writable.out()),
+              ERROR_SUCCESS);
+    ASSERT_EQ(reg().setValue(writable.get(), "ViaLink", REG_SZ, std::string("1\0", 2)),
+              ERROR_SUCCESS);
+    KeyHandle target(reg());
+    ASSERT_EQ(reg().openKey(HKEY_LOCAL_MACHINE, "Software\\Classes\\AppId\\BITS", KEY_READ,
+                            target.out()),
+              ERROR_SUCCESS);
+    EXPECT_EQ(reg().queryValue(target.get(), "ViaLink", nullptr, nullptr), ERROR_SUCCESS);
+}
+
+TEST_F(WineRegistryTest, CreatesEveryMissingKeyAndTellsWhetherItWasNew)
+{
+    KeyHandle key(reg());
+    bool created = false;
+    ASSERT_EQ(reg().createKey(HKEY_CURRENT_USER, "Software\\A\\B\\C", KEY_ALL_ACCESS, key.out(),
+                              &created),
+              ERROR_SUCCESS);
+    EXPECT_TRUE(created);
+    KeyHandle again(reg());
+    ASSERT_EQ(reg().createKey(HKEY_CURRENT_USER, "software\\a\\b\\c", KEY_ALL_ACCESS,
+                              again.out(), &created),
+              ERROR_SUCCESS);
+    EXPECT_FALSE(created);
+    KeyHandle middle(reg());
+    EXPECT_EQ(reg().openKey(HKEY_CURRENT_USER, "Software\\A\\B", KEY_READ, middle.out()),
+              ERROR_SUCCESS);
+    EXPECT_TRUE(prefix->hasUnsavedChanges());
+}
+
+TEST_F(WineRegistryTest, DeleteKeyRefusesKeysWithSubkeys)
+{
+    EXPECT_EQ(reg().deleteKey(HKEY_CURRENT_USER, "Software\\TidewellFixture\\Deep"),
+              ERROR_ACCESS_DENIED);
+    EXPECT_EQ(reg().deleteKey(HKEY_CURRENT_USER, "Software\\TidewellFixture\\Deep\\Deeper\\Deepest [x]"),
+              ERROR_SUCCESS);
+    EXPECT_EQ(reg().deleteKey(HKEY_CURRENT_USER, "Software\\TidewellFixture\\Deep\\Deeper\\Deepest [x]"),
+              ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(reg().deleteKey(HKEY_LOCAL_MACHINE, ""), ERROR_ACCESS_DENIED);
+}
+
+TEST_F(WineRegistryTest, HandlesOfDeletedKeysReportTheDeletion)
+{
+    KeyHandle key(reg());
+    ASSERT_EQ(reg().openKey(HKEY_CURRENT_USER, "Software\\TidewellFixture\\Empty Key",
+                            KEY_ALL_ACCESS, key.out()),
+              ERROR_SUCCESS);
+    ASSERT_EQ(reg().deleteKey(HKEY_CURRENT_USER, "Software\\TidewellFixture\\Empty Key"),
+              ERROR_SUCCESS);
+    EXPECT_EQ(reg().setValue(key.get(), "x", REG_SZ, std::string("\0", 1)), ERROR_KEY_DELETED);
+    EXPECT_EQ(reg().closeKey(key.get()), ERROR_SUCCESS);
+    *key.out() = 0;
+    EXPECT_EQ(reg().closeKey(0x12345), ERROR_INVALID_HANDLE);
+}
+
+TEST_F(WineRegistryTest, RejectsPathsThatStartWithABackslash)
+{
+    KeyHandle key(reg());
+    EXPECT_EQ(reg().openKey(HKEY_CURRENT_USER, "\\Software", KEY_READ, key.out()),
+              ERROR_BAD_PATHNAME);
+}
+
+TEST_F(WineRegistryTest, QueryInfoCountsSubkeysAndValues)
+{
+    KeyHandle key(reg());
+    ASSERT_EQ(reg().openKey(HKEY_CURRENT_USER, "Software\\TidewellFixture", KEY_READ, key.out()),
+              ERROR_SUCCESS);
+    platform::KeyInfo info;
+    ASSERT_EQ(reg().queryInfoKey(key.get(), &info), ERROR_SUCCESS);
+    EXPECT_EQ(info.subKeys, 8u);
+    EXPECT_EQ(info.values, 16u);
+    EXPECT_EQ(info.className, "FixtureClass");
+    EXPECT_EQ(info.maxValueLen, 200u);
+    EXPECT_EQ(info.lastWriteTime, 0x1dd8799d9cec3d4ULL);
+}
+
+} // namespace
+} // namespace tw::wine

@@ -1,0 +1,60 @@
+// Problem records and their collections.
+#include "registry/RegistryContents.h"
+
+#include <gtest/gtest.h>
+
+namespace tw {
+namespace {
+
+TEST(RegistryContents, NewRecordsAreEmptyAndAppended)
+{
+    TRegistryContents contents;
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(AddContentItem(contents), i);
+    EXPECT_EQ(AddContentItem(contents), 3);
+    const TContent& record = contents.Items(3).Content;
+    EXPECT_FALSE(record.Checked);
+    EXPECT_TRUE(record.KeyPath.empty() && record.ItemName.empty() && record.ValueName.empty() &&
+                record.ValueData.empty());
+    EXPECT_EQ(contents.Items(2).Index(), 2);
+    EXPECT_EQ(&contents.Items(2).Collection(), &contents);
+}
+
+TEST(RegistryContents, RecordsKeepTheirPlaceUntilCleared)
+{
+    TRegistryContents contents;
+    contents.Items(AddContentItem(contents)).Content.ItemName = "first";
+    TRegistryContentItem* first = &contents.Items(0);
+    for (int i = 0; i < 100; ++i)
+        AddContentItem(contents);
+    EXPECT_EQ(&contents.Items(0), first) << "adding records does not move earlier ones";
+    EXPECT_EQ(contents.Items(0).Content.ItemName, "first");
+    contents.Clear();
+    EXPECT_EQ(contents.Count(), 0);
+}
+
+TEST(RegistryContents, IndexOutOfBoundsRaisesTheListError)
+{
+    TRegistryContents contents;
+    AddContentItem(contents);
+    try {
+        contents.Items(contents.Count());
+        FAIL();
+    } catch (const EListError& e) {
+        EXPECT_STREQ(e.what(), "List index out of bounds (1)");
+    }
+    EXPECT_THROW(contents.Items(-1), EListError);
+}
+
+TEST(RegistryContents, FifteenSectionCollections)
+{
+    EXPECT_EQ(SectionContents.size(), 15u);
+    AddContentItem(SectionContents[14]);
+    AddContentItem(SectionContents[0]);
+    ClearSectionContents();
+    for (const TRegistryContents& contents : SectionContents)
+        EXPECT_EQ(contents.Count(), 0);
+}
+
+} // namespace
+} // namespace tw

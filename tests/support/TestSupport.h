@@ -1,0 +1,81 @@
+// Shared test helpers: temporary folders, prefixes built from hive text, real processes.
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace tw::test {
+
+namespace fs = std::filesystem;
+
+/// A temporary folder, removed with everything in it.
+class TempDir
+{
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const fs::path& path() const { return m_path; }
+    std::string str() const { return m_path.string(); }
+
+private:
+    fs::path m_path;
+};
+
+/// tests/data.
+fs::path testDataDir();
+/// A fixture file below tests/data.
+fs::path fixture(const std::string& relative);
+
+std::string readFile(const fs::path& path);
+/// Empty when the texts are equal; otherwise where they first differ, with some context.
+std::string firstDifference(const std::string& actual, const std::string& expected);
+void writeFile(const fs::path& path, const std::string& content);
+
+/// Builds a Wine prefix in a folder: hive files from text, drive_c, drive links.
+class PrefixBuilder
+{
+public:
+    explicit PrefixBuilder(fs::path dir);
+
+    /// A hive with Wine's header and the given key sections (text after the header).
+    PrefixBuilder& systemHive(const std::string& sections, const std::string& arch = "win64");
+    PrefixBuilder& userHive(const std::string& sections, const std::string& arch = "win64");
+    PrefixBuilder& userdefHive(const std::string& sections, const std::string& arch = "win64");
+    /// Copies the hives of a fixture prefix (such as "wine-8.0/varied").
+    PrefixBuilder& fixtureHives(const std::string& fixturePrefix);
+    /// A file below drive_c ("windows/win.ini").
+    PrefixBuilder& file(const std::string& relative, const std::string& content = "x");
+    PrefixBuilder& folder(const std::string& relative);
+    /// dosdevices/<letter>: pointing at `target`.
+    PrefixBuilder& drive(char letter, const fs::path& target);
+
+    const fs::path& dir() const { return m_dir; }
+    std::string str() const { return m_dir.string(); }
+
+private:
+    fs::path m_dir;
+};
+
+/// The standard Wine header of a hive relative to `relativeTo` (escaped as Wine writes it).
+std::string hiveText(const std::string& relativeTo, const std::string& sections,
+                     const std::string& arch = "win64");
+
+struct ProcessResult
+{
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+/// Runs a program and waits for it; `env` entries are added to the environment.
+ProcessResult runProcess(const std::vector<std::string>& argv,
+                         const std::map<std::string, std::string>& env = {});
+
+/// The path of tidewell-cli in the build tree.
+std::string cliPath();
+
+} // namespace tw::test
