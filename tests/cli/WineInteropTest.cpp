@@ -118,16 +118,26 @@ TEST_F(WineInterop, WholeRegistryExportCarriesWhatWineRegeditExports)
         EXPECT_EQ(values, it->second) << "values differ in " << key;
         ++compared;
     }
-    // What Wine's export has beyond the hive files are the volatile keys wineserver makes
-    // while it runs (hardware and device data); none of them is saved in a hive.
+    // What Wine's export has beyond the hive files are the volatile keys that wineserver and
+    // Wine's services make while they run; none of them is ever saved in a hive.
+    static const char* const volatileAreas[] = {
+        "hkey_local_machine\\hardware",       "\\volatile environment",
+        "\\networkcards",                     "\\computername\\activecomputername",
+        "\\control\\servicecurrent",          "hkey_local_machine\\system\\mounteddevices",
+        "\\software\\wine\\fonts\\cache",     "\\software\\wine\\temporary system parameters",
+        "\\enum\\",                           "\\devicemap",
+    };
     for (const auto& [key, values] : theirs) {
         if (ours.count(key))
             continue;
-        const bool volatileArea = key.rfind("hkey_local_machine\\hardware", 0) == 0 ||
-                                  key.find("\\volatile environment") != std::string::npos ||
-                                  key.find("\\enum\\") != std::string::npos ||
-                                  key.find("\\devicemap") != std::string::npos;
-        EXPECT_TRUE(volatileArea) << "only in Wine's export: " << key;
+        const bool deviceInterfaceState =
+            key.find("\\deviceclasses\\") != std::string::npos &&
+            (key.find("\\#\\") != std::string::npos ||
+             key.compare(key.size() - 2, 2, "\\#") == 0);
+        bool isVolatile = deviceInterfaceState;
+        for (const char* area : volatileAreas)
+            isVolatile = isVolatile || key.find(area) != std::string::npos;
+        EXPECT_TRUE(isVolatile) << "only in Wine's export: " << key;
     }
     EXPECT_EQ(compared, ours.size());
 }

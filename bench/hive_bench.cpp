@@ -1,0 +1,76 @@
+// tidewell-hive-bench DIR: hive load and save throughput and peak memory on a prefix.
+#include "platform/wine/WinePrefix.h"
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+
+namespace {
+
+long peakKilobytes()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::stol(line.substr(6));
+    }
+    return 0;
+}
+
+double seconds(std::chrono::steady_clock::time_point from)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - from).count();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        std::cerr << "usage: tidewell-hive-bench PREFIX\n";
+        return 2;
+    }
+    namespace fs = std::filesystem;
+    const std::string dir = argv[1];
+    std::uintmax_t bytes = 0;
+    for (const char* hive : {"system.reg", "user.reg", "userdef.reg"})
+        bytes += fs::exists(dir + "/" + hive) ? fs::file_size(dir + "/" + hive) : 0;
+    const double megabytes = static_cast<double>(bytes) / 1e6;
+    const long baseline = peakKilobytes();
+
+    auto start = std::chrono::steady_clock::now();
+    tw::wine::WinePrefix prefix(dir);
+    const double load = seconds(start);
+    const long afterLoad = peakKilobytes();
+
+    std::uint64_t serialized = 0;
+    start = std::chrono::steady_clock::now();
+    for (const auto& hive : prefix.hives())
+        tw::wine::writeHive(*hive->base(), hive->header().prologue,
+                            [&](std::string_view piece) { serialized += piece.size(); });
+    const double format = seconds(start);
+
+    for (const auto& hive : prefix.hives())
+        hive->setDirty(true);
+    start = std::chrono::steady_clock::now();
+    prefix.save();
+    const double save = seconds(start);
+    const long peak = peakKilobytes();
+
+    std::printf("hives:            %.1f MB in %zu files\n", megabytes, prefix.hives().size());
+    std::printf("load:             %.2f s  %.0f MB/s\n", load, megabytes / load);
+    std::printf("save (format):    %.2f s  %.0f MB/s\n", format,
+                static_cast<double>(serialized) / 1e6 / format);
+    std::printf("save (to disk):   %.2f s  %.0f MB/s  (atomic, with fsync)\n", save,
+                megabytes / save);
+    std::printf("memory after load: %.1f MB (%.2f x hive size)\n",
+                static_cast<double>(afterLoad - baseline) / 1024.0,
+                static_cast<double>(afterLoad - baseline) * 1024.0 / static_cast<double>(bytes));
+    std::printf("peak memory:       %.1f MB (%.2f x hive size)\n", static_cast<double>(peak) / 1024.0,
+                static_cast<double>(peak) * 1024.0 / static_cast<double>(bytes));
+    return 0;
+}
