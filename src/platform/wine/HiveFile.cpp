@@ -123,17 +123,55 @@ void skipSpace(const char*& p, const char* end)
         ++p;
 }
 
+/// Where decoded UTF-16 units go: a UTF-16 string, or raw little-endian bytes.
+struct Utf16Sink
+{
+    std::u16string& out;
+    void put(char16_t c) { out.push_back(c); }
+    void putAscii(const char* from, const char* to)
+    {
+        const size_t old = out.size();
+        out.resize(old + static_cast<size_t>(to - from));
+        for (char16_t* d = out.data() + old; from != to; ++from)
+            *d++ = static_cast<unsigned char>(*from);
+    }
+    void putUtf8(std::string_view text) { out += tw::platform::utf8ToUtf16(text); }
+};
+
+struct ByteSink
+{
+    std::string& out;
+    void put(char16_t c)
+    {
+        out.push_back(static_cast<char>(c & 0xFF));
+        out.push_back(static_cast<char>(c >> 8));
+    }
+    void putAscii(const char* from, const char* to)
+    {
+        const size_t old = out.size();
+        out.resize(old + 2 * static_cast<size_t>(to - from));
+        for (char* d = out.data() + old; from != to; ++from) {
+            *d++ = *from;
+            *d++ = '\0';
+        }
+    }
+    void putUtf8(std::string_view text)
+    {
+        for (char16_t c : tw::platform::utf8ToUtf16(text))
+            put(c);
+    }
+};
+
 /// Decodes a string with Wine's escapes up to `endChar` (0: up to the end of the line).
 /// On success `p` points past the closing character.
-bool parseString(const char*& p, const char* end, char endChar, std::u16string& out)
+template <typename Sink> bool parseEscaped(const char*& p, const char* end, char endChar, Sink sink)
 {
-    out.clear();
     while (true) {
         // Plain ASCII runs are copied as they are.
         const char* run = p;
         while (p < end && *p != endChar && *p != '\\' && static_cast<unsigned char>(*p) < 0x80)
             ++p;
-        out.append(run, p);
+        sink.putAscii(run, p);
         if (p == end)
             return endChar == 0;
         const char c = *p;
@@ -147,23 +185,23 @@ bool parseString(const char*& p, const char* end, char endChar, std::u16string& 
                 return false;
             const char e = *p++;
             switch (e) {
-            case 'a': out.push_back(u'\a'); break;
-            case 'b': out.push_back(u'\b'); break;
-            case 'e': out.push_back(char16_t(0x1b)); break;
-            case 'f': out.push_back(u'\f'); break;
-            case 'n': out.push_back(u'\n'); break;
-            case 'r': out.push_back(u'\r'); break;
-            case 't': out.push_back(u'\t'); break;
-            case 'v': out.push_back(u'\v'); break;
+            case 'a': sink.put(u'\a'); break;
+            case 'b': sink.put(u'\b'); break;
+            case 'e': sink.put(char16_t(0x1b)); break;
+            case 'f': sink.put(u'\f'); break;
+            case 'n': sink.put(u'\n'); break;
+            case 'r': sink.put(u'\r'); break;
+            case 't': sink.put(u'\t'); break;
+            case 'v': sink.put(u'\v'); break;
             case 'x': {
                 if (p == end || hexDigit(*p) < 0) {
-                    out.push_back(u'x');
+                    sink.put(u'x');
                     break;
                 }
                 unsigned v = 0;
                 for (int i = 0; i < 4 && p < end && hexDigit(*p) >= 0; ++i)
                     v = v * 16 + static_cast<unsigned>(hexDigit(*p++));
-                out.push_back(static_cast<char16_t>(v));
+                sink.put(static_cast<char16_t>(v));
                 break;
             }
             default:
@@ -171,9 +209,9 @@ bool parseString(const char*& p, const char* end, char endChar, std::u16string& 
                     unsigned v = static_cast<unsigned>(e - '0');
                     for (int i = 0; i < 2 && p < end && *p >= '0' && *p <= '7'; ++i)
                         v = v * 8 + static_cast<unsigned>(*p++ - '0');
-                    out.push_back(static_cast<char16_t>(v));
+                    sink.put(static_cast<char16_t>(v));
                 } else {
-                    out.push_back(static_cast<unsigned char>(e));
+                    sink.put(static_cast<unsigned char>(e));
                 }
             }
             continue;
@@ -182,24 +220,15 @@ bool parseString(const char*& p, const char* end, char endChar, std::u16string& 
         const char* seqEnd = p + 1;
         while (seqEnd < end && (static_cast<unsigned char>(*seqEnd) & 0xC0) == 0x80)
             ++seqEnd;
-        out += tw::platform::utf8ToUtf16(std::string_view(p, static_cast<size_t>(seqEnd - p)));
+        sink.putUtf8(std::string_view(p, static_cast<size_t>(seqEnd - p)));
         p = seqEnd;
     }
 }
 
-/// Splits a key path at its backslashes, dropping empty parts.
-void splitPath(const std::u16string& path, std::vector<std::u16string_view>& parts)
+bool parseString(const char*& p, const char* end, char endChar, std::u16string& out)
 {
-    parts.clear();
-    size_t start = 0;
-    while (start <= path.size()) {
-        size_t sep = path.find(u'\\', start);
-        if (sep == std::u16string::npos)
-            sep = path.size();
-        if (sep > start)
-            parts.emplace_back(path.data() + start, sep - start);
-        start = sep + 1;
-    }
+    out.clear();
+    return parseEscaped(p, end, endChar, Utf16Sink{out});
 }
 
 class HiveParser
@@ -288,8 +317,36 @@ private:
     {
         const int lineNo = m_reader.lineNumber();
         ++p; // '['
-        if (!parseString(p, end, ']', m_text))
+        // Split the escaped path at its separators ("\\\\"); a name holds no backslash, so
+        // every escaped backslash is one. The name's escapes are decoded per part below.
+        m_rawParts.clear();
+        const char* partStart = p;
+        bool closed = false;
+        while (p < end) {
+            if (*p == '\\') {
+                if (p + 1 == end)
+                    break;
+                if (p[1] == '\\') {
+                    if (p > partStart)
+                        m_rawParts.emplace_back(partStart, static_cast<size_t>(p - partStart));
+                    p += 2;
+                    partStart = p;
+                    continue;
+                }
+                p += 2;
+                continue;
+            }
+            if (*p == ']') {
+                closed = true;
+                break;
+            }
+            ++p;
+        }
+        if (!closed)
             fail(lineNo, "unterminated key name (no closing \"]\")");
+        if (p > partStart)
+            m_rawParts.emplace_back(partStart, static_cast<size_t>(p - partStart));
+        ++p;
         skipSpace(p, end);
         unsigned long long stamp = 0;
         bool haveStamp = false;
@@ -301,17 +358,18 @@ private:
         if (p != end)
             fail(lineNo, "unexpected text after the key name");
 
-        splitPath(m_text, m_parts);
         // Consecutive sections share most of their path: reuse what matches.
         size_t common = 0;
-        while (common < m_parts.size() && common < m_pathCache.size() &&
-               m_pathCache[common].first == m_parts[common])
+        while (common < m_rawParts.size() && common < m_pathCache.size() &&
+               m_pathCache[common].first == m_rawParts[common])
             ++common;
         m_pathCache.resize(common);
         HiveKey* key = common ? m_pathCache[common - 1].second : m_base;
-        for (size_t i = common; i < m_parts.size(); ++i) {
-            key = key->addSubkey(m_parts[i]);
-            m_pathCache.emplace_back(std::u16string(m_parts[i]), key);
+        for (size_t i = common; i < m_rawParts.size(); ++i) {
+            const char* q = m_rawParts[i].data();
+            parseString(q, q + m_rawParts[i].size(), 0, m_text);
+            key = key->addSubkey(m_text);
+            m_pathCache.emplace_back(std::string(m_rawParts[i]), key);
         }
         m_key = key;
         if (haveStamp)
@@ -371,10 +429,11 @@ private:
             else if (startsWith("str(7)"))
                 type = REG_MULTI_SZ;
             p = static_cast<const char*>(std::memchr(p, '"', rest.size())) + 1;
-            if (!parseString(p, end, '"', m_text))
+            m_bytes.clear();
+            if (!parseEscaped(p, end, '"', ByteSink{m_bytes}))
                 fail(lineNo, "unterminated string");
-            m_text.push_back(u'\0');
-            data = tw::platform::utf16ToBytes(m_text);
+            m_bytes.append(2, '\0');
+            data.assign(m_bytes); // exact size: a hive may hold millions of these
         } else if (startsWith("dword:")) {
             p += 6;
             type = REG_DWORD;
@@ -452,8 +511,9 @@ private:
     HiveKey* m_base = nullptr;
     HiveKey* m_key = nullptr;
     std::u16string m_text;
-    std::vector<std::u16string_view> m_parts;
-    std::vector<std::pair<std::u16string, HiveKey*>> m_pathCache;
+    std::string m_bytes;
+    std::vector<std::string_view> m_rawParts;
+    std::vector<std::pair<std::string, HiveKey*>> m_pathCache;
 };
 
 // --- writing ---------------------------------------------------------------------------------
@@ -493,6 +553,19 @@ void appendEscaped(std::string& out, const char16_t* str, size_t units, char esc
 {
     static const char escapes[33] = ".......abtnvfr.............e....";
     for (size_t i = 0; i < units; ++i) {
+        // Runs of plain printable ASCII go out as they are.
+        size_t run = i;
+        while (run < units && str[run] >= 32 && str[run] < 128 && str[run] != '\\' &&
+               str[run] != esc1 && str[run] != esc2)
+            ++run;
+        if (run > i) {
+            const size_t old = out.size();
+            out.resize(old + (run - i));
+            for (char* d = out.data() + old; i < run; ++i)
+                *d++ = static_cast<char>(str[i]);
+            if (i == units)
+                break;
+        }
         const char16_t c = str[i];
         const size_t left = units - i;
         if (c > 127) {
@@ -520,15 +593,6 @@ void appendEscaped(std::string& out, const char16_t* str, size_t units, char esc
 void appendEscaped(std::string& out, std::u16string_view s, char esc1, char esc2)
 {
     appendEscaped(out, s.data(), s.size(), esc1, esc2);
-}
-
-void appendPath(std::string& out, const HiveKey& key, const HiveKey* base)
-{
-    if (key.parent() && key.parent() != base) {
-        appendPath(out, *key.parent(), base);
-        out += "\\\\";
-    }
-    appendEscaped(out, key.name(), '[', ']');
 }
 
 void appendValue(std::string& out, const HiveValue& value)
@@ -597,7 +661,8 @@ void appendValue(std::string& out, const HiveValue& value)
 
 constexpr size_t kFlushSize = 1 << 20;
 
-void writeKey(std::string& out, const HiveKey& key, const HiveKey& base,
+/// Writes `key` and its subtree; `path` holds the escaped path of `key` below the base.
+void writeKey(std::string& out, const HiveKey& key, std::string& path,
               const std::function<void(std::string_view)>& sink)
 {
     if (key.isDeleted())
@@ -605,8 +670,7 @@ void writeKey(std::string& out, const HiveKey& key, const HiveKey& base,
     // Keys with no values but subkeys are implied by their subkeys' sections.
     if (!key.values().empty() || key.subkeys().empty() || key.className() || key.isLink()) {
         out += "\n[";
-        if (&key != &base)
-            appendPath(out, key, &base);
+        out += path;
         out += "] ";
         const FILETIME modif = key.modified();
         out += std::to_string(static_cast<unsigned>((modif - TICKS_1601_TO_1970) / TICKS_PER_SECOND));
@@ -628,8 +692,14 @@ void writeKey(std::string& out, const HiveKey& key, const HiveKey& base,
             out.clear();
         }
     }
-    for (const auto& sub : key.subkeys())
-        writeKey(out, *sub, base, sink);
+    const size_t length = path.size();
+    for (const auto& sub : key.subkeys()) {
+        if (length)
+            path += "\\\\";
+        appendEscaped(path, sub->name(), '[', ']');
+        writeKey(out, *sub, path, sink);
+        path.resize(length);
+    }
 }
 
 } // namespace
@@ -651,7 +721,8 @@ void writeHive(const HiveKey& base, std::string_view prologue,
     std::string out;
     out.reserve(kFlushSize + 64 * 1024);
     out.append(prologue);
-    writeKey(out, base, base, sink);
+    std::string path;
+    writeKey(out, base, path, sink);
     if (!out.empty())
         sink(out);
 }
