@@ -20,9 +20,10 @@ namespace {
 
 constexpr FILETIME kTime = 0x1dd8799d9cec3d4ULL;
 
-const char* const kWords[] = {"Acme", "Contoso", "Fabrikam", "Northwind", "Tailspin", "Litware",
-                              "Proseware", "Adventure", "Wingtip", "Humongous", "Lucerne", "Margie",
-                              "Coho", "Fourth", "Blue", "Trey", "Graphic", "Alpine", "Wide", "City"};
+const char* const kWords[] = {"Acme",    "Contoso",   "Fabrikam",  "Northwind", "Tailspin",
+                              "Litware", "Proseware", "Adventure", "Wingtip",   "Humongous",
+                              "Lucerne", "Margie",    "Coho",      "Fourth",    "Blue",
+                              "Trey",    "Graphic",   "Alpine",    "Wide",      "City"};
 const char* const kExtensions[] = {"exe", "dll", "ocx", "txt", "doc", "png", "mp3", "zip"};
 
 class Generator
@@ -44,8 +45,7 @@ public:
         return key;
     }
 
-    void text(HiveKey* key, const std::string& name, const std::string& value,
-              DWORD type = REG_SZ)
+    void text(HiveKey* key, const std::string& name, const std::string& value, DWORD type = REG_SZ)
     {
         key->setValue(platform::utf8ToUtf16(name), type,
                       platform::utf16ToBytes(platform::utf8ToUtf16(value) + u'\0'));
@@ -69,11 +69,11 @@ public:
     std::string guid()
     {
         char buf[48];
-        std::snprintf(buf, sizeof buf, "{%08X-%04X-%04X-%04X-%04X%08X}",
-                      static_cast<unsigned>(m_random()), static_cast<unsigned>(m_random() & 0xFFFF),
-                      static_cast<unsigned>(m_random() & 0xFFFF),
-                      static_cast<unsigned>(m_random() & 0xFFFF),
-                      static_cast<unsigned>(m_random() & 0xFFFF), static_cast<unsigned>(m_random()));
+        std::snprintf(
+            buf, sizeof buf, "{%08X-%04X-%04X-%04X-%04X%08X}", static_cast<unsigned>(m_random()),
+            static_cast<unsigned>(m_random() & 0xFFFF), static_cast<unsigned>(m_random() & 0xFFFF),
+            static_cast<unsigned>(m_random() & 0xFFFF), static_cast<unsigned>(m_random() & 0xFFFF),
+            static_cast<unsigned>(m_random()));
         return buf;
     }
     std::string word() { return kWords[m_random() % std::size(kWords)]; }
@@ -162,7 +162,8 @@ SyntheticPrefixStats writeSyntheticPrefix(const std::string& dir, std::uint64_t 
             g.text(appPath, "Path", "C:\\Program Files\\" + vendor);
             HiveKey* uninstall = g.path(current, {"Uninstall", vendor + " Tool " + n});
             g.text(uninstall, "DisplayName", vendor + " Tool " + n);
-            g.text(uninstall, "UninstallString", "\"" + g.file(vendor, "uninst" + n + ".exe") + "\"");
+            g.text(uninstall, "UninstallString",
+                   "\"" + g.file(vendor, "uninst" + n + ".exe") + "\"");
             g.text(uninstall, "InstallLocation", "C:\\Program Files\\" + vendor);
             g.number(uninstall, "EstimatedSize", static_cast<DWORD>(g.random()() % 100000));
             break;

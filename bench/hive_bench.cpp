@@ -70,7 +70,8 @@ int main(int argc, char** argv)
     std::printf("memory after load: %.1f MB (%.2f x hive size)\n",
                 static_cast<double>(afterLoad - baseline) / 1024.0,
                 static_cast<double>(afterLoad - baseline) * 1024.0 / static_cast<double>(bytes));
-    std::printf("peak memory:       %.1f MB (%.2f x hive size)\n", static_cast<double>(peak) / 1024.0,
+    std::printf("peak memory:       %.1f MB (%.2f x hive size)\n",
+                static_cast<double>(peak) / 1024.0,
                 static_cast<double>(peak) * 1024.0 / static_cast<double>(bytes));
     return 0;
 }

@@ -11,7 +11,8 @@ int main(int argc, char** argv)
         return 2;
     }
     const auto keys = std::strtoull(argv[2], nullptr, 10);
-    const auto seed = argc > 3 ? static_cast<std::uint32_t>(std::strtoul(argv[3], nullptr, 10)) : 1u;
+    const auto seed =
+        argc > 3 ? static_cast<std::uint32_t>(std::strtoul(argv[3], nullptr, 10)) : 1u;
     try {
         const auto stats = tw::bench::writeSyntheticPrefix(argv[1], keys, seed);
         std::cout << argv[1] << ": " << stats.keys << " keys, " << stats.values << " values, "

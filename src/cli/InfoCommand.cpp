@@ -12,12 +12,18 @@ namespace {
 const char* driveTypeName(UINT type)
 {
     switch (type) {
-    case DRIVE_REMOVABLE: return "removable";
-    case DRIVE_FIXED: return "fixed";
-    case DRIVE_REMOTE: return "network";
-    case DRIVE_CDROM: return "CD-ROM";
-    case DRIVE_RAMDISK: return "RAM disk";
-    default: return "unknown";
+    case DRIVE_REMOVABLE:
+        return "removable";
+    case DRIVE_FIXED:
+        return "fixed";
+    case DRIVE_REMOTE:
+        return "network";
+    case DRIVE_CDROM:
+        return "CD-ROM";
+    case DRIVE_RAMDISK:
+        return "RAM disk";
+    default:
+        return "unknown";
     }
 }
 } // namespace
@@ -30,8 +36,8 @@ void runInfoCommand(wine::WinePrefix& prefix, const std::string& source, std::os
     out << "Prefix:          " << prefix.hostPath() << " (" << source << ")\n";
     out << "State:           "
         << (prefix.isReadOnly() ? "read-only: " + prefix.readOnlyReason() : "writable") << "\n";
-    out << "Windows version: " << version.majorVersion << "." << version.minorVersion
-        << " build " << version.buildNumber << " (platform " << version.platformId << ")\n";
+    out << "Windows version: " << version.majorVersion << "." << version.minorVersion << " build "
+        << version.buildNumber << " (platform " << version.platformId << ")\n";
     out << "Windows folder:  " << system.windowsDirectory() << "\n";
     out << "System folder:   " << system.systemDirectory() << "\n";
     out << "Temp folder:     " << system.tempPath() << "\n";

@@ -44,10 +44,14 @@ std::string keyText(const KeyPath& key)
 std::string errorText(LONG rc)
 {
     switch (rc) {
-    case ERROR_FILE_NOT_FOUND: return "not found";
-    case ERROR_ACCESS_DENIED: return "access denied";
-    case ERROR_INVALID_PARAMETER: return "invalid name";
-    default: return "error " + std::to_string(rc);
+    case ERROR_FILE_NOT_FOUND:
+        return "not found";
+    case ERROR_ACCESS_DENIED:
+        return "access denied";
+    case ERROR_INVALID_PARAMETER:
+        return "invalid name";
+    default:
+        return "error " + std::to_string(rc);
     }
 }
 
@@ -68,8 +72,8 @@ void saveChanges(wine::WinePrefix& prefix)
 
 void printValue(std::ostream& out, const std::string& name, DWORD type, const std::string& data)
 {
-    out << "    " << (name.empty() ? "(Default)" : name) << "    " << valueTypeName(type)
-        << "    " << formatValueData(type, data) << "\n";
+    out << "    " << (name.empty() ? "(Default)" : name) << "    " << valueTypeName(type) << "    "
+        << formatValueData(type, data) << "\n";
 }
 
 void query(wine::WinePrefix& prefix, const std::vector<std::string>& args, std::ostream& out)
@@ -173,8 +177,8 @@ void exportFile(wine::WinePrefix& prefix, const std::vector<std::string>& args, 
     } catch (const platform::RegistryEditorError& e) {
         throw CliError(e.what());
     }
-    out << "Exported " << (key.empty() ? std::string("the registry") : key) << " to "
-        << plain[0] << "\n";
+    out << "Exported " << (key.empty() ? std::string("the registry") : key) << " to " << plain[0]
+        << "\n";
 }
 
 void importFile(wine::WinePrefix& prefix, const std::vector<std::string>& args, std::ostream& out)

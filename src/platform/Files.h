@@ -37,7 +37,12 @@ public:
 class FileStream
 {
 public:
-    enum class Mode { Read, ReadWrite, Create };
+    enum class Mode
+    {
+        Read,
+        ReadWrite,
+        Create
+    };
     virtual ~FileStream() = default;
     /// Reads up to `size` bytes; returns how many were read (0 at the end).
     virtual std::int64_t read(void* buffer, std::int64_t size) = 0;

@@ -69,11 +69,20 @@ private:
         out.reserve(text.size());
         for (char c : text) {
             switch (c) {
-            case '\r': out += "\\r"; break;
-            case '\n': out += "\\n"; break;
-            case '\\': out += "\\\\"; break;
-            case '"': out += "\\\""; break;
-            default: out.push_back(c);
+            case '\r':
+                out += "\\r";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '"':
+                out += "\\\"";
+                break;
+            default:
+                out.push_back(c);
             }
         }
         return out;
@@ -121,9 +130,8 @@ private:
         m_out += buf;
         lineLength += std::strlen(buf);
 
-        const std::string bytes = isStringType(type) && m_unicode
-                                      ? utf16ToBytes(utf8ToUtf16(narrowData))
-                                      : narrowData;
+        const std::string bytes =
+            isStringType(type) && m_unicode ? utf16ToBytes(utf8ToUtf16(narrowData)) : narrowData;
         static const char digits[] = "0123456789abcdef";
         for (size_t i = 0; i < bytes.size(); ++i) {
             const unsigned char b = static_cast<unsigned char>(bytes[i]);
@@ -167,8 +175,8 @@ public:
     {
         std::string_view line;
         if (!nextLine(line))
-            fail("the file is empty; a registry file starts with \"" +
-                 std::string(kUnicodeHeader) + "\" or \"" + std::string(kAnsiHeader) + "\"");
+            fail("the file is empty; a registry file starts with \"" + std::string(kUnicodeHeader) +
+                 "\" or \"" + std::string(kAnsiHeader) + "\"");
         line = trim(line);
         if (line == kUnicodeHeader)
             m_wideHex = true;
@@ -231,16 +239,7 @@ private:
         if (!rest.empty() && rest.front() != ';')
             fail("unexpected text \"" + std::string(rest) + "\"");
     }
-    static int hexDigit(char c)
-    {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'a' && c <= 'f')
-            return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F')
-            return c - 'A' + 10;
-        return -1;
-    }
+    static int hexDigit(char c) { return hexDigitValue(c); }
 
     void parseKeyLine(std::string_view text)
     {
@@ -279,10 +278,17 @@ private:
                 if (++i == rest.size())
                     fail("unterminated string");
                 switch (rest[i]) {
-                case 'n': out += '\n'; break;
-                case 'r': out += '\r'; break;
-                case '0': out += '\0'; break;
-                default: out += rest[i];
+                case 'n':
+                    out += '\n';
+                    break;
+                case 'r':
+                    out += '\r';
+                    break;
+                case '0':
+                    out += '\0';
+                    break;
+                default:
+                    out += rest[i];
                 }
                 continue;
             }
@@ -488,14 +494,16 @@ void applyRegFile(Registry& registry, const std::vector<RegFileOperation>& opera
         }
         case RegFileOperation::Kind::SetValue:
             if (const LONG rc = registry.setValue(current.get(), op.valueName, op.type, op.data))
-                refuse(op, "cannot set the value \"" + op.valueName + "\" of " +
-                               describeKey(op.key), rc);
+                refuse(op,
+                       "cannot set the value \"" + op.valueName + "\" of " + describeKey(op.key),
+                       rc);
             break;
         case RegFileOperation::Kind::DeleteValue: {
             const LONG rc = registry.deleteValue(current.get(), op.valueName);
             if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND)
-                refuse(op, "cannot delete the value \"" + op.valueName + "\" of " +
-                               describeKey(op.key), rc);
+                refuse(op,
+                       "cannot delete the value \"" + op.valueName + "\" of " + describeKey(op.key),
+                       rc);
             break;
         }
         }

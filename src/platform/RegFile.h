@@ -19,7 +19,13 @@ std::string exportRegFile(Registry& registry, std::string_view keyPath, RegFileF
 /// One change that a .reg file asks for.
 struct RegFileOperation
 {
-    enum class Kind { CreateKey, DeleteKey, SetValue, DeleteValue };
+    enum class Kind
+    {
+        CreateKey,
+        DeleteKey,
+        SetValue,
+        DeleteValue
+    };
     Kind kind = Kind::CreateKey;
     int line = 0;
     KeyPath key;

@@ -15,6 +15,18 @@ std::string utf16ToUtf8(std::u16string_view text);
 std::string utf16ToBytes(std::u16string_view text);
 std::u16string bytesToUtf16(std::string_view bytes);
 
+/// The value of a hexadecimal digit, -1 for any other character.
+inline int hexDigitValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 /// Simple Unicode lower case of one UTF-16 unit, as the registry compares names.
 char16_t foldCase(char16_t c);
 /// Case-insensitive order of names: by lower-cased units, then by length.

@@ -2,10 +2,10 @@
 #pragma once
 
 #include <array>
-#include <utility>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tw {

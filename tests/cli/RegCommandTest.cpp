@@ -49,7 +49,8 @@ TEST_F(RegCommandTest, FailuresExitNonZeroWithOneLine)
 {
     auto result = cli({"reg", "query", "HKEY_CURRENT_USER\\Software\\Missing"});
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.err, "tidewell-cli: The key HKEY_CURRENT_USER\\Software\\Missing does not exist\n");
+    EXPECT_EQ(result.err,
+              "tidewell-cli: The key HKEY_CURRENT_USER\\Software\\Missing does not exist\n");
     result = cli({"reg", "query", "HKEY_NOWHERE\\X"});
     EXPECT_EQ(result.exitCode, 2);
     EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1);
@@ -73,14 +74,15 @@ TEST_F(RegCommandTest, SetOfAUserValueRewritesUserRegOnly)
         const char* data;
         const char* shown;
     };
-    for (const Case& c : {Case{"Text", "REG_SZ", "hello world", "REG_SZ    hello world"},
-                          Case{"Path", "REG_EXPAND_SZ", "%SystemRoot%\\x", "REG_EXPAND_SZ    %SystemRoot%\\x"},
-                          Case{"List", "REG_MULTI_SZ", "a\\0b", "REG_MULTI_SZ    a\\0b"},
-                          Case{"Count", "REG_DWORD", "0x10", "REG_DWORD    0x10"},
-                          Case{"Big", "REG_QWORD", "4294967296", "REG_QWORD    0x100000000"},
-                          Case{"Raw", "REG_BINARY", "01,ff,7a", "REG_BINARY    01FF7A"}}) {
-        auto result = cli({"reg", "set", "HKEY_CURRENT_USER\\Software\\Tidewell", c.name, c.type,
-                           c.data});
+    for (const Case& c :
+         {Case{"Text", "REG_SZ", "hello world", "REG_SZ    hello world"},
+          Case{"Path", "REG_EXPAND_SZ", "%SystemRoot%\\x", "REG_EXPAND_SZ    %SystemRoot%\\x"},
+          Case{"List", "REG_MULTI_SZ", "a\\0b", "REG_MULTI_SZ    a\\0b"},
+          Case{"Count", "REG_DWORD", "0x10", "REG_DWORD    0x10"},
+          Case{"Big", "REG_QWORD", "4294967296", "REG_QWORD    0x100000000"},
+          Case{"Raw", "REG_BINARY", "01,ff,7a", "REG_BINARY    01FF7A"}}) {
+        auto result =
+            cli({"reg", "set", "HKEY_CURRENT_USER\\Software\\Tidewell", c.name, c.type, c.data});
         ASSERT_EQ(result.exitCode, 0) << result.err;
         result = cli({"reg", "query", "HKEY_CURRENT_USER\\Software\\Tidewell", c.name});
         ASSERT_EQ(result.exitCode, 0) << result.err;
@@ -110,13 +112,17 @@ TEST_F(RegCommandTest, ExportImportRoundTrip)
     const std::string file = (dir.path() / "fixture.reg").string();
     auto result = cli({"reg", "export", file, "HKEY_CURRENT_USER\\Software\\TidewellFixture"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(test::firstDifference(readFile(file), readFile(test::fixture("wine-8.0/varied/regedit-export-hkcu-fixture.reg"))), "");
+    EXPECT_EQ(test::firstDifference(
+                  readFile(file),
+                  readFile(test::fixture("wine-8.0/varied/regedit-export-hkcu-fixture.reg"))),
+              "");
 
     ASSERT_EQ(cli({"reg", "delete", "HKEY_CURRENT_USER\\Software\\TidewellFixture"}).exitCode, 0);
     result = cli({"reg", "import", file});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     const std::string again = (dir.path() / "again.reg").string();
-    ASSERT_EQ(cli({"reg", "export", again, "HKEY_CURRENT_USER\\Software\\TidewellFixture"}).exitCode, 0);
+    ASSERT_EQ(
+        cli({"reg", "export", again, "HKEY_CURRENT_USER\\Software\\TidewellFixture"}).exitCode, 0);
     EXPECT_EQ(test::firstDifference(readFile(again), readFile(file)), "");
 }
 
@@ -169,7 +175,8 @@ TEST_F(RegCommandTest, ChoosesWineprefixThenTheDemoPrefix)
     EXPECT_NE(result.out.find(demo + " (demo)"), std::string::npos) << result.out;
     EXPECT_TRUE(fs::is_directory(demo + "/drive_c/windows/system32"));
     EXPECT_TRUE(fs::is_symlink(demo + "/dosdevices/c:"));
-    EXPECT_FALSE(fs::exists(fs::symlink_status(demo + "/dosdevices/z:"))) << "the demo never reaches the host";
+    EXPECT_FALSE(fs::exists(fs::symlink_status(demo + "/dosdevices/z:")))
+        << "the demo never reaches the host";
 }
 
 } // namespace

@@ -59,10 +59,7 @@ protected:
         delete s_root;
         s_root = nullptr;
     }
-    void SetUp() override
-    {
-        ASSERT_TRUE(s_bootError.empty()) << s_bootError;
-    }
+    void SetUp() override { ASSERT_TRUE(s_bootError.empty()) << s_bootError; }
 
     static std::string prefix() { return (s_root->path() / "prefix").string(); }
     static std::map<std::string, std::string> wineEnv()
@@ -121,19 +118,23 @@ TEST_F(WineInterop, WholeRegistryExportCarriesWhatWineRegeditExports)
     // What Wine's export has beyond the hive files are the volatile keys that wineserver and
     // Wine's services make while they run; none of them is ever saved in a hive.
     static const char* const volatileAreas[] = {
-        "hkey_local_machine\\hardware",       "\\volatile environment",
-        "\\networkcards",                     "\\computername\\activecomputername",
-        "\\control\\servicecurrent",          "hkey_local_machine\\system\\mounteddevices",
-        "\\software\\wine\\fonts\\cache",     "\\software\\wine\\temporary system parameters",
-        "\\enum\\",                           "\\devicemap",
+        "hkey_local_machine\\hardware",
+        "\\volatile environment",
+        "\\networkcards",
+        "\\computername\\activecomputername",
+        "\\control\\servicecurrent",
+        "hkey_local_machine\\system\\mounteddevices",
+        "\\software\\wine\\fonts\\cache",
+        "\\software\\wine\\temporary system parameters",
+        "\\enum\\",
+        "\\devicemap",
     };
     for (const auto& [key, values] : theirs) {
         if (ours.count(key))
             continue;
         const bool deviceInterfaceState =
             key.find("\\deviceclasses\\") != std::string::npos &&
-            (key.find("\\#\\") != std::string::npos ||
-             key.compare(key.size() - 2, 2, "\\#") == 0);
+            (key.find("\\#\\") != std::string::npos || key.compare(key.size() - 2, 2, "\\#") == 0);
         bool isVolatile = deviceInterfaceState;
         for (const char* area : volatileAreas)
             isVolatile = isVolatile || key.find(area) != std::string::npos;
@@ -144,12 +145,14 @@ TEST_F(WineInterop, WholeRegistryExportCarriesWhatWineRegeditExports)
 
 TEST_F(WineInterop, FileWrittenByWineRegeditImportsExactly)
 {
-    const std::string source = test::fixture("wine-8.0/varied/regedit-export-hkcu-fixture.reg").string();
+    const std::string source =
+        test::fixture("wine-8.0/varied/regedit-export-hkcu-fixture.reg").string();
     ASSERT_EQ(wine({"regedit", "/S", windowsPath(source)}).exitCode, 0);
     const std::string key = "HKEY_CURRENT_USER\\Software\\TidewellFixture";
     ASSERT_EQ(wine({"regedit", "/E", windowsPath(file("wine-key.reg")), key}).exitCode, 0);
     ASSERT_EQ(cli({"reg", "export", file("ours-key.reg"), key}).exitCode, 0);
-    EXPECT_EQ(test::firstDifference(readFile(file("ours-key.reg")), readFile(file("wine-key.reg"))), "")
+    EXPECT_EQ(test::firstDifference(readFile(file("ours-key.reg")), readFile(file("wine-key.reg"))),
+              "")
         << "single-key exports are the same bytes";
 
     // Now the other way: our import of Wine's file.
@@ -157,15 +160,20 @@ TEST_F(WineInterop, FileWrittenByWineRegeditImportsExactly)
     const auto imported = cli({"reg", "import", file("wine-key.reg")});
     ASSERT_EQ(imported.exitCode, 0) << imported.err;
     ASSERT_EQ(cli({"reg", "export", file("ours-again.reg"), key}).exitCode, 0);
-    EXPECT_EQ(test::firstDifference(readFile(file("ours-again.reg")), readFile(file("wine-key.reg"))), "");
+    EXPECT_EQ(
+        test::firstDifference(readFile(file("ours-again.reg")), readFile(file("wine-key.reg"))),
+        "");
 }
 
 TEST_F(WineInterop, WineRegeditImportsOurExportWithoutLoss)
 {
     const std::string key = "HKEY_LOCAL_MACHINE\\Software\\TidewellRoundTrip";
-    ASSERT_EQ(cli({"reg", "set", key + "\\Sub", "Text", "REG_SZ", "caf\xc3\xa9 \"q\" \\ end"}).exitCode, 0);
+    ASSERT_EQ(
+        cli({"reg", "set", key + "\\Sub", "Text", "REG_SZ", "caf\xc3\xa9 \"q\" \\ end"}).exitCode,
+        0);
     ASSERT_EQ(cli({"reg", "set", key, "List", "REG_MULTI_SZ", "a\\0b\\0c"}).exitCode, 0);
-    ASSERT_EQ(cli({"reg", "set", key, "Path", "REG_EXPAND_SZ", "%SystemRoot%\\system32"}).exitCode, 0);
+    ASSERT_EQ(cli({"reg", "set", key, "Path", "REG_EXPAND_SZ", "%SystemRoot%\\system32"}).exitCode,
+              0);
     ASSERT_EQ(cli({"reg", "set", key, "Big", "REG_QWORD", "0x1122334455667788"}).exitCode, 0);
     ASSERT_EQ(cli({"reg", "set", key, "Blob", "REG_BINARY", std::string(300, 'a')}).exitCode, 0);
     ASSERT_EQ(cli({"reg", "export", file("ours-rt.reg"), key}).exitCode, 0);
@@ -173,7 +181,9 @@ TEST_F(WineInterop, WineRegeditImportsOurExportWithoutLoss)
 
     ASSERT_EQ(wine({"regedit", "/S", windowsPath(file("ours-rt.reg"))}).exitCode, 0);
     ASSERT_EQ(cli({"reg", "export", file("ours-rt-again.reg"), key}).exitCode, 0);
-    EXPECT_EQ(test::firstDifference(readFile(file("ours-rt-again.reg")), readFile(file("ours-rt.reg"))), "");
+    EXPECT_EQ(
+        test::firstDifference(readFile(file("ours-rt-again.reg")), readFile(file("ours-rt.reg"))),
+        "");
 }
 
 TEST_F(WineInterop, SetOfAUserValueIsWhatWineReadsAndTouchesNothingElse)
@@ -193,8 +203,8 @@ TEST_F(WineInterop, SetOfAUserValueIsWhatWineReadsAndTouchesNothingElse)
 TEST_F(WineInterop, WritesAreRefusedWhileWineRuns)
 {
     ASSERT_EQ(runProcess({"wineserver", "-p"}, wineEnv()).exitCode, 0);
-    const auto set = cli({"reg", "set", "HKEY_CURRENT_USER\\Software\\Tidewell", "Refused",
-                          "REG_SZ", "x"});
+    const auto set =
+        cli({"reg", "set", "HKEY_CURRENT_USER\\Software\\Tidewell", "Refused", "REG_SZ", "x"});
     runProcess({"wineserver", "-k"}, wineEnv());
     runProcess({"wineserver", "-w"}, wineEnv());
     EXPECT_EQ(set.exitCode, 1);

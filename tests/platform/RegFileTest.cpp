@@ -1,5 +1,6 @@
 // Export to and import from .reg files, checked against what Wine's regedit writes.
 #include "platform/RegFile.h"
+
 #include "platform/TextCodec.h"
 #include "platform/wine/WinePrefix.h"
 #include "platform/wine/WineRegistry.h"
@@ -40,10 +41,13 @@ protected:
 TEST_F(RegFileTest, ExportOfAKeyIsByteForByteWhatWineRegeditWrites)
 {
     open("wine-8.0/varied");
-    const std::string expected = readFile(fixture("wine-8.0/varied/regedit-export-hkcu-fixture.reg"));
-    EXPECT_EQ(test::firstDifference(exportRegFile(reg(), "HKEY_CURRENT_USER\\Software\\TidewellFixture",
-                            RegFileFormat::Unicode),
-              expected), "");
+    const std::string expected =
+        readFile(fixture("wine-8.0/varied/regedit-export-hkcu-fixture.reg"));
+    EXPECT_EQ(
+        test::firstDifference(exportRegFile(reg(), "HKEY_CURRENT_USER\\Software\\TidewellFixture",
+                                            RegFileFormat::Unicode),
+                              expected),
+        "");
 }
 
 TEST_F(RegFileTest, ImportOfWineExportReproducesTheKeys)
@@ -51,16 +55,18 @@ TEST_F(RegFileTest, ImportOfWineExportReproducesTheKeys)
     open("");
     const std::string file = readFile(fixture("wine-8.0/varied/regedit-export-hkcu-fixture.reg"));
     applyRegFile(reg(), parseRegFile(file));
-    EXPECT_EQ(test::firstDifference(exportRegFile(reg(), "HKEY_CURRENT_USER\\Software\\TidewellFixture",
-                            RegFileFormat::Unicode),
-              file), "");
+    EXPECT_EQ(
+        test::firstDifference(exportRegFile(reg(), "HKEY_CURRENT_USER\\Software\\TidewellFixture",
+                                            RegFileFormat::Unicode),
+                              file),
+        "");
 }
 
 TEST_F(RegFileTest, Regedit4RoundTripsEveryType)
 {
     open("wine-8.0/varied");
-    const std::string ansi = exportRegFile(reg(), "HKEY_CURRENT_USER\\Software\\TidewellFixture",
-                                           RegFileFormat::Ansi);
+    const std::string ansi =
+        exportRegFile(reg(), "HKEY_CURRENT_USER\\Software\\TidewellFixture", RegFileFormat::Ansi);
     EXPECT_EQ(ansi.substr(0, 10), "REGEDIT4\r\n");
     EXPECT_NE(ansi.find("\"Expand\"=hex(2):25,53,79,73"), std::string::npos);
 
@@ -68,9 +74,11 @@ TEST_F(RegFileTest, Regedit4RoundTripsEveryType)
     PrefixBuilder builder(other.path());
     wine::WinePrefix empty(other.str());
     applyRegFile(empty.registry(), parseRegFile(ansi));
-    EXPECT_EQ(test::firstDifference(exportRegFile(empty.registry(), "HKEY_CURRENT_USER\\Software\\TidewellFixture",
-                            RegFileFormat::Unicode),
-              readFile(fixture("wine-8.0/varied/regedit-export-hkcu-fixture.reg"))), "");
+    EXPECT_EQ(test::firstDifference(
+                  exportRegFile(empty.registry(), "HKEY_CURRENT_USER\\Software\\TidewellFixture",
+                                RegFileFormat::Unicode),
+                  readFile(fixture("wine-8.0/varied/regedit-export-hkcu-fixture.reg"))),
+              "");
 }
 
 TEST_F(RegFileTest, WholeRegistryExportCoversMachineAndUsers)
@@ -78,7 +86,8 @@ TEST_F(RegFileTest, WholeRegistryExportCoversMachineAndUsers)
     open("wine-8.0/varied");
     const std::string text =
         utf16ToUtf8(bytesToUtf16(exportRegFile(reg(), "", RegFileFormat::Unicode).substr(2)));
-    EXPECT_EQ(text.find("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE]\r\n"), 0u);
+    EXPECT_EQ(text.find("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE]\r\n"),
+              0u);
     EXPECT_NE(text.find("\r\n[HKEY_USERS]\r\n"), std::string::npos);
     EXPECT_NE(text.find("[HKEY_USERS\\S-1-5-21-0-0-0-1000\\Software\\TidewellFixture]"),
               std::string::npos);
@@ -95,8 +104,8 @@ TEST_F(RegFileTest, StringsThatTextCannotCarryAreWrittenAsHex)
     reg().setValue(key.get(), "Inner", REG_SZ, std::string("a\0b\0", 4));
     reg().setValue(key.get(), "Unterminated", REG_SZ, "abc");
     reg().setValue(key.get(), "ShortDword", REG_DWORD, std::string("\x01\x02", 2));
-    const std::string exported = exportRegFile(reg(), "HKEY_CURRENT_USER\\Software\\T",
-                                               RegFileFormat::Ansi);
+    const std::string exported =
+        exportRegFile(reg(), "HKEY_CURRENT_USER\\Software\\T", RegFileFormat::Ansi);
     EXPECT_NE(exported.find("\"Inner\"=hex(1):61,00,62,00\r\n"), std::string::npos) << exported;
     EXPECT_NE(exported.find("\"Unterminated\"=hex(1):61,62,63\r\n"), std::string::npos);
     EXPECT_NE(exported.find("\"ShortDword\"=hex(4):01,02\r\n"), std::string::npos);
@@ -105,8 +114,10 @@ TEST_F(RegFileTest, StringsThatTextCannotCarryAreWrittenAsHex)
     PrefixBuilder builder(other.path());
     wine::WinePrefix copy(other.str());
     applyRegFile(copy.registry(), parseRegFile(exported));
-    EXPECT_EQ(test::firstDifference(exportRegFile(copy.registry(), "HKEY_CURRENT_USER\\Software\\T", RegFileFormat::Ansi),
-              exported), "");
+    EXPECT_EQ(test::firstDifference(exportRegFile(copy.registry(), "HKEY_CURRENT_USER\\Software\\T",
+                                                  RegFileFormat::Ansi),
+                                    exported),
+              "");
 }
 
 TEST_F(RegFileTest, DeletesKeysAndValues)
@@ -120,9 +131,9 @@ TEST_F(RegFileTest, DeletesKeysAndValues)
                                      "\"NotThere\"=-\r\n"
                                      "[-HKEY_CURRENT_USER\\Software\\NeverWas]\r\n"));
     KeyHandle key(reg());
-    EXPECT_EQ(reg().openKey(HKEY_CURRENT_USER, "Software\\TidewellFixture\\Deep", KEY_READ,
-                            key.out()),
-              ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(
+        reg().openKey(HKEY_CURRENT_USER, "Software\\TidewellFixture\\Deep", KEY_READ, key.out()),
+        ERROR_FILE_NOT_FOUND);
     ASSERT_EQ(reg().openKey(HKEY_CURRENT_USER, "Software\\TidewellFixture", KEY_READ, key.out()),
               ERROR_SUCCESS);
     EXPECT_EQ(reg().queryValue(key.get(), "Sz", nullptr, nullptr), ERROR_FILE_NOT_FOUND);
@@ -196,8 +207,9 @@ TEST_F(RegFileTest, AcceptsCommentsBlankLinesAndSpacing)
 TEST_F(RegFileTest, ExportOfAMissingKeyFails)
 {
     open("");
-    EXPECT_THROW(exportRegFile(reg(), "HKEY_CURRENT_USER\\Software\\Missing", RegFileFormat::Unicode),
-                 RegistryEditorError);
+    EXPECT_THROW(
+        exportRegFile(reg(), "HKEY_CURRENT_USER\\Software\\Missing", RegFileFormat::Unicode),
+        RegistryEditorError);
     EXPECT_THROW(exportRegFile(reg(), "HKEY_WHAT\\X", RegFileFormat::Unicode), RegistryEditorError);
 }
 

@@ -18,7 +18,9 @@ TEST(TextCodec, RoundTripsBmpAndSupplementaryCharacters)
 
 TEST(TextCodec, ReplacesBrokenInput)
 {
-    EXPECT_EQ(utf8ToUtf16("a\xff" "b"), u"a\uFFFDb");
+    EXPECT_EQ(utf8ToUtf16("a\xff"
+                          "b"),
+              u"a\uFFFDb");
     EXPECT_EQ(utf8ToUtf16("a\xe6\x97"), u"a\uFFFD");
     EXPECT_EQ(utf16ToUtf8(std::u16string(1, char16_t(0xD800))), "\xef\xbf\xbd");
     EXPECT_EQ(bytesToUtf16(std::string("a\0b", 3)), u"a");
@@ -26,12 +28,12 @@ TEST(TextCodec, ReplacesBrokenInput)
 
 TEST(TextCodec, OrdersNamesAsWineDoes)
 {
-    std::vector<std::u16string> names = {u"Upper", u"lower", u"Deep", u"_under", u"9", u"10",
-                                         u"Sub\u00e9", u"Su"};
+    std::vector<std::u16string> names = {u"Upper", u"lower", u"Deep",      u"_under",
+                                         u"9",     u"10",    u"Sub\u00e9", u"Su"};
     std::sort(names.begin(), names.end(),
               [](const auto& a, const auto& b) { return compareNamesNoCase(a, b) < 0; });
-    EXPECT_EQ(names, (std::vector<std::u16string>{u"10", u"9", u"_under", u"Deep", u"lower",
-                                                  u"Su", u"Sub\u00e9", u"Upper"}));
+    EXPECT_EQ(names, (std::vector<std::u16string>{u"10", u"9", u"_under", u"Deep", u"lower", u"Su",
+                                                  u"Sub\u00e9", u"Upper"}));
     EXPECT_TRUE(equalNamesNoCase(u"\u00c9T\u00c9", u"\u00e9t\u00e9"));
     EXPECT_TRUE(equalNoCase("HKEY_Local_Machine", "hkey_local_machine"));
     EXPECT_FALSE(equalNoCase("abc", "abcd"));

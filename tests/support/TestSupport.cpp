@@ -64,7 +64,8 @@ std::string firstDifference(const std::string& actual, const std::string& expect
     while (at < actual.size() && at < expected.size() && actual[at] == expected[at])
         ++at;
     const size_t from = at > 60 ? at - 60 : 0;
-    const size_t line = static_cast<size_t>(std::count(expected.begin(), expected.begin() + at, '\n')) + 1;
+    const size_t line =
+        static_cast<size_t>(std::count(expected.begin(), expected.begin() + at, '\n')) + 1;
     return "differ at byte " + std::to_string(at) + " (line " + std::to_string(line) + ", sizes " +
            std::to_string(actual.size()) + " and " + std::to_string(expected.size()) +
            ")\nactual:   ..." + actual.substr(from, 120) + "\nexpected: ..." +

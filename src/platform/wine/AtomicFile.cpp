@@ -75,8 +75,9 @@ void writeAll(int fd, std::string_view text, const std::string& path)
 
 } // namespace
 
-void writeFileAtomically(const std::string& path,
-                         const std::function<void(const std::function<void(std::string_view)>&)>& produce)
+void writeFileAtomically(
+    const std::string& path,
+    const std::function<void(const std::function<void(std::string_view)>&)>& produce)
 {
     TemporaryFile temp(path);
     struct stat st;
@@ -100,7 +101,8 @@ void writeFileAtomically(const std::string& path,
 
 void writeFileAtomically(const std::string& path, std::string_view text)
 {
-    writeFileAtomically(path, [&](const std::function<void(std::string_view)>& sink) { sink(text); });
+    writeFileAtomically(path,
+                        [&](const std::function<void(std::string_view)>& sink) { sink(text); });
 }
 
 } // namespace tw::wine

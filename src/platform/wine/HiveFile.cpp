@@ -108,13 +108,7 @@ bool isSpace(char c)
 
 int hexDigit(char c)
 {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
+    return tw::platform::hexDigitValue(c);
 }
 
 void skipSpace(const char*& p, const char* end)
@@ -185,14 +179,30 @@ template <typename Sink> bool parseEscaped(const char*& p, const char* end, char
                 return false;
             const char e = *p++;
             switch (e) {
-            case 'a': sink.put(u'\a'); break;
-            case 'b': sink.put(u'\b'); break;
-            case 'e': sink.put(char16_t(0x1b)); break;
-            case 'f': sink.put(u'\f'); break;
-            case 'n': sink.put(u'\n'); break;
-            case 'r': sink.put(u'\r'); break;
-            case 't': sink.put(u'\t'); break;
-            case 'v': sink.put(u'\v'); break;
+            case 'a':
+                sink.put(u'\a');
+                break;
+            case 'b':
+                sink.put(u'\b');
+                break;
+            case 'e':
+                sink.put(char16_t(0x1b));
+                break;
+            case 'f':
+                sink.put(u'\f');
+                break;
+            case 'n':
+                sink.put(u'\n');
+                break;
+            case 'r':
+                sink.put(u'\r');
+                break;
+            case 't':
+                sink.put(u'\t');
+                break;
+            case 'v':
+                sink.put(u'\v');
+                break;
             case 'x': {
                 if (p == end || hexDigit(*p) < 0) {
                     sink.put(u'x');
@@ -271,13 +281,21 @@ public:
             }
 
             switch (first) {
-            case '[': readKeyLine(p, end); break;
+            case '[':
+                readKeyLine(p, end);
+                break;
             case '@':
-            case '"': readValue(p, end); break;
-            case '#': readKeyOption(std::string_view(p, static_cast<size_t>(end - p))); break;
+            case '"':
+                readValue(p, end);
+                break;
+            case '#':
+                readKeyOption(std::string_view(p, static_cast<size_t>(end - p)));
+                break;
             case ';':
-            case '\0': break;
-            default: fail(m_reader.lineNumber(), "unrecognized line");
+            case '\0':
+                break;
+            default:
+                fail(m_reader.lineNumber(), "unrecognized line");
             }
         }
         if (!inKeys)
@@ -373,7 +391,8 @@ private:
         }
         m_key = key;
         if (haveStamp)
-            m_key->setModified(static_cast<FILETIME>(stamp) * TICKS_PER_SECOND + TICKS_1601_TO_1970);
+            m_key->setModified(static_cast<FILETIME>(stamp) * TICKS_PER_SECOND +
+                               TICKS_1601_TO_1970);
     }
 
     void readKeyOption(std::string_view option)
@@ -673,7 +692,8 @@ void writeKey(std::string& out, const HiveKey& key, std::string& path,
         out += path;
         out += "] ";
         const FILETIME modif = key.modified();
-        out += std::to_string(static_cast<unsigned>((modif - TICKS_1601_TO_1970) / TICKS_PER_SECOND));
+        out +=
+            std::to_string(static_cast<unsigned>((modif - TICKS_1601_TO_1970) / TICKS_PER_SECOND));
         out += "\n#time=";
         appendHex(out, static_cast<unsigned>(modif >> 32), 1);
         appendHex(out, static_cast<unsigned>(modif & 0xFFFFFFFFu), 8);

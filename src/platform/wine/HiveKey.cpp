@@ -15,24 +15,27 @@ Hive* HiveKey::hive() const
     return nullptr;
 }
 
-size_t HiveKey::subkeyIndex(std::u16string_view name, bool* found) const
+namespace {
+
+/// Where `name` is or would go in a list kept in Wine's order. Hive files list names in
+/// order, so most lookups while loading hit the end.
+template <typename List, typename NameOf>
+size_t orderedIndex(const List& list, std::u16string_view name, NameOf nameOf, bool* found)
 {
-    // Hive files list keys in order, so most lookups while loading hit the end.
-    if (!m_subkeys.empty()) {
-        const int last = compareNamesNoCase(m_subkeys.back()->m_name, name);
-        if (last < 0) {
-            *found = false;
-            return m_subkeys.size();
-        }
+    *found = false;
+    if (!list.empty()) {
+        const int last = compareNamesNoCase(nameOf(list.back()), name);
+        if (last < 0)
+            return list.size();
         if (last == 0) {
             *found = true;
-            return m_subkeys.size() - 1;
+            return list.size() - 1;
         }
     }
-    size_t lo = 0, hi = m_subkeys.size();
+    size_t lo = 0, hi = list.size();
     while (lo < hi) {
         const size_t mid = (lo + hi) / 2;
-        const int c = compareNamesNoCase(m_subkeys[mid]->m_name, name);
+        const int c = compareNamesNoCase(nameOf(list[mid]), name);
         if (c == 0) {
             *found = true;
             return mid;
@@ -42,34 +45,23 @@ size_t HiveKey::subkeyIndex(std::u16string_view name, bool* found) const
         else
             hi = mid;
     }
-    *found = false;
     return lo;
+}
+
+} // namespace
+
+size_t HiveKey::subkeyIndex(std::u16string_view name, bool* found) const
+{
+    return orderedIndex(
+        m_subkeys, name, [](const auto& key) -> const std::u16string& { return key->m_name; },
+        found);
 }
 
 size_t HiveKey::valueIndex(std::u16string_view name, bool* found) const
 {
-    if (!m_values.empty()) {
-        const int last = compareNamesNoCase(m_values.back().name, name);
-        if (last < 0) {
-            *found = false;
-            return m_values.size();
-        }
-    }
-    size_t lo = 0, hi = m_values.size();
-    while (lo < hi) {
-        const size_t mid = (lo + hi) / 2;
-        const int c = compareNamesNoCase(m_values[mid].name, name);
-        if (c == 0) {
-            *found = true;
-            return mid;
-        }
-        if (c < 0)
-            lo = mid + 1;
-        else
-            hi = mid;
-    }
-    *found = false;
-    return lo;
+    return orderedIndex(
+        m_values, name, [](const HiveValue& value) -> const std::u16string& { return value.name; },
+        found);
 }
 
 HiveKey* HiveKey::findSubkey(std::u16string_view name) const

@@ -60,7 +60,10 @@ public:
     void setModified(FILETIME time) { m_modified = time; }
 
     const std::u16string* className() const { return m_class.get(); }
-    void setClassName(std::u16string name) { m_class = std::make_unique<std::u16string>(std::move(name)); }
+    void setClassName(std::u16string name)
+    {
+        m_class = std::make_unique<std::u16string>(std::move(name));
+    }
 
     bool isLink() const { return m_isLink; }
     void setLink(bool link) { m_isLink = link; }

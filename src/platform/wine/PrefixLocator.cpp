@@ -95,8 +95,8 @@ std::string layOutDemoPrefix(const std::string& target)
                 continue;
             const std::string kind = line.substr(0, t1);
             const std::uintmax_t size = std::stoull(line.substr(t1 + 1, t2 - t1 - 1));
-            std::string rel = line.substr(t2 + 1, t3 == std::string::npos ? std::string::npos
-                                                                          : t3 - t2 - 1);
+            std::string rel =
+                line.substr(t2 + 1, t3 == std::string::npos ? std::string::npos : t3 - t2 - 1);
             if (rel.rfind("./", 0) == 0)
                 rel = rel.substr(2);
             const fs::path path = work / "drive_c" / rel;

@@ -250,9 +250,15 @@ std::unique_ptr<FileStream> WineFiles::openFile(std::string_view path, FileStrea
         return nullptr;
     int flags = O_CLOEXEC;
     switch (mode) {
-    case FileStream::Mode::Read: flags |= O_RDONLY; break;
-    case FileStream::Mode::ReadWrite: flags |= O_RDWR; break;
-    case FileStream::Mode::Create: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+    case FileStream::Mode::Read:
+        flags |= O_RDONLY;
+        break;
+    case FileStream::Mode::ReadWrite:
+        flags |= O_RDWR;
+        break;
+    case FileStream::Mode::Create:
+        flags |= O_RDWR | O_CREAT | O_TRUNC;
+        break;
     }
     const int fd = ::open(host->c_str(), flags, 0644);
     if (fd < 0)
@@ -329,11 +335,16 @@ std::string WineFiles::driveDisplayName(std::string_view root)
             return label + suffix;
     }
     switch (driveType(root)) {
-    case DRIVE_REMOVABLE: return "Removable Disk" + suffix;
-    case DRIVE_REMOTE: return "Network Drive" + suffix;
-    case DRIVE_CDROM: return "CD Drive" + suffix;
-    case DRIVE_RAMDISK: return "RAM Disk" + suffix;
-    default: return "Local Disk" + suffix;
+    case DRIVE_REMOVABLE:
+        return "Removable Disk" + suffix;
+    case DRIVE_REMOTE:
+        return "Network Drive" + suffix;
+    case DRIVE_CDROM:
+        return "CD Drive" + suffix;
+    case DRIVE_RAMDISK:
+        return "RAM Disk" + suffix;
+    default:
+        return "Local Disk" + suffix;
     }
 }
 

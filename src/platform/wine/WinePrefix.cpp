@@ -177,10 +177,10 @@ void WinePrefix::checkArchitectures() const
         }
         if (hive->header().arch != reference->header().arch)
             throw PrefixError("Damaged registry file: " + hive->hostPath() + " line " +
-                              std::to_string(hive->header().archLine) + ": #arch=" +
-                              hive->header().arch + " does not match #arch=" +
-                              reference->header().arch + " of " + reference->fileName() +
-                              ". Tidewell will not change this prefix.");
+                              std::to_string(hive->header().archLine) +
+                              ": #arch=" + hive->header().arch +
+                              " does not match #arch=" + reference->header().arch + " of " +
+                              reference->fileName() + ". Tidewell will not change this prefix.");
     }
 }
 

@@ -51,14 +51,19 @@ bool WineRegistry::writable() const
 HiveKey* WineRegistry::predefinedKey(HKEY handle) const
 {
     switch (handle) {
-    case HKEY_LOCAL_MACHINE: return m_prefix.machineKey();
-    case HKEY_USERS: return m_prefix.usersKey();
-    case HKEY_CURRENT_USER: return m_prefix.currentUserKey();
-    case HKEY_CLASSES_ROOT: return findPath(m_prefix.machineKey(), u"Software\\Classes", 0);
+    case HKEY_LOCAL_MACHINE:
+        return m_prefix.machineKey();
+    case HKEY_USERS:
+        return m_prefix.usersKey();
+    case HKEY_CURRENT_USER:
+        return m_prefix.currentUserKey();
+    case HKEY_CLASSES_ROOT:
+        return findPath(m_prefix.machineKey(), u"Software\\Classes", 0);
     case HKEY_CURRENT_CONFIG:
         return findPath(m_prefix.machineKey(),
                         u"System\\CurrentControlSet\\Hardware Profiles\\Current", 0);
-    default: return nullptr;
+    default:
+        return nullptr;
     }
 }
 
@@ -66,9 +71,10 @@ LONG WineRegistry::lookup(HKEY handle, REGSAM needed, HiveKey** key)
 {
     if (handle >= HKEY_CLASSES_ROOT && handle <= HKEY_CURRENT_CONFIG + 1) {
         *key = predefinedKey(handle);
-        return *key ? ERROR_SUCCESS : (handle == HKEY_CLASSES_ROOT || handle == HKEY_CURRENT_CONFIG
-                                           ? ERROR_FILE_NOT_FOUND
-                                           : ERROR_INVALID_HANDLE);
+        return *key ? ERROR_SUCCESS
+                    : (handle == HKEY_CLASSES_ROOT || handle == HKEY_CURRENT_CONFIG
+                           ? ERROR_FILE_NOT_FOUND
+                           : ERROR_INVALID_HANDLE);
     }
     const auto it = m_handles.find(handle);
     if (it == m_handles.end())

@@ -72,16 +72,21 @@ void parseVersion(const std::string& text, DWORD& major, DWORD& minor, DWORD& bu
 
 WineSystem::WineSystem(WinePrefix& prefix) : m_prefix(prefix) {}
 
-std::optional<std::string> WineSystem::readString(HKEY root, std::string_view key,
-                                                  std::string_view name)
+bool WineSystem::query(HKEY root, std::string_view key, std::string_view name, DWORD* type,
+                       std::string* data)
 {
     platform::Registry& registry = m_prefix.registry();
     platform::KeyHandle handle(registry);
-    if (registry.openKey(root, key, KEY_READ, handle.out()) != ERROR_SUCCESS)
-        return std::nullopt;
+    return registry.openKey(root, key, KEY_READ, handle.out()) == ERROR_SUCCESS &&
+           registry.queryValue(handle.get(), name, type, data) == ERROR_SUCCESS;
+}
+
+std::optional<std::string> WineSystem::readString(HKEY root, std::string_view key,
+                                                  std::string_view name)
+{
     DWORD type = 0;
     std::string data;
-    if (registry.queryValue(handle.get(), name, &type, &data) != ERROR_SUCCESS)
+    if (!query(root, key, name, &type, &data))
         return std::nullopt;
     if (type == REG_SZ)
         return withoutNul(data);
@@ -92,14 +97,9 @@ std::optional<std::string> WineSystem::readString(HKEY root, std::string_view ke
 
 std::optional<DWORD> WineSystem::readNumber(HKEY root, std::string_view key, std::string_view name)
 {
-    platform::Registry& registry = m_prefix.registry();
-    platform::KeyHandle handle(registry);
-    if (registry.openKey(root, key, KEY_READ, handle.out()) != ERROR_SUCCESS)
-        return std::nullopt;
     DWORD type = 0;
     std::string data;
-    if (registry.queryValue(handle.get(), name, &type, &data) != ERROR_SUCCESS ||
-        type != REG_DWORD || data.size() != 4)
+    if (!query(root, key, name, &type, &data) || type != REG_DWORD || data.size() != 4)
         return std::nullopt;
     DWORD value;
     std::memcpy(&value, data.data(), 4);
@@ -191,17 +191,17 @@ platform::OsVersionInfo WineSystem::versionEx()
             readString(HKEY_LOCAL_MACHINE, kNtCurrentVersion, "CurrentVersion")) {
         info.platformId = VER_PLATFORM_WIN32_NT;
         parseVersion(*nt, info.majorVersion, info.minorVersion, info.buildNumber);
-        if (const auto major = readNumber(HKEY_LOCAL_MACHINE, kNtCurrentVersion,
-                                          "CurrentMajorVersionNumber"))
+        if (const auto major =
+                readNumber(HKEY_LOCAL_MACHINE, kNtCurrentVersion, "CurrentMajorVersionNumber"))
             info.majorVersion = *major;
-        if (const auto minor = readNumber(HKEY_LOCAL_MACHINE, kNtCurrentVersion,
-                                          "CurrentMinorVersionNumber"))
+        if (const auto minor =
+                readNumber(HKEY_LOCAL_MACHINE, kNtCurrentVersion, "CurrentMinorVersionNumber"))
             info.minorVersion = *minor;
         if (const auto build =
                 readString(HKEY_LOCAL_MACHINE, kNtCurrentVersion, "CurrentBuildNumber"))
             info.buildNumber = static_cast<DWORD>(std::strtoul(build->c_str(), nullptr, 10));
-        info.csdVersion = readString(HKEY_LOCAL_MACHINE, kNtCurrentVersion, "CSDVersion")
-                              .value_or(std::string());
+        info.csdVersion =
+            readString(HKEY_LOCAL_MACHINE, kNtCurrentVersion, "CSDVersion").value_or(std::string());
         return info;
     }
     if (const std::optional<std::string> v9x =

@@ -23,6 +23,8 @@ public:
     FILETIME fileTimeToLocalFileTime(FILETIME utc) override;
 
 private:
+    bool query(HKEY root, std::string_view key, std::string_view name, DWORD* type,
+               std::string* data);
     std::optional<std::string> readString(HKEY root, std::string_view key, std::string_view name);
     std::optional<DWORD> readNumber(HKEY root, std::string_view key, std::string_view name);
     /// Expands %SystemRoot%, %windir%, %USERPROFILE% and the like from the prefix.

@@ -1,5 +1,6 @@
 // Reading and writing Wine's hive files.
 #include "platform/wine/HiveFile.h"
+
 #include "platform/TextCodec.h"
 #include "support/TestSupport.h"
 
@@ -96,7 +97,8 @@ TEST(HiveFile, ReadsEveryValueKindOfTheVariedFixture)
 
     const HiveValue* uni = key->findValue(u"Uni\u00e9Name");
     ASSERT_NE(uni, nullptr);
-    const std::string expectedText = "caf\xc3\xa9 \xc3\xa9" "a \xe6\x97\xa5\xe6\x9c\xac "
+    const std::string expectedText = "caf\xc3\xa9 \xc3\xa9"
+                                     "a \xe6\x97\xa5\xe6\x9c\xac "
                                      "\xf0\x9f\x8c\x8e \"quoted\" back\\slash tab\tnl\n";
     EXPECT_EQ(platform::utf16ToUtf8(platform::bytesToUtf16(uni->data)), expectedText + '\0');
 
@@ -179,13 +181,15 @@ TEST_P(DamagedHiveTest, NamesFileAndLine)
     }
 }
 
-const std::string kHeader = "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n#arch=win64\n";
+const std::string kHeader =
+    "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n#arch=win64\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Wine, DamagedHiveTest,
     ::testing::Values(
         DamagedHive{"BadHeader", "WINE REGISTRY Version 1\n[A] 1\n", 1, "first line"},
-        DamagedHive{"UnterminatedString", kHeader + "\n[A] 1\n\"x\"=\"abc\n", 7, "unterminated string"},
+        DamagedHive{"UnterminatedString", kHeader + "\n[A] 1\n\"x\"=\"abc\n", 7,
+                    "unterminated string"},
         DamagedHive{"UnterminatedKey", kHeader + "\n[A\\\\B 1\n", 6, "unterminated key"},
         DamagedHive{"BadHex", kHeader + "\n[A] 1\n\"x\"=hex:01,zz\n", 7, "bad hex"},
         DamagedHive{"HexWithLongByte", kHeader + "\n[A] 1\n\"x\"=hex:0101\n", 7, "bad hex"},

@@ -1,5 +1,6 @@
 // Windows paths, directory searches and drives of a prefix.
 #include "platform/wine/WineFiles.h"
+
 #include "platform/wine/WinePrefix.h"
 #include "support/TestSupport.h"
 
@@ -12,8 +13,9 @@ using test::PrefixBuilder;
 using test::TempDir;
 namespace fs = std::filesystem;
 
-const std::string kDrives = "\n[Software\\\\Wine\\\\Drives] 1\n\"d:\"=\"cdrom\"\n\"e:\"=\"floppy\"\n"
-                            "\"n:\"=\"network\"\n\"r:\"=\"ramdisk\"\n";
+const std::string kDrives =
+    "\n[Software\\\\Wine\\\\Drives] 1\n\"d:\"=\"cdrom\"\n\"e:\"=\"floppy\"\n"
+    "\"n:\"=\"network\"\n\"r:\"=\"ramdisk\"\n";
 
 class WineFilesTest : public ::testing::Test
 {
@@ -75,9 +77,9 @@ TEST_F(WineFilesTest, MapsPathsWithoutRegardToCase)
 
 TEST_F(WineFilesTest, FindsWithWildcardsAndAttributes)
 {
-    EXPECT_EQ(find("C:\\Program Files\\App\\*"),
-              (std::vector<std::string>{".", "..", ".hidden", "app.exe", "readme.txt",
-                                        "Sub Folder"}));
+    EXPECT_EQ(
+        find("C:\\Program Files\\App\\*"),
+        (std::vector<std::string>{".", "..", ".hidden", "app.exe", "readme.txt", "Sub Folder"}));
     EXPECT_EQ(find("C:\\Program Files\\app\\*.EXE"), (std::vector<std::string>{"app.exe"}));
     EXPECT_EQ(find("C:\\Program Files\\App\\r?adme.*"), (std::vector<std::string>{"readme.txt"}));
     EXPECT_TRUE(find("C:\\Program Files\\App\\*.none").empty());
@@ -90,7 +92,8 @@ TEST_F(WineFilesTest, FindsWithWildcardsAndAttributes)
     search = files().findFirstFile("C:\\Program Files\\App\\Sub*");
     ASSERT_TRUE(search);
     EXPECT_NE(search->current().attributes & FILE_ATTRIBUTE_DIRECTORY, 0u);
-    EXPECT_NE(files().fileAttributes("C:\\Program Files\\App\\.hidden") & FILE_ATTRIBUTE_HIDDEN, 0u);
+    EXPECT_NE(files().fileAttributes("C:\\Program Files\\App\\.hidden") & FILE_ATTRIBUTE_HIDDEN,
+              0u);
     // The root of a drive has no "." and ".." entries.
     const auto root = find("C:\\*");
     EXPECT_EQ(std::count(root.begin(), root.end(), "."), 0);

@@ -1,5 +1,6 @@
 // Opening and saving a prefix: which hives are written, how, and when writing is refused.
 #include "platform/wine/WinePrefix.h"
+
 #include "platform/wine/WineRegistry.h"
 #include "support/TestSupport.h"
 
@@ -61,9 +62,9 @@ TEST(WinePrefix, SavesOnlyTheChangedHiveAndKeepsItsPermissions)
 
     WinePrefix reopened(dir.str());
     KeyHandle key(reopened.registry());
-    ASSERT_EQ(reopened.registry().openKey(HKEY_CURRENT_USER, "Software\\Tidewell", KEY_READ,
-                                          key.out()),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        reopened.registry().openKey(HKEY_CURRENT_USER, "Software\\Tidewell", KEY_READ, key.out()),
+        ERROR_SUCCESS);
     std::string data;
     ASSERT_EQ(reopened.registry().queryValue(key.get(), "HomePage", nullptr, &data), ERROR_SUCCESS);
     EXPECT_EQ(data, std::string("https://example.org/\0", 21));
@@ -97,9 +98,9 @@ TEST(WinePrefix, RevertForgetsUnsavedChanges)
     prefix.revert();
     EXPECT_FALSE(prefix.hasUnsavedChanges());
     KeyHandle key(prefix.registry());
-    EXPECT_EQ(prefix.registry().openKey(HKEY_CURRENT_USER, "Software\\Tidewell", KEY_READ,
-                                        key.out()),
-              ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(
+        prefix.registry().openKey(HKEY_CURRENT_USER, "Software\\Tidewell", KEY_READ, key.out()),
+        ERROR_FILE_NOT_FOUND);
 }
 
 TEST(WinePrefix, ExplainsAMissingPrefix)
@@ -128,8 +129,7 @@ TEST(WinePrefix, DamagedHiveMakesThePrefixUnusable)
         FAIL();
     } catch (const PrefixError& e) {
         const std::string message = e.what();
-        EXPECT_NE(message.find((dir.path() / "system.reg").string() + " line 7"),
-                  std::string::npos)
+        EXPECT_NE(message.find((dir.path() / "system.reg").string() + " line 7"), std::string::npos)
             << message;
         EXPECT_NE(message.find("will not change"), std::string::npos);
     }

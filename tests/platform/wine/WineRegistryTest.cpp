@@ -1,6 +1,7 @@
 // The Win32-shaped registry functions over a prefix's hives.
-#include "platform/wine/WinePrefix.h"
 #include "platform/wine/WineRegistry.h"
+
+#include "platform/wine/WinePrefix.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -41,28 +42,31 @@ TEST_F(WineRegistryTest, RootsMapToTheHives)
     ASSERT_EQ(reg().openKey(HKEY_CURRENT_USER, "Software\\TidewellFixture", KEY_READ, key.out()),
               ERROR_SUCCESS);
     KeyHandle viaUsers(reg());
-    EXPECT_EQ(reg().openKey(HKEY_USERS, "S-1-5-21-0-0-0-1000\\Software\\TidewellFixture",
-                            KEY_READ, viaUsers.out()),
+    EXPECT_EQ(reg().openKey(HKEY_USERS, "S-1-5-21-0-0-0-1000\\Software\\TidewellFixture", KEY_READ,
+                            viaUsers.out()),
               ERROR_SUCCESS);
     KeyHandle defaultUser(reg());
-    EXPECT_EQ(reg().openKey(HKEY_USERS, ".Default\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", KEY_READ, defaultUser.out()),
+    EXPECT_EQ(reg().openKey(
+                  HKEY_USERS,
+                  ".Default\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                  KEY_READ, defaultUser.out()),
               ERROR_SUCCESS);
     // HKEY_CLASSES_ROOT is HKLM\Software\Classes.
     KeyHandle txt(reg());
     ASSERT_EQ(reg().openKey(HKEY_CLASSES_ROOT, ".ini", KEY_READ, txt.out()), ERROR_SUCCESS);
     KeyHandle txtMachine(reg());
-    EXPECT_EQ(reg().openKey(HKEY_LOCAL_MACHINE, "Software\\Classes\\.ini", KEY_READ,
-                            txtMachine.out()),
-              ERROR_SUCCESS);
+    EXPECT_EQ(
+        reg().openKey(HKEY_LOCAL_MACHINE, "Software\\Classes\\.ini", KEY_READ, txtMachine.out()),
+        ERROR_SUCCESS);
     EXPECT_EQ(subkeys(HKEY_USERS), (std::vector<std::string>{".Default", "S-1-5-21-0-0-0-1000"}));
 }
 
 TEST_F(WineRegistryTest, NamesAreCaseInsensitiveAndCasePreserving)
 {
     KeyHandle key(reg());
-    ASSERT_EQ(reg().openKey(HKEY_CURRENT_USER, "SOFTWARE\\tidewellfixture", KEY_ALL_ACCESS,
-                            key.out()),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        reg().openKey(HKEY_CURRENT_USER, "SOFTWARE\\tidewellfixture", KEY_ALL_ACCESS, key.out()),
+        ERROR_SUCCESS);
     DWORD type = 0;
     std::string data;
     ASSERT_EQ(reg().queryValue(key.get(), "SZ", &type, &data), ERROR_SUCCESS);
@@ -80,9 +84,9 @@ TEST_F(WineRegistryTest, EnumeratesInWineOrder)
     KeyHandle key(reg());
     ASSERT_EQ(reg().openKey(HKEY_CURRENT_USER, "Software\\TidewellFixture", KEY_READ, key.out()),
               ERROR_SUCCESS);
-    EXPECT_EQ(subkeys(key.get()), (std::vector<std::string>{"10", "9", "_under", "Deep",
-                                                            "Empty Key", "lower",
-                                                            "Sub\xc3\xa9\xe6\x97\xa5", "Upper"}));
+    EXPECT_EQ(subkeys(key.get()),
+              (std::vector<std::string>{"10", "9", "_under", "Deep", "Empty Key", "lower",
+                                        "Sub\xc3\xa9\xe6\x97\xa5", "Upper"}));
     std::string name;
     ASSERT_EQ(reg().enumValue(key.get(), 0, &name, nullptr, nullptr), ERROR_SUCCESS);
     EXPECT_EQ(name, "") << "the unnamed value sorts first";
@@ -130,9 +134,9 @@ TEST_F(WineRegistryTest, FollowsRegistryLinks)
     ASSERT_EQ(reg().setValue(writable.get(), "ViaLink", REG_SZ, std::string("1\0", 2)),
               ERROR_SUCCESS);
     KeyHandle target(reg());
-    ASSERT_EQ(reg().openKey(HKEY_LOCAL_MACHINE, "Software\\Classes\\AppId\\BITS", KEY_READ,
-                            target.out()),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        reg().openKey(HKEY_LOCAL_MACHINE, "Software\\Classes\\AppId\\BITS", KEY_READ, target.out()),
+        ERROR_SUCCESS);
     EXPECT_EQ(reg().queryValue(target.get(), "ViaLink", nullptr, nullptr), ERROR_SUCCESS);
 }
 
@@ -145,8 +149,8 @@ TEST_F(WineRegistryTest, CreatesEveryMissingKeyAndTellsWhetherItWasNew)
               ERROR_SUCCESS);
     EXPECT_TRUE(created);
     KeyHandle again(reg());
-    ASSERT_EQ(reg().createKey(HKEY_CURRENT_USER, "software\\a\\b\\c", KEY_ALL_ACCESS,
-                              again.out(), &created),
+    ASSERT_EQ(reg().createKey(HKEY_CURRENT_USER, "software\\a\\b\\c", KEY_ALL_ACCESS, again.out(),
+                              &created),
               ERROR_SUCCESS);
     EXPECT_FALSE(created);
     KeyHandle middle(reg());
@@ -159,10 +163,12 @@ TEST_F(WineRegistryTest, DeleteKeyRefusesKeysWithSubkeys)
 {
     EXPECT_EQ(reg().deleteKey(HKEY_CURRENT_USER, "Software\\TidewellFixture\\Deep"),
               ERROR_ACCESS_DENIED);
-    EXPECT_EQ(reg().deleteKey(HKEY_CURRENT_USER, "Software\\TidewellFixture\\Deep\\Deeper\\Deepest [x]"),
-              ERROR_SUCCESS);
-    EXPECT_EQ(reg().deleteKey(HKEY_CURRENT_USER, "Software\\TidewellFixture\\Deep\\Deeper\\Deepest [x]"),
-              ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(
+        reg().deleteKey(HKEY_CURRENT_USER, "Software\\TidewellFixture\\Deep\\Deeper\\Deepest [x]"),
+        ERROR_SUCCESS);
+    EXPECT_EQ(
+        reg().deleteKey(HKEY_CURRENT_USER, "Software\\TidewellFixture\\Deep\\Deeper\\Deepest [x]"),
+        ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(reg().deleteKey(HKEY_LOCAL_MACHINE, ""), ERROR_ACCESS_DENIED);
 }
 

@@ -1,6 +1,7 @@
 // Windows folders, version and time of a prefix.
-#include "platform/wine/WinePrefix.h"
 #include "platform/wine/WineSystem.h"
+
+#include "platform/wine/WinePrefix.h"
 #include "support/TestSupport.h"
 
 #include <cstdlib>
