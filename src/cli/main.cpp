@@ -2,6 +2,7 @@
 #include "CliError.h"
 #include "InfoCommand.h"
 #include "RegCommand.h"
+#include "ScanCommand.h"
 #include "platform/Platform.h"
 #include "platform/wine/PrefixLocator.h"
 #include "platform/wine/WinePrefix.h"
@@ -19,7 +20,7 @@ void printUsage(std::ostream& out)
            "The prefix is DIR, else $WINEPREFIX, else ~/.wine, else the built-in demo prefix.\n"
            "Commands:\n"
            "  info                              the prefix, its Windows version and drives\n"
-        << tw::cli::kRegUsage;
+        << tw::cli::kRegUsage << tw::cli::kScanUsage;
 }
 
 int run(int argc, char** argv)
@@ -54,6 +55,8 @@ int run(int argc, char** argv)
         tw::cli::runInfoCommand(prefix, choice.source, std::cout);
     else if (command == "reg")
         tw::cli::runRegCommand(prefix, args, std::cout);
+    else if (command == "scan")
+        tw::cli::runScanCommand(prefix, args, std::cout);
     else
         throw tw::cli::UsageError("unknown command \"" + command + "\"");
     tw::platform::setCurrent(nullptr);

@@ -46,3 +46,12 @@ RegistryEditor& registryEditor()
 }
 
 } // namespace tw::platform
+
+namespace tw::platform {
+
+Shell& shell()
+{
+    return require(current().shell, "shell");
+}
+
+} // namespace tw::platform

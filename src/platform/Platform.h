@@ -4,6 +4,7 @@
 #include "Files.h"
 #include "Registry.h"
 #include "RegistryEditor.h"
+#include "Shell.h"
 #include "System.h"
 
 namespace tw::platform {
@@ -14,6 +15,7 @@ struct Platform
     Files* files = nullptr;
     System* system = nullptr;
     RegistryEditor* registryEditor = nullptr;
+    Shell* shell = nullptr;
 };
 
 /// Installs the platform that domain code reaches through current(); null uninstalls.
@@ -25,5 +27,6 @@ Registry& registry();
 Files& files();
 System& system();
 RegistryEditor& registryEditor();
+Shell& shell();
 
 } // namespace tw::platform

@@ -1,5 +1,8 @@
 #include "PrefixLocator.h"
 
+#include "WinePrefix.h"
+#include "WineRegistryEditor.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -27,6 +30,34 @@ bool holdsPrefix(const std::string& dir)
 {
     std::error_code ec;
     return fs::is_regular_file(dir + "/system.reg", ec);
+}
+
+/// Creates the folders and files a listing names (kind, size, path), below `driveC`.
+void layOutFiles(const fs::path& listing, const fs::path& driveC)
+{
+    std::ifstream list(listing);
+    std::string line;
+    while (std::getline(list, line)) {
+        const size_t t1 = line.find('\t');
+        const size_t t2 = line.find('\t', t1 + 1);
+        const size_t t3 = line.find('\t', t2 + 1);
+        if (t1 == std::string::npos || t2 == std::string::npos)
+            continue;
+        const std::string kind = line.substr(0, t1);
+        const std::uintmax_t size = std::stoull(line.substr(t1 + 1, t2 - t1 - 1));
+        std::string rel =
+            line.substr(t2 + 1, t3 == std::string::npos ? std::string::npos : t3 - t2 - 1);
+        if (rel.rfind("./", 0) == 0)
+            rel = rel.substr(2);
+        const fs::path path = driveC / rel;
+        if (kind == "d" || kind == "l") {
+            fs::create_directories(path);
+        } else if (kind == "f") {
+            fs::create_directories(path.parent_path());
+            std::ofstream(path, std::ios::binary).close();
+            fs::resize_file(path, size);
+        }
+    }
 }
 
 } // namespace
@@ -85,28 +116,13 @@ std::string layOutDemoPrefix(const std::string& target)
 
         // drive_c as the template lists it: folders, and files of their real size
         // (sparse, so they take no room). User folders become plain folders.
-        std::ifstream list(templateDir / "drive_c.tsv");
-        std::string line;
-        while (std::getline(list, line)) {
-            const size_t t1 = line.find('\t');
-            const size_t t2 = line.find('\t', t1 + 1);
-            const size_t t3 = line.find('\t', t2 + 1);
-            if (t1 == std::string::npos || t2 == std::string::npos)
-                continue;
-            const std::string kind = line.substr(0, t1);
-            const std::uintmax_t size = std::stoull(line.substr(t1 + 1, t2 - t1 - 1));
-            std::string rel =
-                line.substr(t2 + 1, t3 == std::string::npos ? std::string::npos : t3 - t2 - 1);
-            if (rel.rfind("./", 0) == 0)
-                rel = rel.substr(2);
-            const fs::path path = work / "drive_c" / rel;
-            if (kind == "d" || kind == "l") {
-                fs::create_directories(path);
-            } else if (kind == "f") {
-                fs::create_directories(path.parent_path());
-                std::ofstream(path, std::ios::binary).close();
-                fs::resize_file(path, size);
-            }
+        for (const char* list : {"drive_c.tsv", "planted-files.tsv"})
+            layOutFiles(templateDir / list, work / "drive_c");
+        // The entries planted for the scan sections, imported as the registry editor would.
+        if (fs::is_regular_file(templateDir / "planted.reg")) {
+            WinePrefix prefix(work.string());
+            prefix.registryEditor().importHostFile((templateDir / "planted.reg").string());
+            prefix.save();
         }
         fs::create_directories(finalDir.parent_path());
         fs::rename(work, finalDir);

@@ -5,6 +5,7 @@
 #include "WineRegistry.h"
 #include "WineRegistryEditor.h"
 #include "WineServer.h"
+#include "WineShell.h"
 #include "WineSystem.h"
 #include "platform/TextCodec.h"
 
@@ -84,10 +85,12 @@ WinePrefix::WinePrefix(std::string hostDir) : m_hostDir(std::move(hostDir))
     m_files = std::make_unique<WineFiles>(*this);
     m_system = std::make_unique<WineSystem>(*this);
     m_editor = std::make_unique<WineRegistryEditor>(*this);
+    m_shell = std::make_unique<WineShell>(*this);
     m_platform.registry = m_registry.get();
     m_platform.files = m_files.get();
     m_platform.system = m_system.get();
     m_platform.registryEditor = m_editor.get();
+    m_platform.shell = m_shell.get();
 }
 
 WinePrefix::~WinePrefix() = default;

@@ -15,6 +15,7 @@ class WineRegistry;
 class WineFiles;
 class WineSystem;
 class WineRegistryEditor;
+class WineShell;
 
 /// A prefix that cannot be opened or saved; the message says why and what to do.
 class PrefixError : public std::runtime_error
@@ -63,6 +64,7 @@ public:
     WineFiles& files() { return *m_files; }
     WineSystem& system() { return *m_system; }
     WineRegistryEditor& registryEditor() { return *m_editor; }
+    WineShell& shell() { return *m_shell; }
     /// The platform interfaces over this prefix, for platform::setCurrent().
     const platform::Platform& platform() const { return m_platform; }
 
@@ -84,6 +86,7 @@ private:
     std::unique_ptr<WineFiles> m_files;
     std::unique_ptr<WineSystem> m_system;
     std::unique_ptr<WineRegistryEditor> m_editor;
+    std::unique_ptr<WineShell> m_shell;
     platform::Platform m_platform;
 };
 

@@ -1,0 +1,180 @@
+#include "PublicFunctions.h"
+
+#include "Registry.h"
+#include "platform/Platform.h"
+#include "platform/RootKeys.h"
+
+#include <algorithm>
+#include <cctype>
+#include <stdexcept>
+
+namespace tw {
+
+std::vector<std::string> ExcludedDrives;
+std::uint8_t PlatformKind = 0;
+
+namespace {
+
+std::string upper(std::string_view text)
+{
+    std::string out(text);
+    std::transform(out.begin(), out.end(), out.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return out;
+}
+
+/// Platform ids as GetVersionEx reports them, and the kind each one means.
+struct PlatformKindEntry
+{
+    win::DWORD platformId;
+    std::uint8_t kind;
+};
+constexpr PlatformKindEntry kPlatformKinds[] = {
+    {win::VER_PLATFORM_WIN32s, 1},
+    {win::VER_PLATFORM_WIN32_WINDOWS, 2},
+    {win::VER_PLATFORM_WIN32_NT, 4},
+};
+
+} // namespace
+
+HKEY RootKeyFromName(std::string_view name)
+{
+    for (const platform::RootKeyName& root : platform::kRootKeys) {
+        if (root.name == name)
+            return root.key;
+    }
+    return 0;
+}
+
+std::string RootKeyName(HKEY root)
+{
+    return std::string(platform::rootKeyName(root));
+}
+
+bool DeleteRegistryValue(std::string_view keyPath, std::string_view valueName)
+{
+    const size_t slash = keyPath.find('\\');
+    const std::string rootName(slash == std::string_view::npos ? std::string_view()
+                                                               : keyPath.substr(0, slash));
+    // Every occurrence of the root's name goes, leaving a path that starts with "\".
+    std::string path(keyPath);
+    if (!rootName.empty()) {
+        for (size_t at = path.find(rootName); at != std::string::npos; at = path.find(rootName, at))
+            path.erase(at, rootName.size());
+    }
+    TRegistry reg;
+    reg.SelectRoot(RootKeyFromName(rootName));
+    if (!reg.OpenPath(path, true))
+        return false;
+    return reg.RemoveValue(valueName == "default" ? std::string_view() : valueName);
+}
+
+bool DeleteRegistryKey(HKEY root, std::string_view path)
+{
+    TRegistry reg;
+    reg.SelectRoot(root);
+    if (!reg.OpenPath(path, false))
+        return false;
+    return reg.RemoveKeyTree(path);
+}
+
+void BuildExcludedDrives(std::vector<std::string>& list)
+{
+    platform::Files& files = platform::files();
+    for (char letter = 'C'; letter <= 'Z'; ++letter) {
+        switch (files.driveType(std::string(1, letter) + ":\\")) {
+        case win::DRIVE_REMOVABLE:
+        case win::DRIVE_REMOTE:
+        case win::DRIVE_CDROM:
+        case win::DRIVE_RAMDISK:
+            list.push_back(std::string(1, letter) + ":");
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+bool IsCheckablePath(const std::vector<std::string>& drives, std::string_view path)
+{
+    const std::string upperPath = upper(path);
+    for (const std::string& drive : drives) {
+        if (upperPath.find(upper(drive)) != std::string::npos)
+            return false;
+    }
+    return true;
+}
+
+std::string GetProgramFilesDir(int selector)
+{
+    TRegistry reg;
+    reg.SelectRoot(win::HKEY_LOCAL_MACHINE);
+    if (!reg.OpenPath("SOFTWARE\\Microsoft\\Windows\\CurrentVersion", false))
+        return std::string();
+    const std::string programFiles = reg.ReadText("ProgramFilesDir");
+    const std::string commonFiles = reg.ReadText("CommonFilesDir");
+    return selector == 0 ? programFiles : commonFiles;
+}
+
+void GetStartupFolders(std::vector<TFolderData>& list)
+{
+    list.clear();
+    const std::string key = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+    {
+        TRegistry reg;
+        reg.SelectRoot(win::HKEY_LOCAL_MACHINE);
+        if (reg.OpenPath(key, false))
+            list.push_back({win::HKEY_LOCAL_MACHINE, key, "Common Startup",
+                            reg.ReadText("Common Startup")});
+    }
+    TRegistry reg;
+    reg.SelectRoot(win::HKEY_CURRENT_USER);
+    if (!reg.OpenPath(key, false))
+        return;
+    list.push_back({win::HKEY_CURRENT_USER, key, "Startup", reg.ReadText("Startup")});
+}
+
+platform::SystemTime FileTimeToLocalDateTime(win::FILETIME time)
+{
+    return platform::fileTimeToSystemTime(platform::system().fileTimeToLocalFileTime(time));
+}
+
+void DetectPlatform()
+{
+    const win::DWORD id = platform::system().versionEx().platformId;
+    for (const PlatformKindEntry& entry : kPlatformKinds) {
+        if (entry.platformId == id)
+            PlatformKind = entry.kind;
+    }
+}
+
+bool IsLuaEnabled()
+{
+    TRegistry reg;
+    reg.SelectRoot(win::HKEY_LOCAL_MACHINE);
+    if (!reg.OpenPath("Software\\microsoft\\Windows\\CurrentVersion\\Policies\\System", false))
+        return false;
+    if (!reg.HasValue("EnableLUA"))
+        return false;
+    return reg.ReadNumber("EnableLUA") != 0;
+}
+
+void OpenInBrowser(std::string_view url)
+{
+    if (!platform::shell().openUrl(url))
+        throw std::runtime_error("No web browser could be started for " + std::string(url));
+}
+
+int ShellRun(std::string_view file, std::string_view directory)
+{
+    platform::shell().execute(file, directory, true);
+    return 0;
+}
+
+void ResetSharedState()
+{
+    ExcludedDrives.clear();
+    PlatformKind = 0;
+}
+
+} // namespace tw

@@ -1,0 +1,29 @@
+#include "RepairLoop.h"
+
+#include "ScanState.h"
+
+namespace tw {
+
+void RunSectionRepair(RepairView& view, const TRegistryContents& contents,
+                      const SectionRepair& repair)
+{
+    try {
+        for (int i = 0; i < contents.Count(); ++i) {
+            if (OperationState == kOperationCancelRepair)
+                break;
+            const TContent& record = contents.Items(i).Content;
+            if (!record.Checked)
+                continue;
+            const std::string text = repair.displayText(record);
+            view.setLabel(text);
+            const int row = view.addResultRow(text);
+            view.setResultStatus(row, repair.remove(record) ? "Repair Succeed" : "Repair Error");
+            view.yield();
+        }
+    } catch (const std::exception&) {
+        if (!repair.swallowErrors)
+            throw;
+    }
+}
+
+} // namespace tw

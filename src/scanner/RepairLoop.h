@@ -1,0 +1,27 @@
+// The loop every section repair follows.
+#pragma once
+
+#include "ScanView.h"
+#include "registry/RegistryContents.h"
+
+#include <functional>
+#include <string>
+
+namespace tw {
+
+struct SectionRepair
+{
+    /// The text shown in the label and the result row.
+    std::function<std::string(const TContent&)> displayText;
+    /// Deletes what the record names; true on success.
+    std::function<bool(const TContent&)> remove;
+    /// An error inside the loop ends this section's repair quietly (rows so far stay).
+    bool swallowErrors = false;
+};
+
+/// Repairs every checked record in order until "Cancel" is pressed: label, result row,
+/// deletion, "Repair Succeed" or "Repair Error". Records stay as they are.
+void RunSectionRepair(RepairView& view, const TRegistryContents& contents,
+                      const SectionRepair& repair);
+
+} // namespace tw

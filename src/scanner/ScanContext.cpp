@@ -1,0 +1,49 @@
+#include "ScanContext.h"
+
+#include "ScanState.h"
+#include "registry/Settings.h"
+
+namespace tw {
+
+OutcomeRow& ScanContext::cells()
+{
+    return m_grid.rows.at(static_cast<size_t>(m_row));
+}
+
+void ScanContext::rowStart()
+{
+    cells().problems = "0";
+    cells().status = "Scanning";
+    m_view.gridChanged(m_row);
+}
+
+void ScanContext::rowCount(const TRegistryContents& contents)
+{
+    cells().problems = std::to_string(contents.Count());
+    m_view.gridChanged(m_row);
+}
+
+void ScanContext::rowFinish()
+{
+    cells().status = aborted() ? "Abort Scan" : "Finished";
+    m_view.gridChanged(m_row);
+}
+
+bool ScanContext::aborted() const
+{
+    return OperationState == kOperationAbortScan;
+}
+
+void ScanContext::addRecord(TRegistryContents& contents, std::string keyPath,
+                            std::string itemName, std::string valueName, std::string valueData)
+{
+    TContent& record = contents.Items(AddContentItem(contents)).Content;
+    record.Checked = AppSettings.SelectAll;
+    record.KeyPath = std::move(keyPath);
+    record.ItemName = std::move(itemName);
+    record.ValueName = std::move(valueName);
+    record.ValueData = std::move(valueData);
+    rowCount(contents);
+}
+
+} // namespace tw

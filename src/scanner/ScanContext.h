@@ -1,0 +1,43 @@
+// What a section scan routine works with: its grid row, the status text, yield and abort.
+#pragma once
+
+#include "ScanView.h"
+#include "registry/RegistryContents.h"
+
+#include <string>
+#include <string_view>
+
+namespace tw {
+
+class ScanContext
+{
+public:
+    ScanContext(OutcomeGrid& grid, ScanView& view, int row) : m_grid(grid), m_view(view), m_row(row)
+    {
+    }
+
+    int row() const { return m_row; }
+
+    /// Problems "0", Status "Scanning".
+    void rowStart();
+    /// Problems := the collection's record count.
+    void rowCount(const TRegistryContents& contents);
+    /// Status "Abort Scan" when the scan was aborted, else "Finished".
+    void rowFinish();
+    /// True when "Abort Scan" was pressed.
+    bool aborted() const;
+    void yield() { m_view.yield(); }
+    void status(const std::string& text) { m_view.statusChanged(text); }
+    /// Adds a record (ticked as the "SelectAll" setting says), then the row count.
+    void addRecord(TRegistryContents& contents, std::string keyPath, std::string itemName,
+                   std::string valueName, std::string valueData);
+
+private:
+    OutcomeRow& cells();
+
+    OutcomeGrid& m_grid;
+    ScanView& m_view;
+    int m_row;
+};
+
+} // namespace tw

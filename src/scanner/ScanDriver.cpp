@@ -1,0 +1,159 @@
+#include "ScanDriver.h"
+
+#include "ScanState.h"
+#include "registry/ProgramInfo.h"
+#include "registry/Registry.h"
+
+#include <cfenv>
+#include <cmath>
+#include <cstdlib>
+
+namespace tw {
+
+namespace {
+
+constexpr int kProgressMax = 100;
+constexpr const char* kTotalCaption = "Problems Found:";
+
+std::string trim(const std::string& text)
+{
+    const size_t first = text.find_first_not_of(' ');
+    if (first == std::string::npos)
+        return std::string();
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+/// A decimal integer, or `fallback` when the text is not one.
+int toInt(const std::string& text, int fallback)
+{
+    const std::string t = trim(text);
+    if (t.empty())
+        return fallback;
+    char* end = nullptr;
+    const long value = std::strtol(t.c_str(), &end, 10);
+    return *end ? fallback : static_cast<int>(value);
+}
+
+void runSection(const SectionInfo& section, ScanContext& context)
+{
+    if (section.driverStartsRow)
+        context.rowStart();
+    for (const SectionCall& call : section.calls)
+        call.routine(context, SectionContents[static_cast<size_t>(section.number)],
+                     section.keyPath, call.root);
+    if (section.driverFinishesRow)
+        context.rowFinish();
+}
+
+} // namespace
+
+int ProgressPosition(int index, int rows)
+{
+    const double exact = static_cast<double>(kProgressMax) / rows * (index + 1);
+    const int previous = std::fegetround();
+    std::fesetround(FE_TONEAREST);
+    const double rounded = std::nearbyint(exact);
+    std::fesetround(previous);
+    return static_cast<int>(rounded);
+}
+
+void RunScan(OutcomeGrid& grid, ScanView& view)
+{
+    StatusTick = 0;
+    OperationState = kOperationIdle;
+    const int rows = static_cast<int>(grid.rows.size());
+    for (int i = 0; i < rows; ++i) {
+        if (OperationState == kOperationAbortScan)
+            break;
+        view.progressChanged(ProgressPosition(i, rows));
+        const int number = toInt(grid.rows[static_cast<size_t>(i)].section, -1);
+        if (number < 0 || number >= kSectionCountTotal)
+            continue;
+        ScanContext context(grid, view, i);
+        runSection(Sections()[static_cast<size_t>(number)], context);
+    }
+}
+
+void AddTotalRow(OutcomeGrid& grid)
+{
+    int sum = 0;
+    for (const OutcomeRow& row : grid.rows) {
+        if (!trim(row.problems).empty())
+            sum += toInt(row.problems, 0);
+    }
+    OutcomeRow total;
+    total.caption = kTotalCaption;
+    total.problems = std::to_string(sum);
+    total.isTotal = true;
+    grid.rows.push_back(total);
+}
+
+int TotalProblemCount()
+{
+    int total = 0;
+    for (const TRegistryContents& contents : SectionContents)
+        total += contents.Count();
+    return total;
+}
+
+std::vector<std::string> BuildReport(const OutcomeGrid& grid)
+{
+    std::vector<std::string> rows;
+    ReportRowSection.clear();
+    for (const OutcomeRow& row : grid.rows) {
+        if (trim(row.problems).empty() || trim(row.caption) == kTotalCaption ||
+            toInt(row.problems, 0) <= 0)
+            continue;
+        rows.push_back(row.caption + "." + row.problems + " Problem(s)");
+        ReportRowSection.push_back(row.section);
+    }
+    return rows;
+}
+
+ScanResult ScanSections(const SectionSelection& selection, OutcomeGrid& grid, ScanView& view)
+{
+    ClearAllSections();
+    grid.rows.clear();
+    for (const SectionInfo& section : Sections()) {
+        if (!selection[static_cast<size_t>(section.number)])
+            continue;
+        OutcomeRow row;
+        row.caption = std::string(section.caption);
+        row.section = std::to_string(section.number);
+        grid.rows.push_back(row);
+    }
+    view.gridChanged(-1);
+    RunScan(grid, view);
+    AddTotalRow(grid);
+    view.gridChanged(-1);
+    view.statusChanged("");
+
+    ScanResult result;
+    result.message = OperationState == kOperationAbortScan ? "Scan Aborted!" : "Scan Completed!";
+    result.totalProblems = TotalProblemCount();
+    result.reportRows = BuildReport(grid);
+    return result;
+}
+
+void RestoreScanSelection(SectionSelection& selection, bool& selectAllBox)
+{
+    TRegistry reg;
+    reg.SelectRoot(win::HKEY_CURRENT_USER);
+    if (!reg.OpenPath(kSettingsKey, false))
+        return;
+    const bool all = reg.ReadText("ScanSetting") == "1";
+    selection.fill(all);
+    selectAllBox = all;
+}
+
+void CreateSectionContents()
+{
+    ClearAllSections();
+}
+
+void ClearAllSections()
+{
+    ClearSectionContents();
+}
+
+} // namespace tw

@@ -1,0 +1,47 @@
+// The scan driver: from the ticked sections to the outcome grid and the report.
+#pragma once
+
+#include "ScanView.h"
+#include "SectionTable.h"
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace tw {
+
+using SectionSelection = std::array<bool, kSectionCountTotal>;
+
+/// The result of a whole scan.
+struct ScanResult
+{
+    /// "Scan Completed!" or "Scan Aborted!".
+    std::string message;
+    /// The report list's rows: caption + "." + count + " Problem(s)".
+    std::vector<std::string> reportRows;
+    int totalProblems = 0;
+};
+
+/// A whole scan as the start control runs it: clears the collections, builds one grid row
+/// per ticked section, runs them, adds the total row and builds the report (which also
+/// fills ReportRowSection).
+ScanResult ScanSections(const SectionSelection& selection, OutcomeGrid& grid, ScanView& view);
+
+/// The scan loop over the grid rows.
+void RunScan(OutcomeGrid& grid, ScanView& view);
+/// The progress bar position at the start of row `index` of `rows` (0..100, half to even).
+int ProgressPosition(int index, int rows);
+/// Appends the "Problems Found:" row with the sum of the Problems cells.
+void AddTotalRow(OutcomeGrid& grid);
+/// The number of records in all fifteen collections.
+int TotalProblemCount();
+/// The report rows of a finished grid; fills ReportRowSection alongside.
+std::vector<std::string> BuildReport(const OutcomeGrid& grid);
+
+/// Reads "ScanSetting": all sections ticked when it is "1", none otherwise; `selectAllBox`
+/// follows. When the settings key does not open, both stay as they are.
+void RestoreScanSelection(SectionSelection& selection, bool& selectAllBox);
+void CreateSectionContents();
+void ClearAllSections();
+
+} // namespace tw

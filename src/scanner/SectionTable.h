@@ -1,0 +1,43 @@
+// The fifteen scan sections: captions, roots, key paths and the routines they run.
+#pragma once
+
+#include "ScanContext.h"
+#include "platform/WinTypes.h"
+
+#include <array>
+#include <string_view>
+#include <vector>
+
+namespace tw {
+
+using SectionScanRoutine = void (*)(ScanContext& context, TRegistryContents& contents,
+                                    std::string_view keyPath, win::HKEY root);
+using SectionRepairRoutine = void (*)(RepairView& view, const TRegistryContents& contents);
+
+/// One call a section makes, with the root it is given.
+struct SectionCall
+{
+    SectionScanRoutine routine = nullptr;
+    win::HKEY root = 0;
+};
+
+struct SectionInfo
+{
+    int number;
+    /// Exactly as the section list shows it, trailing blanks included.
+    std::string_view caption;
+    win::HKEY root;
+    std::string_view keyPath;
+    bool driverStartsRow;
+    bool driverFinishesRow;
+    /// The calls in order; sections not built yet have none.
+    std::vector<SectionCall> calls;
+    SectionRepairRoutine repair;
+};
+
+inline constexpr int kSectionCountTotal = 15;
+
+/// The section table, indexed by section number.
+const std::array<SectionInfo, kSectionCountTotal>& Sections();
+
+} // namespace tw

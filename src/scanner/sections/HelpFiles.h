@@ -1,0 +1,17 @@
+// Section 6 "Help Files": registered help files that are missing (or input-method help).
+#pragma once
+
+#include "scanner/ScanContext.h"
+
+#include "platform/WinTypes.h"
+
+namespace tw {
+
+void ScanHelpFiles(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
+                   win::HKEY root);
+void RepairHelpFiles(RepairView& view, const TRegistryContents& contents);
+
+/// The folder and the name joined by exactly one backslash.
+std::string JoinFolderAndName(std::string_view folder, std::string_view name);
+
+} // namespace tw

@@ -1,0 +1,14 @@
+// Section 8 "Shared Dll": reference counts of shared files whose file is gone.
+#pragma once
+
+#include "scanner/ScanContext.h"
+
+#include "platform/WinTypes.h"
+
+namespace tw {
+
+void ScanSharedDlls(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
+                    win::HKEY root);
+void RepairSharedDlls(RepairView& view, const TRegistryContents& contents);
+
+} // namespace tw

@@ -1,0 +1,53 @@
+#include "WindowsFonts.h"
+
+#include "SectionText.h"
+#include "platform/Platform.h"
+#include "registry/PublicFunctions.h"
+#include "registry/Registry.h"
+#include "scanner/RepairLoop.h"
+
+namespace tw {
+
+void ScanWindowsFonts(ScanContext& context, TRegistryContents& contents,
+                      std::string_view keyPath, win::HKEY root)
+{
+    const std::string windows = platform::system().windowsDirectory();
+    contents.Clear();
+    TRegistry reg;
+    reg.SelectRoot(root);
+    if (!reg.OpenPath(keyPath, false))
+        return;
+    std::vector<std::string> names;
+    reg.ListValues(names);
+    context.rowStart();
+    const std::string recordKey = RootKeyName(root) + "\\" + std::string(keyPath);
+    platform::Files& files = platform::files();
+
+    for (const std::string& name : names) {
+        if (context.aborted())
+            break;
+        context.status(std::string(keyPath) + "\\" + name);
+        const TRegDataType type = reg.ValueType(name);
+        if (type == rdString || type == rdExpandString) {
+            const std::string data = reg.ReadText(name);
+            // A font registered with its full path is looked for there, not in Fonts.
+            const bool fullPath = sections::trimmed(data).find(":\\") == 1;
+            const std::string path = fullPath ? data : windows + "\\Fonts\\" + data;
+            const bool driveLetterPath = sections::trimmed(path).find(":\\") == 1;
+            if (driveLetterPath && !sections::isUncheckablePath(path) && !files.fileExists(path))
+                context.addRecord(contents, recordKey, "Fonts", name, data);
+        }
+        context.yield();
+    }
+    context.rowFinish();
+}
+
+void RepairWindowsFonts(RepairView& view, const TRegistryContents& contents)
+{
+    RunSectionRepair(view, contents,
+                     {[](const TContent& r) { return r.KeyPath; },
+                      [](const TContent& r) { return DeleteRegistryValue(r.KeyPath, r.ValueName); },
+                      false});
+}
+
+} // namespace tw
