@@ -1,0 +1,116 @@
+// The settings store at start-up.
+#include "platform/wine/WineRegistry.h"
+#include "registry/Registry.h"
+#include "registry/Settings.h"
+#include "support/PrefixFixture.h"
+
+namespace tw {
+namespace {
+
+const std::string kRunKey = "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Run] 1\n";
+
+class SettingsTest : public test::PrefixTest
+{
+protected:
+    void build(test::PrefixBuilder& builder) override { builder.systemHive(kRunKey); }
+    void SetUp() override
+    {
+        PrefixTest::SetUp();
+        ResetAppSettings();
+    }
+    std::string stored(const std::string& name)
+    {
+        TRegistry reg;
+        return reg.OpenPath("\\Software\\Tidewell", false) ? reg.ReadText(name) : "<no key>";
+    }
+    bool runEntryExists()
+    {
+        TRegistry reg;
+        reg.SelectRoot(win::HKEY_LOCAL_MACHINE);
+        return reg.OpenPath("\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", false) &&
+               reg.HasValue("Tidewell.exe");
+    }
+    void set(const std::string& name, const std::string& value)
+    {
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenPath("\\Software\\Tidewell", true));
+        reg.WriteText(name, value);
+    }
+};
+
+TEST_F(SettingsTest, FirstStartWritesDefaultsButRunsWithFlagsOff)
+{
+    LoadSettings();
+    EXPECT_EQ(stored("NotAutoBackup"), "0");
+    EXPECT_EQ(stored("SelectAll"), "1");
+    EXPECT_EQ(stored("CheckUpdate"), "1");
+    EXPECT_EQ(stored("ScanSetting"), "1");
+    EXPECT_EQ(stored("RunFirst"), "1");
+    EXPECT_EQ(stored("Version"), "2.0");
+    EXPECT_TRUE(runEntryExists());
+    EXPECT_FALSE(AppSettings.SelectAll);
+    EXPECT_FALSE(AppSettings.CheckUpdate);
+    EXPECT_FALSE(AppSettings.NotAutoBackup);
+    EXPECT_EQ(AppSettings.HomePage, "https://tidewell.example.org/");
+    EXPECT_EQ(AppSettings.HelpURL.substr(AppSettings.HelpURL.size() - 13), "page/help.htm");
+
+    TRegistry run;
+    run.SelectRoot(win::HKEY_LOCAL_MACHINE);
+    ASSERT_TRUE(run.OpenPath("\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", false));
+    EXPECT_EQ(run.ReadText("Tidewell.exe"), "C:\\Program Files\\Tidewell\\Tidewell.exe");
+}
+
+TEST_F(SettingsTest, LaterStartsUseTheStoredValues)
+{
+    LoadSettings();
+    set("HomePage", "https://example.org/home");
+    set("Version", "1.5");
+    {
+        TRegistry run;
+        run.SelectRoot(win::HKEY_LOCAL_MACHINE);
+        ASSERT_TRUE(run.OpenPath("\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", false));
+        ASSERT_TRUE(run.RemoveValue("Tidewell.exe"));
+    }
+    ResetAppSettings();
+    LoadSettings();
+    EXPECT_TRUE(AppSettings.SelectAll);
+    EXPECT_TRUE(AppSettings.CheckUpdate);
+    EXPECT_EQ(AppSettings.HomePage, "https://example.org/home");
+    EXPECT_EQ(stored("Version"), "2.0");
+    EXPECT_FALSE(runEntryExists()) << "the autostart entry is made on the first start only";
+}
+
+TEST_F(SettingsTest, OnlyExactlyOneCountsAsOn)
+{
+    set("SelectAll", "1 ");
+    set("CheckUpdate", "0");
+    set("NotAutoBackup", "1");
+    LoadSettings();
+    EXPECT_FALSE(AppSettings.SelectAll);
+    EXPECT_FALSE(AppSettings.CheckUpdate);
+    EXPECT_TRUE(AppSettings.NotAutoBackup);
+    EXPECT_EQ(stored("SelectAll"), "1 ") << "a non-empty value is never overwritten";
+    EXPECT_EQ(stored("CheckUpdate"), "0");
+}
+
+TEST_F(SettingsTest, AValueOfAnotherTypeEndsTheStart)
+{
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenPath("\\Software\\Tidewell", true));
+    reg.WriteNumber("SelectAll", 1);
+    EXPECT_THROW(LoadSettings(), ERegistryException);
+}
+
+TEST_F(SettingsTest, ReadSettingsWritesNothing)
+{
+    ReadSettings();
+    EXPECT_EQ(stored("SelectAll"), "<no key>");
+    EXPECT_FALSE(prefix->hasUnsavedChanges());
+    EXPECT_FALSE(AppSettings.SelectAll);
+    set("SelectAll", "1");
+    ReadSettings();
+    EXPECT_TRUE(AppSettings.SelectAll);
+}
+
+} // namespace
+} // namespace tw

@@ -1,0 +1,105 @@
+// What scanner tests share: fresh scan state, a recording view, record texts.
+#pragma once
+
+#include "platform/wine/WineRegistry.h"
+#include "registry/PublicFunctions.h"
+#include "registry/Registry.h"
+#include "registry/Settings.h"
+#include "scanner/ScanDriver.h"
+#include "scanner/ScanState.h"
+#include "support/PrefixFixture.h"
+
+#include <functional>
+
+namespace tw::test {
+
+/// Records what a scan shows; `onYield` lets a test act while the scan waits for input.
+class RecordingView : public ScanView
+{
+public:
+    void statusChanged(const std::string& text) override { statuses.push_back(text); }
+    void progressChanged(int position) override { progress.push_back(position); }
+    void yield() override
+    {
+        ++yields;
+        if (onYield)
+            onYield();
+    }
+
+    std::vector<std::string> statuses;
+    std::vector<int> progress;
+    int yields = 0;
+    std::function<void()> onYield;
+};
+
+class RecordingRepairView : public RepairView
+{
+public:
+    int addResultRow(const std::string& problem) override
+    {
+        rows.push_back({problem, ""});
+        return static_cast<int>(rows.size()) - 1;
+    }
+    void setResultStatus(int row, const std::string& status) override
+    {
+        rows[static_cast<size_t>(row)].second = status;
+    }
+    void setLabel(const std::string& text) override { labels.push_back(text); }
+    void yield() override
+    {
+        if (onYield)
+            onYield();
+    }
+
+    std::vector<std::pair<std::string, std::string>> rows;
+    std::vector<std::string> labels;
+    std::function<void()> onYield;
+};
+
+/// A prefix test with the scanner's process-wide state reset and ExcludedDrives built.
+class ScannerTest : public PrefixTest
+{
+protected:
+    void SetUp() override
+    {
+        PrefixTest::SetUp();
+        ResetAppSettings();
+        ResetSharedState();
+        ResetScanState();
+        ClearSectionContents();
+        BuildExcludedDrives(ExcludedDrives);
+    }
+    void TearDown() override
+    {
+        ResetSharedState();
+        ResetScanState();
+        ClearSectionContents();
+        PrefixTest::TearDown();
+    }
+
+    /// Runs one routine on a one-row grid for section `number`.
+    void scanSection(int number)
+    {
+        grid.rows.assign(1, OutcomeRow{std::string(Sections()[number].caption), "", "",
+                                       std::to_string(number)});
+        ScanContext context(grid, view, 0);
+        const SectionInfo& section = Sections()[static_cast<size_t>(number)];
+        for (const SectionCall& call : section.calls)
+            call.routine(context, SectionContents[static_cast<size_t>(number)], section.keyPath,
+                         call.root);
+    }
+    std::vector<std::string> valueNames(int section)
+    {
+        std::vector<std::string> names;
+        const TRegistryContents& contents = SectionContents[static_cast<size_t>(section)];
+        for (int i = 0; i < contents.Count(); ++i)
+            names.push_back(contents.Items(i).Content.ValueName);
+        return names;
+    }
+    const OutcomeRow& row() const { return grid.rows.at(0); }
+
+    OutcomeGrid grid;
+    RecordingView view;
+};
+
+} // namespace tw::test
