@@ -1,0 +1,65 @@
+// tidewell-scan-bench PREFIX: a full scan of every built section, its time and peak memory.
+#include "platform/Platform.h"
+#include "platform/wine/WinePrefix.h"
+#include "registry/PublicFunctions.h"
+#include "registry/Settings.h"
+#include "scanner/ScanDriver.h"
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <string>
+
+namespace {
+
+long peakKilobytes()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::stol(line.substr(6));
+    }
+    return 0;
+}
+
+double secondsSince(std::chrono::steady_clock::time_point from)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - from).count();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        std::cerr << "usage: tidewell-scan-bench PREFIX\n";
+        return 2;
+    }
+    auto start = std::chrono::steady_clock::now();
+    tw::wine::WinePrefix prefix(argv[1]);
+    tw::platform::setCurrent(&prefix.platform());
+    const double load = secondsSince(start);
+
+    tw::ReadSettings();
+    tw::BuildExcludedDrives(tw::ExcludedDrives);
+    tw::SectionSelection all;
+    all.fill(true);
+    tw::OutcomeGrid grid;
+    tw::ScanView view;
+    start = std::chrono::steady_clock::now();
+    const tw::ScanResult result = tw::ScanSections(all, grid, view);
+    const double scan = secondsSince(start);
+
+    std::printf("load:          %.2f s\n", load);
+    std::printf("scan:          %.2f s (%s)\n", scan, result.message.c_str());
+    for (const tw::OutcomeRow& row : grid.rows) {
+        if (!row.problems.empty())
+            std::printf("  %-36s %8s %s\n", row.caption.c_str(), row.problems.c_str(),
+                        row.status.c_str());
+    }
+    std::printf("peak memory:   %.1f MB\n", static_cast<double>(peakKilobytes()) / 1024.0);
+    tw::platform::setCurrent(nullptr);
+    return 0;
+}
