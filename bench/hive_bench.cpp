@@ -1,4 +1,5 @@
 // tidewell-hive-bench DIR: hive load and save throughput and peak memory on a prefix.
+#include "BenchSupport.h"
 #include "platform/wine/WinePrefix.h"
 
 #include <chrono>
@@ -8,25 +9,7 @@
 #include <iostream>
 #include <string>
 
-namespace {
-
-long peakKilobytes()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::stol(line.substr(6));
-    }
-    return 0;
-}
-
-double seconds(std::chrono::steady_clock::time_point from)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - from).count();
-}
-
-} // namespace
+using tw::bench::peakKilobytes;
 
 int main(int argc, char** argv)
 {
@@ -44,7 +27,7 @@ int main(int argc, char** argv)
 
     auto start = std::chrono::steady_clock::now();
     tw::wine::WinePrefix prefix(dir);
-    const double load = seconds(start);
+    const double load = tw::bench::secondsSince(start);
     const long afterLoad = peakKilobytes();
 
     std::uint64_t serialized = 0;
@@ -52,13 +35,13 @@ int main(int argc, char** argv)
     for (const auto& hive : prefix.hives())
         tw::wine::writeHive(*hive->base(), hive->header().prologue,
                             [&](std::string_view piece) { serialized += piece.size(); });
-    const double format = seconds(start);
+    const double format = tw::bench::secondsSince(start);
 
     for (const auto& hive : prefix.hives())
         hive->setDirty(true);
     start = std::chrono::steady_clock::now();
     prefix.save();
-    const double save = seconds(start);
+    const double save = tw::bench::secondsSince(start);
     const long peak = peakKilobytes();
 
     std::printf("hives:            %.1f MB in %zu files\n", megabytes, prefix.hives().size());

@@ -1,4 +1,5 @@
 // tidewell-scan-bench PREFIX: a full scan of every built section, its time and peak memory.
+#include "BenchSupport.h"
 #include "platform/Platform.h"
 #include "platform/wine/WinePrefix.h"
 #include "registry/PublicFunctions.h"
@@ -11,25 +12,7 @@
 #include <iostream>
 #include <string>
 
-namespace {
-
-long peakKilobytes()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::stol(line.substr(6));
-    }
-    return 0;
-}
-
-double secondsSince(std::chrono::steady_clock::time_point from)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - from).count();
-}
-
-} // namespace
+using tw::bench::peakKilobytes;
 
 int main(int argc, char** argv)
 {
@@ -40,7 +23,7 @@ int main(int argc, char** argv)
     auto start = std::chrono::steady_clock::now();
     tw::wine::WinePrefix prefix(argv[1]);
     tw::platform::setCurrent(&prefix.platform());
-    const double load = secondsSince(start);
+    const double load = tw::bench::secondsSince(start);
 
     tw::ReadSettings();
     tw::BuildExcludedDrives(tw::ExcludedDrives);
@@ -50,7 +33,7 @@ int main(int argc, char** argv)
     tw::ScanView view;
     start = std::chrono::steady_clock::now();
     const tw::ScanResult result = tw::ScanSections(all, grid, view);
-    const double scan = secondsSince(start);
+    const double scan = tw::bench::secondsSince(start);
 
     std::printf("load:          %.2f s\n", load);
     std::printf("scan:          %.2f s (%s)\n", scan, result.message.c_str());

@@ -124,8 +124,8 @@ void GetStartupFolders(std::vector<TFolderData>& list)
         TRegistry reg;
         reg.SelectRoot(win::HKEY_LOCAL_MACHINE);
         if (reg.OpenPath(key, false))
-            list.push_back({win::HKEY_LOCAL_MACHINE, key, "Common Startup",
-                            reg.ReadText("Common Startup")});
+            list.push_back(
+                {win::HKEY_LOCAL_MACHINE, key, "Common Startup", reg.ReadText("Common Startup")});
     }
     TRegistry reg;
     reg.SelectRoot(win::HKEY_CURRENT_USER);

@@ -34,8 +34,8 @@ bool ScanContext::aborted() const
     return OperationState == kOperationAbortScan;
 }
 
-void ScanContext::addRecord(TRegistryContents& contents, std::string keyPath,
-                            std::string itemName, std::string valueName, std::string valueData)
+void ScanContext::addRecord(TRegistryContents& contents, std::string keyPath, std::string itemName,
+                            std::string valueName, std::string valueData)
 {
     TContent& record = contents.Items(AddContentItem(contents)).Content;
     record.Checked = AppSettings.SelectAll;

@@ -39,8 +39,8 @@ void runSection(const SectionInfo& section, ScanContext& context)
     if (section.driverStartsRow)
         context.rowStart();
     for (const SectionCall& call : section.calls)
-        call.routine(context, SectionContents[static_cast<size_t>(section.number)],
-                     section.keyPath, call.root);
+        call.routine(context, SectionContents[static_cast<size_t>(section.number)], section.keyPath,
+                     call.root);
     if (section.driverFinishesRow)
         context.rowFinish();
 }

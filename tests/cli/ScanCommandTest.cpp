@@ -60,14 +60,18 @@ TEST_F(ScanCommandTest, JsonHasTheRowsAndRecordsInOrder)
     const std::string expected =
         "{\"prefix\": \"" + prefix() +
         "\", \"result\": \"Scan Completed!\", \"total\": 2, \"rows\": ["
-        "{\"section\": 6, \"caption\": \"Help Files\", \"problems\": \"1\", \"status\": \"Finished\"}, "
-        "{\"section\": 8, \"caption\": \"Shared Dll     \", \"problems\": \"1\", \"status\": \"Finished\"}, "
-        "{\"section\": 9, \"caption\": \"Windows Fonts    \", \"problems\": \"\", \"status\": \"\"}], "
+        "{\"section\": 6, \"caption\": \"Help Files\", \"problems\": \"1\", \"status\": "
+        "\"Finished\"}, "
+        "{\"section\": 8, \"caption\": \"Shared Dll     \", \"problems\": \"1\", \"status\": "
+        "\"Finished\"}, "
+        "{\"section\": 9, \"caption\": \"Windows Fonts    \", \"problems\": \"\", \"status\": "
+        "\"\"}], "
         "\"records\": {\"6\": [{\"checked\": true, \"keyPath\": "
         "\"HKEY_LOCAL_MACHINE\\\\SOFTWARE\\\\Microsoft\\\\Windows\\\\Help\", \"itemName\": "
         "\"gone.hlp\", \"valueName\": \"\", \"valueData\": \"C:\\\\Help\\\\gone.hlp\"}], "
         "\"8\": [{\"checked\": true, \"keyPath\": "
-        "\"HKEY_LOCAL_MACHINE\\\\SOFTWARE\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\SharedDlls\", "
+        "\"HKEY_LOCAL_"
+        "MACHINE\\\\SOFTWARE\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\SharedDlls\", "
         "\"itemName\": \"SharedDlls\", \"valueName\": \"C:\\\\Lib\\\\gone.dll\", \"valueData\": "
         "\"2\"}], \"9\": []}}\n";
     EXPECT_EQ(test::firstDifference(result.out, expected), "");
@@ -104,8 +108,8 @@ TEST_F(ScanCommandTest, DemoPrefixHasSomethingForEverySection)
                                     "scan", "--sections", "6,8,9", "--json"},
                                    {{"HOME", home}});
     ASSERT_EQ(result.exitCode, 0) << result.err;
-    for (const char* expected : {"contoso.hlp", "imedemo.hlp", "contoso-shared.dll",
-                                 "litware.ocx", "kernel32.dll", "contososans.ttf"})
+    for (const char* expected : {"contoso.hlp", "imedemo.hlp", "contoso-shared.dll", "litware.ocx",
+                                 "kernel32.dll", "contososans.ttf"})
         EXPECT_NE(result.out.find(expected), std::string::npos) << expected;
     for (const char* sound : {"tidewell.hlp", "tidewell.chm", "ntdll.dll", "present.dll",
                               "msoe.dll", "oldfilter.sys", "tidewelldemo.ttf", "DejaVu"})

@@ -215,17 +215,18 @@ TEST_F(WineInterop, WritesAreRefusedWhileWineRuns)
 
 TEST_F(WineInterop, ScanFindsExactlyTheEntriesPlantedThroughWine)
 {
-    test::writeFile(file("planted.reg"),
-                    "REGEDIT4\r\n\r\n"
-                    "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\SharedDlls]\r\n"
-                    "\"C:\\\\windows\\\\system32\\\\tidewell-gone.dll\"=dword:00000001\r\n"
-                    "\"C:\\\\windows\\\\system32\\\\kernel32.dll\"=dword:00000000\r\n"
-                    "\"C:\\\\windows\\\\system32\\\\ntdll.dll\"=dword:00000002\r\n"
-                    "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\Help]\r\n"
-                    "\"tidewell-gone.hlp\"=\"C:\\\\Tidewell Help\"\r\n"
-                    "\"notepad.exe\"=\"C:\\\\windows\"\r\n"
-                    "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts]\r\n"
-                    "\"Tidewell Missing (TrueType)\"=\"tidewell-missing.ttf\"\r\n");
+    test::writeFile(
+        file("planted.reg"),
+        "REGEDIT4\r\n\r\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\SharedDlls]\r\n"
+        "\"C:\\\\windows\\\\system32\\\\tidewell-gone.dll\"=dword:00000001\r\n"
+        "\"C:\\\\windows\\\\system32\\\\kernel32.dll\"=dword:00000000\r\n"
+        "\"C:\\\\windows\\\\system32\\\\ntdll.dll\"=dword:00000002\r\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\Help]\r\n"
+        "\"tidewell-gone.hlp\"=\"C:\\\\Tidewell Help\"\r\n"
+        "\"notepad.exe\"=\"C:\\\\windows\"\r\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts]\r\n"
+        "\"Tidewell Missing (TrueType)\"=\"tidewell-missing.ttf\"\r\n");
     ASSERT_EQ(wine({"regedit", "/S", windowsPath(file("planted.reg"))}).exitCode, 0);
     const std::string system = readFile(prefix() + "/system.reg");
 
@@ -240,10 +241,13 @@ TEST_F(WineInterop, ScanFindsExactlyTheEntriesPlantedThroughWine)
     EXPECT_NE(json.find(help), std::string::npos) << json;
     const std::string shared =
         "\"8\": [{\"checked\": false, \"keyPath\": "
-        "\"HKEY_LOCAL_MACHINE\\\\SOFTWARE\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\SharedDlls\", "
-        "\"itemName\": \"SharedDlls\", \"valueName\": \"C:\\\\windows\\\\system32\\\\kernel32.dll\", "
+        "\"HKEY_LOCAL_"
+        "MACHINE\\\\SOFTWARE\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\SharedDlls\", "
+        "\"itemName\": \"SharedDlls\", \"valueName\": "
+        "\"C:\\\\windows\\\\system32\\\\kernel32.dll\", "
         "\"valueData\": \"0\"}, {\"checked\": false, \"keyPath\": "
-        "\"HKEY_LOCAL_MACHINE\\\\SOFTWARE\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\SharedDlls\", "
+        "\"HKEY_LOCAL_"
+        "MACHINE\\\\SOFTWARE\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\SharedDlls\", "
         "\"itemName\": \"SharedDlls\", \"valueName\": "
         "\"C:\\\\windows\\\\system32\\\\tidewell-gone.dll\", \"valueData\": \"1\"}]";
     EXPECT_NE(json.find(shared), std::string::npos) << json;

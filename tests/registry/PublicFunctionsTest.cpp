@@ -1,5 +1,6 @@
 // The helpers shared by sections, repairs, start-up and tools.
 #include "registry/PublicFunctions.h"
+
 #include "registry/Registry.h"
 #include "support/PrefixFixture.h"
 
@@ -18,17 +19,20 @@ protected:
     void build(test::PrefixBuilder& builder) override
     {
         builder
-            .systemHive("\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion] 1\n"
-                        "\"ProgramFilesDir\"=\"C:\\\\Program Files\"\n"
-                        "\"CommonFilesDir\"=\"C:\\\\Program Files\\\\Common Files\"\n"
-                        "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\Shell Folders] 1\n"
-                        "\"Common Startup\"=\"C:\\\\ProgramData\\\\Startup\"\n"
-                        "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Policies\\\\System] 1\n"
-                        "\"EnableLUA\"=dword:00000001\n"
-                        "\n[Software\\\\Wine\\\\Drives] 1\n\"d:\"=\"cdrom\"\n"
-                        "\n[SOFTWARE\\\\X\\\\Sub\\\\Deeper] 1\n\"v\"=\"1\"\n")
+            .systemHive(
+                "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion] 1\n"
+                "\"ProgramFilesDir\"=\"C:\\\\Program Files\"\n"
+                "\"CommonFilesDir\"=\"C:\\\\Program Files\\\\Common Files\"\n"
+                "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\Shell "
+                "Folders] 1\n"
+                "\"Common Startup\"=\"C:\\\\ProgramData\\\\Startup\"\n"
+                "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Policies\\\\System] 1\n"
+                "\"EnableLUA\"=dword:00000001\n"
+                "\n[Software\\\\Wine\\\\Drives] 1\n\"d:\"=\"cdrom\"\n"
+                "\n[SOFTWARE\\\\X\\\\Sub\\\\Deeper] 1\n\"v\"=\"1\"\n")
             .userHive("\n[Software\\\\A] 1\n@=\"unnamed\"\n\"named\"=\"x\"\n"
-                      "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\Shell Folders] 1\n"
+                      "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\Shell "
+                      "Folders] 1\n"
                       "\"Startup\"=\"C:\\\\users\\\\me\\\\Startup\"\n")
             .drive('d', outside.path())
             .drive('z', "/");

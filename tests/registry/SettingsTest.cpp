@@ -1,7 +1,8 @@
 // The settings store at start-up.
+#include "registry/Settings.h"
+
 #include "platform/wine/WineRegistry.h"
 #include "registry/Registry.h"
-#include "registry/Settings.h"
 #include "support/PrefixFixture.h"
 
 namespace tw {

@@ -1,6 +1,7 @@
 // Section 6: registered help files.
-#include "ScannerTestSupport.h"
 #include "scanner/sections/HelpFiles.h"
+
+#include "ScannerTestSupport.h"
 
 namespace tw {
 namespace {
@@ -23,7 +24,8 @@ class HelpFilesTest : public test::ScannerTest
 protected:
     void build(test::PrefixBuilder& builder) override
     {
-        builder.systemHive(std::string(kHelp) + "\n[Software\\\\Wine\\\\Drives] 1\n\"d:\"=\"cdrom\"\n")
+        builder
+            .systemHive(std::string(kHelp) + "\n[Software\\\\Wine\\\\Drives] 1\n\"d:\"=\"cdrom\"\n")
             .file("Help/here.hlp")
             .file("Help/imejp.hlp")
             .drive('d', cd.path());
@@ -53,7 +55,8 @@ TEST_F(HelpFilesTest, ReportsMissingAndInputMethodHelp)
 TEST_F(HelpFilesTest, NoHelpKeysStillFinishesTheRow)
 {
     prefix->registry().deleteKey(win::HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\Help");
-    prefix->registry().deleteKey(win::HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\Html Help");
+    prefix->registry().deleteKey(win::HKEY_LOCAL_MACHINE,
+                                 "Software\\Microsoft\\Windows\\Html Help");
     scanSection(6);
     EXPECT_EQ(row().problems, "0");
     EXPECT_EQ(row().status, "Finished");

@@ -66,8 +66,8 @@ TEST_F(ScanDriverTest, RowsFollowSectionOrderAndTheReportListsTheProblems)
     EXPECT_EQ(grid.rows[3].problems, "") << "no Fonts key: the row is left as it was";
     EXPECT_EQ(grid.rows[4].problems, "4");
     EXPECT_EQ(view.progress, (std::vector<int>{25, 50, 75, 100}));
-    EXPECT_EQ(result.reportRows,
-              (std::vector<std::string>{"Help Files.1 Problem(s)", "Shared Dll     .3 Problem(s)"}));
+    EXPECT_EQ(result.reportRows, (std::vector<std::string>{"Help Files.1 Problem(s)",
+                                                           "Shared Dll     .3 Problem(s)"}));
     EXPECT_EQ(ReportRowSection, (std::vector<std::string>{"6", "8"}));
     EXPECT_EQ(result.totalProblems, 4);
     EXPECT_EQ(view.statuses.back(), "") << "the status text is emptied at the end";

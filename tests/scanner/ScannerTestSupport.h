@@ -80,8 +80,8 @@ protected:
     /// Runs one routine on a one-row grid for section `number`.
     void scanSection(int number)
     {
-        grid.rows.assign(1, OutcomeRow{std::string(Sections()[number].caption), "", "",
-                                       std::to_string(number)});
+        grid.rows.assign(
+            1, OutcomeRow{std::string(Sections()[number].caption), "", "", std::to_string(number)});
         ScanContext context(grid, view, 0);
         const SectionInfo& section = Sections()[static_cast<size_t>(number)];
         for (const SectionCall& call : section.calls)

@@ -1,6 +1,7 @@
 // Section 8: shared DLL reference counts.
-#include "ScannerTestSupport.h"
 #include "scanner/sections/SharedDlls.h"
+
+#include "ScannerTestSupport.h"
 
 namespace tw {
 namespace {
@@ -30,7 +31,9 @@ class SharedDllsTest : public test::ScannerTest
 protected:
     void build(test::PrefixBuilder& builder) override
     {
-        builder.systemHive(std::string(kSharedDlls) + "\n[Software\\\\Wine\\\\Drives] 1\n\"d:\"=\"cdrom\"\n")
+        builder
+            .systemHive(std::string(kSharedDlls) +
+                        "\n[Software\\\\Wine\\\\Drives] 1\n\"d:\"=\"cdrom\"\n")
             .file("Lib/zero.dll")
             .file("Lib/five.dll")
             .file("Lib/multi-here.dll")

@@ -1,6 +1,7 @@
 // Section 9: registered fonts.
-#include "ScannerTestSupport.h"
 #include "scanner/sections/WindowsFonts.h"
+
+#include "ScannerTestSupport.h"
 
 namespace tw {
 namespace {
@@ -34,8 +35,8 @@ protected:
 TEST_F(WindowsFontsTest, ReportsFontsWhoseFileIsMissing)
 {
     scanSection(9);
-    EXPECT_EQ(valueNames(9), (std::vector<std::string>{"Elsewhere (TrueType)", "Expand",
-                                                       "Gone (TrueType)"}));
+    EXPECT_EQ(valueNames(9),
+              (std::vector<std::string>{"Elsewhere (TrueType)", "Expand", "Gone (TrueType)"}));
     const TContent& record = SectionContents[9].Items(2).Content;
     EXPECT_EQ(record.KeyPath,
               "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts");

@@ -34,11 +34,9 @@ void ScanHelpKey(ScanContext& context, win::HKEY root, const std::string& key,
                  TRegistryContents& contents)
 {
     TRegistry reg;
-    reg.SelectRoot(root);
-    if (!reg.OpenPath(key, false))
-        return;
     std::vector<std::string> names;
-    reg.ListValues(names);
+    if (!sections::openValueList(reg, root, key, names))
+        return;
     for (const std::string& name : names) {
         if (context.aborted())
             break;
@@ -83,17 +81,16 @@ void ScanHelpFiles(ScanContext& context, TRegistryContents& contents, std::strin
 
 void RepairHelpFiles(RepairView& view, const TRegistryContents& contents)
 {
-    RunSectionRepair(view, contents,
-                     {[](const TContent& r) {
-                          std::string text = r.KeyPath;
-                          const std::string root = "HKEY_LOCAL_MACHINE";
-                          for (size_t at = text.find(root); at != std::string::npos;
-                               at = text.find(root, at))
-                              text.erase(at, root.size());
-                          return text;
-                      },
-                      [](const TContent& r) { return DeleteRegistryValue(r.KeyPath, r.ItemName); },
-                      true});
+    RunSectionRepair(
+        view, contents,
+        {[](const TContent& r) {
+             std::string text = r.KeyPath;
+             const std::string root = "HKEY_LOCAL_MACHINE";
+             for (size_t at = text.find(root); at != std::string::npos; at = text.find(root, at))
+                 text.erase(at, root.size());
+             return text;
+         },
+         [](const TContent& r) { return DeleteRegistryValue(r.KeyPath, r.ItemName); }, true});
 }
 
 } // namespace tw

@@ -1,9 +1,8 @@
 // Section 6 "Help Files": registered help files that are missing (or input-method help).
 #pragma once
 
-#include "scanner/ScanContext.h"
-
 #include "platform/WinTypes.h"
+#include "scanner/ScanContext.h"
 
 namespace tw {
 

@@ -36,4 +36,14 @@ bool isUncheckablePath(std::string_view path)
            !IsCheckablePath(ExcludedDrives, path);
 }
 
+bool openValueList(TRegistry& reg, win::HKEY root, std::string_view keyPath,
+                   std::vector<std::string>& names)
+{
+    reg.SelectRoot(root);
+    if (!reg.OpenPath(keyPath, false))
+        return false;
+    reg.ListValues(names);
+    return true;
+}
+
 } // namespace tw::sections

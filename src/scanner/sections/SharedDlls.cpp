@@ -61,11 +61,9 @@ void ScanSharedDlls(ScanContext& context, TRegistryContents& contents, std::stri
 {
     contents.Clear();
     TRegistry reg;
-    reg.SelectRoot(root);
-    if (!reg.OpenPath(keyPath, false))
-        return;
     std::vector<std::string> names;
-    reg.ListValues(names);
+    if (!sections::openValueList(reg, root, keyPath, names))
+        return;
     context.rowStart();
     const std::string recordKey = RootKeyName(root) + "\\" + std::string(keyPath);
     platform::Files& files = platform::files();

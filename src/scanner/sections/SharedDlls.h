@@ -1,9 +1,8 @@
 // Section 8 "Shared Dll": reference counts of shared files whose file is gone.
 #pragma once
 
-#include "scanner/ScanContext.h"
-
 #include "platform/WinTypes.h"
+#include "scanner/ScanContext.h"
 
 namespace tw {
 

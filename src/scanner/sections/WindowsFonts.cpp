@@ -8,17 +8,15 @@
 
 namespace tw {
 
-void ScanWindowsFonts(ScanContext& context, TRegistryContents& contents,
-                      std::string_view keyPath, win::HKEY root)
+void ScanWindowsFonts(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
+                      win::HKEY root)
 {
     const std::string windows = platform::system().windowsDirectory();
     contents.Clear();
     TRegistry reg;
-    reg.SelectRoot(root);
-    if (!reg.OpenPath(keyPath, false))
-        return;
     std::vector<std::string> names;
-    reg.ListValues(names);
+    if (!sections::openValueList(reg, root, keyPath, names))
+        return;
     context.rowStart();
     const std::string recordKey = RootKeyName(root) + "\\" + std::string(keyPath);
     platform::Files& files = platform::files();

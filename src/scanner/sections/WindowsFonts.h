@@ -1,14 +1,13 @@
 // Section 9 "Windows Fonts": registered fonts whose file is not in the Fonts folder.
 #pragma once
 
-#include "scanner/ScanContext.h"
-
 #include "platform/WinTypes.h"
+#include "scanner/ScanContext.h"
 
 namespace tw {
 
-void ScanWindowsFonts(ScanContext& context, TRegistryContents& contents,
-                      std::string_view keyPath, win::HKEY root);
+void ScanWindowsFonts(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
+                      win::HKEY root);
 void RepairWindowsFonts(RepairView& view, const TRegistryContents& contents);
 
 } // namespace tw
