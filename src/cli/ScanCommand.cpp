@@ -18,7 +18,7 @@ const char* const kScanUsage =
 
 namespace {
 
-SectionSelection parseSections(const std::string& list)
+SectionSelection parseSectionsText(const std::string& list)
 {
     SectionSelection selection{};
     if (list == "all") {
@@ -108,6 +108,23 @@ void printJson(const wine::WinePrefix& prefix, const OutcomeGrid& grid, const Sc
 
 } // namespace
 
+SectionSelection parseSectionList(const std::vector<std::string>& args)
+{
+    for (size_t i = 0; i + 1 < args.size(); ++i) {
+        if (args[i] == "--sections")
+            return parseSectionsText(args[i + 1]);
+    }
+    return parseSectionsText("all");
+}
+
+void prepareScan()
+{
+    ResetAppSettings();
+    ReadSettings();
+    ExcludedDrives.clear();
+    BuildExcludedDrives(ExcludedDrives);
+}
+
 void runScanCommand(wine::WinePrefix& prefix, const std::vector<std::string>& args,
                     std::ostream& out)
 {
@@ -123,13 +140,8 @@ void runScanCommand(wine::WinePrefix& prefix, const std::vector<std::string>& ar
         else
             throw UsageError("scan takes [--sections LIST] [--json]");
     }
-    const SectionSelection selection = parseSections(list);
-
-    // As the window starts, but the command line never writes the settings.
-    ResetAppSettings();
-    ReadSettings();
-    ExcludedDrives.clear();
-    BuildExcludedDrives(ExcludedDrives);
+    const SectionSelection selection = parseSectionsText(list);
+    prepareScan();
     DetectPlatform();
 
     OutcomeGrid grid;

@@ -16,4 +16,15 @@ void runScanCommand(wine::WinePrefix& prefix, const std::vector<std::string>& ar
 
 extern const char* const kScanUsage;
 
+}
+
+#include "scanner/ScanDriver.h"
+
+namespace tw::cli {
+
+/// The sections of "--sections LIST" among `args` (all when it is not given).
+SectionSelection parseSectionList(const std::vector<std::string>& args);
+/// Reads the settings (without writing them) and builds the excluded drives, as start-up does.
+void prepareScan();
+
 } // namespace tw::cli

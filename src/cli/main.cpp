@@ -2,6 +2,7 @@
 #include "CliError.h"
 #include "InfoCommand.h"
 #include "RegCommand.h"
+#include "RepairCommand.h"
 #include "ScanCommand.h"
 #include "platform/Platform.h"
 #include "platform/wine/PrefixLocator.h"
@@ -20,7 +21,7 @@ void printUsage(std::ostream& out)
            "The prefix is DIR, else $WINEPREFIX, else ~/.wine, else the built-in demo prefix.\n"
            "Commands:\n"
            "  info                              the prefix, its Windows version and drives\n"
-        << tw::cli::kRegUsage << tw::cli::kScanUsage;
+        << tw::cli::kRegUsage << tw::cli::kScanUsage << tw::cli::kRepairUsage;
 }
 
 int run(int argc, char** argv)
@@ -49,6 +50,7 @@ int run(int argc, char** argv)
     tw::wine::WinePrefix prefix(choice.path);
     tw::platform::setCurrent(&prefix.platform());
 
+    int status = 0;
     const std::string command = args.front();
     args.erase(args.begin());
     if (command == "info")
@@ -57,10 +59,14 @@ int run(int argc, char** argv)
         tw::cli::runRegCommand(prefix, args, std::cout);
     else if (command == "scan")
         tw::cli::runScanCommand(prefix, args, std::cout);
+    else if (command == "repair")
+        status = tw::cli::runRepairCommand(prefix, args, std::cout, std::cerr);
+    else if (command == "backups")
+        tw::cli::runBackupsCommand(prefix, args, std::cout);
     else
         throw tw::cli::UsageError("unknown command \"" + command + "\"");
     tw::platform::setCurrent(nullptr);
-    return 0;
+    return status;
 }
 
 } // namespace

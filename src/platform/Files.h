@@ -18,6 +18,7 @@ struct FindData
 {
     DWORD attributes = 0;
     std::uint64_t size = 0;
+    FILETIME creationTime = 0;
     FILETIME lastWriteTime = 0;
     std::string name;
 };
@@ -77,6 +78,8 @@ public:
     virtual bool createDirectory(std::string_view path) = 0;
     /// DeleteFile: files only.
     virtual bool deleteFile(std::string_view path) = 0;
+    /// MoveFileEx with MOVEFILE_REPLACE_EXISTING: renames a file, replacing `to`.
+    virtual bool moveFile(std::string_view from, std::string_view to) = 0;
     /// Opens or creates a file; null when that fails.
     virtual std::unique_ptr<FileStream> openFile(std::string_view path, FileStream::Mode mode) = 0;
     /// GetDriveType of a root such as "C:\".

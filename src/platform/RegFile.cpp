@@ -23,137 +23,6 @@ bool isStringType(DWORD type)
 
 // --- export ----------------------------------------------------------------------------------
 
-class RegFileWriter
-{
-public:
-    RegFileWriter(Registry& registry, RegFileFormat format)
-        : m_registry(registry), m_unicode(format == RegFileFormat::Unicode)
-    {
-        m_out += m_unicode ? kUnicodeHeader : kAnsiHeader;
-        m_out += "\r\n";
-    }
-
-    void exportKey(HKEY key, const std::string& path, int depth)
-    {
-        m_out += "\r\n[";
-        m_out += path;
-        m_out += "]\r\n";
-        std::string name, data;
-        DWORD type = 0;
-        for (DWORD i = 0; m_registry.enumValue(key, i, &name, &type, &data) == ERROR_SUCCESS; ++i)
-            exportValue(name, type, data);
-        if (depth >= kMaxExportDepth)
-            return;
-        std::vector<std::string> subkeys;
-        for (DWORD i = 0; m_registry.enumKey(key, i, &name) == ERROR_SUCCESS; ++i)
-            subkeys.push_back(name);
-        for (const std::string& sub : subkeys) {
-            KeyHandle handle(m_registry);
-            if (m_registry.openKey(key, sub, KEY_READ, handle.out()) == ERROR_SUCCESS)
-                exportKey(handle.get(), path + "\\" + sub, depth + 1);
-        }
-    }
-
-    std::string finish()
-    {
-        m_out += "\r\n";
-        if (!m_unicode)
-            return std::move(m_out);
-        return "\xFF\xFE" + utf16ToBytes(utf8ToUtf16(m_out));
-    }
-
-private:
-    static std::string escape(std::string_view text)
-    {
-        std::string out;
-        out.reserve(text.size());
-        for (char c : text) {
-            switch (c) {
-            case '\r':
-                out += "\\r";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '"':
-                out += "\\\"";
-                break;
-            default:
-                out.push_back(c);
-            }
-        }
-        return out;
-    }
-
-    void exportValue(const std::string& name, DWORD type, const std::string& data)
-    {
-        const size_t lineStart = m_out.size();
-        if (name.empty()) {
-            m_out += "@=";
-        } else {
-            m_out += '"';
-            m_out += escape(name);
-            m_out += "\"=";
-        }
-        const size_t nameLength = utf8ToUtf16(std::string_view(m_out).substr(lineStart)).size();
-
-        // A string is written as text only when that brings back exactly the same data.
-        if (type == REG_SZ && !data.empty() && data.back() == '\0' &&
-            data.find('\0') == data.size() - 1) {
-            m_out += '"';
-            m_out += escape(std::string_view(data).substr(0, data.size() - 1));
-            m_out += "\"\r\n";
-            return;
-        }
-        if (type == REG_DWORD && data.size() == 4) {
-            DWORD v;
-            std::memcpy(&v, data.data(), 4);
-            char buf[16];
-            std::snprintf(buf, sizeof buf, "dword:%08x", v);
-            m_out += buf;
-            m_out += "\r\n";
-            return;
-        }
-        exportHex(nameLength, type, data);
-    }
-
-    void exportHex(size_t lineLength, DWORD type, const std::string& narrowData)
-    {
-        char buf[24];
-        if (type == REG_BINARY)
-            std::snprintf(buf, sizeof buf, "hex:");
-        else
-            std::snprintf(buf, sizeof buf, "hex(%x):", type);
-        m_out += buf;
-        lineLength += std::strlen(buf);
-
-        const std::string bytes =
-            isStringType(type) && m_unicode ? utf16ToBytes(utf8ToUtf16(narrowData)) : narrowData;
-        static const char digits[] = "0123456789abcdef";
-        for (size_t i = 0; i < bytes.size(); ++i) {
-            const unsigned char b = static_cast<unsigned char>(bytes[i]);
-            m_out += digits[b >> 4];
-            m_out += digits[b & 0xF];
-            if (i + 1 == bytes.size())
-                break;
-            m_out += ',';
-            lineLength += 3;
-            if (lineLength >= kMaxHexChars) {
-                m_out += "\\\r\n  ";
-                lineLength = 2;
-            }
-        }
-        m_out += "\r\n";
-    }
-
-    Registry& m_registry;
-    bool m_unicode;
-    std::string m_out;
-};
-
 // --- import ----------------------------------------------------------------------------------
 
 class RegFileParser
@@ -432,12 +301,146 @@ std::string describeKey(const KeyPath& key)
 
 } // namespace
 
+RegFileWriter::RegFileWriter(Registry& registry, RegFileFormat format)
+    : RegFileWriter(registry, format,
+                    {std::string(format == RegFileFormat::Unicode ? kUnicodeHeader : kAnsiHeader),
+                     true, true})
+{
+}
+
+RegFileWriter::RegFileWriter(Registry& registry, RegFileFormat format, Layout layout)
+    : m_registry(registry), m_unicode(format == RegFileFormat::Unicode),
+      m_layout(std::move(layout))
+{
+    m_out += m_layout.header;
+    m_out += "\r\n";
+}
+
+void RegFileWriter::addKeyLine(const std::string& path)
+{
+    if (m_layout.blankLineBeforeKeys)
+        m_out += "\r\n";
+    m_out += "[";
+    m_out += path;
+    m_out += "]\r\n";
+}
+
+void RegFileWriter::addKeyTree(HKEY key, const std::string& path)
+{
+    addKeyTree(key, path, 0);
+}
+
+void RegFileWriter::addKeyTree(HKEY key, const std::string& path, int depth)
+{
+    addKeyLine(path);
+    std::string name, data;
+    DWORD type = 0;
+    for (DWORD i = 0; m_registry.enumValue(key, i, &name, &type, &data) == ERROR_SUCCESS; ++i)
+        addValue(name, type, data);
+    if (depth >= kMaxExportDepth)
+        return;
+    std::vector<std::string> subkeys;
+    for (DWORD i = 0; m_registry.enumKey(key, i, &name) == ERROR_SUCCESS; ++i)
+        subkeys.push_back(name);
+    for (const std::string& sub : subkeys) {
+        KeyHandle handle(m_registry);
+        if (m_registry.openKey(key, sub, KEY_READ, handle.out()) == ERROR_SUCCESS)
+            addKeyTree(handle.get(), path + "\\" + sub, depth + 1);
+    }
+}
+
+std::string RegFileWriter::finish()
+{
+    if (m_layout.finalBlankLine)
+        m_out += "\r\n";
+    if (!m_unicode)
+        return std::move(m_out);
+    return "\xFF\xFE" + utf16ToBytes(utf8ToUtf16(m_out));
+}
+
+std::string RegFileWriter::escape(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+        case '\r': out += "\\r"; break;
+        case '\n': out += "\\n"; break;
+        case '\\': out += "\\\\"; break;
+        case '"': out += "\\\""; break;
+        default: out.push_back(c);
+        }
+    }
+    return out;
+}
+
+void RegFileWriter::addValue(const std::string& name, DWORD type, const std::string& data)
+{
+    const size_t lineStart = m_out.size();
+    if (name.empty()) {
+        m_out += "@=";
+    } else {
+        m_out += '"';
+        m_out += escape(name);
+        m_out += "\"=";
+    }
+    const size_t nameLength = utf8ToUtf16(std::string_view(m_out).substr(lineStart)).size();
+
+    // A string is written as text only when that brings back exactly the same data.
+    if (type == REG_SZ && !data.empty() && data.back() == '\0' &&
+        data.find('\0') == data.size() - 1) {
+        m_out += '"';
+        m_out += escape(std::string_view(data).substr(0, data.size() - 1));
+        m_out += "\"\r\n";
+        return;
+    }
+    if (type == REG_DWORD && data.size() == 4) {
+        DWORD v;
+        std::memcpy(&v, data.data(), 4);
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "dword:%08x", v);
+        m_out += buf;
+        m_out += "\r\n";
+        return;
+    }
+    addHex(nameLength, type, data);
+}
+
+void RegFileWriter::addHex(size_t lineLength, DWORD type, const std::string& narrowData)
+{
+    char buf[24];
+    if (type == REG_BINARY)
+        std::snprintf(buf, sizeof buf, "hex:");
+    else
+        std::snprintf(buf, sizeof buf, "hex(%x):", type);
+    m_out += buf;
+    lineLength += std::strlen(buf);
+
+    const std::string bytes =
+        isStringType(type) && m_unicode ? utf16ToBytes(utf8ToUtf16(narrowData)) : narrowData;
+    static const char digits[] = "0123456789abcdef";
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const unsigned char b = static_cast<unsigned char>(bytes[i]);
+        m_out += digits[b >> 4];
+        m_out += digits[b & 0xF];
+        if (i + 1 == bytes.size())
+            break;
+        m_out += ',';
+        lineLength += 3;
+        if (lineLength >= kMaxHexChars) {
+            m_out += "\\\r\n  ";
+            lineLength = 2;
+        }
+    }
+    m_out += "\r\n";
+}
+
 std::string exportRegFile(Registry& registry, std::string_view keyPath, RegFileFormat format)
 {
     RegFileWriter writer(registry, format);
     if (keyPath.empty()) {
         for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_USERS})
-            writer.exportKey(root, std::string(rootKeyName(root)), 0);
+            writer.addKeyTree(root, std::string(rootKeyName(root)));
         return writer.finish();
     }
     const std::optional<KeyPath> key = parseKeyPath(keyPath);
@@ -446,7 +449,7 @@ std::string exportRegFile(Registry& registry, std::string_view keyPath, RegFileF
     KeyHandle handle(registry);
     if (registry.openKey(key->root, key->subKey, KEY_READ, handle.out()) != ERROR_SUCCESS)
         throw RegistryEditorError("The key " + describeKey(*key) + " does not exist");
-    writer.exportKey(handle.get(), describeKey(*key), 0);
+    writer.addKeyTree(handle.get(), describeKey(*key));
     return writer.finish();
 }
 

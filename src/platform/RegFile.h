@@ -11,6 +11,42 @@
 
 namespace tw::platform {
 
+/// Writes registry data in the registry editor's file format.
+class RegFileWriter
+{
+public:
+    struct Layout
+    {
+        /// The first line ("Windows Registry Editor Version 5.00", "REGEDIT4", ...).
+        std::string header;
+        bool blankLineBeforeKeys = true;
+        bool finalBlankLine = true;
+    };
+
+    /// The layout the registry editor exports with.
+    RegFileWriter(Registry& registry, RegFileFormat format);
+    RegFileWriter(Registry& registry, RegFileFormat format, Layout layout);
+
+    /// "[path]"; `path` is written as given.
+    void addKeyLine(const std::string& path);
+    /// One value line, escaped; string types as the "A" registry functions hand them out.
+    void addValue(const std::string& name, DWORD type, const std::string& data);
+    /// The key `key` (named `path`) with its values and everything below it.
+    void addKeyTree(HKEY key, const std::string& path);
+    /// The file's bytes: 8-bit, or UTF-16LE with a byte-order mark for the Unicode format.
+    std::string finish();
+
+private:
+    void addKeyTree(HKEY key, const std::string& path, int depth);
+    void addHex(size_t lineLength, DWORD type, const std::string& narrowData);
+    static std::string escape(std::string_view text);
+
+    Registry& m_registry;
+    bool m_unicode;
+    Layout m_layout;
+    std::string m_out;
+};
+
 /// Writes the whole registry (HKEY_LOCAL_MACHINE and HKEY_USERS, when `keyPath` is empty)
 /// or one key with its subtree, as the registry editor exports it. Returns the file's
 /// bytes. Throws RegistryEditorError when the key does not exist.

@@ -21,6 +21,15 @@ struct SectionCall
     win::HKEY root = 0;
 };
 
+/// What a section's repair removes for one record, so that its backup can hold it.
+enum class RepairRemoves
+{
+    ValueNamedByValueName, ///< the value `ValueName` of the key `KeyPath`
+    ValueNamedByItemName,  ///< the value `ItemName` of the key `KeyPath`
+    WholeKey,              ///< the key `KeyPath` with everything below it
+    NoRegistryData,        ///< a file, not registry data
+};
+
 struct SectionInfo
 {
     int number;
@@ -33,6 +42,7 @@ struct SectionInfo
     /// The calls in order; sections not built yet have none.
     std::vector<SectionCall> calls;
     SectionRepairRoutine repair;
+    RepairRemoves removes;
 };
 
 inline constexpr int kSectionCountTotal = 15;

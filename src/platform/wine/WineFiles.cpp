@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cerrno>
 #include <dirent.h>
+#include <cstdio>
 #include <fcntl.h>
 #include <fstream>
 #include <stdexcept>
@@ -127,6 +128,16 @@ private:
     std::string m_path;
 };
 
+/// The birth time where the file system keeps one, else the last write time.
+FILETIME creationTimeOf(const std::string& path, FILETIME fallback)
+{
+    struct statx sx;
+    if (::statx(AT_FDCWD, path.c_str(), 0, STATX_BTIME, &sx) == 0 && (sx.stx_mask & STATX_BTIME))
+        return TICKS_1601_TO_1970 + static_cast<FILETIME>(sx.stx_btime.tv_sec) * TICKS_PER_SECOND +
+               sx.stx_btime.tv_nsec / 100;
+    return fallback;
+}
+
 char driveLetterOf(std::string_view root)
 {
     if (root.size() >= 2 && root[1] == ':' && std::isalpha(static_cast<unsigned char>(root[0])))
@@ -189,6 +200,7 @@ std::unique_ptr<platform::FileFind> WineFiles::findFirstFile(std::string_view pa
         data.attributes = attributesOf(st, name);
         data.size = S_ISDIR(st.st_mode) ? 0 : static_cast<std::uint64_t>(st.st_size);
         data.lastWriteTime = toFileTime(st.st_mtim);
+        data.creationTime = creationTimeOf(full, data.lastWriteTime);
         entries.push_back(std::move(data));
     }
     ::closedir(dir);
@@ -241,6 +253,13 @@ bool WineFiles::deleteFile(std::string_view path)
     if (!host || ::lstat(host->c_str(), &st) != 0 || S_ISDIR(st.st_mode))
         return false;
     return ::unlink(host->c_str()) == 0;
+}
+
+bool WineFiles::moveFile(std::string_view from, std::string_view to)
+{
+    const std::optional<std::string> hostFrom = m_paths.toHost(from);
+    const std::optional<std::string> hostTo = m_paths.toHost(to);
+    return hostFrom && hostTo && ::rename(hostFrom->c_str(), hostTo->c_str()) == 0;
 }
 
 std::unique_ptr<FileStream> WineFiles::openFile(std::string_view path, FileStream::Mode mode)

@@ -36,6 +36,36 @@ bool isUncheckablePath(std::string_view path)
            !IsCheckablePath(ExcludedDrives, path);
 }
 
+std::string ExtractFilePath(std::string_view path)
+{
+    const size_t sep = path.find_last_of("\\:");
+    return sep == std::string_view::npos ? std::string() : std::string(path.substr(0, sep + 1));
+}
+
+std::string ExtractFileName(std::string_view path)
+{
+    const size_t sep = path.find_last_of("\\:");
+    return std::string(sep == std::string_view::npos ? path : path.substr(sep + 1));
+}
+
+std::string ExtractFileExt(std::string_view path)
+{
+    const size_t dot = path.rfind('.');
+    const size_t sep = path.find_last_of("\\:");
+    if (dot == std::string_view::npos || (sep != std::string_view::npos && dot < sep))
+        return std::string();
+    return std::string(path.substr(dot));
+}
+
+std::string removeAll(std::string text, std::string_view part)
+{
+    if (part.empty())
+        return text;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at))
+        text.erase(at, part.size());
+    return text;
+}
+
 bool openValueList(TRegistry& reg, win::HKEY root, std::string_view keyPath,
                    std::vector<std::string>& names)
 {

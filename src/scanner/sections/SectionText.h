@@ -16,6 +16,15 @@ std::string trimmed(std::string_view text);
 /// Two backslashes in a row (a network name), "A:" in any case, or an excluded drive.
 bool isUncheckablePath(std::string_view path);
 
+/// The folder part of a path: up to and including its last "\" or ":".
+std::string ExtractFilePath(std::string_view path);
+/// The file-name part: everything after the last "\" or ":".
+std::string ExtractFileName(std::string_view path);
+/// The extension: from the last "." on, when it follows the last "\" and ":"; else empty.
+std::string ExtractFileExt(std::string_view path);
+/// Every occurrence of `part` removed (exact case).
+std::string removeAll(std::string text, std::string_view part);
+
 /// Opens `keyPath` under `root` without creating it and lists its value names.
 bool openValueList(TRegistry& reg, win::HKEY root, std::string_view keyPath,
                    std::vector<std::string>& names);

@@ -1,0 +1,48 @@
+// The backup page: the list of backups, a full backup, restore and remove.
+#pragma once
+
+#include "platform/System.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tw {
+
+struct BackupEntry
+{
+    /// When the file was made, in local time.
+    platform::SystemTime time;
+    /// The file's full (Windows) path.
+    std::string path;
+};
+
+/// What an action on the page ends with: the message to show and, on failure, why.
+struct BackupActionResult
+{
+    bool ok = false;
+    std::string message;
+    std::string detail;
+    std::optional<BackupEntry> added;
+};
+
+/// The ".reg" files of the backup folder, in the order the folder lists them.
+std::vector<BackupEntry> ListBackups();
+
+/// Exports the whole registry to a new file in the backup folder; returns its path in
+/// double quotes. Throws RegistryEditorError when the export fails.
+std::string ExportWholeRegistry();
+
+/// "BackRegistry": a full export, then the new row.
+BackupActionResult FullBackup();
+/// "Restore Registry": imports the file through the registry editor.
+BackupActionResult RestoreBackup(const std::string& path);
+/// "Remove Backup": deletes the file. A file that is gone already gives ok = false and no
+/// message.
+BackupActionResult RemoveBackup(const std::string& path);
+
+inline constexpr const char* kNoSelectionMessage = "You not select registry item!";
+inline constexpr const char* kRestoreQuestion = "Are you want to restore registry now?";
+inline constexpr const char* kRemoveQuestion = "Are you want to remove registry now?";
+
+} // namespace tw

@@ -1,0 +1,183 @@
+#include "BackupWriter.h"
+
+#include "platform/Platform.h"
+#include "platform/RegFile.h"
+#include "registry/ProgramInfo.h"
+#include "registry/PublicFunctions.h"
+#include "registry/RegistryContents.h"
+#include "scanner/ScanState.h"
+#include "scanner/SectionTable.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace tw {
+
+namespace {
+
+struct RecordKey
+{
+    HKEY root = 0;
+    std::string path; // below the root, without a leading backslash
+};
+
+/// The root and path of a key written as root name + "\" + path.
+RecordKey splitKeyPath(std::string_view keyPath)
+{
+    const size_t slash = keyPath.find('\\');
+    const std::string rootName(slash == std::string_view::npos ? keyPath : keyPath.substr(0, slash));
+    RecordKey key;
+    key.root = RootKeyFromName(rootName);
+    key.path = slash == std::string_view::npos ? std::string() : std::string(keyPath.substr(slash + 1));
+    return key;
+}
+
+/// Creates the folder and every missing folder above it.
+bool createFolders(const std::string& folder)
+{
+    platform::Files& files = platform::files();
+    std::string path;
+    size_t start = 0;
+    while (start < folder.size()) {
+        size_t sep = folder.find('\\', start);
+        if (sep == std::string::npos)
+            sep = folder.size();
+        path = folder.substr(0, sep);
+        start = sep + 1;
+        if (path.size() <= 2 || files.directoryExists(path))
+            continue;
+        if (!files.createDirectory(path))
+            return false;
+    }
+    return files.directoryExists(folder);
+}
+
+std::string headerFor(std::uint8_t platformKind)
+{
+    if (platformKind >= 4)
+        return "Windows Registry Editor Version 5.00";
+    if (platformKind >= 2)
+        return "REGEDIT4";
+    return "";
+}
+
+/// Adds what the repair of one record removes; false when there is nothing (left) to save.
+bool addRecord(platform::RegFileWriter& writer, const SectionInfo& section, const TContent& record)
+{
+    platform::Registry& registry = platform::registry();
+    const RecordKey key = splitKeyPath(record.KeyPath);
+    platform::KeyHandle handle(registry);
+    if (!key.root || registry.openKey(key.root, key.path, win::KEY_READ, handle.out()))
+        return false;
+    if (section.removes == RepairRemoves::WholeKey) {
+        writer.addKeyTree(handle.get(), record.KeyPath);
+        return true;
+    }
+    std::string name = section.removes == RepairRemoves::ValueNamedByItemName ? record.ItemName
+                                                                               : record.ValueName;
+    if (name == "default")
+        name.clear(); // the repair deletes the unnamed value for it
+    win::DWORD type = 0;
+    std::string data;
+    if (registry.queryValue(handle.get(), name, &type, &data) != win::ERROR_SUCCESS)
+        return false;
+    writer.addKeyLine(record.KeyPath);
+    writer.addValue(name, type, data);
+    return true;
+}
+
+/// Writes the file beside its final name first, so that no half file is left.
+std::string saveFile(const std::string& path, const std::string& bytes)
+{
+    platform::Files& files = platform::files();
+    const std::string temporary = path + ".part";
+    {
+        auto stream = files.openFile(temporary, platform::FileStream::Mode::Create);
+        if (!stream)
+            return "cannot create " + temporary;
+        try {
+            stream->write(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+        } catch (const std::exception& e) {
+            stream.reset();
+            files.deleteFile(temporary);
+            return e.what();
+        }
+    }
+    if (!files.moveFile(temporary, path)) {
+        files.deleteFile(temporary);
+        return "cannot rename " + temporary;
+    }
+    return std::string();
+}
+
+} // namespace
+
+std::string BackupFolder()
+{
+    return std::string(kProgramFolder) + "\\AllRegBack\\";
+}
+
+std::string NewBackupPath()
+{
+    platform::System& system = platform::system();
+    const platform::SystemTime now =
+        platform::fileTimeToSystemTime(system.fileTimeToLocalFileTime(system.currentTime()));
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "%04d_%02d_%02d_%02d_%02d_%02d", now.year, now.month,
+                  now.day, now.hour, now.minute, now.second);
+    return BackupFolder() + "Full Registry Backup_" + stamp + ".reg";
+}
+
+BackupOutcome WriteBackupFile()
+{
+    BackupOutcome outcome;
+    outcome.path = NewBackupPath();
+    const std::string header = headerFor(PlatformKind);
+    const platform::RegFileFormat format = PlatformKind >= 4 ? platform::RegFileFormat::Unicode
+                                                             : platform::RegFileFormat::Ansi;
+    platform::RegFileWriter writer(platform::registry(), format, {header, false, false});
+    int saved = 0;
+    for (const std::string& row : ReportRowSection) {
+        char* end = nullptr;
+        const long number = std::strtol(row.c_str(), &end, 10);
+        if (*end || row.empty() || number < 0 || number >= kSectionCountTotal)
+            continue;
+        const SectionInfo& section = Sections()[static_cast<size_t>(number)];
+        if (section.removes == RepairRemoves::NoRegistryData)
+            continue;
+        const TRegistryContents& contents = SectionContents[static_cast<size_t>(number)];
+        for (int i = 0; i < contents.Count(); ++i) {
+            const TContent& record = contents.Items(i).Content;
+            if (record.Checked && addRecord(writer, section, record))
+                ++saved;
+        }
+    }
+    if (saved == 0)
+        return outcome;
+    if (!createFolders(BackupFolder().substr(0, BackupFolder().size() - 1))) {
+        outcome.error = "cannot create the folder " + BackupFolder();
+        return outcome;
+    }
+    outcome.error = saveFile(outcome.path, writer.finish());
+    outcome.written = outcome.error.empty();
+    return outcome;
+}
+
+TRegDataType LookupValueType(std::string_view keyPath, std::string_view valueName)
+{
+    const size_t slash = keyPath.find('\\');
+    const std::string rootName(slash == std::string_view::npos ? std::string_view()
+                                                               : keyPath.substr(0, slash));
+    std::string path(keyPath);
+    if (!rootName.empty()) {
+        for (size_t at = path.find(rootName); at != std::string::npos; at = path.find(rootName, at))
+            path.erase(at, rootName.size());
+    }
+    TRegistry reg;
+    reg.SelectRoot(RootKeyFromName(rootName));
+    if (!reg.OpenPath(path, false))
+        return rdUnknown;
+    return reg.ValueType(valueName);
+}
+
+} // namespace tw

@@ -1,0 +1,34 @@
+// The backup file written before a repair: what the repair will remove, importable again.
+#pragma once
+
+#include "registry/Registry.h"
+
+#include <string>
+#include <string_view>
+
+namespace tw {
+
+/// The folder of the backups, such as C:\Program Files\Tidewell\AllRegBack\.
+std::string BackupFolder();
+/// "<folder>Full Registry Backup_yyyy_mm_dd_hh_nn_ss.reg" for the current local time.
+std::string NewBackupPath();
+
+struct BackupOutcome
+{
+    /// The path chosen, whether or not a file was written.
+    std::string path;
+    /// True when a file was written; false when there was nothing to back up.
+    bool written = false;
+    /// Why the backup could not be written; empty on success.
+    std::string error;
+};
+
+/// Writes everything the repair of the checked records of the reported sections will
+/// remove, as the registry holds it now: values with their real type and data, keys with
+/// their whole subtree. Report-row order, record order, a key line before each value.
+BackupOutcome WriteBackupFile();
+
+/// The type code (0 to 4) of value `valueName` of the key `keyPath` in record form.
+TRegDataType LookupValueType(std::string_view keyPath, std::string_view valueName);
+
+} // namespace tw

@@ -1,0 +1,39 @@
+// The repair driver: backup first, then every reported section's repair, in section order.
+#pragma once
+
+#include "scanner/ScanView.h"
+
+#include <optional>
+#include <string>
+
+namespace tw {
+
+struct RepairRun
+{
+    /// False when there was nothing to repair (an empty report) or the backup failed.
+    bool repaired = false;
+    /// The backup file, when one was written.
+    std::optional<std::string> backupPath;
+    /// The notice naming the backup folder, shown once the backup is written.
+    std::string backupNotice;
+    /// Why nothing was repaired, when the backup could not be written.
+    std::string failure;
+    /// "Repair Completed!" after a repair.
+    std::string completedMessage;
+};
+
+/// What "Repair Problems" does: unless `skipBackup` (or the "NotAutoBackup" setting) says
+/// otherwise, writes the backup and stops when it cannot be written; then repairs the
+/// reported sections. OperationState is reset at the start.
+RepairRun RepairProblems(RepairView& view, bool skipBackup = false);
+
+/// Calls the repair routine of each report row's section until "Cancel" is pressed.
+void RepairSections(RepairView& view);
+
+/// Sets `Checked` of one record (nothing for a section or index out of range).
+void SetRecordChecked(int section, int index, bool checked);
+
+/// The notice shown after the backup was written.
+std::string BackupNotice();
+
+} // namespace tw

@@ -1,0 +1,98 @@
+#include "Uninstall.h"
+
+#include "SectionText.h"
+#include "platform/Platform.h"
+#include "registry/PublicFunctions.h"
+#include "registry/Registry.h"
+#include "scanner/RepairLoop.h"
+
+namespace tw {
+
+namespace {
+
+constexpr std::string_view kAllowed =
+    "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ.0123456789";
+
+/// Text from 1-based position `from` (below 1 counts as 1), `count` characters at most.
+std::string copyFrom(const std::string& text, long from, size_t count = std::string::npos)
+{
+    const size_t start = from < 1 ? 0 : static_cast<size_t>(from - 1);
+    return start >= text.size() ? std::string() : text.substr(start, count);
+}
+
+std::string extractProgramPath(const std::string& commandLine, int depth)
+{
+    if (platform::files().fileExists(commandLine))
+        return commandLine;
+    const size_t colon = commandLine.find(':');
+    const long c1 = colon == std::string::npos ? 0 : static_cast<long>(colon) + 1;
+    const std::string after = copyFrom(commandLine, c1 + 1);
+    const size_t second = after.find(':');
+    if (second == std::string::npos) {
+        const std::string folder = sections::ExtractFilePath(commandLine);
+        const std::string rest = sections::removeAll(commandLine, folder);
+        const size_t dot = rest.find('.');
+        const size_t stop = rest.find_first_not_of(kAllowed, dot == std::string::npos ? 0 : dot);
+        const std::string cut = stop == std::string::npos ? rest : rest.substr(0, stop);
+        return copyFrom(folder + cut, c1 - 1);
+    }
+    const long c2 = static_cast<long>(second) + 1;
+    const std::string program = copyFrom(commandLine, c1 - 1, static_cast<size_t>(c2 + 1));
+    if (sections::ExtractFileExt(program).size() > 4 && depth < 8)
+        return extractProgramPath(program, depth + 1);
+    return program;
+}
+
+} // namespace
+
+std::string ExtractProgramPath(const std::string& commandLine)
+{
+    return extractProgramPath(commandLine, 0);
+}
+
+void ScanUninstall(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
+                   win::HKEY root)
+{
+    contents.Clear();
+    std::vector<std::string> names;
+    {
+        TRegistry reg;
+        reg.SelectRoot(root);
+        if (!reg.OpenPath(keyPath, false))
+            return;
+        reg.ListSubkeys(names);
+    }
+    context.rowStart();
+    platform::Files& files = platform::files();
+    for (const std::string& name : names) {
+        if (context.aborted())
+            break;
+        context.status(name);
+        TRegistry reg;
+        reg.SelectRoot(root);
+        if (reg.OpenPath(std::string(keyPath) + "\\" + name, false)) {
+            const TRegDataType type = reg.ValueType("UninstallString");
+            const std::string command = (type == rdString || type == rdExpandString)
+                                            ? sections::removeAll(reg.ReadText("UninstallString"), "\"")
+                                            : std::string();
+            if (!command.empty() && command.find(':') != std::string::npos &&
+                !sections::isUncheckablePath(command) &&
+                !files.fileExists(ExtractProgramPath(command)))
+                context.addRecord(contents,
+                                  RootKeyName(root) + "\\" + std::string(keyPath) + "\\" + name,
+                                  name, "UninstallString", command);
+        }
+        context.yield();
+    }
+    context.rowFinish();
+}
+
+void RepairUninstall(RepairView& view, const TRegistryContents& contents)
+{
+    RunSectionRepair(view, contents,
+                     {[](const TContent& r) { return r.KeyPath; },
+                      [](const TContent& r) { return DeleteRegistryValue(r.KeyPath, r.ValueName); },
+                      true});
+}
+
+} // namespace tw

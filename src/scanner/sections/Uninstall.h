@@ -1,0 +1,17 @@
+// Section 12 "Add Remove Programs": uninstall entries whose uninstaller is missing.
+#pragma once
+
+#include "scanner/ScanContext.h"
+
+#include "platform/WinTypes.h"
+
+namespace tw {
+
+void ScanUninstall(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
+                   win::HKEY root);
+void RepairUninstall(RepairView& view, const TRegistryContents& contents);
+
+/// The program file a command line starts.
+std::string ExtractProgramPath(const std::string& commandLine);
+
+} // namespace tw
