@@ -16,7 +16,7 @@ void runScanCommand(wine::WinePrefix& prefix, const std::vector<std::string>& ar
 
 extern const char* const kScanUsage;
 
-}
+} // namespace tw::cli
 
 #include "scanner/ScanDriver.h"
 

@@ -309,8 +309,7 @@ RegFileWriter::RegFileWriter(Registry& registry, RegFileFormat format)
 }
 
 RegFileWriter::RegFileWriter(Registry& registry, RegFileFormat format, Layout layout)
-    : m_registry(registry), m_unicode(format == RegFileFormat::Unicode),
-      m_layout(std::move(layout))
+    : m_registry(registry), m_unicode(format == RegFileFormat::Unicode), m_layout(std::move(layout))
 {
     m_out += m_layout.header;
     m_out += "\r\n";
@@ -364,11 +363,20 @@ std::string RegFileWriter::escape(std::string_view text)
     out.reserve(text.size());
     for (char c : text) {
         switch (c) {
-        case '\r': out += "\\r"; break;
-        case '\n': out += "\\n"; break;
-        case '\\': out += "\\\\"; break;
-        case '"': out += "\\\""; break;
-        default: out.push_back(c);
+        case '\r':
+            out += "\\r";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '"':
+            out += "\\\"";
+            break;
+        default:
+            out.push_back(c);
         }
     }
     return out;

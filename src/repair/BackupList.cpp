@@ -45,7 +45,8 @@ std::string ExportWholeRegistry()
     const std::string path = NewBackupPath();
     platform::Files& files = platform::files();
     std::string folder;
-    for (size_t sep = path.find('\\', 3); sep != std::string::npos; sep = path.find('\\', sep + 1)) {
+    for (size_t sep = path.find('\\', 3); sep != std::string::npos;
+         sep = path.find('\\', sep + 1)) {
         folder = path.substr(0, sep);
         if (!files.directoryExists(folder))
             files.createDirectory(folder);

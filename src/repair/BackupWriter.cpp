@@ -25,10 +25,12 @@ struct RecordKey
 RecordKey splitKeyPath(std::string_view keyPath)
 {
     const size_t slash = keyPath.find('\\');
-    const std::string rootName(slash == std::string_view::npos ? keyPath : keyPath.substr(0, slash));
+    const std::string rootName(slash == std::string_view::npos ? keyPath
+                                                               : keyPath.substr(0, slash));
     RecordKey key;
     key.root = RootKeyFromName(rootName);
-    key.path = slash == std::string_view::npos ? std::string() : std::string(keyPath.substr(slash + 1));
+    key.path =
+        slash == std::string_view::npos ? std::string() : std::string(keyPath.substr(slash + 1));
     return key;
 }
 
@@ -73,8 +75,8 @@ bool addRecord(platform::RegFileWriter& writer, const SectionInfo& section, cons
         writer.addKeyTree(handle.get(), record.KeyPath);
         return true;
     }
-    std::string name = section.removes == RepairRemoves::ValueNamedByItemName ? record.ItemName
-                                                                               : record.ValueName;
+    std::string name =
+        section.removes == RepairRemoves::ValueNamedByItemName ? record.ItemName : record.ValueName;
     if (name == "default")
         name.clear(); // the repair deletes the unnamed value for it
     win::DWORD type = 0;
@@ -133,8 +135,8 @@ BackupOutcome WriteBackupFile()
     BackupOutcome outcome;
     outcome.path = NewBackupPath();
     const std::string header = headerFor(PlatformKind);
-    const platform::RegFileFormat format = PlatformKind >= 4 ? platform::RegFileFormat::Unicode
-                                                             : platform::RegFileFormat::Ansi;
+    const platform::RegFileFormat format =
+        PlatformKind >= 4 ? platform::RegFileFormat::Unicode : platform::RegFileFormat::Ansi;
     platform::RegFileWriter writer(platform::registry(), format, {header, false, false});
     int saved = 0;
     for (const std::string& row : ReportRowSection) {

@@ -258,5 +258,50 @@ TEST_F(WineInterop, ScanFindsExactlyTheEntriesPlantedThroughWine)
     EXPECT_EQ(readFile(prefix() + "/system.reg"), system) << "a scan writes nothing";
 }
 
+TEST_F(WineInterop, WineRegeditRestoresTheBackupOfARepair)
+{
+    test::writeFile(
+        file("problems.reg"),
+        "REGEDIT4\r\n\r\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\App "
+        "Paths\\gone.exe]\r\n"
+        "@=\"C:\\\\Gone\\\\gone.exe\"\r\n"
+        "\"Flags\"=hex(7):61,00,62,00,00\r\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\App "
+        "Paths\\gone.exe\\Sub]\r\n"
+        "\"Caf\xc3\xa9\"=\"\\\"quoted\\\"\"\r\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Gone]\r\n"
+        "\"UninstallString\"=\"C:\\\\Gone\\\\un.exe /S\"\r\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\SharedDlls]\r\n"
+        "\"C:\\\\Gone\\\\lib.dll\"=dword:00000003\r\n");
+    ASSERT_EQ(wine({"regedit", "/S", windowsPath(file("problems.reg"))}).exitCode, 0);
+    ASSERT_EQ(cli({"reg", "export", file("before-repair.reg")}).exitCode, 0);
+
+    const auto repair = cli({"repair", "--sections", "0,8,12", "--json"});
+    ASSERT_EQ(repair.exitCode, 0) << repair.err;
+    const std::string marker = "{\"backup\": \"";
+    ASSERT_EQ(repair.out.find(marker), 0u) << repair.out;
+    const std::string backup =
+        repair.out.substr(marker.size(), repair.out.find('"', marker.size()) - marker.size());
+    EXPECT_EQ(repair.out.find("Repair Error"), std::string::npos) << repair.out;
+    const auto rescan = cli({"scan", "--sections", "0,8,12", "--json"});
+    EXPECT_EQ(rescan.out.find("gone"), std::string::npos) << rescan.out;
+
+    ASSERT_EQ(wine({"regedit", "/S", windowsPath(backup)}).exitCode, 0);
+    ASSERT_EQ(cli({"reg", "export", file("after-restore.reg")}).exitCode, 0);
+    const RegistryImage before = imageOf(readFile(file("before-repair.reg")));
+    const RegistryImage after = imageOf(readFile(file("after-restore.reg")));
+    for (const char* key :
+         {"hkey_local_machine\\software\\microsoft\\windows\\currentversion\\app paths\\gone.exe",
+          "hkey_local_machine\\software\\microsoft\\windows\\currentversion\\app "
+          "paths\\gone.exe\\sub",
+          "hkey_local_machine\\software\\microsoft\\windows\\currentversion\\uninstall\\gone",
+          "hkey_local_machine\\software\\microsoft\\windows\\currentversion\\shareddlls"}) {
+        ASSERT_TRUE(after.count(key)) << key;
+        EXPECT_EQ(after.at(key), before.at(key)) << key;
+    }
+    EXPECT_EQ(after.size(), before.size());
+}
+
 } // namespace
 } // namespace tw::cli

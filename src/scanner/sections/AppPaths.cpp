@@ -97,9 +97,9 @@ void RepairAppPaths(RepairView& view, const TRegistryContents& contents)
     RunSectionRepair(view, contents,
                      {[](const TContent& r) { return r.KeyPath; },
                       [](const TContent& r) {
-                          return DeleteRegistryKey(win::HKEY_LOCAL_MACHINE,
-                                                   sections::removeAll(r.KeyPath,
-                                                                       "HKEY_LOCAL_MACHINE"));
+                          return DeleteRegistryKey(
+                              win::HKEY_LOCAL_MACHINE,
+                              sections::removeAll(r.KeyPath, "HKEY_LOCAL_MACHINE"));
                       },
                       true});
 }

@@ -1,9 +1,8 @@
 // Section 0 "Applications Paths": App Paths entries whose program is missing.
 #pragma once
 
-#include "scanner/ScanContext.h"
-
 #include "platform/WinTypes.h"
+#include "scanner/ScanContext.h"
 
 namespace tw {
 

@@ -72,9 +72,10 @@ void ScanUninstall(ScanContext& context, TRegistryContents& contents, std::strin
         reg.SelectRoot(root);
         if (reg.OpenPath(std::string(keyPath) + "\\" + name, false)) {
             const TRegDataType type = reg.ValueType("UninstallString");
-            const std::string command = (type == rdString || type == rdExpandString)
-                                            ? sections::removeAll(reg.ReadText("UninstallString"), "\"")
-                                            : std::string();
+            const std::string command =
+                (type == rdString || type == rdExpandString)
+                    ? sections::removeAll(reg.ReadText("UninstallString"), "\"")
+                    : std::string();
             if (!command.empty() && command.find(':') != std::string::npos &&
                 !sections::isUncheckablePath(command) &&
                 !files.fileExists(ExtractProgramPath(command)))

@@ -1,9 +1,8 @@
 // Section 12 "Add Remove Programs": uninstall entries whose uninstaller is missing.
 #pragma once
 
-#include "scanner/ScanContext.h"
-
 #include "platform/WinTypes.h"
+#include "scanner/ScanContext.h"
 
 namespace tw {
 

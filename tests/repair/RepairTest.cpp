@@ -1,0 +1,262 @@
+// Backup, repair and restore together: what a repair removes, its backup brings back.
+#include "platform/RegFile.h"
+#include "platform/TextCodec.h"
+#include "platform/wine/WineFiles.h"
+#include "repair/BackupList.h"
+#include "repair/BackupWriter.h"
+#include "repair/RepairDriver.h"
+#include "scanner/ScannerTestSupport.h"
+
+namespace tw {
+namespace {
+
+const char* kProblems = R"hive(
+[Software\\Microsoft\\Windows NT\\CurrentVersion] 1
+"SystemRoot"="C:\\windows"
+
+[Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\gone.exe] 1
+@="C:\\Gone\\gone.exe"
+"Path"="C:\\Gone"
+"Blob"=hex:00,01,02
+
+[Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\gone.exe\\Deeper] 1
+"Multi"=str(7):"a\0b\0"
+
+[Software\\Microsoft\\Windows\\CurrentVersion\\SharedDlls] 1
+"C:\\Lib\\gone.dll"=dword:00000002
+"C:\\Lib\\multi.dll"=str(7):"x\0"
+"C:\\Lib\\quote\"d.dll"="0"
+
+[Software\\Microsoft\\Windows\\Help] 1
+"gone.hlp"="C:\\Help"
+)hive";
+
+class RepairTest : public test::ScannerTest
+{
+protected:
+    void build(test::PrefixBuilder& builder) override { builder.systemHive(kProblems); }
+    void SetUp() override
+    {
+        ScannerTest::SetUp();
+        AppSettings.SelectAll = true;
+        PlatformKind = 4;
+    }
+    void scanAll()
+    {
+        SectionSelection all;
+        all.fill(true);
+        ScanSections(all, grid, view);
+    }
+    std::string wholeRegistry()
+    {
+        return platform::exportRegFile(prefix->registry(), "", platform::RegFileFormat::Unicode);
+    }
+    std::string hostPath(const std::string& windowsPath)
+    {
+        return prefix->files().paths().toHost(windowsPath).value();
+    }
+    std::string backupText(const std::string& windowsPath)
+    {
+        const std::string bytes = test::readFile(hostPath(windowsPath));
+        if (bytes.substr(0, 2) == "\xFF\xFE")
+            return platform::utf16ToUtf8(platform::bytesToUtf16(bytes.substr(2)));
+        return bytes;
+    }
+    test::RecordingRepairView repairView;
+};
+
+TEST_F(RepairTest, RestoringTheBackupUndoesTheRepairCompletely)
+{
+    const std::string before = wholeRegistry();
+    scanAll();
+    ASSERT_EQ(ReportRowSection, (std::vector<std::string>{"0", "6", "8"}));
+    const RepairRun run = RepairProblems(repairView);
+    ASSERT_TRUE(run.repaired);
+    ASSERT_TRUE(run.backupPath);
+    EXPECT_NE(run.backupNotice.find("C:\\Program Files\\Tidewell\\AllRegBack\\ folder."),
+              std::string::npos);
+    EXPECT_EQ(run.completedMessage, "Repair Completed!");
+    ASSERT_EQ(repairView.rows.size(), 5u);
+    EXPECT_NE(wholeRegistry(), before);
+
+    const BackupActionResult restored = RestoreBackup(*run.backupPath);
+    EXPECT_TRUE(restored.ok) << restored.detail;
+    EXPECT_EQ(restored.message, "Restore registry successfuly!");
+    EXPECT_EQ(test::firstDifference(wholeRegistry(), before), "");
+}
+
+TEST_F(RepairTest, BackupHoldsWhatEachRepairRemovesInReportOrder)
+{
+    scanAll();
+    const BackupOutcome backup = WriteBackupFile();
+    ASSERT_TRUE(backup.written) << backup.error;
+    EXPECT_EQ(backup.path.find("C:\\Program Files\\Tidewell\\AllRegBack\\Full Registry Backup_"),
+              0u);
+    EXPECT_EQ(
+        backup.path.size(),
+        std::string(
+            "C:\\Program Files\\Tidewell\\AllRegBack\\Full Registry Backup_2024_03_05_14_07_09.reg")
+            .size());
+    const std::string text = backupText(backup.path);
+    const std::string key =
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDlls]\r\n";
+    const std::string expected =
+        "Windows Registry Editor Version 5.00\r\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App "
+        "Paths\\gone.exe]\r\n"
+        "@=\"C:\\\\Gone\\\\gone.exe\"\r\n\"Blob\"=hex:00,01,02\r\n\"Path\"=\"C:\\\\Gone\"\r\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App "
+        "Paths\\gone.exe\\Deeper]\r\n"
+        "\"Multi\"=hex(7):61,00,00,00,62,00,00,00,00,00\r\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\Help]\r\n"
+        "\"gone.hlp\"=\"C:\\\\Help\"\r\n" +
+        key + "\"C:\\\\Lib\\\\gone.dll\"=dword:00000002\r\n" + key +
+        "\"C:\\\\Lib\\\\multi.dll\"=hex(7):78,00,00,00,00,00\r\n" + key +
+        "\"C:\\\\Lib\\\\quote\\\"d.dll\"=\"0\"\r\n";
+    EXPECT_EQ(test::firstDifference(text, expected), "");
+}
+
+TEST_F(RepairTest, HeaderFollowsThePlatform)
+{
+    scanAll();
+    PlatformKind = 2;
+    BackupOutcome backup = WriteBackupFile();
+    ASSERT_TRUE(backup.written);
+    EXPECT_EQ(test::readFile(hostPath(backup.path)).substr(0, 10), "REGEDIT4\r\n");
+    PlatformKind = 0;
+    backup = WriteBackupFile();
+    ASSERT_TRUE(backup.written);
+    EXPECT_EQ(test::readFile(hostPath(backup.path)).substr(0, 3), "\r\n[");
+}
+
+TEST_F(RepairTest, NothingCheckedWritesNoFile)
+{
+    scanAll();
+    for (const std::string& section : ReportRowSection)
+        for (int i = 0; i < SectionContents[std::stoul(section)].Count(); ++i)
+            SetRecordChecked(std::stoi(section), i, false);
+    const BackupOutcome backup = WriteBackupFile();
+    EXPECT_FALSE(backup.written);
+    EXPECT_FALSE(backup.path.empty());
+    EXPECT_FALSE(platform::files().directoryExists("C:\\Program Files\\Tidewell\\AllRegBack"));
+    const RepairRun run = RepairProblems(repairView);
+    EXPECT_TRUE(run.repaired);
+    EXPECT_TRUE(repairView.rows.empty());
+}
+
+TEST_F(RepairTest, NoBackupWhenTheSettingSaysSo)
+{
+    scanAll();
+    AppSettings.NotAutoBackup = true;
+    const RepairRun run = RepairProblems(repairView);
+    EXPECT_TRUE(run.repaired);
+    EXPECT_FALSE(run.backupPath);
+    EXPECT_TRUE(run.backupNotice.empty());
+    EXPECT_TRUE(ListBackups().empty());
+}
+
+TEST_F(RepairTest, AnEmptyReportRepairsNothing)
+{
+    const RepairRun run = RepairProblems(repairView);
+    EXPECT_FALSE(run.repaired);
+    EXPECT_TRUE(repairView.rows.empty());
+}
+
+TEST_F(RepairTest, ABackupThatCannotBeWrittenStopsTheRepair)
+{
+    scanAll();
+    // A file where the program's folder should be: the backup folder cannot be made.
+    test::writeFile(driveC() / "Program Files" / "Tidewell", "in the way");
+    const std::string before = wholeRegistry();
+    const RepairRun run = RepairProblems(repairView);
+    EXPECT_FALSE(run.repaired);
+    EXPECT_NE(run.failure.find("nothing was repaired"), std::string::npos) << run.failure;
+    EXPECT_TRUE(repairView.rows.empty());
+    EXPECT_EQ(wholeRegistry(), before);
+}
+
+TEST_F(RepairTest, RepairingTwiceReportsErrorsAndLosesNothing)
+{
+    scanAll();
+    RepairProblems(repairView);
+    const std::string afterFirst = wholeRegistry();
+    test::RecordingRepairView again;
+    const RepairRun second = RepairProblems(again);
+    ASSERT_EQ(again.rows.size(), 5u);
+    for (const auto& [problem, status] : again.rows)
+        EXPECT_EQ(status, "Repair Error") << problem;
+    EXPECT_FALSE(second.backupPath) << "nothing left to back up";
+    // Help and Shared Dll repairs open their keys with may-create; the keys exist already.
+    EXPECT_EQ(test::firstDifference(wholeRegistry(), afterFirst), "");
+}
+
+TEST_F(RepairTest, CancelStopsBeforeTheNextRecord)
+{
+    scanAll();
+    repairView.onYield = [] { OperationState = kOperationCancelRepair; };
+    RepairProblems(repairView);
+    EXPECT_EQ(repairView.rows.size(), 1u);
+}
+
+TEST_F(RepairTest, SingleTicksCount)
+{
+    scanAll();
+    for (int i = 0; i < SectionContents[8].Count(); ++i)
+        SetRecordChecked(8, i, i == 1);
+    SetRecordChecked(0, 0, false);
+    SetRecordChecked(6, 0, false);
+    SetRecordChecked(15, 0, true); // out of range: nothing
+    SetRecordChecked(8, 99, true);
+    RepairProblems(repairView);
+    ASSERT_EQ(repairView.rows.size(), 1u);
+    TRegistry reg;
+    reg.SelectRoot(win::HKEY_LOCAL_MACHINE);
+    ASSERT_TRUE(reg.OpenPath("\\Software\\Microsoft\\Windows\\CurrentVersion\\SharedDlls", false));
+    EXPECT_FALSE(reg.HasValue("C:\\Lib\\multi.dll"));
+    EXPECT_TRUE(reg.HasValue("C:\\Lib\\gone.dll"));
+}
+
+TEST_F(RepairTest, LookupValueTypeReadsTheRegistryNow)
+{
+    EXPECT_EQ(LookupValueType(
+                  "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDlls",
+                  "C:\\Lib\\gone.dll"),
+              rdInteger);
+    EXPECT_EQ(LookupValueType(
+                  "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDlls",
+                  "C:\\Lib\\multi.dll"),
+              rdUnknown);
+    EXPECT_EQ(LookupValueType("HKEY_LOCAL_MACHINE\\SOFTWARE\\Missing", "x"), rdUnknown);
+}
+
+TEST_F(RepairTest, BackupPageListsRestoresAndRemoves)
+{
+    EXPECT_TRUE(ListBackups().empty()) << "a missing folder gives an empty list";
+    const BackupActionResult full = FullBackup();
+    ASSERT_TRUE(full.ok) << full.detail;
+    EXPECT_EQ(full.message, "Backup registry successfuly!");
+    ASSERT_TRUE(full.added);
+    const std::vector<BackupEntry> entries = ListBackups();
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].path, full.added->path);
+    EXPECT_GE(entries[0].time.year, 2024);
+
+    // A damaged file: the restore says it failed, and why.
+    test::writeFile(driveC() / "Program Files/Tidewell/AllRegBack/broken.reg",
+                    "REGEDIT4\r\n[HKEY_CURRENT_USER\\X]\r\n\"a\"=hex:zz\r\n");
+    const BackupActionResult restore = RestoreBackup(BackupFolder() + "broken.reg");
+    EXPECT_FALSE(restore.ok);
+    EXPECT_EQ(restore.message, "Restore registry fail!");
+    EXPECT_NE(restore.detail.find("line 3"), std::string::npos) << restore.detail;
+    EXPECT_EQ(ListBackups().size(), 2u);
+
+    const BackupActionResult removed = RemoveBackup(full.added->path);
+    EXPECT_TRUE(removed.ok);
+    EXPECT_EQ(removed.message, "Backup file remove successfuly!");
+    const BackupActionResult again = RemoveBackup(full.added->path);
+    EXPECT_FALSE(again.ok);
+    EXPECT_TRUE(again.message.empty()) << "a file that is gone: nothing happens";
+}
+
+} // namespace
+} // namespace tw
