@@ -2,6 +2,7 @@
 
 #include "ProgramInfo.h"
 #include "Registry.h"
+#include "platform/Platform.h"
 
 namespace tw {
 
@@ -65,9 +66,13 @@ void LoadSettings()
             reg.WriteText("Version", kProgramVersion);
         }
     }
+    // Autostart only a program that is there: in a Wine prefix it is not, and a dangling Run
+    // entry would make Wine fail to start it at every boot.
+    if (!firstStart || !platform::files().fileExists(kProgramPath))
+        return;
     TRegistry run;
     run.SelectRoot(win::HKEY_LOCAL_MACHINE);
-    if (run.OpenPath("\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", false) && firstStart)
+    if (run.OpenPath("\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", false))
         run.WriteText(kProgramFileName, kProgramPath);
 }
 

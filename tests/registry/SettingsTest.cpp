@@ -13,7 +13,10 @@ const std::string kRunKey = "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersi
 class SettingsTest : public test::PrefixTest
 {
 protected:
-    void build(test::PrefixBuilder& builder) override { builder.systemHive(kRunKey); }
+    void build(test::PrefixBuilder& builder) override
+    {
+        builder.systemHive(kRunKey).file("Program Files/Tidewell/Tidewell.exe");
+    }
     void SetUp() override
     {
         PrefixTest::SetUp();
@@ -92,6 +95,14 @@ TEST_F(SettingsTest, OnlyExactlyOneCountsAsOn)
     EXPECT_TRUE(AppSettings.NotAutoBackup);
     EXPECT_EQ(stored("SelectAll"), "1 ") << "a non-empty value is never overwritten";
     EXPECT_EQ(stored("CheckUpdate"), "0");
+}
+
+TEST_F(SettingsTest, NoAutostartForAProgramThatIsNotThere)
+{
+    std::filesystem::remove(driveC() / "Program Files/Tidewell/Tidewell.exe");
+    LoadSettings();
+    EXPECT_EQ(stored("RunFirst"), "1");
+    EXPECT_FALSE(runEntryExists());
 }
 
 TEST_F(SettingsTest, AValueOfAnotherTypeEndsTheStart)
