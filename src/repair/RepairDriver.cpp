@@ -34,7 +34,8 @@ void RepairSections(RepairView& view)
     }
 }
 
-RepairRun RepairProblems(RepairView& view, bool skipBackup)
+RepairRun RepairProblems(RepairView& view, bool skipBackup,
+                         const std::function<void(const RepairRun&)>& afterBackup)
 {
     RepairRun run;
     if (ReportRowSection.empty())
@@ -50,6 +51,8 @@ RepairRun RepairProblems(RepairView& view, bool skipBackup)
         if (backup.written) {
             run.backupPath = backup.path;
             run.backupNotice = BackupNotice();
+            if (afterBackup)
+                afterBackup(run);
         }
     }
     RepairSections(view);

@@ -3,6 +3,7 @@
 
 #include "scanner/ScanView.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -25,7 +26,10 @@ struct RepairRun
 /// What "Repair Problems" does: unless `skipBackup` (or the "NotAutoBackup" setting) says
 /// otherwise, writes the backup and stops when it cannot be written; then repairs the
 /// reported sections. OperationState is reset at the start.
-RepairRun RepairProblems(RepairView& view, bool skipBackup = false);
+/// `afterBackup` runs once the backup is written, before anything is repaired (the window
+/// shows its notice there).
+RepairRun RepairProblems(RepairView& view, bool skipBackup = false,
+                         const std::function<void(const RepairRun&)>& afterBackup = {});
 
 /// Calls the repair routine of each report row's section until "Cancel" is pressed.
 void RepairSections(RepairView& view);

@@ -1,0 +1,43 @@
+// The one way windows show messages: caption "Tidewell", the given icon and buttons.
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+namespace tw::gui {
+
+enum class MessageIcon
+{
+    None,
+    Information,
+    Warning,
+    Exclamation,
+    Error
+};
+enum class MessageButtons
+{
+    Ok,
+    YesNo
+};
+
+struct MessageRequest
+{
+    QString caption;
+    QString text;
+    MessageIcon icon;
+    MessageButtons buttons;
+};
+
+/// Shows a message box and returns QMessageBox::Ok, Yes or No. "\r" in the text is a line
+/// break, as in the program's messages.
+QMessageBox::StandardButton showMessage(QWidget* parent, const QString& text, MessageIcon icon,
+                                        MessageButtons buttons = MessageButtons::Ok,
+                                        const QString& caption = QStringLiteral("Tidewell"));
+
+/// Replaces the dialogs (tests and screenshots): the handler answers instead of the user.
+void setMessageHandler(std::function<QMessageBox::StandardButton(const MessageRequest&)> handler);
+
+} // namespace tw::gui
