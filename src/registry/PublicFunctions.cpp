@@ -51,20 +51,27 @@ std::string RootKeyName(HKEY root)
     return std::string(platform::rootKeyName(root));
 }
 
-bool DeleteRegistryValue(std::string_view keyPath, std::string_view valueName)
+RecordKeyPath SplitRecordKeyPath(std::string_view keyPath)
 {
     const size_t slash = keyPath.find('\\');
-    const std::string rootName(slash == std::string_view::npos ? std::string_view()
-                                                               : keyPath.substr(0, slash));
-    // Every occurrence of the root's name goes, leaving a path that starts with "\".
-    std::string path(keyPath);
-    if (!rootName.empty()) {
-        for (size_t at = path.find(rootName); at != std::string::npos; at = path.find(rootName, at))
-            path.erase(at, rootName.size());
+    RecordKeyPath split;
+    split.rootName = std::string(slash == std::string_view::npos ? std::string_view()
+                                                                 : keyPath.substr(0, slash));
+    split.path = std::string(keyPath);
+    if (!split.rootName.empty()) {
+        for (size_t at = split.path.find(split.rootName); at != std::string::npos;
+             at = split.path.find(split.rootName, at))
+            split.path.erase(at, split.rootName.size());
     }
+    return split;
+}
+
+bool DeleteRegistryValue(std::string_view keyPath, std::string_view valueName)
+{
+    const RecordKeyPath key = SplitRecordKeyPath(keyPath);
     TRegistry reg;
-    reg.SelectRoot(RootKeyFromName(rootName));
-    if (!reg.OpenPath(path, true))
+    reg.SelectRoot(RootKeyFromName(key.rootName));
+    if (!reg.OpenPath(key.path, true))
         return false;
     return reg.RemoveValue(valueName == "default" ? std::string_view() : valueName);
 }

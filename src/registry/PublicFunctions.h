@@ -32,6 +32,16 @@ HKEY RootKeyFromName(std::string_view name);
 /// The name of one of the five root handles; empty for any other.
 std::string RootKeyName(HKEY root);
 
+/// A key path in record form split the way the record routines split it: the root's name is
+/// the text before the first backslash, and the path is the whole text with every occurrence
+/// of that name removed (so it starts with a backslash).
+struct RecordKeyPath
+{
+    std::string rootName;
+    std::string path;
+};
+RecordKeyPath SplitRecordKeyPath(std::string_view keyPath);
+
 /// Deletes value `valueName` ("default": the unnamed value) of the key `keyPath`, written
 /// as root name + "\" + path. Opens the key with may-create, as it always did.
 bool DeleteRegistryValue(std::string_view keyPath, std::string_view valueName);

@@ -167,17 +167,10 @@ BackupOutcome WriteBackupFile()
 
 TRegDataType LookupValueType(std::string_view keyPath, std::string_view valueName)
 {
-    const size_t slash = keyPath.find('\\');
-    const std::string rootName(slash == std::string_view::npos ? std::string_view()
-                                                               : keyPath.substr(0, slash));
-    std::string path(keyPath);
-    if (!rootName.empty()) {
-        for (size_t at = path.find(rootName); at != std::string::npos; at = path.find(rootName, at))
-            path.erase(at, rootName.size());
-    }
+    const RecordKeyPath key = SplitRecordKeyPath(keyPath);
     TRegistry reg;
-    reg.SelectRoot(RootKeyFromName(rootName));
-    if (!reg.OpenPath(path, false))
+    reg.SelectRoot(RootKeyFromName(key.rootName));
+    if (!reg.OpenPath(key.path, false))
         return rdUnknown;
     return reg.ValueType(valueName);
 }

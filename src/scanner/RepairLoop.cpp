@@ -1,8 +1,16 @@
 #include "RepairLoop.h"
 
 #include "ScanState.h"
+#include "registry/PublicFunctions.h"
 
 namespace tw {
+
+SectionRepair RecordValueRepair(bool swallowErrors)
+{
+    return {[](const TContent& r) { return r.KeyPath; },
+            [](const TContent& r) { return DeleteRegistryValue(r.KeyPath, r.ValueName); },
+            swallowErrors};
+}
 
 void RunSectionRepair(RepairView& view, const TRegistryContents& contents,
                       const SectionRepair& repair)

@@ -19,6 +19,9 @@ struct SectionRepair
     bool swallowErrors = false;
 };
 
+/// The repair that deletes the value `ValueName` of the key `KeyPath`, shown as `KeyPath`.
+SectionRepair RecordValueRepair(bool swallowErrors);
+
 /// Repairs every checked record in order until "Cancel" is pressed: label, result row,
 /// deletion, "Repair Succeed" or "Repair Error". Records stay as they are.
 void RunSectionRepair(RepairView& view, const TRegistryContents& contents,

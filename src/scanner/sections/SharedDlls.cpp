@@ -89,10 +89,7 @@ void ScanSharedDlls(ScanContext& context, TRegistryContents& contents, std::stri
 
 void RepairSharedDlls(RepairView& view, const TRegistryContents& contents)
 {
-    RunSectionRepair(view, contents,
-                     {[](const TContent& r) { return r.KeyPath; },
-                      [](const TContent& r) { return DeleteRegistryValue(r.KeyPath, r.ValueName); },
-                      true});
+    RunSectionRepair(view, contents, RecordValueRepair(true));
 }
 
 } // namespace tw

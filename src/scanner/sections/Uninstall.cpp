@@ -90,10 +90,7 @@ void ScanUninstall(ScanContext& context, TRegistryContents& contents, std::strin
 
 void RepairUninstall(RepairView& view, const TRegistryContents& contents)
 {
-    RunSectionRepair(view, contents,
-                     {[](const TContent& r) { return r.KeyPath; },
-                      [](const TContent& r) { return DeleteRegistryValue(r.KeyPath, r.ValueName); },
-                      true});
+    RunSectionRepair(view, contents, RecordValueRepair(true));
 }
 
 } // namespace tw

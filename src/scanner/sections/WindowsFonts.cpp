@@ -42,10 +42,7 @@ void ScanWindowsFonts(ScanContext& context, TRegistryContents& contents, std::st
 
 void RepairWindowsFonts(RepairView& view, const TRegistryContents& contents)
 {
-    RunSectionRepair(view, contents,
-                     {[](const TContent& r) { return r.KeyPath; },
-                      [](const TContent& r) { return DeleteRegistryValue(r.KeyPath, r.ValueName); },
-                      false});
+    RunSectionRepair(view, contents, RecordValueRepair(false));
 }
 
 } // namespace tw
