@@ -5,7 +5,9 @@
 #include "platform/wine/WinePrefix.h"
 #include "registry/PublicFunctions.h"
 #include "registry/Settings.h"
+#include "platform/wine/PrefixLocator.h"
 #include "scanner/ScanDriver.h"
+#include "scanner/sections/SmallSections.h"
 
 #include <iomanip>
 #include <sstream>
@@ -119,6 +121,9 @@ SectionSelection parseSectionList(const std::vector<std::string>& args)
 
 void prepareScan()
 {
+    const std::string addons = wine::dataDirectory() + "/addons/addon-list.txt";
+    if (!LoadAddonList(addons))
+        throw CliError("Cannot read the add-on list " + addons);
     ResetAppSettings();
     ReadSettings();
     ExcludedDrives.clear();

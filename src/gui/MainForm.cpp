@@ -16,6 +16,7 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDate>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -646,7 +647,13 @@ void TMainForm::progressChanged(int position)
 
 void TMainForm::yield()
 {
+    // The deep walks yield per key; serving the window every 15 ms keeps it live and the
+    // scan fast.
+    static QElapsedTimer sinceLast;
+    if (sinceLast.isValid() && sinceLast.elapsed() < 15)
+        return;
     QCoreApplication::processEvents();
+    sinceLast.start();
 }
 
 void TMainForm::showReport(const ScanResult& result)

@@ -9,6 +9,7 @@
 #include "platform/wine/WinePrefix.h"
 #include "registry/PublicFunctions.h"
 #include "registry/Settings.h"
+#include "scanner/sections/SmallSections.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -80,6 +81,11 @@ int main(int argc, char** argv)
                              tw::gui::MessageIcon::Error);
         return 1;
     }
+
+    const std::string addons = tw::wine::dataDirectory() + "/addons/addon-list.txt";
+    if (!tw::LoadAddonList(addons))
+        tw::gui::showMessage(nullptr, QString::fromStdString("Cannot read the add-on list " + addons),
+                             tw::gui::MessageIcon::Error);
 
     tw::gui::MainFormSetup setup;
     setup.prefixDescription =

@@ -71,7 +71,10 @@ bool addRecord(platform::RegFileWriter& writer, const SectionInfo& section, cons
     platform::KeyHandle handle(registry);
     if (!key.root || registry.openKey(key.root, key.path, win::KEY_READ, handle.out()))
         return false;
-    if (section.removes == RepairRemoves::WholeKey) {
+    const bool wholeKey = section.removes == RepairRemoves::WholeKey ||
+                          (section.removes == RepairRemoves::ValueOrMenuKey &&
+                           record.ValueName == "Menu//");
+    if (wholeKey) {
         writer.addKeyTree(handle.get(), record.KeyPath);
         return true;
     }

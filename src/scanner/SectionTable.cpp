@@ -1,6 +1,11 @@
 #include "SectionTable.h"
 
 #include "sections/AppPaths.h"
+#include "sections/Classes.h"
+#include "sections/FileExtensions.h"
+#include "sections/UserMachineSettings.h"
+#include "sections/Shortcuts.h"
+#include "sections/SmallSections.h"
 #include "sections/HelpFiles.h"
 #include "sections/SharedDlls.h"
 #include "sections/Uninstall.h"
@@ -20,19 +25,24 @@ const std::array<SectionInfo, kSectionCountTotal>& Sections()
          {{ScanAppPaths, HKEY_LOCAL_MACHINE}}, RepairAppPaths, R::WholeKey},
         {1, "Startup Programs", HKEY_CURRENT_USER,
          "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\MenuOrder", true, true,
-         {}, nullptr, R::ValueNamedByValueName},
+         {{ScanStartMenuFolders, HKEY_CURRENT_USER}}, RepairStartMenuFolders, R::WholeKey},
         {2, "Activex or Classes Section        ", HKEY_CLASSES_ROOT, "", true, true,
-         {}, nullptr, R::ValueNamedByValueName},
+         {{WalkClassesTree, HKEY_CLASSES_ROOT}, {ScanTypeLibRefs, HKEY_CLASSES_ROOT}},
+         RepairActiveX, R::WholeKey},
         {3, "Current User Settings", HKEY_CURRENT_USER, "", true, true,
-         {}, nullptr, R::ValueNamedByValueName},
+         {{ScanUserKeyTree, HKEY_CURRENT_USER}, {ScanMuiCache, HKEY_CURRENT_USER},
+          {ScanStartMenuOrder, HKEY_CURRENT_USER}, {ScanDialogHistory, HKEY_CURRENT_USER}},
+         RepairUserSettings, R::ValueOrMenuKey},
         {4, "Local Machine Setting", HKEY_LOCAL_MACHINE, "", true, true,
-         {}, nullptr, R::ValueNamedByValueName},
+         {{ScanMachineKeyTree, HKEY_LOCAL_MACHINE}, {ScanMachineKeyTree, HKEY_USERS}},
+         RepairMachineSettings, R::ValueNamedByValueName},
         {5, "Invalid File Extensions  ", HKEY_CLASSES_ROOT, "", false, true,
-         {}, nullptr, R::ValueNamedByValueName},
+         {{ScanFileExtensions, HKEY_CLASSES_ROOT}}, RepairFileExtensions,
+         R::ValueNamedByValueName},
         {6, "Help Files", HKEY_LOCAL_MACHINE, "", false, false,
          {{ScanHelpFiles, HKEY_LOCAL_MACHINE}}, RepairHelpFiles, R::ValueNamedByItemName},
         {7, "Invalid Shortcuts", 0, "", false, false,
-         {}, nullptr, R::NoRegistryData},
+         {{ScanShortcuts, 0}}, RepairShortcuts, R::NoRegistryData},
         {8, "Shared Dll     ", HKEY_LOCAL_MACHINE,
          "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDlls", false, false,
          {{ScanSharedDlls, HKEY_LOCAL_MACHINE}}, RepairSharedDlls, R::ValueNamedByValueName},
@@ -40,17 +50,18 @@ const std::array<SectionInfo, kSectionCountTotal>& Sections()
          "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", false, false,
          {{ScanWindowsFonts, HKEY_LOCAL_MACHINE}}, RepairWindowsFonts, R::ValueNamedByValueName},
         {10, "File Assonciations   ", HKEY_CLASSES_ROOT, "", true, true,
-         {}, nullptr, R::ValueNamedByValueName},
+         {{ScanFileAssociations, HKEY_CLASSES_ROOT}}, RepairFileAssociations, R::WholeKey},
         {11, "System Services   ", HKEY_LOCAL_MACHINE,
          "SYSTEM\\CurrentControlSet\\Services", false, false,
-         {}, nullptr, R::ValueNamedByValueName},
+         {{ScanServices, HKEY_LOCAL_MACHINE}}, RepairServices, R::ValueNamedByValueName},
         {12, "Add Remove Programs ", HKEY_LOCAL_MACHINE,
          "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall", false, false,
          {{ScanUninstall, HKEY_LOCAL_MACHINE}}, RepairUninstall, R::ValueNamedByValueName},
         {13, "Empty Keys", HKEY_USERS, "", true, true,
-         {}, nullptr, R::ValueNamedByValueName},
+         {{ScanEmptyKeys, HKEY_USERS}}, RepairEmptyKeys, R::WholeKey},
         {14, "Scan Malignant ActiveX", HKEY_LOCAL_MACHINE, "", false, false,
-         {}, nullptr, R::ValueNamedByValueName},
+         {{ScanMalignantActiveX, HKEY_LOCAL_MACHINE}}, RepairMalignantActiveX,
+         R::ValueNamedByValueName},
     }};
     // clang-format on
     return table;

@@ -27,6 +27,7 @@ enum class RepairRemoves
     ValueNamedByValueName, ///< the value `ValueName` of the key `KeyPath`
     ValueNamedByItemName,  ///< the value `ItemName` of the key `KeyPath`
     WholeKey,              ///< the key `KeyPath` with everything below it
+    ValueOrMenuKey,        ///< the whole key for a "Menu//" record, else the value
     NoRegistryData,        ///< a file, not registry data
 };
 

@@ -118,6 +118,9 @@ std::string layOutDemoPrefix(const std::string& target)
         // (sparse, so they take no room). User folders become plain folders.
         for (const char* list : {"drive_c.tsv", "planted-files.tsv"})
             layOutFiles(templateDir / list, work / "drive_c");
+        if (fs::is_directory(templateDir / "drive_c-extra"))
+            fs::copy(templateDir / "drive_c-extra", work / "drive_c",
+                     fs::copy_options::recursive | fs::copy_options::overwrite_existing);
         // The entries planted for the scan sections, imported as the registry editor would.
         if (fs::is_regular_file(templateDir / "planted.reg")) {
             WinePrefix prefix(work.string());

@@ -4,6 +4,8 @@
 #include "WinePrefix.h"
 
 #include <cstdlib>
+#include <liblnk.h>
+#include <memory>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -76,6 +78,37 @@ bool WineShell::execute(std::string_view file, std::string_view directory, bool 
         hostDirectory = m_prefix.files().paths().toHost(directory).value_or("");
     return startDetached({"wine", *host}, hostDirectory,
                          {{"WINEPREFIX", m_prefix.hostPath()}, {"WINEDEBUG", "-all"}});
+}
+
+} // namespace tw::wine
+
+namespace tw::wine {
+
+std::string WineShell::shortcutTarget(std::string_view shortcut)
+{
+    const std::optional<std::string> host = m_prefix.files().paths().toHost(shortcut);
+    if (!host)
+        return std::string();
+    liblnk_file_t* file = nullptr;
+    if (liblnk_file_initialize(&file, nullptr) != 1)
+        return std::string();
+    std::unique_ptr<liblnk_file_t*, void (*)(liblnk_file_t**)> owner(
+        &file, [](liblnk_file_t** f) { liblnk_file_free(f, nullptr); });
+    if (liblnk_file_open(file, host->c_str(), LIBLNK_OPEN_READ, nullptr) != 1)
+        return std::string();
+    std::string target;
+    size_t size = 0;
+    if (liblnk_file_get_utf8_local_path_size(file, &size, nullptr) == 1 && size > 1) {
+        std::string buffer(size, '\0');
+        if (liblnk_file_get_utf8_local_path(file, reinterpret_cast<uint8_t*>(buffer.data()), size,
+                                            nullptr) == 1)
+            target = buffer.substr(0, buffer.find('\0'));
+    }
+    liblnk_file_close(file, nullptr);
+    // The shell hands out at most MAX_PATH characters.
+    if (target.size() > 259)
+        target.resize(259);
+    return target;
 }
 
 } // namespace tw::wine

@@ -20,8 +20,10 @@ std::string copyFrom(const std::string& text, long from, size_t count = std::str
     return start >= text.size() ? std::string() : text.substr(start, count);
 }
 
-std::string extractProgramPath(const std::string& commandLine, int depth)
+std::string extractProgramPath(const std::string& text, int depth,
+                               const std::function<std::string(const std::string&)>& prepare)
 {
+    const std::string commandLine = prepare ? prepare(text) : text;
     if (platform::files().fileExists(commandLine))
         return commandLine;
     const size_t colon = commandLine.find(':');
@@ -39,7 +41,7 @@ std::string extractProgramPath(const std::string& commandLine, int depth)
     const long c2 = static_cast<long>(second) + 1;
     const std::string program = copyFrom(commandLine, c1 - 1, static_cast<size_t>(c2 + 1));
     if (sections::ExtractFileExt(program).size() > 4 && depth < 8)
-        return extractProgramPath(program, depth + 1);
+        return extractProgramPath(program, depth + 1, prepare);
     return program;
 }
 
@@ -47,7 +49,13 @@ std::string extractProgramPath(const std::string& commandLine, int depth)
 
 std::string ExtractProgramPath(const std::string& commandLine)
 {
-    return extractProgramPath(commandLine, 0);
+    return extractProgramPath(commandLine, 0, {});
+}
+
+std::string ExtractProgramPathWith(const std::string& commandLine,
+                                   const std::function<std::string(const std::string&)>& prepare)
+{
+    return extractProgramPath(commandLine, 0, prepare);
 }
 
 void ScanUninstall(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,

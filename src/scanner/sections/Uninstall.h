@@ -2,6 +2,8 @@
 #pragma once
 
 #include "platform/WinTypes.h"
+
+#include <functional>
 #include "scanner/ScanContext.h"
 
 namespace tw {
@@ -12,5 +14,8 @@ void RepairUninstall(RepairView& view, const TRegistryContents& contents);
 
 /// The program file a command line starts.
 std::string ExtractProgramPath(const std::string& commandLine);
+/// The same, with `prepare` applied to the text first and again at each recursive step.
+std::string ExtractProgramPathWith(const std::string& commandLine,
+                                   const std::function<std::string(const std::string&)>& prepare);
 
 } // namespace tw

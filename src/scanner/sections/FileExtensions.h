@@ -1,0 +1,24 @@
+// Sections 5 "Invalid File Extensions" and 10 "File Assonciations".
+#pragma once
+
+#include "scanner/ScanContext.h"
+
+#include "platform/WinTypes.h"
+
+#include <string>
+#include <vector>
+
+namespace tw {
+
+void ScanFileExtensions(ScanContext& context, TRegistryContents& contents,
+                        std::string_view keyPath, win::HKEY root);
+void RepairFileExtensions(RepairView& view, const TRegistryContents& contents);
+void ScanFileAssociations(ScanContext& context, TRegistryContents& contents,
+                          std::string_view keyPath, win::HKEY root);
+void RepairFileAssociations(RepairView& view, const TRegistryContents& contents);
+
+/// Drops the names that contain an excluded text and moves those starting with "." to
+/// `extensions`; what stays in `names` is the class list.
+void SplitRootKeyNames(std::vector<std::string>& names, std::vector<std::string>& extensions);
+
+} // namespace tw

@@ -1,0 +1,39 @@
+#include "RegistryWalk.h"
+
+#include "platform/Platform.h"
+
+namespace tw::sections {
+
+bool forEachSubkey(win::HKEY root, std::string_view path,
+                   const std::function<bool(const std::string&, const std::string&)>& visit)
+{
+    platform::Registry& registry = platform::registry();
+    platform::KeyHandle key(registry);
+    if (registry.openKey(root, path, win::KEY_READ, key.out()) != win::ERROR_SUCCESS)
+        return false;
+    platform::KeyInfo info;
+    if (registry.queryInfoKey(key.get(), &info) != win::ERROR_SUCCESS)
+        return true;
+    std::string name;
+    for (win::DWORD i = 0; i < info.subKeys; ++i) {
+        if (registry.enumKey(key.get(), i, &name) != win::ERROR_SUCCESS)
+            continue;
+        const std::string subPath = path.empty() ? name : std::string(path) + "\\" + name;
+        if (!visit(name, subPath))
+            break;
+    }
+    return true;
+}
+
+int subkeyCount(win::HKEY root, std::string_view path)
+{
+    platform::Registry& registry = platform::registry();
+    platform::KeyHandle key(registry);
+    platform::KeyInfo info;
+    if (registry.openKey(root, path, win::KEY_READ, key.out()) != win::ERROR_SUCCESS ||
+        registry.queryInfoKey(key.get(), &info) != win::ERROR_SUCCESS)
+        return -1;
+    return static_cast<int>(info.subKeys);
+}
+
+} // namespace tw::sections

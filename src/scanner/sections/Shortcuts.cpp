@@ -1,0 +1,181 @@
+#include "Shortcuts.h"
+
+#include "SectionText.h"
+#include "platform/Platform.h"
+#include "registry/PublicFunctions.h"
+#include "registry/Registry.h"
+#include "scanner/RepairLoop.h"
+#include "scanner/ScanState.h"
+
+namespace tw {
+
+namespace {
+
+/// Attribute words of folder entries that are counted and may be searched.
+constexpr win::DWORD kSearchedAttributes[] = {2, 4, 16, 19, 22, 32, 128, 256};
+constexpr const char* kShellFolders =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+constexpr const char* kUserShellFolders =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+
+bool isSearched(win::DWORD attributes)
+{
+    for (win::DWORD a : kSearchedAttributes) {
+        if (a == attributes)
+            return true;
+    }
+    return false;
+}
+
+void ScanFolderShortcuts(ScanContext& context, const std::string& folder,
+                         TRegistryContents& contents)
+{
+    platform::Files& files = platform::files();
+    auto search = files.findFirstFile(folder + "\\*.*");
+    if (!search)
+        return;
+    do {
+        if (context.aborted())
+            break;
+        context.yield();
+        const platform::FindData& entry = search->current();
+        const std::string path = folder + "\\" + entry.name;
+        if (isSearched(entry.attributes)) {
+            if (++StatusTick % 200 == 0)
+                context.status(path);
+            if (entry.name != "." && entry.name != ".." && files.directoryExists(path))
+                ScanFolderShortcuts(context, path, contents);
+        }
+        if (sections::ExtractFileExt(entry.name) != ".lnk")
+            continue;
+        const std::string target = ReadShortcutTarget(path);
+        if (target.empty() || sections::upperCase(target).find("A:") != std::string::npos ||
+            !IsCheckablePath(ExcludedDrives, target) || target.find("//") != std::string::npos)
+            continue;
+        const bool missing = sections::ExtractFileExt(target).empty()
+                                 ? !files.directoryExists(target)
+                                 : !files.fileExists(target);
+        if (missing)
+            context.addRecord(contents, path, path, target, "");
+    } while (search->next());
+}
+
+/// "Programs" of a shell-folders key under HKEY_CURRENT_USER, or empty.
+std::string programsFolder(const char* key, bool* opened)
+{
+    TRegistry reg;
+    reg.SelectRoot(win::HKEY_CURRENT_USER);
+    *opened = reg.OpenPath(key, false);
+    return *opened ? reg.ReadText("Programs") : std::string();
+}
+
+/// The common Programs folder: what the machine's shell folders say, else the guess built
+/// from the user's folder.
+std::string commonProgramsFolder()
+{
+    TRegistry machine;
+    machine.SelectRoot(win::HKEY_LOCAL_MACHINE);
+    if (machine.OpenPath(kShellFolders, false) && machine.ValueType("Common Programs") == rdString) {
+        const std::string common = machine.ReadText("Common Programs");
+        if (!common.empty())
+            return common + "\\";
+    }
+    bool opened = false;
+    const std::string user = programsFolder(kUserShellFolders, &opened);
+    if (!opened)
+        return std::string();
+    std::string folder = user;
+    const std::string variable = "%USERPROFILE%";
+    for (size_t at = folder.find(variable); at != std::string::npos;
+         at = folder.find(variable, at))
+        folder.replace(at, variable.size(), AllUsersProfileGuess());
+    return folder + "\\";
+}
+
+} // namespace
+
+std::string ReadShortcutTarget(const std::string& path)
+{
+    return platform::shell().shortcutTarget(path);
+}
+
+std::string AllUsersProfileGuess()
+{
+    return platform::system().systemDirectory().substr(0, 3) + "Documents and Settings\\All Users";
+}
+
+void ScanShortcuts(ScanContext& context, TRegistryContents& contents, std::string_view, win::HKEY)
+{
+    context.rowStart();
+    platform::Files& files = platform::files();
+    for (char letter = 'C'; letter <= 'Z'; ++letter) {
+        if (context.aborted())
+            break;
+        const std::string drive(1, letter);
+        if (files.driveType(drive + ":\\") == win::DRIVE_FIXED)
+            ScanFolderShortcuts(context, drive + ":", contents);
+    }
+    context.rowFinish();
+}
+
+void RepairShortcuts(RepairView& view, const TRegistryContents& contents)
+{
+    RunSectionRepair(view, contents,
+                     {[](const TContent& r) { return r.KeyPath; },
+                      [](const TContent& r) { return platform::files().deleteFile(r.ItemName); },
+                      true});
+}
+
+void ScanStartMenuFolders(ScanContext& context, TRegistryContents& contents,
+                          std::string_view keyPath, win::HKEY root)
+{
+    std::string menuPath(keyPath);
+    {
+        std::vector<std::string> names;
+        TRegistry reg;
+        reg.SelectRoot(root);
+        if (reg.OpenPath(keyPath, false))
+            reg.ListSubkeys(names);
+        for (const std::string& name : names) {
+            if (name.find("Start Menu") != std::string::npos) {
+                menuPath = std::string(keyPath) + "\\" + name + "\\Programs";
+                break;
+            }
+        }
+    }
+    std::vector<std::string> names;
+    {
+        TRegistry reg;
+        reg.SelectRoot(root);
+        if (!reg.OpenPath(menuPath, false))
+            return;
+        reg.ListSubkeys(names);
+    }
+    const std::string common = commonProgramsFolder();
+    bool opened = false;
+    std::string user = programsFolder(kShellFolders, &opened);
+    if (opened)
+        user += "\\";
+    platform::Files& files = platform::files();
+    for (const std::string& name : names) {
+        if (sections::isUncheckablePath(common) || sections::isUncheckablePath(user) ||
+            files.directoryExists(common + name) || files.directoryExists(user + name))
+            continue;
+        context.addRecord(contents, RootKeyName(root) + "\\" + menuPath + "\\" + name, name, name,
+                          "");
+    }
+}
+
+void RepairStartMenuFolders(RepairView& view, const TRegistryContents& contents)
+{
+    RunSectionRepair(view, contents,
+                     {[](const TContent& r) { return r.KeyPath; },
+                      [](const TContent& r) {
+                          return DeleteRegistryKey(
+                              win::HKEY_CURRENT_USER,
+                              sections::removeAll(r.KeyPath, "HKEY_CURRENT_USER"));
+                      },
+                      true});
+}
+
+} // namespace tw

@@ -1,0 +1,22 @@
+// Sections 7 "Invalid Shortcuts" and 1 "Startup Programs".
+#pragma once
+
+#include "scanner/ScanContext.h"
+
+#include "platform/WinTypes.h"
+
+namespace tw {
+
+void ScanShortcuts(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
+                   win::HKEY root);
+void RepairShortcuts(RepairView& view, const TRegistryContents& contents);
+void ScanStartMenuFolders(ScanContext& context, TRegistryContents& contents,
+                          std::string_view keyPath, win::HKEY root);
+void RepairStartMenuFolders(RepairView& view, const TRegistryContents& contents);
+
+/// The target of a shortcut file, or empty when it cannot be read.
+std::string ReadShortcutTarget(const std::string& path);
+/// The common profile folder as older systems had it (C:\Documents and Settings\All Users).
+std::string AllUsersProfileGuess();
+
+} // namespace tw

@@ -1,0 +1,159 @@
+#include "SmallSections.h"
+
+#include "RegistryWalk.h"
+#include "SectionText.h"
+#include "registry/PublicFunctions.h"
+#include "registry/Registry.h"
+#include "scanner/RepairLoop.h"
+
+#include <fstream>
+
+namespace tw {
+
+std::vector<std::string> MemoActiveX;
+
+namespace {
+
+constexpr const char* kCompatibilityKey =
+    "SOFTWARE\\Microsoft\\Internet Explorer\\ActiveX Compatibility\\";
+constexpr const char* kFlagsValue = "Compatibility Flags";
+constexpr std::int32_t kKillBit = 1024;
+
+/// Keys of HKEY_USERS that Windows keeps empty on purpose.
+constexpr const char* kEmptyOnPurpose[] = {"S-1-5-19_Classes", "S-1-5-19\\Software\\Classes",
+                                           "S-1-5-20_Classes", "S-1-5-20\\Software\\Classes"};
+
+void CheckEmptyKey(ScanContext& context, win::HKEY root, const std::string& path,
+                   TRegistryContents& contents)
+{
+    TRegistry reg;
+    reg.SelectRoot(win::HKEY_USERS);
+    if (!reg.OpenPath(path, false))
+        return;
+    for (const char* kept : kEmptyOnPurpose) {
+        if (path == kept)
+            return;
+    }
+    std::vector<std::string> values;
+    reg.ListValues(values);
+    if (!values.empty())
+        return;
+    context.addRecord(contents, RootKeyName(root) + "\\" + path, path, "default", "");
+}
+
+} // namespace
+
+bool LoadAddonList(const std::string& hostPath)
+{
+    std::ifstream in(hostPath);
+    if (!in)
+        return false;
+    MemoActiveX.clear();
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        MemoActiveX.push_back(line);
+    }
+    return true;
+}
+
+void ScanServices(ScanContext& context, TRegistryContents&, std::string_view keyPath,
+                  win::HKEY root)
+{
+    if (sections::subkeyCount(root, keyPath) < 0)
+        return;
+    context.rowStart();
+    const std::string prefix = RootKeyName(root) + "\\" + std::string(keyPath) + "\\";
+    sections::forEachSubkey(root, keyPath, [&](const std::string& name, const std::string&) {
+        if (context.aborted())
+            return false;
+        context.status(prefix + name);
+        context.yield();
+        return true;
+    });
+    context.rowFinish();
+}
+
+void RepairServices(RepairView& view, const TRegistryContents& contents)
+{
+    RunSectionRepair(view, contents, RecordValueRepair(true));
+}
+
+void ScanEmptyKeys(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
+                   win::HKEY root)
+{
+    const int subkeys = sections::subkeyCount(root, keyPath);
+    if (subkeys < 0)
+        return;
+    if (subkeys == 0)
+        CheckEmptyKey(context, root, std::string(keyPath), contents);
+    sections::forEachSubkey(root, keyPath, [&](const std::string&, const std::string& path) {
+        if (context.aborted())
+            return false;
+        context.status(path);
+        if (path != ".DEFAULT")
+            ScanEmptyKeys(context, contents, path, root);
+        context.yield();
+        return true;
+    });
+}
+
+void RepairEmptyKeys(RepairView& view, const TRegistryContents& contents)
+{
+    RunSectionRepair(view, contents,
+                     {[](const TContent& r) { return r.KeyPath; },
+                      [](const TContent& r) {
+                          return DeleteRegistryKey(win::HKEY_USERS,
+                                                   sections::removeAll(r.KeyPath, "HKEY_USERS"));
+                      },
+                      true});
+}
+
+void ScanMalignantActiveX(ScanContext& context, TRegistryContents& contents, std::string_view,
+                          win::HKEY)
+{
+    context.rowStart();
+    for (const std::string& raw : MemoActiveX) {
+        const std::string line = sections::trimmed(raw);
+        if (line.empty())
+            continue;
+        const size_t brace = line.find('{');
+        const std::string id = brace == std::string::npos ? line : line.substr(brace);
+        const std::string path = std::string(kCompatibilityKey) + id;
+        TRegistry reg;
+        reg.SelectRoot(win::HKEY_LOCAL_MACHINE);
+        if (!reg.OpenPath(path, false) || !reg.HasValue(kFlagsValue))
+            continue;
+        const std::int32_t flags = reg.ValueType(kFlagsValue) == rdInteger ? reg.ReadNumber(kFlagsValue) : 0;
+        if (flags == kKillBit)
+            continue;
+        const std::string keyPath = "HKEY_LOCAL_MACHINE\\" + path;
+        context.status(keyPath);
+        context.addRecord(contents, keyPath, id, kFlagsValue, std::to_string(flags));
+    }
+    context.rowFinish();
+}
+
+void RepairMalignantActiveX(RepairView& view, const TRegistryContents& contents)
+{
+    // The kill bit blocks the add-on; removing the flags would leave it free to load.
+    RunSectionRepair(view, contents,
+                     {[](const TContent& r) { return r.KeyPath; },
+                      [](const TContent& r) {
+                          const RecordKeyPath key = SplitRecordKeyPath(r.KeyPath);
+                          TRegistry reg;
+                          reg.SelectRoot(RootKeyFromName(key.rootName));
+                          if (!reg.OpenPath(key.path, false))
+                              return false;
+                          try {
+                              reg.WriteNumber(r.ValueName, kKillBit);
+                          } catch (const ERegistryException&) {
+                              return false;
+                          }
+                          return true;
+                      },
+                      true});
+}
+
+} // namespace tw
