@@ -77,9 +77,12 @@ protected:
         PrefixTest::TearDown();
     }
 
-    /// Runs one routine on a one-row grid for section `number`.
-    void scanSection(int number)
+    /// Runs a section's routines on a one-row grid, after emptying its collection as the
+    /// driver does (unless `clearFirst` is false).
+    void scanSection(int number, bool clearFirst = true)
     {
+        if (clearFirst)
+            SectionContents[static_cast<size_t>(number)].Clear();
         grid.rows.assign(
             1, OutcomeRow{std::string(Sections()[number].caption), "", "", std::to_string(number)});
         ScanContext context(grid, view, 0);

@@ -87,7 +87,7 @@ TEST_F(SharedDllsTest, MissingKeyLeavesTheRowAlone)
     prefix->registry().deleteKey(win::HKEY_LOCAL_MACHINE,
                                  "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDlls");
     AddContentItem(SectionContents[8]);
-    scanSection(8);
+    scanSection(8, false);
     EXPECT_EQ(SectionContents[8].Count(), 0) << "the collection is cleared first";
     EXPECT_EQ(row().problems, "");
     EXPECT_EQ(row().status, "");

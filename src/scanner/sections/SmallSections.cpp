@@ -1,6 +1,7 @@
 #include "SmallSections.h"
 
 #include "RegistryWalk.h"
+#include "platform/TextCodec.h"
 #include "SectionText.h"
 #include "registry/PublicFunctions.h"
 #include "registry/Registry.h"
@@ -92,7 +93,8 @@ void ScanEmptyKeys(ScanContext& context, TRegistryContents& contents, std::strin
         if (context.aborted())
             return false;
         context.status(path);
-        if (path != ".DEFAULT")
+        // The default profile is left alone (Wine spells it .Default).
+        if (!platform::equalNoCase(path, ".DEFAULT"))
             ScanEmptyKeys(context, contents, path, root);
         context.yield();
         return true;

@@ -1,0 +1,107 @@
+// Sections 5 and 10: file extensions and their classes.
+#include "ScannerTestSupport.h"
+#include "scanner/sections/FileExtensions.h"
+
+namespace tw {
+namespace {
+
+const char* kClasses = R"hive(
+[Software\\Classes\\.abc] 1
+@="AbcFile"
+
+[Software\\Classes\\.nosuch] 1
+@="NoSuchClass"
+
+[Software\\Classes\\.user] 1
+@="UserOnlyClass"
+
+[Software\\Classes\\.progid] 1
+@="ProgIdClass"
+
+[Software\\Classes\\.zip] 1
+@="CompressedFolder"
+
+[Software\\Classes\\.num] 1
+@=dword:00000001
+
+[Software\\Classes\\.blank] 1
+@=""
+
+[Software\\Classes\\.nodefault] 1
+"x"="y"
+
+[Software\\Classes\\abcfile] 1
+@="ABC"
+
+[Software\\Classes\\CompressedFolder] 1
+@="zip"
+)hive";
+
+const char* kUser = R"hive(
+[Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.user] 1
+"x"="y"
+
+[Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.xyz\\OpenWithProgids] 1
+"ProgIdClass"=hex(0):
+)hive";
+
+class FileExtensionsTest : public test::ScannerTest
+{
+protected:
+    void build(test::PrefixBuilder& builder) override
+    {
+        builder.systemHive(kClasses).userHive(kUser);
+    }
+};
+
+TEST_F(FileExtensionsTest, SplitsClassesFromExtensions)
+{
+    std::vector<std::string> names = {"*", ".txt", "Folder", "MyFolderClass", "txtfile", ".doc",
+                                      "Drive", "Unknown", "DirectoryX", "x.y"};
+    std::vector<std::string> extensions;
+    SplitRootKeyNames(names, extensions);
+    EXPECT_EQ(names, (std::vector<std::string>{"txtfile", "x.y"}));
+    EXPECT_EQ(extensions, (std::vector<std::string>{".txt", ".doc"}));
+}
+
+TEST_F(FileExtensionsTest, ReportsExtensionsWhoseClassIsRegisteredNowhere)
+{
+    scanSection(5);
+    std::vector<std::string> found;
+    for (int i = 0; i < SectionContents[5].Count(); ++i)
+        found.push_back(SectionContents[5].Items(i).Content.ItemName + "=" +
+                        SectionContents[5].Items(i).Content.ValueData);
+    // .abc matches abcfile without regard to case; .user has a FileExts key; ProgIdClass is
+    // among some extension's OpenWithProgids; the class with "Folder" in its name is not
+    // in the class list.
+    EXPECT_EQ(found, (std::vector<std::string>{".nosuch=NoSuchClass", ".zip=CompressedFolder"}));
+    EXPECT_EQ(row().status, "Finished");
+}
+
+TEST_F(FileExtensionsTest, AssociationsReportEmptyDefaultStringsOnly)
+{
+    scanSection(10);
+    ASSERT_EQ(SectionContents[10].Count(), 1);
+    EXPECT_EQ(SectionContents[10].Items(0).Content.KeyPath, "HKEY_CLASSES_ROOT\\.blank");
+    EXPECT_EQ(SectionContents[10].Items(0).Content.ValueData, "");
+}
+
+TEST_F(FileExtensionsTest, RepairsRemoveTheValueOrTheWholeKey)
+{
+    AppSettings.SelectAll = true;
+    scanSection(5);
+    test::RecordingRepairView first;
+    RepairFileExtensions(first, SectionContents[5]);
+    scanSection(10);
+    test::RecordingRepairView second;
+    RepairFileAssociations(second, SectionContents[10]);
+    TRegistry reg;
+    reg.SelectRoot(win::HKEY_CLASSES_ROOT);
+    ASSERT_TRUE(reg.OpenPath("\\.nosuch", false));
+    EXPECT_FALSE(reg.HasValue(""));
+    EXPECT_FALSE(reg.PathExists("\\.blank"));
+    EXPECT_TRUE(reg.PathExists("\\.nodefault"));
+}
+
+} // namespace
+} // namespace tw

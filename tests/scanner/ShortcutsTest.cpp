@@ -1,0 +1,110 @@
+// Sections 7 and 1: shortcut files and Start menu order keys.
+#include "ScannerTestSupport.h"
+#include "scanner/sections/Shortcuts.h"
+
+#include <sys/stat.h>
+
+namespace tw {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ShortcutsTest : public test::ScannerTest
+{
+protected:
+    void build(test::PrefixBuilder& builder) override
+    {
+        builder
+            .systemHive("\n[Software\\\\Wine\\\\Drives] 1\n\"d:\"=\"cdrom\"\n"
+                        "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\Shell Folders] 1\n"
+                        "\"Common Programs\"=\"C:\\\\ProgramData\\\\Programs\"\n")
+            .userHive("\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\MenuOrder\\\\Start Menu\\\\Programs\\\\Games] 1\n"
+                      "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\MenuOrder\\\\Start Menu\\\\Programs\\\\Office] 1\n"
+                      "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\Shell Folders] 1\n"
+                      "\"Programs\"=\"C:\\\\users\\\\me\\\\Programs\"\n")
+            .folder("ProgramData/Programs/Office")
+            .folder("users/me/Programs")
+            .file("Fixture/present.exe")
+            .folder("Fixture/App 1.0")
+            .drive('d', cd.path());
+        const fs::path lnk = test::fixture("wine-8.0/varied/lnk");
+        const fs::path desktop = builder.dir() / "drive_c/Desktop";
+        fs::create_directories(desktop / "Sub");
+        for (const char* name : {"present-file", "missing-file", "folder-with-dot", "present-folder",
+                                 "missing-folder", "other-drive"})
+            fs::copy_file(lnk / (std::string(name) + ".lnk"), desktop / (std::string(name) + ".lnk"));
+        fs::copy_file(lnk / "missing-file.lnk", desktop / "UPPER.LNK");
+        fs::copy_file(lnk / "missing-file.lnk", desktop / "Sub/nested.lnk");
+        fs::create_directories(desktop / "Locked");
+        fs::copy_file(lnk / "missing-file.lnk", desktop / "Locked/locked.lnk");
+        ::chmod((desktop / "Locked").c_str(), 0555); // read-only: attribute 17, not searched
+    }
+    void TearDown() override
+    {
+        ::chmod((driveC() / "Desktop/Locked").c_str(), 0755);
+        ScannerTest::TearDown();
+    }
+    test::TempDir cd;
+};
+
+TEST_F(ShortcutsTest, ReadsTheTargetsWineWrote)
+{
+    const fs::path lnk = test::fixture("wine-8.0/varied/lnk");
+    EXPECT_EQ(ReadShortcutTarget("C:\\Desktop\\present-file.lnk"), "C:\\Fixture\\present.exe");
+    EXPECT_EQ(ReadShortcutTarget("C:\\Desktop\\missing-folder.lnk"), "C:\\Fixture\\Gone Folder");
+    EXPECT_EQ(ReadShortcutTarget("C:\\Desktop\\other-drive.lnk"), "D:\\setup.exe");
+    test::writeFile(driveC() / "broken.lnk", "not a shortcut");
+    EXPECT_EQ(ReadShortcutTarget("C:\\broken.lnk"), "");
+    fs::copy_file(lnk / "unicode-target.lnk", driveC() / "u.lnk");
+    EXPECT_EQ(ReadShortcutTarget("C:\\u.lnk"), "C:\\Fixture\\Caf\xc3\xa9\\r\xc3\xa9sum\xc3\xa9.exe");
+}
+
+TEST_F(ShortcutsTest, ReportsShortcutsWhoseTargetIsGone)
+{
+    scanSection(7);
+    std::vector<std::string> found;
+    for (int i = 0; i < SectionContents[7].Count(); ++i)
+        found.push_back(SectionContents[7].Items(i).Content.KeyPath + " -> " +
+                        SectionContents[7].Items(i).Content.ValueName);
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(found, (std::vector<std::string>{
+                         "C:\\Desktop\\Sub\\nested.lnk -> C:\\Fixture\\missing.exe",
+                         "C:\\Desktop\\folder-with-dot.lnk -> C:\\Fixture\\App 1.0",
+                         "C:\\Desktop\\missing-file.lnk -> C:\\Fixture\\missing.exe",
+                         "C:\\Desktop\\missing-folder.lnk -> C:\\Fixture\\Gone Folder",
+                     }));
+    EXPECT_EQ(row().status, "Finished");
+}
+
+TEST_F(ShortcutsTest, RepairDeletesTheShortcutFiles)
+{
+    AppSettings.SelectAll = true;
+    scanSection(7);
+    test::RecordingRepairView view;
+    RepairShortcuts(view, SectionContents[7]);
+    EXPECT_EQ(view.rows.size(), 4u);
+    EXPECT_FALSE(fs::exists(driveC() / "Desktop/missing-file.lnk"));
+    EXPECT_TRUE(fs::exists(driveC() / "Desktop/present-file.lnk"));
+    EXPECT_TRUE(fs::exists(driveC() / "Desktop/UPPER.LNK"));
+}
+
+TEST_F(ShortcutsTest, StartMenuOrderKeysWithoutAFolderAreReported)
+{
+    scanSection(1);
+    ASSERT_EQ(SectionContents[1].Count(), 1) << "Office is among the common programs";
+    const TContent& games = SectionContents[1].Items(0).Content;
+    EXPECT_EQ(games.KeyPath, "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\"
+                             "Explorer\\MenuOrder\\Start Menu\\Programs\\Games");
+    EXPECT_EQ(games.ItemName, "Games");
+    AppSettings.SelectAll = true;
+    scanSection(1);
+    test::RecordingRepairView view;
+    RepairStartMenuFolders(view, SectionContents[1]);
+    TRegistry reg;
+    EXPECT_FALSE(reg.PathExists("\\" + games.KeyPath.substr(18)));
+    EXPECT_TRUE(reg.PathExists("\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\MenuOrder\\"
+                               "Start Menu\\Programs\\Office"));
+}
+
+} // namespace
+} // namespace tw

@@ -1,0 +1,125 @@
+// Sections 11, 13 and 14.
+#include "ScannerTestSupport.h"
+#include "scanner/sections/SmallSections.h"
+
+namespace tw {
+namespace {
+
+const char* kSystem = R"hive(
+[System\\CurrentControlSet\\Services\\Alpha] 1
+"Start"=dword:00000002
+
+[System\\CurrentControlSet\\Services\\Beta] 1
+"Start"=dword:00000003
+
+[Software\\Microsoft\\Internet Explorer\\ActiveX Compatibility\\{11111111-1111-1111-1111-111111111112}] 1
+"Compatibility Flags"=dword:00000000
+
+[Software\\Microsoft\\Internet Explorer\\ActiveX Compatibility\\{22222222-2222-2222-2222-222222222222}] 1
+"Compatibility Flags"=dword:00000400
+
+[Software\\Microsoft\\Internet Explorer\\ActiveX Compatibility\\{33333333-3333-3333-3333-333333333333}] 1
+"Compatibility Flags"="1024"
+
+[Software\\Microsoft\\Internet Explorer\\ActiveX Compatibility\\{AutoSearch.AutoSearchBHO}] 1
+"Compatibility Flags"=dword:00000001
+
+[Software\\Microsoft\\Internet Explorer\\ActiveX Compatibility\\{44444444-4444-4444-4444-444444444444}] 1
+"Other"=dword:00000001
+)hive";
+
+const char* kUser = R"hive(
+[Software\\Empty] 1
+
+[Software\\EmptyString] 1
+@=""
+
+[Software\\Full] 1
+"x"="y"
+)hive";
+
+class SmallSectionsTest : public test::ScannerTest
+{
+protected:
+    void build(test::PrefixBuilder& builder) override
+    {
+        builder.systemHive(kSystem).userHive(kUser).userdefHive("\n[Software\\\\DefaultEmpty] 1\n");
+    }
+};
+
+TEST_F(SmallSectionsTest, ServicesAreListedButNeverReported)
+{
+    scanSection(11);
+    EXPECT_EQ(SectionContents[11].Count(), 0);
+    EXPECT_EQ(row().problems, "0");
+    EXPECT_EQ(row().status, "Finished");
+    EXPECT_EQ(view.statuses.back(), "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\Beta");
+}
+
+TEST_F(SmallSectionsTest, EmptyKeysOfTheUsersButNotOfDefault)
+{
+    prefix->registry().createKey(win::HKEY_USERS, "S-1-5-19_Classes", win::KEY_ALL_ACCESS,
+                                 platform::KeyHandle(prefix->registry()).out());
+    scanSection(13);
+    ASSERT_EQ(SectionContents[13].Count(), 1);
+    const TContent& record = SectionContents[13].Items(0).Content;
+    EXPECT_EQ(record.KeyPath, "HKEY_USERS\\S-1-5-21-0-0-0-1000\\Software\\Empty");
+    EXPECT_EQ(record.ItemName, "S-1-5-21-0-0-0-1000\\Software\\Empty");
+    EXPECT_EQ(record.ValueName, "default");
+    AppSettings.SelectAll = true;
+    scanSection(13);
+    test::RecordingRepairView repairView;
+    RepairEmptyKeys(repairView, SectionContents[13]);
+    TRegistry reg;
+    reg.SelectRoot(win::HKEY_USERS);
+    EXPECT_FALSE(reg.PathExists("\\S-1-5-21-0-0-0-1000\\Software\\Empty"));
+    EXPECT_TRUE(reg.PathExists("\\S-1-5-21-0-0-0-1000\\Software"));
+}
+
+TEST_F(SmallSectionsTest, ListedAddOnsWithoutTheKillBit)
+{
+    MemoActiveX = {"Adutt Content Dialer(05){11111111-1111-1111-1111-111111111112}  ",
+                   "Blocked{22222222-2222-2222-2222-222222222222}",
+                   "AsText{33333333-3333-3333-3333-333333333333}",
+                   "AutoSearch{AutoSearch.AutoSearchBHO}",
+                   "",
+                   "NoFlags{44444444-4444-4444-4444-444444444444}",
+                   "NoKey{55555555-5555-5555-5555-555555555555}"};
+    AppSettings.SelectAll = true;
+    scanSection(14);
+    ASSERT_EQ(SectionContents[14].Count(), 3);
+    EXPECT_EQ(SectionContents[14].Items(0).Content.ItemName, "{11111111-1111-1111-1111-111111111112}");
+    EXPECT_EQ(SectionContents[14].Items(0).Content.ValueData, "0");
+    EXPECT_EQ(SectionContents[14].Items(1).Content.ValueData, "0") << "flags stored as text count 0";
+    EXPECT_EQ(SectionContents[14].Items(2).Content.KeyPath,
+              "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Internet Explorer\\ActiveX Compatibility\\"
+              "{AutoSearch.AutoSearchBHO}");
+
+    test::RecordingRepairView repairView;
+    RepairMalignantActiveX(repairView, SectionContents[14]);
+    ASSERT_EQ(repairView.rows.size(), 3u);
+    for (const auto& [problem, status] : repairView.rows)
+        EXPECT_EQ(status, "Repair Succeed") << problem;
+    scanSection(14);
+    EXPECT_EQ(SectionContents[14].Count(), 0) << "the kill bit is set, so nothing is left to report";
+    TRegistry reg;
+    reg.SelectRoot(win::HKEY_LOCAL_MACHINE);
+    ASSERT_TRUE(reg.OpenPath("\\Software\\Microsoft\\Internet Explorer\\ActiveX Compatibility\\"
+                             "{11111111-1111-1111-1111-111111111112}",
+                             false));
+    EXPECT_EQ(reg.ReadNumber("Compatibility Flags"), 1024);
+    MemoActiveX.clear();
+}
+
+TEST_F(SmallSectionsTest, ShippedAddOnListReadsInTheLineFormat)
+{
+    ASSERT_TRUE(LoadAddonList(std::string(TIDEWELL_SOURCE_DIR) + "/data/addons/addon-list.txt"));
+    EXPECT_GT(MemoActiveX.size(), 1200u);
+    EXPECT_NE(std::find(MemoActiveX.begin(), MemoActiveX.end(),
+                        "SuperBar(05){********-****-****-****-************}"),
+              MemoActiveX.end());
+    MemoActiveX.clear();
+}
+
+} // namespace
+} // namespace tw

@@ -1,0 +1,161 @@
+// Sections 3 and 4: values naming files and folders that are gone, and history lists.
+#include "ScannerTestSupport.h"
+#include "scanner/sections/UserMachineSettings.h"
+
+namespace tw {
+namespace {
+
+const char* kUser = R"hive(
+[Software\\App] 1
+"Folder"="C:\\Gone"
+"HereFolder"="C:\\Here"
+"Command"="C:\\Program Files\\App\\app.exe /s"
+"HereCommand"="C:\\Here\\tool.exe /s"
+"Outlook"="C:\\Gone\\MSOE.DLL"
+"Pf"="%ProgramFiles%\\App\\x.exe"
+"Web"="http://example.org/"
+"TwoColons"="C:\\a\\b.exe:"
+
+[Software\\App\\Drivers] 1
+"Driver"="C:\\windows\\system32\\drivers\\x.sys"
+"Zafter"="C:\\Gone2"
+
+[Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\Deeper] 1
+"Skipped"="C:\\Gone3"
+
+[Software\\Microsoft\\Windows\\ShellNoRoam\\MUICache] 1
+"C:\\x.exe"="X"
+"Expand"=str(2):"Y"
+
+[Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\MenuOrder\\Start Menu\\Programs\\Games] 1
+"Order"=hex:00
+
+[Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\LastVisitedMRU] 1
+"a"="notepad.exe"
+"MRUList"="a"
+
+[Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\OpenSaveMRU\\txt] 1
+"a"="C:\\x.txt"
+)hive";
+
+const char* kSystem = R"hive(
+[Software\\Microsoft\\Windows NT\\CurrentVersion] 1
+"SystemRoot"="C:\\windows"
+
+[Software\\Microsoft\\Windows\\CurrentVersion] 1
+"ProgramFilesDir"="C:\\Program Files"
+
+[Software\\Microsoft\\Skipped] 1
+"x"="C:\\GoneMs"
+
+[Software\\Vendor] 1
+"Dir"="C:\\GoneVendor"
+"HDrive"="h:\\Gone"
+"Res"="@%SystemRoot%\\system32\\shell32.dll,-123"
+"ZAfterDll"="C:\\GoneAfterDll"
+
+[Software\\Vendor\\App Paths] 1
+"x"="C:\\GoneAppPaths"
+
+[Software\\FileSystem\\Deep] 1
+"x"="C:\\GoneSystem"
+
+[Software\\Other] 1
+@="C:\\Gone\\prog.exe"
+)hive";
+
+class UserMachineSettingsTest : public test::ScannerTest
+{
+protected:
+    void build(test::PrefixBuilder& builder) override
+    {
+        builder.systemHive(kSystem).userHive(kUser).folder("Here").file("Here/tool.exe");
+    }
+    std::vector<std::string> records(int section)
+    {
+        std::vector<std::string> out;
+        for (int i = 0; i < SectionContents[section].Count(); ++i) {
+            const TContent& r = SectionContents[section].Items(i).Content;
+            out.push_back(r.KeyPath + " | " + r.ItemName + " | " + r.ValueName + " | " + r.ValueData);
+        }
+        return out;
+    }
+};
+
+TEST_F(UserMachineSettingsTest, PathHelpers)
+{
+    EXPECT_EQ(ExpandPathVariables("%ProgramFiles%\\App\\x.exe"), "C:\\PROGRAM FILES\\APP\\X.EXE");
+    EXPECT_EQ(ExpandPathVariables("%windir%\\x"), "C:\\WINDOWS\\X");
+    EXPECT_EQ(ExpandPathVariables("C:\\Plain"), "C:\\Plain");
+    EXPECT_TRUE(IsPlainPathText("C:\\Program Files\\App"));
+    EXPECT_FALSE(IsPlainPathText("C:\\App\\x.exe"));
+    EXPECT_TRUE(IsPlausibleFilePath("o:\\x.exe"));
+    EXPECT_FALSE(IsPlausibleFilePath("C:\\a\\b.exe:"));
+    EXPECT_FALSE(IsPlausibleFilePath("x.exe"));
+    EXPECT_FALSE(IsPlausibleFilePath("C:\\a\\noext"));
+    EXPECT_TRUE(HasSingleColon("C:\\x"));
+    EXPECT_FALSE(HasSingleColon("C:\\x:"));
+    EXPECT_EQ(ExtractCommandPath("@\"%SystemRoot%\\system32\\shell32.dll\",-123"),
+              "C:\\windows\\SYSTEM32\\SHELL32.DLL");
+}
+
+TEST_F(UserMachineSettingsTest, UserSectionFindsGonePathsAndListsTheHistory)
+{
+    scanSection(3);
+    EXPECT_EQ(records(3), (std::vector<std::string>{
+                              "HKEY_CURRENT_USER\\Software\\App |  | Command | C:\\Program Files\\App\\app.exe",
+                              "HKEY_CURRENT_USER\\Software\\App | C:\\Gone | Folder | C:\\Gone",
+                              "HKEY_CURRENT_USER\\Software\\App |  | Pf | C:\\PROGRAM FILES\\APP\\X.EXE",
+                              "HKEY_CURRENT_USER\\Software\\App |  | TwoColons | C:\\a\\b.exe",
+                              "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
+                              "ComDlg32\\OpenSaveMRU\\txt |  | a | C:\\x.txt",
+                              "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\ShellNoRoam\\MUICache | "
+                              "C:\\x.exe | C:\\x.exe | X",
+                              "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
+                              "MenuOrder\\Start Menu\\Programs\\Games | Games | Menu// | Menu//",
+                              "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
+                              "ComDlg32\\LastVisitedMRU | LastVisitedMRU | a | 0",
+                              "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
+                              "ComDlg32\\LastVisitedMRU | LastVisitedMRU | MRUList | 0",
+                              "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
+                              "ComDlg32\\OpenSaveMRU\\txt | txt | a | 0",
+                          }));
+}
+
+TEST_F(UserMachineSettingsTest, MachineSectionLeavesSystemAreasAlone)
+{
+    scanSection(4);
+    const auto found = records(4);
+    EXPECT_EQ(found.front(), "HKEY_LOCAL_MACHINE\\Software\\Other |  | default | C:\\Gone\\prog.exe");
+    EXPECT_EQ(found[1], "HKEY_LOCAL_MACHINE\\Software\\Vendor | C:\\GoneVendor | Dir | C:\\GoneVendor");
+    for (const std::string& record : found) {
+        for (const char* never : {"GoneMs", "h:\\", "GoneAfterDll", "GoneAppPaths", "GoneSystem"})
+            EXPECT_EQ(record.find(never), std::string::npos) << record;
+    }
+    // The user's hive is walked again under HKEY_USERS.
+    EXPECT_NE(std::find(found.begin(), found.end(),
+                        "HKEY_USERS\\S-1-5-21-0-0-0-1000\\Software\\App | C:\\Gone | Folder | C:\\Gone"),
+              found.end());
+}
+
+TEST_F(UserMachineSettingsTest, RepairDeletesValuesAndMenuOrderKeys)
+{
+    AppSettings.SelectAll = true;
+    scanSection(3);
+    test::RecordingRepairView view;
+    RepairUserSettings(view, SectionContents[3]);
+    // The walk and the history pass both list the dialog value; the second deletion fails.
+    int errors = 0;
+    for (const auto& [problem, status] : view.rows)
+        errors += status == "Repair Error";
+    EXPECT_EQ(errors, 1);
+    TRegistry reg;
+    EXPECT_FALSE(reg.PathExists(
+        "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\MenuOrder\\Start Menu\\Programs\\Games"));
+    ASSERT_TRUE(reg.OpenPath("\\Software\\App", false));
+    EXPECT_FALSE(reg.HasValue("Folder"));
+    EXPECT_TRUE(reg.HasValue("HereFolder"));
+}
+
+} // namespace
+} // namespace tw
