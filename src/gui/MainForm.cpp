@@ -603,6 +603,7 @@ void TMainForm::SpbScanNowClick()
             selection[static_cast<size_t>(i)] = ChLBSection->item(i)->checkState() == Qt::Checked;
         showPage(BeginScan);
         ProgressBar1->setValue(0);
+        m_sinceYield.invalidate();
         const ScanResult result = ScanSections(selection, m_grid, *this);
         finished = true;
         showMessage(this, fromStd(result.message), MessageIcon::Exclamation);
@@ -649,11 +650,10 @@ void TMainForm::yield()
 {
     // The deep walks yield per key; serving the window every 15 ms keeps it live and the
     // scan fast.
-    static QElapsedTimer sinceLast;
-    if (sinceLast.isValid() && sinceLast.elapsed() < 15)
+    if (m_sinceYield.isValid() && m_sinceYield.elapsed() < 15)
         return;
     QCoreApplication::processEvents();
-    sinceLast.start();
+    m_sinceYield.start();
 }
 
 void TMainForm::showReport(const ScanResult& result)

@@ -4,6 +4,7 @@
 #include "platform/System.h"
 #include "scanner/ScanDriver.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QString>
 #include <functional>
@@ -132,6 +133,8 @@ private:
     void guarded(const std::function<void()>& action);
 
     MainFormSetup m_setup;
+    /// Since the scan last let the window run.
+    QElapsedTimer m_sinceYield;
     ::tw::OutcomeGrid m_grid;
 };
 

@@ -34,7 +34,10 @@ const char* kProblems = R"hive(
 class RepairTest : public test::ScannerTest
 {
 protected:
-    void build(test::PrefixBuilder& builder) override { builder.systemHive(kProblems); }
+    void build(test::PrefixBuilder& builder) override
+    {
+        builder.systemHive(kProblems).userHive("\n[Software\\\\Tidewell] 1\n\"SelectAll\"=\"1\"\n");
+    }
     void SetUp() override
     {
         ScannerTest::SetUp();
