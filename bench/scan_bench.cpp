@@ -5,6 +5,7 @@
 #include "registry/PublicFunctions.h"
 #include "registry/Settings.h"
 #include "scanner/ScanDriver.h"
+#include "scanner/sections/SmallSections.h"
 
 #include <chrono>
 #include <cstdio>
@@ -26,6 +27,7 @@ int main(int argc, char** argv)
     const double load = tw::bench::secondsSince(start);
 
     tw::ReadSettings();
+    tw::LoadAddonList(std::string(TIDEWELL_DATA_DIR) + "/addons/addon-list.txt");
     tw::BuildExcludedDrives(tw::ExcludedDrives);
     tw::SectionSelection all;
     all.fill(true);

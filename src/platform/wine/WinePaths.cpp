@@ -29,22 +29,12 @@ bool exists(const std::string& path)
     return ::lstat(path.c_str(), &st) == 0;
 }
 
-/// The entry of `dir` whose name equals `name` without regard to case.
-std::optional<std::string> findNoCase(const std::string& dir, const std::string& name)
+std::string folded(const std::string& name)
 {
-    DIR* d = ::opendir(dir.c_str());
-    if (!d)
-        return std::nullopt;
-    const std::u16string wanted = platform::utf8ToUtf16(name);
-    std::optional<std::string> found;
-    while (dirent* entry = ::readdir(d)) {
-        if (platform::equalNamesNoCase(platform::utf8ToUtf16(entry->d_name), wanted)) {
-            found = entry->d_name;
-            break;
-        }
-    }
-    ::closedir(d);
-    return found;
+    std::u16string wide = platform::utf8ToUtf16(name);
+    for (char16_t& c : wide)
+        c = platform::foldCase(c);
+    return platform::utf16ToUtf8(wide);
 }
 
 } // namespace
@@ -55,12 +45,43 @@ WinePathMapper::WinePathMapper(std::string prefixDir)
 {
 }
 
+std::optional<std::string> WinePathMapper::findNoCase(const std::string& dir,
+                                                      const std::string& name) const
+{
+    // Scans look up many missing files in the same folders: read each folder once, and again
+    // only when it changed.
+    struct stat st;
+    if (::stat(dir.c_str(), &st) != 0)
+        return std::nullopt;
+    const long long changed = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL +
+                              st.st_mtim.tv_nsec;
+    FolderListing& listing = m_listings[dir];
+    if (listing.changedNs != changed) {
+        listing.byFoldedName.clear();
+        if (DIR* d = ::opendir(dir.c_str())) {
+            while (dirent* entry = ::readdir(d))
+                listing.byFoldedName.emplace(folded(entry->d_name), entry->d_name);
+            ::closedir(d);
+        }
+        listing.changedNs = changed;
+    }
+    const auto it = listing.byFoldedName.find(folded(name));
+    if (it == listing.byFoldedName.end())
+        return std::nullopt;
+    return it->second;
+}
+
 std::optional<std::string> WinePathMapper::driveRoot(char letter) const
 {
     if (!std::isalpha(static_cast<unsigned char>(letter)))
         return std::nullopt;
     const char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
-    return resolvedPath(m_prefixDir + "/dosdevices/" + lower + ":");
+    const auto known = m_driveRoots.find(lower);
+    if (known != m_driveRoots.end())
+        return known->second;
+    std::optional<std::string> root = resolvedPath(m_prefixDir + "/dosdevices/" + lower + ":");
+    m_driveRoots.emplace(lower, root);
+    return root;
 }
 
 std::optional<std::string> WinePathMapper::toHost(std::string_view windowsPath) const

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace tw::wine {
 
@@ -28,8 +29,21 @@ public:
     const std::string& prefixDir() const { return m_prefixDir; }
 
 private:
+    /// The entry of `dir` whose name equals `name` without regard to case.
+    std::optional<std::string> findNoCase(const std::string& dir, const std::string& name) const;
+
+    /// A folder's names by their folded form, as read when the folder had this change time.
+    struct FolderListing
+    {
+        long long changedNs = -1;
+        std::unordered_map<std::string, std::string> byFoldedName;
+    };
+
     std::string m_prefixDir;
     std::string m_resolvedPrefix;
+    mutable std::unordered_map<std::string, FolderListing> m_listings;
+    /// Resolved drive roots by letter (a - z), read once.
+    mutable std::unordered_map<char, std::optional<std::string>> m_driveRoots;
 };
 
 /// The resolved form of a host path (realpath), or empty when it does not exist.

@@ -84,6 +84,8 @@ void countAndShow(ScanContext& context, const std::string& path)
 
 std::string ExpandPathVariables(const std::string& text)
 {
+    if (text.find('%') == std::string::npos)
+        return text;
     const std::string windows = sections::upperCase(platform::system().windowsDirectory());
     std::string value = text;
     if (sections::containsNoCase(value, "%systemroot%"))
