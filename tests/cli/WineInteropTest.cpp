@@ -303,5 +303,66 @@ TEST_F(WineInterop, WineRegeditRestoresTheBackupOfARepair)
     EXPECT_EQ(after.size(), before.size());
 }
 
+TEST_F(WineInterop, RepairOfEverySectionIsUndoneByItsBackup)
+{
+    test::writeFile(file("every.reg"),
+                    "REGEDIT4\r\n\r\n"
+                    "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\MenuOrder\\Start Menu\\Programs\\Gone Games]\r\n"
+                    "\"Order\"=hex:08,00\r\n"
+                    "[HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\{6F4E1B2C-0A7D-4C55-9B1E-3D2A1F000010}\\InprocServer32]\r\n"
+                    "\"ThreadingModel\"=\"Both\"\r\n"
+                    "[HKEY_CURRENT_USER\\Software\\Gone Vendor]\r\n"
+                    "\"Folder\"=\"C:\\\\Gone Folder\"\r\n"
+                    "[HKEY_LOCAL_MACHINE\\Software\\Gone Vendor]\r\n"
+                    "\"Tool\"=\"C:\\\\Gone\\\\tool.exe /x\"\r\n"
+                    "[HKEY_LOCAL_MACHINE\\Software\\Classes\\.gonext]\r\n"
+                    "@=\"Gone.Class.1\"\r\n"
+                    "[HKEY_LOCAL_MACHINE\\Software\\Classes\\.emptyext]\r\n"
+                    "@=\"\"\r\n"
+                    "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Gone]\r\n"
+                    "\"UninstallString\"=\"C:\\\\Gone\\\\un.exe\"\r\n"
+                    "[HKEY_CURRENT_USER\\Software\\Empty Planted]\r\n"
+                    "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Internet Explorer\\ActiveX Compatibility\\{11111111-1111-1111-1111-111111111112}]\r\n"
+                    "\"Compatibility Flags\"=dword:00000000\r\n");
+    ASSERT_EQ(wine({"regedit", "/S", windowsPath(file("every.reg"))}).exitCode, 0);
+    const fs::path desktop = fs::path(prefix()) / "drive_c/users/Public/Desktop";
+    fs::create_directories(desktop);
+    fs::copy_file(test::fixture("wine-8.0/varied/lnk/missing-file.lnk"), desktop / "gone.lnk",
+                  fs::copy_options::overwrite_existing);
+    fs::copy_file(test::fixture("wine-8.0/varied/lnk/present-folder.lnk"), desktop / "kept.lnk",
+                  fs::copy_options::overwrite_existing);
+    fs::create_directories(fs::path(prefix()) / "drive_c/Fixture");
+    const fs::path outside = s_root->path() / "home" / "outside.lnk";
+    fs::copy_file(test::fixture("wine-8.0/varied/lnk/missing-file.lnk"), outside,
+                  fs::copy_options::overwrite_existing);
+
+    ASSERT_EQ(cli({"reg", "export", file("every-before.reg")}).exitCode, 0);
+    const auto repair = cli({"repair", "--json"});
+    ASSERT_EQ(repair.exitCode, 0) << repair.err;
+    for (const char* planted : {"Gone Games", "6F4E1B2C-0A7D-4C55-9B1E-3D2A1F000010", "Gone Vendor",
+                                ".gonext", ".emptyext", "Uninstall\\\\Gone", "Empty Planted",
+                                "11111111-1111-1111-1111-111111111112", "gone.lnk"})
+        EXPECT_NE(repair.out.find(planted), std::string::npos) << planted;
+    EXPECT_FALSE(fs::exists(desktop / "gone.lnk"));
+    EXPECT_TRUE(fs::exists(desktop / "kept.lnk"));
+    EXPECT_TRUE(fs::exists(outside)) << "nothing outside the prefix is touched";
+
+    const auto rescan = cli({"scan", "--json"});
+    // (The emptied vendor keys are now empty keys themselves; their values are gone.)
+    for (const char* planted : {"Gone Games", "Gone Folder", "tool.exe", ".gonext", ".emptyext",
+                                "gone.lnk"})
+        EXPECT_EQ(rescan.out.find(planted), std::string::npos) << planted;
+
+    const std::string marker = "{\"backup\": \"";
+    const std::string backup =
+        repair.out.substr(marker.size(), repair.out.find('"', marker.size()) - marker.size());
+    const auto restore = cli({"backups", "restore", backup});
+    ASSERT_EQ(restore.exitCode, 0) << restore.err;
+    ASSERT_EQ(cli({"reg", "export", file("every-after.reg")}).exitCode, 0);
+    EXPECT_EQ(test::firstDifference(readFile(file("every-after.reg")),
+                                    readFile(file("every-before.reg"))),
+              "");
+}
+
 } // namespace
 } // namespace tw::cli
