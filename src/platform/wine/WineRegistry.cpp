@@ -134,8 +134,17 @@ LONG WineRegistry::walk(HiveKey* base, std::string_view path, bool create, HiveK
         *created = false;
     if (!path.empty() && path.front() == '\\')
         return ERROR_BAD_PATHNAME;
-    const std::u16string wide = utf8ToUtf16(path);
+    // Deep scans open a key, then each of its subkeys by their full paths: start from the
+    // key found last when the path goes on below it.
     HiveKey* key = base;
+    std::string_view rest = path;
+    if (m_lastKey && m_lastBase == base && !m_lastKey->isDeleted() && !m_lastPath.empty() &&
+        path.size() >= m_lastPath.size() && path.compare(0, m_lastPath.size(), m_lastPath) == 0 &&
+        (path.size() == m_lastPath.size() || path[m_lastPath.size()] == '\\')) {
+        key = m_lastKey;
+        rest = path.substr(m_lastPath.size());
+    }
+    const std::u16string wide = utf8ToUtf16(rest);
     size_t start = 0;
     while (start < wide.size()) {
         size_t sep = wide.find(u'\\', start);
@@ -166,6 +175,11 @@ LONG WineRegistry::walk(HiveKey* base, std::string_view path, bool create, HiveK
             return ERROR_FILE_NOT_FOUND;
     }
     *result = key;
+    m_lastBase = base;
+    m_lastPath.assign(path);
+    while (!m_lastPath.empty() && m_lastPath.back() == '\\')
+        m_lastPath.pop_back();
+    m_lastKey = key;
     return ERROR_SUCCESS;
 }
 
@@ -376,6 +390,8 @@ void WineRegistry::invalidateHandles()
 {
     m_handles.clear();
     m_deleted.clear();
+    m_lastKey = nullptr;
+    m_lastBase = nullptr;
 }
 
 } // namespace tw::wine

@@ -5,6 +5,7 @@
 #include "platform/Registry.h"
 
 #include <memory>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -58,6 +59,10 @@ private:
     HKEY m_nextHandle = 0x100;
     /// Deleted keys stay alive while handles may still point at them.
     std::vector<std::unique_ptr<HiveKey>> m_deleted;
+    /// The key the last path walk ended on, and where it started from.
+    HiveKey* m_lastBase = nullptr;
+    std::string m_lastPath;
+    HiveKey* m_lastKey = nullptr;
 };
 
 } // namespace tw::wine
