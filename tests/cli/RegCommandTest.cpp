@@ -1,5 +1,5 @@
 // tidewell-cli reg ... as a user runs it: a real process on a prefix in a temporary folder.
-#include "support/TestSupport.h"
+#include "support/CliFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -13,20 +13,12 @@ using test::runProcess;
 using test::TempDir;
 namespace fs = std::filesystem;
 
-class RegCommandTest : public ::testing::Test
+class RegCommandTest : public test::CliTest
 {
 protected:
     void SetUp() override { PrefixBuilder(dir.path() / "prefix").fixtureHives("wine-8.0/varied"); }
 
-    test::ProcessResult cli(std::vector<std::string> args)
-    {
-        args.insert(args.begin(), {cliPath(), "--prefix", prefix()});
-        return runProcess(args, {{"HOME", dir.str()}});
-    }
-    std::string prefix() const { return (dir.path() / "prefix").string(); }
     std::string hive(const char* name) const { return readFile(dir.path() / "prefix" / name); }
-
-    TempDir dir;
 };
 
 TEST_F(RegCommandTest, QueriesAKeyAndOneValue)

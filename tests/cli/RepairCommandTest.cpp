@@ -1,5 +1,5 @@
 // tidewell-cli repair and backups as a user runs them.
-#include "support/TestSupport.h"
+#include "support/CliFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +22,7 @@ const char* kSystem = R"hive(
 "UninstallString"="C:\\Gone\\un.exe"
 )hive";
 
-class RepairCommandTest : public ::testing::Test
+class RepairCommandTest : public test::CliTest
 {
 protected:
     void SetUp() override
@@ -31,14 +31,6 @@ protected:
         const fs::path system = dir.path() / "prefix" / "system.reg";
         test::writeFile(system, readFile(system) + kSystem);
     }
-    test::ProcessResult cli(std::vector<std::string> args)
-    {
-        args.insert(args.begin(), {cliPath(), "--prefix", prefix()});
-        return runProcess(args, {{"HOME", dir.str()}});
-    }
-    std::string prefix() const { return (dir.path() / "prefix").string(); }
-
-    TempDir dir;
 };
 
 TEST_F(RepairCommandTest, RepairsBacksUpAndRestores)

@@ -1,5 +1,5 @@
 // tidewell-cli scan as a user runs it.
-#include "support/TestSupport.h"
+#include "support/CliFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -36,17 +36,9 @@ std::map<std::string, std::string> snapshot(const fs::path& dir)
     return files;
 }
 
-class ScanCommandTest : public ::testing::Test
+class ScanCommandTest : public test::CliTest
 {
 protected:
-    test::ProcessResult cli(std::vector<std::string> args)
-    {
-        args.insert(args.begin(), {cliPath(), "--prefix", prefix()});
-        return runProcess(args, {{"HOME", dir.str()}});
-    }
-    std::string prefix() const { return (dir.path() / "prefix").string(); }
-
-    TempDir dir;
 };
 
 TEST_F(ScanCommandTest, JsonHasTheRowsAndRecordsInOrder)

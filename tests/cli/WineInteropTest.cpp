@@ -305,25 +305,30 @@ TEST_F(WineInterop, WineRegeditRestoresTheBackupOfARepair)
 
 TEST_F(WineInterop, RepairOfEverySectionIsUndoneByItsBackup)
 {
-    test::writeFile(file("every.reg"),
-                    "REGEDIT4\r\n\r\n"
-                    "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\MenuOrder\\Start Menu\\Programs\\Gone Games]\r\n"
-                    "\"Order\"=hex:08,00\r\n"
-                    "[HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\{6F4E1B2C-0A7D-4C55-9B1E-3D2A1F000010}\\InprocServer32]\r\n"
-                    "\"ThreadingModel\"=\"Both\"\r\n"
-                    "[HKEY_CURRENT_USER\\Software\\Gone Vendor]\r\n"
-                    "\"Folder\"=\"C:\\\\Gone Folder\"\r\n"
-                    "[HKEY_LOCAL_MACHINE\\Software\\Gone Vendor]\r\n"
-                    "\"Tool\"=\"C:\\\\Gone\\\\tool.exe /x\"\r\n"
-                    "[HKEY_LOCAL_MACHINE\\Software\\Classes\\.gonext]\r\n"
-                    "@=\"Gone.Class.1\"\r\n"
-                    "[HKEY_LOCAL_MACHINE\\Software\\Classes\\.emptyext]\r\n"
-                    "@=\"\"\r\n"
-                    "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Gone]\r\n"
-                    "\"UninstallString\"=\"C:\\\\Gone\\\\un.exe\"\r\n"
-                    "[HKEY_CURRENT_USER\\Software\\Empty Planted]\r\n"
-                    "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Internet Explorer\\ActiveX Compatibility\\{11111111-1111-1111-1111-111111111112}]\r\n"
-                    "\"Compatibility Flags\"=dword:00000000\r\n");
+    test::writeFile(
+        file("every.reg"),
+        "REGEDIT4\r\n\r\n"
+        "[HKEY_CURRENT_"
+        "USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\MenuOrder\\Start "
+        "Menu\\Programs\\Gone Games]\r\n"
+        "\"Order\"=hex:08,00\r\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\{6F4E1B2C-0A7D-4C55-9B1E-3D2A1F000010}"
+        "\\InprocServer32]\r\n"
+        "\"ThreadingModel\"=\"Both\"\r\n"
+        "[HKEY_CURRENT_USER\\Software\\Gone Vendor]\r\n"
+        "\"Folder\"=\"C:\\\\Gone Folder\"\r\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\Gone Vendor]\r\n"
+        "\"Tool\"=\"C:\\\\Gone\\\\tool.exe /x\"\r\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\Classes\\.gonext]\r\n"
+        "@=\"Gone.Class.1\"\r\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\Classes\\.emptyext]\r\n"
+        "@=\"\"\r\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Gone]\r\n"
+        "\"UninstallString\"=\"C:\\\\Gone\\\\un.exe\"\r\n"
+        "[HKEY_CURRENT_USER\\Software\\Empty Planted]\r\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Internet Explorer\\ActiveX "
+        "Compatibility\\{11111111-1111-1111-1111-111111111112}]\r\n"
+        "\"Compatibility Flags\"=dword:00000000\r\n");
     ASSERT_EQ(wine({"regedit", "/S", windowsPath(file("every.reg"))}).exitCode, 0);
     const fs::path desktop = fs::path(prefix()) / "drive_c/users/Public/Desktop";
     fs::create_directories(desktop);
@@ -349,8 +354,8 @@ TEST_F(WineInterop, RepairOfEverySectionIsUndoneByItsBackup)
 
     const auto rescan = cli({"scan", "--json"});
     // (The emptied vendor keys are now empty keys themselves; their values are gone.)
-    for (const char* planted : {"Gone Games", "Gone Folder", "tool.exe", ".gonext", ".emptyext",
-                                "gone.lnk"})
+    for (const char* planted :
+         {"Gone Games", "Gone Folder", "tool.exe", ".gonext", ".emptyext", "gone.lnk"})
         EXPECT_EQ(rescan.out.find(planted), std::string::npos) << planted;
 
     const std::string marker = "{\"backup\": \"";
