@@ -186,6 +186,37 @@ TEST_F(WineRegistryTest, HandlesOfDeletedKeysReportTheDeletion)
     EXPECT_EQ(reg().closeKey(0x12345), ERROR_INVALID_HANDLE);
 }
 
+TEST_F(WineRegistryTest, RepeatedPathWalksSeeDeletedAndNewKeys)
+{
+    KeyHandle key(reg());
+    ASSERT_EQ(
+        reg().createKey(HKEY_CURRENT_USER, "Software\\Walk\\Child", KEY_ALL_ACCESS, key.out()),
+        ERROR_SUCCESS);
+    ASSERT_EQ(reg().setValue(key.get(), "v", REG_SZ, std::string("old\0", 4)), ERROR_SUCCESS);
+    KeyHandle deeper(reg());
+    EXPECT_EQ(reg().openKey(HKEY_CURRENT_USER, "Software\\Walk\\Child", KEY_READ, deeper.out()),
+              ERROR_SUCCESS);
+    ASSERT_EQ(reg().deleteKey(HKEY_CURRENT_USER, "Software\\Walk\\Child"), ERROR_SUCCESS);
+    EXPECT_EQ(reg().openKey(HKEY_CURRENT_USER, "Software\\Walk\\Child", KEY_READ, deeper.out()),
+              ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(
+        reg().openKey(HKEY_CURRENT_USER, "Software\\Walk\\Child\\Below", KEY_READ, deeper.out()),
+        ERROR_FILE_NOT_FOUND);
+    KeyHandle again(reg());
+    ASSERT_EQ(
+        reg().createKey(HKEY_CURRENT_USER, "Software\\Walk\\Child", KEY_ALL_ACCESS, again.out()),
+        ERROR_SUCCESS);
+    ASSERT_EQ(reg().setValue(again.get(), "v", REG_SZ, std::string("new\0", 4)), ERROR_SUCCESS);
+    std::string data;
+    ASSERT_EQ(reg().openKey(HKEY_CURRENT_USER, "Software\\Walk\\Child", KEY_READ, deeper.out()),
+              ERROR_SUCCESS);
+    ASSERT_EQ(reg().queryValue(deeper.get(), "v", nullptr, &data), ERROR_SUCCESS);
+    EXPECT_EQ(data, std::string("new\0", 4));
+    // The same path from another root is another key.
+    EXPECT_EQ(reg().openKey(HKEY_LOCAL_MACHINE, "Software\\Walk\\Child", KEY_READ, deeper.out()),
+              ERROR_FILE_NOT_FOUND);
+}
+
 TEST_F(WineRegistryTest, RejectsPathsThatStartWithABackslash)
 {
     KeyHandle key(reg());
