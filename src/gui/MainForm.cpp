@@ -676,7 +676,11 @@ void TMainForm::suitempRepairListDblClick()
 
 void TMainForm::SpbRepairClick()
 {
-    runRepair(false);
+    // Beside a running Wine nothing can change: no backup is written and the rows fail.
+    const bool readOnly = !m_setup.readOnlyReason.isEmpty();
+    runRepair(readOnly);
+    if (readOnly && FinishListView->topLevelItemCount() > 0)
+        showMessage(this, m_setup.readOnlyReason, MessageIcon::Exclamation);
 }
 
 void TMainForm::repairWithoutBackup()
