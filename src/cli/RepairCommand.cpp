@@ -101,11 +101,7 @@ int runRepairCommand(wine::WinePrefix& prefix, const std::vector<std::string>& a
     ScanView view;
     ScanSections(selection, grid, view);
     // As "Select All" in the details window of every reported section.
-    for (const std::string& section : ReportRowSection) {
-        const int number = std::stoi(section);
-        for (int i = 0; i < SectionContents[static_cast<size_t>(number)].Count(); ++i)
-            SetRecordChecked(number, i, true);
-    }
+    SelectAllReportedRecords();
 
     // With Wine running nothing can change: no backup, and every row fails.
     const bool readOnly = prefix.isReadOnly();

@@ -2,10 +2,10 @@
 
 #include "CliError.h"
 #include "Json.h"
+#include "platform/wine/PrefixLocator.h"
 #include "platform/wine/WinePrefix.h"
 #include "registry/PublicFunctions.h"
 #include "registry/Settings.h"
-#include "platform/wine/PrefixLocator.h"
 #include "scanner/ScanDriver.h"
 #include "scanner/sections/SmallSections.h"
 

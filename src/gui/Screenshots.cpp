@@ -50,11 +50,7 @@ bool saveScreenshots(TMainForm& window, const QString& folder)
     ok &= save(window, folder, QStringLiteral("2-report"));
 
     // As "Select All" in the details of every reported section.
-    for (const std::string& section : ReportRowSection) {
-        const int number = std::stoi(section);
-        for (int i = 0; i < SectionContents[static_cast<size_t>(number)].Count(); ++i)
-            SetRecordChecked(number, i, true);
-    }
+    SelectAllReportedRecords();
     if (window.RepairList->count() > 0) {
         window.ProblemList->SectionIndex = std::stoi(ReportRowSection.front());
         window.ProblemList->show();

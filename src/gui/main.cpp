@@ -84,7 +84,8 @@ int main(int argc, char** argv)
 
     const std::string addons = tw::wine::dataDirectory() + "/addons/addon-list.txt";
     if (!tw::LoadAddonList(addons))
-        tw::gui::showMessage(nullptr, QString::fromStdString("Cannot read the add-on list " + addons),
+        tw::gui::showMessage(nullptr,
+                             QString::fromStdString("Cannot read the add-on list " + addons),
                              tw::gui::MessageIcon::Error);
 
     tw::gui::MainFormSetup setup;

@@ -43,14 +43,7 @@ std::vector<BackupEntry> ListBackups()
 std::string ExportWholeRegistry()
 {
     const std::string path = NewBackupPath();
-    platform::Files& files = platform::files();
-    std::string folder;
-    for (size_t sep = path.find('\\', 3); sep != std::string::npos;
-         sep = path.find('\\', sep + 1)) {
-        folder = path.substr(0, sep);
-        if (!files.directoryExists(folder))
-            files.createDirectory(folder);
-    }
+    CreateBackupFolder();
     platform::registryEditor().exportToFile(path, "", platform::RegFileFormat::Unicode);
     return "\"" + path + "\"";
 }

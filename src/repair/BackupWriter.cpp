@@ -5,38 +5,17 @@
 #include "registry/ProgramInfo.h"
 #include "registry/PublicFunctions.h"
 #include "registry/RegistryContents.h"
+#include "scanner/ScanDriver.h"
 #include "scanner/ScanState.h"
-#include "scanner/SectionTable.h"
 
 #include <cstdio>
 #include <cstdlib>
 
 namespace tw {
 
-namespace {
-
-struct RecordKey
+bool CreateBackupFolder()
 {
-    HKEY root = 0;
-    std::string path; // below the root, without a leading backslash
-};
-
-/// The root and path of a key written as root name + "\" + path.
-RecordKey splitKeyPath(std::string_view keyPath)
-{
-    const size_t slash = keyPath.find('\\');
-    const std::string rootName(slash == std::string_view::npos ? keyPath
-                                                               : keyPath.substr(0, slash));
-    RecordKey key;
-    key.root = RootKeyFromName(rootName);
-    key.path =
-        slash == std::string_view::npos ? std::string() : std::string(keyPath.substr(slash + 1));
-    return key;
-}
-
-/// Creates the folder and every missing folder above it.
-bool createFolders(const std::string& folder)
-{
+    const std::string folder = BackupFolder().substr(0, BackupFolder().size() - 1);
     platform::Files& files = platform::files();
     std::string path;
     size_t start = 0;
@@ -54,6 +33,8 @@ bool createFolders(const std::string& folder)
     return files.directoryExists(folder);
 }
 
+namespace {
+
 std::string headerFor(std::uint8_t platformKind)
 {
     if (platformKind >= 4)
@@ -67,13 +48,16 @@ std::string headerFor(std::uint8_t platformKind)
 bool addRecord(platform::RegFileWriter& writer, const SectionInfo& section, const TContent& record)
 {
     platform::Registry& registry = platform::registry();
-    const RecordKey key = splitKeyPath(record.KeyPath);
+    // The key the repair will find: split as the repairs split it.
+    const RecordKeyPath key = SplitRecordKeyPath(record.KeyPath);
+    const HKEY root = RootKeyFromName(key.rootName);
+    const std::string_view path = std::string_view(key.path).substr(key.path.rfind('\\', 0) == 0);
     platform::KeyHandle handle(registry);
-    if (!key.root || registry.openKey(key.root, key.path, win::KEY_READ, handle.out()))
+    if (!root || registry.openKey(root, path, win::KEY_READ, handle.out()))
         return false;
-    const bool wholeKey = section.removes == RepairRemoves::WholeKey ||
-                          (section.removes == RepairRemoves::ValueOrMenuKey &&
-                           record.ValueName == "Menu//");
+    const bool wholeKey =
+        section.removes == RepairRemoves::WholeKey ||
+        (section.removes == RepairRemoves::ValueOrMenuKey && record.ValueName == "Menu//");
     if (wholeKey) {
         writer.addKeyTree(handle.get(), record.KeyPath);
         return true;
@@ -143,9 +127,8 @@ BackupOutcome WriteBackupFile()
     platform::RegFileWriter writer(platform::registry(), format, {header, false, false});
     int saved = 0;
     for (const std::string& row : ReportRowSection) {
-        char* end = nullptr;
-        const long number = std::strtol(row.c_str(), &end, 10);
-        if (*end || row.empty() || number < 0 || number >= kSectionCountTotal)
+        const int number = SectionNumberOf(row);
+        if (number < 0)
             continue;
         const SectionInfo& section = Sections()[static_cast<size_t>(number)];
         if (section.removes == RepairRemoves::NoRegistryData)
@@ -159,7 +142,7 @@ BackupOutcome WriteBackupFile()
     }
     if (saved == 0)
         return outcome;
-    if (!createFolders(BackupFolder().substr(0, BackupFolder().size() - 1))) {
+    if (!CreateBackupFolder()) {
         outcome.error = "cannot create the folder " + BackupFolder();
         return outcome;
     }

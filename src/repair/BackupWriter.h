@@ -10,6 +10,8 @@ namespace tw {
 
 /// The folder of the backups, such as C:\Program Files\Tidewell\AllRegBack\.
 std::string BackupFolder();
+/// Creates the backup folder and every missing folder above it; true when it exists.
+bool CreateBackupFolder();
 /// "<folder>Full Registry Backup_yyyy_mm_dd_hh_nn_ss.reg" for the current local time.
 std::string NewBackupPath();
 

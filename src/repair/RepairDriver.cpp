@@ -3,10 +3,8 @@
 #include "BackupWriter.h"
 #include "registry/RegistryContents.h"
 #include "registry/Settings.h"
+#include "scanner/ScanDriver.h"
 #include "scanner/ScanState.h"
-#include "scanner/SectionTable.h"
-
-#include <cstdlib>
 
 namespace tw {
 
@@ -24,9 +22,8 @@ void RepairSections(RepairView& view)
     for (const std::string& row : ReportRowSection) {
         if (OperationState == kOperationCancelRepair)
             break;
-        char* end = nullptr;
-        const long number = std::strtol(row.c_str(), &end, 10);
-        if (row.empty() || *end || number < 0 || number >= kSectionCountTotal)
+        const int number = SectionNumberOf(row);
+        if (number < 0)
             continue;
         const SectionInfo& section = Sections()[static_cast<size_t>(number)];
         if (section.repair)
@@ -59,6 +56,16 @@ RepairRun RepairProblems(RepairView& view, bool skipBackup,
     run.repaired = true;
     run.completedMessage = "Repair Completed!";
     return run;
+}
+
+void SelectAllReportedRecords()
+{
+    for (const std::string& row : ReportRowSection) {
+        const int number = SectionNumberOf(row);
+        for (int i = 0; number >= 0 && i < SectionContents[static_cast<size_t>(number)].Count();
+             ++i)
+            SetRecordChecked(number, i, true);
+    }
 }
 
 void SetRecordChecked(int section, int index, bool checked)

@@ -37,6 +37,9 @@ void RepairSections(RepairView& view);
 /// Sets `Checked` of one record (nothing for a section or index out of range).
 void SetRecordChecked(int section, int index, bool checked);
 
+/// Ticks every record of every reported section, as "Select All" in each details window.
+void SelectAllReportedRecords();
+
 /// The notice shown after the backup was written.
 std::string BackupNotice();
 

@@ -47,6 +47,12 @@ void runSection(const SectionInfo& section, ScanContext& context)
 
 } // namespace
 
+int SectionNumberOf(const std::string& text)
+{
+    const int number = toInt(text, -1);
+    return number < kSectionCountTotal ? number : -1;
+}
+
 int ProgressPosition(int index, int rows)
 {
     const double exact = static_cast<double>(kProgressMax) / rows * (index + 1);
@@ -66,8 +72,8 @@ void RunScan(OutcomeGrid& grid, ScanView& view)
         if (OperationState == kOperationAbortScan)
             break;
         view.progressChanged(ProgressPosition(i, rows));
-        const int number = toInt(grid.rows[static_cast<size_t>(i)].section, -1);
-        if (number < 0 || number >= kSectionCountTotal)
+        const int number = SectionNumberOf(grid.rows[static_cast<size_t>(i)].section);
+        if (number < 0)
             continue;
         ScanContext context(grid, view, i);
         runSection(Sections()[static_cast<size_t>(number)], context);

@@ -27,6 +27,9 @@ struct ScanResult
 /// fills ReportRowSection).
 ScanResult ScanSections(const SectionSelection& selection, OutcomeGrid& grid, ScanView& view);
 
+/// The section number a grid row or report row holds as text; -1 when it holds none.
+int SectionNumberOf(const std::string& text);
+
 /// The scan loop over the grid rows.
 void RunScan(OutcomeGrid& grid, ScanView& view);
 /// The progress bar position at the start of row `index` of `rows` (0..100, half to even).

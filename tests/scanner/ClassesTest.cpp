@@ -1,6 +1,7 @@
 // Section 2: COM registrations under HKEY_CLASSES_ROOT.
-#include "ScannerTestSupport.h"
 #include "scanner/sections/Classes.h"
+
+#include "ScannerTestSupport.h"
 
 namespace tw {
 namespace {
@@ -59,15 +60,16 @@ TEST_F(ClassesTest, FindsEmptyServersHelpFoldersAndMissingTypeLibraries)
 {
     AppSettings.SelectAll = true;
     scanSection(2);
-    EXPECT_EQ(found(), (std::vector<std::string>{
-                           "HKEY_CLASSES_ROOT\\CLSID\\{1}\\InprocServer32 | InprocServer32 | ",
-                           "HKEY_CLASSES_ROOT\\CLSID\\{2}\\InprocServer32 | InprocServer32 | ",
-                           "HKEY_CLASSES_ROOT\\CLSID\\{3}\\LocalServer32 | LocalServer32 | ",
-                           "HKEY_CLASSES_ROOT\\CLSID\\{5}\\inprocserver32\\InprocServer | InprocServer | ",
-                           "HKEY_CLASSES_ROOT\\TypeLib\\{LIB-REGISTERED}\\1.0\\HELPDIR | HELPDIR | "
-                           "TypeLib\\{LIB-REGISTERED}\\1.0\\HELPDIR",
-                           "HKEY_CLASSES_ROOT\\CLSID\\{7}\\TypeLib | TypeLib | {LIB-MISSING}",
-                       }));
+    EXPECT_EQ(found(),
+              (std::vector<std::string>{
+                  "HKEY_CLASSES_ROOT\\CLSID\\{1}\\InprocServer32 | InprocServer32 | ",
+                  "HKEY_CLASSES_ROOT\\CLSID\\{2}\\InprocServer32 | InprocServer32 | ",
+                  "HKEY_CLASSES_ROOT\\CLSID\\{3}\\LocalServer32 | LocalServer32 | ",
+                  "HKEY_CLASSES_ROOT\\CLSID\\{5}\\inprocserver32\\InprocServer | InprocServer | ",
+                  "HKEY_CLASSES_ROOT\\TypeLib\\{LIB-REGISTERED}\\1.0\\HELPDIR | HELPDIR | "
+                  "TypeLib\\{LIB-REGISTERED}\\1.0\\HELPDIR",
+                  "HKEY_CLASSES_ROOT\\CLSID\\{7}\\TypeLib | TypeLib | {LIB-MISSING}",
+              }));
     EXPECT_EQ(SectionContents[2].Items(0).Content.ValueName, "default");
 }
 

@@ -1,6 +1,7 @@
 // Sections 5 and 10: file extensions and their classes.
-#include "ScannerTestSupport.h"
 #include "scanner/sections/FileExtensions.h"
+
+#include "ScannerTestSupport.h"
 
 namespace tw {
 namespace {
@@ -56,8 +57,8 @@ protected:
 
 TEST_F(FileExtensionsTest, SplitsClassesFromExtensions)
 {
-    std::vector<std::string> names = {"*", ".txt", "Folder", "MyFolderClass", "txtfile", ".doc",
-                                      "Drive", "Unknown", "DirectoryX", "x.y"};
+    std::vector<std::string> names = {"*",    ".txt",  "Folder",  "MyFolderClass", "txtfile",
+                                      ".doc", "Drive", "Unknown", "DirectoryX",    "x.y"};
     std::vector<std::string> extensions;
     SplitRootKeyNames(names, extensions);
     EXPECT_EQ(names, (std::vector<std::string>{"txtfile", "x.y"}));

@@ -1,6 +1,7 @@
 // Sections 7 and 1: shortcut files and Start menu order keys.
-#include "ScannerTestSupport.h"
 #include "scanner/sections/Shortcuts.h"
+
+#include "ScannerTestSupport.h"
 
 #include <sys/stat.h>
 
@@ -15,12 +16,19 @@ protected:
     void build(test::PrefixBuilder& builder) override
     {
         builder
-            .systemHive("\n[Software\\\\Wine\\\\Drives] 1\n\"d:\"=\"cdrom\"\n"
-                        "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\Shell Folders] 1\n"
-                        "\"Common Programs\"=\"C:\\\\ProgramData\\\\Programs\"\n")
-            .userHive("\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\MenuOrder\\\\Start Menu\\\\Programs\\\\Games] 1\n"
-                      "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\MenuOrder\\\\Start Menu\\\\Programs\\\\Office] 1\n"
-                      "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\Shell Folders] 1\n"
+            .systemHive(
+                "\n[Software\\\\Wine\\\\Drives] 1\n\"d:\"=\"cdrom\"\n"
+                "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\Shell "
+                "Folders] 1\n"
+                "\"Common Programs\"=\"C:\\\\ProgramData\\\\Programs\"\n")
+            .userHive("\n["
+                      "Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\MenuOrder"
+                      "\\\\Start Menu\\\\Programs\\\\Games] 1\n"
+                      "\n["
+                      "Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\MenuOrder"
+                      "\\\\Start Menu\\\\Programs\\\\Office] 1\n"
+                      "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\Shell "
+                      "Folders] 1\n"
                       "\"Programs\"=\"C:\\\\users\\\\me\\\\Programs\"\n")
             .folder("ProgramData/Programs/Office")
             .folder("users/me/Programs")
@@ -30,9 +38,10 @@ protected:
         const fs::path lnk = test::fixture("wine-8.0/varied/lnk");
         const fs::path desktop = builder.dir() / "drive_c/Desktop";
         fs::create_directories(desktop / "Sub");
-        for (const char* name : {"present-file", "missing-file", "folder-with-dot", "present-folder",
-                                 "missing-folder", "other-drive"})
-            fs::copy_file(lnk / (std::string(name) + ".lnk"), desktop / (std::string(name) + ".lnk"));
+        for (const char* name : {"present-file", "missing-file", "folder-with-dot",
+                                 "present-folder", "missing-folder", "other-drive"})
+            fs::copy_file(lnk / (std::string(name) + ".lnk"),
+                          desktop / (std::string(name) + ".lnk"));
         fs::copy_file(lnk / "missing-file.lnk", desktop / "UPPER.LNK");
         fs::copy_file(lnk / "missing-file.lnk", desktop / "Sub/nested.lnk");
         fs::create_directories(desktop / "Locked");
@@ -56,7 +65,8 @@ TEST_F(ShortcutsTest, ReadsTheTargetsWineWrote)
     test::writeFile(driveC() / "broken.lnk", "not a shortcut");
     EXPECT_EQ(ReadShortcutTarget("C:\\broken.lnk"), "");
     fs::copy_file(lnk / "unicode-target.lnk", driveC() / "u.lnk");
-    EXPECT_EQ(ReadShortcutTarget("C:\\u.lnk"), "C:\\Fixture\\Caf\xc3\xa9\\r\xc3\xa9sum\xc3\xa9.exe");
+    EXPECT_EQ(ReadShortcutTarget("C:\\u.lnk"),
+              "C:\\Fixture\\Caf\xc3\xa9\\r\xc3\xa9sum\xc3\xa9.exe");
 }
 
 TEST_F(ShortcutsTest, ReportsShortcutsWhoseTargetIsGone)
@@ -102,8 +112,9 @@ TEST_F(ShortcutsTest, StartMenuOrderKeysWithoutAFolderAreReported)
     RepairStartMenuFolders(view, SectionContents[1]);
     TRegistry reg;
     EXPECT_FALSE(reg.PathExists("\\" + games.KeyPath.substr(18)));
-    EXPECT_TRUE(reg.PathExists("\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\MenuOrder\\"
-                               "Start Menu\\Programs\\Office"));
+    EXPECT_TRUE(
+        reg.PathExists("\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\MenuOrder\\"
+                       "Start Menu\\Programs\\Office"));
 }
 
 } // namespace

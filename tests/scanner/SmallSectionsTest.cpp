@@ -1,6 +1,7 @@
 // Sections 11, 13 and 14.
-#include "ScannerTestSupport.h"
 #include "scanner/sections/SmallSections.h"
+
+#include "ScannerTestSupport.h"
 
 namespace tw {
 namespace {
@@ -53,7 +54,8 @@ TEST_F(SmallSectionsTest, ServicesAreListedButNeverReported)
     EXPECT_EQ(SectionContents[11].Count(), 0);
     EXPECT_EQ(row().problems, "0");
     EXPECT_EQ(row().status, "Finished");
-    EXPECT_EQ(view.statuses.back(), "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\Beta");
+    EXPECT_EQ(view.statuses.back(),
+              "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\Beta");
 }
 
 TEST_F(SmallSectionsTest, EmptyKeysOfTheUsersButNotOfDefault)
@@ -88,9 +90,11 @@ TEST_F(SmallSectionsTest, ListedAddOnsWithoutTheKillBit)
     AppSettings.SelectAll = true;
     scanSection(14);
     ASSERT_EQ(SectionContents[14].Count(), 3);
-    EXPECT_EQ(SectionContents[14].Items(0).Content.ItemName, "{11111111-1111-1111-1111-111111111112}");
+    EXPECT_EQ(SectionContents[14].Items(0).Content.ItemName,
+              "{11111111-1111-1111-1111-111111111112}");
     EXPECT_EQ(SectionContents[14].Items(0).Content.ValueData, "0");
-    EXPECT_EQ(SectionContents[14].Items(1).Content.ValueData, "0") << "flags stored as text count 0";
+    EXPECT_EQ(SectionContents[14].Items(1).Content.ValueData, "0")
+        << "flags stored as text count 0";
     EXPECT_EQ(SectionContents[14].Items(2).Content.KeyPath,
               "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Internet Explorer\\ActiveX Compatibility\\"
               "{AutoSearch.AutoSearchBHO}");
@@ -101,7 +105,8 @@ TEST_F(SmallSectionsTest, ListedAddOnsWithoutTheKillBit)
     for (const auto& [problem, status] : repairView.rows)
         EXPECT_EQ(status, "Repair Succeed") << problem;
     scanSection(14);
-    EXPECT_EQ(SectionContents[14].Count(), 0) << "the kill bit is set, so nothing is left to report";
+    EXPECT_EQ(SectionContents[14].Count(), 0)
+        << "the kill bit is set, so nothing is left to report";
     TRegistry reg;
     reg.SelectRoot(win::HKEY_LOCAL_MACHINE);
     ASSERT_TRUE(reg.OpenPath("\\Software\\Microsoft\\Internet Explorer\\ActiveX Compatibility\\"

@@ -1,6 +1,7 @@
 // Sections 3 and 4: values naming files and folders that are gone, and history lists.
-#include "ScannerTestSupport.h"
 #include "scanner/sections/UserMachineSettings.h"
+
+#include "ScannerTestSupport.h"
 
 namespace tw {
 namespace {
@@ -76,7 +77,8 @@ protected:
         std::vector<std::string> out;
         for (int i = 0; i < SectionContents[section].Count(); ++i) {
             const TContent& r = SectionContents[section].Items(i).Content;
-            out.push_back(r.KeyPath + " | " + r.ItemName + " | " + r.ValueName + " | " + r.ValueData);
+            out.push_back(r.KeyPath + " | " + r.ItemName + " | " + r.ValueName + " | " +
+                          r.ValueData);
         }
         return out;
     }
@@ -102,40 +104,44 @@ TEST_F(UserMachineSettingsTest, PathHelpers)
 TEST_F(UserMachineSettingsTest, UserSectionFindsGonePathsAndListsTheHistory)
 {
     scanSection(3);
-    EXPECT_EQ(records(3), (std::vector<std::string>{
-                              "HKEY_CURRENT_USER\\Software\\App |  | Command | C:\\Program Files\\App\\app.exe",
-                              "HKEY_CURRENT_USER\\Software\\App | C:\\Gone | Folder | C:\\Gone",
-                              "HKEY_CURRENT_USER\\Software\\App |  | Pf | C:\\PROGRAM FILES\\APP\\X.EXE",
-                              "HKEY_CURRENT_USER\\Software\\App |  | TwoColons | C:\\a\\b.exe",
-                              "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
-                              "ComDlg32\\OpenSaveMRU\\txt |  | a | C:\\x.txt",
-                              "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\ShellNoRoam\\MUICache | "
-                              "C:\\x.exe | C:\\x.exe | X",
-                              "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
-                              "MenuOrder\\Start Menu\\Programs\\Games | Games | Menu// | Menu//",
-                              "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
-                              "ComDlg32\\LastVisitedMRU | LastVisitedMRU | a | 0",
-                              "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
-                              "ComDlg32\\LastVisitedMRU | LastVisitedMRU | MRUList | 0",
-                              "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
-                              "ComDlg32\\OpenSaveMRU\\txt | txt | a | 0",
-                          }));
+    EXPECT_EQ(records(3),
+              (std::vector<std::string>{
+                  "HKEY_CURRENT_USER\\Software\\App |  | Command | C:\\Program Files\\App\\app.exe",
+                  "HKEY_CURRENT_USER\\Software\\App | C:\\Gone | Folder | C:\\Gone",
+                  "HKEY_CURRENT_USER\\Software\\App |  | Pf | C:\\PROGRAM FILES\\APP\\X.EXE",
+                  "HKEY_CURRENT_USER\\Software\\App |  | TwoColons | C:\\a\\b.exe",
+                  "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
+                  "ComDlg32\\OpenSaveMRU\\txt |  | a | C:\\x.txt",
+                  "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\ShellNoRoam\\MUICache | "
+                  "C:\\x.exe | C:\\x.exe | X",
+                  "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
+                  "MenuOrder\\Start Menu\\Programs\\Games | Games | Menu// | Menu//",
+                  "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
+                  "ComDlg32\\LastVisitedMRU | LastVisitedMRU | a | 0",
+                  "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
+                  "ComDlg32\\LastVisitedMRU | LastVisitedMRU | MRUList | 0",
+                  "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
+                  "ComDlg32\\OpenSaveMRU\\txt | txt | a | 0",
+              }));
 }
 
 TEST_F(UserMachineSettingsTest, MachineSectionLeavesSystemAreasAlone)
 {
     scanSection(4);
     const auto found = records(4);
-    EXPECT_EQ(found.front(), "HKEY_LOCAL_MACHINE\\Software\\Other |  | default | C:\\Gone\\prog.exe");
-    EXPECT_EQ(found[1], "HKEY_LOCAL_MACHINE\\Software\\Vendor | C:\\GoneVendor | Dir | C:\\GoneVendor");
+    EXPECT_EQ(found.front(),
+              "HKEY_LOCAL_MACHINE\\Software\\Other |  | default | C:\\Gone\\prog.exe");
+    EXPECT_EQ(found[1],
+              "HKEY_LOCAL_MACHINE\\Software\\Vendor | C:\\GoneVendor | Dir | C:\\GoneVendor");
     for (const std::string& record : found) {
         for (const char* never : {"GoneMs", "h:\\", "GoneAfterDll", "GoneAppPaths", "GoneSystem"})
             EXPECT_EQ(record.find(never), std::string::npos) << record;
     }
     // The user's hive is walked again under HKEY_USERS.
-    EXPECT_NE(std::find(found.begin(), found.end(),
-                        "HKEY_USERS\\S-1-5-21-0-0-0-1000\\Software\\App | C:\\Gone | Folder | C:\\Gone"),
-              found.end());
+    EXPECT_NE(
+        std::find(found.begin(), found.end(),
+                  "HKEY_USERS\\S-1-5-21-0-0-0-1000\\Software\\App | C:\\Gone | Folder | C:\\Gone"),
+        found.end());
 }
 
 TEST_F(UserMachineSettingsTest, RepairDeletesValuesAndMenuOrderKeys)
@@ -150,8 +156,8 @@ TEST_F(UserMachineSettingsTest, RepairDeletesValuesAndMenuOrderKeys)
         errors += status == "Repair Error";
     EXPECT_EQ(errors, 1);
     TRegistry reg;
-    EXPECT_FALSE(reg.PathExists(
-        "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\MenuOrder\\Start Menu\\Programs\\Games"));
+    EXPECT_FALSE(reg.PathExists("\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\MenuOrde"
+                                "r\\Start Menu\\Programs\\Games"));
     ASSERT_TRUE(reg.OpenPath("\\Software\\App", false));
     EXPECT_FALSE(reg.HasValue("Folder"));
     EXPECT_TRUE(reg.HasValue("HereFolder"));

@@ -53,8 +53,8 @@ std::optional<std::string> WinePathMapper::findNoCase(const std::string& dir,
     struct stat st;
     if (::stat(dir.c_str(), &st) != 0)
         return std::nullopt;
-    const long long changed = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL +
-                              st.st_mtim.tv_nsec;
+    const long long changed =
+        static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
     FolderListing& listing = m_listings[dir];
     if (listing.changedNs != changed) {
         listing.byFoldedName.clear();

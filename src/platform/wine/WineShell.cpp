@@ -4,9 +4,9 @@
 #include "WinePrefix.h"
 
 #include <cstdlib>
+#include <fcntl.h>
 #include <liblnk.h>
 #include <memory>
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>

@@ -103,14 +103,14 @@ void ScanTypeLibRefs(ScanContext& context, TRegistryContents& contents, std::str
 
 void RepairActiveX(RepairView& view, const TRegistryContents& contents)
 {
-    RunSectionRepair(view, contents,
-                     {[](const TContent& r) { return sections::removeAll(r.KeyPath, "HKEY_CLASSES_ROOT"); },
-                      [](const TContent& r) {
-                          return DeleteRegistryKey(
-                              win::HKEY_CLASSES_ROOT,
-                              sections::removeAll(r.KeyPath, "HKEY_CLASSES_ROOT"));
-                      },
-                      true});
+    RunSectionRepair(
+        view, contents,
+        {[](const TContent& r) { return sections::removeAll(r.KeyPath, "HKEY_CLASSES_ROOT"); },
+         [](const TContent& r) {
+             return DeleteRegistryKey(win::HKEY_CLASSES_ROOT,
+                                      sections::removeAll(r.KeyPath, "HKEY_CLASSES_ROOT"));
+         },
+         true});
 }
 
 } // namespace tw

@@ -1,9 +1,8 @@
 // Section 2 "Activex or Classes Section": broken COM registrations.
 #pragma once
 
-#include "scanner/ScanContext.h"
-
 #include "platform/WinTypes.h"
+#include "scanner/ScanContext.h"
 
 namespace tw {
 

@@ -14,7 +14,8 @@ namespace tw {
 namespace {
 
 constexpr const char* kExcludedNames[] = {"*", "Directory", "Folder", "Drive", "Unknow"};
-constexpr const char* kFileExts = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts";
+constexpr const char* kFileExts =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts";
 
 std::vector<std::string> rootNames(win::HKEY root)
 {
@@ -84,7 +85,8 @@ std::string defaultText(TRegistry& reg)
 void SplitRootKeyNames(std::vector<std::string>& names, std::vector<std::string>& extensions)
 {
     for (const char* excluded : kExcludedNames)
-        std::erase_if(names, [&](const std::string& n) { return n.find(excluded) != std::string::npos; });
+        std::erase_if(names,
+                      [&](const std::string& n) { return n.find(excluded) != std::string::npos; });
     for (const std::string& name : names) {
         if (!name.empty() && name.front() == '.')
             extensions.push_back(name);
@@ -92,8 +94,8 @@ void SplitRootKeyNames(std::vector<std::string>& names, std::vector<std::string>
     std::erase_if(names, [](const std::string& n) { return !n.empty() && n.front() == '.'; });
 }
 
-void ScanFileExtensions(ScanContext& context, TRegistryContents& contents,
-                        std::string_view keyPath, win::HKEY root)
+void ScanFileExtensions(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
+                        win::HKEY root)
 {
     contents.Clear();
     {

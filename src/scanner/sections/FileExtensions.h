@@ -1,17 +1,16 @@
 // Sections 5 "Invalid File Extensions" and 10 "File Assonciations".
 #pragma once
 
-#include "scanner/ScanContext.h"
-
 #include "platform/WinTypes.h"
+#include "scanner/ScanContext.h"
 
 #include <string>
 #include <vector>
 
 namespace tw {
 
-void ScanFileExtensions(ScanContext& context, TRegistryContents& contents,
-                        std::string_view keyPath, win::HKEY root);
+void ScanFileExtensions(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
+                        win::HKEY root);
 void RepairFileExtensions(RepairView& view, const TRegistryContents& contents);
 void ScanFileAssociations(ScanContext& context, TRegistryContents& contents,
                           std::string_view keyPath, win::HKEY root);

@@ -5,7 +5,8 @@
 namespace tw::sections {
 
 bool forEachSubkey(win::HKEY root, std::string_view path,
-                   const std::function<bool(const std::string&, const std::string&)>& visit)
+                   const std::function<bool(const std::string&, const std::string&)>& visit,
+                   const std::function<void(const platform::KeyInfo&)>& opened)
 {
     platform::Registry& registry = platform::registry();
     platform::KeyHandle key(registry);
@@ -14,6 +15,8 @@ bool forEachSubkey(win::HKEY root, std::string_view path,
     platform::KeyInfo info;
     if (registry.queryInfoKey(key.get(), &info) != win::ERROR_SUCCESS)
         return true;
+    if (opened)
+        opened(info);
     std::string name;
     for (win::DWORD i = 0; i < info.subKeys; ++i) {
         if (registry.enumKey(key.get(), i, &name) != win::ERROR_SUCCESS)
@@ -23,17 +26,6 @@ bool forEachSubkey(win::HKEY root, std::string_view path,
             break;
     }
     return true;
-}
-
-int subkeyCount(win::HKEY root, std::string_view path)
-{
-    platform::Registry& registry = platform::registry();
-    platform::KeyHandle key(registry);
-    platform::KeyInfo info;
-    if (registry.openKey(root, path, win::KEY_READ, key.out()) != win::ERROR_SUCCESS ||
-        registry.queryInfoKey(key.get(), &info) != win::ERROR_SUCCESS)
-        return -1;
-    return static_cast<int>(info.subKeys);
 }
 
 } // namespace tw::sections

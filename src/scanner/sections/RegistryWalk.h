@@ -1,7 +1,7 @@
 // Walking subkeys by index with the registry functions, as the deep scans do.
 #pragma once
 
-#include "platform/WinTypes.h"
+#include "platform/Registry.h"
 
 #include <functional>
 #include <string>
@@ -9,13 +9,13 @@
 
 namespace tw::sections {
 
-/// Opens `path` under `root` for reading and calls `visit` with each subkey's name and path
-/// (path + "\" + name, or the name alone for an empty path) in enumeration order, until it
-/// returns false. Returns false when the key does not open.
-bool forEachSubkey(win::HKEY root, std::string_view path,
-                   const std::function<bool(const std::string& name, const std::string& subPath)>& visit);
-
-/// The number of subkeys of `path` under `root`; -1 when it does not open.
-int subkeyCount(win::HKEY root, std::string_view path);
+/// Opens `path` under `root` for reading, hands what RegQueryInfoKey says of it to `opened`
+/// (when given), then calls `visit` with each subkey's name and path (path + "\" + name, or
+/// the name alone for an empty path) in enumeration order, until it returns false. Returns
+/// false when the key does not open.
+bool forEachSubkey(
+    win::HKEY root, std::string_view path,
+    const std::function<bool(const std::string& name, const std::string& subPath)>& visit,
+    const std::function<void(const platform::KeyInfo& info)>& opened = {});
 
 } // namespace tw::sections

@@ -75,7 +75,8 @@ std::string commonProgramsFolder()
 {
     TRegistry machine;
     machine.SelectRoot(win::HKEY_LOCAL_MACHINE);
-    if (machine.OpenPath(kShellFolders, false) && machine.ValueType("Common Programs") == rdString) {
+    if (machine.OpenPath(kShellFolders, false) &&
+        machine.ValueType("Common Programs") == rdString) {
         const std::string common = machine.ReadText("Common Programs");
         if (!common.empty())
             return common + "\\";
@@ -86,8 +87,7 @@ std::string commonProgramsFolder()
         return std::string();
     std::string folder = user;
     const std::string variable = "%USERPROFILE%";
-    for (size_t at = folder.find(variable); at != std::string::npos;
-         at = folder.find(variable, at))
+    for (size_t at = folder.find(variable); at != std::string::npos; at = folder.find(variable, at))
         folder.replace(at, variable.size(), AllUsersProfileGuess());
     return folder + "\\";
 }

@@ -1,9 +1,8 @@
 // Sections 7 "Invalid Shortcuts" and 1 "Startup Programs".
 #pragma once
 
-#include "scanner/ScanContext.h"
-
 #include "platform/WinTypes.h"
+#include "scanner/ScanContext.h"
 
 namespace tw {
 

@@ -1,8 +1,8 @@
 #include "SmallSections.h"
 
 #include "RegistryWalk.h"
-#include "platform/TextCodec.h"
 #include "SectionText.h"
+#include "platform/TextCodec.h"
 #include "registry/PublicFunctions.h"
 #include "registry/Registry.h"
 #include "scanner/RepairLoop.h"
@@ -24,22 +24,13 @@ constexpr std::int32_t kKillBit = 1024;
 constexpr const char* kEmptyOnPurpose[] = {"S-1-5-19_Classes", "S-1-5-19\\Software\\Classes",
                                            "S-1-5-20_Classes", "S-1-5-20\\Software\\Classes"};
 
-void CheckEmptyKey(ScanContext& context, win::HKEY root, const std::string& path,
-                   TRegistryContents& contents)
+bool isKeptEmpty(const std::string& path)
 {
-    TRegistry reg;
-    reg.SelectRoot(win::HKEY_USERS);
-    if (!reg.OpenPath(path, false))
-        return;
     for (const char* kept : kEmptyOnPurpose) {
         if (path == kept)
-            return;
+            return true;
     }
-    std::vector<std::string> values;
-    reg.ListValues(values);
-    if (!values.empty())
-        return;
-    context.addRecord(contents, RootKeyName(root) + "\\" + path, path, "default", "");
+    return false;
 }
 
 } // namespace
@@ -62,18 +53,19 @@ bool LoadAddonList(const std::string& hostPath)
 void ScanServices(ScanContext& context, TRegistryContents&, std::string_view keyPath,
                   win::HKEY root)
 {
-    if (sections::subkeyCount(root, keyPath) < 0)
-        return;
-    context.rowStart();
     const std::string prefix = RootKeyName(root) + "\\" + std::string(keyPath) + "\\";
-    sections::forEachSubkey(root, keyPath, [&](const std::string& name, const std::string&) {
-        if (context.aborted())
-            return false;
-        context.status(prefix + name);
-        context.yield();
-        return true;
-    });
-    context.rowFinish();
+    const bool opened = sections::forEachSubkey(
+        root, keyPath,
+        [&](const std::string& name, const std::string&) {
+            if (context.aborted())
+                return false;
+            context.status(prefix + name);
+            context.yield();
+            return true;
+        },
+        [&](const platform::KeyInfo&) { context.rowStart(); });
+    if (opened)
+        context.rowFinish();
 }
 
 void RepairServices(RepairView& view, const TRegistryContents& contents)
@@ -84,21 +76,24 @@ void RepairServices(RepairView& view, const TRegistryContents& contents)
 void ScanEmptyKeys(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                    win::HKEY root)
 {
-    const int subkeys = sections::subkeyCount(root, keyPath);
-    if (subkeys < 0)
-        return;
-    if (subkeys == 0)
-        CheckEmptyKey(context, root, std::string(keyPath), contents);
-    sections::forEachSubkey(root, keyPath, [&](const std::string&, const std::string& path) {
-        if (context.aborted())
-            return false;
-        context.status(path);
-        // The default profile is left alone (Wine spells it .Default).
-        if (!platform::equalNoCase(path, ".DEFAULT"))
-            ScanEmptyKeys(context, contents, path, root);
-        context.yield();
-        return true;
-    });
+    const std::string path(keyPath);
+    sections::forEachSubkey(
+        root, keyPath,
+        [&](const std::string&, const std::string& subPath) {
+            if (context.aborted())
+                return false;
+            context.status(subPath);
+            // The default profile is left alone (Wine spells it .Default).
+            if (!platform::equalNoCase(subPath, ".DEFAULT"))
+                ScanEmptyKeys(context, contents, subPath, root);
+            context.yield();
+            return true;
+        },
+        [&](const platform::KeyInfo& info) {
+            // A set default value, even an empty string, counts as a value.
+            if (info.subKeys == 0 && info.values == 0 && !isKeptEmpty(path))
+                context.addRecord(contents, RootKeyName(root) + "\\" + path, path, "default", "");
+        });
 }
 
 void RepairEmptyKeys(RepairView& view, const TRegistryContents& contents)
@@ -127,7 +122,8 @@ void ScanMalignantActiveX(ScanContext& context, TRegistryContents& contents, std
         reg.SelectRoot(win::HKEY_LOCAL_MACHINE);
         if (!reg.OpenPath(path, false) || !reg.HasValue(kFlagsValue))
             continue;
-        const std::int32_t flags = reg.ValueType(kFlagsValue) == rdInteger ? reg.ReadNumber(kFlagsValue) : 0;
+        const std::int32_t flags =
+            reg.ValueType(kFlagsValue) == rdInteger ? reg.ReadNumber(kFlagsValue) : 0;
         if (flags == kKillBit)
             continue;
         const std::string keyPath = "HKEY_LOCAL_MACHINE\\" + path;

@@ -1,9 +1,8 @@
 // Sections 11 "System Services", 13 "Empty Keys" and 14 "Scan Malignant ActiveX".
 #pragma once
 
-#include "scanner/ScanContext.h"
-
 #include "platform/WinTypes.h"
+#include "scanner/ScanContext.h"
 
 #include <string>
 #include <vector>

@@ -2,9 +2,9 @@
 #pragma once
 
 #include "platform/WinTypes.h"
+#include "scanner/ScanContext.h"
 
 #include <functional>
-#include "scanner/ScanContext.h"
 
 namespace tw {
 

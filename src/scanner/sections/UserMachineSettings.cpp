@@ -151,8 +151,8 @@ void ScanUserKeyTree(ScanContext& context, TRegistryContents& contents, std::str
     });
 }
 
-void ScanMachineKeyTree(ScanContext& context, TRegistryContents& contents,
-                        std::string_view keyPath, win::HKEY root)
+void ScanMachineKeyTree(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
+                        win::HKEY root)
 {
     const std::string upper = sections::upperCase(keyPath);
     if (upper.find("SYSTEM") != std::string::npos || upper.find("WINLOGON") != std::string::npos ||

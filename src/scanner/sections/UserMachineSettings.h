@@ -2,9 +2,8 @@
 // folders that are gone, and the per-user history lists.
 #pragma once
 
-#include "scanner/ScanContext.h"
-
 #include "platform/WinTypes.h"
+#include "scanner/ScanContext.h"
 
 namespace tw {
 
@@ -12,12 +11,12 @@ void ScanUserKeyTree(ScanContext& context, TRegistryContents& contents, std::str
                      win::HKEY root);
 void ScanMuiCache(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                   win::HKEY root);
-void ScanStartMenuOrder(ScanContext& context, TRegistryContents& contents,
-                        std::string_view keyPath, win::HKEY root);
-void ScanDialogHistory(ScanContext& context, TRegistryContents& contents,
-                       std::string_view keyPath, win::HKEY root);
-void ScanMachineKeyTree(ScanContext& context, TRegistryContents& contents,
-                        std::string_view keyPath, win::HKEY root);
+void ScanStartMenuOrder(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
+                        win::HKEY root);
+void ScanDialogHistory(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
+                       win::HKEY root);
+void ScanMachineKeyTree(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
+                        win::HKEY root);
 void RepairUserSettings(RepairView& view, const TRegistryContents& contents);
 void RepairMachineSettings(RepairView& view, const TRegistryContents& contents);
 
