@@ -1,8 +1,8 @@
 // tidewell-scan-bench PREFIX: a full scan of every built section, its time and peak memory.
 #include "BenchSupport.h"
-#include "platform/Platform.h"
 #include "platform/wine/WinePrefix.h"
 #include "registry/PublicFunctions.h"
+#include "registry/Session.h"
 #include "registry/Settings.h"
 #include "scanner/ScanDriver.h"
 #include "scanner/sections/SmallSections.h"
@@ -23,18 +23,18 @@ int main(int argc, char** argv)
     }
     auto start = std::chrono::steady_clock::now();
     tw::wine::WinePrefix prefix(argv[1]);
-    tw::platform::setCurrent(&prefix.platform());
     const double load = tw::bench::secondsSince(start);
 
-    tw::ReadSettings();
-    tw::LoadAddonList(std::string(TIDEWELL_DATA_DIR) + "/addons/addon-list.txt");
-    tw::BuildExcludedDrives(tw::ExcludedDrives);
+    tw::Session session(prefix.platform());
+    tw::ReadSettings(session);
+    tw::LoadAddonList(session, std::string(TIDEWELL_DATA_DIR) + "/addons/addon-list.txt");
+    tw::BuildExcludedDrives(session, session.ExcludedDrives);
     tw::SectionSelection all;
     all.fill(true);
     tw::OutcomeGrid grid;
     tw::ScanView view;
     start = std::chrono::steady_clock::now();
-    const tw::ScanResult result = tw::ScanSections(all, grid, view);
+    const tw::ScanResult result = tw::ScanSections(session, all, grid, view);
     const double scan = tw::bench::secondsSince(start);
 
     std::printf("load:          %.2f s\n", load);
@@ -45,6 +45,5 @@ int main(int argc, char** argv)
                         row.status.c_str());
     }
     std::printf("peak memory:   %.1f MB\n", static_cast<double>(peakKilobytes()) / 1024.0);
-    tw::platform::setCurrent(nullptr);
     return 0;
 }

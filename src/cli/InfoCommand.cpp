@@ -1,5 +1,5 @@
-#include "InfoCommand.h"
-
+#include "Command.h"
+#include "app/SessionStart.h"
 #include "platform/wine/WineFiles.h"
 #include "platform/wine/WinePrefix.h"
 #include "platform/wine/WineSystem.h"
@@ -26,10 +26,12 @@ const char* driveTypeName(UINT type)
         return "unknown";
     }
 }
-} // namespace
 
-void runInfoCommand(wine::WinePrefix& prefix, const std::string& source, std::ostream& out)
+int runInfo(CommandContext& context)
 {
+    wine::WinePrefix& prefix = context.prefix;
+    const std::string& source = context.started.choice().source;
+    std::ostream& out = context.out;
     platform::System& system = prefix.system();
     platform::Files& files = prefix.files();
     const platform::OsVersionInfo version = system.versionEx();
@@ -49,6 +51,14 @@ void runInfoCommand(wine::WinePrefix& prefix, const std::string& source, std::os
             continue;
         out << "  " << files.driveDisplayName(root) << "  " << driveTypeName(type) << "\n";
     }
+    return 0;
+}
+
+} // namespace
+
+std::vector<Command> infoCommands()
+{
+    return {{"info", "", "the prefix, its Windows version and drives", {}, 0, 0, runInfo}};
 }
 
 } // namespace tw::cli

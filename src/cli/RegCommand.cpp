@@ -1,6 +1,6 @@
-#include "RegCommand.h"
-
 #include "CliError.h"
+#include "Command.h"
+#include "PrefixWrites.h"
 #include "ValueText.h"
 #include "platform/RegFile.h"
 #include "platform/RootKeys.h"
@@ -13,15 +13,6 @@ namespace tw::cli {
 using namespace tw::win;
 using platform::KeyHandle;
 using platform::KeyPath;
-
-const char* const kRegUsage =
-    "  reg query KEY [NAME]              show a key's values and subkeys, or one value\n"
-    "  reg set KEY NAME TYPE DATA        set a value (TYPE: REG_SZ, REG_EXPAND_SZ,\n"
-    "                                    REG_MULTI_SZ, REG_DWORD, REG_QWORD, REG_BINARY)\n"
-    "  reg delete KEY [NAME]             delete a value, or a key with its subtree\n"
-    "  reg export FILE [KEY] [--regedit4]  write a .reg file (whole registry without KEY)\n"
-    "  reg import FILE                   import a .reg file, all or nothing\n"
-    "  KEY is written as HKEY_LOCAL_MACHINE\\Software\\...; NAME \"\" is the default value.\n";
 
 namespace {
 
@@ -55,32 +46,18 @@ std::string errorText(LONG rc)
     }
 }
 
-void requireWritable(wine::WinePrefix& prefix)
-{
-    if (prefix.isReadOnly())
-        throw CliError(prefix.readOnlyReason());
-}
-
-void saveChanges(wine::WinePrefix& prefix)
-{
-    try {
-        prefix.save();
-    } catch (const wine::PrefixError& e) {
-        throw CliError(e.what());
-    }
-}
-
 void printValue(std::ostream& out, const std::string& name, DWORD type, const std::string& data)
 {
     out << "    " << (name.empty() ? "(Default)" : name) << "    " << valueTypeName(type) << "    "
         << formatValueData(type, data) << "\n";
 }
 
-void query(wine::WinePrefix& prefix, const std::vector<std::string>& args, std::ostream& out)
+int query(CommandContext& context)
 {
-    if (args.size() < 2 || args.size() > 3)
-        throw UsageError("reg query takes KEY [NAME]");
-    const KeyPath key = parseKey(args[1]);
+    wine::WinePrefix& prefix = context.prefix;
+    const Arguments& args = context.args;
+    std::ostream& out = context.out;
+    const KeyPath key = parseKey(args.at(0));
     platform::Registry& registry = prefix.registry();
     KeyHandle handle(registry);
     if (registry.openKey(key.root, key.subKey, KEY_READ, handle.out()) != ERROR_SUCCESS)
@@ -88,12 +65,12 @@ void query(wine::WinePrefix& prefix, const std::vector<std::string>& args, std::
 
     DWORD type = 0;
     std::string data;
-    if (args.size() == 3) {
-        if (registry.queryValue(handle.get(), args[2], &type, &data) != ERROR_SUCCESS)
-            throw CliError("The value \"" + args[2] + "\" does not exist in " + keyText(key));
+    if (args.count() == 2) {
+        if (registry.queryValue(handle.get(), args.at(1), &type, &data) != ERROR_SUCCESS)
+            throw CliError("The value \"" + args.at(1) + "\" does not exist in " + keyText(key));
         out << keyText(key) << "\n";
-        printValue(out, args[2], type, data);
-        return;
+        printValue(out, args.at(1), type, data);
+        return 0;
     }
     out << keyText(key) << "\n";
     std::string name;
@@ -107,47 +84,52 @@ void query(wine::WinePrefix& prefix, const std::vector<std::string>& args, std::
         first = false;
         out << keyText(key) << "\\" << name << "\n";
     }
+    return 0;
 }
 
-void set(wine::WinePrefix& prefix, const std::vector<std::string>& args, std::ostream& out)
+int set(CommandContext& context)
 {
-    if (args.size() != 5)
-        throw UsageError("reg set takes KEY NAME TYPE DATA");
-    const KeyPath key = parseKey(args[1]);
-    const std::optional<DWORD> type = writableValueType(args[3]);
+    wine::WinePrefix& prefix = context.prefix;
+    const Arguments& args = context.args;
+    std::ostream& out = context.out;
+    const KeyPath key = parseKey(args.at(0));
+    const std::optional<DWORD> type = writableValueType(args.at(2));
     if (!type)
-        throw UsageError("\"" + args[3] +
+        throw UsageError("\"" + args.at(2) +
                          "\" is not a value type; use REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ, "
                          "REG_DWORD, REG_QWORD or REG_BINARY");
-    const std::string data = parseValueData(*type, args[4]);
+    const std::string data = parseValueData(*type, args.at(3));
     requireWritable(prefix);
     platform::Registry& registry = prefix.registry();
     KeyHandle handle(registry);
     if (const LONG rc = registry.createKey(key.root, key.subKey, KEY_ALL_ACCESS, handle.out()))
         throw CliError("Cannot open or create " + keyText(key) + ": " + errorText(rc));
-    if (const LONG rc = registry.setValue(handle.get(), args[2], *type, data))
-        throw CliError("Cannot set \"" + args[2] + "\" in " + keyText(key) + ": " + errorText(rc));
+    if (const LONG rc = registry.setValue(handle.get(), args.at(1), *type, data))
+        throw CliError("Cannot set \"" + args.at(1) + "\" in " + keyText(key) + ": " +
+                       errorText(rc));
     saveChanges(prefix);
-    out << "Set " << keyText(key) << " \"" << args[2] << "\"\n";
+    out << "Set " << keyText(key) << " \"" << args.at(1) << "\"\n";
+    return 0;
 }
 
-void remove(wine::WinePrefix& prefix, const std::vector<std::string>& args, std::ostream& out)
+int remove(CommandContext& context)
 {
-    if (args.size() < 2 || args.size() > 3)
-        throw UsageError("reg delete takes KEY [NAME]");
-    const KeyPath key = parseKey(args[1]);
+    wine::WinePrefix& prefix = context.prefix;
+    const Arguments& args = context.args;
+    std::ostream& out = context.out;
+    const KeyPath key = parseKey(args.at(0));
     requireWritable(prefix);
     platform::Registry& registry = prefix.registry();
-    if (args.size() == 3) {
+    if (args.count() == 2) {
         KeyHandle handle(registry);
         if (registry.openKey(key.root, key.subKey, KEY_ALL_ACCESS, handle.out()) != ERROR_SUCCESS)
             throw CliError("The key " + keyText(key) + " does not exist");
-        if (const LONG rc = registry.deleteValue(handle.get(), args[2]))
-            throw CliError("Cannot delete \"" + args[2] + "\" in " + keyText(key) + ": " +
+        if (const LONG rc = registry.deleteValue(handle.get(), args.at(1)))
+            throw CliError("Cannot delete \"" + args.at(1) + "\" in " + keyText(key) + ": " +
                            errorText(rc));
         saveChanges(prefix);
-        out << "Deleted " << keyText(key) << " \"" << args[2] << "\"\n";
-        return;
+        out << "Deleted " << keyText(key) << " \"" << args.at(1) << "\"\n";
+        return 0;
     }
     if (key.subKey.empty())
         throw CliError("A root key cannot be deleted");
@@ -155,66 +137,75 @@ void remove(wine::WinePrefix& prefix, const std::vector<std::string>& args, std:
         throw CliError("Cannot delete " + keyText(key) + ": " + errorText(rc));
     saveChanges(prefix);
     out << "Deleted " << keyText(key) << "\n";
+    return 0;
 }
 
-void exportFile(wine::WinePrefix& prefix, const std::vector<std::string>& args, std::ostream& out)
+int exportFile(CommandContext& context)
 {
-    std::vector<std::string> plain;
-    platform::RegFileFormat format = platform::RegFileFormat::Unicode;
-    for (size_t i = 1; i < args.size(); ++i) {
-        if (args[i] == "--regedit4")
-            format = platform::RegFileFormat::Ansi;
-        else
-            plain.push_back(args[i]);
-    }
-    if (plain.empty() || plain.size() > 2)
-        throw UsageError("reg export takes FILE [KEY] [--regedit4]");
+    wine::WinePrefix& prefix = context.prefix;
+    const Arguments& args = context.args;
+    std::ostream& out = context.out;
+    const platform::RegFileFormat format =
+        args.has("regedit4") ? platform::RegFileFormat::Ansi : platform::RegFileFormat::Unicode;
     std::string key;
-    if (plain.size() == 2)
-        key = keyText(parseKey(plain[1]));
+    if (args.count() == 2)
+        key = keyText(parseKey(args.at(1)));
     try {
-        prefix.registryEditor().exportToHostFile(plain[0], key, format);
+        prefix.registryEditor().exportToHostFile(args.at(0), key, format);
     } catch (const platform::RegistryEditorError& e) {
         throw CliError(e.what());
     }
-    out << "Exported " << (key.empty() ? std::string("the registry") : key) << " to " << plain[0]
+    out << "Exported " << (key.empty() ? std::string("the registry") : key) << " to " << args.at(0)
         << "\n";
+    return 0;
 }
 
-void importFile(wine::WinePrefix& prefix, const std::vector<std::string>& args, std::ostream& out)
+int importFile(CommandContext& context)
 {
-    if (args.size() != 2)
-        throw UsageError("reg import takes FILE");
+    wine::WinePrefix& prefix = context.prefix;
+    const Arguments& args = context.args;
+    std::ostream& out = context.out;
     requireWritable(prefix);
     try {
-        prefix.registryEditor().importHostFile(args[1]);
+        prefix.registryEditor().importHostFile(args.at(0));
     } catch (const platform::RegistryEditorError& e) {
         throw CliError(e.what());
     }
     saveChanges(prefix);
-    out << "Imported " << args[1] << "\n";
+    out << "Imported " << args.at(0) << "\n";
+    return 0;
 }
 
 } // namespace
 
-void runRegCommand(wine::WinePrefix& prefix, const std::vector<std::string>& args,
-                   std::ostream& out)
+std::vector<Command> regCommands()
 {
-    if (args.empty())
-        throw UsageError("reg needs a command: query, set, delete, export or import");
-    const std::string& command = args[0];
-    if (command == "query")
-        query(prefix, args, out);
-    else if (command == "set")
-        set(prefix, args, out);
-    else if (command == "delete")
-        remove(prefix, args, out);
-    else if (command == "export")
-        exportFile(prefix, args, out);
-    else if (command == "import")
-        importFile(prefix, args, out);
-    else
-        throw UsageError("unknown reg command \"" + command + "\"");
+    return {
+        {"reg query",
+         "KEY [NAME]",
+         "show a key's values and subkeys, or one value",
+         {},
+         1,
+         2,
+         query},
+        {"reg set",
+         "KEY NAME TYPE DATA",
+         "set a value; TYPE is REG_SZ, REG_EXPAND_SZ,\nREG_MULTI_SZ (items split by \\0), "
+         "REG_DWORD,\nREG_QWORD (decimal or 0x...), REG_BINARY (hex bytes)",
+         {},
+         4,
+         4,
+         set},
+        {"reg delete", "KEY [NAME]", "delete a value, or a key with its subtree", {}, 1, 2, remove},
+        {"reg export",
+         "FILE [KEY]",
+         "write a .reg file (the whole registry without KEY)",
+         {{"regedit4", ""}},
+         1,
+         2,
+         exportFile},
+        {"reg import", "FILE", "import a .reg file, all or nothing", {}, 1, 1, importFile},
+    };
 }
 
 } // namespace tw::cli

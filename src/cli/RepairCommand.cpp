@@ -1,26 +1,16 @@
-#include "RepairCommand.h"
-
 #include "CliError.h"
 #include "Json.h"
+#include "PrefixWrites.h"
 #include "ScanCommand.h"
+#include "app/SessionStart.h"
 #include "platform/wine/WineFiles.h"
 #include "platform/wine/WinePrefix.h"
-#include "registry/PublicFunctions.h"
-#include "registry/Settings.h"
 #include "repair/BackupList.h"
 #include "repair/RepairDriver.h"
-#include "scanner/ScanDriver.h"
-#include "scanner/ScanState.h"
 
 #include <cstdio>
 
 namespace tw::cli {
-
-const char* const kRepairUsage =
-    "  repair [--sections LIST] [--no-backup] [--json]\n"
-    "                                    scan, select every record, back up and repair\n"
-    "  backups list | full | restore FILE | remove FILE\n"
-    "                                    the backups in C:\\Program Files\\Tidewell\\AllRegBack\n";
 
 namespace {
 
@@ -39,15 +29,6 @@ public:
     }
     std::vector<std::pair<std::string, std::string>> rows;
 };
-
-void saveChanges(wine::WinePrefix& prefix)
-{
-    try {
-        prefix.save();
-    } catch (const wine::PrefixError& e) {
-        throw CliError(e.what());
-    }
-}
 
 std::string formatTime(const platform::SystemTime& t)
 {
@@ -75,38 +56,25 @@ void report(const BackupActionResult& result, std::ostream& out)
     out << result.message << "\n";
 }
 
-} // namespace
-
-int runRepairCommand(wine::WinePrefix& prefix, const std::vector<std::string>& args,
-                     std::ostream& out, std::ostream& err)
+int runRepair(CommandContext& context)
 {
-    std::vector<std::string> scanArgs;
-    bool noBackup = false;
-    bool json = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--no-backup")
-            noBackup = true;
-        else if (args[i] == "--json")
-            json = true;
-        else if (args[i] == "--sections" && i + 1 < args.size()) {
-            scanArgs.push_back(args[i]);
-            scanArgs.push_back(args[++i]);
-        } else
-            throw UsageError("repair takes [--sections LIST] [--no-backup] [--json]");
-    }
-    const SectionSelection selection = parseSectionList(scanArgs);
-    prepareScan();
-    DetectPlatform();
+    Session& session = context.session;
+    wine::WinePrefix& prefix = context.prefix;
+    std::ostream& out = context.out;
+    const bool noBackup = context.args.has("no-backup");
+    const bool json = context.args.has("json");
+    const SectionSelection selection = sectionSelection(context.args);
+    requireAddonList(context.started);
     OutcomeGrid grid;
     ScanView view;
-    ScanSections(selection, grid, view);
+    ScanSections(session, selection, grid, view);
     // As "Select All" in the details window of every reported section.
-    SelectAllReportedRecords();
+    SelectAllReportedRecords(session);
 
     // With Wine running nothing can change: no backup, and every row fails.
     const bool readOnly = prefix.isReadOnly();
     ResultRows rows;
-    const RepairRun run = RepairProblems(rows, noBackup || readOnly);
+    const RepairRun run = RepairProblems(session, rows, noBackup || readOnly);
     if (!run.failure.empty())
         throw CliError(run.failure);
     saveChanges(prefix);
@@ -128,40 +96,84 @@ int runRepairCommand(wine::WinePrefix& prefix, const std::vector<std::string>& a
         out << (run.repaired ? run.completedMessage : std::string("Nothing to repair.")) << "\n";
     }
     if (readOnly && !rows.rows.empty()) {
-        err << "tidewell-cli: " << prefix.readOnlyReason() << "\n";
+        context.err << "tidewell-cli: " << prefix.readOnlyReason() << "\n";
         return 1;
     }
     return 0;
 }
 
-void runBackupsCommand(wine::WinePrefix& prefix, const std::vector<std::string>& args,
-                       std::ostream& out)
+int listBackups(CommandContext& context)
 {
-    const std::string command = args.empty() ? "list" : args[0];
-    if (command == "list" && args.size() <= 1) {
-        for (const BackupEntry& entry : ListBackups()) {
-            const std::string host = prefix.files().paths().toHost(entry.path).value_or("");
-            out << formatTime(entry.time) << "  " << entry.path << "  " << host << "\n";
-        }
-    } else if (command == "full" && args.size() == 1) {
-        const BackupActionResult result = FullBackup();
-        report(result, out);
-        saveChanges(prefix);
-        if (result.added)
-            out << result.added->path << "\n";
-    } else if (command == "restore" && args.size() == 2) {
-        if (prefix.isReadOnly())
-            throw CliError(prefix.readOnlyReason());
-        report(RestoreBackup(windowsPathOf(prefix, args[1])), out);
-        saveChanges(prefix);
-    } else if (command == "remove" && args.size() == 2) {
-        const BackupActionResult result = RemoveBackup(windowsPathOf(prefix, args[1]));
-        if (!result.ok && result.message.empty())
-            throw CliError("There is no backup " + args[1]);
-        report(result, out);
-    } else {
-        throw UsageError("backups takes list, full, restore FILE or remove FILE");
+    for (const BackupEntry& entry : ListBackups(context.session)) {
+        const std::string host = context.prefix.files().paths().toHost(entry.path).value_or("");
+        context.out << formatTime(entry.time) << "  " << entry.path << "  " << host << "\n";
     }
+    return 0;
+}
+
+int fullBackup(CommandContext& context)
+{
+    const BackupActionResult result = FullBackup(context.session);
+    report(result, context.out);
+    saveChanges(context.prefix);
+    if (result.added)
+        context.out << result.added->path << "\n";
+    return 0;
+}
+
+int restoreBackup(CommandContext& context)
+{
+    requireWritable(context.prefix);
+    report(RestoreBackup(context.session, windowsPathOf(context.prefix, context.args.at(0))),
+           context.out);
+    saveChanges(context.prefix);
+    return 0;
+}
+
+int removeBackup(CommandContext& context)
+{
+    const BackupActionResult result =
+        RemoveBackup(context.session, windowsPathOf(context.prefix, context.args.at(0)));
+    if (!result.ok && result.message.empty())
+        throw CliError("There is no backup " + context.args.at(0));
+    report(result, context.out);
+    return 0;
+}
+
+} // namespace
+
+std::vector<Command> repairCommands()
+{
+    return {{"repair",
+             "",
+             "scan, select every record, write the backup, repair",
+             {kSectionsOption, {"no-backup", ""}, kJsonOption},
+             0,
+             0,
+             runRepair}};
+}
+
+std::vector<Command> backupCommands()
+{
+    return {
+        {"backups list",
+         "",
+         "the backups in C:\\Program Files\\Tidewell\\AllRegBack",
+         {},
+         0,
+         0,
+         listBackups,
+         true},
+        {"backups full", "", "export the whole registry into a new backup", {}, 0, 0, fullBackup},
+        {"backups restore",
+         "FILE",
+         "import a backup; FILE as the list shows it or as a host\npath",
+         {},
+         1,
+         1,
+         restoreBackup},
+        {"backups remove", "FILE", "delete a backup", {}, 1, 1, removeBackup},
+    };
 }
 
 } // namespace tw::cli

@@ -2,21 +2,13 @@
 
 #include "CliError.h"
 #include "Json.h"
-#include "platform/wine/PrefixLocator.h"
+#include "app/SessionStart.h"
 #include "platform/wine/WinePrefix.h"
-#include "registry/PublicFunctions.h"
-#include "registry/Settings.h"
-#include "scanner/ScanDriver.h"
-#include "scanner/sections/SmallSections.h"
 
 #include <iomanip>
 #include <sstream>
 
 namespace tw::cli {
-
-const char* const kScanUsage =
-    "  scan [--sections LIST] [--json]   scan the registry; LIST is section numbers split\n"
-    "                                    by commas, or all (the default)\n";
 
 namespace {
 
@@ -47,8 +39,8 @@ SectionSelection parseSectionsText(const std::string& list)
     return selection;
 }
 
-void printPlain(const wine::WinePrefix& prefix, const OutcomeGrid& grid, const ScanResult& result,
-                const SectionSelection& selection, std::ostream& out)
+void printPlain(const Session& session, const wine::WinePrefix& prefix, const OutcomeGrid& grid,
+                const ScanResult& result, const SectionSelection& selection, std::ostream& out)
 {
     out << "Prefix: " << prefix.hostPath() << "\n\n";
     out << std::left << std::setw(38) << "Section Name" << std::setw(10) << "Problems"
@@ -57,7 +49,8 @@ void printPlain(const wine::WinePrefix& prefix, const OutcomeGrid& grid, const S
         out << std::setw(38) << row.caption << std::setw(10) << row.problems << row.status << "\n";
     out << "\n" << result.message << "\n";
     for (const SectionInfo& section : Sections()) {
-        const TRegistryContents& contents = SectionContents[static_cast<size_t>(section.number)];
+        const TRegistryContents& contents =
+            session.SectionContents[static_cast<size_t>(section.number)];
         if (!selection[static_cast<size_t>(section.number)] || contents.Count() == 0)
             continue;
         out << "\n" << section.caption << " (" << contents.Count() << ")\n";
@@ -69,8 +62,8 @@ void printPlain(const wine::WinePrefix& prefix, const OutcomeGrid& grid, const S
     }
 }
 
-void printJson(const wine::WinePrefix& prefix, const OutcomeGrid& grid, const ScanResult& result,
-               const SectionSelection& selection, std::ostream& out)
+void printJson(const Session& session, const wine::WinePrefix& prefix, const OutcomeGrid& grid,
+               const ScanResult& result, const SectionSelection& selection, std::ostream& out)
 {
     int total = 0;
     out << "{\"prefix\": " << jsonString(prefix.hostPath())
@@ -94,7 +87,8 @@ void printJson(const wine::WinePrefix& prefix, const OutcomeGrid& grid, const Sc
             continue;
         out << (firstSection ? "" : ", ") << "\"" << section.number << "\": [";
         firstSection = false;
-        const TRegistryContents& contents = SectionContents[static_cast<size_t>(section.number)];
+        const TRegistryContents& contents =
+            session.SectionContents[static_cast<size_t>(section.number)];
         for (int i = 0; i < contents.Count(); ++i) {
             const TContent& r = contents.Items(i).Content;
             out << (i ? ", " : "") << "{\"checked\": " << (r.Checked ? "true" : "false")
@@ -110,52 +104,45 @@ void printJson(const wine::WinePrefix& prefix, const OutcomeGrid& grid, const Sc
 
 } // namespace
 
-SectionSelection parseSectionList(const std::vector<std::string>& args)
+SectionSelection sectionSelection(const Arguments& args)
 {
-    for (size_t i = 0; i + 1 < args.size(); ++i) {
-        if (args[i] == "--sections")
-            return parseSectionsText(args[i + 1]);
-    }
-    return parseSectionsText("all");
+    return parseSectionsText(args.value("sections").value_or("all"));
 }
 
-void prepareScan()
+void requireAddonList(const app::StartedSession& started)
 {
-    const std::string addons = wine::dataDirectory() + "/addons/addon-list.txt";
-    if (!LoadAddonList(addons))
-        throw CliError("Cannot read the add-on list " + addons);
-    ResetAppSettings();
-    ReadSettings();
-    ExcludedDrives.clear();
-    BuildExcludedDrives(ExcludedDrives);
+    if (!started.addonListLoaded)
+        throw CliError("Cannot read the add-on list " + app::addonListPath());
 }
 
-void runScanCommand(wine::WinePrefix& prefix, const std::vector<std::string>& args,
-                    std::ostream& out)
-{
-    std::string list = "all";
-    bool json = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--json")
-            json = true;
-        else if (args[i] == "--sections" && i + 1 < args.size())
-            list = args[++i];
-        else if (args[i].rfind("--sections=", 0) == 0)
-            list = args[i].substr(11);
-        else
-            throw UsageError("scan takes [--sections LIST] [--json]");
-    }
-    const SectionSelection selection = parseSectionsText(list);
-    prepareScan();
-    DetectPlatform();
+namespace {
 
+int runScan(CommandContext& context)
+{
+    const SectionSelection selection = sectionSelection(context.args);
+    requireAddonList(context.started);
     OutcomeGrid grid;
     ScanView view;
-    const ScanResult result = ScanSections(selection, grid, view);
-    if (json)
-        printJson(prefix, grid, result, selection, out);
+    const ScanResult result = ScanSections(context.session, selection, grid, view);
+    if (context.args.has("json"))
+        printJson(context.session, context.prefix, grid, result, selection, context.out);
     else
-        printPlain(prefix, grid, result, selection, out);
+        printPlain(context.session, context.prefix, grid, result, selection, context.out);
+    return 0;
+}
+
+} // namespace
+
+std::vector<Command> scanCommands()
+{
+    return {{"scan",
+             "",
+             "scan the registry as the window does; LIST is section\nnumbers split by commas, "
+             "or all (the default)",
+             {kSectionsOption, kJsonOption},
+             0,
+             0,
+             runScan}};
 }
 
 } // namespace tw::cli

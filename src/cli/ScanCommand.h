@@ -1,30 +1,14 @@
-// "tidewell-cli scan": runs the registry scan as the window does and prints its findings.
+// What the scan and repair commands share: the section list and the add-on list.
 #pragma once
 
-#include <ostream>
-#include <string>
-#include <vector>
-
-namespace tw::wine {
-class WinePrefix;
-}
-
-namespace tw::cli {
-
-void runScanCommand(wine::WinePrefix& prefix, const std::vector<std::string>& args,
-                    std::ostream& out);
-
-extern const char* const kScanUsage;
-
-} // namespace tw::cli
-
+#include "Command.h"
 #include "scanner/ScanDriver.h"
 
 namespace tw::cli {
 
-/// The sections of "--sections LIST" among `args` (all when it is not given).
-SectionSelection parseSectionList(const std::vector<std::string>& args);
-/// Reads the settings (without writing them) and builds the excluded drives, as start-up does.
-void prepareScan();
+/// The sections of "--sections LIST" (all when it is not given). Throws UsageError.
+SectionSelection sectionSelection(const Arguments& args);
+/// Throws CliError when the add-on list could not be read at start-up.
+void requireAddonList(const app::StartedSession& started);
 
 } // namespace tw::cli

@@ -3,6 +3,7 @@
 #include "MessageBox.h"
 #include "Theme.h"
 #include "registry/PublicFunctions.h"
+#include "registry/Session.h"
 #include "registry/Settings.h"
 
 #include <QLabel>
@@ -11,7 +12,7 @@
 
 namespace tw::gui {
 
-TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent)
+TAboutForm::TAboutForm(Session& session, QWidget* parent) : QDialog(parent), m_session(session)
 {
     setWindowTitle(QStringLiteral("About"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
@@ -23,7 +24,7 @@ TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent)
     m_version = new QLabel(QStringLiteral("%1 ver %2").arg("Tidewell", "2.0"), this);
     m_version->setObjectName(QStringLiteral("heading"));
     layout->addWidget(m_version);
-    const QString home = QString::fromStdString(AppSettings.HomePage);
+    const QString home = QString::fromStdString(m_session.AppSettings.HomePage);
     m_link = new QLabel(QStringLiteral("<a href=\"%1\" style=\"text-decoration:none\">%1</a>")
                             .arg(home.toHtmlEscaped()),
                         this);
@@ -35,7 +36,7 @@ TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent)
     });
     connect(m_link, &QLabel::linkActivated, this, [this](const QString& url) {
         try {
-            OpenInBrowser(url.toStdString());
+            OpenInBrowser(m_session, url.toStdString());
         } catch (const std::exception& e) {
             showMessage(this, QString::fromStdString(e.what()), MessageIcon::Error);
         }

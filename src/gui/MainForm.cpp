@@ -10,7 +10,6 @@
 #include "registry/Settings.h"
 #include "repair/BackupList.h"
 #include "repair/RepairDriver.h"
-#include "scanner/ScanState.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -217,7 +216,7 @@ QSize TMainForm::windowSizeFor(const QSize& screen)
 }
 
 TMainForm::TMainForm(MainFormSetup setup, QWidget* parent)
-    : QMainWindow(parent), m_setup(std::move(setup))
+    : QMainWindow(parent), m_setup(std::move(setup)), m_session(*m_setup.session)
 {
     QString title = QStringLiteral("%1 ver %2").arg("Tidewell", "2.0");
     if (!m_setup.prefixDescription.isEmpty())
@@ -253,24 +252,22 @@ TMainForm::TMainForm(MainFormSetup setup, QWidget* parent)
     setCentralWidget(central);
     buildTray();
 
-    ProblemList = new TFormProblemList(this);
-    AboutForm = new TAboutForm(this);
+    ProblemList = new TFormProblemList(m_session, this);
+    AboutForm = new TAboutForm(m_session, this);
 
     SectionSelection selection{};
     bool selectAll = false;
-    RestoreScanSelection(selection, selectAll);
+    RestoreScanSelection(m_session, selection, selectAll);
     for (int i = 0; i < ChLBSection->count(); ++i)
         ChLBSection->item(i)->setCheckState(selection[static_cast<size_t>(i)] ? Qt::Checked
                                                                               : Qt::Unchecked);
     ChbSelectAll->setChecked(selectAll);
-    CreateSectionContents();
+    CreateSectionContents(m_session);
 
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QSize screenSize = screen ? screen->size() : QSize(1920, 1080);
     resize(windowSizeFor(screenSize));
     move((screenSize.width() - width()) / 2, (screenSize.height() - height()) / 2);
-    ExcludedDrives.clear();
-    BuildExcludedDrives(ExcludedDrives);
     showPage(Scaning);
 }
 
@@ -376,8 +373,9 @@ QWidget* TMainForm::buildSectionPage()
     layout->setColumnStretch(1, 2);
 
     connect(IgeScanNow, &QToolButton::clicked, this, [this] { SpbScanNowClick(); });
-    connect(IgxHelp, &QAbstractButton::clicked, this,
-            [this] { guarded([] { OpenInBrowser(AppSettings.HelpURL); }); });
+    connect(IgxHelp, &QAbstractButton::clicked, this, [this] {
+        guarded([this] { OpenInBrowser(m_session, m_session.AppSettings.HelpURL); });
+    });
     connect(IgxPreferences, &QAbstractButton::clicked, this, [this] {
         showMessage(
             this, QStringLiteral("Preferences are not available in this version of Tidewell yet."),
@@ -491,10 +489,12 @@ void TMainForm::buildTray()
         activateWindow();
     });
     PopupMenu1->addSeparator();
-    PopupMenu1->addAction(QStringLiteral("Home Page"), this,
-                          [this] { guarded([] { OpenInBrowser(AppSettings.HomePage); }); });
-    PopupMenu1->addAction(QStringLiteral("Help"), this,
-                          [this] { guarded([] { OpenInBrowser(AppSettings.HelpURL); }); });
+    PopupMenu1->addAction(QStringLiteral("Home Page"), this, [this] {
+        guarded([this] { OpenInBrowser(m_session, m_session.AppSettings.HomePage); });
+    });
+    PopupMenu1->addAction(QStringLiteral("Help"), this, [this] {
+        guarded([this] { OpenInBrowser(m_session, m_session.AppSettings.HelpURL); });
+    });
     PopupMenu1->addAction(QStringLiteral("Online Update"), this, [this] {
         showMessage(
             this, QStringLiteral("Online Update is not available in this version of Tidewell yet."),
@@ -591,7 +591,7 @@ void TMainForm::suitempChbSelectAllClick(bool fromLabel)
 
 void TMainForm::ImageExAbortClick()
 {
-    OperationState = kOperationAbortScan;
+    m_session.OperationState = kOperationAbortScan;
 }
 
 void TMainForm::SpbScanNowClick()
@@ -604,7 +604,7 @@ void TMainForm::SpbScanNowClick()
         showPage(BeginScan);
         ProgressBar1->setValue(0);
         m_sinceYield.invalidate();
-        const ScanResult result = ScanSections(selection, m_grid, *this);
+        const ScanResult result = ScanSections(m_session, selection, m_grid, *this);
         finished = true;
         showMessage(this, fromStd(result.message), MessageIcon::Exclamation);
         showReport(result);
@@ -668,9 +668,10 @@ void TMainForm::showReport(const ScanResult& result)
 void TMainForm::suitempRepairListDblClick()
 {
     const int row = RepairList->currentRow();
-    if (row < 0 || row >= static_cast<int>(ReportRowSection.size()))
+    if (row < 0 || row >= static_cast<int>(m_session.ReportRowSection.size()))
         return;
-    ProblemList->SectionIndex = std::atoi(ReportRowSection[static_cast<size_t>(row)].c_str());
+    ProblemList->SectionIndex =
+        std::atoi(m_session.ReportRowSection[static_cast<size_t>(row)].c_str());
     ProblemList->exec();
 }
 
@@ -694,7 +695,7 @@ void TMainForm::runRepair(bool skipBackup)
         return;
     guarded([this, skipBackup] {
         FinishListView->clear();
-        auto* dialog = new TRepairDialogForm(this);
+        auto* dialog = new TRepairDialogForm(m_session, this);
         WindowRepairView view(FinishListView, dialog);
         bool dialogShown = false;
         auto showDialog = [&] {
@@ -702,10 +703,11 @@ void TMainForm::runRepair(bool skipBackup)
             dialog->repaint();
             dialogShown = true;
         };
-        const RepairRun run = RepairProblems(view, skipBackup, [&](const RepairRun& backup) {
-            showMessage(this, fromStd(backup.backupNotice), MessageIcon::Information);
-            showDialog();
-        });
+        const RepairRun run =
+            RepairProblems(m_session, view, skipBackup, [&](const RepairRun& backup) {
+                showMessage(this, fromStd(backup.backupNotice), MessageIcon::Information);
+                showDialog();
+            });
         if (!dialogShown && run.repaired)
             showDialog();
         dialog->hide();
@@ -725,7 +727,7 @@ void TMainForm::runRepair(bool skipBackup)
 void TMainForm::fillBackupList()
 {
     BackupDataListView->clear();
-    for (const BackupEntry& entry : ListBackups())
+    for (const BackupEntry& entry : ListBackups(m_session))
         addBackupRow(entry.path, entry.time);
 }
 
@@ -737,7 +739,7 @@ void TMainForm::addBackupRow(const std::string& path, const platform::SystemTime
 void TMainForm::SpbBackRegClick()
 {
     guarded([this] {
-        const BackupActionResult result = FullBackup();
+        const BackupActionResult result = FullBackup(m_session);
         if (result.added)
             addBackupRow(result.added->path, result.added->time);
         QString text = fromStd(result.message);
@@ -758,7 +760,7 @@ void TMainForm::SpbRestoreClick()
                     MessageButtons::YesNo) != QMessageBox::Yes)
         return;
     guarded([this, row] {
-        const BackupActionResult result = RestoreBackup(row->text(1).toStdString());
+        const BackupActionResult result = RestoreBackup(m_session, row->text(1).toStdString());
         if (result.ok)
             commit();
         QString text = fromStd(result.message);
@@ -779,7 +781,7 @@ void TMainForm::SpdRemoveClick()
                     MessageButtons::YesNo) != QMessageBox::Yes)
         return;
     guarded([this, row] {
-        const BackupActionResult result = RemoveBackup(row->text(1).toStdString());
+        const BackupActionResult result = RemoveBackup(m_session, row->text(1).toStdString());
         if (result.message.empty())
             return;
         if (result.ok)

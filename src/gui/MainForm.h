@@ -32,6 +32,7 @@ struct MainFormSetup
     QString prefixDescription;
     QString readOnlyReason;
     std::function<QString()> commitChanges;
+    Session* session = nullptr;
 };
 
 class TMainForm : public QMainWindow, public ScanView
@@ -74,6 +75,7 @@ public:
     void yield() override;
 
     int currentPage() const;
+    Session& session() const { return m_session; }
     void showPage(Page page);
 
     // The controls, for tests and screenshots.
@@ -133,6 +135,7 @@ private:
     void guarded(const std::function<void()>& action);
 
     MainFormSetup m_setup;
+    Session& m_session;
     /// Since the scan last let the window run.
     QElapsedTimer m_sinceYield;
     ::tw::OutcomeGrid m_grid;

@@ -3,6 +3,7 @@
 #include "ImageButton.h"
 #include "Theme.h"
 #include "registry/RegistryContents.h"
+#include "registry/Session.h"
 #include "repair/RepairDriver.h"
 
 #include <QEvent>
@@ -21,8 +22,8 @@ namespace {
 class RecordDelegate : public QStyledItemDelegate
 {
 public:
-    explicit RecordDelegate(const int& section, QObject* parent)
-        : QStyledItemDelegate(parent), m_section(section)
+    RecordDelegate(const Session& session, const int& section, QObject* parent)
+        : QStyledItemDelegate(parent), m_session(session), m_section(section)
     {
     }
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const override
@@ -32,7 +33,8 @@ public:
     void paint(QPainter* p, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override
     {
-        const TRegistryContents& contents = SectionContents[static_cast<size_t>(m_section)];
+        const TRegistryContents& contents =
+            m_session.SectionContents[static_cast<size_t>(m_section)];
         if (index.row() >= contents.Count())
             return;
         const TContent& record = contents.Items(index.row()).Content;
@@ -72,12 +74,14 @@ public:
     }
 
 private:
+    const Session& m_session;
     const int& m_section;
 };
 
 } // namespace
 
-TFormProblemList::TFormProblemList(QWidget* parent) : QDialog(parent)
+TFormProblemList::TFormProblemList(Session& session, QWidget* parent)
+    : QDialog(parent), m_session(session)
 {
     setWindowTitle(QStringLiteral("details of Problems Found"));
     setFixedSize(681, 473);
@@ -90,7 +94,7 @@ TFormProblemList::TFormProblemList(QWidget* parent) : QDialog(parent)
     auto* column = new QVBoxLayout;
     outer->addLayout(column);
     m_list = new QListWidget(this);
-    m_list->setItemDelegate(new RecordDelegate(SectionIndex, m_list));
+    m_list->setItemDelegate(new RecordDelegate(m_session, SectionIndex, m_list));
     m_list->setUniformItemSizes(true);
     column->addWidget(m_list);
     auto* buttons = new QHBoxLayout;
@@ -110,7 +114,8 @@ TFormProblemList::TFormProblemList(QWidget* parent) : QDialog(parent)
     // A single tick counts: it is written to its record.
     connect(m_list, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
         if (!m_filling)
-            SetRecordChecked(SectionIndex, m_list->row(item), item->checkState() == Qt::Checked);
+            SetRecordChecked(m_session, SectionIndex, m_list->row(item),
+                             item->checkState() == Qt::Checked);
     });
 }
 
@@ -119,7 +124,8 @@ void TFormProblemList::showEvent(QShowEvent* event)
     m_filling = true;
     m_list->clear();
     if (SectionIndex >= 0 && SectionIndex < kSectionCount) {
-        const TRegistryContents& contents = SectionContents[static_cast<size_t>(SectionIndex)];
+        const TRegistryContents& contents =
+            m_session.SectionContents[static_cast<size_t>(SectionIndex)];
         for (int i = 0; i < contents.Count(); ++i) {
             auto* item = new QListWidgetItem(m_list);
             item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
@@ -134,7 +140,7 @@ void TFormProblemList::setAll(bool checked)
 {
     m_filling = true;
     for (int i = 0; i < m_list->count(); ++i) {
-        SetRecordChecked(SectionIndex, i, checked);
+        SetRecordChecked(m_session, SectionIndex, i, checked);
         m_list->item(i)->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
     }
     m_filling = false;

@@ -5,6 +5,10 @@
 
 class QListWidget;
 
+namespace tw {
+class Session;
+}
+
 namespace tw::gui {
 
 class ImageButton;
@@ -13,7 +17,7 @@ class TFormProblemList : public QDialog
 {
     Q_OBJECT
 public:
-    explicit TFormProblemList(QWidget* parent = nullptr);
+    explicit TFormProblemList(Session& session, QWidget* parent = nullptr);
 
     /// The section whose records are shown; set before showing the window.
     int SectionIndex = 0;
@@ -29,6 +33,7 @@ protected:
 private:
     void setAll(bool checked);
 
+    Session& m_session;
     QListWidget* m_list;
     ImageButton* m_selectAll;
     ImageButton* m_deselectAll;

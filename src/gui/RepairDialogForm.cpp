@@ -1,6 +1,6 @@
 #include "RepairDialogForm.h"
 
-#include "scanner/ScanState.h"
+#include "registry/Session.h"
 
 #include <QLabel>
 #include <QPainter>
@@ -14,7 +14,8 @@ namespace {
 constexpr int kAnimationFrames = 24;
 }
 
-TRepairDialogForm::TRepairDialogForm(QWidget* parent) : QDialog(parent)
+TRepairDialogForm::TRepairDialogForm(Session& session, QWidget* parent)
+    : QDialog(parent), m_session(session)
 {
     setWindowTitle(QStringLiteral("state"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
@@ -25,7 +26,7 @@ TRepairDialogForm::TRepairDialogForm(QWidget* parent) : QDialog(parent)
     m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
     m_cancel->setGeometry(170, 112, 80, 26);
     connect(m_cancel, &QPushButton::clicked, this, [this] {
-        OperationState = kOperationCancelRepair;
+        m_session.OperationState = kOperationCancelRepair;
         close();
     });
     // A small clip of papers flying into the bin, standing in for the delete-file clip.

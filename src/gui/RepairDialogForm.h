@@ -7,13 +7,17 @@ class QLabel;
 class QPushButton;
 class QTimer;
 
+namespace tw {
+class Session;
+}
+
 namespace tw::gui {
 
 class TRepairDialogForm : public QDialog
 {
     Q_OBJECT
 public:
-    explicit TRepairDialogForm(QWidget* parent = nullptr);
+    explicit TRepairDialogForm(Session& session, QWidget* parent = nullptr);
     QLabel* label() const { return m_label; }
     QPushButton* cancelButton() const { return m_cancel; }
 
@@ -21,6 +25,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    Session& m_session;
     QLabel* m_label;
     QPushButton* m_cancel;
     QTimer* m_animation;

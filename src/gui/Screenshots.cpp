@@ -7,7 +7,6 @@
 #include "RepairDialogForm.h"
 #include "registry/RegistryContents.h"
 #include "repair/RepairDriver.h"
-#include "scanner/ScanState.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -50,16 +49,16 @@ bool saveScreenshots(TMainForm& window, const QString& folder)
     ok &= save(window, folder, QStringLiteral("2-report"));
 
     // As "Select All" in the details of every reported section.
-    SelectAllReportedRecords();
+    SelectAllReportedRecords(window.session());
     if (window.RepairList->count() > 0) {
-        window.ProblemList->SectionIndex = std::stoi(ReportRowSection.front());
+        window.ProblemList->SectionIndex = std::stoi(window.session().ReportRowSection.front());
         window.ProblemList->show();
         window.ProblemList->problemsListBox()->setCurrentRow(0);
         ok &= save(*window.ProblemList, folder, QStringLiteral("details"));
         window.ProblemList->hide();
     }
 
-    TRepairDialogForm state(&window);
+    TRepairDialogForm state(window.session(), &window);
     state.show();
     ok &= save(state, folder, QStringLiteral("state"));
     state.hide();

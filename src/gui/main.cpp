@@ -2,14 +2,8 @@
 #include "MainForm.h"
 #include "MessageBox.h"
 #include "Screenshots.h"
-#include "Startup.h"
 #include "Theme.h"
-#include "platform/Platform.h"
-#include "platform/wine/PrefixLocator.h"
-#include "platform/wine/WinePrefix.h"
-#include "registry/PublicFunctions.h"
-#include "registry/Settings.h"
-#include "scanner/sections/SmallSections.h"
+#include "app/SessionStart.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -37,64 +31,46 @@ int main(int argc, char** argv)
     parser.process(app);
     const bool screenshots = parser.isSet(screenshotsOption);
 
-    std::unique_ptr<tw::wine::WinePrefix> prefix;
-    tw::wine::PrefixChoice choice;
+    // Screenshots read the settings without writing them; so does a read-only prefix.
+    tw::app::StartOptions options;
+    if (parser.isSet(prefixOption))
+        options.prefix = parser.value(prefixOption).toStdString();
+    options.settings = screenshots ? tw::app::SettingsMode::Read : tw::app::SettingsMode::Load;
+    std::unique_ptr<tw::app::StartedSession> started;
     try {
-        std::optional<std::string> given;
-        if (parser.isSet(prefixOption))
-            given = parser.value(prefixOption).toStdString();
-        choice = tw::wine::choosePrefix(given);
-        prefix = std::make_unique<tw::wine::WinePrefix>(choice.path);
+        started = tw::app::startSession(options);
     } catch (const std::exception& e) {
         tw::gui::showMessage(nullptr, QString::fromStdString(e.what()),
                              tw::gui::MessageIcon::Error);
         return 1;
     }
-    tw::platform::setCurrent(&prefix->platform());
+    if (started->restarted)
+        return 0;
+    for (const std::string& warning : started->warnings)
+        tw::gui::showMessage(nullptr, QString::fromStdString(warning), tw::gui::MessageIcon::Error);
+
     // Writes are made only where they can last: never beside a running Wine, never for
     // screenshots.
-    const bool writable = !prefix->isReadOnly() && !screenshots;
+    tw::wine::WinePrefix& prefix = started->prefix();
+    const bool writable = !prefix.isReadOnly() && !screenshots;
     auto commit = [&]() -> QString {
         if (!writable)
             return {};
         try {
-            prefix->save();
+            prefix.save();
         } catch (const std::exception& e) {
             return QString::fromStdString(e.what());
         }
         return {};
     };
 
-    try {
-        if (writable) {
-            if (!tw::gui::RunElevationStep())
-                return 0;
-            tw::LoadSettings();
-        } else {
-            tw::ReadSettings();
-        }
-        const QString error = commit();
-        if (!error.isEmpty())
-            tw::gui::showMessage(nullptr, error, tw::gui::MessageIcon::Error);
-    } catch (const std::exception& e) {
-        tw::gui::showMessage(nullptr, QString::fromStdString(e.what()),
-                             tw::gui::MessageIcon::Error);
-        return 1;
-    }
-
-    const std::string addons = tw::wine::dataDirectory() + "/addons/addon-list.txt";
-    if (!tw::LoadAddonList(addons))
-        tw::gui::showMessage(nullptr,
-                             QString::fromStdString("Cannot read the add-on list " + addons),
-                             tw::gui::MessageIcon::Error);
-
     tw::gui::MainFormSetup setup;
     setup.prefixDescription =
-        QString::fromStdString(prefix->hostPath() + " (" + choice.source + ")");
-    setup.readOnlyReason = QString::fromStdString(prefix->readOnlyReason());
+        QString::fromStdString(prefix.hostPath() + " (" + started->choice().source + ")");
+    setup.readOnlyReason = QString::fromStdString(prefix.readOnlyReason());
     setup.commitChanges = commit;
+    setup.session = &started->session();
     tw::gui::TMainForm window(setup);
-    tw::DetectPlatform();
     QObject::connect(&window, &tw::gui::TMainForm::exitRequested, &app,
                      [](int code) { QApplication::exit(code); });
 
@@ -106,6 +82,5 @@ int main(int argc, char** argv)
     const QString error = commit();
     if (!error.isEmpty())
         tw::gui::showMessage(nullptr, error, tw::gui::MessageIcon::Error);
-    tw::platform::setCurrent(nullptr);
     return status;
 }

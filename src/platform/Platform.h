@@ -18,15 +18,4 @@ struct Platform
     Shell* shell = nullptr;
 };
 
-/// Installs the platform that domain code reaches through current(); null uninstalls.
-void setCurrent(const Platform* platform);
-/// The installed platform. Throws std::logic_error when none is installed.
-const Platform& current();
-
-Registry& registry();
-Files& files();
-System& system();
-RegistryEditor& registryEditor();
-Shell& shell();
-
 } // namespace tw::platform

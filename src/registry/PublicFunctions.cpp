@@ -1,7 +1,7 @@
 #include "PublicFunctions.h"
 
 #include "Registry.h"
-#include "platform/Platform.h"
+#include "Session.h"
 #include "platform/RootKeys.h"
 
 #include <algorithm>
@@ -9,9 +9,6 @@
 #include <stdexcept>
 
 namespace tw {
-
-std::vector<std::string> ExcludedDrives;
-std::uint8_t PlatformKind = 0;
 
 namespace {
 
@@ -66,28 +63,29 @@ RecordKeyPath SplitRecordKeyPath(std::string_view keyPath)
     return split;
 }
 
-bool DeleteRegistryValue(std::string_view keyPath, std::string_view valueName)
+bool DeleteRegistryValue(const Session& session, std::string_view keyPath,
+                         std::string_view valueName)
 {
     const RecordKeyPath key = SplitRecordKeyPath(keyPath);
-    TRegistry reg;
+    TRegistry reg(session);
     reg.SelectRoot(RootKeyFromName(key.rootName));
     if (!reg.OpenPath(key.path, true))
         return false;
     return reg.RemoveValue(valueName == "default" ? std::string_view() : valueName);
 }
 
-bool DeleteRegistryKey(HKEY root, std::string_view path)
+bool DeleteRegistryKey(const Session& session, HKEY root, std::string_view path)
 {
-    TRegistry reg;
+    TRegistry reg(session);
     reg.SelectRoot(root);
     if (!reg.OpenPath(path, false))
         return false;
     return reg.RemoveKeyTree(path);
 }
 
-void BuildExcludedDrives(std::vector<std::string>& list)
+void BuildExcludedDrives(const Session& session, std::vector<std::string>& list)
 {
-    platform::Files& files = platform::files();
+    platform::Files& files = session.files();
     for (char letter = 'C'; letter <= 'Z'; ++letter) {
         switch (files.driveType(std::string(1, letter) + ":\\")) {
         case win::DRIVE_REMOVABLE:
@@ -112,9 +110,9 @@ bool IsCheckablePath(const std::vector<std::string>& drives, std::string_view pa
     return true;
 }
 
-std::string GetProgramFilesDir(int selector)
+std::string GetProgramFilesDir(const Session& session, int selector)
 {
-    TRegistry reg;
+    TRegistry reg(session);
     reg.SelectRoot(win::HKEY_LOCAL_MACHINE);
     if (!reg.OpenPath("SOFTWARE\\Microsoft\\Windows\\CurrentVersion", false))
         return std::string();
@@ -123,41 +121,41 @@ std::string GetProgramFilesDir(int selector)
     return selector == 0 ? programFiles : commonFiles;
 }
 
-void GetStartupFolders(std::vector<TFolderData>& list)
+void GetStartupFolders(const Session& session, std::vector<TFolderData>& list)
 {
     list.clear();
     const std::string key = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
     {
-        TRegistry reg;
+        TRegistry reg(session);
         reg.SelectRoot(win::HKEY_LOCAL_MACHINE);
         if (reg.OpenPath(key, false))
             list.push_back(
                 {win::HKEY_LOCAL_MACHINE, key, "Common Startup", reg.ReadText("Common Startup")});
     }
-    TRegistry reg;
+    TRegistry reg(session);
     reg.SelectRoot(win::HKEY_CURRENT_USER);
     if (!reg.OpenPath(key, false))
         return;
     list.push_back({win::HKEY_CURRENT_USER, key, "Startup", reg.ReadText("Startup")});
 }
 
-platform::SystemTime FileTimeToLocalDateTime(win::FILETIME time)
+platform::SystemTime FileTimeToLocalDateTime(const Session& session, win::FILETIME time)
 {
-    return platform::fileTimeToSystemTime(platform::system().fileTimeToLocalFileTime(time));
+    return platform::fileTimeToSystemTime(session.system().fileTimeToLocalFileTime(time));
 }
 
-void DetectPlatform()
+void DetectPlatform(Session& session)
 {
-    const win::DWORD id = platform::system().versionEx().platformId;
+    const win::DWORD id = session.system().versionEx().platformId;
     for (const PlatformKindEntry& entry : kPlatformKinds) {
         if (entry.platformId == id)
-            PlatformKind = entry.kind;
+            session.PlatformKind = entry.kind;
     }
 }
 
-bool IsLuaEnabled()
+bool IsLuaEnabled(const Session& session)
 {
-    TRegistry reg;
+    TRegistry reg(session);
     reg.SelectRoot(win::HKEY_LOCAL_MACHINE);
     if (!reg.OpenPath("Software\\microsoft\\Windows\\CurrentVersion\\Policies\\System", false))
         return false;
@@ -166,22 +164,16 @@ bool IsLuaEnabled()
     return reg.ReadNumber("EnableLUA") != 0;
 }
 
-void OpenInBrowser(std::string_view url)
+void OpenInBrowser(const Session& session, std::string_view url)
 {
-    if (!platform::shell().openUrl(url))
+    if (!session.shell().openUrl(url))
         throw std::runtime_error("No web browser could be started for " + std::string(url));
 }
 
-int ShellRun(std::string_view file, std::string_view directory)
+int ShellRun(const Session& session, std::string_view file, std::string_view directory)
 {
-    platform::shell().execute(file, directory, true);
+    session.shell().execute(file, directory, true);
     return 0;
-}
-
-void ResetSharedState()
-{
-    ExcludedDrives.clear();
-    PlatformKind = 0;
 }
 
 } // namespace tw

@@ -13,6 +13,8 @@ namespace tw {
 
 using win::HKEY;
 
+class Session;
+
 /// One registry value that names a folder or a program.
 struct TFolderData
 {
@@ -21,11 +23,6 @@ struct TFolderData
     std::string ValueName;
     std::string ValueData;
 };
-
-/// Drives (such as "E:") whose paths are left alone; built once at start-up.
-extern std::vector<std::string> ExcludedDrives;
-/// The Windows family: 1 Win32s, 2 Windows 9x, 4 NT; 0 until DetectPlatform ran.
-extern std::uint8_t PlatformKind;
 
 /// The handle of one of the five root names (exact case); 0 for any other text.
 HKEY RootKeyFromName(std::string_view name);
@@ -44,34 +41,32 @@ RecordKeyPath SplitRecordKeyPath(std::string_view keyPath);
 
 /// Deletes value `valueName` ("default": the unnamed value) of the key `keyPath`, written
 /// as root name + "\" + path. Opens the key with may-create, as it always did.
-bool DeleteRegistryValue(std::string_view keyPath, std::string_view valueName);
+bool DeleteRegistryValue(const Session& session, std::string_view keyPath,
+                         std::string_view valueName);
 /// Deletes the key `path` (with a leading backslash) and its subtree under `root`.
-bool DeleteRegistryKey(HKEY root, std::string_view path);
+bool DeleteRegistryKey(const Session& session, HKEY root, std::string_view path);
 
 /// Fills `list` with every drive from C to Z that is removable, remote, CD-ROM or RAM disk.
-void BuildExcludedDrives(std::vector<std::string>& list);
+void BuildExcludedDrives(const Session& session, std::vector<std::string>& list);
 /// False when any of `drives` occurs anywhere in `path` (without regard to case).
 bool IsCheckablePath(const std::vector<std::string>& drives, std::string_view path);
 
 /// "ProgramFilesDir" (0) or "CommonFilesDir" (1) of the machine.
-std::string GetProgramFilesDir(int selector);
+std::string GetProgramFilesDir(const Session& session, int selector);
 /// The all-users and the user's startup folders, as TFolderData records.
-void GetStartupFolders(std::vector<TFolderData>& list);
+void GetStartupFolders(const Session& session, std::vector<TFolderData>& list);
 
 /// A file time (UTC) as local calendar time.
-platform::SystemTime FileTimeToLocalDateTime(win::FILETIME time);
+platform::SystemTime FileTimeToLocalDateTime(const Session& session, win::FILETIME time);
 
-/// Sets PlatformKind from the platform id GetVersionEx reports.
-void DetectPlatform();
+/// Sets the session's PlatformKind from the platform id GetVersionEx reports.
+void DetectPlatform(Session& session);
 /// True when user account control is on (EnableLUA not 0).
-bool IsLuaEnabled();
+bool IsLuaEnabled(const Session& session);
 
 /// Opens the address in a browser window. Throws std::runtime_error when none starts.
-void OpenInBrowser(std::string_view url);
+void OpenInBrowser(const Session& session, std::string_view url);
 /// Starts a program elevated and returns at once; reports nothing. Returns 0.
-int ShellRun(std::string_view file, std::string_view directory);
-
-/// Puts ExcludedDrives and PlatformKind back to their initial state.
-void ResetSharedState();
+int ShellRun(const Session& session, std::string_view file, std::string_view directory);
 
 } // namespace tw

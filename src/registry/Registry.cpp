@@ -1,6 +1,6 @@
 #include "Registry.h"
 
-#include "platform/Platform.h"
+#include "Session.h"
 
 #include <cstring>
 
@@ -26,7 +26,7 @@ TRegDataType typeCode(DWORD type)
 }
 } // namespace
 
-TRegistry::TRegistry() : TRegistry(platform::registry()) {}
+TRegistry::TRegistry(const Session& session) : TRegistry(session.registry()) {}
 
 TRegistry::TRegistry(platform::Registry& registry) : m_registry(registry) {}
 

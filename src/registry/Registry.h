@@ -12,6 +12,8 @@ namespace tw {
 
 using win::HKEY;
 
+class Session;
+
 /// A failed registry read or write; the message names the value.
 class ERegistryException : public std::runtime_error
 {
@@ -35,8 +37,8 @@ enum TRegDataType
 class TRegistry
 {
 public:
-    /// Uses the registry of the installed platform.
-    TRegistry();
+    /// Uses the registry of the session's platform.
+    explicit TRegistry(const Session& session);
     explicit TRegistry(platform::Registry& registry);
     ~TRegistry();
     TRegistry(const TRegistry&) = delete;

@@ -2,8 +2,6 @@
 
 namespace tw {
 
-std::array<TRegistryContents, kSectionCount> SectionContents;
-
 int TRegistryContents::Add()
 {
     const int index = Count();
@@ -26,12 +24,6 @@ const TRegistryContentItem& TRegistryContents::Items(int index) const
 int AddContentItem(TRegistryContents& collection)
 {
     return collection.Add();
-}
-
-void ClearSectionContents()
-{
-    for (TRegistryContents& contents : SectionContents)
-        contents.Clear();
 }
 
 } // namespace tw

@@ -72,10 +72,4 @@ int AddContentItem(TRegistryContents& collection);
 
 inline constexpr int kSectionCount = 15;
 
-/// The fifteen section collections, indexed by section number.
-extern std::array<TRegistryContents, kSectionCount> SectionContents;
-
-/// Empties every section collection.
-void ClearSectionContents();
-
 } // namespace tw

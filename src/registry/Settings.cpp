@@ -2,11 +2,9 @@
 
 #include "ProgramInfo.h"
 #include "Registry.h"
-#include "platform/Platform.h"
+#include "Session.h"
 
 namespace tw {
-
-TMyRegistryInfo AppSettings;
 
 namespace {
 
@@ -22,40 +20,35 @@ constexpr DefaultValue kDefaults[] = {
     {"ScanSetting", "1"},   {"RunFirst", "1"},
 };
 
-void readInto(TRegistry& reg)
+void readInto(TRegistry& reg, TMyRegistryInfo& settings)
 {
     const std::string homePage = reg.ReadText("HomePage");
-    AppSettings.HomePage = homePage.empty() ? kHomePageAddress : homePage;
+    settings.HomePage = homePage.empty() ? kHomePageAddress : homePage;
     const std::string helpUrl = reg.ReadText("HelpURL");
-    AppSettings.HelpURL = helpUrl.empty() ? kHelpPageAddress : helpUrl;
-    AppSettings.NotAutoBackup = reg.ReadText("NotAutoBackup") == "1";
-    AppSettings.SelectAll = reg.ReadText("SelectAll") == "1";
-    AppSettings.CheckUpdate = reg.ReadText("CheckUpdate") == "1";
+    settings.HelpURL = helpUrl.empty() ? kHelpPageAddress : helpUrl;
+    settings.NotAutoBackup = reg.ReadText("NotAutoBackup") == "1";
+    settings.SelectAll = reg.ReadText("SelectAll") == "1";
+    settings.CheckUpdate = reg.ReadText("CheckUpdate") == "1";
 }
 
 } // namespace
 
-void ResetAppSettings()
+void ReadSettings(Session& session)
 {
-    AppSettings = TMyRegistryInfo();
-}
-
-void ReadSettings()
-{
-    TRegistry reg;
+    TRegistry reg(session);
     reg.SelectRoot(win::HKEY_CURRENT_USER);
     if (reg.OpenPath(kSettingsKey, false))
-        readInto(reg);
+        readInto(reg, session.AppSettings);
 }
 
-void LoadSettings()
+void LoadSettings(Session& session)
 {
     bool firstStart = false;
     {
-        TRegistry reg;
+        TRegistry reg(session);
         reg.SelectRoot(win::HKEY_CURRENT_USER);
         if (reg.OpenPath(kSettingsKey, true)) {
-            readInto(reg);
+            readInto(reg, session.AppSettings);
             for (const DefaultValue& entry : kDefaults) {
                 if (!reg.ReadText(entry.name).empty())
                     continue;
@@ -68,9 +61,9 @@ void LoadSettings()
     }
     // Autostart only a program that is there: in a Wine prefix it is not, and a dangling Run
     // entry would make Wine fail to start it at every boot.
-    if (!firstStart || !platform::files().fileExists(kProgramPath))
+    if (!firstStart || !session.files().fileExists(kProgramPath))
         return;
-    TRegistry run;
+    TRegistry run(session);
     run.SelectRoot(win::HKEY_LOCAL_MACHINE);
     if (run.OpenPath("\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", false))
         run.WriteText(kProgramFileName, kProgramPath);

@@ -5,6 +5,8 @@
 
 namespace tw {
 
+class Session;
+
 struct TMyRegistryInfo
 {
     std::string HomePage;
@@ -14,17 +16,11 @@ struct TMyRegistryInfo
     bool CheckUpdate = false;
 };
 
-/// Filled by LoadSettings (or ReadSettings) at start-up, read by everyone afterwards.
-extern TMyRegistryInfo AppSettings;
-
-/// Reads the settings into AppSettings, writes the defaults of missing values, stamps the
-/// version and, on the first start, registers the program to start with Windows.
-void LoadSettings();
+/// Reads the settings into the session's AppSettings, writes the defaults of missing values, stamps
+/// the version and, on the first start, registers the program to start with Windows.
+void LoadSettings(Session& session);
 
 /// Reads the settings into AppSettings as LoadSettings does, without writing anything.
-void ReadSettings();
-
-/// Puts AppSettings back to its initial values.
-void ResetAppSettings();
+void ReadSettings(Session& session);
 
 } // namespace tw

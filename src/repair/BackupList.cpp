@@ -1,19 +1,19 @@
 #include "BackupList.h"
 
 #include "BackupWriter.h"
-#include "platform/Platform.h"
 #include "registry/PublicFunctions.h"
+#include "registry/Session.h"
 
 namespace tw {
 
 namespace {
 
-std::optional<BackupEntry> entryFor(const std::string& path)
+std::optional<BackupEntry> entryFor(const Session& session, const std::string& path)
 {
-    auto found = platform::files().findFirstFile(path);
+    auto found = session.files().findFirstFile(path);
     if (!found)
         return std::nullopt;
-    return BackupEntry{FileTimeToLocalDateTime(found->current().creationTime), path};
+    return BackupEntry{FileTimeToLocalDateTime(session, found->current().creationTime), path};
 }
 
 std::string withoutQuotes(std::string text)
@@ -24,42 +24,43 @@ std::string withoutQuotes(std::string text)
 
 } // namespace
 
-std::vector<BackupEntry> ListBackups()
+std::vector<BackupEntry> ListBackups(const Session& session)
 {
     std::vector<BackupEntry> entries;
     const std::string folder = BackupFolder();
-    auto search = platform::files().findFirstFile(folder + "*.reg");
+    auto search = session.files().findFirstFile(folder + "*.reg");
     if (!search)
         return entries;
     do {
         const platform::FindData& data = search->current();
         if (data.attributes & win::FILE_ATTRIBUTE_DIRECTORY)
             continue;
-        entries.push_back({FileTimeToLocalDateTime(data.creationTime), folder + data.name});
+        entries.push_back(
+            {FileTimeToLocalDateTime(session, data.creationTime), folder + data.name});
     } while (search->next());
     return entries;
 }
 
-std::string ExportWholeRegistry()
+std::string ExportWholeRegistry(const Session& session)
 {
-    const std::string path = NewBackupPath();
-    CreateBackupFolder();
-    platform::registryEditor().exportToFile(path, "", platform::RegFileFormat::Unicode);
+    const std::string path = NewBackupPath(session);
+    CreateBackupFolder(session);
+    session.registryEditor().exportToFile(path, "", platform::RegFileFormat::Unicode);
     return "\"" + path + "\"";
 }
 
-BackupActionResult FullBackup()
+BackupActionResult FullBackup(const Session& session)
 {
     BackupActionResult result;
     std::string path;
     try {
-        path = withoutQuotes(ExportWholeRegistry());
+        path = withoutQuotes(ExportWholeRegistry(session));
     } catch (const std::exception& e) {
         result.detail = e.what();
     }
-    if (!path.empty() && platform::files().fileExists(path)) {
+    if (!path.empty() && session.files().fileExists(path)) {
         result.ok = true;
-        result.added = entryFor(path);
+        result.added = entryFor(session, path);
         result.message = "Backup registry successfuly!";
     } else {
         result.message = "Backup registry fail!";
@@ -67,11 +68,11 @@ BackupActionResult FullBackup()
     return result;
 }
 
-BackupActionResult RestoreBackup(const std::string& path)
+BackupActionResult RestoreBackup(const Session& session, const std::string& path)
 {
     BackupActionResult result;
     try {
-        platform::registryEditor().importFile(path);
+        session.registryEditor().importFile(path);
         result.ok = true;
         result.message = "Restore registry successfuly!";
     } catch (const std::exception& e) {
@@ -81,10 +82,10 @@ BackupActionResult RestoreBackup(const std::string& path)
     return result;
 }
 
-BackupActionResult RemoveBackup(const std::string& path)
+BackupActionResult RemoveBackup(const Session& session, const std::string& path)
 {
     BackupActionResult result;
-    platform::Files& files = platform::files();
+    platform::Files& files = session.files();
     if (!files.fileExists(path))
         return result;
     if (files.deleteFile(path)) {

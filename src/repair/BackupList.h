@@ -9,6 +9,8 @@
 
 namespace tw {
 
+class Session;
+
 struct BackupEntry
 {
     /// When the file was made, in local time.
@@ -27,19 +29,19 @@ struct BackupActionResult
 };
 
 /// The ".reg" files of the backup folder, in the order the folder lists them.
-std::vector<BackupEntry> ListBackups();
+std::vector<BackupEntry> ListBackups(const Session& session);
 
 /// Exports the whole registry to a new file in the backup folder; returns its path in
 /// double quotes. Throws RegistryEditorError when the export fails.
-std::string ExportWholeRegistry();
+std::string ExportWholeRegistry(const Session& session);
 
 /// "BackRegistry": a full export, then the new row.
-BackupActionResult FullBackup();
+BackupActionResult FullBackup(const Session& session);
 /// "Restore Registry": imports the file through the registry editor.
-BackupActionResult RestoreBackup(const std::string& path);
+BackupActionResult RestoreBackup(const Session& session, const std::string& path);
 /// "Remove Backup": deletes the file. A file that is gone already gives ok = false and no
 /// message.
-BackupActionResult RemoveBackup(const std::string& path);
+BackupActionResult RemoveBackup(const Session& session, const std::string& path);
 
 inline constexpr const char* kNoSelectionMessage = "You not select registry item!";
 inline constexpr const char* kRestoreQuestion = "Are you want to restore registry now?";

@@ -1,22 +1,20 @@
 #include "BackupWriter.h"
 
-#include "platform/Platform.h"
 #include "platform/RegFile.h"
 #include "registry/ProgramInfo.h"
 #include "registry/PublicFunctions.h"
-#include "registry/RegistryContents.h"
+#include "registry/Session.h"
 #include "scanner/ScanDriver.h"
-#include "scanner/ScanState.h"
 
 #include <cstdio>
 #include <cstdlib>
 
 namespace tw {
 
-bool CreateBackupFolder()
+bool CreateBackupFolder(const Session& session)
 {
     const std::string folder = BackupFolder().substr(0, BackupFolder().size() - 1);
-    platform::Files& files = platform::files();
+    platform::Files& files = session.files();
     std::string path;
     size_t start = 0;
     while (start < folder.size()) {
@@ -45,9 +43,10 @@ std::string headerFor(std::uint8_t platformKind)
 }
 
 /// Adds what the repair of one record removes; false when there is nothing (left) to save.
-bool addRecord(platform::RegFileWriter& writer, const SectionInfo& section, const TContent& record)
+bool addRecord(const Session& session, platform::RegFileWriter& writer, const SectionInfo& section,
+               const TContent& record)
 {
-    platform::Registry& registry = platform::registry();
+    platform::Registry& registry = session.registry();
     // The key the repair will find: split as the repairs split it.
     const RecordKeyPath key = SplitRecordKeyPath(record.KeyPath);
     const HKEY root = RootKeyFromName(key.rootName);
@@ -76,9 +75,9 @@ bool addRecord(platform::RegFileWriter& writer, const SectionInfo& section, cons
 }
 
 /// Writes the file beside its final name first, so that no half file is left.
-std::string saveFile(const std::string& path, const std::string& bytes)
+std::string saveFile(const Session& session, const std::string& path, const std::string& bytes)
 {
-    platform::Files& files = platform::files();
+    platform::Files& files = session.files();
     const std::string temporary = path + ".part";
     {
         auto stream = files.openFile(temporary, platform::FileStream::Mode::Create);
@@ -106,9 +105,9 @@ std::string BackupFolder()
     return std::string(kProgramFolder) + "\\AllRegBack\\";
 }
 
-std::string NewBackupPath()
+std::string NewBackupPath(const Session& session)
 {
-    platform::System& system = platform::system();
+    platform::System& system = session.system();
     const platform::SystemTime now =
         platform::fileTimeToSystemTime(system.fileTimeToLocalFileTime(system.currentTime()));
     char stamp[32];
@@ -117,44 +116,46 @@ std::string NewBackupPath()
     return BackupFolder() + "Full Registry Backup_" + stamp + ".reg";
 }
 
-BackupOutcome WriteBackupFile()
+BackupOutcome WriteBackupFile(const Session& session)
 {
     BackupOutcome outcome;
-    outcome.path = NewBackupPath();
-    const std::string header = headerFor(PlatformKind);
-    const platform::RegFileFormat format =
-        PlatformKind >= 4 ? platform::RegFileFormat::Unicode : platform::RegFileFormat::Ansi;
-    platform::RegFileWriter writer(platform::registry(), format, {header, false, false});
+    outcome.path = NewBackupPath(session);
+    const std::string header = headerFor(session.PlatformKind);
+    const platform::RegFileFormat format = session.PlatformKind >= 4
+                                               ? platform::RegFileFormat::Unicode
+                                               : platform::RegFileFormat::Ansi;
+    platform::RegFileWriter writer(session.registry(), format, {header, false, false});
     int saved = 0;
-    for (const std::string& row : ReportRowSection) {
+    for (const std::string& row : session.ReportRowSection) {
         const int number = SectionNumberOf(row);
         if (number < 0)
             continue;
         const SectionInfo& section = Sections()[static_cast<size_t>(number)];
         if (section.removes == RepairRemoves::NoRegistryData)
             continue;
-        const TRegistryContents& contents = SectionContents[static_cast<size_t>(number)];
+        const TRegistryContents& contents = session.SectionContents[static_cast<size_t>(number)];
         for (int i = 0; i < contents.Count(); ++i) {
             const TContent& record = contents.Items(i).Content;
-            if (record.Checked && addRecord(writer, section, record))
+            if (record.Checked && addRecord(session, writer, section, record))
                 ++saved;
         }
     }
     if (saved == 0)
         return outcome;
-    if (!CreateBackupFolder()) {
+    if (!CreateBackupFolder(session)) {
         outcome.error = "cannot create the folder " + BackupFolder();
         return outcome;
     }
-    outcome.error = saveFile(outcome.path, writer.finish());
+    outcome.error = saveFile(session, outcome.path, writer.finish());
     outcome.written = outcome.error.empty();
     return outcome;
 }
 
-TRegDataType LookupValueType(std::string_view keyPath, std::string_view valueName)
+TRegDataType LookupValueType(const Session& session, std::string_view keyPath,
+                             std::string_view valueName)
 {
     const RecordKeyPath key = SplitRecordKeyPath(keyPath);
-    TRegistry reg;
+    TRegistry reg(session);
     reg.SelectRoot(RootKeyFromName(key.rootName));
     if (!reg.OpenPath(key.path, false))
         return rdUnknown;

@@ -8,12 +8,14 @@
 
 namespace tw {
 
+class Session;
+
 /// The folder of the backups, such as C:\Program Files\Tidewell\AllRegBack\.
 std::string BackupFolder();
 /// Creates the backup folder and every missing folder above it; true when it exists.
-bool CreateBackupFolder();
+bool CreateBackupFolder(const Session& session);
 /// "<folder>Full Registry Backup_yyyy_mm_dd_hh_nn_ss.reg" for the current local time.
-std::string NewBackupPath();
+std::string NewBackupPath(const Session& session);
 
 struct BackupOutcome
 {
@@ -28,9 +30,10 @@ struct BackupOutcome
 /// Writes everything the repair of the checked records of the reported sections will
 /// remove, as the registry holds it now: values with their real type and data, keys with
 /// their whole subtree. Report-row order, record order, a key line before each value.
-BackupOutcome WriteBackupFile();
+BackupOutcome WriteBackupFile(const Session& session);
 
 /// The type code (0 to 4) of value `valueName` of the key `keyPath` in record form.
-TRegDataType LookupValueType(std::string_view keyPath, std::string_view valueName);
+TRegDataType LookupValueType(const Session& session, std::string_view keyPath,
+                             std::string_view valueName);
 
 } // namespace tw

@@ -1,10 +1,7 @@
 #include "RepairDriver.h"
 
 #include "BackupWriter.h"
-#include "registry/RegistryContents.h"
-#include "registry/Settings.h"
 #include "scanner/ScanDriver.h"
-#include "scanner/ScanState.h"
 
 namespace tw {
 
@@ -17,29 +14,29 @@ std::string BackupNotice()
            "repair problems now!";
 }
 
-void RepairSections(RepairView& view)
+void RepairSections(Session& session, RepairView& view)
 {
-    for (const std::string& row : ReportRowSection) {
-        if (OperationState == kOperationCancelRepair)
+    for (const std::string& row : session.ReportRowSection) {
+        if (session.OperationState == kOperationCancelRepair)
             break;
         const int number = SectionNumberOf(row);
         if (number < 0)
             continue;
         const SectionInfo& section = Sections()[static_cast<size_t>(number)];
         if (section.repair)
-            section.repair(view, SectionContents[static_cast<size_t>(number)]);
+            section.repair(session, view, session.SectionContents[static_cast<size_t>(number)]);
     }
 }
 
-RepairRun RepairProblems(RepairView& view, bool skipBackup,
+RepairRun RepairProblems(Session& session, RepairView& view, bool skipBackup,
                          const std::function<void(const RepairRun&)>& afterBackup)
 {
     RepairRun run;
-    if (ReportRowSection.empty())
+    if (session.ReportRowSection.empty())
         return run;
-    OperationState = kOperationIdle;
-    if (!skipBackup && !AppSettings.NotAutoBackup) {
-        const BackupOutcome backup = WriteBackupFile();
+    session.OperationState = kOperationIdle;
+    if (!skipBackup && !session.AppSettings.NotAutoBackup) {
+        const BackupOutcome backup = WriteBackupFile(session);
         if (!backup.error.empty()) {
             run.failure = "The backup " + backup.path + " could not be written (" + backup.error +
                           "), so nothing was repaired.";
@@ -52,27 +49,27 @@ RepairRun RepairProblems(RepairView& view, bool skipBackup,
                 afterBackup(run);
         }
     }
-    RepairSections(view);
+    RepairSections(session, view);
     run.repaired = true;
     run.completedMessage = "Repair Completed!";
     return run;
 }
 
-void SelectAllReportedRecords()
+void SelectAllReportedRecords(Session& session)
 {
-    for (const std::string& row : ReportRowSection) {
+    for (const std::string& row : session.ReportRowSection) {
         const int number = SectionNumberOf(row);
-        for (int i = 0; number >= 0 && i < SectionContents[static_cast<size_t>(number)].Count();
-             ++i)
-            SetRecordChecked(number, i, true);
+        for (int i = 0;
+             number >= 0 && i < session.SectionContents[static_cast<size_t>(number)].Count(); ++i)
+            SetRecordChecked(session, number, i, true);
     }
 }
 
-void SetRecordChecked(int section, int index, bool checked)
+void SetRecordChecked(Session& session, int section, int index, bool checked)
 {
     if (section < 0 || section >= kSectionCount)
         return;
-    TRegistryContents& contents = SectionContents[static_cast<size_t>(section)];
+    TRegistryContents& contents = session.SectionContents[static_cast<size_t>(section)];
     if (index < 0 || index >= contents.Count())
         return;
     contents.Items(index).Content.Checked = checked;

@@ -1,6 +1,7 @@
 // The repair driver: backup first, then every reported section's repair, in section order.
 #pragma once
 
+#include "registry/Session.h"
 #include "scanner/ScanView.h"
 
 #include <functional>
@@ -25,20 +26,20 @@ struct RepairRun
 
 /// What "Repair Problems" does: unless `skipBackup` (or the "NotAutoBackup" setting) says
 /// otherwise, writes the backup and stops when it cannot be written; then repairs the
-/// reported sections. OperationState is reset at the start.
+/// reported sections. The session's OperationState is reset at the start.
 /// `afterBackup` runs once the backup is written, before anything is repaired (the window
 /// shows its notice there).
-RepairRun RepairProblems(RepairView& view, bool skipBackup = false,
+RepairRun RepairProblems(Session& session, RepairView& view, bool skipBackup = false,
                          const std::function<void(const RepairRun&)>& afterBackup = {});
 
 /// Calls the repair routine of each report row's section until "Cancel" is pressed.
-void RepairSections(RepairView& view);
+void RepairSections(Session& session, RepairView& view);
 
 /// Sets `Checked` of one record (nothing for a section or index out of range).
-void SetRecordChecked(int section, int index, bool checked);
+void SetRecordChecked(Session& session, int section, int index, bool checked);
 
 /// Ticks every record of every reported section, as "Select All" in each details window.
-void SelectAllReportedRecords();
+void SelectAllReportedRecords(Session& session);
 
 /// The notice shown after the backup was written.
 std::string BackupNotice();

@@ -1,23 +1,24 @@
 #include "RepairLoop.h"
 
-#include "ScanState.h"
 #include "registry/PublicFunctions.h"
 
 namespace tw {
 
-SectionRepair RecordValueRepair(bool swallowErrors)
+SectionRepair RecordValueRepair(const Session& session, bool swallowErrors)
 {
     return {[](const TContent& r) { return r.KeyPath; },
-            [](const TContent& r) { return DeleteRegistryValue(r.KeyPath, r.ValueName); },
+            [&session](const TContent& r) {
+                return DeleteRegistryValue(session, r.KeyPath, r.ValueName);
+            },
             swallowErrors};
 }
 
-void RunSectionRepair(RepairView& view, const TRegistryContents& contents,
+void RunSectionRepair(Session& session, RepairView& view, const TRegistryContents& contents,
                       const SectionRepair& repair)
 {
     try {
         for (int i = 0; i < contents.Count(); ++i) {
-            if (OperationState == kOperationCancelRepair)
+            if (session.OperationState == kOperationCancelRepair)
                 break;
             const TContent& record = contents.Items(i).Content;
             if (!record.Checked)

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "ScanView.h"
-#include "registry/RegistryContents.h"
+#include "registry/Session.h"
 
 #include <functional>
 #include <string>
@@ -20,11 +20,11 @@ struct SectionRepair
 };
 
 /// The repair that deletes the value `ValueName` of the key `KeyPath`, shown as `KeyPath`.
-SectionRepair RecordValueRepair(bool swallowErrors);
+SectionRepair RecordValueRepair(const Session& session, bool swallowErrors);
 
 /// Repairs every checked record in order until "Cancel" is pressed: label, result row,
 /// deletion, "Repair Succeed" or "Repair Error". Records stay as they are.
-void RunSectionRepair(RepairView& view, const TRegistryContents& contents,
+void RunSectionRepair(Session& session, RepairView& view, const TRegistryContents& contents,
                       const SectionRepair& repair);
 
 } // namespace tw

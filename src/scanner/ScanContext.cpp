@@ -1,8 +1,5 @@
 #include "ScanContext.h"
 
-#include "ScanState.h"
-#include "registry/Settings.h"
-
 namespace tw {
 
 OutcomeRow& ScanContext::cells()
@@ -31,14 +28,14 @@ void ScanContext::rowFinish()
 
 bool ScanContext::aborted() const
 {
-    return OperationState == kOperationAbortScan;
+    return m_session.OperationState == kOperationAbortScan;
 }
 
 void ScanContext::addRecord(TRegistryContents& contents, std::string keyPath, std::string itemName,
                             std::string valueName, std::string valueData)
 {
     TContent& record = contents.Items(AddContentItem(contents)).Content;
-    record.Checked = AppSettings.SelectAll;
+    record.Checked = m_session.AppSettings.SelectAll;
     record.KeyPath = std::move(keyPath);
     record.ItemName = std::move(itemName);
     record.ValueName = std::move(valueName);

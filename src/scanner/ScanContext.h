@@ -2,7 +2,7 @@
 #pragma once
 
 #include "ScanView.h"
-#include "registry/RegistryContents.h"
+#include "registry/Session.h"
 
 #include <string>
 #include <string_view>
@@ -12,9 +12,12 @@ namespace tw {
 class ScanContext
 {
 public:
-    ScanContext(OutcomeGrid& grid, ScanView& view, int row) : m_grid(grid), m_view(view), m_row(row)
+    ScanContext(Session& session, OutcomeGrid& grid, ScanView& view, int row)
+        : m_session(session), m_grid(grid), m_view(view), m_row(row)
     {
     }
+
+    Session& session() const { return m_session; }
 
     int row() const { return m_row; }
 
@@ -35,6 +38,7 @@ public:
 private:
     OutcomeRow& cells();
 
+    Session& m_session;
     OutcomeGrid& m_grid;
     ScanView& m_view;
     int m_row;

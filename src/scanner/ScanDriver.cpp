@@ -1,6 +1,5 @@
 #include "ScanDriver.h"
 
-#include "ScanState.h"
 #include "registry/ProgramInfo.h"
 #include "registry/Registry.h"
 
@@ -39,8 +38,9 @@ void runSection(const SectionInfo& section, ScanContext& context)
     if (section.driverStartsRow)
         context.rowStart();
     for (const SectionCall& call : section.calls)
-        call.routine(context, SectionContents[static_cast<size_t>(section.number)], section.keyPath,
-                     call.root);
+        call.routine(context,
+                     context.session().SectionContents[static_cast<size_t>(section.number)],
+                     section.keyPath, call.root);
     if (section.driverFinishesRow)
         context.rowFinish();
 }
@@ -63,19 +63,19 @@ int ProgressPosition(int index, int rows)
     return static_cast<int>(rounded);
 }
 
-void RunScan(OutcomeGrid& grid, ScanView& view)
+void RunScan(Session& session, OutcomeGrid& grid, ScanView& view)
 {
-    StatusTick = 0;
-    OperationState = kOperationIdle;
+    session.StatusTick = 0;
+    session.OperationState = kOperationIdle;
     const int rows = static_cast<int>(grid.rows.size());
     for (int i = 0; i < rows; ++i) {
-        if (OperationState == kOperationAbortScan)
+        if (session.OperationState == kOperationAbortScan)
             break;
         view.progressChanged(ProgressPosition(i, rows));
         const int number = SectionNumberOf(grid.rows[static_cast<size_t>(i)].section);
         if (number < 0)
             continue;
-        ScanContext context(grid, view, i);
+        ScanContext context(session, grid, view, i);
         runSection(Sections()[static_cast<size_t>(number)], context);
     }
 }
@@ -94,31 +94,32 @@ void AddTotalRow(OutcomeGrid& grid)
     grid.rows.push_back(total);
 }
 
-int TotalProblemCount()
+int TotalProblemCount(const Session& session)
 {
     int total = 0;
-    for (const TRegistryContents& contents : SectionContents)
+    for (const TRegistryContents& contents : session.SectionContents)
         total += contents.Count();
     return total;
 }
 
-std::vector<std::string> BuildReport(const OutcomeGrid& grid)
+std::vector<std::string> BuildReport(Session& session, const OutcomeGrid& grid)
 {
     std::vector<std::string> rows;
-    ReportRowSection.clear();
+    session.ReportRowSection.clear();
     for (const OutcomeRow& row : grid.rows) {
         if (trim(row.problems).empty() || trim(row.caption) == kTotalCaption ||
             toInt(row.problems, 0) <= 0)
             continue;
         rows.push_back(row.caption + "." + row.problems + " Problem(s)");
-        ReportRowSection.push_back(row.section);
+        session.ReportRowSection.push_back(row.section);
     }
     return rows;
 }
 
-ScanResult ScanSections(const SectionSelection& selection, OutcomeGrid& grid, ScanView& view)
+ScanResult ScanSections(Session& session, const SectionSelection& selection, OutcomeGrid& grid,
+                        ScanView& view)
 {
-    ClearAllSections();
+    ClearAllSections(session);
     grid.rows.clear();
     for (const SectionInfo& section : Sections()) {
         if (!selection[static_cast<size_t>(section.number)])
@@ -129,21 +130,22 @@ ScanResult ScanSections(const SectionSelection& selection, OutcomeGrid& grid, Sc
         grid.rows.push_back(row);
     }
     view.gridChanged(-1);
-    RunScan(grid, view);
+    RunScan(session, grid, view);
     AddTotalRow(grid);
     view.gridChanged(-1);
     view.statusChanged("");
 
     ScanResult result;
-    result.message = OperationState == kOperationAbortScan ? "Scan Aborted!" : "Scan Completed!";
-    result.totalProblems = TotalProblemCount();
-    result.reportRows = BuildReport(grid);
+    result.message =
+        session.OperationState == kOperationAbortScan ? "Scan Aborted!" : "Scan Completed!";
+    result.totalProblems = TotalProblemCount(session);
+    result.reportRows = BuildReport(session, grid);
     return result;
 }
 
-void RestoreScanSelection(SectionSelection& selection, bool& selectAllBox)
+void RestoreScanSelection(const Session& session, SectionSelection& selection, bool& selectAllBox)
 {
-    TRegistry reg;
+    TRegistry reg(session);
     reg.SelectRoot(win::HKEY_CURRENT_USER);
     if (!reg.OpenPath(kSettingsKey, false))
         return;
@@ -152,14 +154,14 @@ void RestoreScanSelection(SectionSelection& selection, bool& selectAllBox)
     selectAllBox = all;
 }
 
-void CreateSectionContents()
+void CreateSectionContents(Session& session)
 {
-    ClearAllSections();
+    ClearAllSections(session);
 }
 
-void ClearAllSections()
+void ClearAllSections(Session& session)
 {
-    ClearSectionContents();
+    ClearSectionContents(session);
 }
 
 } // namespace tw

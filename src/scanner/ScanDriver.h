@@ -25,26 +25,27 @@ struct ScanResult
 /// A whole scan as the start control runs it: clears the collections, builds one grid row
 /// per ticked section, runs them, adds the total row and builds the report (which also
 /// fills ReportRowSection).
-ScanResult ScanSections(const SectionSelection& selection, OutcomeGrid& grid, ScanView& view);
+ScanResult ScanSections(Session& session, const SectionSelection& selection, OutcomeGrid& grid,
+                        ScanView& view);
 
 /// The section number a grid row or report row holds as text; -1 when it holds none.
 int SectionNumberOf(const std::string& text);
 
 /// The scan loop over the grid rows.
-void RunScan(OutcomeGrid& grid, ScanView& view);
+void RunScan(Session& session, OutcomeGrid& grid, ScanView& view);
 /// The progress bar position at the start of row `index` of `rows` (0..100, half to even).
 int ProgressPosition(int index, int rows);
 /// Appends the "Problems Found:" row with the sum of the Problems cells.
 void AddTotalRow(OutcomeGrid& grid);
 /// The number of records in all fifteen collections.
-int TotalProblemCount();
-/// The report rows of a finished grid; fills ReportRowSection alongside.
-std::vector<std::string> BuildReport(const OutcomeGrid& grid);
+int TotalProblemCount(const Session& session);
+/// The report rows of a finished grid; fills the session's ReportRowSection alongside.
+std::vector<std::string> BuildReport(Session& session, const OutcomeGrid& grid);
 
 /// Reads "ScanSetting": all sections ticked when it is "1", none otherwise; `selectAllBox`
 /// follows. When the settings key does not open, both stay as they are.
-void RestoreScanSelection(SectionSelection& selection, bool& selectAllBox);
-void CreateSectionContents();
-void ClearAllSections();
+void RestoreScanSelection(const Session& session, SectionSelection& selection, bool& selectAllBox);
+void CreateSectionContents(Session& session);
+void ClearAllSections(Session& session);
 
 } // namespace tw

@@ -3,12 +3,12 @@
 #include "sections/AppPaths.h"
 #include "sections/Classes.h"
 #include "sections/FileExtensions.h"
-#include "sections/UserMachineSettings.h"
-#include "sections/Shortcuts.h"
-#include "sections/SmallSections.h"
 #include "sections/HelpFiles.h"
 #include "sections/SharedDlls.h"
+#include "sections/Shortcuts.h"
+#include "sections/SmallSections.h"
 #include "sections/Uninstall.h"
+#include "sections/UserMachineSettings.h"
 #include "sections/WindowsFonts.h"
 
 namespace tw {

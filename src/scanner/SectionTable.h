@@ -12,7 +12,8 @@ namespace tw {
 
 using SectionScanRoutine = void (*)(ScanContext& context, TRegistryContents& contents,
                                     std::string_view keyPath, win::HKEY root);
-using SectionRepairRoutine = void (*)(RepairView& view, const TRegistryContents& contents);
+using SectionRepairRoutine = void (*)(Session& session, RepairView& view,
+                                      const TRegistryContents& contents);
 
 /// One call a section makes, with the root it is given.
 struct SectionCall

@@ -1,17 +1,16 @@
 // The window, driven as a user would: scan, abort, report, details, repair, backups, tray.
 #include "gui/MainForm.h"
 
+#include "app/SessionStart.h"
 #include "gui/AboutForm.h"
 #include "gui/ImageButton.h"
 #include "gui/MessageBox.h"
 #include "gui/ProblemListForm.h"
-#include "platform/Platform.h"
 #include "platform/wine/WinePrefix.h"
 #include "platform/wine/WineRegistry.h"
 #include "registry/PublicFunctions.h"
 #include "registry/Registry.h"
 #include "registry/Settings.h"
-#include "scanner/ScanState.h"
 #include "support/TestSupport.h"
 
 #include <QCheckBox>
@@ -56,7 +55,9 @@ class MainFormTest : public QObject
 
 private:
     test::TempDir* m_dir = nullptr;
-    std::unique_ptr<wine::WinePrefix> m_prefix;
+    std::unique_ptr<app::StartedSession> m_started;
+    wine::WinePrefix* m_prefix = nullptr;
+    Session* m_session = nullptr;
     std::unique_ptr<TMainForm> m_window;
     QStringList m_messages;
     int m_commits = 0;
@@ -80,12 +81,10 @@ private slots:
         test::PrefixBuilder builder(m_dir->path() / "prefix");
         builder.systemHive(kProblems).userHive("\n[Software\\\\Tidewell] 1\n\"SelectAll\"=\"1\"\n"
                                                "\"ScanSetting\"=\"1\"\n");
-        m_prefix = std::make_unique<wine::WinePrefix>(builder.str());
-        platform::setCurrent(&m_prefix->platform());
-        ResetAppSettings();
-        ResetScanState();
-        ClearSectionContents();
-        LoadSettings();
+        // The window's own start-up: settings loaded (and written), drives, add-on list.
+        m_started = app::startSession({builder.str(), app::SettingsMode::Load});
+        m_prefix = &m_started->prefix();
+        m_session = &m_started->session();
         m_messages.clear();
         m_commits = 0;
         setMessageHandler([this](const MessageRequest& request) {
@@ -94,6 +93,7 @@ private slots:
         });
         MainFormSetup setup;
         setup.prefixDescription = QString::fromStdString(builder.str());
+        setup.session = m_session;
         setup.commitChanges = [this]() -> QString {
             ++m_commits;
             m_prefix->save();
@@ -107,8 +107,7 @@ private slots:
     {
         m_window.reset();
         setMessageHandler({});
-        platform::setCurrent(nullptr);
-        m_prefix.reset();
+        m_started.reset();
         delete m_dir;
         m_dir = nullptr;
     }
@@ -177,15 +176,15 @@ private slots:
             TFormProblemList* details = m_window->ProblemList;
             QCOMPARE(details->problemsListBox()->count(), 3);
             details->deselectAllButton()->click();
-            QVERIFY(!SectionContents[8].Items(2).Content.Checked);
+            QVERIFY(!m_session->SectionContents[8].Items(2).Content.Checked);
             details->selectAllButton()->click();
-            QVERIFY(SectionContents[8].Items(2).Content.Checked);
+            QVERIFY(m_session->SectionContents[8].Items(2).Content.Checked);
             details->problemsListBox()->item(0)->setCheckState(Qt::Unchecked);
             details->closeButton()->click();
         });
         m_window->suitempRepairListDblClick();
-        QVERIFY(!SectionContents[8].Items(0).Content.Checked);
-        QVERIFY(SectionContents[8].Items(1).Content.Checked);
+        QVERIFY(!m_session->SectionContents[8].Items(0).Content.Checked);
+        QVERIFY(m_session->SectionContents[8].Items(1).Content.Checked);
 
         m_messages.clear();
         m_window->SpbRepairClick();
@@ -241,7 +240,7 @@ private slots:
         QCOMPARE(m_messages, QStringList({"Are you want to remove registry now?",
                                           "Backup file remove successfuly!"}));
         QCOMPARE(m_window->BackupDataListView->topLevelItemCount(), 0);
-        QVERIFY(!platform::files().fileExists(path.toStdString()));
+        QVERIFY(!m_session->files().fileExists(path.toStdString()));
     }
 
     void trayMenuActions()

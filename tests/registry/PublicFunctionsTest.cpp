@@ -51,31 +51,31 @@ TEST_F(PublicFunctionsTest, RootNamesAreExact)
 
 TEST_F(PublicFunctionsTest, DeleteRegistryValueTakesTheRecordForm)
 {
-    EXPECT_TRUE(DeleteRegistryValue("HKEY_CURRENT_USER\\Software\\A", "default"));
-    TRegistry reg;
+    EXPECT_TRUE(DeleteRegistryValue(*session, "HKEY_CURRENT_USER\\Software\\A", "default"));
+    TRegistry reg(*session);
     ASSERT_TRUE(reg.OpenPath("\\Software\\A", false));
     EXPECT_FALSE(reg.HasValue(""));
     EXPECT_TRUE(reg.HasValue("named"));
-    EXPECT_TRUE(DeleteRegistryValue("HKEY_CURRENT_USER\\Software\\A", "named"));
+    EXPECT_TRUE(DeleteRegistryValue(*session, "HKEY_CURRENT_USER\\Software\\A", "named"));
 
-    EXPECT_FALSE(DeleteRegistryValue("HKEY_CURRENT_USER\\Software\\Missing", "v"));
+    EXPECT_FALSE(DeleteRegistryValue(*session, "HKEY_CURRENT_USER\\Software\\Missing", "v"));
     EXPECT_TRUE(reg.PathExists("\\Software\\Missing")) << "the key is created on the way";
-    EXPECT_FALSE(DeleteRegistryValue("NoRootHere", "v"));
+    EXPECT_FALSE(DeleteRegistryValue(*session, "NoRootHere", "v"));
 }
 
 TEST_F(PublicFunctionsTest, DeleteRegistryKeyRemovesTheSubtree)
 {
-    EXPECT_TRUE(DeleteRegistryKey(HKEY_LOCAL_MACHINE, "\\SOFTWARE\\X"));
-    TRegistry reg;
+    EXPECT_TRUE(DeleteRegistryKey(*session, HKEY_LOCAL_MACHINE, "\\SOFTWARE\\X"));
+    TRegistry reg(*session);
     reg.SelectRoot(HKEY_LOCAL_MACHINE);
     EXPECT_FALSE(reg.PathExists("\\SOFTWARE\\X"));
-    EXPECT_FALSE(DeleteRegistryKey(HKEY_LOCAL_MACHINE, "\\SOFTWARE\\X"));
+    EXPECT_FALSE(DeleteRegistryKey(*session, HKEY_LOCAL_MACHINE, "\\SOFTWARE\\X"));
 }
 
 TEST_F(PublicFunctionsTest, ExcludedDrivesAndCheckablePaths)
 {
     std::vector<std::string> drives;
-    BuildExcludedDrives(drives);
+    BuildExcludedDrives(*session, drives);
     EXPECT_EQ(drives, (std::vector<std::string>{"D:", "Z:"}));
     EXPECT_FALSE(IsCheckablePath(drives, "d:\\setup.exe"));
     EXPECT_TRUE(IsCheckablePath(drives, "C:\\Windows\\notepad.exe"));
@@ -85,10 +85,10 @@ TEST_F(PublicFunctionsTest, ExcludedDrivesAndCheckablePaths)
 
 TEST_F(PublicFunctionsTest, WellKnownFolders)
 {
-    EXPECT_EQ(GetProgramFilesDir(0), "C:\\Program Files");
-    EXPECT_EQ(GetProgramFilesDir(1), "C:\\Program Files\\Common Files");
+    EXPECT_EQ(GetProgramFilesDir(*session, 0), "C:\\Program Files");
+    EXPECT_EQ(GetProgramFilesDir(*session, 1), "C:\\Program Files\\Common Files");
     std::vector<TFolderData> folders;
-    GetStartupFolders(folders);
+    GetStartupFolders(*session, folders);
     ASSERT_EQ(folders.size(), 2u);
     EXPECT_EQ(folders[0].RootKey, HKEY_LOCAL_MACHINE);
     EXPECT_EQ(folders[0].ValueName, "Common Startup");
@@ -99,10 +99,10 @@ TEST_F(PublicFunctionsTest, WellKnownFolders)
 
 TEST_F(PublicFunctionsTest, PlatformAndUserAccountControl)
 {
-    PlatformKind = 0;
-    DetectPlatform();
-    EXPECT_EQ(PlatformKind, 4);
-    EXPECT_TRUE(IsLuaEnabled());
+    session->PlatformKind = 0;
+    DetectPlatform(*session);
+    EXPECT_EQ(session->PlatformKind, 4);
+    EXPECT_TRUE(IsLuaEnabled(*session));
 }
 
 TEST_F(PublicFunctionsTest, LocalDateTimeOfAFileTime)
@@ -111,8 +111,8 @@ TEST_F(PublicFunctionsTest, LocalDateTimeOfAFileTime)
     const std::string saved = old ? old : "";
     ::setenv("TZ", "CET-1", 1);
     ::tzset();
-    const platform::SystemTime local =
-        FileTimeToLocalDateTime(platform::systemTimeToFileTime({2024, 6, 0, 3, 12, 0, 0, 0}));
+    const platform::SystemTime local = FileTimeToLocalDateTime(
+        *session, platform::systemTimeToFileTime({2024, 6, 0, 3, 12, 0, 0, 0}));
     old ? ::setenv("TZ", saved.c_str(), 1) : ::unsetenv("TZ");
     ::tzset();
     EXPECT_EQ(local.hour, 13);
@@ -127,11 +127,11 @@ TEST_F(PublicFunctionsTest, OpenInBrowserHandsTheAddressToTheDesktop)
     fs::permissions(bin + "/xdg-open", fs::perms::owner_all);
     const std::string path = std::getenv("PATH");
     ::setenv("PATH", (bin + ":" + path).c_str(), 1);
-    OpenInBrowser("https://example.org/page");
+    OpenInBrowser(*session, "https://example.org/page");
     for (int i = 0; i < 100 && !fs::exists(record); ++i)
         ::usleep(20000);
     ::setenv("PATH", "/nonexistent", 1);
-    EXPECT_THROW(OpenInBrowser("https://example.org/"), std::runtime_error);
+    EXPECT_THROW(OpenInBrowser(*session, "https://example.org/"), std::runtime_error);
     ::setenv("PATH", path.c_str(), 1);
     ASSERT_TRUE(fs::exists(record));
     EXPECT_EQ(test::readFile(record), "https://example.org/page\n");

@@ -1,7 +1,10 @@
 // Problem records and their collections.
 #include "registry/RegistryContents.h"
 
+#include "registry/Session.h"
+
 #include <gtest/gtest.h>
+#include <memory>
 
 namespace tw {
 namespace {
@@ -48,11 +51,12 @@ TEST(RegistryContents, IndexOutOfBoundsRaisesTheListError)
 
 TEST(RegistryContents, FifteenSectionCollections)
 {
-    EXPECT_EQ(SectionContents.size(), 15u);
-    AddContentItem(SectionContents[14]);
-    AddContentItem(SectionContents[0]);
-    ClearSectionContents();
-    for (const TRegistryContents& contents : SectionContents)
+    auto session = std::make_unique<Session>(platform::Platform{});
+    EXPECT_EQ(session->SectionContents.size(), 15u);
+    AddContentItem(session->SectionContents[14]);
+    AddContentItem(session->SectionContents[0]);
+    ClearSectionContents(*session);
+    for (const TRegistryContents& contents : session->SectionContents)
         EXPECT_EQ(contents.Count(), 0);
 }
 

@@ -20,23 +20,23 @@ protected:
     void SetUp() override
     {
         PrefixTest::SetUp();
-        ResetAppSettings();
+        session->AppSettings = TMyRegistryInfo();
     }
     std::string stored(const std::string& name)
     {
-        TRegistry reg;
+        TRegistry reg(*session);
         return reg.OpenPath("\\Software\\Tidewell", false) ? reg.ReadText(name) : "<no key>";
     }
     bool runEntryExists()
     {
-        TRegistry reg;
+        TRegistry reg(*session);
         reg.SelectRoot(win::HKEY_LOCAL_MACHINE);
         return reg.OpenPath("\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", false) &&
                reg.HasValue("Tidewell.exe");
     }
     void set(const std::string& name, const std::string& value)
     {
-        TRegistry reg;
+        TRegistry reg(*session);
         ASSERT_TRUE(reg.OpenPath("\\Software\\Tidewell", true));
         reg.WriteText(name, value);
     }
@@ -44,7 +44,7 @@ protected:
 
 TEST_F(SettingsTest, FirstStartWritesDefaultsButRunsWithFlagsOff)
 {
-    LoadSettings();
+    LoadSettings(*session);
     EXPECT_EQ(stored("NotAutoBackup"), "0");
     EXPECT_EQ(stored("SelectAll"), "1");
     EXPECT_EQ(stored("CheckUpdate"), "1");
@@ -52,13 +52,14 @@ TEST_F(SettingsTest, FirstStartWritesDefaultsButRunsWithFlagsOff)
     EXPECT_EQ(stored("RunFirst"), "1");
     EXPECT_EQ(stored("Version"), "2.0");
     EXPECT_TRUE(runEntryExists());
-    EXPECT_FALSE(AppSettings.SelectAll);
-    EXPECT_FALSE(AppSettings.CheckUpdate);
-    EXPECT_FALSE(AppSettings.NotAutoBackup);
-    EXPECT_EQ(AppSettings.HomePage, "https://tidewell.example.org/");
-    EXPECT_EQ(AppSettings.HelpURL.substr(AppSettings.HelpURL.size() - 13), "page/help.htm");
+    EXPECT_FALSE(session->AppSettings.SelectAll);
+    EXPECT_FALSE(session->AppSettings.CheckUpdate);
+    EXPECT_FALSE(session->AppSettings.NotAutoBackup);
+    EXPECT_EQ(session->AppSettings.HomePage, "https://tidewell.example.org/");
+    EXPECT_EQ(session->AppSettings.HelpURL.substr(session->AppSettings.HelpURL.size() - 13),
+              "page/help.htm");
 
-    TRegistry run;
+    TRegistry run(*session);
     run.SelectRoot(win::HKEY_LOCAL_MACHINE);
     ASSERT_TRUE(run.OpenPath("\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", false));
     EXPECT_EQ(run.ReadText("Tidewell.exe"), "C:\\Program Files\\Tidewell\\Tidewell.exe");
@@ -66,20 +67,20 @@ TEST_F(SettingsTest, FirstStartWritesDefaultsButRunsWithFlagsOff)
 
 TEST_F(SettingsTest, LaterStartsUseTheStoredValues)
 {
-    LoadSettings();
+    LoadSettings(*session);
     set("HomePage", "https://example.org/home");
     set("Version", "1.5");
     {
-        TRegistry run;
+        TRegistry run(*session);
         run.SelectRoot(win::HKEY_LOCAL_MACHINE);
         ASSERT_TRUE(run.OpenPath("\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", false));
         ASSERT_TRUE(run.RemoveValue("Tidewell.exe"));
     }
-    ResetAppSettings();
-    LoadSettings();
-    EXPECT_TRUE(AppSettings.SelectAll);
-    EXPECT_TRUE(AppSettings.CheckUpdate);
-    EXPECT_EQ(AppSettings.HomePage, "https://example.org/home");
+    session->AppSettings = TMyRegistryInfo();
+    LoadSettings(*session);
+    EXPECT_TRUE(session->AppSettings.SelectAll);
+    EXPECT_TRUE(session->AppSettings.CheckUpdate);
+    EXPECT_EQ(session->AppSettings.HomePage, "https://example.org/home");
     EXPECT_EQ(stored("Version"), "2.0");
     EXPECT_FALSE(runEntryExists()) << "the autostart entry is made on the first start only";
 }
@@ -89,10 +90,10 @@ TEST_F(SettingsTest, OnlyExactlyOneCountsAsOn)
     set("SelectAll", "1 ");
     set("CheckUpdate", "0");
     set("NotAutoBackup", "1");
-    LoadSettings();
-    EXPECT_FALSE(AppSettings.SelectAll);
-    EXPECT_FALSE(AppSettings.CheckUpdate);
-    EXPECT_TRUE(AppSettings.NotAutoBackup);
+    LoadSettings(*session);
+    EXPECT_FALSE(session->AppSettings.SelectAll);
+    EXPECT_FALSE(session->AppSettings.CheckUpdate);
+    EXPECT_TRUE(session->AppSettings.NotAutoBackup);
     EXPECT_EQ(stored("SelectAll"), "1 ") << "a non-empty value is never overwritten";
     EXPECT_EQ(stored("CheckUpdate"), "0");
 }
@@ -100,28 +101,28 @@ TEST_F(SettingsTest, OnlyExactlyOneCountsAsOn)
 TEST_F(SettingsTest, NoAutostartForAProgramThatIsNotThere)
 {
     std::filesystem::remove(driveC() / "Program Files/Tidewell/Tidewell.exe");
-    LoadSettings();
+    LoadSettings(*session);
     EXPECT_EQ(stored("RunFirst"), "1");
     EXPECT_FALSE(runEntryExists());
 }
 
 TEST_F(SettingsTest, AValueOfAnotherTypeEndsTheStart)
 {
-    TRegistry reg;
+    TRegistry reg(*session);
     ASSERT_TRUE(reg.OpenPath("\\Software\\Tidewell", true));
     reg.WriteNumber("SelectAll", 1);
-    EXPECT_THROW(LoadSettings(), ERegistryException);
+    EXPECT_THROW(LoadSettings(*session), ERegistryException);
 }
 
 TEST_F(SettingsTest, ReadSettingsWritesNothing)
 {
-    ReadSettings();
+    ReadSettings(*session);
     EXPECT_EQ(stored("SelectAll"), "<no key>");
     EXPECT_FALSE(prefix->hasUnsavedChanges());
-    EXPECT_FALSE(AppSettings.SelectAll);
+    EXPECT_FALSE(session->AppSettings.SelectAll);
     set("SelectAll", "1");
-    ReadSettings();
-    EXPECT_TRUE(AppSettings.SelectAll);
+    ReadSettings(*session);
+    EXPECT_TRUE(session->AppSettings.SelectAll);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "platform/wine/WinePrefix.h"
 #include "platform/wine/WineRegistry.h"
 #include "registry/Registry.h"
+#include "registry/Session.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -40,11 +41,10 @@ protected:
     {
         PrefixBuilder(dir.path()).userHive(kUserKeys);
         prefix = std::make_unique<wine::WinePrefix>(dir.str());
-        platform::setCurrent(&prefix->platform());
+        session = std::make_unique<Session>(prefix->platform());
     }
     void TearDown() override
     {
-        platform::setCurrent(nullptr);
         EXPECT_EQ(prefix->registry().openHandleCount(), 0u) << "a registry object leaked a key";
     }
 
@@ -60,11 +60,12 @@ protected:
 
     TempDir dir;
     std::unique_ptr<wine::WinePrefix> prefix;
+    std::unique_ptr<Session> session;
 };
 
 TEST_F(TRegistryTest, StartsClosedOnTheCurrentUser)
 {
-    TRegistry reg;
+    TRegistry reg(*session);
     EXPECT_EQ(reg.RootKey(), HKEY_CURRENT_USER);
     EXPECT_EQ(reg.CurrentKey(), 0u);
     EXPECT_EQ(reg.CurrentPath(), "");
@@ -72,7 +73,7 @@ TEST_F(TRegistryTest, StartsClosedOnTheCurrentUser)
 
 TEST_F(TRegistryTest, MissingValueBehaviour)
 {
-    TRegistry reg;
+    TRegistry reg(*session);
     ASSERT_TRUE(reg.OpenPath("\\Software\\App", false));
     EXPECT_EQ(reg.ValueType("Missing"), rdUnknown);
     EXPECT_EQ(reg.ValueSize("Missing"), -1);
@@ -85,7 +86,7 @@ TEST_F(TRegistryTest, MissingValueBehaviour)
 
 TEST_F(TRegistryTest, ReadsByType)
 {
-    TRegistry reg;
+    TRegistry reg(*session);
     ASSERT_TRUE(reg.OpenPath("\\Software\\App", false));
     EXPECT_EQ(reg.ValueType("Sz"), rdString);
     EXPECT_EQ(reg.ValueType("Expand"), rdExpandString);
@@ -114,7 +115,7 @@ TEST_F(TRegistryTest, ReadsByType)
 
 TEST_F(TRegistryTest, OpensAbsoluteAndRelativePaths)
 {
-    TRegistry reg;
+    TRegistry reg(*session);
     ASSERT_TRUE(reg.OpenPath("\\Software", false));
     EXPECT_EQ(reg.CurrentPath(), "Software");
     const HKEY software = reg.CurrentKey();
@@ -136,7 +137,7 @@ TEST_F(TRegistryTest, OpensAbsoluteAndRelativePaths)
 
 TEST_F(TRegistryTest, CreatesWhenAllowed)
 {
-    TRegistry reg;
+    TRegistry reg(*session);
     ASSERT_TRUE(reg.OpenPath("\\Software\\New\\Deep", true));
     EXPECT_EQ(reg.CurrentPath(), "Software\\New\\Deep");
     reg.WriteText("Name", "value");
@@ -146,13 +147,13 @@ TEST_F(TRegistryTest, CreatesWhenAllowed)
     EXPECT_EQ(reg.ValueSize("Name"), 6);
     EXPECT_EQ(reg.ReadNumber("Count"), 7);
     EXPECT_EQ(reg.ValueType("Raw"), rdBinary);
-    TRegistry other;
+    TRegistry other(*session);
     EXPECT_TRUE(other.PathExists("\\Software\\New\\Deep"));
 }
 
 TEST_F(TRegistryTest, RefusedWritesRaise)
 {
-    TRegistry reg;
+    TRegistry reg(*session);
     ASSERT_TRUE(reg.OpenPath("\\Software\\X\\C", false));
     ASSERT_EQ(prefix->registry().deleteKey(HKEY_CURRENT_USER, "Software\\X\\C"), 0);
     expectError([&] { reg.WriteText("a", "b"); }, "Failed to set data for 'a'");
@@ -161,7 +162,7 @@ TEST_F(TRegistryTest, RefusedWritesRaise)
 
 TEST_F(TRegistryTest, PathExistsLeavesTheCurrentKey)
 {
-    TRegistry reg;
+    TRegistry reg(*session);
     ASSERT_TRUE(reg.OpenPath("\\Software", false));
     const HKEY software = reg.CurrentKey();
     EXPECT_TRUE(reg.PathExists("App"));
@@ -173,7 +174,7 @@ TEST_F(TRegistryTest, PathExistsLeavesTheCurrentKey)
 
 TEST_F(TRegistryTest, SelectRootKeepsOrClosesTheKey)
 {
-    TRegistry reg;
+    TRegistry reg(*session);
     ASSERT_TRUE(reg.OpenPath("\\Software\\App", false));
     reg.SelectRoot(HKEY_CURRENT_USER);
     EXPECT_NE(reg.CurrentKey(), 0u);
@@ -186,7 +187,7 @@ TEST_F(TRegistryTest, SelectRootKeepsOrClosesTheKey)
 
 TEST_F(TRegistryTest, ListsSubkeysAndValues)
 {
-    TRegistry reg;
+    TRegistry reg(*session);
     std::vector<std::string> list = {"stale"};
     reg.ListSubkeys(list);
     EXPECT_TRUE(list.empty()) << "no key open";
@@ -200,7 +201,7 @@ TEST_F(TRegistryTest, ListsSubkeysAndValues)
 
 TEST_F(TRegistryTest, RemoveKeyTreeDeletesTheWholeSubtree)
 {
-    TRegistry reg;
+    TRegistry reg(*session);
     EXPECT_TRUE(reg.RemoveKeyTree("\\Software\\X"));
     EXPECT_FALSE(reg.PathExists("\\Software\\X"));
     EXPECT_FALSE(reg.RemoveKeyTree("\\Software\\X")) << "a missing key";
@@ -210,7 +211,7 @@ TEST_F(TRegistryTest, RemoveKeyTreeDeletesTheWholeSubtree)
 
 TEST_F(TRegistryTest, RemoveKeyTreeResolvesRelativePathsBelowTheOpenKey)
 {
-    TRegistry reg;
+    TRegistry reg(*session);
     ASSERT_TRUE(reg.OpenPath("\\Software\\X", false));
     EXPECT_FALSE(reg.RemoveKeyTree("Software\\X")) << "asks for Software\\X\\Software\\X";
     EXPECT_TRUE(reg.PathExists("\\Software\\X\\A\\B"));
@@ -222,17 +223,17 @@ TEST_F(TRegistryTest, RemoveKeyTreeResolvesRelativePathsBelowTheOpenKey)
 
 TEST_F(TRegistryTest, RemovesValuesIncludingTheUnnamedOne)
 {
-    TRegistry reg;
+    TRegistry reg(*session);
     ASSERT_TRUE(reg.OpenPath("\\Software\\App\\Sub", false));
     EXPECT_TRUE(reg.RemoveValue(""));
     EXPECT_FALSE(reg.HasValue(""));
     EXPECT_FALSE(reg.RemoveValue(""));
 }
 
-TEST_F(TRegistryTest, UsesTheGivenRegistryWithoutAnInstalledPlatform)
+TEST_F(TRegistryTest, NeedsASessionWithARegistry)
 {
-    platform::setCurrent(nullptr);
-    EXPECT_THROW(TRegistry(), std::logic_error);
+    const Session empty{platform::Platform{}};
+    EXPECT_THROW(TRegistry{empty}, std::logic_error);
     TRegistry reg(prefix->registry());
     EXPECT_TRUE(reg.PathExists("\\Software\\App"));
 }

@@ -41,14 +41,14 @@ protected:
     void SetUp() override
     {
         ScannerTest::SetUp();
-        AppSettings.SelectAll = true;
-        PlatformKind = 4;
+        session->AppSettings.SelectAll = true;
+        session->PlatformKind = 4;
     }
     void scanAll()
     {
         SectionSelection all;
         all.fill(true);
-        ScanSections(all, grid, view);
+        ScanSections(*session, all, grid, view);
     }
     std::string wholeRegistry()
     {
@@ -72,8 +72,8 @@ TEST_F(RepairTest, RestoringTheBackupUndoesTheRepairCompletely)
 {
     const std::string before = wholeRegistry();
     scanAll();
-    ASSERT_EQ(ReportRowSection, (std::vector<std::string>{"0", "6", "8"}));
-    const RepairRun run = RepairProblems(repairView);
+    ASSERT_EQ(session->ReportRowSection, (std::vector<std::string>{"0", "6", "8"}));
+    const RepairRun run = RepairProblems(*session, repairView);
     ASSERT_TRUE(run.repaired);
     ASSERT_TRUE(run.backupPath);
     EXPECT_NE(run.backupNotice.find("C:\\Program Files\\Tidewell\\AllRegBack\\ folder."),
@@ -82,7 +82,7 @@ TEST_F(RepairTest, RestoringTheBackupUndoesTheRepairCompletely)
     ASSERT_EQ(repairView.rows.size(), 5u);
     EXPECT_NE(wholeRegistry(), before);
 
-    const BackupActionResult restored = RestoreBackup(*run.backupPath);
+    const BackupActionResult restored = RestoreBackup(*session, *run.backupPath);
     EXPECT_TRUE(restored.ok) << restored.detail;
     EXPECT_EQ(restored.message, "Restore registry successfuly!");
     EXPECT_EQ(test::firstDifference(wholeRegistry(), before), "");
@@ -91,7 +91,7 @@ TEST_F(RepairTest, RestoringTheBackupUndoesTheRepairCompletely)
 TEST_F(RepairTest, BackupHoldsWhatEachRepairRemovesInReportOrder)
 {
     scanAll();
-    const BackupOutcome backup = WriteBackupFile();
+    const BackupOutcome backup = WriteBackupFile(*session);
     ASSERT_TRUE(backup.written) << backup.error;
     EXPECT_EQ(backup.path.find("C:\\Program Files\\Tidewell\\AllRegBack\\Full Registry Backup_"),
               0u);
@@ -122,12 +122,12 @@ TEST_F(RepairTest, BackupHoldsWhatEachRepairRemovesInReportOrder)
 TEST_F(RepairTest, HeaderFollowsThePlatform)
 {
     scanAll();
-    PlatformKind = 2;
-    BackupOutcome backup = WriteBackupFile();
+    session->PlatformKind = 2;
+    BackupOutcome backup = WriteBackupFile(*session);
     ASSERT_TRUE(backup.written);
     EXPECT_EQ(test::readFile(hostPath(backup.path)).substr(0, 10), "REGEDIT4\r\n");
-    PlatformKind = 0;
-    backup = WriteBackupFile();
+    session->PlatformKind = 0;
+    backup = WriteBackupFile(*session);
     ASSERT_TRUE(backup.written);
     EXPECT_EQ(test::readFile(hostPath(backup.path)).substr(0, 3), "\r\n[");
 }
@@ -135,14 +135,14 @@ TEST_F(RepairTest, HeaderFollowsThePlatform)
 TEST_F(RepairTest, NothingCheckedWritesNoFile)
 {
     scanAll();
-    for (const std::string& section : ReportRowSection)
-        for (int i = 0; i < SectionContents[std::stoul(section)].Count(); ++i)
-            SetRecordChecked(std::stoi(section), i, false);
-    const BackupOutcome backup = WriteBackupFile();
+    for (const std::string& section : session->ReportRowSection)
+        for (int i = 0; i < session->SectionContents[std::stoul(section)].Count(); ++i)
+            SetRecordChecked(*session, std::stoi(section), i, false);
+    const BackupOutcome backup = WriteBackupFile(*session);
     EXPECT_FALSE(backup.written);
     EXPECT_FALSE(backup.path.empty());
-    EXPECT_FALSE(platform::files().directoryExists("C:\\Program Files\\Tidewell\\AllRegBack"));
-    const RepairRun run = RepairProblems(repairView);
+    EXPECT_FALSE(session->files().directoryExists("C:\\Program Files\\Tidewell\\AllRegBack"));
+    const RepairRun run = RepairProblems(*session, repairView);
     EXPECT_TRUE(run.repaired);
     EXPECT_TRUE(repairView.rows.empty());
 }
@@ -150,17 +150,17 @@ TEST_F(RepairTest, NothingCheckedWritesNoFile)
 TEST_F(RepairTest, NoBackupWhenTheSettingSaysSo)
 {
     scanAll();
-    AppSettings.NotAutoBackup = true;
-    const RepairRun run = RepairProblems(repairView);
+    session->AppSettings.NotAutoBackup = true;
+    const RepairRun run = RepairProblems(*session, repairView);
     EXPECT_TRUE(run.repaired);
     EXPECT_FALSE(run.backupPath);
     EXPECT_TRUE(run.backupNotice.empty());
-    EXPECT_TRUE(ListBackups().empty());
+    EXPECT_TRUE(ListBackups(*session).empty());
 }
 
 TEST_F(RepairTest, AnEmptyReportRepairsNothing)
 {
-    const RepairRun run = RepairProblems(repairView);
+    const RepairRun run = RepairProblems(*session, repairView);
     EXPECT_FALSE(run.repaired);
     EXPECT_TRUE(repairView.rows.empty());
 }
@@ -171,7 +171,7 @@ TEST_F(RepairTest, ABackupThatCannotBeWrittenStopsTheRepair)
     // A file where the program's folder should be: the backup folder cannot be made.
     test::writeFile(driveC() / "Program Files" / "Tidewell", "in the way");
     const std::string before = wholeRegistry();
-    const RepairRun run = RepairProblems(repairView);
+    const RepairRun run = RepairProblems(*session, repairView);
     EXPECT_FALSE(run.repaired);
     EXPECT_NE(run.failure.find("nothing was repaired"), std::string::npos) << run.failure;
     EXPECT_TRUE(repairView.rows.empty());
@@ -181,10 +181,10 @@ TEST_F(RepairTest, ABackupThatCannotBeWrittenStopsTheRepair)
 TEST_F(RepairTest, RepairingTwiceReportsErrorsAndLosesNothing)
 {
     scanAll();
-    RepairProblems(repairView);
+    RepairProblems(*session, repairView);
     const std::string afterFirst = wholeRegistry();
     test::RecordingRepairView again;
-    const RepairRun second = RepairProblems(again);
+    const RepairRun second = RepairProblems(*session, again);
     ASSERT_EQ(again.rows.size(), 5u);
     for (const auto& [problem, status] : again.rows)
         EXPECT_EQ(status, "Repair Error") << problem;
@@ -196,23 +196,23 @@ TEST_F(RepairTest, RepairingTwiceReportsErrorsAndLosesNothing)
 TEST_F(RepairTest, CancelStopsBeforeTheNextRecord)
 {
     scanAll();
-    repairView.onYield = [] { OperationState = kOperationCancelRepair; };
-    RepairProblems(repairView);
+    repairView.onYield = [this] { session->OperationState = kOperationCancelRepair; };
+    RepairProblems(*session, repairView);
     EXPECT_EQ(repairView.rows.size(), 1u);
 }
 
 TEST_F(RepairTest, SingleTicksCount)
 {
     scanAll();
-    for (int i = 0; i < SectionContents[8].Count(); ++i)
-        SetRecordChecked(8, i, i == 1);
-    SetRecordChecked(0, 0, false);
-    SetRecordChecked(6, 0, false);
-    SetRecordChecked(15, 0, true); // out of range: nothing
-    SetRecordChecked(8, 99, true);
-    RepairProblems(repairView);
+    for (int i = 0; i < session->SectionContents[8].Count(); ++i)
+        SetRecordChecked(*session, 8, i, i == 1);
+    SetRecordChecked(*session, 0, 0, false);
+    SetRecordChecked(*session, 6, 0, false);
+    SetRecordChecked(*session, 15, 0, true); // out of range: nothing
+    SetRecordChecked(*session, 8, 99, true);
+    RepairProblems(*session, repairView);
     ASSERT_EQ(repairView.rows.size(), 1u);
-    TRegistry reg;
+    TRegistry reg(*session);
     reg.SelectRoot(win::HKEY_LOCAL_MACHINE);
     ASSERT_TRUE(reg.OpenPath("\\Software\\Microsoft\\Windows\\CurrentVersion\\SharedDlls", false));
     EXPECT_FALSE(reg.HasValue("C:\\Lib\\multi.dll"));
@@ -222,24 +222,26 @@ TEST_F(RepairTest, SingleTicksCount)
 TEST_F(RepairTest, LookupValueTypeReadsTheRegistryNow)
 {
     EXPECT_EQ(LookupValueType(
+                  *session,
                   "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDlls",
                   "C:\\Lib\\gone.dll"),
               rdInteger);
     EXPECT_EQ(LookupValueType(
+                  *session,
                   "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDlls",
                   "C:\\Lib\\multi.dll"),
               rdUnknown);
-    EXPECT_EQ(LookupValueType("HKEY_LOCAL_MACHINE\\SOFTWARE\\Missing", "x"), rdUnknown);
+    EXPECT_EQ(LookupValueType(*session, "HKEY_LOCAL_MACHINE\\SOFTWARE\\Missing", "x"), rdUnknown);
 }
 
 TEST_F(RepairTest, BackupPageListsRestoresAndRemoves)
 {
-    EXPECT_TRUE(ListBackups().empty()) << "a missing folder gives an empty list";
-    const BackupActionResult full = FullBackup();
+    EXPECT_TRUE(ListBackups(*session).empty()) << "a missing folder gives an empty list";
+    const BackupActionResult full = FullBackup(*session);
     ASSERT_TRUE(full.ok) << full.detail;
     EXPECT_EQ(full.message, "Backup registry successfuly!");
     ASSERT_TRUE(full.added);
-    const std::vector<BackupEntry> entries = ListBackups();
+    const std::vector<BackupEntry> entries = ListBackups(*session);
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].path, full.added->path);
     EXPECT_GE(entries[0].time.year, 2024);
@@ -247,16 +249,16 @@ TEST_F(RepairTest, BackupPageListsRestoresAndRemoves)
     // A damaged file: the restore says it failed, and why.
     test::writeFile(driveC() / "Program Files/Tidewell/AllRegBack/broken.reg",
                     "REGEDIT4\r\n[HKEY_CURRENT_USER\\X]\r\n\"a\"=hex:zz\r\n");
-    const BackupActionResult restore = RestoreBackup(BackupFolder() + "broken.reg");
+    const BackupActionResult restore = RestoreBackup(*session, BackupFolder() + "broken.reg");
     EXPECT_FALSE(restore.ok);
     EXPECT_EQ(restore.message, "Restore registry fail!");
     EXPECT_NE(restore.detail.find("line 3"), std::string::npos) << restore.detail;
-    EXPECT_EQ(ListBackups().size(), 2u);
+    EXPECT_EQ(ListBackups(*session).size(), 2u);
 
-    const BackupActionResult removed = RemoveBackup(full.added->path);
+    const BackupActionResult removed = RemoveBackup(*session, full.added->path);
     EXPECT_TRUE(removed.ok);
     EXPECT_EQ(removed.message, "Backup file remove successfuly!");
-    const BackupActionResult again = RemoveBackup(full.added->path);
+    const BackupActionResult again = RemoveBackup(*session, full.added->path);
     EXPECT_FALSE(again.ok);
     EXPECT_TRUE(again.message.empty()) << "a file that is gone: nothing happens";
 }

@@ -70,14 +70,16 @@ protected:
 
 TEST_F(AppPathsTest, ResolvesTheProgramPath)
 {
-    EXPECT_EQ(ResolveAppPath("x.exe", "C:\\App"), "C:\\App\\x.exe");
-    EXPECT_EQ(ResolveAppPath("x.exe", "C:\\App\\"), "C:\\App\\x.exe");
-    EXPECT_EQ(ResolveAppPath("x.exe", ""), "\\x.exe");
-    EXPECT_EQ(ResolveAppPath("\"%ProgramFiles%\\App\\x.exe\"", ""),
+    EXPECT_EQ(ResolveAppPath(*session, "x.exe", "C:\\App"), "C:\\App\\x.exe");
+    EXPECT_EQ(ResolveAppPath(*session, "x.exe", "C:\\App\\"), "C:\\App\\x.exe");
+    EXPECT_EQ(ResolveAppPath(*session, "x.exe", ""), "\\x.exe");
+    EXPECT_EQ(ResolveAppPath(*session, "\"%ProgramFiles%\\App\\x.exe\"", ""),
               "C:\\Program Files\\App\\x.exe");
-    EXPECT_EQ(ResolveAppPath("%SystemRoot%\\system32\\x.exe", ""), "C:\\windows\\system32\\x.exe");
-    EXPECT_EQ(ResolveAppPath("\"C:\\A\\x.exe\" /s", ""), "C:\\A\\x.exe /s");
-    EXPECT_EQ(WindowsFolderGuess(), "C:\\windows\\") << "the real Windows folder, not WINNT";
+    EXPECT_EQ(ResolveAppPath(*session, "%SystemRoot%\\system32\\x.exe", ""),
+              "C:\\windows\\system32\\x.exe");
+    EXPECT_EQ(ResolveAppPath(*session, "\"C:\\A\\x.exe\" /s", ""), "C:\\A\\x.exe /s");
+    EXPECT_EQ(WindowsFolderGuess(*session), "C:\\windows\\")
+        << "the real Windows folder, not WINNT";
     EXPECT_TRUE(HasFileNameAndExt("C:\\a\\b.exe"));
     EXPECT_FALSE(HasFileNameAndExt("C:\\a.d\\b"));
     EXPECT_FALSE(HasFileNameAndExt("C:\\a\\"));
@@ -87,16 +89,16 @@ TEST_F(AppPathsTest, ReportsEntriesWhoseProgramIsMissing)
 {
     scanSection(0);
     std::vector<std::string> items;
-    for (int i = 0; i < SectionContents[0].Count(); ++i)
-        items.push_back(SectionContents[0].Items(i).Content.ItemName + " -> " +
-                        SectionContents[0].Items(i).Content.ValueData);
+    for (int i = 0; i < session->SectionContents[0].Count(); ++i)
+        items.push_back(session->SectionContents[0].Items(i).Content.ItemName + " -> " +
+                        session->SectionContents[0].Items(i).Content.ValueData);
     EXPECT_EQ(items, (std::vector<std::string>{
                          "args.exe -> C:\\App\\bare.exe /x",
                          "gone.exe -> C:\\Gone\\gone.exe",
                          "lower.exe -> %systemroot%\\system32\\sys.exe",
                          "nofolder.exe -> \\nofolder.exe",
                      }));
-    const TContent& gone = SectionContents[0].Items(1).Content;
+    const TContent& gone = session->SectionContents[0].Items(1).Content;
     EXPECT_EQ(
         gone.KeyPath,
         "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\gone.exe");
@@ -106,14 +108,14 @@ TEST_F(AppPathsTest, ReportsEntriesWhoseProgramIsMissing)
 
 TEST_F(AppPathsTest, RepairRemovesTheWholeSubkey)
 {
-    AppSettings.SelectAll = true;
+    session->AppSettings.SelectAll = true;
     scanSection(0);
     test::RecordingRepairView repairView;
-    RepairAppPaths(repairView, SectionContents[0]);
+    RepairAppPaths(*session, repairView, session->SectionContents[0]);
     ASSERT_EQ(repairView.rows.size(), 4u);
     for (const auto& [problem, status] : repairView.rows)
         EXPECT_EQ(status, "Repair Succeed") << problem;
-    TRegistry reg;
+    TRegistry reg(*session);
     reg.SelectRoot(win::HKEY_LOCAL_MACHINE);
     EXPECT_FALSE(
         reg.PathExists("\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\gone.exe"));

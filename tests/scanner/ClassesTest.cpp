@@ -48,8 +48,8 @@ protected:
     std::vector<std::string> found()
     {
         std::vector<std::string> items;
-        for (int i = 0; i < SectionContents[2].Count(); ++i) {
-            const TContent& r = SectionContents[2].Items(i).Content;
+        for (int i = 0; i < session->SectionContents[2].Count(); ++i) {
+            const TContent& r = session->SectionContents[2].Items(i).Content;
             items.push_back(r.KeyPath + " | " + r.ItemName + " | " + r.ValueData);
         }
         return items;
@@ -58,7 +58,7 @@ protected:
 
 TEST_F(ClassesTest, FindsEmptyServersHelpFoldersAndMissingTypeLibraries)
 {
-    AppSettings.SelectAll = true;
+    session->AppSettings.SelectAll = true;
     scanSection(2);
     EXPECT_EQ(found(),
               (std::vector<std::string>{
@@ -70,19 +70,19 @@ TEST_F(ClassesTest, FindsEmptyServersHelpFoldersAndMissingTypeLibraries)
                   "TypeLib\\{LIB-REGISTERED}\\1.0\\HELPDIR",
                   "HKEY_CLASSES_ROOT\\CLSID\\{7}\\TypeLib | TypeLib | {LIB-MISSING}",
               }));
-    EXPECT_EQ(SectionContents[2].Items(0).Content.ValueName, "default");
+    EXPECT_EQ(session->SectionContents[2].Items(0).Content.ValueName, "default");
 }
 
 TEST_F(ClassesTest, RepairDeletesOnlyTheProblemKey)
 {
-    AppSettings.SelectAll = true;
+    session->AppSettings.SelectAll = true;
     scanSection(2);
     test::RecordingRepairView repairView;
-    RepairActiveX(repairView, SectionContents[2]);
+    RepairActiveX(*session, repairView, session->SectionContents[2]);
     ASSERT_EQ(repairView.rows.size(), 6u);
     EXPECT_EQ(repairView.rows[0].first, "\\CLSID\\{1}\\InprocServer32");
     EXPECT_EQ(repairView.rows[0].second, "Repair Succeed");
-    TRegistry reg;
+    TRegistry reg(*session);
     reg.SelectRoot(win::HKEY_CLASSES_ROOT);
     EXPECT_FALSE(reg.PathExists("\\CLSID\\{1}\\InprocServer32"));
     EXPECT_TRUE(reg.PathExists("\\CLSID\\{1}"));

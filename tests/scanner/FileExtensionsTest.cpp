@@ -69,9 +69,9 @@ TEST_F(FileExtensionsTest, ReportsExtensionsWhoseClassIsRegisteredNowhere)
 {
     scanSection(5);
     std::vector<std::string> found;
-    for (int i = 0; i < SectionContents[5].Count(); ++i)
-        found.push_back(SectionContents[5].Items(i).Content.ItemName + "=" +
-                        SectionContents[5].Items(i).Content.ValueData);
+    for (int i = 0; i < session->SectionContents[5].Count(); ++i)
+        found.push_back(session->SectionContents[5].Items(i).Content.ItemName + "=" +
+                        session->SectionContents[5].Items(i).Content.ValueData);
     // .abc matches abcfile without regard to case; .user has a FileExts key; ProgIdClass is
     // among some extension's OpenWithProgids; the class with "Folder" in its name is not
     // in the class list.
@@ -82,21 +82,21 @@ TEST_F(FileExtensionsTest, ReportsExtensionsWhoseClassIsRegisteredNowhere)
 TEST_F(FileExtensionsTest, AssociationsReportEmptyDefaultStringsOnly)
 {
     scanSection(10);
-    ASSERT_EQ(SectionContents[10].Count(), 1);
-    EXPECT_EQ(SectionContents[10].Items(0).Content.KeyPath, "HKEY_CLASSES_ROOT\\.blank");
-    EXPECT_EQ(SectionContents[10].Items(0).Content.ValueData, "");
+    ASSERT_EQ(session->SectionContents[10].Count(), 1);
+    EXPECT_EQ(session->SectionContents[10].Items(0).Content.KeyPath, "HKEY_CLASSES_ROOT\\.blank");
+    EXPECT_EQ(session->SectionContents[10].Items(0).Content.ValueData, "");
 }
 
 TEST_F(FileExtensionsTest, RepairsRemoveTheValueOrTheWholeKey)
 {
-    AppSettings.SelectAll = true;
+    session->AppSettings.SelectAll = true;
     scanSection(5);
     test::RecordingRepairView first;
-    RepairFileExtensions(first, SectionContents[5]);
+    RepairFileExtensions(*session, first, session->SectionContents[5]);
     scanSection(10);
     test::RecordingRepairView second;
-    RepairFileAssociations(second, SectionContents[10]);
-    TRegistry reg;
+    RepairFileAssociations(*session, second, session->SectionContents[10]);
+    TRegistry reg(*session);
     reg.SelectRoot(win::HKEY_CLASSES_ROOT);
     ASSERT_TRUE(reg.OpenPath("\\.nosuch", false));
     EXPECT_FALSE(reg.HasValue(""));

@@ -36,7 +36,7 @@ protected:
 TEST_F(HelpFilesTest, ReportsMissingAndInputMethodHelp)
 {
     scanSection(6);
-    const TRegistryContents& contents = SectionContents[6];
+    const TRegistryContents& contents = session->SectionContents[6];
     ASSERT_EQ(contents.Count(), 3);
     EXPECT_EQ(contents.Items(0).Content.ItemName, "gone.hlp");
     EXPECT_EQ(contents.Items(0).Content.ValueData, "C:\\Help\\gone.hlp");
@@ -64,14 +64,14 @@ TEST_F(HelpFilesTest, NoHelpKeysStillFinishesTheRow)
 
 TEST_F(HelpFilesTest, RepairRemovesOnlyThatHelpFilesValue)
 {
-    AppSettings.SelectAll = true;
+    session->AppSettings.SelectAll = true;
     scanSection(6);
     test::RecordingRepairView repairView;
-    RepairHelpFiles(repairView, SectionContents[6]);
+    RepairHelpFiles(*session, repairView, session->SectionContents[6]);
     ASSERT_EQ(repairView.rows.size(), 3u);
     EXPECT_EQ(repairView.rows[0].first, "\\SOFTWARE\\Microsoft\\Windows\\Help");
     EXPECT_EQ(repairView.rows[0].second, "Repair Succeed");
-    TRegistry reg;
+    TRegistry reg(*session);
     reg.SelectRoot(win::HKEY_LOCAL_MACHINE);
     ASSERT_TRUE(reg.OpenPath("\\Software\\Microsoft\\Windows\\Help", false));
     EXPECT_FALSE(reg.HasValue("gone.hlp"));

@@ -42,19 +42,19 @@ TEST(ProgressPosition, RoundsHalfToEven)
 
 TEST_F(ScanDriverTest, NoSectionGivesOnlyTheTotalRow)
 {
-    const ScanResult result = ScanSections(only({}), grid, view);
+    const ScanResult result = ScanSections(*session, only({}), grid, view);
     ASSERT_EQ(grid.rows.size(), 1u);
     EXPECT_EQ(grid.rows[0].caption, "Problems Found:");
     EXPECT_EQ(grid.rows[0].problems, "0");
     EXPECT_EQ(result.message, "Scan Completed!");
     EXPECT_EQ(result.totalProblems, 0);
     EXPECT_TRUE(result.reportRows.empty());
-    EXPECT_TRUE(ReportRowSection.empty());
+    EXPECT_TRUE(session->ReportRowSection.empty());
 }
 
 TEST_F(ScanDriverTest, RowsFollowSectionOrderAndTheReportListsTheProblems)
 {
-    const ScanResult result = ScanSections(only({9, 8, 6, 1}), grid, view);
+    const ScanResult result = ScanSections(*session, only({9, 8, 6, 1}), grid, view);
     ASSERT_EQ(grid.rows.size(), 5u);
     EXPECT_EQ(grid.rows[0].caption, "Startup Programs");
     EXPECT_EQ(grid.rows[0].problems, "0") << "the driver starts and finishes this row";
@@ -68,7 +68,7 @@ TEST_F(ScanDriverTest, RowsFollowSectionOrderAndTheReportListsTheProblems)
     EXPECT_EQ(view.progress, (std::vector<int>{25, 50, 75, 100}));
     EXPECT_EQ(result.reportRows, (std::vector<std::string>{"Help Files.1 Problem(s)",
                                                            "Shared Dll     .3 Problem(s)"}));
-    EXPECT_EQ(ReportRowSection, (std::vector<std::string>{"6", "8"}));
+    EXPECT_EQ(session->ReportRowSection, (std::vector<std::string>{"6", "8"}));
     EXPECT_EQ(result.totalProblems, 4);
     EXPECT_EQ(view.statuses.back(), "") << "the status text is emptied at the end";
 }
@@ -78,9 +78,9 @@ TEST_F(ScanDriverTest, AbortStopsAtTheNextRow)
     // Abort while the Help Files row (the second) runs.
     view.onYield = [this] {
         if (grid.rows.size() > 1 && grid.rows[1].status == "Scanning")
-            OperationState = kOperationAbortScan;
+            session->OperationState = kOperationAbortScan;
     };
-    const ScanResult result = ScanSections(only({1, 6, 8, 9}), grid, view);
+    const ScanResult result = ScanSections(*session, only({1, 6, 8, 9}), grid, view);
     EXPECT_EQ(result.message, "Scan Aborted!");
     EXPECT_EQ(grid.rows[1].status, "Abort Scan");
     EXPECT_EQ(grid.rows[2].problems, "");
@@ -91,8 +91,8 @@ TEST_F(ScanDriverTest, AbortStopsAtTheNextRow)
 
 TEST_F(ScanDriverTest, ANewScanResetsTheAbort)
 {
-    OperationState = kOperationAbortScan;
-    const ScanResult result = ScanSections(only({8}), grid, view);
+    session->OperationState = kOperationAbortScan;
+    const ScanResult result = ScanSections(*session, only({8}), grid, view);
     EXPECT_EQ(result.message, "Scan Completed!");
     EXPECT_EQ(grid.rows[0].problems, "3");
 }
@@ -110,14 +110,15 @@ TEST_F(ScanDriverTest, ReportSkipsZeroRowsAndTheTotal)
     grid.rows = {{"Shared Dll     ", "3", "Finished", "8"},
                  {"Help Files", "0", "Finished", "6"},
                  {"Problems Found:", "3", "", "", true}};
-    EXPECT_EQ(BuildReport(grid), (std::vector<std::string>{"Shared Dll     .3 Problem(s)"}));
-    EXPECT_EQ(ReportRowSection, (std::vector<std::string>{"8"}));
+    EXPECT_EQ(BuildReport(*session, grid),
+              (std::vector<std::string>{"Shared Dll     .3 Problem(s)"}));
+    EXPECT_EQ(session->ReportRowSection, (std::vector<std::string>{"8"}));
 }
 
 TEST_F(ScanDriverTest, RowsWithoutASectionNumberDispatchNothing)
 {
     grid.rows = {{"Odd", "", "", "x"}, {"Shared Dll     ", "", "", "8"}};
-    RunScan(grid, view);
+    RunScan(*session, grid, view);
     EXPECT_EQ(grid.rows[0].problems, "");
     EXPECT_EQ(grid.rows[1].problems, "3");
 }
@@ -126,16 +127,16 @@ TEST_F(ScanDriverTest, ScanSettingChoosesTheStartingSelection)
 {
     SectionSelection selection{};
     bool box = false;
-    RestoreScanSelection(selection, box);
+    RestoreScanSelection(*session, selection, box);
     EXPECT_FALSE(box) << "no settings key: nothing changes";
-    TRegistry reg;
+    TRegistry reg(*session);
     ASSERT_TRUE(reg.OpenPath("\\Software\\Tidewell", true));
     reg.WriteText("ScanSetting", "1");
-    RestoreScanSelection(selection, box);
+    RestoreScanSelection(*session, selection, box);
     EXPECT_TRUE(box);
     EXPECT_EQ(std::count(selection.begin(), selection.end(), true), 15);
     reg.WriteText("ScanSetting", "yes");
-    RestoreScanSelection(selection, box);
+    RestoreScanSelection(*session, selection, box);
     EXPECT_FALSE(box);
     EXPECT_EQ(std::count(selection.begin(), selection.end(), true), 0);
 }

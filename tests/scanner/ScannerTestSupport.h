@@ -6,7 +6,6 @@
 #include "registry/Registry.h"
 #include "registry/Settings.h"
 #include "scanner/ScanDriver.h"
-#include "scanner/ScanState.h"
 #include "support/PrefixFixture.h"
 
 #include <functional>
@@ -56,45 +55,30 @@ public:
     std::function<void()> onYield;
 };
 
-/// A prefix test with the scanner's process-wide state reset and ExcludedDrives built.
+/// A prefix test whose session has its excluded drives built.
 class ScannerTest : public PrefixTest
 {
 protected:
-    void SetUp() override
-    {
-        PrefixTest::SetUp();
-        ResetAppSettings();
-        ResetSharedState();
-        ResetScanState();
-        ClearSectionContents();
-        BuildExcludedDrives(ExcludedDrives);
-    }
-    void TearDown() override
-    {
-        ResetSharedState();
-        ResetScanState();
-        ClearSectionContents();
-        PrefixTest::TearDown();
-    }
+    void sessionStarted() override { BuildExcludedDrives(*session, session->ExcludedDrives); }
 
     /// Runs a section's routines on a one-row grid, after emptying its collection as the
     /// driver does (unless `clearFirst` is false).
     void scanSection(int number, bool clearFirst = true)
     {
         if (clearFirst)
-            SectionContents[static_cast<size_t>(number)].Clear();
+            session->SectionContents[static_cast<size_t>(number)].Clear();
         grid.rows.assign(
             1, OutcomeRow{std::string(Sections()[number].caption), "", "", std::to_string(number)});
-        ScanContext context(grid, view, 0);
+        ScanContext context(*session, grid, view, 0);
         const SectionInfo& section = Sections()[static_cast<size_t>(number)];
         for (const SectionCall& call : section.calls)
-            call.routine(context, SectionContents[static_cast<size_t>(number)], section.keyPath,
-                         call.root);
+            call.routine(context, session->SectionContents[static_cast<size_t>(number)],
+                         section.keyPath, call.root);
     }
     std::vector<std::string> valueNames(int section)
     {
         std::vector<std::string> names;
-        const TRegistryContents& contents = SectionContents[static_cast<size_t>(section)];
+        const TRegistryContents& contents = session->SectionContents[static_cast<size_t>(section)];
         for (int i = 0; i < contents.Count(); ++i)
             names.push_back(contents.Items(i).Content.ValueName);
         return names;

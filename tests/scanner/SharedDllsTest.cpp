@@ -47,13 +47,13 @@ protected:
 
 TEST_F(SharedDllsTest, ReportsZeroCountsAndMissingFiles)
 {
-    AppSettings.SelectAll = true;
+    session->AppSettings.SelectAll = true;
     scanSection(8);
     EXPECT_EQ(valueNames(8),
               (std::vector<std::string>{"C:\\Lib\\badtext.dll", "C:\\Lib\\gone.dll",
                                         "C:\\Lib\\multi-gone.dll", "C:\\Lib\\zero.dll",
                                         "C:\\Lib\\zz-last.dll", "C:\\Mail\\MSOE.DLL"}));
-    const TRegistryContents& contents = SectionContents[8];
+    const TRegistryContents& contents = session->SectionContents[8];
     const TContent& first = contents.Items(0).Content;
     EXPECT_TRUE(first.Checked);
     EXPECT_EQ(first.KeyPath,
@@ -86,39 +86,39 @@ TEST_F(SharedDllsTest, MissingKeyLeavesTheRowAlone)
 {
     prefix->registry().deleteKey(win::HKEY_LOCAL_MACHINE,
                                  "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDlls");
-    AddContentItem(SectionContents[8]);
+    AddContentItem(session->SectionContents[8]);
     scanSection(8, false);
-    EXPECT_EQ(SectionContents[8].Count(), 0) << "the collection is cleared first";
+    EXPECT_EQ(session->SectionContents[8].Count(), 0) << "the collection is cleared first";
     EXPECT_EQ(row().problems, "");
     EXPECT_EQ(row().status, "");
 }
 
 TEST_F(SharedDllsTest, AbortStopsTheLoopAndFinishesTheRow)
 {
-    view.onYield = [] { OperationState = kOperationAbortScan; };
+    view.onYield = [this] { session->OperationState = kOperationAbortScan; };
     scanSection(8);
     EXPECT_EQ(row().status, "Abort Scan");
-    EXPECT_LE(SectionContents[8].Count(), 1);
+    EXPECT_LE(session->SectionContents[8].Count(), 1);
 }
 
 TEST_F(SharedDllsTest, RepairDeletesTheCheckedEntries)
 {
-    AppSettings.SelectAll = true;
+    session->AppSettings.SelectAll = true;
     scanSection(8);
-    SectionContents[8].Items(1).Content.Checked = false; // gone.dll stays
+    session->SectionContents[8].Items(1).Content.Checked = false; // gone.dll stays
     test::RecordingRepairView repairView;
-    RepairSharedDlls(repairView, SectionContents[8]);
+    RepairSharedDlls(*session, repairView, session->SectionContents[8]);
     ASSERT_EQ(repairView.rows.size(), 5u);
     for (const auto& [problem, status] : repairView.rows) {
         EXPECT_EQ(problem,
                   "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDlls");
         EXPECT_EQ(status, "Repair Succeed");
     }
-    EXPECT_EQ(SectionContents[8].Count(), 6) << "records stay after a repair";
+    EXPECT_EQ(session->SectionContents[8].Count(), 6) << "records stay after a repair";
 
     // A second repair of the same records finds their values gone.
     test::RecordingRepairView again;
-    RepairSharedDlls(again, SectionContents[8]);
+    RepairSharedDlls(*session, again, session->SectionContents[8]);
     ASSERT_EQ(again.rows.size(), 5u);
     for (const auto& [problem, status] : again.rows)
         EXPECT_EQ(status, "Repair Error");
@@ -129,11 +129,11 @@ TEST_F(SharedDllsTest, RepairDeletesTheCheckedEntries)
 
 TEST_F(SharedDllsTest, RepairStopsWhenCancelled)
 {
-    AppSettings.SelectAll = true;
+    session->AppSettings.SelectAll = true;
     scanSection(8);
     test::RecordingRepairView repairView;
-    repairView.onYield = [] { OperationState = kOperationCancelRepair; };
-    RepairSharedDlls(repairView, SectionContents[8]);
+    repairView.onYield = [this] { session->OperationState = kOperationCancelRepair; };
+    RepairSharedDlls(*session, repairView, session->SectionContents[8]);
     EXPECT_EQ(repairView.rows.size(), 1u);
 }
 

@@ -59,13 +59,15 @@ protected:
 TEST_F(ShortcutsTest, ReadsTheTargetsWineWrote)
 {
     const fs::path lnk = test::fixture("wine-8.0/varied/lnk");
-    EXPECT_EQ(ReadShortcutTarget("C:\\Desktop\\present-file.lnk"), "C:\\Fixture\\present.exe");
-    EXPECT_EQ(ReadShortcutTarget("C:\\Desktop\\missing-folder.lnk"), "C:\\Fixture\\Gone Folder");
-    EXPECT_EQ(ReadShortcutTarget("C:\\Desktop\\other-drive.lnk"), "D:\\setup.exe");
+    EXPECT_EQ(ReadShortcutTarget(*session, "C:\\Desktop\\present-file.lnk"),
+              "C:\\Fixture\\present.exe");
+    EXPECT_EQ(ReadShortcutTarget(*session, "C:\\Desktop\\missing-folder.lnk"),
+              "C:\\Fixture\\Gone Folder");
+    EXPECT_EQ(ReadShortcutTarget(*session, "C:\\Desktop\\other-drive.lnk"), "D:\\setup.exe");
     test::writeFile(driveC() / "broken.lnk", "not a shortcut");
-    EXPECT_EQ(ReadShortcutTarget("C:\\broken.lnk"), "");
+    EXPECT_EQ(ReadShortcutTarget(*session, "C:\\broken.lnk"), "");
     fs::copy_file(lnk / "unicode-target.lnk", driveC() / "u.lnk");
-    EXPECT_EQ(ReadShortcutTarget("C:\\u.lnk"),
+    EXPECT_EQ(ReadShortcutTarget(*session, "C:\\u.lnk"),
               "C:\\Fixture\\Caf\xc3\xa9\\r\xc3\xa9sum\xc3\xa9.exe");
 }
 
@@ -73,9 +75,9 @@ TEST_F(ShortcutsTest, ReportsShortcutsWhoseTargetIsGone)
 {
     scanSection(7);
     std::vector<std::string> found;
-    for (int i = 0; i < SectionContents[7].Count(); ++i)
-        found.push_back(SectionContents[7].Items(i).Content.KeyPath + " -> " +
-                        SectionContents[7].Items(i).Content.ValueName);
+    for (int i = 0; i < session->SectionContents[7].Count(); ++i)
+        found.push_back(session->SectionContents[7].Items(i).Content.KeyPath + " -> " +
+                        session->SectionContents[7].Items(i).Content.ValueName);
     std::sort(found.begin(), found.end());
     EXPECT_EQ(found, (std::vector<std::string>{
                          "C:\\Desktop\\Sub\\nested.lnk -> C:\\Fixture\\missing.exe",
@@ -88,10 +90,10 @@ TEST_F(ShortcutsTest, ReportsShortcutsWhoseTargetIsGone)
 
 TEST_F(ShortcutsTest, RepairDeletesTheShortcutFiles)
 {
-    AppSettings.SelectAll = true;
+    session->AppSettings.SelectAll = true;
     scanSection(7);
     test::RecordingRepairView view;
-    RepairShortcuts(view, SectionContents[7]);
+    RepairShortcuts(*session, view, session->SectionContents[7]);
     EXPECT_EQ(view.rows.size(), 4u);
     EXPECT_FALSE(fs::exists(driveC() / "Desktop/missing-file.lnk"));
     EXPECT_TRUE(fs::exists(driveC() / "Desktop/present-file.lnk"));
@@ -101,16 +103,16 @@ TEST_F(ShortcutsTest, RepairDeletesTheShortcutFiles)
 TEST_F(ShortcutsTest, StartMenuOrderKeysWithoutAFolderAreReported)
 {
     scanSection(1);
-    ASSERT_EQ(SectionContents[1].Count(), 1) << "Office is among the common programs";
-    const TContent& games = SectionContents[1].Items(0).Content;
+    ASSERT_EQ(session->SectionContents[1].Count(), 1) << "Office is among the common programs";
+    const TContent& games = session->SectionContents[1].Items(0).Content;
     EXPECT_EQ(games.KeyPath, "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\"
                              "Explorer\\MenuOrder\\Start Menu\\Programs\\Games");
     EXPECT_EQ(games.ItemName, "Games");
-    AppSettings.SelectAll = true;
+    session->AppSettings.SelectAll = true;
     scanSection(1);
     test::RecordingRepairView view;
-    RepairStartMenuFolders(view, SectionContents[1]);
-    TRegistry reg;
+    RepairStartMenuFolders(*session, view, session->SectionContents[1]);
+    TRegistry reg(*session);
     EXPECT_FALSE(reg.PathExists("\\" + games.KeyPath.substr(18)));
     EXPECT_TRUE(
         reg.PathExists("\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\MenuOrder\\"

@@ -51,7 +51,7 @@ protected:
 TEST_F(SmallSectionsTest, ServicesAreListedButNeverReported)
 {
     scanSection(11);
-    EXPECT_EQ(SectionContents[11].Count(), 0);
+    EXPECT_EQ(session->SectionContents[11].Count(), 0);
     EXPECT_EQ(row().problems, "0");
     EXPECT_EQ(row().status, "Finished");
     EXPECT_EQ(view.statuses.back(),
@@ -63,16 +63,16 @@ TEST_F(SmallSectionsTest, EmptyKeysOfTheUsersButNotOfDefault)
     prefix->registry().createKey(win::HKEY_USERS, "S-1-5-19_Classes", win::KEY_ALL_ACCESS,
                                  platform::KeyHandle(prefix->registry()).out());
     scanSection(13);
-    ASSERT_EQ(SectionContents[13].Count(), 1);
-    const TContent& record = SectionContents[13].Items(0).Content;
+    ASSERT_EQ(session->SectionContents[13].Count(), 1);
+    const TContent& record = session->SectionContents[13].Items(0).Content;
     EXPECT_EQ(record.KeyPath, "HKEY_USERS\\S-1-5-21-0-0-0-1000\\Software\\Empty");
     EXPECT_EQ(record.ItemName, "S-1-5-21-0-0-0-1000\\Software\\Empty");
     EXPECT_EQ(record.ValueName, "default");
-    AppSettings.SelectAll = true;
+    session->AppSettings.SelectAll = true;
     scanSection(13);
     test::RecordingRepairView repairView;
-    RepairEmptyKeys(repairView, SectionContents[13]);
-    TRegistry reg;
+    RepairEmptyKeys(*session, repairView, session->SectionContents[13]);
+    TRegistry reg(*session);
     reg.SelectRoot(win::HKEY_USERS);
     EXPECT_FALSE(reg.PathExists("\\S-1-5-21-0-0-0-1000\\Software\\Empty"));
     EXPECT_TRUE(reg.PathExists("\\S-1-5-21-0-0-0-1000\\Software"));
@@ -80,50 +80,51 @@ TEST_F(SmallSectionsTest, EmptyKeysOfTheUsersButNotOfDefault)
 
 TEST_F(SmallSectionsTest, ListedAddOnsWithoutTheKillBit)
 {
-    MemoActiveX = {"Adutt Content Dialer(05){11111111-1111-1111-1111-111111111112}  ",
-                   "Blocked{22222222-2222-2222-2222-222222222222}",
-                   "AsText{33333333-3333-3333-3333-333333333333}",
-                   "AutoSearch{AutoSearch.AutoSearchBHO}",
-                   "",
-                   "NoFlags{44444444-4444-4444-4444-444444444444}",
-                   "NoKey{55555555-5555-5555-5555-555555555555}"};
-    AppSettings.SelectAll = true;
+    session->MemoActiveX = {"Adutt Content Dialer(05){11111111-1111-1111-1111-111111111112}  ",
+                            "Blocked{22222222-2222-2222-2222-222222222222}",
+                            "AsText{33333333-3333-3333-3333-333333333333}",
+                            "AutoSearch{AutoSearch.AutoSearchBHO}",
+                            "",
+                            "NoFlags{44444444-4444-4444-4444-444444444444}",
+                            "NoKey{55555555-5555-5555-5555-555555555555}"};
+    session->AppSettings.SelectAll = true;
     scanSection(14);
-    ASSERT_EQ(SectionContents[14].Count(), 3);
-    EXPECT_EQ(SectionContents[14].Items(0).Content.ItemName,
+    ASSERT_EQ(session->SectionContents[14].Count(), 3);
+    EXPECT_EQ(session->SectionContents[14].Items(0).Content.ItemName,
               "{11111111-1111-1111-1111-111111111112}");
-    EXPECT_EQ(SectionContents[14].Items(0).Content.ValueData, "0");
-    EXPECT_EQ(SectionContents[14].Items(1).Content.ValueData, "0")
+    EXPECT_EQ(session->SectionContents[14].Items(0).Content.ValueData, "0");
+    EXPECT_EQ(session->SectionContents[14].Items(1).Content.ValueData, "0")
         << "flags stored as text count 0";
-    EXPECT_EQ(SectionContents[14].Items(2).Content.KeyPath,
+    EXPECT_EQ(session->SectionContents[14].Items(2).Content.KeyPath,
               "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Internet Explorer\\ActiveX Compatibility\\"
               "{AutoSearch.AutoSearchBHO}");
 
     test::RecordingRepairView repairView;
-    RepairMalignantActiveX(repairView, SectionContents[14]);
+    RepairMalignantActiveX(*session, repairView, session->SectionContents[14]);
     ASSERT_EQ(repairView.rows.size(), 3u);
     for (const auto& [problem, status] : repairView.rows)
         EXPECT_EQ(status, "Repair Succeed") << problem;
     scanSection(14);
-    EXPECT_EQ(SectionContents[14].Count(), 0)
+    EXPECT_EQ(session->SectionContents[14].Count(), 0)
         << "the kill bit is set, so nothing is left to report";
-    TRegistry reg;
+    TRegistry reg(*session);
     reg.SelectRoot(win::HKEY_LOCAL_MACHINE);
     ASSERT_TRUE(reg.OpenPath("\\Software\\Microsoft\\Internet Explorer\\ActiveX Compatibility\\"
                              "{11111111-1111-1111-1111-111111111112}",
                              false));
     EXPECT_EQ(reg.ReadNumber("Compatibility Flags"), 1024);
-    MemoActiveX.clear();
+    session->MemoActiveX.clear();
 }
 
 TEST_F(SmallSectionsTest, ShippedAddOnListReadsInTheLineFormat)
 {
-    ASSERT_TRUE(LoadAddonList(std::string(TIDEWELL_SOURCE_DIR) + "/data/addons/addon-list.txt"));
-    EXPECT_GT(MemoActiveX.size(), 1200u);
-    EXPECT_NE(std::find(MemoActiveX.begin(), MemoActiveX.end(),
+    ASSERT_TRUE(
+        LoadAddonList(*session, std::string(TIDEWELL_SOURCE_DIR) + "/data/addons/addon-list.txt"));
+    EXPECT_GT(session->MemoActiveX.size(), 1200u);
+    EXPECT_NE(std::find(session->MemoActiveX.begin(), session->MemoActiveX.end(),
                         "SuperBar(05){********-****-****-****-************}"),
-              MemoActiveX.end());
-    MemoActiveX.clear();
+              session->MemoActiveX.end());
+    session->MemoActiveX.clear();
 }
 
 } // namespace

@@ -38,38 +38,40 @@ protected:
 
 TEST_F(UninstallTest, ExtractsTheProgramOfACommandLine)
 {
-    EXPECT_EQ(ExtractProgramPath("C:\\Program Files\\App\\uninst.exe /S"),
+    EXPECT_EQ(ExtractProgramPath(*session, "C:\\Program Files\\App\\uninst.exe /S"),
               "C:\\Program Files\\App\\uninst.exe");
-    EXPECT_EQ(ExtractProgramPath("rundll32.exe C:\\WINDOWS\\x.dll,Uninstall"),
+    EXPECT_EQ(ExtractProgramPath(*session, "rundll32.exe C:\\WINDOWS\\x.dll,Uninstall"),
               "C:\\WINDOWS\\x.dll");
-    EXPECT_EQ(ExtractProgramPath("C:\\App\\un.exe C:\\App\\log.txt"), "C:\\App\\un.exe");
-    EXPECT_EQ(ExtractProgramPath("C:\\App\\log.txt"), "C:\\App\\log.txt") << "an existing file";
-    EXPECT_EQ(ExtractProgramPath("C:\\My App\\setup v2.exe -x"), "C:\\My App\\setup v2.exe");
+    EXPECT_EQ(ExtractProgramPath(*session, "C:\\App\\un.exe C:\\App\\log.txt"), "C:\\App\\un.exe");
+    EXPECT_EQ(ExtractProgramPath(*session, "C:\\App\\log.txt"), "C:\\App\\log.txt")
+        << "an existing file";
+    EXPECT_EQ(ExtractProgramPath(*session, "C:\\My App\\setup v2.exe -x"),
+              "C:\\My App\\setup v2.exe");
 }
 
 TEST_F(UninstallTest, ReportsMissingUninstallers)
 {
     scanSection(12);
-    ASSERT_EQ(SectionContents[12].Count(), 2);
-    const TContent& gone = SectionContents[12].Items(0).Content;
+    ASSERT_EQ(session->SectionContents[12].Count(), 2);
+    const TContent& gone = session->SectionContents[12].Items(0).Content;
     EXPECT_EQ(gone.KeyPath,
               "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Gone");
     EXPECT_EQ(gone.ItemName, "Gone");
     EXPECT_EQ(gone.ValueName, "UninstallString");
     EXPECT_EQ(gone.ValueData, "C:\\App\\un.exe /S") << "quotes removed";
-    EXPECT_EQ(SectionContents[12].Items(1).Content.ItemName, "Rundll");
+    EXPECT_EQ(session->SectionContents[12].Items(1).Content.ItemName, "Rundll");
     EXPECT_EQ(row().problems, "2");
     EXPECT_EQ(view.statuses.size(), 6u);
 }
 
 TEST_F(UninstallTest, RepairRemovesOnlyTheUninstallString)
 {
-    AppSettings.SelectAll = true;
+    session->AppSettings.SelectAll = true;
     scanSection(12);
     test::RecordingRepairView repairView;
-    RepairUninstall(repairView, SectionContents[12]);
+    RepairUninstall(*session, repairView, session->SectionContents[12]);
     ASSERT_EQ(repairView.rows.size(), 2u);
-    TRegistry reg;
+    TRegistry reg(*session);
     reg.SelectRoot(win::HKEY_LOCAL_MACHINE);
     ASSERT_TRUE(
         reg.OpenPath("\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Gone", false));

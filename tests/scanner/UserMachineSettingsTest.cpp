@@ -75,8 +75,8 @@ protected:
     std::vector<std::string> records(int section)
     {
         std::vector<std::string> out;
-        for (int i = 0; i < SectionContents[section].Count(); ++i) {
-            const TContent& r = SectionContents[section].Items(i).Content;
+        for (int i = 0; i < session->SectionContents[section].Count(); ++i) {
+            const TContent& r = session->SectionContents[section].Items(i).Content;
             out.push_back(r.KeyPath + " | " + r.ItemName + " | " + r.ValueName + " | " +
                           r.ValueData);
         }
@@ -86,9 +86,10 @@ protected:
 
 TEST_F(UserMachineSettingsTest, PathHelpers)
 {
-    EXPECT_EQ(ExpandPathVariables("%ProgramFiles%\\App\\x.exe"), "C:\\PROGRAM FILES\\APP\\X.EXE");
-    EXPECT_EQ(ExpandPathVariables("%windir%\\x"), "C:\\WINDOWS\\X");
-    EXPECT_EQ(ExpandPathVariables("C:\\Plain"), "C:\\Plain");
+    EXPECT_EQ(ExpandPathVariables(*session, "%ProgramFiles%\\App\\x.exe"),
+              "C:\\PROGRAM FILES\\APP\\X.EXE");
+    EXPECT_EQ(ExpandPathVariables(*session, "%windir%\\x"), "C:\\WINDOWS\\X");
+    EXPECT_EQ(ExpandPathVariables(*session, "C:\\Plain"), "C:\\Plain");
     EXPECT_TRUE(IsPlainPathText("C:\\Program Files\\App"));
     EXPECT_FALSE(IsPlainPathText("C:\\App\\x.exe"));
     EXPECT_TRUE(IsPlausibleFilePath("o:\\x.exe"));
@@ -97,7 +98,7 @@ TEST_F(UserMachineSettingsTest, PathHelpers)
     EXPECT_FALSE(IsPlausibleFilePath("C:\\a\\noext"));
     EXPECT_TRUE(HasSingleColon("C:\\x"));
     EXPECT_FALSE(HasSingleColon("C:\\x:"));
-    EXPECT_EQ(ExtractCommandPath("@\"%SystemRoot%\\system32\\shell32.dll\",-123"),
+    EXPECT_EQ(ExtractCommandPath(*session, "@\"%SystemRoot%\\system32\\shell32.dll\",-123"),
               "C:\\windows\\SYSTEM32\\SHELL32.DLL");
 }
 
@@ -146,16 +147,16 @@ TEST_F(UserMachineSettingsTest, MachineSectionLeavesSystemAreasAlone)
 
 TEST_F(UserMachineSettingsTest, RepairDeletesValuesAndMenuOrderKeys)
 {
-    AppSettings.SelectAll = true;
+    session->AppSettings.SelectAll = true;
     scanSection(3);
     test::RecordingRepairView view;
-    RepairUserSettings(view, SectionContents[3]);
+    RepairUserSettings(*session, view, session->SectionContents[3]);
     // The walk and the history pass both list the dialog value; the second deletion fails.
     int errors = 0;
     for (const auto& [problem, status] : view.rows)
         errors += status == "Repair Error";
     EXPECT_EQ(errors, 1);
-    TRegistry reg;
+    TRegistry reg(*session);
     EXPECT_FALSE(reg.PathExists("\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\MenuOrde"
                                 "r\\Start Menu\\Programs\\Games"));
     ASSERT_TRUE(reg.OpenPath("\\Software\\App", false));

@@ -37,7 +37,7 @@ TEST_F(WindowsFontsTest, ReportsFontsWhoseFileIsMissing)
     scanSection(9);
     EXPECT_EQ(valueNames(9),
               (std::vector<std::string>{"Elsewhere (TrueType)", "Expand", "Gone (TrueType)"}));
-    const TContent& record = SectionContents[9].Items(2).Content;
+    const TContent& record = session->SectionContents[9].Items(2).Content;
     EXPECT_EQ(record.KeyPath,
               "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts");
     EXPECT_EQ(record.ItemName, "Fonts");
@@ -52,15 +52,15 @@ TEST_F(WindowsFontsTest, ReportsFontsWhoseFileIsMissing)
 
 TEST_F(WindowsFontsTest, RepairRemovesTheRegistrations)
 {
-    AppSettings.SelectAll = true;
+    session->AppSettings.SelectAll = true;
     scanSection(9);
     test::RecordingRepairView repairView;
-    RepairWindowsFonts(repairView, SectionContents[9]);
+    RepairWindowsFonts(*session, repairView, session->SectionContents[9]);
     ASSERT_EQ(repairView.rows.size(), 3u);
     EXPECT_EQ(repairView.rows[0].second, "Repair Succeed");
     scanSection(9);
-    EXPECT_EQ(SectionContents[9].Count(), 0);
-    TRegistry reg;
+    EXPECT_EQ(session->SectionContents[9].Count(), 0);
+    TRegistry reg(*session);
     reg.SelectRoot(win::HKEY_LOCAL_MACHINE);
     ASSERT_TRUE(reg.OpenPath("\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", false));
     EXPECT_TRUE(reg.HasValue("Arial (TrueType)"));

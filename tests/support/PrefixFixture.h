@@ -1,9 +1,9 @@
-// A test with its own prefix, installed as the platform, and fresh process-wide state.
+// A test with its own prefix and a fresh session over it.
 #pragma once
 
 #include "TestSupport.h"
-#include "platform/Platform.h"
 #include "platform/wine/WinePrefix.h"
+#include "registry/Session.h"
 
 #include <gtest/gtest.h>
 #include <memory>
@@ -22,21 +22,25 @@ protected:
         build(builder);
         reopen();
     }
-    void TearDown() override { platform::setCurrent(nullptr); }
 
-    /// Reads the prefix again from disk (after the test changed its files).
+    /// Reads the prefix again from disk (after the test changed its files); the session
+    /// starts afresh.
     void reopen()
     {
-        platform::setCurrent(nullptr);
+        session.reset();
         prefix.reset();
         prefix = std::make_unique<wine::WinePrefix>((dir.path() / "prefix").string());
-        platform::setCurrent(&prefix->platform());
+        session = std::make_unique<Session>(prefix->platform());
+        sessionStarted();
     }
+    /// Runs after each new session (override to prepare it as start-up would).
+    virtual void sessionStarted() {}
     std::string prefixPath() const { return (dir.path() / "prefix").string(); }
     fs::path driveC() const { return dir.path() / "prefix" / "drive_c"; }
 
     TempDir dir;
     std::unique_ptr<wine::WinePrefix> prefix;
+    std::unique_ptr<Session> session;
 };
 
 } // namespace tw::test

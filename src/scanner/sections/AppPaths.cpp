@@ -20,7 +20,8 @@ std::string replaceAll(std::string text, std::string_view from, std::string_view
 void CheckAppPath(ScanContext& context, win::HKEY root, const std::string& subkeyPath,
                   const std::string& subkeyName, TRegistryContents& contents)
 {
-    TRegistry reg;
+    Session& session = context.session();
+    TRegistry reg(session);
     reg.SelectRoot(root);
     if (!reg.OpenPath(subkeyPath, false))
         return;
@@ -28,20 +29,20 @@ void CheckAppPath(ScanContext& context, win::HKEY root, const std::string& subke
     if (type != rdString && type != rdExpandString)
         return;
     const std::string program = reg.ReadText("");
-    if (sections::isUncheckablePath(program) || !HasFileNameAndExt(program))
+    if (sections::isUncheckablePath(session, program) || !HasFileNameAndExt(program))
         return;
-    const std::string path = ResolveAppPath(program, reg.ReadText("Path"));
-    if (path.size() != 1 && !platform::files().fileExists(path))
+    const std::string path = ResolveAppPath(session, program, reg.ReadText("Path"));
+    if (path.size() != 1 && !session.files().fileExists(path))
         context.addRecord(contents, RootKeyName(root) + "\\" + subkeyPath, subkeyName, "Path",
                           path);
 }
 
 } // namespace
 
-std::string WindowsFolderGuess()
+std::string WindowsFolderGuess(const Session& session)
 {
     // The Windows folder as the system reports it (C:\windows on Wine, C:\Windows on 7).
-    std::string folder = platform::system().windowsDirectory();
+    std::string folder = session.system().windowsDirectory();
     if (folder.empty() || folder.back() != '\\')
         folder += '\\';
     return folder;
@@ -52,7 +53,8 @@ bool HasFileNameAndExt(std::string_view text)
     return !sections::ExtractFileName(text).empty() && !sections::ExtractFileExt(text).empty();
 }
 
-std::string ResolveAppPath(const std::string& defaultText, const std::string& folder)
+std::string ResolveAppPath(const Session& session, const std::string& defaultText,
+                           const std::string& folder)
 {
     if (defaultText.find('\\') == std::string::npos) {
         if (!folder.empty() && folder.back() == '\\')
@@ -61,16 +63,17 @@ std::string ResolveAppPath(const std::string& defaultText, const std::string& fo
     }
     if (defaultText.find("%ProgramFiles%") != std::string::npos)
         return replaceAll(sections::removeAll(defaultText, "\""), "%ProgramFiles%",
-                          GetProgramFilesDir(0));
+                          GetProgramFilesDir(session, 0));
     if (defaultText.find("%SystemRoot%") != std::string::npos)
-        return WindowsFolderGuess() + sections::removeAll(defaultText, "%SystemRoot%\\");
+        return WindowsFolderGuess(session) + sections::removeAll(defaultText, "%SystemRoot%\\");
     return sections::removeAll(defaultText, "\"");
 }
 
 void ScanAppPaths(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                   win::HKEY root)
 {
-    platform::Registry& registry = platform::registry();
+    Session& session = context.session();
+    platform::Registry& registry = session.registry();
     platform::KeyHandle key(registry);
     if (registry.openKey(root, keyPath, win::KEY_READ, key.out()) != win::ERROR_SUCCESS)
         return;
@@ -92,13 +95,13 @@ void ScanAppPaths(ScanContext& context, TRegistryContents& contents, std::string
     context.rowFinish();
 }
 
-void RepairAppPaths(RepairView& view, const TRegistryContents& contents)
+void RepairAppPaths(Session& session, RepairView& view, const TRegistryContents& contents)
 {
-    RunSectionRepair(view, contents,
-                     {[](const TContent& r) { return r.KeyPath; },
-                      [](const TContent& r) {
+    RunSectionRepair(session, view, contents,
+                     {[&](const TContent& r) { return r.KeyPath; },
+                      [&session](const TContent& r) {
                           return DeleteRegistryKey(
-                              win::HKEY_LOCAL_MACHINE,
+                              session, win::HKEY_LOCAL_MACHINE,
                               sections::removeAll(r.KeyPath, "HKEY_LOCAL_MACHINE"));
                       },
                       true});

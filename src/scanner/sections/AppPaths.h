@@ -8,12 +8,13 @@ namespace tw {
 
 void ScanAppPaths(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                   win::HKEY root);
-void RepairAppPaths(RepairView& view, const TRegistryContents& contents);
+void RepairAppPaths(Session& session, RepairView& view, const TRegistryContents& contents);
 
 /// The program path to test for an entry's default text and its "Path" folder.
-std::string ResolveAppPath(const std::string& defaultText, const std::string& folder);
+std::string ResolveAppPath(const Session& session, const std::string& defaultText,
+                           const std::string& folder);
 /// The Windows folder with a trailing backslash, such as C:\windows\.
-std::string WindowsFolderGuess();
+std::string WindowsFolderGuess(const Session& session);
 /// True when the text has a file name and an extension.
 bool HasFileNameAndExt(std::string_view text);
 

@@ -15,7 +15,8 @@ constexpr const char* kServerKeys[] = {"InprocServer", "LocalServer32", "InprocS
 void CheckHelpDir(ScanContext& context, win::HKEY root, const std::string& path,
                   TRegistryContents& contents)
 {
-    TRegistry reg;
+    Session& session = context.session();
+    TRegistry reg(session);
     reg.SelectRoot(root);
     if (!reg.OpenPath(path, false))
         return;
@@ -32,7 +33,8 @@ void CheckHelpDir(ScanContext& context, win::HKEY root, const std::string& path,
 void CheckServerKey(ScanContext& context, win::HKEY root, const std::string& path,
                     const std::string& name, TRegistryContents& contents)
 {
-    TRegistry reg;
+    Session& session = context.session();
+    TRegistry reg(session);
     reg.SelectRoot(root);
     std::string text;
     if (reg.OpenPath(path, false)) {
@@ -49,30 +51,33 @@ void CheckServerKey(ScanContext& context, win::HKEY root, const std::string& pat
 void WalkClassesTree(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                      win::HKEY root)
 {
-    sections::forEachSubkey(root, keyPath, [&](const std::string& name, const std::string& path) {
-        if (context.aborted())
-            return false;
-        if (name == "AppID")
-            return true;
-        context.status(path);
-        if (name == "HELPDIR")
-            CheckHelpDir(context, root, path, contents);
-        for (const char* server : kServerKeys) {
-            if (name == server)
-                CheckServerKey(context, root, path, name, contents);
-        }
-        WalkClassesTree(context, contents, path, root);
-        context.yield();
-        return true;
-    });
+    Session& session = context.session();
+    sections::forEachSubkey(context.session(), root, keyPath,
+                            [&](const std::string& name, const std::string& path) {
+                                if (context.aborted())
+                                    return false;
+                                if (name == "AppID")
+                                    return true;
+                                context.status(path);
+                                if (name == "HELPDIR")
+                                    CheckHelpDir(context, root, path, contents);
+                                for (const char* server : kServerKeys) {
+                                    if (name == server)
+                                        CheckServerKey(context, root, path, name, contents);
+                                }
+                                WalkClassesTree(context, contents, path, root);
+                                context.yield();
+                                return true;
+                            });
 }
 
 void ScanTypeLibRefs(ScanContext& context, TRegistryContents& contents, std::string_view,
                      win::HKEY root)
 {
+    Session& session = context.session();
     std::vector<std::string> classes;
     {
-        TRegistry reg;
+        TRegistry reg(session);
         reg.SelectRoot(win::HKEY_CLASSES_ROOT);
         if (reg.OpenPath("CLSID", false))
             reg.ListSubkeys(classes);
@@ -83,7 +88,7 @@ void ScanTypeLibRefs(ScanContext& context, TRegistryContents& contents, std::str
             break;
         const std::string path = "CLSID\\" + id + "\\TypeLib";
         context.status(path);
-        TRegistry reg;
+        TRegistry reg(session);
         reg.SelectRoot(win::HKEY_CLASSES_ROOT);
         if (!reg.OpenPath(path, false))
             continue;
@@ -93,7 +98,7 @@ void ScanTypeLibRefs(ScanContext& context, TRegistryContents& contents, std::str
         const std::string library = reg.ReadText("");
         if (library.empty())
             continue;
-        TRegistry libraries;
+        TRegistry libraries(session);
         libraries.SelectRoot(win::HKEY_CLASSES_ROOT);
         if (libraries.OpenPath("TypeLib", false) && !libraries.PathExists(library))
             context.addRecord(contents, RootKeyName(root) + "\\" + path, "TypeLib", "default",
@@ -101,13 +106,13 @@ void ScanTypeLibRefs(ScanContext& context, TRegistryContents& contents, std::str
     }
 }
 
-void RepairActiveX(RepairView& view, const TRegistryContents& contents)
+void RepairActiveX(Session& session, RepairView& view, const TRegistryContents& contents)
 {
     RunSectionRepair(
-        view, contents,
-        {[](const TContent& r) { return sections::removeAll(r.KeyPath, "HKEY_CLASSES_ROOT"); },
-         [](const TContent& r) {
-             return DeleteRegistryKey(win::HKEY_CLASSES_ROOT,
+        session, view, contents,
+        {[&](const TContent& r) { return sections::removeAll(r.KeyPath, "HKEY_CLASSES_ROOT"); },
+         [&](const TContent& r) {
+             return DeleteRegistryKey(session, win::HKEY_CLASSES_ROOT,
                                       sections::removeAll(r.KeyPath, "HKEY_CLASSES_ROOT"));
          },
          true});

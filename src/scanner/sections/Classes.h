@@ -10,6 +10,6 @@ void WalkClassesTree(ScanContext& context, TRegistryContents& contents, std::str
                      win::HKEY root);
 void ScanTypeLibRefs(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                      win::HKEY root);
-void RepairActiveX(RepairView& view, const TRegistryContents& contents);
+void RepairActiveX(Session& session, RepairView& view, const TRegistryContents& contents);
 
 } // namespace tw

@@ -17,10 +17,10 @@ constexpr const char* kExcludedNames[] = {"*", "Directory", "Folder", "Drive", "
 constexpr const char* kFileExts =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts";
 
-std::vector<std::string> rootNames(win::HKEY root)
+std::vector<std::string> rootNames(const Session& session, win::HKEY root)
 {
     std::vector<std::string> names;
-    TRegistry reg;
+    TRegistry reg(session);
     reg.SelectRoot(root);
     if (reg.OpenPath("", false))
         reg.ListSubkeys(names);
@@ -52,19 +52,20 @@ private:
     std::unordered_set<std::string> m_names;
 };
 
-bool isRegistered(const std::string& extension, const std::string& className,
-                  const ClassList& classes, const std::vector<std::string>& userExtensions)
+bool isRegistered(const Session& session, const std::string& extension,
+                  const std::string& className, const ClassList& classes,
+                  const std::vector<std::string>& userExtensions)
 {
     if (classes.contains(className))
         return true;
     if (userExtensions.empty())
         return false;
-    TRegistry reg;
+    TRegistry reg(session);
     reg.SelectRoot(win::HKEY_CURRENT_USER);
     if (reg.PathExists("\\" + std::string(kFileExts) + "\\" + extension))
         return true;
     for (const std::string& user : userExtensions) {
-        TRegistry progIds;
+        TRegistry progIds(session);
         progIds.SelectRoot(win::HKEY_CURRENT_USER);
         if (progIds.OpenPath(std::string(kFileExts) + "\\" + user + "\\OpenWithProgids", false) &&
             progIds.HasValue(className))
@@ -97,20 +98,21 @@ void SplitRootKeyNames(std::vector<std::string>& names, std::vector<std::string>
 void ScanFileExtensions(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                         win::HKEY root)
 {
+    Session& session = context.session();
     contents.Clear();
     {
-        TRegistry reg;
+        TRegistry reg(session);
         reg.SelectRoot(root);
         if (!reg.OpenPath(keyPath, false))
             return;
     }
-    std::vector<std::string> names = rootNames(root);
+    std::vector<std::string> names = rootNames(session, root);
     std::vector<std::string> extensions;
     SplitRootKeyNames(names, extensions);
     const ClassList classes(names);
     std::vector<std::string> userExtensions;
     {
-        TRegistry user;
+        TRegistry user(session);
         user.SelectRoot(win::HKEY_CURRENT_USER);
         if (user.OpenPath("\\" + std::string(kFileExts), false))
             user.ListSubkeys(userExtensions);
@@ -120,13 +122,13 @@ void ScanFileExtensions(ScanContext& context, TRegistryContents& contents, std::
         if (context.aborted())
             break;
         context.status(extension);
-        TRegistry reg;
+        TRegistry reg(session);
         reg.SelectRoot(root);
         if (reg.OpenPath(extension, false)) {
             const std::string className = defaultText(reg);
             if (!className.empty() && className.find('\\') == std::string::npos &&
-                IsCheckablePath(ExcludedDrives, className) &&
-                !isRegistered(extension, className, classes, userExtensions))
+                IsCheckablePath(session.ExcludedDrives, className) &&
+                !isRegistered(session, extension, className, classes, userExtensions))
                 context.addRecord(contents, RootKeyName(root) + "\\" + extension, extension,
                                   "default", className);
         }
@@ -135,19 +137,20 @@ void ScanFileExtensions(ScanContext& context, TRegistryContents& contents, std::
     context.rowFinish();
 }
 
-void RepairFileExtensions(RepairView& view, const TRegistryContents& contents)
+void RepairFileExtensions(Session& session, RepairView& view, const TRegistryContents& contents)
 {
-    RunSectionRepair(view, contents, RecordValueRepair(true));
+    RunSectionRepair(session, view, contents, RecordValueRepair(session, true));
 }
 
 void ScanFileAssociations(ScanContext& context, TRegistryContents& contents,
                           std::string_view keyPath, win::HKEY root)
 {
-    std::vector<std::string> names = rootNames(root);
+    Session& session = context.session();
+    std::vector<std::string> names = rootNames(session, root);
     std::vector<std::string> extensions;
     SplitRootKeyNames(names, extensions);
     for (const std::string& extension : extensions) {
-        TRegistry reg;
+        TRegistry reg(session);
         reg.SelectRoot(root);
         if (!reg.OpenPath(extension, false))
             continue;
@@ -158,13 +161,13 @@ void ScanFileAssociations(ScanContext& context, TRegistryContents& contents,
     }
 }
 
-void RepairFileAssociations(RepairView& view, const TRegistryContents& contents)
+void RepairFileAssociations(Session& session, RepairView& view, const TRegistryContents& contents)
 {
-    RunSectionRepair(view, contents,
-                     {[](const TContent& r) { return r.KeyPath; },
-                      [](const TContent& r) {
+    RunSectionRepair(session, view, contents,
+                     {[&](const TContent& r) { return r.KeyPath; },
+                      [&](const TContent& r) {
                           return DeleteRegistryKey(
-                              win::HKEY_CLASSES_ROOT,
+                              session, win::HKEY_CLASSES_ROOT,
                               sections::removeAll(r.KeyPath, "HKEY_CLASSES_ROOT"));
                       },
                       true});

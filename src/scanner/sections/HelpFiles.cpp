@@ -19,10 +19,11 @@ constexpr const char* kHelpKeys[] = {
 void CheckHelpFile(ScanContext& context, const std::string& path, const std::string& key,
                    win::HKEY root, TRegistryContents& contents)
 {
+    Session& session = context.session();
     const bool inputMethodHelp = sections::containsNoCase(path, "ime");
     const bool problem = sections::containsNoCase(key, "Html Help")
                              ? inputMethodHelp
-                             : (!platform::files().fileExists(path) || inputMethodHelp);
+                             : (!session.files().fileExists(path) || inputMethodHelp);
     if (!problem)
         return;
     const size_t nameStart = path.find_last_of("\\:");
@@ -33,7 +34,8 @@ void CheckHelpFile(ScanContext& context, const std::string& path, const std::str
 void ScanHelpKey(ScanContext& context, win::HKEY root, const std::string& key,
                  TRegistryContents& contents)
 {
-    TRegistry reg;
+    Session& session = context.session();
+    TRegistry reg(session);
     std::vector<std::string> names;
     if (!sections::openValueList(reg, root, key, names))
         return;
@@ -44,7 +46,7 @@ void ScanHelpKey(ScanContext& context, win::HKEY root, const std::string& key,
         if (type != rdString && type != rdExpandString)
             continue;
         const std::string path = JoinFolderAndName(reg.ReadText(name), name);
-        if (path.empty() || sections::isUncheckablePath(path))
+        if (path.empty() || sections::isUncheckablePath(session, path))
             continue;
         CheckHelpFile(context, path, key, root, contents);
     }
@@ -63,8 +65,9 @@ std::string JoinFolderAndName(std::string_view folder, std::string_view name)
 void ScanHelpFiles(ScanContext& context, TRegistryContents& contents, std::string_view,
                    win::HKEY root)
 {
+    Session& session = context.session();
     context.rowStart();
-    platform::Registry& registry = platform::registry();
+    platform::Registry& registry = session.registry();
     for (const char* key : kHelpKeys) {
         if (context.aborted())
             break;
@@ -79,18 +82,19 @@ void ScanHelpFiles(ScanContext& context, TRegistryContents& contents, std::strin
     context.rowFinish();
 }
 
-void RepairHelpFiles(RepairView& view, const TRegistryContents& contents)
+void RepairHelpFiles(Session& session, RepairView& view, const TRegistryContents& contents)
 {
     RunSectionRepair(
-        view, contents,
-        {[](const TContent& r) {
+        session, view, contents,
+        {[&](const TContent& r) {
              std::string text = r.KeyPath;
              const std::string root = "HKEY_LOCAL_MACHINE";
              for (size_t at = text.find(root); at != std::string::npos; at = text.find(root, at))
                  text.erase(at, root.size());
              return text;
          },
-         [](const TContent& r) { return DeleteRegistryValue(r.KeyPath, r.ItemName); }, true});
+         [&](const TContent& r) { return DeleteRegistryValue(session, r.KeyPath, r.ItemName); },
+         true});
 }
 
 } // namespace tw

@@ -1,14 +1,12 @@
 #include "RegistryWalk.h"
 
-#include "platform/Platform.h"
-
 namespace tw::sections {
 
-bool forEachSubkey(win::HKEY root, std::string_view path,
+bool forEachSubkey(const Session& session, win::HKEY root, std::string_view path,
                    const std::function<bool(const std::string&, const std::string&)>& visit,
                    const std::function<void(const platform::KeyInfo&)>& opened)
 {
-    platform::Registry& registry = platform::registry();
+    platform::Registry& registry = session.registry();
     platform::KeyHandle key(registry);
     if (registry.openKey(root, path, win::KEY_READ, key.out()) != win::ERROR_SUCCESS)
         return false;

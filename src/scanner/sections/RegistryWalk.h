@@ -1,7 +1,7 @@
 // Walking subkeys by index with the registry functions, as the deep scans do.
 #pragma once
 
-#include "platform/Registry.h"
+#include "registry/Session.h"
 
 #include <functional>
 #include <string>
@@ -14,7 +14,7 @@ namespace tw::sections {
 /// the name alone for an empty path) in enumeration order, until it returns false. Returns
 /// false when the key does not open.
 bool forEachSubkey(
-    win::HKEY root, std::string_view path,
+    const Session& session, win::HKEY root, std::string_view path,
     const std::function<bool(const std::string& name, const std::string& subPath)>& visit,
     const std::function<void(const platform::KeyInfo& info)>& opened = {});
 

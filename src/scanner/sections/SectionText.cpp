@@ -29,11 +29,11 @@ std::string trimmed(std::string_view text)
     return std::string(text.substr(first, last - first + 1));
 }
 
-bool isUncheckablePath(std::string_view path)
+bool isUncheckablePath(const Session& session, std::string_view path)
 {
     return path.find("\\\\") != std::string_view::npos ||
            upperCase(path).find("A:") != std::string::npos ||
-           !IsCheckablePath(ExcludedDrives, path);
+           !IsCheckablePath(session.ExcludedDrives, path);
 }
 
 std::string ExtractFilePath(std::string_view path)

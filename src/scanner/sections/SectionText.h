@@ -3,6 +3,7 @@
 
 #include "platform/WinTypes.h"
 #include "registry/Registry.h"
+#include "registry/Session.h"
 
 #include <string>
 #include <string_view>
@@ -14,7 +15,7 @@ std::string upperCase(std::string_view text);
 bool containsNoCase(std::string_view text, std::string_view part);
 std::string trimmed(std::string_view text);
 /// Two backslashes in a row (a network name), "A:" in any case, or an excluded drive.
-bool isUncheckablePath(std::string_view path);
+bool isUncheckablePath(const Session& session, std::string_view path);
 
 /// The folder part of a path: up to and including its last "\" or ":".
 std::string ExtractFilePath(std::string_view path);

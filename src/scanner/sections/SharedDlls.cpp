@@ -59,14 +59,15 @@ int referenceCount(TRegistry& reg, const std::string& name)
 void ScanSharedDlls(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                     win::HKEY root)
 {
+    Session& session = context.session();
     contents.Clear();
-    TRegistry reg;
+    TRegistry reg(session);
     std::vector<std::string> names;
     if (!sections::openValueList(reg, root, keyPath, names))
         return;
     context.rowStart();
     const std::string recordKey = RootKeyName(root) + "\\" + std::string(keyPath);
-    platform::Files& files = platform::files();
+    platform::Files& files = session.files();
 
     for (const std::string& name : names) {
         if (context.aborted())
@@ -76,7 +77,7 @@ void ScanSharedDlls(ScanContext& context, TRegistryContents& contents, std::stri
         const std::string upper = sections::upperCase(name);
         if (upper.find(".SYS") != std::string::npos || upper.find(".VXD") != std::string::npos)
             continue;
-        if (sections::isUncheckablePath(name) || (count != 0 && files.fileExists(name)) ||
+        if (sections::isUncheckablePath(session, name) || (count != 0 && files.fileExists(name)) ||
             name.find("msoe.dll") != std::string::npos) {
             context.yield();
             continue;
@@ -87,9 +88,9 @@ void ScanSharedDlls(ScanContext& context, TRegistryContents& contents, std::stri
     context.rowFinish();
 }
 
-void RepairSharedDlls(RepairView& view, const TRegistryContents& contents)
+void RepairSharedDlls(Session& session, RepairView& view, const TRegistryContents& contents)
 {
-    RunSectionRepair(view, contents, RecordValueRepair(true));
+    RunSectionRepair(session, view, contents, RecordValueRepair(session, true));
 }
 
 } // namespace tw

@@ -8,6 +8,6 @@ namespace tw {
 
 void ScanSharedDlls(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                     win::HKEY root);
-void RepairSharedDlls(RepairView& view, const TRegistryContents& contents);
+void RepairSharedDlls(Session& session, RepairView& view, const TRegistryContents& contents);
 
 } // namespace tw

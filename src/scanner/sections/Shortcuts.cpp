@@ -5,7 +5,6 @@
 #include "registry/PublicFunctions.h"
 #include "registry/Registry.h"
 #include "scanner/RepairLoop.h"
-#include "scanner/ScanState.h"
 
 namespace tw {
 
@@ -30,7 +29,8 @@ bool isSearched(win::DWORD attributes)
 void ScanFolderShortcuts(ScanContext& context, const std::string& folder,
                          TRegistryContents& contents)
 {
-    platform::Files& files = platform::files();
+    Session& session = context.session();
+    platform::Files& files = session.files();
     auto search = files.findFirstFile(folder + "\\*.*");
     if (!search)
         return;
@@ -41,16 +41,17 @@ void ScanFolderShortcuts(ScanContext& context, const std::string& folder,
         const platform::FindData& entry = search->current();
         const std::string path = folder + "\\" + entry.name;
         if (isSearched(entry.attributes)) {
-            if (++StatusTick % 200 == 0)
+            if (++session.StatusTick % 200 == 0)
                 context.status(path);
             if (entry.name != "." && entry.name != ".." && files.directoryExists(path))
                 ScanFolderShortcuts(context, path, contents);
         }
         if (sections::ExtractFileExt(entry.name) != ".lnk")
             continue;
-        const std::string target = ReadShortcutTarget(path);
+        const std::string target = ReadShortcutTarget(session, path);
         if (target.empty() || sections::upperCase(target).find("A:") != std::string::npos ||
-            !IsCheckablePath(ExcludedDrives, target) || target.find("//") != std::string::npos)
+            !IsCheckablePath(session.ExcludedDrives, target) ||
+            target.find("//") != std::string::npos)
             continue;
         const bool missing = sections::ExtractFileExt(target).empty()
                                  ? !files.directoryExists(target)
@@ -61,9 +62,9 @@ void ScanFolderShortcuts(ScanContext& context, const std::string& folder,
 }
 
 /// "Programs" of a shell-folders key under HKEY_CURRENT_USER, or empty.
-std::string programsFolder(const char* key, bool* opened)
+std::string programsFolder(const Session& session, const char* key, bool* opened)
 {
-    TRegistry reg;
+    TRegistry reg(session);
     reg.SelectRoot(win::HKEY_CURRENT_USER);
     *opened = reg.OpenPath(key, false);
     return *opened ? reg.ReadText("Programs") : std::string();
@@ -71,9 +72,9 @@ std::string programsFolder(const char* key, bool* opened)
 
 /// The common Programs folder: what the machine's shell folders say, else the guess built
 /// from the user's folder.
-std::string commonProgramsFolder()
+std::string commonProgramsFolder(const Session& session)
 {
-    TRegistry machine;
+    TRegistry machine(session);
     machine.SelectRoot(win::HKEY_LOCAL_MACHINE);
     if (machine.OpenPath(kShellFolders, false) &&
         machine.ValueType("Common Programs") == rdString) {
@@ -82,32 +83,33 @@ std::string commonProgramsFolder()
             return common + "\\";
     }
     bool opened = false;
-    const std::string user = programsFolder(kUserShellFolders, &opened);
+    const std::string user = programsFolder(session, kUserShellFolders, &opened);
     if (!opened)
         return std::string();
     std::string folder = user;
     const std::string variable = "%USERPROFILE%";
     for (size_t at = folder.find(variable); at != std::string::npos; at = folder.find(variable, at))
-        folder.replace(at, variable.size(), AllUsersProfileGuess());
+        folder.replace(at, variable.size(), AllUsersProfileGuess(session));
     return folder + "\\";
 }
 
 } // namespace
 
-std::string ReadShortcutTarget(const std::string& path)
+std::string ReadShortcutTarget(const Session& session, const std::string& path)
 {
-    return platform::shell().shortcutTarget(path);
+    return session.shell().shortcutTarget(path);
 }
 
-std::string AllUsersProfileGuess()
+std::string AllUsersProfileGuess(const Session& session)
 {
-    return platform::system().systemDirectory().substr(0, 3) + "Documents and Settings\\All Users";
+    return session.system().systemDirectory().substr(0, 3) + "Documents and Settings\\All Users";
 }
 
 void ScanShortcuts(ScanContext& context, TRegistryContents& contents, std::string_view, win::HKEY)
 {
+    Session& session = context.session();
     context.rowStart();
-    platform::Files& files = platform::files();
+    platform::Files& files = session.files();
     for (char letter = 'C'; letter <= 'Z'; ++letter) {
         if (context.aborted())
             break;
@@ -118,21 +120,22 @@ void ScanShortcuts(ScanContext& context, TRegistryContents& contents, std::strin
     context.rowFinish();
 }
 
-void RepairShortcuts(RepairView& view, const TRegistryContents& contents)
+void RepairShortcuts(Session& session, RepairView& view, const TRegistryContents& contents)
 {
-    RunSectionRepair(view, contents,
-                     {[](const TContent& r) { return r.KeyPath; },
-                      [](const TContent& r) { return platform::files().deleteFile(r.ItemName); },
+    RunSectionRepair(session, view, contents,
+                     {[&](const TContent& r) { return r.KeyPath; },
+                      [&](const TContent& r) { return session.files().deleteFile(r.ItemName); },
                       true});
 }
 
 void ScanStartMenuFolders(ScanContext& context, TRegistryContents& contents,
                           std::string_view keyPath, win::HKEY root)
 {
+    Session& session = context.session();
     std::string menuPath(keyPath);
     {
         std::vector<std::string> names;
-        TRegistry reg;
+        TRegistry reg(session);
         reg.SelectRoot(root);
         if (reg.OpenPath(keyPath, false))
             reg.ListSubkeys(names);
@@ -145,34 +148,35 @@ void ScanStartMenuFolders(ScanContext& context, TRegistryContents& contents,
     }
     std::vector<std::string> names;
     {
-        TRegistry reg;
+        TRegistry reg(session);
         reg.SelectRoot(root);
         if (!reg.OpenPath(menuPath, false))
             return;
         reg.ListSubkeys(names);
     }
-    const std::string common = commonProgramsFolder();
+    const std::string common = commonProgramsFolder(session);
     bool opened = false;
-    std::string user = programsFolder(kShellFolders, &opened);
+    std::string user = programsFolder(session, kShellFolders, &opened);
     if (opened)
         user += "\\";
-    platform::Files& files = platform::files();
+    platform::Files& files = session.files();
     for (const std::string& name : names) {
-        if (sections::isUncheckablePath(common) || sections::isUncheckablePath(user) ||
-            files.directoryExists(common + name) || files.directoryExists(user + name))
+        if (sections::isUncheckablePath(session, common) ||
+            sections::isUncheckablePath(session, user) || files.directoryExists(common + name) ||
+            files.directoryExists(user + name))
             continue;
         context.addRecord(contents, RootKeyName(root) + "\\" + menuPath + "\\" + name, name, name,
                           "");
     }
 }
 
-void RepairStartMenuFolders(RepairView& view, const TRegistryContents& contents)
+void RepairStartMenuFolders(Session& session, RepairView& view, const TRegistryContents& contents)
 {
-    RunSectionRepair(view, contents,
-                     {[](const TContent& r) { return r.KeyPath; },
-                      [](const TContent& r) {
+    RunSectionRepair(session, view, contents,
+                     {[&](const TContent& r) { return r.KeyPath; },
+                      [&](const TContent& r) {
                           return DeleteRegistryKey(
-                              win::HKEY_CURRENT_USER,
+                              session, win::HKEY_CURRENT_USER,
                               sections::removeAll(r.KeyPath, "HKEY_CURRENT_USER"));
                       },
                       true});

@@ -8,14 +8,14 @@ namespace tw {
 
 void ScanShortcuts(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                    win::HKEY root);
-void RepairShortcuts(RepairView& view, const TRegistryContents& contents);
+void RepairShortcuts(Session& session, RepairView& view, const TRegistryContents& contents);
 void ScanStartMenuFolders(ScanContext& context, TRegistryContents& contents,
                           std::string_view keyPath, win::HKEY root);
-void RepairStartMenuFolders(RepairView& view, const TRegistryContents& contents);
+void RepairStartMenuFolders(Session& session, RepairView& view, const TRegistryContents& contents);
 
 /// The target of a shortcut file, or empty when it cannot be read.
-std::string ReadShortcutTarget(const std::string& path);
+std::string ReadShortcutTarget(const Session& session, const std::string& path);
 /// The common profile folder as older systems had it (C:\Documents and Settings\All Users).
-std::string AllUsersProfileGuess();
+std::string AllUsersProfileGuess(const Session& session);
 
 } // namespace tw

@@ -11,8 +11,6 @@
 
 namespace tw {
 
-std::vector<std::string> MemoActiveX;
-
 namespace {
 
 constexpr const char* kCompatibilityKey =
@@ -35,17 +33,17 @@ bool isKeptEmpty(const std::string& path)
 
 } // namespace
 
-bool LoadAddonList(const std::string& hostPath)
+bool LoadAddonList(Session& session, const std::string& hostPath)
 {
     std::ifstream in(hostPath);
     if (!in)
         return false;
-    MemoActiveX.clear();
+    session.MemoActiveX.clear();
     std::string line;
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
-        MemoActiveX.push_back(line);
+        session.MemoActiveX.push_back(line);
     }
     return true;
 }
@@ -55,7 +53,7 @@ void ScanServices(ScanContext& context, TRegistryContents&, std::string_view key
 {
     const std::string prefix = RootKeyName(root) + "\\" + std::string(keyPath) + "\\";
     const bool opened = sections::forEachSubkey(
-        root, keyPath,
+        context.session(), root, keyPath,
         [&](const std::string& name, const std::string&) {
             if (context.aborted())
                 return false;
@@ -68,9 +66,9 @@ void ScanServices(ScanContext& context, TRegistryContents&, std::string_view key
         context.rowFinish();
 }
 
-void RepairServices(RepairView& view, const TRegistryContents& contents)
+void RepairServices(Session& session, RepairView& view, const TRegistryContents& contents)
 {
-    RunSectionRepair(view, contents, RecordValueRepair(true));
+    RunSectionRepair(session, view, contents, RecordValueRepair(session, true));
 }
 
 void ScanEmptyKeys(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
@@ -78,7 +76,7 @@ void ScanEmptyKeys(ScanContext& context, TRegistryContents& contents, std::strin
 {
     const std::string path(keyPath);
     sections::forEachSubkey(
-        root, keyPath,
+        context.session(), root, keyPath,
         [&](const std::string&, const std::string& subPath) {
             if (context.aborted())
                 return false;
@@ -96,12 +94,12 @@ void ScanEmptyKeys(ScanContext& context, TRegistryContents& contents, std::strin
         });
 }
 
-void RepairEmptyKeys(RepairView& view, const TRegistryContents& contents)
+void RepairEmptyKeys(Session& session, RepairView& view, const TRegistryContents& contents)
 {
-    RunSectionRepair(view, contents,
-                     {[](const TContent& r) { return r.KeyPath; },
-                      [](const TContent& r) {
-                          return DeleteRegistryKey(win::HKEY_USERS,
+    RunSectionRepair(session, view, contents,
+                     {[&](const TContent& r) { return r.KeyPath; },
+                      [&](const TContent& r) {
+                          return DeleteRegistryKey(session, win::HKEY_USERS,
                                                    sections::removeAll(r.KeyPath, "HKEY_USERS"));
                       },
                       true});
@@ -110,15 +108,16 @@ void RepairEmptyKeys(RepairView& view, const TRegistryContents& contents)
 void ScanMalignantActiveX(ScanContext& context, TRegistryContents& contents, std::string_view,
                           win::HKEY)
 {
+    Session& session = context.session();
     context.rowStart();
-    for (const std::string& raw : MemoActiveX) {
+    for (const std::string& raw : session.MemoActiveX) {
         const std::string line = sections::trimmed(raw);
         if (line.empty())
             continue;
         const size_t brace = line.find('{');
         const std::string id = brace == std::string::npos ? line : line.substr(brace);
         const std::string path = std::string(kCompatibilityKey) + id;
-        TRegistry reg;
+        TRegistry reg(session);
         reg.SelectRoot(win::HKEY_LOCAL_MACHINE);
         if (!reg.OpenPath(path, false) || !reg.HasValue(kFlagsValue))
             continue;
@@ -133,14 +132,14 @@ void ScanMalignantActiveX(ScanContext& context, TRegistryContents& contents, std
     context.rowFinish();
 }
 
-void RepairMalignantActiveX(RepairView& view, const TRegistryContents& contents)
+void RepairMalignantActiveX(Session& session, RepairView& view, const TRegistryContents& contents)
 {
     // The kill bit blocks the add-on; removing the flags would leave it free to load.
-    RunSectionRepair(view, contents,
-                     {[](const TContent& r) { return r.KeyPath; },
-                      [](const TContent& r) {
+    RunSectionRepair(session, view, contents,
+                     {[&](const TContent& r) { return r.KeyPath; },
+                      [&](const TContent& r) {
                           const RecordKeyPath key = SplitRecordKeyPath(r.KeyPath);
-                          TRegistry reg;
+                          TRegistry reg(session);
                           reg.SelectRoot(RootKeyFromName(key.rootName));
                           if (!reg.OpenPath(key.path, false))
                               return false;

@@ -9,22 +9,21 @@
 
 namespace tw {
 
-/// The add-on list: lines of a name followed by an identifier ("Name{CLSID}").
-extern std::vector<std::string> MemoActiveX;
-/// Reads the add-on list from a file of such lines; false when it cannot be read.
-bool LoadAddonList(const std::string& hostPath);
+/// Reads the session's add-on list (MemoActiveX) from a file of lines of a name followed by
+/// an identifier ("Name{CLSID}"); false when it cannot be read.
+bool LoadAddonList(Session& session, const std::string& hostPath);
 
 void ScanServices(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                   win::HKEY root);
-void RepairServices(RepairView& view, const TRegistryContents& contents);
+void RepairServices(Session& session, RepairView& view, const TRegistryContents& contents);
 
 void ScanEmptyKeys(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                    win::HKEY root);
-void RepairEmptyKeys(RepairView& view, const TRegistryContents& contents);
+void RepairEmptyKeys(Session& session, RepairView& view, const TRegistryContents& contents);
 
 void ScanMalignantActiveX(ScanContext& context, TRegistryContents& contents,
                           std::string_view keyPath, win::HKEY root);
 /// Sets the kill bit (Compatibility Flags = 1024) of each checked add-on.
-void RepairMalignantActiveX(RepairView& view, const TRegistryContents& contents);
+void RepairMalignantActiveX(Session& session, RepairView& view, const TRegistryContents& contents);
 
 } // namespace tw

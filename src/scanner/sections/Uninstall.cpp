@@ -20,11 +20,11 @@ std::string copyFrom(const std::string& text, long from, size_t count = std::str
     return start >= text.size() ? std::string() : text.substr(start, count);
 }
 
-std::string extractProgramPath(const std::string& text, int depth,
+std::string extractProgramPath(const Session& session, const std::string& text, int depth,
                                const std::function<std::string(const std::string&)>& prepare)
 {
     const std::string commandLine = prepare ? prepare(text) : text;
-    if (platform::files().fileExists(commandLine))
+    if (session.files().fileExists(commandLine))
         return commandLine;
     const size_t colon = commandLine.find(':');
     const long c1 = colon == std::string::npos ? 0 : static_cast<long>(colon) + 1;
@@ -41,42 +41,43 @@ std::string extractProgramPath(const std::string& text, int depth,
     const long c2 = static_cast<long>(second) + 1;
     const std::string program = copyFrom(commandLine, c1 - 1, static_cast<size_t>(c2 + 1));
     if (sections::ExtractFileExt(program).size() > 4 && depth < 8)
-        return extractProgramPath(program, depth + 1, prepare);
+        return extractProgramPath(session, program, depth + 1, prepare);
     return program;
 }
 
 } // namespace
 
-std::string ExtractProgramPath(const std::string& commandLine)
+std::string ExtractProgramPath(const Session& session, const std::string& commandLine)
 {
-    return extractProgramPath(commandLine, 0, {});
+    return extractProgramPath(session, commandLine, 0, {});
 }
 
-std::string ExtractProgramPathWith(const std::string& commandLine,
+std::string ExtractProgramPathWith(const Session& session, const std::string& commandLine,
                                    const std::function<std::string(const std::string&)>& prepare)
 {
-    return extractProgramPath(commandLine, 0, prepare);
+    return extractProgramPath(session, commandLine, 0, prepare);
 }
 
 void ScanUninstall(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                    win::HKEY root)
 {
+    Session& session = context.session();
     contents.Clear();
     std::vector<std::string> names;
     {
-        TRegistry reg;
+        TRegistry reg(session);
         reg.SelectRoot(root);
         if (!reg.OpenPath(keyPath, false))
             return;
         reg.ListSubkeys(names);
     }
     context.rowStart();
-    platform::Files& files = platform::files();
+    platform::Files& files = session.files();
     for (const std::string& name : names) {
         if (context.aborted())
             break;
         context.status(name);
-        TRegistry reg;
+        TRegistry reg(session);
         reg.SelectRoot(root);
         if (reg.OpenPath(std::string(keyPath) + "\\" + name, false)) {
             const TRegDataType type = reg.ValueType("UninstallString");
@@ -85,8 +86,8 @@ void ScanUninstall(ScanContext& context, TRegistryContents& contents, std::strin
                     ? sections::removeAll(reg.ReadText("UninstallString"), "\"")
                     : std::string();
             if (!command.empty() && command.find(':') != std::string::npos &&
-                !sections::isUncheckablePath(command) &&
-                !files.fileExists(ExtractProgramPath(command)))
+                !sections::isUncheckablePath(session, command) &&
+                !files.fileExists(ExtractProgramPath(session, command)))
                 context.addRecord(contents,
                                   RootKeyName(root) + "\\" + std::string(keyPath) + "\\" + name,
                                   name, "UninstallString", command);
@@ -96,9 +97,9 @@ void ScanUninstall(ScanContext& context, TRegistryContents& contents, std::strin
     context.rowFinish();
 }
 
-void RepairUninstall(RepairView& view, const TRegistryContents& contents)
+void RepairUninstall(Session& session, RepairView& view, const TRegistryContents& contents)
 {
-    RunSectionRepair(view, contents, RecordValueRepair(true));
+    RunSectionRepair(session, view, contents, RecordValueRepair(session, true));
 }
 
 } // namespace tw

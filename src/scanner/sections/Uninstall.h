@@ -10,12 +10,12 @@ namespace tw {
 
 void ScanUninstall(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                    win::HKEY root);
-void RepairUninstall(RepairView& view, const TRegistryContents& contents);
+void RepairUninstall(Session& session, RepairView& view, const TRegistryContents& contents);
 
 /// The program file a command line starts.
-std::string ExtractProgramPath(const std::string& commandLine);
+std::string ExtractProgramPath(const Session& session, const std::string& commandLine);
 /// The same, with `prepare` applied to the text first and again at each recursive step.
-std::string ExtractProgramPathWith(const std::string& commandLine,
+std::string ExtractProgramPathWith(const Session& session, const std::string& commandLine,
                                    const std::function<std::string(const std::string&)>& prepare);
 
 } // namespace tw

@@ -8,7 +8,6 @@
 #include "registry/PublicFunctions.h"
 #include "registry/Registry.h"
 #include "scanner/RepairLoop.h"
-#include "scanner/ScanState.h"
 
 namespace tw {
 
@@ -35,11 +34,12 @@ std::string replaceAll(std::string text, std::string_view from, std::string_view
 void CheckKeyValues(ScanContext& context, win::HKEY root, const std::string& path,
                     TRegistryContents& contents, bool machine)
 {
-    TRegistry reg;
+    Session& session = context.session();
+    TRegistry reg(session);
     std::vector<std::string> names;
     if (!sections::openValueList(reg, root, path, names))
         return;
-    platform::Files& files = platform::files();
+    platform::Files& files = session.files();
     const std::string keyPath = RootKeyName(root) + "\\" + path;
     for (const std::string& name : names) {
         if (context.aborted())
@@ -52,17 +52,17 @@ void CheckKeyValues(ScanContext& context, win::HKEY root, const std::string& pat
         if (upper.find(".SYS") != std::string::npos || upper.find(".VXD") != std::string::npos ||
             (machine && upper.find(".DLL") != std::string::npos))
             break;
-        value = ExpandPathVariables(value);
+        value = ExpandPathVariables(session, value);
         const bool hostLike = machine && sections::containsNoCase(value, "h:\\");
-        if (sections::trimmed(value).find(":\\") == 1 && !sections::isUncheckablePath(value) &&
-            !hostLike && IsPlainPathText(value) && !files.fileExists(value) &&
-            !files.directoryExists(value)) {
+        if (sections::trimmed(value).find(":\\") == 1 &&
+            !sections::isUncheckablePath(session, value) && !hostLike && IsPlainPathText(value) &&
+            !files.fileExists(value) && !files.directoryExists(value)) {
             context.addRecord(contents, keyPath, value, name, value);
             continue;
         }
-        if (sections::isUncheckablePath(value) || hostLike || files.directoryExists(value))
+        if (sections::isUncheckablePath(session, value) || hostLike || files.directoryExists(value))
             continue;
-        const std::string program = ExtractCommandPath(value);
+        const std::string program = ExtractCommandPath(session, value);
         if (machine && program.find(":\\") == std::string::npos)
             continue;
         if (!IsPlausibleFilePath(program))
@@ -76,17 +76,18 @@ void CheckKeyValues(ScanContext& context, win::HKEY root, const std::string& pat
 
 void countAndShow(ScanContext& context, const std::string& path)
 {
-    if (++StatusTick % 200 == 0)
+    Session& session = context.session();
+    if (++session.StatusTick % 200 == 0)
         context.status(path);
 }
 
 } // namespace
 
-std::string ExpandPathVariables(const std::string& text)
+std::string ExpandPathVariables(const Session& session, const std::string& text)
 {
     if (text.find('%') == std::string::npos)
         return text;
-    const std::string windows = sections::upperCase(platform::system().windowsDirectory());
+    const std::string windows = sections::upperCase(session.system().windowsDirectory());
     std::string value = text;
     if (sections::containsNoCase(value, "%systemroot%"))
         value = replaceAll(sections::upperCase(value), "%SYSTEMROOT%", windows);
@@ -94,7 +95,7 @@ std::string ExpandPathVariables(const std::string& text)
         value = replaceAll(sections::upperCase(value), "%WINDIR%", windows);
     if (sections::containsNoCase(value, "%ProgramFiles%"))
         value = replaceAll(sections::upperCase(value), "%PROGRAMFILES%",
-                           sections::upperCase(GetProgramFilesDir(0)));
+                           sections::upperCase(GetProgramFilesDir(session, 0)));
     return value;
 }
 
@@ -103,15 +104,16 @@ bool IsPlainPathText(std::string_view text)
     return text.size() <= 260 && text.find_first_of(kNonPath) == std::string_view::npos;
 }
 
-std::string ExtractCommandPath(const std::string& text)
+std::string ExtractCommandPath(const Session& session, const std::string& text)
 {
-    return ExtractProgramPathWith(text, [](const std::string& raw) {
+    return ExtractProgramPathWith(session, text, [&](const std::string& raw) {
         std::string value = raw;
         if (!value.empty() && value.front() == '@')
             value.erase(0, 1);
         value = sections::removeAll(value, "\"");
         if (sections::upperCase(value).find("%SYSTEMROOT%\\") != std::string::npos)
-            value = replaceAll(sections::upperCase(value), "%SYSTEMROOT%\\", WindowsFolderGuess());
+            value = replaceAll(sections::upperCase(value), "%SYSTEMROOT%\\",
+                               WindowsFolderGuess(session));
         return value;
     });
 }
@@ -138,42 +140,47 @@ bool IsPlausibleFilePath(const std::string& text)
 void ScanUserKeyTree(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                      win::HKEY root)
 {
+    Session& session = context.session();
     if (sections::upperCase(keyPath).find("WINLOGON") != std::string::npos)
         return;
-    sections::forEachSubkey(root, keyPath, [&](const std::string&, const std::string& path) {
-        if (context.aborted())
-            return false;
-        countAndShow(context, path);
-        CheckKeyValues(context, root, path, contents, false);
-        ScanUserKeyTree(context, contents, path, root);
-        context.yield();
-        return true;
-    });
+    sections::forEachSubkey(context.session(), root, keyPath,
+                            [&](const std::string&, const std::string& path) {
+                                if (context.aborted())
+                                    return false;
+                                countAndShow(context, path);
+                                CheckKeyValues(context, root, path, contents, false);
+                                ScanUserKeyTree(context, contents, path, root);
+                                context.yield();
+                                return true;
+                            });
 }
 
 void ScanMachineKeyTree(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                         win::HKEY root)
 {
+    Session& session = context.session();
     const std::string upper = sections::upperCase(keyPath);
     if (upper.find("SYSTEM") != std::string::npos || upper.find("WINLOGON") != std::string::npos ||
         upper.find("SOFTWARE\\MICROSOFT") != std::string::npos)
         return;
-    sections::forEachSubkey(root, keyPath, [&](const std::string& name, const std::string& path) {
-        if (context.aborted())
-            return false;
-        countAndShow(context, path);
-        if (name != "App Paths") {
-            CheckKeyValues(context, root, path, contents, true);
-            ScanMachineKeyTree(context, contents, path, root);
-        }
-        context.yield();
-        return true;
-    });
+    sections::forEachSubkey(context.session(), root, keyPath,
+                            [&](const std::string& name, const std::string& path) {
+                                if (context.aborted())
+                                    return false;
+                                countAndShow(context, path);
+                                if (name != "App Paths") {
+                                    CheckKeyValues(context, root, path, contents, true);
+                                    ScanMachineKeyTree(context, contents, path, root);
+                                }
+                                context.yield();
+                                return true;
+                            });
 }
 
 void ScanMuiCache(ScanContext& context, TRegistryContents& contents, std::string_view, win::HKEY)
 {
-    TRegistry reg;
+    Session& session = context.session();
+    TRegistry reg(session);
     std::vector<std::string> names;
     if (!sections::openValueList(reg, win::HKEY_CURRENT_USER, kMuiCache, names))
         return;
@@ -193,8 +200,9 @@ void ScanMuiCache(ScanContext& context, TRegistryContents& contents, std::string
 void ScanStartMenuOrder(ScanContext& context, TRegistryContents& contents, std::string_view,
                         win::HKEY root)
 {
+    Session& session = context.session();
     std::vector<std::string> names;
-    TRegistry reg;
+    TRegistry reg(session);
     reg.SelectRoot(win::HKEY_CURRENT_USER);
     if (reg.OpenPath(kMenuPrograms, false))
         reg.ListSubkeys(names);
@@ -206,8 +214,9 @@ void ScanStartMenuOrder(ScanContext& context, TRegistryContents& contents, std::
 void ScanDialogHistory(ScanContext& context, TRegistryContents& contents, std::string_view,
                        win::HKEY root)
 {
+    Session& session = context.session();
     {
-        TRegistry reg;
+        TRegistry reg(session);
         std::vector<std::string> names;
         if (sections::openValueList(reg, win::HKEY_CURRENT_USER, kLastVisited, names)) {
             for (const std::string& name : names)
@@ -217,14 +226,14 @@ void ScanDialogHistory(ScanContext& context, TRegistryContents& contents, std::s
     }
     std::vector<std::string> lists;
     {
-        TRegistry reg;
+        TRegistry reg(session);
         reg.SelectRoot(win::HKEY_CURRENT_USER);
         if (!reg.OpenPath(kOpenSave, false))
             return;
         reg.ListSubkeys(lists);
     }
     for (const std::string& list : lists) {
-        TRegistry reg;
+        TRegistry reg(session);
         std::vector<std::string> names;
         const std::string path = std::string(kOpenSave) + "\\" + list;
         if (!sections::openValueList(reg, win::HKEY_CURRENT_USER, path, names))
@@ -234,23 +243,23 @@ void ScanDialogHistory(ScanContext& context, TRegistryContents& contents, std::s
     }
 }
 
-void RepairUserSettings(RepairView& view, const TRegistryContents& contents)
+void RepairUserSettings(Session& session, RepairView& view, const TRegistryContents& contents)
 {
-    RunSectionRepair(view, contents,
-                     {[](const TContent& r) { return r.KeyPath; },
-                      [](const TContent& r) {
+    RunSectionRepair(session, view, contents,
+                     {[&](const TContent& r) { return r.KeyPath; },
+                      [&](const TContent& r) {
                           if (r.ValueName == kMenuMarker)
                               return DeleteRegistryKey(
-                                  win::HKEY_CURRENT_USER,
+                                  session, win::HKEY_CURRENT_USER,
                                   sections::removeAll(r.KeyPath, "HKEY_CURRENT_USER"));
-                          return DeleteRegistryValue(r.KeyPath, r.ValueName);
+                          return DeleteRegistryValue(session, r.KeyPath, r.ValueName);
                       },
                       false});
 }
 
-void RepairMachineSettings(RepairView& view, const TRegistryContents& contents)
+void RepairMachineSettings(Session& session, RepairView& view, const TRegistryContents& contents)
 {
-    RunSectionRepair(view, contents, RecordValueRepair(true));
+    RunSectionRepair(session, view, contents, RecordValueRepair(session, true));
 }
 
 } // namespace tw

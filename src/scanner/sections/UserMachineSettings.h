@@ -17,12 +17,12 @@ void ScanDialogHistory(ScanContext& context, TRegistryContents& contents, std::s
                        win::HKEY root);
 void ScanMachineKeyTree(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                         win::HKEY root);
-void RepairUserSettings(RepairView& view, const TRegistryContents& contents);
-void RepairMachineSettings(RepairView& view, const TRegistryContents& contents);
+void RepairUserSettings(Session& session, RepairView& view, const TRegistryContents& contents);
+void RepairMachineSettings(Session& session, RepairView& view, const TRegistryContents& contents);
 
-std::string ExpandPathVariables(const std::string& text);
+std::string ExpandPathVariables(const Session& session, const std::string& text);
 bool IsPlainPathText(std::string_view text);
-std::string ExtractCommandPath(const std::string& text);
+std::string ExtractCommandPath(const Session& session, const std::string& text);
 bool IsPlausibleFilePath(const std::string& text);
 bool HasSingleColon(std::string_view text);
 

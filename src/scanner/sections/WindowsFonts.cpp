@@ -11,15 +11,16 @@ namespace tw {
 void ScanWindowsFonts(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                       win::HKEY root)
 {
-    const std::string windows = platform::system().windowsDirectory();
+    Session& session = context.session();
+    const std::string windows = session.system().windowsDirectory();
     contents.Clear();
-    TRegistry reg;
+    TRegistry reg(session);
     std::vector<std::string> names;
     if (!sections::openValueList(reg, root, keyPath, names))
         return;
     context.rowStart();
     const std::string recordKey = RootKeyName(root) + "\\" + std::string(keyPath);
-    platform::Files& files = platform::files();
+    platform::Files& files = session.files();
 
     for (const std::string& name : names) {
         if (context.aborted())
@@ -32,7 +33,8 @@ void ScanWindowsFonts(ScanContext& context, TRegistryContents& contents, std::st
             const bool fullPath = sections::trimmed(data).find(":\\") == 1;
             const std::string path = fullPath ? data : windows + "\\Fonts\\" + data;
             const bool driveLetterPath = sections::trimmed(path).find(":\\") == 1;
-            if (driveLetterPath && !sections::isUncheckablePath(path) && !files.fileExists(path))
+            if (driveLetterPath && !sections::isUncheckablePath(session, path) &&
+                !files.fileExists(path))
                 context.addRecord(contents, recordKey, "Fonts", name, data);
         }
         context.yield();
@@ -40,9 +42,9 @@ void ScanWindowsFonts(ScanContext& context, TRegistryContents& contents, std::st
     context.rowFinish();
 }
 
-void RepairWindowsFonts(RepairView& view, const TRegistryContents& contents)
+void RepairWindowsFonts(Session& session, RepairView& view, const TRegistryContents& contents)
 {
-    RunSectionRepair(view, contents, RecordValueRepair(false));
+    RunSectionRepair(session, view, contents, RecordValueRepair(session, false));
 }
 
 } // namespace tw

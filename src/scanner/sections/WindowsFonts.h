@@ -8,6 +8,6 @@ namespace tw {
 
 void ScanWindowsFonts(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                       win::HKEY root);
-void RepairWindowsFonts(RepairView& view, const TRegistryContents& contents);
+void RepairWindowsFonts(Session& session, RepairView& view, const TRegistryContents& contents);
 
 } // namespace tw

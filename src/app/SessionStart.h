@@ -1,0 +1,64 @@
+// Start-up shared by the window and the command line: the prefix, the session over it, the
+// settings and the add-on list.
+#pragma once
+
+#include "platform/wine/PrefixLocator.h"
+#include "platform/wine/WinePrefix.h"
+#include "registry/Session.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tw::app {
+
+enum class SettingsMode
+{
+    /// Reads the settings and writes nothing (the command line, a read-only prefix).
+    Read,
+    /// The window's start: the elevation step, then LoadSettings with its first-start writes.
+    Load,
+};
+
+struct StartOptions
+{
+    /// --prefix DIR; otherwise $WINEPREFIX, ~/.wine or the demo prefix.
+    std::optional<std::string> prefix;
+    SettingsMode settings = SettingsMode::Read;
+};
+
+/// The prefix in use and the session over it; the session lives as long as this does.
+class StartedSession
+{
+public:
+    StartedSession(wine::PrefixChoice choice, std::unique_ptr<wine::WinePrefix> prefix);
+    StartedSession(const StartedSession&) = delete;
+    StartedSession& operator=(const StartedSession&) = delete;
+
+    wine::WinePrefix& prefix() { return *m_prefix; }
+    const wine::PrefixChoice& choice() const { return m_choice; }
+    Session& session() { return m_session; }
+
+    /// Set when the elevation step restarted the program: this copy is to end.
+    bool restarted = false;
+    /// What went wrong without stopping the start (such as an unreadable add-on list).
+    std::vector<std::string> warnings;
+    bool addonListLoaded = false;
+
+private:
+    wine::PrefixChoice m_choice;
+    std::unique_ptr<wine::WinePrefix> m_prefix;
+    Session m_session;
+};
+
+/// Chooses and opens the prefix (PrefixError and std::runtime_error say why it cannot be),
+/// builds the session, reads or loads the settings, reads the add-on list, detects the
+/// platform kind and builds the excluded drives. Settings are only loaded (written) where
+/// the prefix is writable; the first-start writes are saved at once.
+std::unique_ptr<StartedSession> startSession(const StartOptions& options);
+
+/// The add-on list shipped with the program.
+std::string addonListPath();
+
+} // namespace tw::app

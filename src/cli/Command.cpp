@@ -1,0 +1,20 @@
+#include "Command.h"
+
+namespace tw::cli {
+
+const std::vector<Command>& commandTable()
+{
+    static const std::vector<Command> table = [] {
+        std::vector<Command> rows;
+        for (auto* part :
+             {infoCommands, regCommands, scanCommands, repairCommands, backupCommands}) {
+            std::vector<Command> more = part();
+            rows.insert(rows.end(), std::make_move_iterator(more.begin()),
+                        std::make_move_iterator(more.end()));
+        }
+        return rows;
+    }();
+    return table;
+}
+
+} // namespace tw::cli

@@ -1,0 +1,64 @@
+// The command table of tidewell-cli: one row per command, each with its usage and its run.
+#pragma once
+
+#include "Arguments.h"
+
+#include <ostream>
+#include <string_view>
+#include <vector>
+
+namespace tw {
+class Session;
+}
+namespace tw::app {
+class StartedSession;
+}
+namespace tw::wine {
+class WinePrefix;
+}
+
+namespace tw::cli {
+
+/// What a command works with.
+struct CommandContext
+{
+    app::StartedSession& started;
+    Session& session;
+    wine::WinePrefix& prefix;
+    const Arguments& args;
+    std::ostream& out;
+    std::ostream& err;
+};
+
+struct Command
+{
+    /// One word or a word and a verb ("reg query").
+    std::string_view name;
+    /// The words after the name, as the usage shows them ("KEY [NAME]").
+    std::string_view synopsis;
+    /// What it does; "\n" starts another help line.
+    std::string_view summary;
+    std::vector<OptionSpec> options;
+    size_t minArguments = 0;
+    size_t maxArguments = 0;
+    /// Returns the exit status; throws CliError or UsageError.
+    int (*run)(CommandContext& context) = nullptr;
+    /// Runs when the first word of the name is given alone ("backups").
+    bool groupDefault = false;
+};
+
+/// Every command, in the order --help lists them.
+const std::vector<Command>& commandTable();
+
+/// The rows a command file adds to the table.
+std::vector<Command> infoCommands();
+std::vector<Command> regCommands();
+std::vector<Command> scanCommands();
+std::vector<Command> repairCommands();
+std::vector<Command> backupCommands();
+
+/// "--json" and "--sections LIST", shared by the commands that take them.
+inline constexpr OptionSpec kJsonOption{"json", ""};
+inline constexpr OptionSpec kSectionsOption{"sections", "LIST"};
+
+} // namespace tw::cli

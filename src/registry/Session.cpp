@@ -1,0 +1,47 @@
+#include "Session.h"
+
+#include <stdexcept>
+
+namespace tw {
+
+namespace {
+template <typename T> T& require(T* part, const char* what)
+{
+    if (!part)
+        throw std::logic_error(std::string("The platform has no ") + what);
+    return *part;
+}
+} // namespace
+
+platform::Registry& Session::registry() const
+{
+    return require(m_platform.registry, "registry");
+}
+
+platform::Files& Session::files() const
+{
+    return require(m_platform.files, "file system");
+}
+
+platform::System& Session::system() const
+{
+    return require(m_platform.system, "system information");
+}
+
+platform::RegistryEditor& Session::registryEditor() const
+{
+    return require(m_platform.registryEditor, "registry editor");
+}
+
+platform::Shell& Session::shell() const
+{
+    return require(m_platform.shell, "shell");
+}
+
+void ClearSectionContents(Session& session)
+{
+    for (TRegistryContents& contents : session.SectionContents)
+        contents.Clear();
+}
+
+} // namespace tw

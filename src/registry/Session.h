@@ -1,0 +1,64 @@
+// One run of the program: the platform in use and the state its routines share.
+#pragma once
+
+#include "RegistryContents.h"
+#include "Settings.h"
+#include "platform/Platform.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tw {
+
+/// Requests to stop long loops: 0 set when a scan starts, 1 "Abort Scan", 2 a history clear
+/// runs, 3 the state window's "Cancel".
+inline constexpr std::uint8_t kOperationIdle = 0;
+inline constexpr std::uint8_t kOperationAbortScan = 1;
+inline constexpr std::uint8_t kOperationClearing = 2;
+inline constexpr std::uint8_t kOperationCancelRepair = 3;
+
+/// Built once by each front end (tests build their own) and handed to every routine.
+/// The fields keep the program's own names.
+class Session
+{
+public:
+    /// `platform` must outlive the session.
+    explicit Session(const platform::Platform& platform) : m_platform(platform) {}
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    const platform::Platform& platform() const { return m_platform; }
+    /// The parts of the platform; each throws std::logic_error when the platform has none.
+    platform::Registry& registry() const;
+    platform::Files& files() const;
+    platform::System& system() const;
+    platform::RegistryEditor& registryEditor() const;
+    platform::Shell& shell() const;
+
+    /// A stop request for the long loop that runs (kOperation...).
+    std::uint8_t OperationState = kOperationIdle;
+    /// Entries visited by the deep walks; the status text is refreshed on every 200th.
+    int StatusTick = 0;
+    /// The settings, filled by LoadSettings or ReadSettings.
+    TMyRegistryInfo AppSettings;
+    /// Drives (such as "E:") whose paths are left alone.
+    std::vector<std::string> ExcludedDrives;
+    /// The Windows family: 1 Win32s, 2 Windows 9x, 4 NT; 0 until DetectPlatform ran.
+    std::uint8_t PlatformKind = 0;
+    /// The fifteen section collections, indexed by section number.
+    std::array<TRegistryContents, kSectionCount> SectionContents;
+    /// Entry k: the section number (decimal text) of report row k.
+    std::vector<std::string> ReportRowSection;
+    /// The add-on list: lines of a name followed by an identifier ("Name{CLSID}").
+    std::vector<std::string> MemoActiveX;
+
+private:
+    platform::Platform m_platform;
+};
+
+/// Empties every section collection.
+void ClearSectionContents(Session& session);
+
+} // namespace tw
