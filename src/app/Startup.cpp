@@ -2,7 +2,7 @@
 
 #include "registry/ProgramInfo.h"
 #include "registry/PublicFunctions.h"
-#include "registry/Registry.h"
+#include "registry/TRegistry.h"
 #include "registry/Session.h"
 
 namespace tw::app {

@@ -4,6 +4,7 @@
 #include "Screenshots.h"
 #include "Theme.h"
 #include "app/SessionStart.h"
+#include "registry/ProgramInfo.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -12,7 +13,8 @@
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tidewell Ver 2.0"));
+    QApplication::setApplicationName(QStringLiteral("Tidewell Ver ") +
+                                     QString::fromLatin1(tw::kProgramVersion));
     QApplication::setWindowIcon(tw::gui::applicationIcon());
     app.setStyleSheet(tw::gui::styleSheet());
 

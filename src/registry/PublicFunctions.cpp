@@ -1,6 +1,6 @@
 #include "PublicFunctions.h"
 
-#include "Registry.h"
+#include "TRegistry.h"
 #include "Session.h"
 #include "platform/RootKeys.h"
 

@@ -1,7 +1,7 @@
 #include "Settings.h"
 
 #include "ProgramInfo.h"
-#include "Registry.h"
+#include "TRegistry.h"
 #include "Session.h"
 
 namespace tw {

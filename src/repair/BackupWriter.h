@@ -1,7 +1,7 @@
 // The backup file written before a repair: what the repair will remove, importable again.
 #pragma once
 
-#include "registry/Registry.h"
+#include "registry/TRegistry.h"
 
 #include <string>
 #include <string_view>

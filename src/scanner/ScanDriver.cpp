@@ -1,7 +1,7 @@
 #include "ScanDriver.h"
 
 #include "registry/ProgramInfo.h"
-#include "registry/Registry.h"
+#include "registry/TRegistry.h"
 
 #include <cfenv>
 #include <cmath>

@@ -9,7 +9,7 @@
 #include "platform/wine/WinePrefix.h"
 #include "platform/wine/WineRegistry.h"
 #include "registry/PublicFunctions.h"
-#include "registry/Registry.h"
+#include "registry/TRegistry.h"
 #include "registry/Settings.h"
 #include "support/TestSupport.h"
 

@@ -1,7 +1,7 @@
 // The helpers shared by sections, repairs, start-up and tools.
 #include "registry/PublicFunctions.h"
 
-#include "registry/Registry.h"
+#include "registry/TRegistry.h"
 #include "support/PrefixFixture.h"
 
 #include <cstdlib>

@@ -2,7 +2,7 @@
 #include "registry/Settings.h"
 
 #include "platform/wine/WineRegistry.h"
-#include "registry/Registry.h"
+#include "registry/TRegistry.h"
 #include "support/PrefixFixture.h"
 
 namespace tw {

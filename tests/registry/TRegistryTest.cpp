@@ -2,7 +2,7 @@
 #include "platform/Platform.h"
 #include "platform/wine/WinePrefix.h"
 #include "platform/wine/WineRegistry.h"
-#include "registry/Registry.h"
+#include "registry/TRegistry.h"
 #include "registry/Session.h"
 #include "support/TestSupport.h"
 

@@ -3,7 +3,7 @@
 
 #include "platform/wine/WineRegistry.h"
 #include "registry/PublicFunctions.h"
-#include "registry/Registry.h"
+#include "registry/TRegistry.h"
 #include "registry/Settings.h"
 #include "scanner/ScanDriver.h"
 #include "support/PrefixFixture.h"

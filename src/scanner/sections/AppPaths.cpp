@@ -3,7 +3,7 @@
 #include "SectionText.h"
 #include "platform/Platform.h"
 #include "registry/PublicFunctions.h"
-#include "registry/Registry.h"
+#include "registry/TRegistry.h"
 #include "scanner/RepairLoop.h"
 
 namespace tw {

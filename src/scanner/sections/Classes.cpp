@@ -3,7 +3,7 @@
 #include "RegistryWalk.h"
 #include "SectionText.h"
 #include "registry/PublicFunctions.h"
-#include "registry/Registry.h"
+#include "registry/TRegistry.h"
 #include "scanner/RepairLoop.h"
 
 namespace tw {
@@ -52,7 +52,7 @@ void WalkClassesTree(ScanContext& context, TRegistryContents& contents, std::str
                      win::HKEY root)
 {
     Session& session = context.session();
-    sections::forEachSubkey(context.session(), root, keyPath,
+    sections::forEachSubkey(session, root, keyPath,
                             [&](const std::string& name, const std::string& path) {
                                 if (context.aborted())
                                     return false;

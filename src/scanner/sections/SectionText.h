@@ -2,7 +2,7 @@
 #pragma once
 
 #include "platform/WinTypes.h"
-#include "registry/Registry.h"
+#include "registry/TRegistry.h"
 #include "registry/Session.h"
 
 #include <string>

@@ -4,7 +4,7 @@
 #include "SectionText.h"
 #include "platform/TextCodec.h"
 #include "registry/PublicFunctions.h"
-#include "registry/Registry.h"
+#include "registry/TRegistry.h"
 #include "scanner/RepairLoop.h"
 
 #include <fstream>

@@ -6,7 +6,7 @@
 #include "Uninstall.h"
 #include "platform/Platform.h"
 #include "registry/PublicFunctions.h"
-#include "registry/Registry.h"
+#include "registry/TRegistry.h"
 #include "scanner/RepairLoop.h"
 
 namespace tw {
@@ -140,7 +140,6 @@ bool IsPlausibleFilePath(const std::string& text)
 void ScanUserKeyTree(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                      win::HKEY root)
 {
-    Session& session = context.session();
     if (sections::upperCase(keyPath).find("WINLOGON") != std::string::npos)
         return;
     sections::forEachSubkey(context.session(), root, keyPath,
@@ -158,7 +157,6 @@ void ScanUserKeyTree(ScanContext& context, TRegistryContents& contents, std::str
 void ScanMachineKeyTree(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                         win::HKEY root)
 {
-    Session& session = context.session();
     const std::string upper = sections::upperCase(keyPath);
     if (upper.find("SYSTEM") != std::string::npos || upper.find("WINLOGON") != std::string::npos ||
         upper.find("SOFTWARE\\MICROSOFT") != std::string::npos)

@@ -1,4 +1,4 @@
-#include "Registry.h"
+#include "TRegistry.h"
 
 #include "Session.h"
 
