@@ -23,8 +23,17 @@ bool ConsumeElevationFlag(const Session& session)
     }
     TRegistry reg(session);
     reg.SelectRoot(win::HKEY_CURRENT_USER);
-    if (reg.OpenPath(kElevationKey, true))
+    if (reg.OpenPath(kElevationKey, false)) {
         reg.RemoveValue(kElevationValue);
+        // A key that held only the flag goes with it, so that no scan finds it empty.
+        std::vector<std::string> left;
+        reg.ListValues(left);
+        if (left.empty())
+            reg.ListSubkeys(left);
+        reg.ClosePath();
+        if (left.empty())
+            reg.RemoveKeyTree(std::string("\\") + kElevationKey);
+    }
     return flagged;
 }
 
@@ -32,6 +41,12 @@ bool RunElevationStep(const Session& session)
 {
     if (session.system().versionEx().majorVersion < 6)
         return true;
+    // Without user account control a restart would only start the same program again (on
+    // Wine, a Windows program that is not there): go on as this copy.
+    if (!session.shell().canElevate()) {
+        ConsumeElevationFlag(session);
+        return true;
+    }
     if (ConsumeElevationFlag(session) || !IsLuaEnabled(session))
         return true;
     TRegistry reg(session);
@@ -40,8 +55,12 @@ bool RunElevationStep(const Session& session)
         return true;
     if (reg.ReadText(kElevationValue) != "1") {
         reg.WriteText(kElevationValue, "1");
-        ShellRun(session, kProgramPath, "");
-        return false;
+        if (session.shell().execute(kProgramPath, "", true))
+            return false;
+        // The elevated copy did not start: this copy goes on.
+        reg.ClosePath();
+        ConsumeElevationFlag(session);
+        return true;
     }
     reg.WriteText(kElevationValue, "");
     return true;

@@ -15,6 +15,9 @@ public:
     /// ShellExecuteEx: starts `file` (a Windows path) in `directory`, elevated when `elevate`
     /// is set and the system knows elevation. Returns at once; false when it could not start.
     virtual bool execute(std::string_view file, std::string_view directory, bool elevate) = 0;
+    /// True when the system has user account control, so that an elevated start differs
+    /// from a plain one.
+    virtual bool canElevate() const = 0;
     /// The target path a shortcut (.lnk) file names; empty when it cannot be read as one.
     virtual std::string shortcutTarget(std::string_view shortcut) = 0;
 };

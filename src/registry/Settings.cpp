@@ -20,15 +20,29 @@ constexpr DefaultValue kDefaults[] = {
     {"ScanSetting", "1"},   {"RunFirst", "1"},
 };
 
-void readInto(TRegistry& reg, TMyRegistryInfo& settings)
+/// A value as start-up leaves it: its default when it is missing or empty.
+std::string storedOrDefault(TRegistry* reg, const char* name)
 {
-    const std::string homePage = reg.ReadText("HomePage");
+    const std::string text = reg ? reg->ReadText(name) : std::string();
+    if (!text.empty())
+        return text;
+    for (const DefaultValue& entry : kDefaults) {
+        if (std::string_view(entry.name) == name)
+            return entry.value;
+    }
+    return text;
+}
+
+/// `reg` is the open settings key, or null when there is none.
+void readInto(TRegistry* reg, TMyRegistryInfo& settings)
+{
+    const std::string homePage = reg ? reg->ReadText("HomePage") : std::string();
     settings.HomePage = homePage.empty() ? kHomePageAddress : homePage;
-    const std::string helpUrl = reg.ReadText("HelpURL");
+    const std::string helpUrl = reg ? reg->ReadText("HelpURL") : std::string();
     settings.HelpURL = helpUrl.empty() ? kHelpPageAddress : helpUrl;
-    settings.NotAutoBackup = reg.ReadText("NotAutoBackup") == "1";
-    settings.SelectAll = reg.ReadText("SelectAll") == "1";
-    settings.CheckUpdate = reg.ReadText("CheckUpdate") == "1";
+    settings.NotAutoBackup = storedOrDefault(reg, "NotAutoBackup") == "1";
+    settings.SelectAll = storedOrDefault(reg, "SelectAll") == "1";
+    settings.CheckUpdate = storedOrDefault(reg, "CheckUpdate") == "1";
 }
 
 } // namespace
@@ -37,8 +51,9 @@ void ReadSettings(Session& session)
 {
     TRegistry reg(session);
     reg.SelectRoot(win::HKEY_CURRENT_USER);
-    if (reg.OpenPath(kSettingsKey, false))
-        readInto(reg, session.AppSettings);
+    // Missing values read as the defaults start-up would write, so that the command line
+    // sees what the window sees.
+    readInto(reg.OpenPath(kSettingsKey, false) ? &reg : nullptr, session.AppSettings);
 }
 
 void LoadSettings(Session& session)
@@ -48,7 +63,6 @@ void LoadSettings(Session& session)
         TRegistry reg(session);
         reg.SelectRoot(win::HKEY_CURRENT_USER);
         if (reg.OpenPath(kSettingsKey, true)) {
-            readInto(reg, session.AppSettings);
             for (const DefaultValue& entry : kDefaults) {
                 if (!reg.ReadText(entry.name).empty())
                     continue;
@@ -57,6 +71,9 @@ void LoadSettings(Session& session)
                     firstStart = true;
             }
             reg.WriteText("Version", kProgramVersion);
+            // Read after the defaults are in place, so that the first start runs with what
+            // is stored (records ticked), not with every flag off.
+            readInto(&reg, session.AppSettings);
         }
     }
     // Autostart only a program that is there: in a Wine prefix it is not, and a dangling Run

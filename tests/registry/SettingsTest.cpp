@@ -42,7 +42,7 @@ protected:
     }
 };
 
-TEST_F(SettingsTest, FirstStartWritesDefaultsButRunsWithFlagsOff)
+TEST_F(SettingsTest, FirstStartWritesDefaultsAndRunsWithThem)
 {
     LoadSettings(*session);
     EXPECT_EQ(stored("NotAutoBackup"), "0");
@@ -52,8 +52,9 @@ TEST_F(SettingsTest, FirstStartWritesDefaultsButRunsWithFlagsOff)
     EXPECT_EQ(stored("RunFirst"), "1");
     EXPECT_EQ(stored("Version"), "2.0");
     EXPECT_TRUE(runEntryExists());
-    EXPECT_FALSE(session->AppSettings.SelectAll);
-    EXPECT_FALSE(session->AppSettings.CheckUpdate);
+    // New records start ticked on the very first start too.
+    EXPECT_TRUE(session->AppSettings.SelectAll);
+    EXPECT_TRUE(session->AppSettings.CheckUpdate);
     EXPECT_FALSE(session->AppSettings.NotAutoBackup);
     EXPECT_EQ(session->AppSettings.HomePage, "https://tidewell.example.org/");
     EXPECT_EQ(session->AppSettings.HelpURL.substr(session->AppSettings.HelpURL.size() - 13),
@@ -119,10 +120,10 @@ TEST_F(SettingsTest, ReadSettingsWritesNothing)
     ReadSettings(*session);
     EXPECT_EQ(stored("SelectAll"), "<no key>");
     EXPECT_FALSE(prefix->hasUnsavedChanges());
-    EXPECT_FALSE(session->AppSettings.SelectAll);
-    set("SelectAll", "1");
+    EXPECT_TRUE(session->AppSettings.SelectAll) << "a missing value reads as its default";
+    set("SelectAll", "0");
     ReadSettings(*session);
-    EXPECT_TRUE(session->AppSettings.SelectAll);
+    EXPECT_FALSE(session->AppSettings.SelectAll);
 }
 
 } // namespace

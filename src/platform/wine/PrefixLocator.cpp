@@ -85,8 +85,12 @@ std::string defaultDemoPrefixPath()
 
 PrefixChoice choosePrefix(const std::optional<std::string>& commandLinePrefix)
 {
-    if (commandLinePrefix && !commandLinePrefix->empty())
+    if (commandLinePrefix) {
+        // An empty folder name is a mistake (an unset variable, say), never "the default".
+        if (commandLinePrefix->empty())
+            throw std::runtime_error("--prefix was given an empty folder name");
         return {*commandLinePrefix, "--prefix"};
+    }
     if (const char* env = std::getenv("WINEPREFIX"); env && *env)
         return {env, "WINEPREFIX"};
     const std::string wine = homeDirectory() + "/.wine";

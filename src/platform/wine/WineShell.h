@@ -19,6 +19,8 @@ public:
     bool openUrl(std::string_view url) override;
     /// Runs the program with `wine` in the prefix; Wine has no elevation.
     bool execute(std::string_view file, std::string_view directory, bool elevate) override;
+    /// Wine has no user account control.
+    bool canElevate() const override { return false; }
     /// Reads the shortcut's local path with liblnk.
     std::string shortcutTarget(std::string_view shortcut) override;
 
