@@ -78,8 +78,9 @@ public:
     virtual bool createDirectory(std::string_view path) = 0;
     /// DeleteFile: files only.
     virtual bool deleteFile(std::string_view path) = 0;
-    /// MoveFileEx with MOVEFILE_REPLACE_EXISTING: renames a file, replacing `to`.
-    virtual bool moveFile(std::string_view from, std::string_view to) = 0;
+    /// MoveFileEx: renames a file; an existing `to` is replaced only with `replaceExisting`
+    /// (MOVEFILE_REPLACE_EXISTING), otherwise the move fails and both files stay.
+    virtual bool moveFile(std::string_view from, std::string_view to, bool replaceExisting) = 0;
     /// Opens or creates a file; null when that fails.
     virtual std::unique_ptr<FileStream> openFile(std::string_view path, FileStream::Mode mode) = 0;
     /// GetDriveType of a root such as "C:\".

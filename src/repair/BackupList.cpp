@@ -1,8 +1,11 @@
 #include "BackupList.h"
 
 #include "BackupWriter.h"
+#include "platform/TextCodec.h"
 #include "registry/PublicFunctions.h"
 #include "registry/Session.h"
+
+#include <stdexcept>
 
 namespace tw {
 
@@ -43,9 +46,14 @@ std::vector<BackupEntry> ListBackups(const Session& session)
 
 std::string ExportWholeRegistry(const Session& session)
 {
-    const std::string path = NewBackupPath(session);
+    std::string path = NewBackupPath(session);
     CreateBackupFolder(session);
-    session.registryEditor().exportToFile(path, "", platform::RegFileFormat::Unicode);
+    const std::string temporary = path + ".part";
+    session.registryEditor().exportToFile(temporary, "", platform::RegFileFormat::Unicode);
+    if (!PlaceBackupFile(session, temporary, path)) {
+        session.files().deleteFile(temporary);
+        throw std::runtime_error("cannot rename " + temporary);
+    }
     return "\"" + path + "\"";
 }
 
@@ -82,10 +90,26 @@ BackupActionResult RestoreBackup(const Session& session, const std::string& path
     return result;
 }
 
+bool IsBackupFile(std::string_view path)
+{
+    const std::string folder = BackupFolder();
+    if (path.size() <= folder.size() + 4 ||
+        !platform::equalNoCase(path.substr(0, folder.size()), folder))
+        return false;
+    const std::string_view name = path.substr(folder.size());
+    return name.find_first_of("\\/") == std::string_view::npos && name != "." && name != ".." &&
+           platform::equalNoCase(name.substr(name.size() - 4), ".reg");
+}
+
 BackupActionResult RemoveBackup(const Session& session, const std::string& path)
 {
     BackupActionResult result;
     platform::Files& files = session.files();
+    if (!IsBackupFile(path)) {
+        result.message = "Backup file remove fail!";
+        result.detail = path + " is not a file of the backup folder " + BackupFolder();
+        return result;
+    }
     if (!files.fileExists(path))
         return result;
     if (files.deleteFile(path)) {

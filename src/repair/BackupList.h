@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tw {
@@ -39,8 +40,10 @@ std::string ExportWholeRegistry(const Session& session);
 BackupActionResult FullBackup(const Session& session);
 /// "Restore Registry": imports the file through the registry editor.
 BackupActionResult RestoreBackup(const Session& session, const std::string& path);
-/// "Remove Backup": deletes the file. A file that is gone already gives ok = false and no
-/// message.
+/// True for a ".reg" file directly inside the backup folder (any letter case).
+bool IsBackupFile(std::string_view path);
+/// "Remove Backup": deletes the file; a file outside the backup folder is refused. A file that is
+/// gone already gives ok = false and no message.
 BackupActionResult RemoveBackup(const Session& session, const std::string& path);
 
 inline constexpr const char* kNoSelectionMessage = "You not select registry item!";

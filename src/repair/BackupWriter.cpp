@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <stdexcept>
 
 namespace tw {
 
@@ -75,7 +76,7 @@ bool addRecord(const Session& session, platform::RegFileWriter& writer, const Se
 }
 
 /// Writes the file beside its final name first, so that no half file is left.
-std::string saveFile(const Session& session, const std::string& path, const std::string& bytes)
+std::string saveFile(const Session& session, std::string& path, const std::string& bytes)
 {
     platform::Files& files = session.files();
     const std::string temporary = path + ".part";
@@ -91,7 +92,7 @@ std::string saveFile(const Session& session, const std::string& path, const std:
             return e.what();
         }
     }
-    if (!files.moveFile(temporary, path)) {
+    if (!PlaceBackupFile(session, temporary, path)) {
         files.deleteFile(temporary);
         return "cannot rename " + temporary;
     }
@@ -105,6 +106,35 @@ std::string BackupFolder()
     return std::string(kProgramFolder) + "\\AllRegBack\\";
 }
 
+namespace {
+/// The name for the backup made at `stamp`; the second and later of one second get a number.
+std::string backupName(const std::string& stamp, int number)
+{
+    return BackupFolder() + "Full Registry Backup_" + stamp +
+           (number > 1 ? "_" + std::to_string(number) : std::string()) + ".reg";
+}
+constexpr int kMaxBackupsPerSecond = 1000;
+} // namespace
+
+bool PlaceBackupFile(const Session& session, const std::string& temporary, std::string& path)
+{
+    platform::Files& files = session.files();
+    if (files.moveFile(temporary, path, false))
+        return true;
+    // Taken since the name was chosen: the next free one, never over another backup.
+    const std::string stem = path.substr(0, path.size() - 4);
+    for (int number = 2; number <= kMaxBackupsPerSecond; ++number) {
+        const std::string candidate = stem + "_" + std::to_string(number) + ".reg";
+        if (files.fileExists(candidate))
+            continue;
+        if (files.moveFile(temporary, candidate, false)) {
+            path = candidate;
+            return true;
+        }
+    }
+    return false;
+}
+
 std::string NewBackupPath(const Session& session)
 {
     platform::System& system = session.system();
@@ -113,7 +143,12 @@ std::string NewBackupPath(const Session& session)
     char stamp[32];
     std::snprintf(stamp, sizeof stamp, "%04d_%02d_%02d_%02d_%02d_%02d", now.year, now.month,
                   now.day, now.hour, now.minute, now.second);
-    return BackupFolder() + "Full Registry Backup_" + stamp + ".reg";
+    for (int number = 1; number < kMaxBackupsPerSecond; ++number) {
+        const std::string path = backupName(stamp, number);
+        if (!session.files().fileExists(path))
+            return path;
+    }
+    return backupName(stamp, kMaxBackupsPerSecond);
 }
 
 BackupOutcome WriteBackupFile(const Session& session)

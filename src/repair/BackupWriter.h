@@ -14,8 +14,12 @@ class Session;
 std::string BackupFolder();
 /// Creates the backup folder and every missing folder above it; true when it exists.
 bool CreateBackupFolder(const Session& session);
-/// "<folder>Full Registry Backup_yyyy_mm_dd_hh_nn_ss.reg" for the current local time.
+/// "<folder>Full Registry Backup_yyyy_mm_dd_hh_nn_ss.reg" for the current local time; when
+/// a backup of that second exists, the first free "..._N.reg" (N from 2).
 std::string NewBackupPath(const Session& session);
+/// Renames a finished `temporary` file to `path`, or to the next free name when `path` was
+/// taken meanwhile (updating `path`); never replaces a file. False when it cannot.
+bool PlaceBackupFile(const Session& session, const std::string& temporary, std::string& path);
 
 struct BackupOutcome
 {

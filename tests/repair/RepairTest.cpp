@@ -7,6 +7,8 @@
 #include "repair/RepairDriver.h"
 #include "scanner/ScannerTestSupport.h"
 
+#include <set>
+
 namespace tw {
 namespace {
 
@@ -261,6 +263,56 @@ TEST_F(RepairTest, BackupPageListsRestoresAndRemoves)
     const BackupActionResult again = RemoveBackup(*session, full.added->path);
     EXPECT_FALSE(again.ok);
     EXPECT_TRUE(again.message.empty()) << "a file that is gone: nothing happens";
+}
+
+TEST_F(RepairTest, BackupsMadeInTheSameSecondKeepEachOther)
+{
+    // Many backups at once land in one or two seconds; none may replace another.
+    std::set<std::string> paths;
+    std::set<std::string> contents;
+    for (int i = 0; i < 4; ++i) {
+        TRegistry reg(*session);
+        ASSERT_TRUE(reg.OpenPath("\\Software\\Marker", true));
+        reg.WriteText("n", std::to_string(i));
+        const BackupActionResult full = FullBackup(*session);
+        ASSERT_TRUE(full.ok) << full.detail;
+        paths.insert(full.added->path);
+        contents.insert(test::readFile(hostPath(full.added->path)));
+    }
+    EXPECT_EQ(paths.size(), 4u);
+    EXPECT_EQ(contents.size(), 4u) << "each file still holds its own export";
+    EXPECT_EQ(ListBackups(*session).size(), 4u);
+
+    // A repair's backup in the same second as a full backup: both stay.
+    scanAll();
+    const std::string taken = NewBackupPath(*session);
+    test::writeFile(hostPath(taken), "not to be replaced");
+    const BackupOutcome outcome = WriteBackupFile(*session);
+    ASSERT_TRUE(outcome.written) << outcome.error;
+    EXPECT_NE(outcome.path, taken);
+    EXPECT_EQ(test::readFile(hostPath(taken)), "not to be replaced");
+}
+
+TEST_F(RepairTest, RemoveTakesOnlyFilesOfTheBackupFolder)
+{
+    test::writeFile(driveC() / "windows/win.ini", "[windows]\r\n");
+    test::writeFile(driveC() / "Program Files/Tidewell/AllRegBack/keep.txt", "x");
+    test::writeFile(driveC() / "Program Files/Tidewell/important.reg", "x");
+    for (const std::string& path :
+         {std::string("C:\\windows\\win.ini"), BackupFolder() + "keep.txt",
+          BackupFolder() + "..\\important.reg",
+          std::string("C:\\Program Files\\Tidewell\\important.reg"),
+          BackupFolder() + "sub\\x.reg"}) {
+        const BackupActionResult result = RemoveBackup(*session, path);
+        EXPECT_FALSE(result.ok) << path;
+        EXPECT_EQ(result.message, "Backup file remove fail!") << path;
+    }
+    EXPECT_TRUE(test::fs::exists(driveC() / "windows/win.ini"));
+    EXPECT_TRUE(test::fs::exists(driveC() / "Program Files/Tidewell/AllRegBack/keep.txt"));
+    EXPECT_TRUE(test::fs::exists(driveC() / "Program Files/Tidewell/important.reg"));
+
+    test::writeFile(driveC() / "Program Files/Tidewell/AllRegBack/Mine.REG", "x");
+    EXPECT_TRUE(RemoveBackup(*session, "c:\\program files\\tidewell\\allregback\\Mine.REG").ok);
 }
 
 } // namespace

@@ -255,11 +255,16 @@ bool WineFiles::deleteFile(std::string_view path)
     return ::unlink(host->c_str()) == 0;
 }
 
-bool WineFiles::moveFile(std::string_view from, std::string_view to)
+bool WineFiles::moveFile(std::string_view from, std::string_view to, bool replaceExisting)
 {
     const std::optional<std::string> hostFrom = m_paths.toHost(from);
     const std::optional<std::string> hostTo = m_paths.toHost(to);
-    return hostFrom && hostTo && ::rename(hostFrom->c_str(), hostTo->c_str()) == 0;
+    if (!hostFrom || !hostTo)
+        return false;
+    if (replaceExisting)
+        return ::rename(hostFrom->c_str(), hostTo->c_str()) == 0;
+    return ::renameat2(AT_FDCWD, hostFrom->c_str(), AT_FDCWD, hostTo->c_str(), RENAME_NOREPLACE) ==
+           0;
 }
 
 std::unique_ptr<FileStream> WineFiles::openFile(std::string_view path, FileStream::Mode mode)

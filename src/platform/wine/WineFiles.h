@@ -20,7 +20,7 @@ public:
     bool directoryExists(std::string_view path) override;
     bool createDirectory(std::string_view path) override;
     bool deleteFile(std::string_view path) override;
-    bool moveFile(std::string_view from, std::string_view to) override;
+    bool moveFile(std::string_view from, std::string_view to, bool replaceExisting) override;
     std::unique_ptr<platform::FileStream> openFile(std::string_view path,
                                                    platform::FileStream::Mode mode) override;
     UINT driveType(std::string_view root) override;
