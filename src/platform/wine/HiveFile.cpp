@@ -28,7 +28,7 @@ constexpr std::string_view kRelativeTo = ";; All keys relative to ";
 class LineReader
 {
 public:
-    explicit LineReader(int fd) : m_fd(fd), m_buffer(1 << 20) {}
+    explicit LineReader(int fd) : m_fd(fd), m_buffer(1 << 16) {}
 
     /// The next line without its "\n" (a "\r" before it stays); false at the end.
     /// `complete` is false for a last line that has no newline.
