@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Tidewell needs to build, run and test; skips what is there.
+# Installs the Debian packages Tidewell needs to build, run and test (or the packages
+# given as arguments); skips what is there.
 set -euo pipefail
 
 packages=(
@@ -8,6 +9,9 @@ packages=(
     libgtest-dev libgmock-dev
     wine wine64
 )
+if [ $# -gt 0 ]; then
+    packages=("$@")
+fi
 
 missing=()
 for package in "${packages[@]}"; do

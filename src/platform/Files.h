@@ -3,7 +3,9 @@
 
 #include "WinTypes.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -13,6 +15,16 @@ namespace tw::platform {
 
 using namespace tw::win;
 
+/// Which file or folder a path names, as GetFileInformationByHandle tells it: the volume's
+/// serial number and the file's index on it. Paths through links to one folder share it.
+struct FileId
+{
+    std::uint64_t volumeSerial = 0;
+    std::uint64_t fileIndex = 0;
+
+    bool operator==(const FileId&) const = default;
+};
+
 /// One entry that FindFirstFile/FindNextFile report.
 struct FindData
 {
@@ -21,6 +33,8 @@ struct FindData
     FILETIME creationTime = 0;
     FILETIME lastWriteTime = 0;
     std::string name;
+    /// The file or folder the entry names (for a link, the one it leads to).
+    FileId id;
 };
 
 /// An open directory search (FindFirstFile .. FindClose); closing is the destructor.
@@ -71,6 +85,9 @@ public:
     virtual std::unique_ptr<FileFind> findFirstFile(std::string_view pattern) = 0;
     /// GetFileAttributes: INVALID_FILE_ATTRIBUTES when the path does not exist.
     virtual DWORD fileAttributes(std::string_view path) = 0;
+    /// The identity of the file or folder at `path` (links followed); empty when it does not
+    /// exist.
+    virtual std::optional<FileId> fileId(std::string_view path) = 0;
     /// True for an existing file that is not a folder.
     virtual bool fileExists(std::string_view path) = 0;
     virtual bool directoryExists(std::string_view path) = 0;
@@ -92,3 +109,11 @@ public:
 };
 
 } // namespace tw::platform
+
+template <> struct std::hash<tw::platform::FileId>
+{
+    std::size_t operator()(const tw::platform::FileId& id) const noexcept
+    {
+        return std::hash<std::uint64_t>()(id.fileIndex * 0x9E3779B97F4A7C15ULL ^ id.volumeSerial);
+    }
+};

@@ -234,18 +234,18 @@ TEST_F(WineInterop, ScanFindsExactlyTheEntriesPlantedThroughWine)
     ASSERT_EQ(scan.exitCode, 0) << scan.err;
     const std::string& json = scan.out;
     const std::string help =
-        "\"6\": [{\"checked\": false, \"keyPath\": "
+        "\"6\": [{\"checked\": true, \"keyPath\": "
         "\"HKEY_LOCAL_MACHINE\\\\SOFTWARE\\\\Microsoft\\\\Windows\\\\Help\", \"itemName\": "
         "\"tidewell-gone.hlp\", \"valueName\": \"\", \"valueData\": "
         "\"C:\\\\Tidewell Help\\\\tidewell-gone.hlp\"}]";
     EXPECT_NE(json.find(help), std::string::npos) << json;
     const std::string shared =
-        "\"8\": [{\"checked\": false, \"keyPath\": "
+        "\"8\": [{\"checked\": true, \"keyPath\": "
         "\"HKEY_LOCAL_"
         "MACHINE\\\\SOFTWARE\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\SharedDlls\", "
         "\"itemName\": \"SharedDlls\", \"valueName\": "
         "\"C:\\\\windows\\\\system32\\\\kernel32.dll\", "
-        "\"valueData\": \"0\"}, {\"checked\": false, \"keyPath\": "
+        "\"valueData\": \"0\"}, {\"checked\": true, \"keyPath\": "
         "\"HKEY_LOCAL_"
         "MACHINE\\\\SOFTWARE\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\SharedDlls\", "
         "\"itemName\": \"SharedDlls\", \"valueName\": "

@@ -119,5 +119,46 @@ TEST_F(ShortcutsTest, StartMenuOrderKeysWithoutAFolderAreReported)
                        "Start Menu\\Programs\\Office"));
 }
 
+/// Folders that can be reached again and again: two `x -> .` links in one folder, a link
+/// back to the parent, and drive D: mapped to the prefix folder, which holds drive_c again.
+class ShortcutWalkTest : public test::ScannerTest
+{
+protected:
+    void build(test::PrefixBuilder& builder) override
+    {
+        builder.file("Fixture/present.exe").drive('d', "..");
+        const fs::path lnk = test::fixture("wine-8.0/varied/lnk");
+        const fs::path loop = builder.dir() / "drive_c/Loop";
+        fs::create_directories(loop / "Inner");
+        fs::copy_file(lnk / "missing-file.lnk", loop / "Inner/broken.lnk");
+        fs::copy_file(lnk / "present-file.lnk", loop / "present.lnk");
+        fs::create_directory_symlink(".", loop / "again");
+        fs::create_directory_symlink(".", loop / "more");
+        fs::create_directory_symlink("..", loop / "Inner/up");
+        // Only the D: drive reaches the prefix folder itself.
+        fs::copy_file(lnk / "missing-folder.lnk", builder.dir() / "outside-c.lnk");
+    }
+};
+
+TEST_F(ShortcutWalkTest, WalksEachFolderOnceAndReportsEachBrokenShortcutOnce)
+{
+    // A walk that goes round the links never ends: stop it well past what this prefix needs.
+    constexpr int kEnough = 20000;
+    view.onYield = [this] {
+        if (view.yields > kEnough)
+            session->OperationState = kOperationAbortScan;
+    };
+    scanSection(7);
+    EXPECT_LE(view.yields, kEnough);
+    EXPECT_EQ(row().status, "Finished");
+    std::vector<std::string> found;
+    for (int i = 0; i < session->SectionContents[7].Count() && i < 10; ++i)
+        found.push_back(session->SectionContents[7].Items(i).Content.KeyPath);
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(found,
+              (std::vector<std::string>{"C:\\Loop\\Inner\\broken.lnk", "D:\\outside-c.lnk"}));
+    EXPECT_EQ(session->SectionContents[7].Count(), 2);
+}
+
 } // namespace
 } // namespace tw

@@ -28,7 +28,7 @@ constexpr std::string_view kRelativeTo = ";; All keys relative to ";
 class LineReader
 {
 public:
-    explicit LineReader(int fd) : m_fd(fd), m_buffer(1 << 20) {}
+    explicit LineReader(int fd) : m_fd(fd), m_buffer(1 << 16) {}
 
     /// The next line without its "\n" (a "\r" before it stays); false at the end.
     /// `complete` is false for a last line that has no newline.
@@ -567,8 +567,10 @@ void appendOctal(std::string& out, unsigned v, int minDigits)
         out.push_back(buf[--n]);
 }
 
-/// Wine's escaping of a UTF-16 string (`units` may include a final NUL, which is left out).
-void appendEscaped(std::string& out, const char16_t* str, size_t units, char esc1, char esc2)
+/// Wine's escaping of a UTF-16 string. String data ends in its NUL, which is left out
+/// (`dataNul`); in a name a final NUL is part of the name.
+void appendEscaped(std::string& out, const char16_t* str, size_t units, char esc1, char esc2,
+                   bool dataNul)
 {
     static const char escapes[33] = ".......abtnvfr.............e....";
     for (size_t i = 0; i < units; ++i) {
@@ -594,7 +596,7 @@ void appendEscaped(std::string& out, const char16_t* str, size_t units, char esc
             continue;
         }
         if (c < 32) {
-            if (c == 0 && left == 1)
+            if (c == 0 && left == 1 && dataNul)
                 continue;
             out.push_back('\\');
             if (escapes[c] != '.')
@@ -611,7 +613,7 @@ void appendEscaped(std::string& out, const char16_t* str, size_t units, char esc
 
 void appendEscaped(std::string& out, std::u16string_view s, char esc1, char esc2)
 {
-    appendEscaped(out, s.data(), s.size(), esc1, esc2);
+    appendEscaped(out, s.data(), s.size(), esc1, esc2, false);
 }
 
 void appendValue(std::string& out, const HiveValue& value)
@@ -638,7 +640,7 @@ void appendValue(std::string& out, const HiveValue& value)
             }
             out.push_back('"');
             const std::u16string text = tw::platform::bytesToUtf16(data);
-            appendEscaped(out, text.data(), text.size(), '"', '"');
+            appendEscaped(out, text.data(), text.size(), '"', '"', true);
             out += "\"\n";
             return;
         }

@@ -30,6 +30,11 @@ FILETIME toFileTime(const struct timespec& ts)
            static_cast<FILETIME>(ts.tv_nsec / 100);
 }
 
+platform::FileId idOf(const struct stat& st)
+{
+    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
 DWORD attributesOf(const struct stat& st, std::string_view name)
 {
     DWORD attributes = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
@@ -201,6 +206,7 @@ std::unique_ptr<platform::FileFind> WineFiles::findFirstFile(std::string_view pa
         data.size = S_ISDIR(st.st_mode) ? 0 : static_cast<std::uint64_t>(st.st_size);
         data.lastWriteTime = toFileTime(st.st_mtim);
         data.creationTime = creationTimeOf(full, data.lastWriteTime);
+        data.id = idOf(st);
         entries.push_back(std::move(data));
     }
     ::closedir(dir);
@@ -226,6 +232,15 @@ DWORD WineFiles::fileAttributes(std::string_view path)
         return INVALID_FILE_ATTRIBUTES;
     const size_t sep = host->rfind('/');
     return attributesOf(st, std::string_view(*host).substr(sep + 1));
+}
+
+std::optional<platform::FileId> WineFiles::fileId(std::string_view path)
+{
+    const std::optional<std::string> host = m_paths.toHost(path);
+    struct stat st;
+    if (!host || ::stat(host->c_str(), &st) != 0)
+        return std::nullopt;
+    return idOf(st);
 }
 
 bool WineFiles::fileExists(std::string_view path)

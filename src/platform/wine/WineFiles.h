@@ -16,6 +16,7 @@ public:
 
     std::unique_ptr<platform::FileFind> findFirstFile(std::string_view pattern) override;
     DWORD fileAttributes(std::string_view path) override;
+    std::optional<platform::FileId> fileId(std::string_view path) override;
     bool fileExists(std::string_view path) override;
     bool directoryExists(std::string_view path) override;
     bool createDirectory(std::string_view path) override;

@@ -65,7 +65,7 @@ public:
     WineSystem& system() { return *m_system; }
     WineRegistryEditor& registryEditor() { return *m_editor; }
     WineShell& shell() { return *m_shell; }
-    /// The platform interfaces over this prefix, for platform::setCurrent().
+    /// The platform interfaces over this prefix, for the session.
     const platform::Platform& platform() const { return m_platform; }
 
 private:

@@ -6,6 +6,8 @@
 #include "registry/TRegistry.h"
 #include "scanner/RepairLoop.h"
 
+#include <unordered_set>
+
 namespace tw {
 
 namespace {
@@ -26,8 +28,12 @@ bool isSearched(win::DWORD attributes)
     return false;
 }
 
+/// The folders a scan has entered. Links (`x -> .`) and drives that map to the same place
+/// (`d: -> ..` holds drive_c again) would otherwise lead into a folder again and again.
+using VisitedFolders = std::unordered_set<platform::FileId>;
+
 void ScanFolderShortcuts(ScanContext& context, const std::string& folder,
-                         TRegistryContents& contents)
+                         TRegistryContents& contents, VisitedFolders& visited)
 {
     Session& session = context.session();
     platform::Files& files = session.files();
@@ -43,8 +49,9 @@ void ScanFolderShortcuts(ScanContext& context, const std::string& folder,
         if (isSearched(entry.attributes)) {
             if (++session.StatusTick % 200 == 0)
                 context.status(path);
-            if (entry.name != "." && entry.name != ".." && files.directoryExists(path))
-                ScanFolderShortcuts(context, path, contents);
+            if (entry.name != "." && entry.name != ".." && files.directoryExists(path) &&
+                visited.insert(entry.id).second)
+                ScanFolderShortcuts(context, path, contents, visited);
         }
         if (sections::ExtractFileExt(entry.name) != ".lnk")
             continue;
@@ -110,12 +117,16 @@ void ScanShortcuts(ScanContext& context, TRegistryContents& contents, std::strin
     Session& session = context.session();
     context.rowStart();
     platform::Files& files = session.files();
+    VisitedFolders visited;
     for (char letter = 'C'; letter <= 'Z'; ++letter) {
         if (context.aborted())
             break;
         const std::string drive(1, letter);
-        if (files.driveType(drive + ":\\") == win::DRIVE_FIXED)
-            ScanFolderShortcuts(context, drive + ":", contents);
+        if (files.driveType(drive + ":\\") != win::DRIVE_FIXED)
+            continue;
+        const std::optional<platform::FileId> root = files.fileId(drive + ":\\");
+        if (root && visited.insert(*root).second)
+            ScanFolderShortcuts(context, drive + ":", contents, visited);
     }
     context.rowFinish();
 }

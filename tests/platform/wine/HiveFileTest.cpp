@@ -152,6 +152,68 @@ TEST(HiveFile, ChangedHiveReadsBackWithExactlyTheChange)
     EXPECT_EQ(test::firstDifference(save(*again), save(*hive)), "");
 }
 
+/// Everything a read keeps of a tree, one line per key and value; the time only for keys
+/// that have their own section (Wine writes none for keys that hold only subkeys).
+std::string describe(const HiveKey& key, const std::string& indent = "")
+{
+    auto units = [](std::u16string_view text) {
+        std::string out;
+        for (char16_t c : text)
+            out += (c >= 32 && c < 127) ? std::string(1, char(c)) : "<" + std::to_string(c) + ">";
+        return out;
+    };
+    std::string out = indent + "[" + units(key.name()) + "]";
+    if (!key.values().empty() || key.subkeys().empty() || key.className() || key.isLink())
+        out += " time " + std::to_string(key.modified());
+    if (key.className())
+        out += " class " + units(*key.className());
+    if (key.isLink())
+        out += " link";
+    out += "\n";
+    for (const HiveValue& value : key.values()) {
+        out += indent + "  \"" + units(value.name) + "\" type " + std::to_string(value.type) + ":";
+        for (unsigned char byte : value.data)
+            out += " " + std::to_string(byte);
+        out += "\n";
+    }
+    for (const auto& sub : key.subkeys())
+        out += describe(*sub, indent + "  ");
+    return out;
+}
+
+struct RoundTripHive
+{
+    const char* name;
+    std::string text;
+};
+
+class HiveRoundTrip : public ::testing::TestWithParam<RoundTripHive>
+{
+};
+
+TEST_P(HiveRoundTrip, SavedHiveReadsBackAsTheSameTree)
+{
+    TempDir dir;
+    const std::string path = (dir.path() / "system.reg").string();
+    writeFile(path, GetParam().text);
+    const auto first = load(path);
+    writeFile(path, save(*first));
+    const auto second = load(path);
+    EXPECT_EQ(describe(*second->base), describe(*first->base));
+}
+
+const std::string kHeader =
+    "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n#arch=win64\n";
+
+INSTANTIATE_TEST_SUITE_P(Names, HiveRoundTrip,
+                         ::testing::Values(
+                             // A final NUL ends string data only; in names it is part of the name.
+                             RoundTripHive{"NamesEndingInNul",
+                                           kHeader +
+                                               "\n[Key\\0\\\\Sub\\0] 1\n#time=1\n#class=\"C\\0\"\n"
+                                               "\"Name\\0\"=\"x\"\n\"\\0\"=dword:00000001\n"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 struct DamagedHive
 {
     const char* name;
@@ -180,9 +242,6 @@ TEST_P(DamagedHiveTest, NamesFileAndLine)
                   std::string::npos);
     }
 }
-
-const std::string kHeader =
-    "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n#arch=win64\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Wine, DamagedHiveTest,

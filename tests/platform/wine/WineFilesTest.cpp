@@ -5,6 +5,7 @@
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <map>
 
 namespace tw::wine {
 namespace {
@@ -104,6 +105,36 @@ TEST_F(WineFilesTest, SearchesNeverLeaveTheDriveThroughLinks)
     const auto names = find("C:\\users\\me\\*");
     EXPECT_EQ(std::count(names.begin(), names.end(), "Documents"), 0);
     EXPECT_EQ(std::count(names.begin(), names.end(), "Inside"), 1) << "links within the drive stay";
+}
+
+TEST_F(WineFilesTest, EntriesAndPathsTellWhichFolderTheyName)
+{
+    const fs::path host = prefix->hostPath();
+    fs::create_directory_symlink(".", host / "drive_c/Program Files/App/Self");
+    const std::optional<platform::FileId> app = files().fileId("C:\\Program Files\\app");
+    const std::optional<platform::FileId> programs = files().fileId("C:\\Program Files");
+    ASSERT_TRUE(app && programs);
+    EXPECT_NE(*app, *programs);
+    EXPECT_EQ(files().fileId("C:\\Program Files\\App\\Self\\Self"), app);
+    EXPECT_EQ(files().fileId("C:\\users\\me\\Inside"), programs);
+    EXPECT_EQ(files().fileId("C:\\Program Files\\App\\missing"), std::nullopt);
+
+    std::map<std::string, platform::FileId> ids;
+    auto search = files().findFirstFile("C:\\Program Files\\App\\*");
+    ASSERT_TRUE(search);
+    do {
+        ids[search->current().name] = search->current().id;
+    } while (search->next());
+    EXPECT_EQ(ids.at("."), *app);
+    EXPECT_EQ(ids.at(".."), *programs);
+    EXPECT_EQ(ids.at("Self"), *app) << "a link names the folder it leads to";
+    EXPECT_EQ(ids.at("app.exe"), files().fileId("C:\\Program Files\\App\\app.exe"));
+    EXPECT_NE(ids.at("app.exe"), ids.at("readme.txt"));
+    EXPECT_NE(ids.at("Sub Folder"), *app);
+
+    search = files().findFirstFile("C:\\users\\me\\Ins*");
+    ASSERT_TRUE(search);
+    EXPECT_EQ(search->current().id, *programs);
 }
 
 TEST_F(WineFilesTest, DriveTypesComeFromTheRegistryAndTheLinks)
