@@ -2,9 +2,9 @@
 
 #include "AboutForm.h"
 #include "MainForm.h"
-#include "MessageBox.h"
-#include "ProblemListForm.h"
-#include "RepairDialogForm.h"
+#include "gui/scanner/ProblemListForm.h"
+#include "gui/scanner/RepairDialogForm.h"
+#include "gui/widgets/MessageBox.h"
 #include "registry/RegistryContents.h"
 #include "repair/RepairDriver.h"
 

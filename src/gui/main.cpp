@@ -1,9 +1,9 @@
 // tidewell: the window.
 #include "MainForm.h"
-#include "MessageBox.h"
 #include "Screenshots.h"
-#include "Theme.h"
 #include "app/SessionStart.h"
+#include "gui/widgets/MessageBox.h"
+#include "gui/widgets/Theme.h"
 #include "registry/ProgramInfo.h"
 
 #include <QApplication>

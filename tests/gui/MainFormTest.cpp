@@ -3,14 +3,14 @@
 
 #include "app/SessionStart.h"
 #include "gui/AboutForm.h"
-#include "gui/ImageButton.h"
-#include "gui/MessageBox.h"
-#include "gui/ProblemListForm.h"
+#include "gui/scanner/ProblemListForm.h"
+#include "gui/widgets/ImageButton.h"
+#include "gui/widgets/MessageBox.h"
 #include "platform/wine/WinePrefix.h"
 #include "platform/wine/WineRegistry.h"
 #include "registry/PublicFunctions.h"
-#include "registry/TRegistry.h"
 #include "registry/Settings.h"
+#include "registry/TRegistry.h"
 #include "support/TestSupport.h"
 
 #include <QCheckBox>
