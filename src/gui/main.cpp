@@ -73,6 +73,7 @@ int main(int argc, char** argv)
     setup.commitChanges = commit;
     setup.session = &started->session();
     tw::gui::TMainForm window(setup);
+    window.restoreState();
     QObject::connect(&window, &tw::gui::TMainForm::exitRequested, &app,
                      [](int code) { QApplication::exit(code); });
 
