@@ -13,7 +13,7 @@ OptionsPage::OptionsPage(WindowContext& context, std::span<const ToolRow> tools,
     auto* grid = new QGridLayout(this);
     for (int index = 0; index < static_cast<int>(m_tools.size()); ++index) {
         const ToolRow& tool = m_tools[static_cast<size_t>(index)];
-        auto open = [this, index] { openTool(index); };
+        auto open = [this, index] { openLink(index); };
         auto* icon = new ClickLabel(QString(), open, this);
         icon->setPixmap(
             symbolPicture(QString::fromLatin1(tool.symbol), QColor(tool.color), 40, false));
@@ -28,9 +28,9 @@ OptionsPage::OptionsPage(WindowContext& context, std::span<const ToolRow> tools,
     grid->setColumnStretch(3, 1);
 }
 
-void OptionsPage::openTool(int index)
+void OptionsPage::openLink(int index)
 {
-    ::tw::gui::openTool(m_tools[static_cast<size_t>(index)], m_context, this);
+    openTool(m_tools[static_cast<size_t>(index)], m_context, this);
 }
 
 } // namespace tw::gui

@@ -17,7 +17,7 @@ public:
                 QWidget* parent = nullptr);
 
     /// Opens the tool of link `index`, as a click on its picture or its name does.
-    void openTool(int index);
+    void openLink(int index);
 
 private:
     WindowContext& m_context;
