@@ -1,29 +1,29 @@
-// TMainForm: the main window with its six pages, navigation and notification-area icon.
+// TMainForm: the main window's frame: header band, navigation, the six pages, the read-only
+// banner and the notification-area icon with its menu.
 #pragma once
 
-#include "platform/System.h"
+#include "WindowContext.h"
 #include "scanner/ScanDriver.h"
 
-#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QString>
 #include <functional>
 
-class QCheckBox;
 class QLabel;
-class QListWidget;
 class QMenu;
-class QProgressBar;
 class QStackedWidget;
 class QSystemTrayIcon;
 class QToolButton;
-class QTreeWidget;
 
 namespace tw::gui {
 
-class ImageButton;
+class BackupPage;
+class OptionsPage;
+class ReportPage;
+class ResultPage;
+class ScanProgressPage;
+class SectionPage;
 class TAboutForm;
-class TFormProblemList;
 
 /// What the program hands the window: the prefix for its title, why it is read-only (if it
 /// is), and how changes are written at the end of an action (returns an error text).
@@ -35,7 +35,7 @@ struct MainFormSetup
     Session* session = nullptr;
 };
 
-class TMainForm : public QMainWindow, public ScanView
+class TMainForm : public QMainWindow
 {
     Q_OBJECT
 public:
@@ -49,66 +49,42 @@ public:
         BackReg
     };
 
+    /// Builds the widgets only; it neither reads the settings nor touches the session's
+    /// collections. Call restoreState() before the window is used.
     explicit TMainForm(MainFormSetup setup, QWidget* parent = nullptr);
     ~TMainForm() override;
+
+    /// The start-up work of the window: ticks the sections as the settings say and creates
+    /// the section collections. The program calls it once, after construction.
+    void restoreState();
 
     /// The window size for a screen, by the size table; the designed size otherwise.
     static QSize windowSizeFor(const QSize& screen);
 
-    // Handlers, as the buttons call them.
-    void SpbScanNowClick();
-    void ImageExAbortClick();
-    void SpbRepairClick();
+    // Navigation handlers, as the buttons call them.
     void IgeScanClick();
     void IgBackupClick();
     void IeAdvanceClick();
-    void SpbBackRegClick();
-    void SpbRestoreClick();
-    void SpdRemoveClick();
-    void suitempRepairListDblClick();
-    void suitempChbSelectAllClick(bool fromLabel);
-
-    // ScanView
-    void gridChanged(int row) override;
-    void statusChanged(const std::string& text) override;
-    void progressChanged(int position) override;
-    void yield() override;
 
     int currentPage() const;
-    Session& session() const { return m_session; }
     void showPage(Page page);
+    Session& session() const { return m_context.session; }
 
-    // The controls, for tests and screenshots.
+    ScanProgressPage* scanProgressPage() const { return m_scanProgress; }
+    SectionPage* sectionPage() const { return m_sections; }
+    ReportPage* reportPage() const { return m_report; }
+    ResultPage* resultPage() const { return m_results; }
+    OptionsPage* optionsPage() const { return m_options; }
+    BackupPage* backupPage() const { return m_backups; }
+
     QStackedWidget* NotebookScan = nullptr;
-    QTreeWidget* OutcomeGrid = nullptr;
-    QLabel* ScanOutcomePanel = nullptr;
-    QProgressBar* ProgressBar1 = nullptr;
-    ImageButton* ImageExAbort = nullptr;
-    QListWidget* ChLBSection = nullptr;
-    QCheckBox* ChbSelectAll = nullptr;
-    QLabel* LbSelectAll = nullptr;
-    ImageButton* IgxPreferences = nullptr;
-    ImageButton* IgxHelp = nullptr;
-    QToolButton* IgeScanNow = nullptr;
-    QLabel* LbShowProblem = nullptr;
-    QListWidget* RepairList = nullptr;
-    ImageButton* SpbRepair = nullptr;
-    QTreeWidget* FinishListView = nullptr;
-    QTreeWidget* BackupDataListView = nullptr;
-    ImageButton* SpbBackReg = nullptr;
-    ImageButton* SpbRestore = nullptr;
-    ImageButton* SpdRemove = nullptr;
     QToolButton* IgeScan = nullptr;
     QToolButton* IgBackup = nullptr;
     QToolButton* IeAdvance = nullptr;
     QSystemTrayIcon* TrayIcon = nullptr;
     QMenu* PopupMenu1 = nullptr;
-    TFormProblemList* ProblemList = nullptr;
     TAboutForm* AboutForm = nullptr;
     QLabel* ReadOnlyBanner = nullptr;
-
-    /// Runs the repair with the backup skipped (screenshots, which must not write).
-    void repairWithoutBackup();
 
 signals:
     /// The program is to end with this exit code ("Exit" in the icon menu).
@@ -119,26 +95,19 @@ protected:
 
 private:
     QWidget* buildHeader();
-    QWidget* buildScanPage();
-    QWidget* buildSectionPage();
-    QWidget* buildReportPage();
-    QWidget* buildResultPage();
-    QWidget* buildOptionsPage();
-    QWidget* buildBackupPage();
     void buildTray();
-    void showReport(const ScanResult& result);
-    void fillBackupList();
-    void addBackupRow(const std::string& path, const tw::platform::SystemTime& time);
-    void runRepair(bool skipBackup);
-    void commit();
-    /// Runs a user action; an error that escapes it is shown and the window goes on.
-    void guarded(const std::function<void()>& action);
+    /// "Scan Now": the scan page while the scan runs, then the report.
+    void scanSections(const SectionSelection& selection);
+    /// "Repair Problems": the repair, then its results.
+    void repairReport();
 
-    MainFormSetup m_setup;
-    Session& m_session;
-    /// Since the scan last let the window run.
-    QElapsedTimer m_sinceYield;
-    ::tw::OutcomeGrid m_grid;
+    WindowContext m_context;
+    ScanProgressPage* m_scanProgress = nullptr;
+    SectionPage* m_sections = nullptr;
+    ReportPage* m_report = nullptr;
+    ResultPage* m_results = nullptr;
+    OptionsPage* m_options = nullptr;
+    BackupPage* m_backups = nullptr;
 };
 
 } // namespace tw::gui

@@ -2,9 +2,12 @@
 
 #include "AboutForm.h"
 #include "MainForm.h"
-#include "MessageBox.h"
-#include "ProblemListForm.h"
-#include "RepairDialogForm.h"
+#include "gui/pages/ReportPage.h"
+#include "gui/pages/ResultPage.h"
+#include "gui/pages/SectionPage.h"
+#include "gui/scanner/ProblemListForm.h"
+#include "gui/scanner/RepairDialogForm.h"
+#include "gui/widgets/MessageBox.h"
 #include "registry/RegistryContents.h"
 #include "repair/RepairDriver.h"
 
@@ -35,27 +38,29 @@ bool saveScreenshots(TMainForm& window, const QString& folder)
     setMessageHandler([](const MessageRequest&) { return QMessageBox::Yes; });
     bool ok = true;
     window.show();
+    SectionPage& sections = *window.sectionPage();
+    ReportPage& report = *window.reportPage();
 
     window.showPage(TMainForm::Scaning);
-    window.ChbSelectAll->setChecked(true);
-    window.suitempChbSelectAllClick(false);
+    sections.ChbSelectAll->setChecked(true);
+    sections.suitempChbSelectAllClick(false);
     ok &= save(window, folder, QStringLiteral("1-sections"));
 
-    window.SpbScanNowClick();
+    sections.SpbScanNowClick();
     window.showPage(TMainForm::BeginScan);
     ok &= save(window, folder, QStringLiteral("0-scan"));
     window.showPage(TMainForm::Scanreport);
-    window.RepairList->setCurrentRow(0);
+    report.RepairList->setCurrentRow(0);
     ok &= save(window, folder, QStringLiteral("2-report"));
 
     // As "Select All" in the details of every reported section.
     SelectAllReportedRecords(window.session());
-    if (window.RepairList->count() > 0) {
-        window.ProblemList->SectionIndex = std::stoi(window.session().ReportRowSection.front());
-        window.ProblemList->show();
-        window.ProblemList->problemsListBox()->setCurrentRow(0);
-        ok &= save(*window.ProblemList, folder, QStringLiteral("details"));
-        window.ProblemList->hide();
+    if (report.RepairList->count() > 0) {
+        report.ProblemList->SectionIndex = std::stoi(window.session().ReportRowSection.front());
+        report.ProblemList->show();
+        report.ProblemList->problemsListBox()->setCurrentRow(0);
+        ok &= save(*report.ProblemList, folder, QStringLiteral("details"));
+        report.ProblemList->hide();
     }
 
     TRepairDialogForm state(window.session(), &window);
@@ -63,7 +68,9 @@ bool saveScreenshots(TMainForm& window, const QString& folder)
     ok &= save(state, folder, QStringLiteral("state"));
     state.hide();
 
-    window.repairWithoutBackup();
+    // The repair in memory only: no backup, and the program saves nothing for screenshots.
+    if (report.RepairList->count() > 0)
+        window.resultPage()->runRepair(true);
     window.showPage(TMainForm::FinishScan);
     ok &= save(window, folder, QStringLiteral("3-results"));
     window.showPage(TMainForm::Options);

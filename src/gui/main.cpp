@@ -1,9 +1,9 @@
 // tidewell: the window.
 #include "MainForm.h"
-#include "MessageBox.h"
 #include "Screenshots.h"
-#include "Theme.h"
 #include "app/SessionStart.h"
+#include "gui/widgets/MessageBox.h"
+#include "gui/widgets/Theme.h"
 #include "registry/ProgramInfo.h"
 
 #include <QApplication>
@@ -73,6 +73,7 @@ int main(int argc, char** argv)
     setup.commitChanges = commit;
     setup.session = &started->session();
     tw::gui::TMainForm window(setup);
+    window.restoreState();
     QObject::connect(&window, &tw::gui::TMainForm::exitRequested, &app,
                      [](int code) { QApplication::exit(code); });
 

@@ -3,17 +3,26 @@
 
 #include "app/SessionStart.h"
 #include "gui/AboutForm.h"
-#include "gui/ImageButton.h"
-#include "gui/MessageBox.h"
-#include "gui/ProblemListForm.h"
+#include "gui/ToolTable.h"
+#include "gui/pages/BackupPage.h"
+#include "gui/pages/OptionsPage.h"
+#include "gui/pages/ReportPage.h"
+#include "gui/pages/ResultPage.h"
+#include "gui/pages/ScanProgressPage.h"
+#include "gui/pages/SectionPage.h"
+#include "gui/scanner/ProblemListForm.h"
+#include "gui/widgets/ClickLabel.h"
+#include "gui/widgets/ImageButton.h"
+#include "gui/widgets/MessageBox.h"
 #include "platform/wine/WinePrefix.h"
 #include "platform/wine/WineRegistry.h"
 #include "registry/PublicFunctions.h"
-#include "registry/TRegistry.h"
 #include "registry/Settings.h"
+#include "registry/TRegistry.h"
 #include "support/TestSupport.h"
 
 #include <QCheckBox>
+#include <QDialog>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -24,6 +33,8 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <filesystem>
+#include <map>
 
 using namespace tw;
 using namespace tw::gui;
@@ -47,6 +58,29 @@ const char* kProblems = R"hive(
 "UninstallString"="C:\\Gone\\un.exe"
 )hive";
 
+/// A tool window that notes how it was opened and closes itself at once.
+class ProbeWindow : public QDialog
+{
+public:
+    ProbeWindow(WindowContext& context, QWidget* parent) : QDialog(parent)
+    {
+        session = &context.session;
+        ++alive;
+    }
+    ~ProbeWindow() override { --alive; }
+    static inline Session* session = nullptr;
+    static inline bool shownModal = false;
+    static inline int alive = 0;
+
+protected:
+    void showEvent(QShowEvent* event) override
+    {
+        QDialog::showEvent(event);
+        shownModal = isModal();
+        QTimer::singleShot(0, this, &QDialog::accept);
+    }
+};
+
 } // namespace
 
 class MainFormTest : public QObject
@@ -59,19 +93,26 @@ private:
     wine::WinePrefix* m_prefix = nullptr;
     Session* m_session = nullptr;
     std::unique_ptr<TMainForm> m_window;
+    MainFormSetup m_setup;
     QStringList m_messages;
     int m_commits = 0;
 
-    void tick(std::initializer_list<int> sections)
+    SectionPage* sections() const { return m_window->sectionPage(); }
+    ScanProgressPage* progress() const { return m_window->scanProgressPage(); }
+    ReportPage* report() const { return m_window->reportPage(); }
+    ResultPage* results() const { return m_window->resultPage(); }
+    BackupPage* backups() const { return m_window->backupPage(); }
+
+    void tick(std::initializer_list<int> numbers)
     {
-        for (int i = 0; i < m_window->ChLBSection->count(); ++i)
-            m_window->ChLBSection->item(i)->setCheckState(Qt::Unchecked);
-        for (int n : sections)
-            m_window->ChLBSection->item(n)->setCheckState(Qt::Checked);
+        for (int i = 0; i < sections()->ChLBSection->count(); ++i)
+            sections()->ChLBSection->item(i)->setCheckState(Qt::Unchecked);
+        for (int n : numbers)
+            sections()->ChLBSection->item(n)->setCheckState(Qt::Checked);
     }
     QString cell(int row, int column) const
     {
-        return m_window->OutcomeGrid->topLevelItem(row)->text(column);
+        return progress()->OutcomeGrid->topLevelItem(row)->text(column);
     }
 
 private slots:
@@ -91,15 +132,16 @@ private slots:
             m_messages << request.text;
             return QMessageBox::Yes;
         });
-        MainFormSetup setup;
-        setup.prefixDescription = QString::fromStdString(builder.str());
-        setup.session = m_session;
-        setup.commitChanges = [this]() -> QString {
+        m_setup = {};
+        m_setup.prefixDescription = QString::fromStdString(builder.str());
+        m_setup.session = m_session;
+        m_setup.commitChanges = [this]() -> QString {
             ++m_commits;
             m_prefix->save();
             return {};
         };
-        m_window = std::make_unique<TMainForm>(setup);
+        m_window = std::make_unique<TMainForm>(m_setup);
+        m_window->restoreState();
         m_window->show();
     }
 
@@ -115,22 +157,39 @@ private slots:
     void startsOnTheSectionPageWithTheStoredSelection()
     {
         QCOMPARE(m_window->currentPage(), int(TMainForm::Scaning));
-        QVERIFY(m_window->ChbSelectAll->isChecked());
-        QCOMPARE(m_window->ChLBSection->count(), 15);
-        QCOMPARE(m_window->ChLBSection->item(8)->text(), QStringLiteral("Shared Dll     "));
+        QVERIFY(sections()->ChbSelectAll->isChecked());
+        QCOMPARE(sections()->ChLBSection->count(), 15);
+        QCOMPARE(sections()->ChLBSection->item(8)->text(), QStringLiteral("Shared Dll     "));
         QVERIFY(m_window->windowTitle().startsWith(QStringLiteral("Tidewell ver 2.0")));
         // The label toggles the box, and the box ticks every section.
-        m_window->suitempChbSelectAllClick(true);
-        QVERIFY(!m_window->ChbSelectAll->isChecked());
-        QCOMPARE(m_window->ChLBSection->item(3)->checkState(), Qt::Unchecked);
+        sections()->suitempChbSelectAllClick(true);
+        QVERIFY(!sections()->ChbSelectAll->isChecked());
+        QCOMPARE(sections()->ChLBSection->item(3)->checkState(), Qt::Unchecked);
+    }
+
+    void stateIsRestoredOnlyWhenAsked()
+    {
+        tick({8});
+        sections()->SpbScanNowClick();
+        QCOMPARE(m_session->SectionContents[8].Count(), 3);
+        // A window just built has read no setting and left the collections alone.
+        TMainForm fresh(m_setup);
+        QVERIFY(!fresh.sectionPage()->ChbSelectAll->isChecked());
+        QCOMPARE(fresh.sectionPage()->ChLBSection->item(3)->checkState(), Qt::Unchecked);
+        QCOMPARE(m_session->SectionContents[8].Count(), 3);
+        fresh.restoreState();
+        QVERIFY(fresh.sectionPage()->ChbSelectAll->isChecked());
+        QCOMPARE(fresh.sectionPage()->ChLBSection->item(3)->checkState(), Qt::Checked);
+        QCOMPARE(m_session->SectionContents[8].Count(), 0);
     }
 
     void scanCanBeAbortedFromTheWindow()
     {
         tick({6, 8, 9});
         // The abort button is pressed while the scan lets the window run.
-        QTimer::singleShot(0, m_window->ImageExAbort, [this] { m_window->ImageExAbort->click(); });
-        m_window->SpbScanNowClick();
+        QTimer::singleShot(0, progress()->ImageExAbort,
+                           [this] { progress()->ImageExAbort->click(); });
+        sections()->SpbScanNowClick();
         QCOMPARE(m_messages.value(0), QStringLiteral("Scan Aborted!"));
         // Help Files has no key to walk and finishes; Shared Dll lets the window run first.
         QCOMPARE(cell(0, 2), QStringLiteral("Finished"));
@@ -150,9 +209,9 @@ private slots:
             m_window->IgBackupClick();
             pageDuringScan = m_window->currentPage();
         });
-        m_window->SpbScanNowClick();
+        sections()->SpbScanNowClick();
         QCOMPARE(pageDuringScan, int(TMainForm::BeginScan));
-        QCOMPARE(m_window->ProgressBar1->value(), 100);
+        QCOMPARE(progress()->ProgressBar1->value(), 100);
         m_window->IgeScanClick();
         QCOMPARE(m_window->currentPage(), int(TMainForm::Scaning));
     }
@@ -160,20 +219,20 @@ private slots:
     void scanReportDetailsRepair()
     {
         tick({0, 8, 12});
-        m_window->SpbScanNowClick();
+        sections()->SpbScanNowClick();
         QCOMPARE(m_messages.value(0), QStringLiteral("Scan Completed!"));
-        QCOMPARE(m_window->LbShowProblem->text(), QStringLiteral("5"));
-        QCOMPARE(m_window->RepairList->count(), 3);
-        QCOMPARE(m_window->RepairList->item(1)->text(),
+        QCOMPARE(report()->LbShowProblem->text(), QStringLiteral("5"));
+        QCOMPARE(report()->RepairList->count(), 3);
+        QCOMPARE(report()->RepairList->item(1)->text(),
                  QStringLiteral("Shared Dll     .3 Problem(s)"));
-        QCOMPARE(m_window->OutcomeGrid->topLevelItemCount(), 4);
+        QCOMPARE(progress()->OutcomeGrid->topLevelItemCount(), 4);
         QCOMPARE(cell(3, 0), QStringLiteral("Problems Found:"));
         QCOMPARE(cell(3, 1), QStringLiteral("5"));
 
         // Details of Shared Dll: deselect all, select all, then untick the first row alone.
-        m_window->RepairList->setCurrentRow(1);
-        QTimer::singleShot(0, m_window->ProblemList, [this] {
-            TFormProblemList* details = m_window->ProblemList;
+        report()->RepairList->setCurrentRow(1);
+        QTimer::singleShot(0, report()->ProblemList, [this] {
+            TFormProblemList* details = report()->ProblemList;
             QCOMPARE(details->problemsListBox()->count(), 3);
             details->deselectAllButton()->click();
             QVERIFY(!m_session->SectionContents[8].Items(2).Content.Checked);
@@ -182,19 +241,19 @@ private slots:
             details->problemsListBox()->item(0)->setCheckState(Qt::Unchecked);
             details->closeButton()->click();
         });
-        m_window->suitempRepairListDblClick();
+        report()->suitempRepairListDblClick();
         QVERIFY(!m_session->SectionContents[8].Items(0).Content.Checked);
         QVERIFY(m_session->SectionContents[8].Items(1).Content.Checked);
 
         m_messages.clear();
-        m_window->SpbRepairClick();
+        report()->SpbRepairClick();
         QCOMPARE(m_messages.size(), 2);
         QVERIFY(m_messages[0].startsWith(QStringLiteral("Tidewell will automatically backup")));
         QCOMPARE(m_messages[1], QStringLiteral("Repair Completed!"));
         QCOMPARE(m_window->currentPage(), int(TMainForm::FinishScan));
-        QCOMPARE(m_window->FinishListView->topLevelItemCount(), 4);
+        QCOMPARE(results()->FinishListView->topLevelItemCount(), 4);
         for (int i = 0; i < 4; ++i)
-            QCOMPARE(m_window->FinishListView->topLevelItem(i)->text(1),
+            QCOMPARE(results()->FinishListView->topLevelItem(i)->text(1),
                      QStringLiteral("Repair Succeed"));
         QVERIFY(m_commits >= 1);
 
@@ -216,31 +275,106 @@ private slots:
     {
         m_window->IgBackupClick();
         QCOMPARE(m_window->currentPage(), int(TMainForm::BackReg));
-        QCOMPARE(m_window->BackupDataListView->topLevelItemCount(), 0);
-        m_window->SpbRestoreClick();
-        m_window->SpdRemoveClick();
+        QCOMPARE(backups()->BackupDataListView->topLevelItemCount(), 0);
+        backups()->SpbRestoreClick();
+        backups()->SpdRemoveClick();
         QCOMPARE(m_messages,
                  QStringList({"You not select registry item!", "You not select registry item!"}));
 
         m_messages.clear();
-        m_window->SpbBackRegClick();
+        backups()->SpbBackRegClick();
         QCOMPARE(m_messages.value(0), QStringLiteral("Backup registry successfuly!"));
-        QCOMPARE(m_window->BackupDataListView->topLevelItemCount(), 1);
-        const QString path = m_window->BackupDataListView->topLevelItem(0)->text(1);
+        QCOMPARE(backups()->BackupDataListView->topLevelItemCount(), 1);
+        const QString path = backups()->BackupDataListView->topLevelItem(0)->text(1);
         QVERIFY(path.startsWith(
             QStringLiteral("C:\\Program Files\\Tidewell\\AllRegBack\\Full Registry Backup_")));
 
-        m_window->BackupDataListView->setCurrentItem(m_window->BackupDataListView->topLevelItem(0));
+        backups()->BackupDataListView->setCurrentItem(
+            backups()->BackupDataListView->topLevelItem(0));
         m_messages.clear();
-        m_window->SpbRestoreClick();
+        backups()->SpbRestoreClick();
         QCOMPARE(m_messages, QStringList({"Are you want to restore registry now?",
                                           "Restore registry successfuly!"}));
         m_messages.clear();
-        m_window->SpdRemoveClick();
+        backups()->SpdRemoveClick();
         QCOMPARE(m_messages, QStringList({"Are you want to remove registry now?",
                                           "Backup file remove successfuly!"}));
-        QCOMPARE(m_window->BackupDataListView->topLevelItemCount(), 0);
+        QCOMPARE(backups()->BackupDataListView->topLevelItemCount(), 0);
         QVERIFY(!m_session->files().fileExists(path.toStdString()));
+    }
+
+    void besideRunningWineTheRepairFailsAndSaysWhy()
+    {
+        const std::string prefix = m_prefix->hostPath();
+        m_window.reset();
+        m_started.reset();
+        const std::map<std::string, std::string> env = {{"WINEPREFIX", prefix},
+                                                        {"WINEDEBUG", "-all"}};
+        QCOMPARE(test::runProcess({"wineserver", "-p"}, env).exitCode, 0);
+        struct StopServer
+        {
+            std::map<std::string, std::string> env;
+            ~StopServer()
+            {
+                test::runProcess({"wineserver", "-k"}, env);
+                test::runProcess({"wineserver", "-w"}, env);
+            }
+        } stop{env};
+        m_started = app::startSession({prefix, app::SettingsMode::Load});
+        m_prefix = &m_started->prefix();
+        m_session = &m_started->session();
+        QVERIFY(m_prefix->isReadOnly());
+        m_setup.session = m_session;
+        m_setup.readOnlyReason = QString::fromStdString(m_prefix->readOnlyReason());
+        m_window = std::make_unique<TMainForm>(m_setup);
+        m_window->restoreState();
+        m_window->show();
+        QVERIFY(m_window->windowTitle().endsWith(QStringLiteral("(read-only)")));
+        QCOMPARE(m_window->ReadOnlyBanner->text(), m_setup.readOnlyReason);
+
+        tick({8});
+        sections()->SpbScanNowClick();
+        QCOMPARE(report()->RepairList->count(), 1);
+        m_messages.clear();
+        report()->SpbRepairClick();
+        // No backup notice: the rows fail, and the window says why.
+        QCOMPARE(m_messages, QStringList({"Repair Completed!", m_setup.readOnlyReason}));
+        QVERIFY(m_setup.readOnlyReason.contains(QStringLiteral("wineserver -k")));
+        QCOMPARE(m_window->currentPage(), int(TMainForm::FinishScan));
+        QCOMPARE(results()->FinishListView->topLevelItemCount(), 3);
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(results()->FinishListView->topLevelItem(i)->text(1),
+                     QStringLiteral("Repair Error"));
+        QCOMPARE(m_commits, 0);
+        QVERIFY(!std::filesystem::exists(std::filesystem::path(prefix) /
+                                         "drive_c/Program Files/Tidewell"));
+    }
+
+    void toolLinksOpenTheirWindowOrSayItIsNotThereYet()
+    {
+        static const ToolRow rows[] = {
+            {"Probe Tool", "P", qRgb(30, 110, 200), &toolWindow<ProbeWindow>},
+            {"Later Tool", "L", qRgb(30, 110, 200), nullptr},
+        };
+        WindowContext context{*m_session, {}, {}};
+        OptionsPage page(context, rows);
+        page.show();
+        const QList<ClickLabel*> links = page.findChildren<ClickLabel*>(QStringLiteral("toolLink"));
+        QCOMPARE(links.size(), 2);
+        QCOMPARE(links[1]->text(), QStringLiteral("Later Tool"));
+        QTest::mouseClick(links[1], Qt::LeftButton);
+        QCOMPARE(m_messages,
+                 QStringList({"Later Tool is not available in this version of Tidewell yet."}));
+        // The window is shown modally over the page and deleted when it closes.
+        QTest::mouseClick(links[0], Qt::LeftButton);
+        QVERIFY(ProbeWindow::shownModal);
+        QCOMPARE(ProbeWindow::session, m_session);
+        QCOMPARE(ProbeWindow::alive, 0);
+        QCOMPARE(m_messages.size(), 1);
+        // The real page has a link for each tool of the table.
+        QCOMPARE(
+            m_window->optionsPage()->findChildren<ClickLabel*>(QStringLiteral("toolLink")).size(),
+            int(optionTools().size()));
     }
 
     void trayMenuActions()
@@ -275,7 +409,7 @@ private slots:
 
     void imageButtonsPaintTheirCaptionAndSwapOnHover()
     {
-        ImageButton* button = m_window->SpbRepair;
+        ImageButton* button = report()->SpbRepair;
         QCOMPARE(button->size(), QSize(152, 25));
         const QImage normal = button->grab().toImage();
         QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));

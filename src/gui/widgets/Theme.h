@@ -5,6 +5,9 @@
 #include <QPixmap>
 #include <QString>
 
+class QLabel;
+class QWidget;
+
 namespace tw::gui {
 
 QString styleSheet();
@@ -12,6 +15,8 @@ QString styleSheet();
 QPixmap headerPicture(int width, int height);
 /// A round picture with a symbol, for navigation buttons, tool links and the start image.
 QPixmap symbolPicture(const QString& symbol, const QColor& color, int size, bool highlighted);
+/// A page heading ("Scan Options:"): a label the style sheet shows in bold blue.
+QLabel* heading(const QString& text, QWidget* parent);
 /// The application's icon (also the notification-area icon).
 QIcon applicationIcon();
 

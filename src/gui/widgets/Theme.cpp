@@ -1,5 +1,6 @@
 #include "Theme.h"
 
+#include <QLabel>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QRadialGradient>
@@ -69,6 +70,13 @@ QPixmap symbolPicture(const QString& symbol, const QColor& color, int size, bool
     p.setPen(Qt::white);
     p.drawText(pixmap.rect(), Qt::AlignCenter, symbol);
     return pixmap;
+}
+
+QLabel* heading(const QString& text, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QStringLiteral("heading"));
+    return label;
 }
 
 QIcon applicationIcon()

@@ -1,7 +1,7 @@
 #include "ProblemListForm.h"
 
-#include "ImageButton.h"
-#include "Theme.h"
+#include "gui/widgets/ImageButton.h"
+#include "gui/widgets/Theme.h"
 #include "registry/RegistryContents.h"
 #include "registry/Session.h"
 #include "repair/RepairDriver.h"

@@ -1,0 +1,54 @@
+#include "ToolTable.h"
+
+#include "gui/widgets/MessageBox.h"
+
+#include <QDialog>
+#include <memory>
+
+namespace tw::gui {
+
+namespace {
+
+// A feature fills in its row's window: {..., &toolWindow<TStartupManagerForm>}.
+const ToolRow kOptionTools[] = {
+    {"Startup Manager", "S", qRgb(40, 140, 90), nullptr},
+    {"Add/Revove Pragram Manager", "A", qRgb(200, 120, 30), nullptr},
+    {"System and Disk Cleaner", "C", qRgb(30, 110, 200), nullptr},
+    {"Fix DLL File", "D", qRgb(120, 80, 170), nullptr},
+    {"Fix IE Browser", "e", qRgb(30, 150, 200), nullptr},
+    {"History Cleaner", "H", qRgb(180, 60, 60), nullptr},
+    {"File Splitte", "F", qRgb(90, 110, 130), nullptr},
+    {"Process Manager", "P", qRgb(60, 130, 60), nullptr},
+};
+
+const ToolRow kPreferences = {"Preferences", nullptr, 0, nullptr,
+                              "Preferences are not available in this version of Tidewell yet."};
+
+} // namespace
+
+std::span<const ToolRow> optionTools()
+{
+    return kOptionTools;
+}
+
+const ToolRow& preferencesTool()
+{
+    return kPreferences;
+}
+
+void openTool(const ToolRow& row, WindowContext& context, QWidget* parent)
+{
+    if (!row.window) {
+        const QString text =
+            row.notBuiltText
+                ? QString::fromLatin1(row.notBuiltText)
+                : QString::fromLatin1(row.name) +
+                      QStringLiteral(" is not available in this version of Tidewell yet.");
+        showMessage(parent, text, MessageIcon::Information);
+        return;
+    }
+    const std::unique_ptr<QDialog> window(row.window(context, parent));
+    window->exec();
+}
+
+} // namespace tw::gui

@@ -1,0 +1,34 @@
+// What the main window's pages and the tool windows work with: the session and how the
+// changes of a user action are written.
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+namespace tw {
+class Session;
+}
+
+namespace tw::gui {
+
+struct WindowContext
+{
+    Session& session;
+    /// Why the prefix is read-only (a running Wine); empty when it is writable.
+    QString readOnlyReason;
+    /// Writes what an action changed; returns an error text, empty on success. When it is
+    /// not set nothing is written (screenshots).
+    std::function<QString()> commitChanges;
+
+    bool isReadOnly() const { return !readOnlyReason.isEmpty(); }
+    /// Writes the changes; a failure is shown over `parent`.
+    void commit(QWidget* parent) const;
+};
+
+/// Runs a user action; an error that escapes it is shown over `parent` and the window goes
+/// on. Returns false when the action ended with an error.
+bool guarded(QWidget* parent, const std::function<void()>& action);
+
+} // namespace tw::gui
