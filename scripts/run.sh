@@ -4,8 +4,10 @@
 # instead: scripts/run.sh scan, scripts/run.sh reg query 'HKEY_CURRENT_USER\Software', ...
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
-scripts/build.sh
+# Set-up and build talk on standard error, so that the command line's output stays clean
+# (scripts/run.sh --cli scan --json | jq ...).
+scripts/install-deps.sh >&2
+scripts/build.sh >&2
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ "${1:-}" != "--cli" ]; then
     exec build/src/gui/tidewell "$@"
 fi

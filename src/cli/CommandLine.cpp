@@ -122,7 +122,12 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& words)
         if (group.empty())
             throw UsageError("unknown command \"" + rest.front() + "\"");
         try {
-            parsed.help.push_back(&findCommand(rest, used));
+            const Command& row = findCommand(rest, used);
+            // The group word alone asks about the whole group, not its default row.
+            if (row.name.find(' ') != std::string_view::npos && used == 1)
+                parsed.help = group;
+            else
+                parsed.help.push_back(&row);
         } catch (const UsageError&) {
             parsed.help = group;
         }

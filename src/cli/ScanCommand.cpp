@@ -3,6 +3,7 @@
 #include "CliError.h"
 #include "Json.h"
 #include "app/SessionStart.h"
+#include "platform/TextCodec.h"
 #include "platform/wine/WinePrefix.h"
 
 #include <iomanip>
@@ -15,7 +16,7 @@ namespace {
 SectionSelection parseSectionsText(const std::string& list)
 {
     SectionSelection selection{};
-    if (list == "all") {
+    if (platform::equalNoCase(list, "all")) {
         selection.fill(true);
         return selection;
     }

@@ -128,6 +128,10 @@ TEST_F(RegCommandTest, ImportIsAllOrNothing)
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_NE(result.err.find("line 6"), std::string::npos) << result.err;
     EXPECT_EQ(hive("user.reg"), user);
+
+    const auto folder = cli({"reg", "import", dir.str()});
+    EXPECT_EQ(folder.exitCode, 1);
+    EXPECT_NE(folder.err.find("is a folder"), std::string::npos) << folder.err;
 }
 
 TEST_F(RegCommandTest, DamagedHiveIsNamedWithItsLine)

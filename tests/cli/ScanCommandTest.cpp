@@ -90,6 +90,33 @@ TEST_F(ScanCommandTest, RejectsUnknownSections)
     EXPECT_NE(result.err.find("\"15\" is not a section number"), std::string::npos);
     result = cli({"scan", "--sections", "x"});
     EXPECT_EQ(result.exitCode, 2);
+    result = cli({"scan", "extra"});
+    EXPECT_EQ(result.exitCode, 2) << "words the command does not take are refused";
+    result = cli({"scan", "--sectoins", "8"});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_NE(result.err.find("unknown option --sectoins"), std::string::npos) << result.err;
+    result = cli({"scan", "--sections", "ALL", "--json"});
+    EXPECT_EQ(result.exitCode, 0) << "all in any letter case: " << result.err;
+    result = cli({"--prefix", "", "info"});
+    EXPECT_EQ(result.exitCode, 1) << "an empty prefix never falls back to another prefix";
+    EXPECT_NE(result.err.find("empty"), std::string::npos) << result.err;
+}
+
+TEST_F(ScanCommandTest, HelpComesFromTheCommandTable)
+{
+    auto result = cli({"--help"});
+    EXPECT_EQ(result.exitCode, 0);
+    for (const char* line : {"  scan [--sections LIST] [--json]", "  reg import FILE",
+                             "  backups restore FILE", "  repair [--sections LIST] [--no-backup]"})
+        EXPECT_NE(result.out.find(line), std::string::npos) << line << "\n" << result.out;
+    result = cli({"backups", "--help"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_NE(result.out.find("backups remove FILE"), std::string::npos) << result.out;
+    EXPECT_EQ(result.out.find("reg query"), std::string::npos) << result.out;
+    result = cli({"reg", "frobnicate"});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_NE(result.err.find("query, set, delete, export, import"), std::string::npos)
+        << result.err;
 }
 
 TEST_F(ScanCommandTest, DemoPrefixHasSomethingForEverySection)

@@ -6,6 +6,7 @@
 #include "WineRegistry.h"
 #include "platform/RegFile.h"
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <system_error>
@@ -48,6 +49,10 @@ void WineRegistryEditor::exportToHostFile(const std::string& hostFile, std::stri
 
 void WineRegistryEditor::importHostFile(const std::string& hostFile)
 {
+    std::error_code error;
+    if (std::filesystem::is_directory(hostFile, error))
+        throw RegistryEditorError(hostFile +
+                                  " is a folder, not a registry file; nothing was imported");
     std::ifstream in(hostFile, std::ios::binary);
     if (!in)
         throw RegistryEditorError("Cannot open " + hostFile);
