@@ -267,6 +267,9 @@ bool WineFiles::deleteFile(std::string_view path)
     struct stat st;
     if (!host || ::lstat(host->c_str(), &st) != 0 || S_ISDIR(st.st_mode))
         return false;
+    // DeleteFile refuses a read-only file, as Windows and Wine do (root could unlink it).
+    if (attributesOf(st, "") & FILE_ATTRIBUTE_READONLY)
+        return false;
     return ::unlink(host->c_str()) == 0;
 }
 

@@ -177,6 +177,17 @@ TEST_F(WineFilesTest, CreatesAndDeletesFilesAndFolders)
     EXPECT_FALSE(files().fileExists("C:\\Program Files\\Tidewell\\data.bin"));
 }
 
+TEST_F(WineFilesTest, ReadOnlyFilesAreNotDeletedAsWindowsRefusesThem)
+{
+    const fs::path file = dir.path() / "prefix" / "drive_c" / "locked.lnk";
+    test::writeFile(file, "x");
+    fs::permissions(file, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    EXPECT_TRUE(files().fileAttributes("C:\\locked.lnk") & FILE_ATTRIBUTE_READONLY);
+    EXPECT_FALSE(files().deleteFile("C:\\locked.lnk"));
+    EXPECT_TRUE(fs::exists(file)) << "even root, who may unlink it, keeps it";
+}
+
 TEST(WildcardMatch, FollowsWindowsRules)
 {
     EXPECT_TRUE(matchesWildcard("README", "*.*"));
