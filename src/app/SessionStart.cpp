@@ -32,7 +32,8 @@ void saveStartupWrites(StartedSession& started)
 std::unique_ptr<StartedSession> startSession(const StartOptions& options)
 {
     wine::PrefixChoice choice = wine::choosePrefix(options.prefix);
-    auto prefix = std::make_unique<wine::WinePrefix>(choice.path);
+    auto prefix = std::make_unique<wine::WinePrefix>(
+        choice.path, options.preview ? wine::OpenMode::Preview : wine::OpenMode::Normal);
     auto started = std::make_unique<StartedSession>(std::move(choice), std::move(prefix));
     Session& session = started->session();
 

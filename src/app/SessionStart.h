@@ -26,6 +26,8 @@ struct StartOptions
     /// --prefix DIR; otherwise $WINEPREFIX, ~/.wine or the demo prefix.
     std::optional<std::string> prefix;
     SettingsMode settings = SettingsMode::Read;
+    /// Changes stay in memory and no file of the prefix changes (pictures of the windows).
+    bool preview = false;
 };
 
 /// The prefix in use and the session over it; the session lives as long as this does.

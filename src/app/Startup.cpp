@@ -2,8 +2,8 @@
 
 #include "registry/ProgramInfo.h"
 #include "registry/PublicFunctions.h"
-#include "registry/TRegistry.h"
 #include "registry/Session.h"
+#include "registry/TRegistry.h"
 
 namespace tw::app {
 

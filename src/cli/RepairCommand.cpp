@@ -71,13 +71,11 @@ int runRepair(CommandContext& context)
     // As "Select All" in the details window of every reported section.
     SelectAllReportedRecords(session);
 
-    // With Wine running nothing can change: no backup, and every row fails.
-    const bool readOnly = prefix.isReadOnly();
+    // With Wine running (or hives that cannot be written) nothing is begun.
     ResultRows rows;
-    const RepairRun run = RepairProblems(session, rows, noBackup || readOnly);
-    if (!run.failure.empty())
+    const RepairRun run = RepairProblems(session, rows, noBackup);
+    if (!run.failure.empty() && rows.rows.empty())
         throw CliError(run.failure);
-    saveChanges(prefix);
 
     std::optional<std::string> backupHost;
     if (run.backupPath)
@@ -95,8 +93,8 @@ int runRepair(CommandContext& context)
             out << status << "  " << problem << "\n";
         out << (run.repaired ? run.completedMessage : std::string("Nothing to repair.")) << "\n";
     }
-    if (readOnly && !rows.rows.empty()) {
-        context.err << "tidewell-cli: " << prefix.readOnlyReason() << "\n";
+    if (!run.failure.empty()) {
+        context.err << "tidewell-cli: " << run.failure << "\n";
         return 1;
     }
     return 0;
@@ -115,7 +113,6 @@ int fullBackup(CommandContext& context)
 {
     const BackupActionResult result = FullBackup(context.session);
     report(result, context.out);
-    saveChanges(context.prefix);
     if (result.added)
         context.out << result.added->path << "\n";
     return 0;
@@ -126,7 +123,6 @@ int restoreBackup(CommandContext& context)
     requireWritable(context.prefix);
     report(RestoreBackup(context.session, windowsPathOf(context.prefix, context.args.at(0))),
            context.out);
-    saveChanges(context.prefix);
     return 0;
 }
 

@@ -271,12 +271,9 @@ void TMainForm::scanSections(const SectionSelection& selection)
 
 void TMainForm::repairReport()
 {
-    // Beside a running Wine nothing can change: no backup is written and the rows fail.
-    const bool readOnly = m_context.isReadOnly();
-    if (m_results->runRepair(readOnly))
+    // Beside a running Wine the repair is refused whole and says why.
+    if (m_results->runRepair(false))
         showPage(FinishScan);
-    if (readOnly && m_results->FinishListView->topLevelItemCount() > 0)
-        showMessage(this, m_context.readOnlyReason, MessageIcon::Exclamation);
 }
 
 } // namespace tw::gui

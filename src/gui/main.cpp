@@ -38,6 +38,7 @@ int main(int argc, char** argv)
     if (parser.isSet(prefixOption))
         options.prefix = parser.value(prefixOption).toStdString();
     options.settings = screenshots ? tw::app::SettingsMode::Read : tw::app::SettingsMode::Load;
+    options.preview = screenshots;
     std::unique_ptr<tw::app::StartedSession> started;
     try {
         started = tw::app::startSession(options);

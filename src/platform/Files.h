@@ -93,8 +93,10 @@ public:
     virtual bool directoryExists(std::string_view path) = 0;
     /// CreateDirectory: the parent must exist.
     virtual bool createDirectory(std::string_view path) = 0;
-    /// DeleteFile: files only.
+    /// DeleteFile: files only; a read-only file is refused.
     virtual bool deleteFile(std::string_view path) = 0;
+    /// RemoveDirectory: an empty folder only.
+    virtual bool removeDirectory(std::string_view path) = 0;
     /// MoveFileEx: renames a file; an existing `to` is replaced only with `replaceExisting`
     /// (MOVEFILE_REPLACE_EXISTING), otherwise the move fails and both files stay.
     virtual bool moveFile(std::string_view from, std::string_view to, bool replaceExisting) = 0;

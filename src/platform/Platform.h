@@ -5,6 +5,7 @@
 #include "Registry.h"
 #include "RegistryEditor.h"
 #include "Shell.h"
+#include "Storage.h"
 #include "System.h"
 
 namespace tw::platform {
@@ -16,6 +17,7 @@ struct Platform
     System* system = nullptr;
     RegistryEditor* registryEditor = nullptr;
     Shell* shell = nullptr;
+    Storage* storage = nullptr;
 };
 
 } // namespace tw::platform

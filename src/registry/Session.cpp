@@ -38,6 +38,11 @@ platform::Shell& Session::shell() const
     return require(m_platform.shell, "shell");
 }
 
+platform::Storage& Session::storage() const
+{
+    return require(m_platform.storage, "storage");
+}
+
 void ClearSectionContents(Session& session)
 {
     for (TRegistryContents& contents : session.SectionContents)

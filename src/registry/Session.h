@@ -36,6 +36,7 @@ public:
     platform::System& system() const;
     platform::RegistryEditor& registryEditor() const;
     platform::Shell& shell() const;
+    platform::Storage& storage() const;
 
     /// A stop request for the long loop that runs (kOperation...).
     std::uint8_t OperationState = kOperationIdle;

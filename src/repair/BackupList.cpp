@@ -1,6 +1,7 @@
 #include "BackupList.h"
 
 #include "BackupWriter.h"
+#include "FileBackup.h"
 #include "platform/TextCodec.h"
 #include "registry/PublicFunctions.h"
 #include "registry/Session.h"
@@ -60,6 +61,13 @@ std::string ExportWholeRegistry(const Session& session)
 BackupActionResult FullBackup(const Session& session)
 {
     BackupActionResult result;
+    // Beside a running Wine the hive files lag behind what Wine holds: such a backup would
+    // silently miss changes.
+    if (const std::string refusal = session.storage().writeRefusal(); !refusal.empty()) {
+        result.message = "Backup registry fail!";
+        result.detail = refusal;
+        return result;
+    }
     std::string path;
     try {
         path = withoutQuotes(ExportWholeRegistry(session));
@@ -80,9 +88,26 @@ BackupActionResult RestoreBackup(const Session& session, const std::string& path
 {
     BackupActionResult result;
     try {
+        if (const std::string refusal = session.storage().writeRefusal(); !refusal.empty())
+            throw platform::StorageError(refusal);
         session.registryEditor().importFile(path);
-        result.ok = true;
-        result.message = "Restore registry successfuly!";
+        try {
+            session.storage().commit();
+        } catch (const platform::StorageError&) {
+            session.storage().rollback();
+            throw;
+        }
+        // Files only once the registry is saved, so that both come back or neither.
+        const FilesRestore files = RestoreFilesFromBackup(session, path);
+        if (files.failed.empty()) {
+            result.ok = true;
+            result.message = "Restore registry successfuly!";
+        } else {
+            result.message = "Restore registry fail!";
+            result.detail = "The registry was restored, but these files could not be put back:";
+            for (const std::string& failed : files.failed)
+                result.detail += " " + failed + ";";
+        }
     } catch (const std::exception& e) {
         result.message = "Restore registry fail!";
         result.detail = e.what();
@@ -112,7 +137,7 @@ BackupActionResult RemoveBackup(const Session& session, const std::string& path)
     }
     if (!files.fileExists(path))
         return result;
-    if (files.deleteFile(path)) {
+    if (files.deleteFile(path) && RemoveBackupFiles(session, path)) {
         result.ok = true;
         result.message = "Backup file remove successfuly!";
     } else {

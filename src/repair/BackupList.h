@@ -38,7 +38,10 @@ std::string ExportWholeRegistry(const Session& session);
 
 /// "BackRegistry": a full export, then the new row.
 BackupActionResult FullBackup(const Session& session);
-/// "Restore Registry": imports the file through the registry editor.
+/// "BackRegistry" is refused while changes could not be saved (Wine runs in the prefix):
+/// the hive files may then miss what Wine holds.
+/// "Restore Registry": imports the file through the registry editor and saves it, then puts
+/// back the files kept beside it; refused whole when the registry could not be saved.
 BackupActionResult RestoreBackup(const Session& session, const std::string& path);
 /// True for a ".reg" file directly inside the backup folder (any letter case).
 bool IsBackupFile(std::string_view path);

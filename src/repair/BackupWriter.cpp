@@ -1,5 +1,6 @@
 #include "BackupWriter.h"
 
+#include "FileBackup.h"
 #include "platform/RegFile.h"
 #include "registry/ProgramInfo.h"
 #include "registry/PublicFunctions.h"
@@ -14,22 +15,8 @@ namespace tw {
 
 bool CreateBackupFolder(const Session& session)
 {
-    const std::string folder = BackupFolder().substr(0, BackupFolder().size() - 1);
-    platform::Files& files = session.files();
-    std::string path;
-    size_t start = 0;
-    while (start < folder.size()) {
-        size_t sep = folder.find('\\', start);
-        if (sep == std::string::npos)
-            sep = folder.size();
-        path = folder.substr(0, sep);
-        start = sep + 1;
-        if (path.size() <= 2 || files.directoryExists(path))
-            continue;
-        if (!files.createDirectory(path))
-            return false;
-    }
-    return files.directoryExists(folder);
+    const std::string folder = BackupFolder();
+    return CreateFolderChain(session, folder.substr(0, folder.size() - 1));
 }
 
 namespace {
@@ -145,7 +132,8 @@ std::string NewBackupPath(const Session& session)
                   now.day, now.hour, now.minute, now.second);
     for (int number = 1; number < kMaxBackupsPerSecond; ++number) {
         const std::string path = backupName(stamp, number);
-        if (!session.files().fileExists(path))
+        if (!session.files().fileExists(path) &&
+            !session.files().directoryExists(BackupFilesFolder(path)))
             return path;
     }
     return backupName(stamp, kMaxBackupsPerSecond);
@@ -161,27 +149,38 @@ BackupOutcome WriteBackupFile(const Session& session)
                                                : platform::RegFileFormat::Ansi;
     platform::RegFileWriter writer(session.registry(), format, {header, false, false});
     int saved = 0;
+    // Files the repair deletes (shortcuts) are kept beside the registry backup.
+    std::vector<std::string> removedFiles;
     for (const std::string& row : session.ReportRowSection) {
         const int number = SectionNumberOf(row);
         if (number < 0)
             continue;
         const SectionInfo& section = Sections()[static_cast<size_t>(number)];
-        if (section.removes == RepairRemoves::NoRegistryData)
-            continue;
         const TRegistryContents& contents = session.SectionContents[static_cast<size_t>(number)];
         for (int i = 0; i < contents.Count(); ++i) {
             const TContent& record = contents.Items(i).Content;
-            if (record.Checked && addRecord(session, writer, section, record))
+            if (!record.Checked)
+                continue;
+            if (section.removes == RepairRemoves::NoRegistryData) {
+                if (session.files().fileExists(record.ItemName))
+                    removedFiles.push_back(record.ItemName);
+            } else if (addRecord(session, writer, section, record)) {
                 ++saved;
+            }
         }
     }
-    if (saved == 0)
+    if (saved == 0 && removedFiles.empty())
         return outcome;
     if (!CreateBackupFolder(session)) {
         outcome.error = "cannot create the folder " + BackupFolder();
         return outcome;
     }
     outcome.error = saveFile(session, outcome.path, writer.finish());
+    if (outcome.error.empty()) {
+        outcome.error = SaveFilesIntoBackup(session, outcome.path, removedFiles);
+        if (!outcome.error.empty())
+            session.files().deleteFile(outcome.path);
+    }
     outcome.written = outcome.error.empty();
     return outcome;
 }

@@ -1,7 +1,10 @@
 #include "RepairDriver.h"
 
 #include "BackupWriter.h"
+#include "scanner/RepairLoop.h"
 #include "scanner/ScanDriver.h"
+
+#include <vector>
 
 namespace tw {
 
@@ -14,7 +17,55 @@ std::string BackupNotice()
            "repair problems now!";
 }
 
-void RepairSections(Session& session, RepairView& view)
+namespace {
+
+/// Passes the rows on and remembers which section each belongs to, so that a repair whose
+/// registry changes could not be saved can say so in its rows.
+class TrackingRepairView : public RepairView
+{
+public:
+    TrackingRepairView(RepairView& view) : m_view(view) {}
+    void setSection(const SectionInfo* section) { m_section = section; }
+    void setLabel(const std::string& text) override { m_view.setLabel(text); }
+    int addResultRow(const std::string& problem) override
+    {
+        const int row = m_view.addResultRow(problem);
+        m_rows.push_back({row, m_section, ""});
+        return row;
+    }
+    void setResultStatus(int row, const std::string& status) override
+    {
+        for (Row& r : m_rows) {
+            if (r.row == row)
+                r.status = status;
+        }
+        m_view.setResultStatus(row, status);
+    }
+    void yield() override { m_view.yield(); }
+
+    /// Every registry row that said it succeeded now says it failed.
+    void failRegistryRows()
+    {
+        for (const Row& r : m_rows) {
+            if (r.section && r.section->removes != RepairRemoves::NoRegistryData &&
+                r.status == kRepairSucceed)
+                m_view.setResultStatus(r.row, kRepairError);
+        }
+    }
+
+private:
+    struct Row
+    {
+        int row;
+        const SectionInfo* section;
+        std::string status;
+    };
+    RepairView& m_view;
+    const SectionInfo* m_section = nullptr;
+    std::vector<Row> m_rows;
+};
+
+void repairReportedSections(Session& session, TrackingRepairView& view)
 {
     for (const std::string& row : session.ReportRowSection) {
         if (session.OperationState == kOperationCancelRepair)
@@ -23,9 +74,18 @@ void RepairSections(Session& session, RepairView& view)
         if (number < 0)
             continue;
         const SectionInfo& section = Sections()[static_cast<size_t>(number)];
+        view.setSection(&section);
         if (section.repair)
             section.repair(session, view, session.SectionContents[static_cast<size_t>(number)]);
     }
+}
+
+} // namespace
+
+void RepairSections(Session& session, RepairView& view)
+{
+    TrackingRepairView tracking(view);
+    repairReportedSections(session, tracking);
 }
 
 RepairRun RepairProblems(Session& session, RepairView& view, bool skipBackup,
@@ -35,6 +95,13 @@ RepairRun RepairProblems(Session& session, RepairView& view, bool skipBackup,
     if (session.ReportRowSection.empty())
         return run;
     session.OperationState = kOperationIdle;
+    // All or nothing: a repair that could not be saved is not begun (its file deletions
+    // could not be taken back with the registry changes).
+    const std::string refusal = session.storage().writeRefusal();
+    if (!refusal.empty()) {
+        run.failure = "Nothing was repaired. " + refusal;
+        return run;
+    }
     if (!skipBackup && !session.AppSettings.NotAutoBackup) {
         const BackupOutcome backup = WriteBackupFile(session);
         if (!backup.error.empty()) {
@@ -49,7 +116,21 @@ RepairRun RepairProblems(Session& session, RepairView& view, bool skipBackup,
                 afterBackup(run);
         }
     }
-    RepairSections(session, view);
+    TrackingRepairView tracking(view);
+    repairReportedSections(session, tracking);
+    try {
+        session.storage().commit();
+    } catch (const platform::StorageError& e) {
+        session.storage().rollback();
+        tracking.failRegistryRows();
+        run.failure =
+            std::string("The registry changes of the repair could not be saved, so the "
+                        "registry is as it was: ") +
+            e.what() +
+            (run.backupPath ? " Files it removed are kept in the backup " + *run.backupPath + "."
+                            : std::string());
+        return run;
+    }
     run.repaired = true;
     run.completedMessage = "Repair Completed!";
     return run;

@@ -18,15 +18,19 @@ struct RepairRun
     std::optional<std::string> backupPath;
     /// The notice naming the backup folder, shown once the backup is written.
     std::string backupNotice;
-    /// Why nothing was repaired, when the backup could not be written.
+    /// Why nothing was repaired (changes could not be saved, or the backup could not be
+    /// written), or why the repair's registry changes were taken back.
     std::string failure;
     /// "Repair Completed!" after a repair.
     std::string completedMessage;
 };
 
-/// What "Repair Problems" does: unless `skipBackup` (or the "NotAutoBackup" setting) says
-/// otherwise, writes the backup and stops when it cannot be written; then repairs the
-/// reported sections. The session's OperationState is reset at the start.
+/// What "Repair Problems" does. Refuses the whole repair (failure) when its changes could
+/// not be saved (storage's writeRefusal). Unless `skipBackup` (or the "NotAutoBackup"
+/// setting) says otherwise, writes the backup and stops when it cannot be written; then
+/// repairs the reported sections and saves the changes. When the save fails, the registry
+/// changes are taken back, their rows say "Repair Error" and `failure` says why. The
+/// session's OperationState is reset at the start.
 /// `afterBackup` runs once the backup is written, before anything is repaired (the window
 /// shows its notice there).
 RepairRun RepairProblems(Session& session, RepairView& view, bool skipBackup = false,

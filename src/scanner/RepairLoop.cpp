@@ -26,7 +26,7 @@ void RunSectionRepair(Session& session, RepairView& view, const TRegistryContent
             const std::string text = repair.displayText(record);
             view.setLabel(text);
             const int row = view.addResultRow(text);
-            view.setResultStatus(row, repair.remove(record) ? "Repair Succeed" : "Repair Error");
+            view.setResultStatus(row, repair.remove(record) ? kRepairSucceed : kRepairError);
             view.yield();
         }
     } catch (const std::exception&) {

@@ -9,6 +9,9 @@
 
 namespace tw {
 
+inline constexpr const char* kRepairSucceed = "Repair Succeed";
+inline constexpr const char* kRepairError = "Repair Error";
+
 struct SectionRepair
 {
     /// The text shown in the label and the result row.

@@ -2,6 +2,7 @@
 #include "support/CliFixture.h"
 
 #include <gtest/gtest.h>
+#include <map>
 
 namespace tw::cli {
 namespace {
@@ -93,21 +94,69 @@ TEST_F(RepairCommandTest, FullBackupAndNoBackupRepair)
     EXPECT_EQ(missing.err.find("tidewell-cli: Restore registry fail!"), 0u) << missing.err;
 }
 
-TEST_F(RepairCommandTest, WithWineRunningEveryRowFailsAndNothingChanges)
+/// A broken shortcut on the desktop (section 7) beside the registry problems.
+class ShortcutRepairTest : public RepairCommandTest
+{
+protected:
+    void SetUp() override
+    {
+        RepairCommandTest::SetUp();
+        fs::create_directories(desktop());
+        fs::copy_file(test::fixture("wine-8.0/varied/lnk/missing-file.lnk"), shortcut());
+    }
+    fs::path desktop() const { return dir.path() / "prefix/drive_c/users/Public/Desktop"; }
+    fs::path shortcut() const { return desktop() / "Broken.lnk"; }
+};
+
+TEST_F(ShortcutRepairTest, WithWineRunningNothingIsBegun)
 {
     const std::map<std::string, std::string> env = {{"WINEPREFIX", prefix()},
                                                     {"WINEDEBUG", "-all"}};
     ASSERT_EQ(runProcess({"wineserver", "-p"}, env).exitCode, 0);
-    const auto repair = cli({"repair", "--sections", "8,12", "--json"});
+    const auto repair = cli({"repair", "--sections", "7,8,12", "--json"});
+    const auto full = cli({"backups", "full"});
     runProcess({"wineserver", "-k"}, env);
     runProcess({"wineserver", "-w"}, env);
     EXPECT_EQ(repair.exitCode, 1);
+    EXPECT_EQ(repair.err.find("tidewell-cli: Nothing was repaired. "), 0u) << repair.err;
     EXPECT_NE(repair.err.find("wineserver -k"), std::string::npos) << repair.err;
     EXPECT_EQ(std::count(repair.err.begin(), repair.err.end(), '\n'), 1);
-    EXPECT_NE(repair.out.find("{\"backup\": null, \"rows\": [{"), std::string::npos) << repair.out;
-    EXPECT_EQ(repair.out.find("Repair Succeed"), std::string::npos);
-    EXPECT_NE(repair.out.find("Repair Error"), std::string::npos);
+    EXPECT_TRUE(fs::exists(shortcut())) << "no file is deleted when the registry cannot change";
+    EXPECT_EQ(full.exitCode, 1) << "a backup of hives Wine has not written yet would mislead";
+    EXPECT_NE(full.err.find("wineserver -k"), std::string::npos) << full.err;
     EXPECT_FALSE(fs::exists(dir.path() / "prefix/drive_c/Program Files/Tidewell"));
+}
+
+TEST_F(ShortcutRepairTest, RemovedShortcutsComeBackWithTheBackup)
+{
+    const auto repair = cli({"repair", "--sections", "7,8", "--json"});
+    ASSERT_EQ(repair.exitCode, 0) << repair.err;
+    EXPECT_FALSE(fs::exists(shortcut()));
+    const std::string backup = repair.out.substr(12, repair.out.find(".reg\"") + 4 - 12);
+    const fs::path kept = backup.substr(0, backup.size() - 4) + ".files";
+    EXPECT_TRUE(fs::exists(kept / "1.lnk")) << kept;
+
+    const auto restore = cli({"backups", "restore", backup});
+    ASSERT_EQ(restore.exitCode, 0) << restore.err;
+    ASSERT_TRUE(fs::exists(shortcut()));
+    EXPECT_EQ(readFile(shortcut()),
+              readFile(test::fixture("wine-8.0/varied/lnk/missing-file.lnk")));
+
+    const auto remove = cli({"backups", "remove", backup});
+    ASSERT_EQ(remove.exitCode, 0) << remove.err;
+    EXPECT_FALSE(fs::exists(kept)) << "the kept files go with their backup";
+    EXPECT_FALSE(fs::exists(backup));
+}
+
+TEST_F(ShortcutRepairTest, AReadOnlyShortcutStays)
+{
+    fs::permissions(shortcut(),
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    const auto repair = cli({"repair", "--sections", "7", "--json"});
+    ASSERT_EQ(repair.exitCode, 0) << repair.err;
+    EXPECT_NE(repair.out.find("\"status\": \"Repair Error\""), std::string::npos) << repair.out;
+    EXPECT_TRUE(fs::exists(shortcut()));
 }
 
 } // namespace

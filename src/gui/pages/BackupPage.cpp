@@ -107,8 +107,6 @@ void BackupPage::SpbRestoreClick()
     guarded(this, [this, row] {
         const BackupActionResult result =
             RestoreBackup(m_context.session, row->text(1).toStdString());
-        if (result.ok)
-            m_context.commit(this);
         showMessage(this, resultText(result),
                     result.ok ? MessageIcon::None : MessageIcon::Exclamation);
     });

@@ -86,8 +86,6 @@ bool ResultPage::runRepair(bool skipBackup)
                 showMessage(this, QString::fromStdString(run.failure), MessageIcon::Error);
             return;
         }
-        if (!skipBackup)
-            m_context.commit(this);
         showMessage(this, QString::fromStdString(run.completedMessage), MessageIcon::Information);
         repaired = true;
     });

@@ -258,14 +258,23 @@ bool WineFiles::directoryExists(std::string_view path)
 bool WineFiles::createDirectory(std::string_view path)
 {
     const std::optional<std::string> host = m_paths.toHost(path);
-    return host && ::mkdir(host->c_str(), 0755) == 0;
+    return !m_writesRefused && host && ::mkdir(host->c_str(), 0755) == 0;
+}
+
+bool WineFiles::removeDirectory(std::string_view path)
+{
+    const std::optional<std::string> host = m_paths.toHost(path);
+    struct stat st;
+    if (m_writesRefused || !host || ::lstat(host->c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return false;
+    return ::rmdir(host->c_str()) == 0;
 }
 
 bool WineFiles::deleteFile(std::string_view path)
 {
     const std::optional<std::string> host = m_paths.toHost(path);
     struct stat st;
-    if (!host || ::lstat(host->c_str(), &st) != 0 || S_ISDIR(st.st_mode))
+    if (m_writesRefused || !host || ::lstat(host->c_str(), &st) != 0 || S_ISDIR(st.st_mode))
         return false;
     // DeleteFile refuses a read-only file, as Windows and Wine do (root could unlink it).
     if (attributesOf(st, "") & FILE_ATTRIBUTE_READONLY)
@@ -277,7 +286,7 @@ bool WineFiles::moveFile(std::string_view from, std::string_view to, bool replac
 {
     const std::optional<std::string> hostFrom = m_paths.toHost(from);
     const std::optional<std::string> hostTo = m_paths.toHost(to);
-    if (!hostFrom || !hostTo)
+    if (m_writesRefused || !hostFrom || !hostTo)
         return false;
     if (replaceExisting)
         return ::rename(hostFrom->c_str(), hostTo->c_str()) == 0;
@@ -288,7 +297,7 @@ bool WineFiles::moveFile(std::string_view from, std::string_view to, bool replac
 std::unique_ptr<FileStream> WineFiles::openFile(std::string_view path, FileStream::Mode mode)
 {
     const std::optional<std::string> host = m_paths.toHost(path);
-    if (!host)
+    if (!host || (m_writesRefused && mode != FileStream::Mode::Read))
         return nullptr;
     int flags = O_CLOEXEC;
     switch (mode) {

@@ -21,6 +21,9 @@ public:
     bool directoryExists(std::string_view path) override;
     bool createDirectory(std::string_view path) override;
     bool deleteFile(std::string_view path) override;
+    bool removeDirectory(std::string_view path) override;
+    /// From now on every change to a file or folder fails (a preview of the prefix).
+    void refuseWrites() { m_writesRefused = true; }
     bool moveFile(std::string_view from, std::string_view to, bool replaceExisting) override;
     std::unique_ptr<platform::FileStream> openFile(std::string_view path,
                                                    platform::FileStream::Mode mode) override;
@@ -36,6 +39,7 @@ private:
 
     WinePrefix& m_prefix;
     WinePathMapper m_paths;
+    bool m_writesRefused = false;
 };
 
 /// Windows' match of a file name against a pattern with * and ?, without regard to case.

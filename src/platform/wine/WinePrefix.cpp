@@ -9,9 +9,12 @@
 #include "WineSystem.h"
 #include "platform/TextCodec.h"
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <sys/stat.h>
 #include <system_error>
+#include <unistd.h>
 
 namespace tw::wine {
 
@@ -67,7 +70,47 @@ std::string wineRunningMessage(const std::string& prefixDir)
            quoteForShell(prefixDir) + " wineserver -k";
 }
 
-WinePrefix::WinePrefix(std::string hostDir) : m_hostDir(std::move(hostDir))
+namespace {
+
+/// The registry's storage: the prefix's hive files.
+class HiveStorage final : public platform::Storage
+{
+public:
+    explicit HiveStorage(WinePrefix& prefix) : m_prefix(prefix) {}
+    std::string writeRefusal() override { return m_prefix.writeRefusal(); }
+    void commit() override
+    {
+        try {
+            m_prefix.save();
+        } catch (const PrefixError& e) {
+            throw platform::StorageError(e.what());
+        }
+    }
+    void rollback() override { m_prefix.revert(); }
+
+private:
+    WinePrefix& m_prefix;
+};
+
+/// Why the user may not write the prefix's folder or its hives; empty when they may.
+std::string permissionRefusal(const std::string& hostDir,
+                              const std::vector<std::unique_ptr<Hive>>& hives)
+{
+    std::vector<std::string> paths{hostDir};
+    for (const auto& hive : hives)
+        paths.push_back(hive->hostPath());
+    for (const std::string& path : paths) {
+        if (::access(path.c_str(), W_OK) != 0)
+            return "You may not write to " + path + " (" + std::strerror(errno) +
+                   "), so the prefix " + hostDir + " is open read-only.";
+    }
+    return std::string();
+}
+
+} // namespace
+
+WinePrefix::WinePrefix(std::string hostDir, OpenMode mode)
+    : m_hostDir(std::move(hostDir)), m_mode(mode)
 {
     while (m_hostDir.size() > 1 && m_hostDir.back() == '/')
         m_hostDir.pop_back();
@@ -80,17 +123,23 @@ WinePrefix::WinePrefix(std::string hostDir) : m_hostDir(std::move(hostDir))
     load();
     if (runningWineserver(m_hostDir))
         m_readOnlyReason = wineRunningMessage(m_hostDir);
+    else if (m_mode == OpenMode::Normal)
+        m_readOnlyReason = permissionRefusal(m_hostDir, m_hives);
 
     m_registry = std::make_unique<WineRegistry>(*this);
     m_files = std::make_unique<WineFiles>(*this);
     m_system = std::make_unique<WineSystem>(*this);
     m_editor = std::make_unique<WineRegistryEditor>(*this);
     m_shell = std::make_unique<WineShell>(*this);
+    m_storage = std::make_unique<HiveStorage>(*this);
+    if (m_mode == OpenMode::Preview)
+        m_files->refuseWrites();
     m_platform.registry = m_registry.get();
     m_platform.files = m_files.get();
     m_platform.system = m_system.get();
     m_platform.registryEditor = m_editor.get();
     m_platform.shell = m_shell.get();
+    m_platform.storage = m_storage.get();
 }
 
 WinePrefix::~WinePrefix() = default;
@@ -196,9 +245,28 @@ bool WinePrefix::hasUnsavedChanges() const
     return false;
 }
 
+std::string WinePrefix::writeRefusal()
+{
+    if (isReadOnly())
+        return m_readOnlyReason;
+    if (m_mode == OpenMode::Preview)
+        return std::string();
+    if (runningWineserver(m_hostDir)) {
+        m_readOnlyReason = wineRunningMessage(m_hostDir);
+        return m_readOnlyReason;
+    }
+    for (const auto& hive : m_hives) {
+        if (!(FileIdentity::of(hive->hostPath()) == hive->identity()))
+            return hive->hostPath() +
+                   " changed on disk after Tidewell read it (Wine or another program wrote "
+                   "it). Open the prefix again and repeat the change.";
+    }
+    return permissionRefusal(m_hostDir, m_hives);
+}
+
 void WinePrefix::save()
 {
-    if (!hasUnsavedChanges())
+    if (!hasUnsavedChanges() || m_mode == OpenMode::Preview)
         return;
     if (isReadOnly())
         throw PrefixError(m_readOnlyReason);

@@ -24,12 +24,21 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+enum class OpenMode
+{
+    Normal,
+    /// Changes stay in memory: saving writes nothing and no file of the prefix is changed
+    /// (for pictures of the windows).
+    Preview,
+};
+
 class WinePrefix
 {
 public:
     /// Opens the prefix folder and reads its hives. Throws PrefixError for a missing prefix
-    /// or a damaged hive (naming the file and line).
-    explicit WinePrefix(std::string hostDir);
+    /// or a damaged hive (naming the file and line). A prefix the user may not write is
+    /// open read-only.
+    explicit WinePrefix(std::string hostDir, OpenMode mode = OpenMode::Normal);
     ~WinePrefix();
     WinePrefix(const WinePrefix&) = delete;
     WinePrefix& operator=(const WinePrefix&) = delete;
@@ -40,9 +49,14 @@ public:
     bool isReadOnly() const { return !m_readOnlyReason.empty(); }
     const std::string& readOnlyReason() const { return m_readOnlyReason; }
 
+    bool isPreview() const { return m_mode == OpenMode::Preview; }
+
     /// Writes every changed hive, each atomically. Refuses (PrefixError) when Wine now runs
     /// in the prefix or a hive changed on disk since it was read; then nothing is written.
+    /// A preview writes nothing.
     void save();
+    /// Why a change made now could not be saved (see save()); empty when it could be.
+    std::string writeRefusal();
     bool hasUnsavedChanges() const;
     /// Forgets unsaved changes by reading the hives again; open key handles become invalid.
     void revert();
@@ -65,6 +79,7 @@ public:
     WineSystem& system() { return *m_system; }
     WineRegistryEditor& registryEditor() { return *m_editor; }
     WineShell& shell() { return *m_shell; }
+    platform::Storage& storage() { return *m_storage; }
     /// The platform interfaces over this prefix, for the session.
     const platform::Platform& platform() const { return m_platform; }
 
@@ -74,6 +89,7 @@ private:
     void checkArchitectures() const;
 
     std::string m_hostDir;
+    OpenMode m_mode;
     std::string m_readOnlyReason;
     std::unique_ptr<HiveKey> m_root;
     HiveKey* m_machine = nullptr;
@@ -87,6 +103,7 @@ private:
     std::unique_ptr<WineSystem> m_system;
     std::unique_ptr<WineRegistryEditor> m_editor;
     std::unique_ptr<WineShell> m_shell;
+    std::unique_ptr<platform::Storage> m_storage;
     platform::Platform m_platform;
 };
 

@@ -1,0 +1,30 @@
+// Where the registry's changes become lasting, and the check made before changing anything.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace tw::platform {
+
+/// A change that could not be made lasting; the message says why.
+class StorageError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class Storage
+{
+public:
+    virtual ~Storage() = default;
+    /// Why changes made now could not be saved (the registry is read-only, a file may not be
+    /// written, another program changed it meanwhile); empty when they can be.
+    virtual std::string writeRefusal() = 0;
+    /// Saves every change made so far. Throws StorageError; then nothing was saved and the
+    /// changes are still pending.
+    virtual void commit() = 0;
+    /// Forgets every change not saved; the registry reads as it was last saved.
+    virtual void rollback() = 0;
+};
+
+} // namespace tw::platform

@@ -1,0 +1,164 @@
+#include "FileBackup.h"
+
+#include "registry/Session.h"
+#include "scanner/sections/SectionText.h"
+
+#include <sstream>
+
+namespace tw {
+
+namespace {
+
+constexpr const char* kIndexName = "index.txt";
+
+std::string indexPath(const std::string& backupPath)
+{
+    return BackupFilesFolder(backupPath) + "\\" + kIndexName;
+}
+
+bool copyFile(platform::Files& files, const std::string& from, const std::string& to)
+{
+    auto in = files.openFile(from, platform::FileStream::Mode::Read);
+    if (!in)
+        return false;
+    auto out = files.openFile(to, platform::FileStream::Mode::Create);
+    if (!out)
+        return false;
+    try {
+        char buffer[64 * 1024];
+        for (std::int64_t got; (got = in->read(buffer, sizeof buffer)) > 0;)
+            out->write(buffer, got);
+    } catch (const std::exception&) {
+        out.reset();
+        files.deleteFile(to);
+        return false;
+    }
+    return true;
+}
+
+std::string readAll(platform::Files& files, const std::string& path)
+{
+    auto in = files.openFile(path, platform::FileStream::Mode::Read);
+    if (!in)
+        return std::string();
+    std::string text(static_cast<size_t>(in->size()), '\0');
+    in->read(text.data(), static_cast<std::int64_t>(text.size()));
+    return text;
+}
+
+struct IndexEntry
+{
+    std::string copy;
+    std::string original;
+};
+
+std::vector<IndexEntry> readIndex(platform::Files& files, const std::string& backupPath)
+{
+    std::vector<IndexEntry> entries;
+    std::istringstream lines(readAll(files, indexPath(backupPath)));
+    std::string line;
+    while (std::getline(lines, line)) {
+        const size_t tab = line.find('\t');
+        if (tab != std::string::npos)
+            entries.push_back({line.substr(0, tab), line.substr(tab + 1)});
+    }
+    return entries;
+}
+
+} // namespace
+
+std::string BackupFilesFolder(const std::string& backupPath)
+{
+    const size_t dot = backupPath.rfind('.');
+    const size_t slash = backupPath.rfind('\\');
+    const bool hasExtension =
+        dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    return (hasExtension ? backupPath.substr(0, dot) : backupPath) + ".files";
+}
+
+bool CreateFolderChain(const Session& session, const std::string& folder)
+{
+    platform::Files& files = session.files();
+    size_t start = 0;
+    while (start < folder.size()) {
+        size_t sep = folder.find('\\', start);
+        if (sep == std::string::npos)
+            sep = folder.size();
+        const std::string path = folder.substr(0, sep);
+        start = sep + 1;
+        if (path.size() <= 2 || files.directoryExists(path))
+            continue;
+        if (!files.createDirectory(path))
+            return false;
+    }
+    return files.directoryExists(folder);
+}
+
+std::string SaveFilesIntoBackup(const Session& session, const std::string& backupPath,
+                                const std::vector<std::string>& paths)
+{
+    if (paths.empty())
+        return std::string();
+    platform::Files& files = session.files();
+    const std::string folder = BackupFilesFolder(backupPath);
+    if (!files.createDirectory(folder))
+        return "cannot create the folder " + folder;
+    std::string index;
+    std::string error;
+    int number = 0;
+    for (const std::string& path : paths) {
+        if (!files.fileExists(path))
+            continue;
+        const std::string copy = std::to_string(++number) + sections::ExtractFileExt(path);
+        if (!copyFile(files, path, folder + "\\" + copy)) {
+            error = "cannot copy " + path + " into " + folder;
+            break;
+        }
+        index += copy + "\t" + path + "\n";
+    }
+    if (error.empty()) {
+        auto out = files.openFile(indexPath(backupPath), platform::FileStream::Mode::Create);
+        if (!out)
+            error = "cannot write " + indexPath(backupPath);
+        else
+            out->write(index.data(), static_cast<std::int64_t>(index.size()));
+    }
+    if (!error.empty())
+        RemoveBackupFiles(session, backupPath);
+    return error;
+}
+
+FilesRestore RestoreFilesFromBackup(const Session& session, const std::string& backupPath)
+{
+    FilesRestore result;
+    platform::Files& files = session.files();
+    const std::string folder = BackupFilesFolder(backupPath);
+    for (const IndexEntry& entry : readIndex(files, backupPath)) {
+        if (files.fileExists(entry.original))
+            continue;
+        const std::string parent = sections::ExtractFilePath(entry.original);
+        if (!parent.empty() && !CreateFolderChain(session, parent.substr(0, parent.size() - 1))) {
+            result.failed.push_back(entry.original + ": cannot create its folder");
+            continue;
+        }
+        if (copyFile(files, folder + "\\" + entry.copy, entry.original))
+            ++result.restored;
+        else
+            result.failed.push_back(entry.original + ": cannot copy it back");
+    }
+    return result;
+}
+
+bool RemoveBackupFiles(const Session& session, const std::string& backupPath)
+{
+    platform::Files& files = session.files();
+    const std::string folder = BackupFilesFolder(backupPath);
+    if (!files.directoryExists(folder))
+        return true;
+    for (const IndexEntry& entry : readIndex(files, backupPath))
+        files.deleteFile(folder + "\\" + entry.copy);
+    files.deleteFile(indexPath(backupPath));
+    return files.removeDirectory(folder);
+}
+
+} // namespace tw
