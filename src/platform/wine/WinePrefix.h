@@ -1,11 +1,11 @@
-// A Wine prefix opened by Tidewell: its registry hives, drives and the platform over them.
+// A Wine prefix opened by Tidewell: its hive store, drives and the platform over them.
 #pragma once
 
-#include "Hive.h"
+#include "HiveStore.h"
+#include "WinePaths.h"
 #include "platform/Platform.h"
 
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -17,13 +17,8 @@ class WineSystem;
 class WineRegistryEditor;
 class WineShell;
 
-/// A prefix that cannot be opened or saved; the message says why and what to do.
-class PrefixError : public std::runtime_error
-{
-public:
-    using std::runtime_error::runtime_error;
-};
-
+/// Composes the parts of a prefix: the hive store, the path mapper and the services over
+/// them, each given only the parts it needs.
 class WinePrefix
 {
 public:
@@ -34,54 +29,33 @@ public:
     WinePrefix(const WinePrefix&) = delete;
     WinePrefix& operator=(const WinePrefix&) = delete;
 
-    const std::string& hostPath() const { return m_hostDir; }
+    const std::string& hostPath() const { return m_hiveStore->prefixDir(); }
 
     /// Set when Wine runs in the prefix: reading works, every write is refused.
-    bool isReadOnly() const { return !m_readOnlyReason.empty(); }
-    const std::string& readOnlyReason() const { return m_readOnlyReason; }
+    bool isReadOnly() const { return m_hiveStore->isReadOnly(); }
+    const std::string& readOnlyReason() const { return m_hiveStore->readOnlyReason(); }
 
-    /// Writes every changed hive, each atomically. Refuses (PrefixError) when Wine now runs
-    /// in the prefix or a hive changed on disk since it was read; then nothing is written.
-    void save();
-    bool hasUnsavedChanges() const;
+    /// Writes every changed hive. Refuses (PrefixError) when Wine now runs in the prefix or
+    /// a hive changed on disk since it was read; then nothing is written.
+    void save() { m_hiveStore->save(); }
+    bool hasUnsavedChanges() const { return m_hiveStore->hasUnsavedChanges(); }
     /// Forgets unsaved changes by reading the hives again; open key handles become invalid.
-    void revert();
+    void revert() { m_hiveStore->revert(); }
 
-    /// The tree's top key (REGISTRY) and the keys the roots map to.
-    HiveKey& registryRoot() { return *m_root; }
-    HiveKey* machineKey() const { return m_machine; }
-    HiveKey* usersKey() const { return m_users; }
-    HiveKey* currentUserKey() const { return m_currentUser; }
-    const std::u16string& userSid() const { return m_userSid; }
-
-    /// Records a change of `key` (its time, and its hive as changed).
-    void touch(HiveKey& key);
-    FILETIME now() const;
-
-    const std::vector<std::unique_ptr<Hive>>& hives() const { return m_hives; }
+    HiveStore& hiveStore() { return *m_hiveStore; }
+    const std::vector<std::unique_ptr<Hive>>& hives() const { return m_hiveStore->hives(); }
 
     WineRegistry& registry() { return *m_registry; }
     WineFiles& files() { return *m_files; }
     WineSystem& system() { return *m_system; }
     WineRegistryEditor& registryEditor() { return *m_editor; }
     WineShell& shell() { return *m_shell; }
-    /// The platform interfaces over this prefix, for platform::setCurrent().
+    /// The platform interfaces over this prefix.
     const platform::Platform& platform() const { return m_platform; }
 
 private:
-    void load();
-    void loadHive(Hive& hive);
-    void checkArchitectures() const;
-
-    std::string m_hostDir;
-    std::string m_readOnlyReason;
-    std::unique_ptr<HiveKey> m_root;
-    HiveKey* m_machine = nullptr;
-    HiveKey* m_users = nullptr;
-    HiveKey* m_currentUser = nullptr;
-    std::u16string m_userSid;
-    std::vector<std::unique_ptr<Hive>> m_hives;
-
+    std::unique_ptr<HiveStore> m_hiveStore;
+    std::unique_ptr<WinePathMapper> m_paths;
     std::unique_ptr<WineRegistry> m_registry;
     std::unique_ptr<WineFiles> m_files;
     std::unique_ptr<WineSystem> m_system;
@@ -89,8 +63,5 @@ private:
     std::unique_ptr<WineShell> m_shell;
     platform::Platform m_platform;
 };
-
-/// The message for a prefix in which Wine runs.
-std::string wineRunningMessage(const std::string& prefixDir);
 
 } // namespace tw::wine

@@ -1,6 +1,6 @@
 #include "WineRegistry.h"
 
-#include "WinePrefix.h"
+#include "HiveStore.h"
 #include "platform/TextCodec.h"
 
 #include <algorithm>
@@ -41,26 +41,37 @@ std::string toStoredData(DWORD type, std::string_view data)
 
 } // namespace
 
-WineRegistry::WineRegistry(WinePrefix& prefix) : m_prefix(prefix) {}
+WineRegistry::WineRegistry(HiveStore& store) : m_store(store), m_generation(store.generation()) {}
+
+void WineRegistry::followStore()
+{
+    if (m_generation == m_store.generation())
+        return;
+    m_generation = m_store.generation();
+    m_handles.clear();
+    m_deleted.clear();
+    m_lastKey = nullptr;
+    m_lastBase = nullptr;
+}
 
 bool WineRegistry::writable() const
 {
-    return !m_prefix.isReadOnly();
+    return !m_store.isReadOnly();
 }
 
 HiveKey* WineRegistry::predefinedKey(HKEY handle) const
 {
     switch (handle) {
     case HKEY_LOCAL_MACHINE:
-        return m_prefix.machineKey();
+        return m_store.machineKey();
     case HKEY_USERS:
-        return m_prefix.usersKey();
+        return m_store.usersKey();
     case HKEY_CURRENT_USER:
-        return m_prefix.currentUserKey();
+        return m_store.currentUserKey();
     case HKEY_CLASSES_ROOT:
-        return findPath(m_prefix.machineKey(), u"Software\\Classes", 0);
+        return findPath(m_store.machineKey(), u"Software\\Classes", 0);
     case HKEY_CURRENT_CONFIG:
-        return findPath(m_prefix.machineKey(),
+        return findPath(m_store.machineKey(),
                         u"System\\CurrentControlSet\\Hardware Profiles\\Current", 0);
     default:
         return nullptr;
@@ -69,6 +80,7 @@ HiveKey* WineRegistry::predefinedKey(HKEY handle) const
 
 LONG WineRegistry::lookup(HKEY handle, REGSAM needed, HiveKey** key)
 {
+    followStore();
     if (handle >= HKEY_CLASSES_ROOT && handle <= HKEY_CURRENT_CONFIG + 1) {
         *key = predefinedKey(handle);
         return *key ? ERROR_SUCCESS
@@ -123,8 +135,8 @@ HiveKey* WineRegistry::followLink(HiveKey* key, int depth) const
     if (!platform::equalNamesNoCase(top, u"REGISTRY"))
         return nullptr;
     if (sep == std::u16string_view::npos)
-        return &m_prefix.registryRoot();
-    return findPath(&m_prefix.registryRoot(), rest.substr(sep + 1), depth + 1);
+        return &m_store.registryRoot();
+    return findPath(&m_store.registryRoot(), rest.substr(sep + 1), depth + 1);
 }
 
 LONG WineRegistry::walk(HiveKey* base, std::string_view path, bool create, HiveKey** result,
@@ -163,8 +175,8 @@ LONG WineRegistry::walk(HiveKey* base, std::string_view path, bool create, HiveK
             if (!writable())
                 return ERROR_ACCESS_DENIED;
             next = key->addSubkey(name);
-            next->setModified(m_prefix.now());
-            m_prefix.touch(*key);
+            next->setModified(m_store.now());
+            m_store.touch(*key);
             if (created)
                 *created = true;
         } else if (created) {
@@ -235,6 +247,7 @@ LONG WineRegistry::createKey(HKEY key, std::string_view subKey, REGSAM access, H
 
 LONG WineRegistry::closeKey(HKEY key)
 {
+    followStore();
     if (key >= HKEY_CLASSES_ROOT && key <= HKEY_CURRENT_CONFIG + 1)
         return ERROR_SUCCESS;
     return m_handles.erase(key) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
@@ -246,7 +259,7 @@ LONG WineRegistry::flushKey(HKEY key)
     if (const LONG rc = lookup(key, 0, &found))
         return rc;
     try {
-        m_prefix.save();
+        m_store.save();
     } catch (const PrefixError&) {
         return ERROR_CANTWRITE;
     }
@@ -330,7 +343,7 @@ LONG WineRegistry::setValue(HKEY key, std::string_view name, DWORD type, std::st
     if (!writable())
         return ERROR_ACCESS_DENIED;
     found->setValue(utf8ToUtf16(name), type, toStoredData(type, data));
-    m_prefix.touch(*found);
+    m_store.touch(*found);
     return ERROR_SUCCESS;
 }
 
@@ -344,7 +357,7 @@ LONG WineRegistry::deleteValue(HKEY key, std::string_view name)
     if (!writable())
         return ERROR_ACCESS_DENIED;
     found->removeValue(utf8ToUtf16(name));
-    m_prefix.touch(*found);
+    m_store.touch(*found);
     return ERROR_SUCCESS;
 }
 
@@ -373,25 +386,17 @@ LONG WineRegistry::deleteKey(HKEY key, std::string_view subKey)
             return ERROR_FILE_NOT_FOUND;
     }
     HiveKey* parent = target->parent();
-    if (!parent || target->hiveBase() || target == m_prefix.machineKey() ||
-        target == m_prefix.usersKey())
+    if (!parent || target->hiveBase() || target == m_store.machineKey() ||
+        target == m_store.usersKey())
         return ERROR_ACCESS_DENIED;
     if (!target->subkeys().empty())
         return ERROR_ACCESS_DENIED;
     if (!writable())
         return ERROR_ACCESS_DENIED;
-    m_prefix.touch(*parent);
+    m_store.touch(*parent);
     target->markDeleted();
     m_deleted.push_back(parent->takeSubkey(target));
     return ERROR_SUCCESS;
-}
-
-void WineRegistry::invalidateHandles()
-{
-    m_handles.clear();
-    m_deleted.clear();
-    m_lastKey = nullptr;
-    m_lastBase = nullptr;
 }
 
 } // namespace tw::wine

@@ -95,8 +95,15 @@ TEST(WinePrefix, RevertForgetsUnsavedChanges)
     PrefixBuilder(dir.path()).fixtureHives("wine-8.0/varied");
     WinePrefix prefix(dir.str());
     setUserValue(prefix, "A", "1");
+    KeyHandle opened(prefix.registry());
+    ASSERT_EQ(
+        prefix.registry().openKey(HKEY_CURRENT_USER, "Software\\Tidewell", KEY_READ, opened.out()),
+        ERROR_SUCCESS);
     prefix.revert();
     EXPECT_FALSE(prefix.hasUnsavedChanges());
+    EXPECT_EQ(prefix.registry().queryValue(opened.get(), "A", nullptr, nullptr),
+              ERROR_INVALID_HANDLE)
+        << "handles into the old tree are gone";
     KeyHandle key(prefix.registry());
     EXPECT_EQ(
         prefix.registry().openKey(HKEY_CURRENT_USER, "Software\\Tidewell", KEY_READ, key.out()),

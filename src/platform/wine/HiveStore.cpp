@@ -1,0 +1,212 @@
+#include "HiveStore.h"
+
+#include "AtomicFile.h"
+#include "WineServer.h"
+#include "platform/TextCodec.h"
+
+#include <chrono>
+#include <sys/stat.h>
+#include <system_error>
+
+namespace tw::wine {
+
+namespace {
+
+constexpr std::u16string_view kDefaultUserSid = u"S-1-5-21-0-0-0-1000";
+
+bool isDirectory(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool isFile(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+} // namespace
+
+FileIdentity FileIdentity::of(const std::string& path)
+{
+    FileIdentity id;
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0)
+        return id;
+    id.exists = true;
+    id.device = st.st_dev;
+    id.inode = st.st_ino;
+    id.size = st.st_size;
+    id.modifiedNs = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+    return id;
+}
+
+HiveStore::HiveStore(std::string prefixDir) : m_prefixDir(std::move(prefixDir))
+{
+    if (!isDirectory(m_prefixDir))
+        throw PrefixError("There is no Wine prefix at " + m_prefixDir + " (no such folder)");
+    if (!isFile(m_prefixDir + "/system.reg") || !isFile(m_prefixDir + "/user.reg"))
+        throw PrefixError(m_prefixDir +
+                          " is not a Wine prefix: system.reg or user.reg is missing (run "
+                          "\"wineboot -i\" with WINEPREFIX set to it first)");
+    load();
+    if (runningWineserver(m_prefixDir))
+        m_readOnlyReason = wineRunningMessage(m_prefixDir);
+}
+
+void HiveStore::load()
+{
+    ++m_generation;
+    m_hives.clear();
+    m_root = std::make_unique<HiveKey>(u"REGISTRY");
+    m_machine = m_root->addSubkey(u"Machine");
+    m_users = m_root->addSubkey(u"User");
+    m_currentUser = nullptr;
+
+    const char* files[] = {"system.reg", "userdef.reg", "user.reg"};
+    for (const char* name : files) {
+        const std::string path = m_prefixDir + "/" + name;
+        if (std::string_view(name) == "userdef.reg" && !isFile(path))
+            continue;
+        m_hives.push_back(std::make_unique<Hive>(name, path));
+        loadHive(*m_hives.back());
+    }
+    checkArchitectures();
+}
+
+void HiveStore::loadHive(Hive& hive)
+{
+    const std::string& name = hive.fileName();
+    auto baseFor = [&](const HiveHeader& header) -> HiveKey* {
+        HiveKey* base = nullptr;
+        if (name == "system.reg") {
+            base = m_machine;
+        } else if (name == "userdef.reg") {
+            base = m_users->addSubkey(u".Default");
+        } else {
+            // The user's key is named by the header; Wine's default SID otherwise.
+            std::u16string sid(kDefaultUserSid);
+            constexpr std::u16string_view userPrefix = u"REGISTRY\\User\\";
+            if (header.relativeTo.size() > userPrefix.size() &&
+                platform::equalNamesNoCase(header.relativeTo.substr(0, userPrefix.size()),
+                                           userPrefix))
+                sid = header.relativeTo.substr(userPrefix.size());
+            m_userSid = sid;
+            base = m_currentUser = m_users->addSubkey(sid);
+        }
+        base->setHiveBase(&hive);
+        hive.setBase(base);
+        return base;
+    };
+
+    // Read again when the file changed while it was read (Wine saving it just then).
+    for (int attempt = 0;; ++attempt) {
+        const FileIdentity before = FileIdentity::of(hive.hostPath());
+        try {
+            hive.header() = readHiveFile(hive.hostPath(), baseFor);
+        } catch (const HiveFormatError& e) {
+            throw PrefixError(std::string("Damaged registry file: ") + e.what() +
+                              ". Tidewell will not change this prefix.");
+        } catch (const std::system_error& e) {
+            throw PrefixError(std::string("Cannot read ") + hive.hostPath() + ": " +
+                              e.code().message());
+        }
+        if (FileIdentity::of(hive.hostPath()) == before) {
+            hive.setIdentity(before);
+            return;
+        }
+        if (attempt == 2)
+            throw PrefixError(hive.hostPath() + " keeps changing while it is read; is Wine "
+                                                "running in the prefix?");
+        // Start over with an empty hive.
+        if (HiveKey* parent = hive.base()->parent()) {
+            parent->takeSubkey(hive.base());
+            hive.setBase(nullptr);
+        }
+        if (name == "system.reg")
+            m_machine = m_root->addSubkey(u"Machine");
+    }
+}
+
+void HiveStore::checkArchitectures() const
+{
+    const Hive* reference = nullptr;
+    for (const auto& hive : m_hives) {
+        if (hive->header().arch.empty())
+            continue;
+        if (!reference) {
+            reference = hive.get();
+            continue;
+        }
+        if (hive->header().arch != reference->header().arch)
+            throw PrefixError("Damaged registry file: " + hive->hostPath() + " line " +
+                              std::to_string(hive->header().archLine) +
+                              ": #arch=" + hive->header().arch +
+                              " does not match #arch=" + reference->header().arch + " of " +
+                              reference->fileName() + ". Tidewell will not change this prefix.");
+    }
+}
+
+bool HiveStore::hasUnsavedChanges() const
+{
+    for (const auto& hive : m_hives) {
+        if (hive->isDirty())
+            return true;
+    }
+    return false;
+}
+
+void HiveStore::save()
+{
+    if (!hasUnsavedChanges())
+        return;
+    if (isReadOnly())
+        throw PrefixError(m_readOnlyReason);
+    if (runningWineserver(m_prefixDir)) {
+        m_readOnlyReason = wineRunningMessage(m_prefixDir);
+        throw PrefixError("Nothing was saved. " + m_readOnlyReason);
+    }
+    for (const auto& hive : m_hives) {
+        if (hive->isDirty() && !(FileIdentity::of(hive->hostPath()) == hive->identity()))
+            throw PrefixError(hive->hostPath() +
+                              " changed on disk after Tidewell read it (Wine or another "
+                              "program wrote it); nothing was saved. Open the prefix again "
+                              "and repeat the change.");
+    }
+    for (const auto& hive : m_hives) {
+        if (!hive->isDirty())
+            continue;
+        try {
+            writeFileAtomically(hive->hostPath(),
+                                [&](const std::function<void(std::string_view)>& sink) {
+                                    writeHive(*hive->base(), hive->header().prologue, sink);
+                                });
+        } catch (const std::system_error& e) {
+            throw PrefixError("Cannot save " + hive->hostPath() + ": " + e.code().message());
+        }
+        hive->setIdentity(FileIdentity::of(hive->hostPath()));
+        hive->setDirty(false);
+    }
+}
+
+void HiveStore::revert()
+{
+    load();
+}
+
+void HiveStore::touch(HiveKey& key)
+{
+    key.setModified(now());
+    if (Hive* hive = key.hive())
+        hive->setDirty(true);
+}
+
+FILETIME HiveStore::now() const
+{
+    const auto since1970 = std::chrono::duration_cast<std::chrono::nanoseconds>(
+        std::chrono::system_clock::now().time_since_epoch());
+    return TICKS_1601_TO_1970 + static_cast<FILETIME>(since1970.count() / 100);
+}
+
+} // namespace tw::wine
