@@ -142,6 +142,26 @@ TEST(WinePrefix, DamagedHiveMakesThePrefixUnusable)
     }
 }
 
+TEST(WinePrefix, HiveThatAWriteWouldChangeIsRefusedAndKeptAsItIs)
+{
+    // Two names that are not UTF-8 would become one key, and the next save would merge them.
+    TempDir dir;
+    PrefixBuilder(dir.path())
+        .userHive(
+            "\n[Software\\\\caf\xe9] 1\n\"a\"=\"1\"\n\n[Software\\\\caf\xe8] 1\n\"a\"=\"2\"\n");
+    const std::string user = readFile(dir.path() / "user.reg");
+    try {
+        WinePrefix prefix(dir.str());
+        FAIL() << "a hive with bytes that are not UTF-8 was opened";
+    } catch (const PrefixError& e) {
+        const std::string message = e.what();
+        EXPECT_NE(message.find((dir.path() / "user.reg").string() + " line 6"), std::string::npos)
+            << message;
+        EXPECT_NE(message.find("UTF-8"), std::string::npos) << message;
+    }
+    EXPECT_EQ(readFile(dir.path() / "user.reg"), user);
+}
+
 TEST(WinePrefix, RefusesHivesOfMixedArchitectures)
 {
     TempDir dir;
