@@ -469,8 +469,10 @@ std::vector<RegFileOperation> parseRegFile(std::string_view bytes)
 LONG deleteKeyTree(Registry& registry, HKEY root, const std::string& subKey)
 {
     {
+        // A link is deleted as a link: opened itself, it has no subkeys to walk into.
         KeyHandle key(registry);
-        if (const LONG rc = registry.openKey(root, subKey, KEY_ALL_ACCESS, key.out()))
+        if (const LONG rc =
+                registry.openKey(root, subKey, KEY_ALL_ACCESS, key.out(), REG_OPTION_OPEN_LINK))
             return rc;
         std::vector<std::string> names;
         std::string name;

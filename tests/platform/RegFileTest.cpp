@@ -213,5 +213,58 @@ TEST_F(RegFileTest, ExportOfAMissingKeyFails)
     EXPECT_THROW(exportRegFile(reg(), "HKEY_WHAT\\X", RegFileFormat::Unicode), RegistryEditorError);
 }
 
+TEST_F(RegFileTest, DeletingALinkDeletesTheLinkNeverItsTarget)
+{
+    open("wine-8.0/fresh");
+    const std::string target =
+        "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Time Zones";
+    const std::string before = exportRegFile(reg(), target, RegFileFormat::Unicode);
+    ASSERT_EQ(deleteKeyTree(reg(), HKEY_LOCAL_MACHINE,
+                            "Software\\Microsoft\\Windows\\CurrentVersion\\Time Zones"),
+              ERROR_SUCCESS);
+    KeyHandle link(reg());
+    EXPECT_EQ(reg().openKey(HKEY_LOCAL_MACHINE,
+                            "Software\\Microsoft\\Windows\\CurrentVersion\\Time Zones", KEY_READ,
+                            link.out(), REG_OPTION_OPEN_LINK),
+              ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(test::firstDifference(exportRegFile(reg(), target, RegFileFormat::Unicode), before),
+              "");
+}
+
+TEST_F(RegFileTest, ImportedKeyDeletionRemovesLinksInTheTreeAsLinks)
+{
+    // Software\Classes\Wow6432Node holds links to AppId, Protocols and TypeLib of
+    // Software\Classes; deleting it leaves them whole.
+    open("wine-8.0/fresh");
+    std::vector<std::string> before;
+    const std::vector<std::string> targets = {
+        "HKEY_LOCAL_MACHINE\\Software\\Classes\\AppId",
+        "HKEY_LOCAL_MACHINE\\Software\\Classes\\Protocols",
+        "HKEY_LOCAL_MACHINE\\Software\\Classes\\TypeLib",
+        "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Time Zones"};
+    for (const std::string& target : targets)
+        before.push_back(exportRegFile(reg(), target, RegFileFormat::Unicode));
+    applyRegFile(reg(), parseRegFile("REGEDIT4\r\n\r\n"
+                                     "[-HKEY_LOCAL_MACHINE\\Software\\Classes\\Wow6432Node]\r\n"
+                                     "[-HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\"
+                                     "CurrentVersion\\Time Zones]\r\n"));
+    KeyHandle gone(reg());
+    EXPECT_EQ(
+        reg().openKey(HKEY_LOCAL_MACHINE, "Software\\Classes\\Wow6432Node", KEY_READ, gone.out()),
+        ERROR_FILE_NOT_FOUND);
+    for (size_t i = 0; i < targets.size(); ++i)
+        EXPECT_EQ(test::firstDifference(exportRegFile(reg(), targets[i], RegFileFormat::Unicode),
+                                        before[i]),
+                  "")
+            << targets[i];
+
+    // The hives written say the same.
+    prefix->save();
+    prefix = std::make_unique<wine::WinePrefix>(dir.str());
+    for (size_t i = 0; i < targets.size(); ++i)
+        EXPECT_EQ(exportRegFile(reg(), targets[i], RegFileFormat::Unicode), before[i])
+            << targets[i];
+}
+
 } // namespace
 } // namespace tw::platform

@@ -140,7 +140,7 @@ HiveKey* WineRegistry::followLink(HiveKey* key, int depth) const
 }
 
 LONG WineRegistry::walk(HiveKey* base, std::string_view path, bool create, HiveKey** result,
-                        bool* created)
+                        bool* created, bool openLink)
 {
     if (created)
         *created = false;
@@ -150,13 +150,16 @@ LONG WineRegistry::walk(HiveKey* base, std::string_view path, bool create, HiveK
     // key found last when the path goes on below it.
     HiveKey* key = base;
     std::string_view rest = path;
-    if (m_lastKey && m_lastBase == base && !m_lastKey->isDeleted() && !m_lastPath.empty() &&
-        path.size() >= m_lastPath.size() && path.compare(0, m_lastPath.size(), m_lastPath) == 0 &&
+    if (!openLink && m_lastKey && m_lastBase == base && !m_lastKey->isDeleted() &&
+        !m_lastPath.empty() && path.size() >= m_lastPath.size() &&
+        path.compare(0, m_lastPath.size(), m_lastPath) == 0 &&
         (path.size() == m_lastPath.size() || path[m_lastPath.size()] == '\\')) {
         key = m_lastKey;
         rest = path.substr(m_lastPath.size());
     }
-    const std::u16string wide = utf8ToUtf16(rest);
+    std::u16string wide = utf8ToUtf16(rest);
+    while (!wide.empty() && wide.back() == u'\\')
+        wide.pop_back();
     size_t start = 0;
     while (start < wide.size()) {
         size_t sep = wide.find(u'\\', start);
@@ -182,11 +185,13 @@ LONG WineRegistry::walk(HiveKey* base, std::string_view path, bool create, HiveK
         } else if (created) {
             *created = false;
         }
-        key = followLink(next);
+        key = openLink && start > wide.size() ? next : followLink(next);
         if (!key)
             return ERROR_FILE_NOT_FOUND;
     }
     *result = key;
+    if (openLink)
+        return ERROR_SUCCESS;
     m_lastBase = base;
     m_lastPath.assign(path);
     while (!m_lastPath.empty() && m_lastPath.back() == '\\')
@@ -203,7 +208,8 @@ HKEY WineRegistry::newHandle(HiveKey* key, REGSAM access)
     return handle;
 }
 
-LONG WineRegistry::openKey(HKEY key, std::string_view subKey, REGSAM access, HKEY* result)
+LONG WineRegistry::openKey(HKEY key, std::string_view subKey, REGSAM access, HKEY* result,
+                           DWORD options)
 {
     if (!result)
         return ERROR_INVALID_PARAMETER;
@@ -212,7 +218,8 @@ LONG WineRegistry::openKey(HKEY key, std::string_view subKey, REGSAM access, HKE
     if (const LONG rc = lookup(key, 0, &base))
         return rc;
     HiveKey* found = nullptr;
-    if (const LONG rc = walk(base, subKey, false, &found))
+    if (const LONG rc =
+            walk(base, subKey, false, &found, nullptr, (options & REG_OPTION_OPEN_LINK) != 0))
         return rc;
     *result = newHandle(found, access);
     return ERROR_SUCCESS;

@@ -19,7 +19,8 @@ class WineRegistry final : public platform::Registry
 public:
     explicit WineRegistry(HiveStore& store);
 
-    LONG openKey(HKEY key, std::string_view subKey, REGSAM access, HKEY* result) override;
+    LONG openKey(HKEY key, std::string_view subKey, REGSAM access, HKEY* result,
+                 DWORD options = 0) override;
     LONG createKey(HKEY key, std::string_view subKey, REGSAM access, HKEY* result,
                    bool* created = nullptr) override;
     LONG closeKey(HKEY key) override;
@@ -46,9 +47,10 @@ private:
     void followStore();
     LONG lookup(HKEY handle, REGSAM needed, HiveKey** key);
     HiveKey* predefinedKey(HKEY handle) const;
-    /// Walks `path` below `base`, following registry links; creates missing keys if asked.
+    /// Walks `path` below `base`, following registry links (but the last one when
+    /// `openLink`); creates missing keys if asked.
     LONG walk(HiveKey* base, std::string_view path, bool create, HiveKey** result,
-              bool* created = nullptr);
+              bool* created = nullptr, bool openLink = false);
     /// The key a link points to (itself when it is no link); null when the target is missing.
     HiveKey* followLink(HiveKey* key, int depth = 0) const;
     HiveKey* findPath(HiveKey* from, std::u16string_view path, int depth) const;
