@@ -10,6 +10,9 @@ namespace tw::platform {
 
 using namespace tw::win;
 
+/// Windows keeps keys at most this many levels below a root key.
+inline constexpr size_t kMaxKeyDepth = 512;
+
 /// What RegQueryInfoKey reports. Lengths count characters without the terminating NUL.
 struct KeyInfo
 {

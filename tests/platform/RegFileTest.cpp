@@ -140,6 +140,15 @@ TEST_F(RegFileTest, DeletesKeysAndValues)
     EXPECT_EQ(reg().queryValue(key.get(), "Dword", nullptr, nullptr), ERROR_SUCCESS);
 }
 
+/// "k\\k\\...": a key path of `levels` names.
+std::string deepPath(int levels)
+{
+    std::string path = "k";
+    for (int i = 1; i < levels; ++i)
+        path += "\\k";
+    return path;
+}
+
 struct BadFile
 {
     const char* name;
@@ -182,7 +191,13 @@ INSTANTIATE_TEST_SUITE_P(
                 "eight"},
         BadFile{"DeleteRoot", "REGEDIT4\r\n[-HKEY_CURRENT_USER]\r\n", 2, "root key"},
         BadFile{"Junk", "REGEDIT4\r\n[HKEY_CURRENT_USER\\X]\r\nwhat is this\r\n", 3,
-                "unrecognized"}),
+                "unrecognized"},
+        BadFile{"TooDeep", "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\" + deepPath(513) + "]\r\n", 3,
+                "512 levels"},
+        BadFile{"FarTooDeep",
+                "REGEDIT4\r\n[HKEY_CURRENT_USER\\X]\r\n[-HKEY_CURRENT_USER\\" + deepPath(100000) +
+                    "]\r\n",
+                3, "512 levels"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RegFileTest, AcceptsCommentsBlankLinesAndSpacing)
@@ -264,6 +279,40 @@ TEST_F(RegFileTest, ImportedKeyDeletionRemovesLinksInTheTreeAsLinks)
     for (size_t i = 0; i < targets.size(); ++i)
         EXPECT_EQ(exportRegFile(reg(), targets[i], RegFileFormat::Unicode), before[i])
             << targets[i];
+}
+
+TEST_F(RegFileTest, KeysAreAtMost512LevelsDeepAndExportWhole)
+{
+    open("");
+    const std::string deepest = "Software\\" + deepPath(511);
+    auto key = std::make_unique<KeyHandle>(reg());
+    ASSERT_EQ(reg().createKey(HKEY_CURRENT_USER, deepest, KEY_ALL_ACCESS, key->out()),
+              ERROR_SUCCESS);
+    ASSERT_EQ(reg().setValue(key->get(), "Bottom", REG_SZ, std::string("yes\0", 4)), ERROR_SUCCESS);
+    KeyHandle deeper(reg());
+    EXPECT_EQ(
+        reg().createKey(HKEY_CURRENT_USER, deepest + "\\one more", KEY_ALL_ACCESS, deeper.out()),
+        ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(reg().createKey(key->get(), "one more", KEY_ALL_ACCESS, deeper.out()),
+              ERROR_INVALID_PARAMETER)
+        << "the depth counts from the root, not from the key given";
+
+    // Exports and backups carry every level.
+    const std::string exported =
+        exportRegFile(reg(), "HKEY_CURRENT_USER\\Software", RegFileFormat::Ansi);
+    EXPECT_NE(exported.find("[HKEY_CURRENT_USER\\" + deepest + "]\r\n\"Bottom\"=\"yes\""),
+              std::string::npos);
+    RegFileWriter writer(reg(), RegFileFormat::Ansi);
+    writer.addKeyTree(HKEY_CURRENT_USER, "HKEY_CURRENT_USER");
+    EXPECT_NE(writer.finish().find("\"Bottom\"=\"yes\""), std::string::npos);
+
+    // What was exported imports again, and the saved hive reads back.
+    applyRegFile(reg(), parseRegFile(exported));
+    key.reset();
+    prefix->save();
+    prefix = std::make_unique<wine::WinePrefix>(dir.str());
+    KeyHandle reread(reg());
+    EXPECT_EQ(reg().openKey(HKEY_CURRENT_USER, deepest, KEY_READ, reread.out()), ERROR_SUCCESS);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "HiveFile.h"
 
+#include "platform/Registry.h"
 #include "platform/TextCodec.h"
 
 #include <cerrno>
@@ -459,6 +460,9 @@ private:
                     break;
                 if (p[1] == '\\') {
                     m_rawParts.emplace_back(partStart, static_cast<size_t>(p - partStart));
+                    if (m_rawParts.size() >= platform::kMaxKeyDepth)
+                        fail(lineNo, "a key deeper than " + std::to_string(platform::kMaxKeyDepth) +
+                                         " levels (Windows allows no more)");
                     p += 2;
                     partStart = p;
                     continue;
@@ -784,45 +788,71 @@ void appendValue(std::string& out, const HiveValue& value)
 
 constexpr size_t kFlushSize = 1 << 20;
 
-/// Writes `key` and its subtree; `path` holds the escaped path of `key` below the base.
-void writeKey(std::string& out, const HiveKey& key, std::string& path,
-              const std::function<void(std::string_view)>& sink)
+/// The section of one key: "[path] stamp", its options and values.
+void appendSection(std::string& out, const HiveKey& key, const std::string& path)
 {
-    if (key.isDeleted())
-        return;
-    // Keys with no values but subkeys are implied by their subkeys' sections.
-    if (!key.values().empty() || key.subkeys().empty() || key.className() || key.isLink()) {
-        out += "\n[";
-        out += path;
-        out += "] ";
-        const FILETIME modif = key.modified();
-        out +=
-            std::to_string(static_cast<unsigned>((modif - TICKS_1601_TO_1970) / TICKS_PER_SECOND));
-        out += "\n#time=";
-        appendHex(out, static_cast<unsigned>(modif >> 32), 1);
-        appendHex(out, static_cast<unsigned>(modif & 0xFFFFFFFFu), 8);
-        out.push_back('\n');
-        if (const std::u16string* cls = key.className()) {
-            out += "#class=\"";
-            appendEscaped(out, *cls, '"', '"');
-            out += "\"\n";
-        }
-        if (key.isLink())
-            out += "#link\n";
-        for (const HiveValue& value : key.values())
-            appendValue(out, value);
-        if (out.size() >= kFlushSize) {
-            sink(out);
-            out.clear();
-        }
+    out += "\n[";
+    out += path;
+    out += "] ";
+    const FILETIME modif = key.modified();
+    out += std::to_string(static_cast<unsigned>((modif - TICKS_1601_TO_1970) / TICKS_PER_SECOND));
+    out += "\n#time=";
+    appendHex(out, static_cast<unsigned>(modif >> 32), 1);
+    appendHex(out, static_cast<unsigned>(modif & 0xFFFFFFFFu), 8);
+    out.push_back('\n');
+    if (const std::u16string* cls = key.className()) {
+        out += "#class=\"";
+        appendEscaped(out, *cls, '"', '"');
+        out += "\"\n";
     }
-    const size_t length = path.size();
-    for (const auto& sub : key.subkeys()) {
-        if (length)
-            path += "\\\\";
-        appendEscaped(path, sub->name(), '[', ']');
-        writeKey(out, *sub, path, sink);
-        path.resize(length);
+    if (key.isLink())
+        out += "#link\n";
+    for (const HiveValue& value : key.values())
+        appendValue(out, value);
+}
+
+/// Writes `base` and its subtree in Wine's order, one level of the tree per stack entry
+/// (not per call), so that no depth can exhaust the stack.
+void writeTree(std::string& out, const HiveKey& base,
+               const std::function<void(std::string_view)>& sink)
+{
+    struct Level
+    {
+        const HiveKey* key;
+        size_t next;
+        size_t pathLength;
+    };
+    std::string path;
+    std::vector<Level> stack;
+    const HiveKey* key = &base;
+    for (;;) {
+        if (!key->isDeleted()) {
+            // Keys with no values but subkeys are implied by their subkeys' sections.
+            if (!key->values().empty() || key->subkeys().empty() || key->className() ||
+                key->isLink()) {
+                appendSection(out, *key, path);
+                if (out.size() >= kFlushSize) {
+                    sink(out);
+                    out.clear();
+                }
+            }
+            stack.push_back({key, 0, path.size()});
+        }
+        key = nullptr;
+        while (!stack.empty() && !key) {
+            Level& level = stack.back();
+            if (level.next == level.key->subkeys().size()) {
+                stack.pop_back();
+                continue;
+            }
+            key = level.key->subkeys()[level.next++].get();
+            path.resize(level.pathLength);
+            if (!path.empty())
+                path += "\\\\";
+            appendEscaped(path, key->name(), '[', ']');
+        }
+        if (!key)
+            return;
     }
 }
 
@@ -845,8 +875,7 @@ void writeHive(const HiveKey& base, std::string_view prologue,
     std::string out;
     out.reserve(kFlushSize + 64 * 1024);
     out.append(prologue);
-    std::string path;
-    writeKey(out, base, path, sink);
+    writeTree(out, base, sink);
     if (!out.empty())
         sink(out);
 }

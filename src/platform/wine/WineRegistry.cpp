@@ -19,6 +19,15 @@ constexpr int kMaxLinkDepth = 16;
 constexpr size_t kMaxKeyNameLength = 255;
 constexpr std::u16string_view kLinkValue = u"SymbolicLinkValue";
 
+/// How many levels `key` lies below the root key of its hive (or of the tree).
+size_t depthOf(const HiveKey* key)
+{
+    size_t depth = 0;
+    for (; key->parent() && !key->hiveBase(); key = key->parent())
+        ++depth;
+    return depth;
+}
+
 bool isStringType(DWORD type)
 {
     return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
@@ -177,6 +186,9 @@ LONG WineRegistry::walk(HiveKey* base, std::string_view path, bool create, HiveK
                 return ERROR_FILE_NOT_FOUND;
             if (!writable())
                 return ERROR_ACCESS_DENIED;
+            // Windows refuses keys deeper than it allows, as it refuses other bad names.
+            if (depthOf(key) >= platform::kMaxKeyDepth)
+                return ERROR_INVALID_PARAMETER;
             next = key->addSubkey(name);
             next->setModified(m_store.now());
             m_store.touch(*key);

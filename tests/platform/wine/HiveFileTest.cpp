@@ -187,6 +187,15 @@ TEST_P(DamagedHiveTest, NamesFileAndLine)
     }
 }
 
+/// "k\\\\k\\\\...": an escaped hive key path of `levels` names.
+std::string deepHivePath(int levels)
+{
+    std::string path = "k";
+    for (int i = 1; i < levels; ++i)
+        path += "\\\\k";
+    return path;
+}
+
 const std::string kHeader =
     "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n#arch=win64\n";
 
@@ -227,7 +236,11 @@ INSTANTIATE_TEST_SUITE_P(
         DamagedHive{"BadStamp", kHeader + "\n[A] 12x\n", 6, "after the key name"},
         DamagedHive{"UnknownKeyOption", kHeader + "\n[A] 1\n#flags=1\n", 7, "unknown key option"},
         DamagedHive{"CommentAmongKeys", kHeader + "\n[A] 1\n;note\n", 7, "comment"},
-        DamagedHive{"GarbageBeforeKeys", kHeader + "junk\n[A] 1\n", 5, "before the first key"}),
+        DamagedHive{"GarbageBeforeKeys", kHeader + "junk\n[A] 1\n", 5, "before the first key"},
+        DamagedHive{"TooDeep", kHeader + "\n[A] 1\n\n[" + deepHivePath(513) + "] 1\n", 8,
+                    "512 levels"},
+        DamagedHive{"MillionLevels", kHeader + "\n[" + deepHivePath(1000000) + "] 1\n", 6,
+                    "512 levels"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(HiveFile, ReadsWhatWinesLoaderReadsTheSameWay)
@@ -245,6 +258,35 @@ TEST(HiveFile, ReadsWhatWinesLoaderReadsTheSameWay)
     EXPECT_EQ(key->findValue(u"Bin")->data, "\xab\xcd");
     EXPECT_EQ(key->findValue(u"N")->data, std::string("\xcd\xab\0\0", 4));
     EXPECT_NE(save(*hive).find("[Caf\\xe9\\\\\\xd83c\\xdf0e]"), std::string::npos) << save(*hive);
+}
+
+TEST(HiveFile, KeysAre512LevelsDeepAtMost)
+{
+    TempDir dir;
+    const std::string path = (dir.path() / "system.reg").string();
+    writeFile(path, kHeader + "\n[" + deepHivePath(512) + "] 1\n\"v\"=\"bottom\"\n");
+    const auto hive = load(path);
+    EXPECT_NE(save(*hive).find(deepHivePath(512) + "] 1\n"), std::string::npos);
+}
+
+TEST(HiveFile, TreesOfAnyDepthAreWrittenAndFreedWithoutRecursion)
+{
+    // A tree built in memory is not bound by the hive limit; writing and freeing it must not
+    // use the stack per level.
+    auto base = std::make_unique<HiveKey>(u"Base");
+    HiveKey* key = base.get();
+    for (int i = 0; i < 300000; ++i)
+        key = key->addSubkey(u"k");
+    key->setValue(u"v", REG_DWORD, std::string(4, '\0'));
+    size_t bytes = 0;
+    bool bottomWritten = false;
+    writeHive(*base, "", [&](std::string_view piece) {
+        bytes += piece.size();
+        bottomWritten = bottomWritten || piece.find("\"v\"=dword:00000000") != std::string::npos;
+    });
+    EXPECT_TRUE(bottomWritten);
+    EXPECT_GT(bytes, 300000u * 3);
+    base.reset();
 }
 
 TEST(HiveFile, ZeroedPageOfARealHiveIsReportedWithItsLine)

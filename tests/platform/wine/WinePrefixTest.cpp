@@ -162,6 +162,24 @@ TEST(WinePrefix, HiveThatAWriteWouldChangeIsRefusedAndKeptAsItIs)
     EXPECT_EQ(readFile(dir.path() / "user.reg"), user);
 }
 
+TEST(WinePrefix, KeysDeeperThanWindowsAllowsAreReportedAsDamage)
+{
+    TempDir dir;
+    std::string path = "k";
+    for (int i = 1; i < 20000; ++i)
+        path += "\\\\k";
+    PrefixBuilder(dir.path()).userHive("\n[Software] 1\n\n[" + path + "] 1\n");
+    try {
+        WinePrefix prefix(dir.str());
+        FAIL() << "a key 20,000 levels deep was read";
+    } catch (const PrefixError& e) {
+        const std::string message = e.what();
+        EXPECT_NE(message.find((dir.path() / "user.reg").string() + " line 8"), std::string::npos)
+            << message.substr(0, 300);
+        EXPECT_NE(message.find("512 levels"), std::string::npos) << message.substr(0, 300);
+    }
+}
+
 TEST(WinePrefix, RefusesHivesOfMixedArchitectures)
 {
     TempDir dir;
