@@ -1,6 +1,5 @@
 #include "HiveStore.h"
 
-#include "AtomicFile.h"
 #include "WineServer.h"
 #include "platform/TextCodec.h"
 
@@ -13,6 +12,7 @@ namespace tw::wine {
 namespace {
 
 constexpr std::u16string_view kDefaultUserSid = u"S-1-5-21-0-0-0-1000";
+const std::vector<std::string> kHiveFiles = {"system.reg", "userdef.reg", "user.reg"};
 
 bool isDirectory(const std::string& path)
 {
@@ -28,20 +28,6 @@ bool isFile(const std::string& path)
 
 } // namespace
 
-FileIdentity FileIdentity::of(const std::string& path)
-{
-    FileIdentity id;
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0)
-        return id;
-    id.exists = true;
-    id.device = st.st_dev;
-    id.inode = st.st_ino;
-    id.size = st.st_size;
-    id.modifiedNs = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
-    return id;
-}
-
 HiveStore::HiveStore(std::string prefixDir) : m_prefixDir(std::move(prefixDir))
 {
     if (!isDirectory(m_prefixDir))
@@ -50,13 +36,21 @@ HiveStore::HiveStore(std::string prefixDir) : m_prefixDir(std::move(prefixDir))
         throw PrefixError(m_prefixDir +
                           " is not a Wine prefix: system.reg or user.reg is missing (run "
                           "\"wineboot -i\" with WINEPREFIX set to it first)");
-    load();
     if (runningWineserver(m_prefixDir))
         m_readOnlyReason = wineRunningMessage(m_prefixDir);
+    load();
 }
 
 void HiveStore::load()
 {
+    // A save that was cut off is finished or undone before anything is read.
+    if (!isReadOnly()) {
+        try {
+            recoverInterruptedSave(m_prefixDir, kHiveFiles);
+        } catch (const SaveError& e) {
+            throw PrefixError(e.what());
+        }
+    }
     ++m_generation;
     m_hives.clear();
     m_root = std::make_unique<HiveKey>(u"REGISTRY");
@@ -64,10 +58,9 @@ void HiveStore::load()
     m_users = m_root->addSubkey(u"User");
     m_currentUser = nullptr;
 
-    const char* files[] = {"system.reg", "userdef.reg", "user.reg"};
-    for (const char* name : files) {
+    for (const std::string& name : kHiveFiles) {
         const std::string path = m_prefixDir + "/" + name;
-        if (std::string_view(name) == "userdef.reg" && !isFile(path))
+        if (name == "userdef.reg" && !isFile(path))
             continue;
         m_hives.push_back(std::make_unique<Hive>(name, path));
         loadHive(*m_hives.back());
@@ -174,19 +167,27 @@ void HiveStore::save()
                               "program wrote it); nothing was saved. Open the prefix again "
                               "and repeat the change.");
     }
+    std::vector<Replacement> files;
     for (const auto& hive : m_hives) {
-        if (!hive->isDirty())
-            continue;
-        try {
-            writeFileAtomically(hive->hostPath(),
-                                [&](const std::function<void(std::string_view)>& sink) {
-                                    writeHive(*hive->base(), hive->header().prologue, sink);
-                                });
-        } catch (const std::system_error& e) {
-            throw PrefixError("Cannot save " + hive->hostPath() + ": " + e.code().message());
+        if (hive->isDirty())
+            files.push_back({hive->hostPath(),
+                             [&hive = *hive](const std::function<void(std::string_view)>& sink) {
+                                 writeHive(*hive.base(), hive.header().prologue, sink);
+                             }});
+    }
+    try {
+        replaceFiles(m_prefixDir, files, m_saveObserver);
+    } catch (const std::system_error& e) {
+        throw PrefixError(std::string("Cannot save the registry: ") + e.what() +
+                          "; nothing was saved.");
+    } catch (const SaveError& e) {
+        throw PrefixError(e.what());
+    }
+    for (const auto& hive : m_hives) {
+        if (hive->isDirty()) {
+            hive->setIdentity(FileIdentity::of(hive->hostPath()));
+            hive->setDirty(false);
         }
-        hive->setIdentity(FileIdentity::of(hive->hostPath()));
-        hive->setDirty(false);
     }
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Hive.h"
+#include "HiveSave.h"
 
 #include <memory>
 #include <stdexcept>
@@ -33,9 +34,12 @@ public:
     bool isReadOnly() const { return !m_readOnlyReason.empty(); }
     const std::string& readOnlyReason() const { return m_readOnlyReason; }
 
-    /// Writes every changed hive. Refuses (PrefixError) when Wine now runs in the prefix or
-    /// a hive changed on disk since it was read; then nothing is written.
+    /// Writes every changed hive, all of them or none (an interrupted save is finished or
+    /// undone when the prefix is next opened). Refuses (PrefixError) when Wine now runs in
+    /// the prefix or a hive changed on disk since it was read; then nothing is written.
     void save();
+    /// Called at each step of a save (for tests that stop a save half way).
+    void setSaveObserver(SaveObserver observer) { m_saveObserver = std::move(observer); }
     bool hasUnsavedChanges() const;
     /// Forgets unsaved changes by reading the hives again. Every key of the old tree is gone;
     /// generation() tells users of the tree that it was replaced.
@@ -70,6 +74,7 @@ private:
     std::u16string m_userSid;
     std::vector<std::unique_ptr<Hive>> m_hives;
     unsigned m_generation = 0;
+    SaveObserver m_saveObserver;
 };
 
 } // namespace tw::wine
