@@ -201,6 +201,12 @@ private:
     bool m_active = true;
 };
 
+std::string changedOnDisk(const std::string& target)
+{
+    return target + " changed on disk after Tidewell read it (Wine or another program wrote "
+                    "it); nothing was saved. Open the prefix again and repeat the change.";
+}
+
 /// Puts back the first `renamed` targets from their kept files and removes the journal.
 void rollBack(const std::string& folder, const std::vector<Entry>& entries, size_t renamed)
 {
@@ -234,6 +240,9 @@ void replaceFiles(const std::string& folder, const std::vector<Replacement>& fil
     };
     std::vector<std::unique_ptr<TemporaryFile>> temps;
     std::vector<Entry> entries;
+    const auto unchanged = [&](size_t i) {
+        return FileIdentity::of(files[i].target) == files[i].expected;
+    };
     for (const Replacement& file : files) {
         auto temp = std::make_unique<TemporaryFile>(file.target);
         file.produce([&](std::string_view piece) { temp->write(piece); });
@@ -246,6 +255,8 @@ void replaceFiles(const std::string& folder, const std::vector<Replacement>& fil
     if (entries.size() == 1) {
         // One rename replaces one file whole: nothing to journal.
         const Entry& e = entries.front();
+        if (!unchanged(0))
+            throw SaveError(changedOnDisk(e.target));
         if (::rename(e.temporary.c_str(), e.target.c_str()) != 0)
             throw SaveError("Cannot replace " + e.target + ": " + errorText(errno) +
                             "; it was left as it was");
@@ -267,6 +278,11 @@ void replaceFiles(const std::string& folder, const std::vector<Replacement>& fil
 
     for (size_t i = 0; i < entries.size(); ++i) {
         const Entry& e = entries[i];
+        if (!unchanged(i)) {
+            kept.dismiss();
+            rollBack(folder, entries, i);
+            throw SaveError(changedOnDisk(e.target));
+        }
         if (::rename(e.temporary.c_str(), e.target.c_str()) != 0) {
             const int error = errno;
             kept.dismiss();

@@ -23,11 +23,13 @@ enum class SaveStep
 };
 using SaveObserver = std::function<void(SaveStep, const std::string& file)>;
 
-/// One file to replace, written by `produce` in pieces.
+/// One file to replace, written by `produce` in pieces. The target must still be `expected`
+/// (the file that was read) when its turn to be replaced comes.
 struct Replacement
 {
     std::string target;
     std::function<void(const std::function<void(std::string_view)>&)> produce;
+    FileIdentity expected;
 };
 
 /// A save that could not be done or undone; the message says which file and why.
@@ -39,9 +41,10 @@ public:
 
 /// Replaces every target in `folder` with its new text, or none of them: new files are
 /// written and flushed first, the old ones are kept under a second name, a journal in the
-/// folder records the save before the first rename and is removed after the last. When a
-/// rename fails, the renamed files are put back. Throws std::system_error for files that
-/// cannot be written (nothing changed then) and SaveError when a rename failed.
+/// folder records the save before the first rename and is removed after the last. Each
+/// target is compared with what it is expected to be just before its rename. When a rename
+/// fails or a target changed, the renamed files are put back. Throws std::system_error for
+/// files that cannot be written (nothing changed then) and SaveError otherwise.
 void replaceFiles(const std::string& folder, const std::vector<Replacement>& files,
                   const SaveObserver& observer = {});
 

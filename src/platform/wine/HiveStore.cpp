@@ -1,5 +1,6 @@
 #include "HiveStore.h"
 
+#include "PrefixLock.h"
 #include "WineServer.h"
 #include "platform/TextCodec.h"
 
@@ -43,12 +44,16 @@ HiveStore::HiveStore(std::string prefixDir) : m_prefixDir(std::move(prefixDir))
 
 void HiveStore::load()
 {
-    // A save that was cut off is finished or undone before anything is read.
+    // Not while another Tidewell saves; a save that was cut off is finished or undone
+    // before anything is read.
+    std::unique_ptr<PrefixLock> lock;
     if (!isReadOnly()) {
         try {
+            lock = std::make_unique<PrefixLock>(m_prefixDir, PrefixLock::Mode::IfPresent);
             recoverInterruptedSave(m_prefixDir, kHiveFiles);
-        } catch (const SaveError& e) {
-            throw PrefixError(e.what());
+        } catch (const std::exception& e) {
+            throw PrefixError(std::string("Cannot open the registry of ") + m_prefixDir + ": " +
+                              e.what());
         }
     }
     ++m_generation;
@@ -156,38 +161,59 @@ void HiveStore::save()
         return;
     if (isReadOnly())
         throw PrefixError(m_readOnlyReason);
+    {
+        // Our own writers save one at a time; each compares what it read with the disk
+        // while it holds the lock, up to its last rename.
+        std::unique_ptr<PrefixLock> lock;
+        try {
+            lock = std::make_unique<PrefixLock>(m_prefixDir, PrefixLock::Mode::Create);
+        } catch (const std::exception& e) {
+            throw PrefixError(std::string("Nothing was saved: ") + e.what());
+        }
+        if (runningWineserver(m_prefixDir)) {
+            m_readOnlyReason = wineRunningMessage(m_prefixDir);
+            throw PrefixError("Nothing was saved. " + m_readOnlyReason);
+        }
+        std::vector<Replacement> files;
+        try {
+            recoverInterruptedSave(m_prefixDir, kHiveFiles);
+            for (const auto& hive : m_hives) {
+                if (!hive->isDirty())
+                    continue;
+                if (!(FileIdentity::of(hive->hostPath()) == hive->identity()))
+                    throw SaveError(hive->hostPath() +
+                                    " changed on disk after Tidewell read it (Wine or another "
+                                    "program wrote it); nothing was saved. Open the prefix "
+                                    "again and repeat the change.");
+                files.push_back(
+                    {hive->hostPath(),
+                     [&hive = *hive](const std::function<void(std::string_view)>& sink) {
+                         writeHive(*hive.base(), hive.header().prologue, sink);
+                     },
+                     hive->identity()});
+            }
+            replaceFiles(m_prefixDir, files, m_saveObserver);
+        } catch (const std::system_error& e) {
+            throw PrefixError(std::string("Cannot save the registry: ") + e.what() +
+                              "; nothing was saved.");
+        } catch (const SaveError& e) {
+            throw PrefixError(e.what());
+        }
+        for (const auto& hive : m_hives) {
+            if (hive->isDirty()) {
+                hive->setIdentity(FileIdentity::of(hive->hostPath()));
+                hive->setDirty(false);
+            }
+        }
+    }
+    // A wineserver that started while the files were replaced may have read the old ones,
+    // and writes its registry back over them when it stops.
     if (runningWineserver(m_prefixDir)) {
         m_readOnlyReason = wineRunningMessage(m_prefixDir);
-        throw PrefixError("Nothing was saved. " + m_readOnlyReason);
-    }
-    for (const auto& hive : m_hives) {
-        if (hive->isDirty() && !(FileIdentity::of(hive->hostPath()) == hive->identity()))
-            throw PrefixError(hive->hostPath() +
-                              " changed on disk after Tidewell read it (Wine or another "
-                              "program wrote it); nothing was saved. Open the prefix again "
-                              "and repeat the change.");
-    }
-    std::vector<Replacement> files;
-    for (const auto& hive : m_hives) {
-        if (hive->isDirty())
-            files.push_back({hive->hostPath(),
-                             [&hive = *hive](const std::function<void(std::string_view)>& sink) {
-                                 writeHive(*hive.base(), hive.header().prologue, sink);
-                             }});
-    }
-    try {
-        replaceFiles(m_prefixDir, files, m_saveObserver);
-    } catch (const std::system_error& e) {
-        throw PrefixError(std::string("Cannot save the registry: ") + e.what() +
-                          "; nothing was saved.");
-    } catch (const SaveError& e) {
-        throw PrefixError(e.what());
-    }
-    for (const auto& hive : m_hives) {
-        if (hive->isDirty()) {
-            hive->setIdentity(FileIdentity::of(hive->hostPath()));
-            hive->setDirty(false);
-        }
+        throw PrefixError("The registry was saved, but Wine started in the prefix meanwhile; "
+                          "it may not see the change and may write its own registry over it. "
+                          "Stop Wine and check the change. " +
+                          m_readOnlyReason);
     }
 }
 

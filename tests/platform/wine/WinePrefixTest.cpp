@@ -26,12 +26,13 @@ void setUserValue(WinePrefix& prefix, const std::string& name, const std::string
     ASSERT_EQ(prefix.registry().setValue(key.get(), name, REG_SZ, text + '\0'), ERROR_SUCCESS);
 }
 
+/// Files of ours in the prefix folder but the lock file, which stays.
 std::vector<std::string> leftovers(const fs::path& dir)
 {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(dir)) {
         const std::string name = entry.path().filename().string();
-        if (name.find("tidewell") != std::string::npos)
+        if (name.find("tidewell") != std::string::npos && name != ".tidewell.lock")
             names.push_back(name);
     }
     return names;
@@ -256,6 +257,58 @@ TEST(WinePrefix, SaveRefusesWhenWineStartedMeanwhile)
     RunningWineserver server(dir.str());
     EXPECT_THROW(prefix.save(), PrefixError);
     EXPECT_EQ(test::firstDifference(readFile(dir.path() / "user.reg"), user), "");
+}
+
+TEST(WinePrefix, HiveRewrittenDuringASaveIsNeverOverwritten)
+{
+    TempDir dir;
+    PrefixBuilder(dir.path()).fixtureHives("wine-8.0/varied");
+    const std::string system = readFile(dir.path() / "system.reg");
+    const std::string otherWriter = readFile(dir.path() / "user.reg") + "\n[Software\\\\Other] 1\n";
+    WinePrefix prefix(dir.str());
+    setUserValue(prefix, "A", "1");
+    KeyHandle machine(prefix.registry());
+    ASSERT_EQ(prefix.registry().createKey(HKEY_LOCAL_MACHINE, "Software\\Tidewell", KEY_ALL_ACCESS,
+                                          machine.out()),
+              ERROR_SUCCESS);
+    // Someone else writes user.reg after system.reg was replaced, before user.reg's turn.
+    prefix.hiveStore().setSaveObserver([&](SaveStep step, const std::string& file) {
+        if (step == SaveStep::Renamed && file.find("system.reg") != std::string::npos)
+            test::writeFile(dir.path() / "user.reg", otherWriter);
+    });
+    try {
+        prefix.save();
+        FAIL() << "saved over a hive that another writer had just written";
+    } catch (const PrefixError& e) {
+        EXPECT_NE(std::string(e.what()).find("user.reg changed on disk"), std::string::npos)
+            << e.what();
+    }
+    EXPECT_EQ(test::firstDifference(readFile(dir.path() / "user.reg"), otherWriter), "");
+    EXPECT_EQ(test::firstDifference(readFile(dir.path() / "system.reg"), system), "")
+        << "the hive replaced first is put back";
+    EXPECT_TRUE(leftovers(dir.path()).empty());
+}
+
+TEST(WinePrefix, SaveSaysSoWhenWineStartedWhileItWrote)
+{
+    TempDir dir;
+    PrefixBuilder(dir.path()).fixtureHives("wine-8.0/varied");
+    WinePrefix prefix(dir.str());
+    setUserValue(prefix, "A", "1");
+    std::unique_ptr<RunningWineserver> server;
+    prefix.hiveStore().setSaveObserver([&](SaveStep step, const std::string&) {
+        if (step == SaveStep::Renamed && !server)
+            server = std::make_unique<RunningWineserver>(dir.str());
+    });
+    try {
+        prefix.save();
+        FAIL() << "a save beside a wineserver that started meanwhile was reported as done";
+    } catch (const PrefixError& e) {
+        const std::string message = e.what();
+        EXPECT_NE(message.find("Wine started"), std::string::npos) << message;
+        EXPECT_NE(message.find("wineserver -k"), std::string::npos) << message;
+    }
+    EXPECT_TRUE(prefix.isReadOnly());
 }
 
 } // namespace
