@@ -43,10 +43,23 @@ TemporaryFile::TemporaryFile(const std::string& target)
         throwErrno("cannot create a temporary file beside " + target);
     m_path = name.data();
     struct stat st;
-    if (::stat(target.c_str(), &st) == 0)
-        ::fchmod(m_fd, st.st_mode & 07777);
-    else
+    if (::stat(target.c_str(), &st) != 0) {
         ::fchmod(m_fd, 0644);
+        return;
+    }
+    // The owner first: a change of owner may clear mode bits.
+    struct stat mine;
+    if (::fstat(m_fd, &mine) == 0 && (mine.st_uid != st.st_uid || mine.st_gid != st.st_gid) &&
+        ::fchown(m_fd, st.st_uid, st.st_gid) != 0) {
+        const int error = errno;
+        ::close(m_fd);
+        ::unlink(m_path.c_str());
+        m_fd = -1;
+        throw std::system_error(error, std::generic_category(),
+                                "cannot give the new " + target +
+                                    " the owner and group of the old");
+    }
+    ::fchmod(m_fd, st.st_mode & 07777);
 }
 
 TemporaryFile::~TemporaryFile()

@@ -7,8 +7,8 @@
 
 namespace tw::wine {
 
-/// A new file beside `target` ("<target>.tidewell-XXXXXX") that takes the target's
-/// permissions; removed when it goes out of scope unless it was kept.
+/// A new file beside `target` ("<target>.tidewell-XXXXXX") that takes the target's owner,
+/// group and permissions; removed when it goes out of scope unless it was kept.
 class TemporaryFile
 {
 public:
@@ -37,7 +37,8 @@ void syncFolder(const std::string& folder);
 std::string folderOf(const std::string& path);
 
 /// Writes `path` through `produce`, which hands the text in pieces to its sink. The file is
-/// either replaced whole or left as it was; the permissions of an existing file are kept.
+/// either replaced whole or left as it was; the owner, group and permissions of an existing
+/// file are kept.
 /// Throws std::system_error (or whatever `produce` throws) and leaves no temporary file.
 void writeFileAtomically(
     const std::string& path,

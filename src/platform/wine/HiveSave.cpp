@@ -140,6 +140,12 @@ void copyFile(const std::string& from, const std::string& to)
         throw std::system_error(error, std::generic_category(), "cannot write " + to);
     }
     int error = 0;
+    struct stat mine;
+    if (::fstat(out, &mine) == 0 && (mine.st_uid != st.st_uid || mine.st_gid != st.st_gid) &&
+        ::fchown(out, st.st_uid, st.st_gid) != 0)
+        error = errno;
+    else
+        ::fchmod(out, st.st_mode & 07777);
     char buffer[1 << 16];
     while (!error) {
         const ssize_t n = ::read(in, buffer, sizeof buffer);

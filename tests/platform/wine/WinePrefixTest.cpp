@@ -71,6 +71,37 @@ TEST(WinePrefix, SavesOnlyTheChangedHiveAndKeepsItsPermissions)
     EXPECT_EQ(data, std::string("https://example.org/\0", 21));
 }
 
+TEST(WinePrefix, ReplacedHivesKeepTheirOwnerAndGroup)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "giving a file to another user needs root";
+    TempDir dir;
+    PrefixBuilder(dir.path()).fixtureHives("wine-8.0/varied");
+    const uid_t owner = 12345;
+    const gid_t group = 23456;
+    for (const char* hive : {"system.reg", "user.reg"}) {
+        ASSERT_EQ(::chown((dir.path() / hive).c_str(), owner, group), 0);
+        ASSERT_EQ(::chmod((dir.path() / hive).c_str(), 0640), 0);
+    }
+    WinePrefix prefix(dir.str());
+    setUserValue(prefix, "A", "1");
+    prefix.save(); // user.reg alone
+    setUserValue(prefix, "B", "2");
+    KeyHandle machine(prefix.registry());
+    ASSERT_EQ(prefix.registry().createKey(HKEY_LOCAL_MACHINE, "Software\\Tidewell", KEY_ALL_ACCESS,
+                                          machine.out()),
+              ERROR_SUCCESS);
+    prefix.save(); // both hives at once
+    for (const char* hive : {"system.reg", "user.reg"}) {
+        struct stat st;
+        ASSERT_EQ(::stat((dir.path() / hive).c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, owner) << hive;
+        EXPECT_EQ(st.st_gid, group) << hive;
+        EXPECT_EQ(st.st_mode & 07777, 0640u) << hive;
+    }
+    EXPECT_NE(readFile(dir.path() / "user.reg").find("\"B\"=\"2\""), std::string::npos);
+}
+
 TEST(WinePrefix, NeverOverwritesAHiveThatChangedOnDisk)
 {
     TempDir dir;
