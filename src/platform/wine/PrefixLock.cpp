@@ -30,7 +30,8 @@ PrefixLock::PrefixLock(const std::string& prefixDir, Mode mode)
             (void)!::fchown(m_fd, folder.st_uid, folder.st_gid);
     }
     if (m_fd < 0) {
-        if (errno == ENOENT && mode == Mode::IfPresent)
+        // Reading goes on without the lock when it cannot be had; writing does not.
+        if (mode == Mode::IfPresent)
             return;
         throw std::system_error(errno, std::generic_category(), "cannot open " + path);
     }

@@ -12,7 +12,7 @@ public:
     enum class Mode
     {
         Create,    ///< make the lock file when there is none (before writing)
-        IfPresent, ///< lock only when some writer made the lock file before
+        IfPresent, ///< lock only when a writer made a lock file that can be opened
     };
 
     /// Takes the lock on "<prefix>/.tidewell.lock", waiting for another holder. Throws
