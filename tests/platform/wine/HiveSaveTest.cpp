@@ -178,5 +178,48 @@ TEST(HiveSave, FailedRenamePutsBackTheHivesAlreadyReplaced)
     EXPECT_TRUE(prefix.hasUnsavedChanges()) << "the change is still there to save again";
 }
 
+TEST(HiveSave, RenameThatFailsAfterOthersSucceededIsUndone)
+{
+    // Works as any user: the new user.reg is swapped for a folder just before the renames,
+    // so its rename fails after system.reg was replaced.
+    TempDir dir;
+    PrefixBuilder(dir.path()).fixtureHives("wine-8.0/varied");
+    const std::string system = readFile(dir.path() / "system.reg");
+    const std::string user = readFile(dir.path() / "user.reg");
+    WinePrefix prefix(dir.str());
+    setGeneration(prefix, 9);
+    fs::path blocked;
+    prefix.hiveStore().setSaveObserver([&](SaveStep step, const std::string&) {
+        if (step != SaveStep::JournalWritten)
+            return;
+        for (const auto& entry : fs::directory_iterator(dir.path())) {
+            const std::string name = entry.path().filename().string();
+            if (name.rfind("user.reg.tidewell-", 0) == 0 && name != "user.reg.tidewell-old")
+                blocked = entry.path();
+        }
+        fs::remove(blocked);
+        fs::create_directory(blocked);
+    });
+    try {
+        prefix.save();
+        ADD_FAILURE() << "the save reported success";
+    } catch (const PrefixError& e) {
+        EXPECT_NE(
+            std::string(e.what()).find("Cannot replace " + (dir.path() / "user.reg").string()),
+            std::string::npos)
+            << e.what();
+    }
+    ASSERT_FALSE(blocked.empty());
+    fs::remove(blocked);
+    EXPECT_EQ(test::firstDifference(readFile(dir.path() / "system.reg"), system), "");
+    EXPECT_EQ(test::firstDifference(readFile(dir.path() / "user.reg"), user), "");
+    EXPECT_TRUE(saveLeftovers(dir.path()).empty());
+
+    // Saving again once nothing is in the way writes both.
+    prefix.hiveStore().setSaveObserver({});
+    prefix.save();
+    EXPECT_EQ(consistentGeneration(dir.str()), "9");
+}
+
 } // namespace
 } // namespace tw::wine
