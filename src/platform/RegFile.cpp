@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <functional>
+#include <memory>
 
 namespace tw::platform {
 
@@ -13,7 +14,6 @@ namespace {
 
 constexpr std::string_view kUnicodeHeader = "Windows Registry Editor Version 5.00";
 constexpr std::string_view kAnsiHeader = "REGEDIT4";
-constexpr int kMaxExportDepth = 512;
 constexpr size_t kMaxHexChars = 77;
 
 bool isStringType(DWORD type)
@@ -125,6 +125,9 @@ private:
             fail("unknown root key in \"" + std::string(name) + "\"");
         if (remove && key->subKey.empty())
             fail("a root key cannot be deleted");
+        if (levelsOf(key->subKey) > kMaxKeyDepth)
+            fail("a key deeper than " + std::to_string(kMaxKeyDepth) +
+                 " levels below its root (Windows allows no more)");
         RegFileOperation op;
         op.kind = remove ? RegFileOperation::Kind::DeleteKey : RegFileOperation::Kind::CreateKey;
         op.line = m_line;
@@ -132,6 +135,21 @@ private:
         m_operations.push_back(op);
         m_currentKey = remove ? std::nullopt : key;
         m_skipValues = remove;
+    }
+
+    static size_t levelsOf(std::string_view path)
+    {
+        size_t levels = 0;
+        bool inName = false;
+        for (char c : path) {
+            if (c == '\\') {
+                inName = false;
+            } else if (!inName) {
+                inName = true;
+                ++levels;
+            }
+        }
+        return levels;
     }
 
     /// A quoted string from after its opening quote; `rest` is left after the closing one.
@@ -326,25 +344,41 @@ void RegFileWriter::addKeyLine(const std::string& path)
 
 void RegFileWriter::addKeyTree(HKEY key, const std::string& path)
 {
-    addKeyTree(key, path, 0);
-}
-
-void RegFileWriter::addKeyTree(HKEY key, const std::string& path, int depth)
-{
-    addKeyLine(path);
-    std::string name, data;
-    DWORD type = 0;
-    for (DWORD i = 0; m_registry.enumValue(key, i, &name, &type, &data) == ERROR_SUCCESS; ++i)
-        addValue(name, type, data);
-    if (depth >= kMaxExportDepth)
-        return;
-    std::vector<std::string> subkeys;
-    for (DWORD i = 0; m_registry.enumKey(key, i, &name) == ERROR_SUCCESS; ++i)
-        subkeys.push_back(name);
-    for (const std::string& sub : subkeys) {
-        KeyHandle handle(m_registry);
-        if (m_registry.openKey(key, sub, KEY_READ, handle.out()) == ERROR_SUCCESS)
-            addKeyTree(handle.get(), path + "\\" + sub, depth + 1);
+    // One stack entry per level rather than one call, and no level is left out.
+    struct Level
+    {
+        std::unique_ptr<KeyHandle> handle; // null for the key handed in
+        HKEY key;
+        std::string path;
+        std::vector<std::string> subkeys;
+        size_t next = 0;
+    };
+    std::vector<Level> stack;
+    auto enter = [&](std::unique_ptr<KeyHandle> handle, HKEY opened, std::string keyPath) {
+        addKeyLine(keyPath);
+        std::string name, data;
+        DWORD type = 0;
+        for (DWORD i = 0; m_registry.enumValue(opened, i, &name, &type, &data) == ERROR_SUCCESS;
+             ++i)
+            addValue(name, type, data);
+        Level level{std::move(handle), opened, std::move(keyPath), {}, 0};
+        for (DWORD i = 0; m_registry.enumKey(opened, i, &name) == ERROR_SUCCESS; ++i)
+            level.subkeys.push_back(name);
+        stack.push_back(std::move(level));
+    };
+    enter(nullptr, key, path);
+    while (!stack.empty()) {
+        Level& level = stack.back();
+        if (level.next == level.subkeys.size()) {
+            stack.pop_back();
+            continue;
+        }
+        const std::string& sub = level.subkeys[level.next++];
+        auto handle = std::make_unique<KeyHandle>(m_registry);
+        if (m_registry.openKey(level.key, sub, KEY_READ, handle->out()) != ERROR_SUCCESS)
+            continue;
+        const HKEY opened = handle->get();
+        enter(std::move(handle), opened, level.path + "\\" + sub);
     }
 }
 
@@ -469,8 +503,10 @@ std::vector<RegFileOperation> parseRegFile(std::string_view bytes)
 LONG deleteKeyTree(Registry& registry, HKEY root, const std::string& subKey)
 {
     {
+        // A link is deleted as a link: opened itself, it has no subkeys to walk into.
         KeyHandle key(registry);
-        if (const LONG rc = registry.openKey(root, subKey, KEY_ALL_ACCESS, key.out()))
+        if (const LONG rc =
+                registry.openKey(root, subKey, KEY_ALL_ACCESS, key.out(), REG_OPTION_OPEN_LINK))
             return rc;
         std::vector<std::string> names;
         std::string name;

@@ -37,7 +37,6 @@ public:
     std::string finish();
 
 private:
-    void addKeyTree(HKEY key, const std::string& path, int depth);
     void addHex(size_t lineLength, DWORD type, const std::string& narrowData);
     static std::string escape(std::string_view text);
 

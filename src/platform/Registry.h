@@ -10,6 +10,9 @@ namespace tw::platform {
 
 using namespace tw::win;
 
+/// Windows keeps keys at most this many levels below a root key.
+inline constexpr size_t kMaxKeyDepth = 512;
+
 /// What RegQueryInfoKey reports. Lengths count characters without the terminating NUL.
 struct KeyInfo
 {
@@ -33,8 +36,11 @@ class Registry
 public:
     virtual ~Registry() = default;
 
-    /// RegOpenKeyEx: opens `subKey` below `key`; an empty subKey opens `key` again.
-    virtual LONG openKey(HKEY key, std::string_view subKey, REGSAM access, HKEY* result) = 0;
+    /// RegOpenKeyEx: opens `subKey` below `key`; an empty subKey opens `key` again. Links on
+    /// the way are followed; with REG_OPTION_OPEN_LINK in `options` a last key that is a link
+    /// is opened itself (its own values, no subkeys) instead of its target.
+    virtual LONG openKey(HKEY key, std::string_view subKey, REGSAM access, HKEY* result,
+                         DWORD options = 0) = 0;
     /// RegCreateKeyEx: opens or creates every missing key along `subKey`.
     /// `created` (optional) tells whether the last key was new.
     virtual LONG createKey(HKEY key, std::string_view subKey, REGSAM access, HKEY* result,

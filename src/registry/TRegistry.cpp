@@ -237,7 +237,8 @@ bool TRegistry::RemoveKeyTree(std::string_view path)
     const HKEY remembered = m_currentKey;
 
     HKEY opened = 0;
-    if (m_registry.openKey(base, resolved.path, KEY_ALL_ACCESS, &opened) == ERROR_SUCCESS) {
+    if (m_registry.openKey(base, resolved.path, KEY_ALL_ACCESS, &opened, REG_OPTION_OPEN_LINK) ==
+        ERROR_SUCCESS) {
         m_currentKey = opened;
         platform::KeyInfo info;
         if (m_registry.queryInfoKey(opened, &info) == ERROR_SUCCESS) {

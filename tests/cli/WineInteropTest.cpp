@@ -200,6 +200,27 @@ TEST_F(WineInterop, SetOfAUserValueIsWhatWineReadsAndTouchesNothingElse)
     EXPECT_NE(query.out.find("hello from tidewell"), std::string::npos) << query.out << query.err;
 }
 
+TEST_F(WineInterop, DeletedLinkIsGoneForWineAndItsTargetIsWhole)
+{
+    const std::string target = "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Time Zones";
+    const auto before = wine({"reg", "query", target});
+    ASSERT_EQ(before.exitCode, 0) << before.err;
+    ASSERT_NE(before.out.find("Pacific Standard Time"), std::string::npos) << before.out;
+
+    const auto removed =
+        cli({"reg", "delete", "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Time Zones"});
+    ASSERT_EQ(removed.exitCode, 0) << removed.err;
+    EXPECT_NE(wine({"reg", "query",
+                    "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Time "
+                    "Zones"})
+                  .exitCode,
+              0)
+        << "the link is gone";
+    const auto after = wine({"reg", "query", target});
+    ASSERT_EQ(after.exitCode, 0) << after.err;
+    EXPECT_EQ(after.out, before.out);
+}
+
 TEST_F(WineInterop, WritesAreRefusedWhileWineRuns)
 {
     ASSERT_EQ(runProcess({"wineserver", "-p"}, wineEnv()).exitCode, 0);

@@ -140,6 +140,15 @@ TEST_F(RegFileTest, DeletesKeysAndValues)
     EXPECT_EQ(reg().queryValue(key.get(), "Dword", nullptr, nullptr), ERROR_SUCCESS);
 }
 
+/// "k\\k\\...": a key path of `levels` names.
+std::string deepPath(int levels)
+{
+    std::string path = "k";
+    for (int i = 1; i < levels; ++i)
+        path += "\\k";
+    return path;
+}
+
 struct BadFile
 {
     const char* name;
@@ -182,7 +191,13 @@ INSTANTIATE_TEST_SUITE_P(
                 "eight"},
         BadFile{"DeleteRoot", "REGEDIT4\r\n[-HKEY_CURRENT_USER]\r\n", 2, "root key"},
         BadFile{"Junk", "REGEDIT4\r\n[HKEY_CURRENT_USER\\X]\r\nwhat is this\r\n", 3,
-                "unrecognized"}),
+                "unrecognized"},
+        BadFile{"TooDeep", "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\" + deepPath(513) + "]\r\n", 3,
+                "512 levels"},
+        BadFile{"FarTooDeep",
+                "REGEDIT4\r\n[HKEY_CURRENT_USER\\X]\r\n[-HKEY_CURRENT_USER\\" + deepPath(100000) +
+                    "]\r\n",
+                3, "512 levels"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RegFileTest, AcceptsCommentsBlankLinesAndSpacing)
@@ -211,6 +226,93 @@ TEST_F(RegFileTest, ExportOfAMissingKeyFails)
         exportRegFile(reg(), "HKEY_CURRENT_USER\\Software\\Missing", RegFileFormat::Unicode),
         RegistryEditorError);
     EXPECT_THROW(exportRegFile(reg(), "HKEY_WHAT\\X", RegFileFormat::Unicode), RegistryEditorError);
+}
+
+TEST_F(RegFileTest, DeletingALinkDeletesTheLinkNeverItsTarget)
+{
+    open("wine-8.0/fresh");
+    const std::string target =
+        "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Time Zones";
+    const std::string before = exportRegFile(reg(), target, RegFileFormat::Unicode);
+    ASSERT_EQ(deleteKeyTree(reg(), HKEY_LOCAL_MACHINE,
+                            "Software\\Microsoft\\Windows\\CurrentVersion\\Time Zones"),
+              ERROR_SUCCESS);
+    KeyHandle link(reg());
+    EXPECT_EQ(reg().openKey(HKEY_LOCAL_MACHINE,
+                            "Software\\Microsoft\\Windows\\CurrentVersion\\Time Zones", KEY_READ,
+                            link.out(), REG_OPTION_OPEN_LINK),
+              ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(test::firstDifference(exportRegFile(reg(), target, RegFileFormat::Unicode), before),
+              "");
+}
+
+TEST_F(RegFileTest, ImportedKeyDeletionRemovesLinksInTheTreeAsLinks)
+{
+    // Software\Classes\Wow6432Node holds links to AppId, Protocols and TypeLib of
+    // Software\Classes; deleting it leaves them whole.
+    open("wine-8.0/fresh");
+    std::vector<std::string> before;
+    const std::vector<std::string> targets = {
+        "HKEY_LOCAL_MACHINE\\Software\\Classes\\AppId",
+        "HKEY_LOCAL_MACHINE\\Software\\Classes\\Protocols",
+        "HKEY_LOCAL_MACHINE\\Software\\Classes\\TypeLib",
+        "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Time Zones"};
+    for (const std::string& target : targets)
+        before.push_back(exportRegFile(reg(), target, RegFileFormat::Unicode));
+    applyRegFile(reg(), parseRegFile("REGEDIT4\r\n\r\n"
+                                     "[-HKEY_LOCAL_MACHINE\\Software\\Classes\\Wow6432Node]\r\n"
+                                     "[-HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\"
+                                     "CurrentVersion\\Time Zones]\r\n"));
+    KeyHandle gone(reg());
+    EXPECT_EQ(
+        reg().openKey(HKEY_LOCAL_MACHINE, "Software\\Classes\\Wow6432Node", KEY_READ, gone.out()),
+        ERROR_FILE_NOT_FOUND);
+    for (size_t i = 0; i < targets.size(); ++i)
+        EXPECT_EQ(test::firstDifference(exportRegFile(reg(), targets[i], RegFileFormat::Unicode),
+                                        before[i]),
+                  "")
+            << targets[i];
+
+    // The hives written say the same.
+    prefix->save();
+    prefix = std::make_unique<wine::WinePrefix>(dir.str());
+    for (size_t i = 0; i < targets.size(); ++i)
+        EXPECT_EQ(exportRegFile(reg(), targets[i], RegFileFormat::Unicode), before[i])
+            << targets[i];
+}
+
+TEST_F(RegFileTest, KeysAreAtMost512LevelsDeepAndExportWhole)
+{
+    open("");
+    const std::string deepest = "Software\\" + deepPath(511);
+    auto key = std::make_unique<KeyHandle>(reg());
+    ASSERT_EQ(reg().createKey(HKEY_CURRENT_USER, deepest, KEY_ALL_ACCESS, key->out()),
+              ERROR_SUCCESS);
+    ASSERT_EQ(reg().setValue(key->get(), "Bottom", REG_SZ, std::string("yes\0", 4)), ERROR_SUCCESS);
+    KeyHandle deeper(reg());
+    EXPECT_EQ(
+        reg().createKey(HKEY_CURRENT_USER, deepest + "\\one more", KEY_ALL_ACCESS, deeper.out()),
+        ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(reg().createKey(key->get(), "one more", KEY_ALL_ACCESS, deeper.out()),
+              ERROR_INVALID_PARAMETER)
+        << "the depth counts from the root, not from the key given";
+
+    // Exports and backups carry every level.
+    const std::string exported =
+        exportRegFile(reg(), "HKEY_CURRENT_USER\\Software", RegFileFormat::Ansi);
+    EXPECT_NE(exported.find("[HKEY_CURRENT_USER\\" + deepest + "]\r\n\"Bottom\"=\"yes\""),
+              std::string::npos);
+    RegFileWriter writer(reg(), RegFileFormat::Ansi);
+    writer.addKeyTree(HKEY_CURRENT_USER, "HKEY_CURRENT_USER");
+    EXPECT_NE(writer.finish().find("\"Bottom\"=\"yes\""), std::string::npos);
+
+    // What was exported imports again, and the saved hive reads back.
+    applyRegFile(reg(), parseRegFile(exported));
+    key.reset();
+    prefix->save();
+    prefix = std::make_unique<wine::WinePrefix>(dir.str());
+    KeyHandle reread(reg());
+    EXPECT_EQ(reg().openKey(HKEY_CURRENT_USER, deepest, KEY_READ, reread.out()), ERROR_SUCCESS);
 }
 
 } // namespace

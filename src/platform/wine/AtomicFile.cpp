@@ -16,87 +16,94 @@ namespace {
     throw std::system_error(errno, std::generic_category(), what);
 }
 
+} // namespace
+
 std::string folderOf(const std::string& path)
 {
     const auto slash = path.rfind('/');
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash ? slash : 1);
 }
 
-/// The temporary file; removed unless it was renamed into place.
-class TemporaryFile
+void syncFolder(const std::string& folder)
 {
-public:
-    explicit TemporaryFile(const std::string& target)
-    {
-        std::string pattern = target + ".tidewell-XXXXXX";
-        std::vector<char> name(pattern.begin(), pattern.end());
-        name.push_back('\0');
-        m_fd = ::mkostemp(name.data(), O_CLOEXEC);
-        if (m_fd < 0)
-            throwErrno("cannot create a temporary file beside " + target);
-        m_path = name.data();
+    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
     }
-    ~TemporaryFile()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        if (!m_committed)
-            ::unlink(m_path.c_str());
+}
+
+TemporaryFile::TemporaryFile(const std::string& target)
+{
+    std::string pattern = target + ".tidewell-XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    m_fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (m_fd < 0)
+        throwErrno("cannot create a temporary file beside " + target);
+    m_path = name.data();
+    struct stat st;
+    if (::stat(target.c_str(), &st) != 0) {
+        ::fchmod(m_fd, 0644);
+        return;
     }
-    int fd() const { return m_fd; }
-    const std::string& path() const { return m_path; }
-    void closeFile()
-    {
-        const int fd = m_fd;
+    // The owner first: a change of owner may clear mode bits.
+    struct stat mine;
+    if (::fstat(m_fd, &mine) == 0 && (mine.st_uid != st.st_uid || mine.st_gid != st.st_gid) &&
+        ::fchown(m_fd, st.st_uid, st.st_gid) != 0) {
+        const int error = errno;
+        ::close(m_fd);
+        ::unlink(m_path.c_str());
         m_fd = -1;
-        if (::close(fd) != 0)
-            throwErrno("cannot write " + m_path);
+        throw std::system_error(error, std::generic_category(),
+                                "cannot give the new " + target +
+                                    " the owner and group of the old");
     }
-    void committed() { m_committed = true; }
+    ::fchmod(m_fd, st.st_mode & 07777);
+}
 
-private:
-    int m_fd = -1;
-    std::string m_path;
-    bool m_committed = false;
-};
+TemporaryFile::~TemporaryFile()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    if (!m_kept)
+        ::unlink(m_path.c_str());
+}
 
-void writeAll(int fd, std::string_view text, const std::string& path)
+void TemporaryFile::write(std::string_view text)
 {
     while (!text.empty()) {
-        const ssize_t n = ::write(fd, text.data(), text.size());
+        const ssize_t n = ::write(m_fd, text.data(), text.size());
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            throwErrno("cannot write " + path);
+            throwErrno("cannot write " + m_path);
         }
         text.remove_prefix(static_cast<size_t>(n));
     }
 }
 
-} // namespace
+void TemporaryFile::finish()
+{
+    if (::fsync(m_fd) != 0)
+        throwErrno("cannot flush " + m_path);
+    const int fd = m_fd;
+    m_fd = -1;
+    if (::close(fd) != 0)
+        throwErrno("cannot write " + m_path);
+}
 
 void writeFileAtomically(
     const std::string& path,
     const std::function<void(const std::function<void(std::string_view)>&)>& produce)
 {
     TemporaryFile temp(path);
-    struct stat st;
-    if (::stat(path.c_str(), &st) == 0)
-        ::fchmod(temp.fd(), st.st_mode & 07777);
-    else
-        ::fchmod(temp.fd(), 0644);
-    produce([&](std::string_view piece) { writeAll(temp.fd(), piece, path); });
-    if (::fsync(temp.fd()) != 0)
-        throwErrno("cannot flush " + path);
-    temp.closeFile();
+    produce([&](std::string_view piece) { temp.write(piece); });
+    temp.finish();
     if (::rename(temp.path().c_str(), path.c_str()) != 0)
         throwErrno("cannot replace " + path);
-    temp.committed();
-    const int dir = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
+    temp.keep();
+    syncFolder(folderOf(path));
 }
 
 void writeFileAtomically(const std::string& path, std::string_view text)

@@ -1,25 +1,12 @@
 // One hive file of a Wine prefix and what is known of it since it was read.
 #pragma once
 
+#include "FileIdentity.h"
 #include "HiveFile.h"
 
 #include <string>
-#include <sys/types.h>
 
 namespace tw::wine {
-
-/// Identifies the state of a file on disk, to notice when someone else rewrote it.
-struct FileIdentity
-{
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    long long modifiedNs = 0;
-    bool exists = false;
-
-    bool operator==(const FileIdentity&) const = default;
-    static FileIdentity of(const std::string& path);
-};
 
 class Hive
 {

@@ -1,5 +1,6 @@
 #include "HiveFile.h"
 
+#include "platform/Registry.h"
 #include "platform/TextCodec.h"
 
 #include <cerrno>
@@ -101,20 +102,9 @@ private:
     int m_fd;
 };
 
-bool isSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f' || c == '\n';
-}
-
 int hexDigit(char c)
 {
     return tw::platform::hexDigitValue(c);
-}
-
-void skipSpace(const char*& p, const char* end)
-{
-    while (p < end && isSpace(*p))
-        ++p;
 }
 
 /// Where decoded UTF-16 units go: a UTF-16 string, or raw little-endian bytes.
@@ -129,7 +119,6 @@ struct Utf16Sink
         for (char16_t* d = out.data() + old; from != to; ++from)
             *d++ = static_cast<unsigned char>(*from);
     }
-    void putUtf8(std::string_view text) { out += tw::platform::utf8ToUtf16(text); }
 };
 
 struct ByteSink
@@ -149,34 +138,98 @@ struct ByteSink
             *d++ = '\0';
         }
     }
-    void putUtf8(std::string_view text)
-    {
-        for (char16_t c : tw::platform::utf8ToUtf16(text))
-            put(c);
-    }
 };
 
-/// Decodes a string with Wine's escapes up to `endChar` (0: up to the end of the line).
-/// On success `p` points past the closing character.
-template <typename Sink> bool parseEscaped(const char*& p, const char* end, char endChar, Sink sink)
+enum class TextStatus
+{
+    Ok,
+    Unterminated,
+    BadEscape,
+    BadUtf8,
+    ControlCharacter,
+};
+
+const char* describe(TextStatus status)
+{
+    switch (status) {
+    case TextStatus::BadEscape:
+        return "an escape Wine does not write";
+    case TextStatus::BadUtf8:
+        return "bytes that are not UTF-8";
+    case TextStatus::ControlCharacter:
+        return "a raw control character (Wine writes them escaped)";
+    case TextStatus::Unterminated:
+    case TextStatus::Ok:
+        break;
+    }
+    return "";
+}
+
+/// Decodes one UTF-8 sequence at `p` strictly (no overlong forms, no surrogates, nothing
+/// above U+10FFFF); returns the code point and moves `p` past it, or returns -1.
+long decodeUtf8(const char*& p, const char* end)
+{
+    const auto byte = [](char c) { return static_cast<unsigned char>(c); };
+    const unsigned char lead = byte(*p);
+    int length;
+    unsigned long cp;
+    unsigned char min = 0x80, max = 0xBF; // range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        cp = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        cp = lead & 0x0F;
+        if (lead == 0xE0)
+            min = 0xA0;
+        else if (lead == 0xED)
+            max = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        cp = lead & 0x07;
+        if (lead == 0xF0)
+            min = 0x90;
+        else if (lead == 0xF4)
+            max = 0x8F;
+    } else {
+        return -1;
+    }
+    if (end - p < length)
+        return -1;
+    for (int i = 1; i < length; ++i) {
+        const unsigned char c = byte(p[i]);
+        if (i == 1 ? (c < min || c > max) : (c < 0x80 || c > 0xBF))
+            return -1;
+        cp = (cp << 6) | (c & 0x3F);
+    }
+    p += length;
+    return static_cast<long>(cp);
+}
+
+/// Decodes text with Wine's escapes up to `endChar` (0: up to the end of the line), as
+/// Wine's saver writes it: printable ASCII, C escapes, octal and \x escapes, and (as
+/// Wine's loader also reads it) UTF-8. On success `p` points past the closing character.
+template <typename Sink>
+TextStatus parseEscaped(const char*& p, const char* end, char endChar, Sink sink)
 {
     while (true) {
-        // Plain ASCII runs are copied as they are.
+        // Plain printable ASCII runs are copied as they are.
         const char* run = p;
-        while (p < end && *p != endChar && *p != '\\' && static_cast<unsigned char>(*p) < 0x80)
+        while (p < end && *p != endChar && *p != '\\' &&
+               static_cast<unsigned char>(*p - 0x20) < 0x60)
             ++p;
         sink.putAscii(run, p);
         if (p == end)
-            return endChar == 0;
+            return endChar == 0 ? TextStatus::Ok : TextStatus::Unterminated;
         const char c = *p;
         if (c == endChar) {
             ++p;
-            return true;
+            return TextStatus::Ok;
         }
         if (c == '\\') {
             ++p;
             if (p == end)
-                return false;
+                return TextStatus::BadEscape;
             const char e = *p++;
             switch (e) {
             case 'a':
@@ -204,43 +257,76 @@ template <typename Sink> bool parseEscaped(const char*& p, const char* end, char
                 sink.put(u'\v');
                 break;
             case 'x': {
-                if (p == end || hexDigit(*p) < 0) {
-                    sink.put(u'x');
-                    break;
-                }
+                if (p == end || hexDigit(*p) < 0)
+                    return TextStatus::BadEscape;
                 unsigned v = 0;
                 for (int i = 0; i < 4 && p < end && hexDigit(*p) >= 0; ++i)
                     v = v * 16 + static_cast<unsigned>(hexDigit(*p++));
                 sink.put(static_cast<char16_t>(v));
                 break;
             }
+            case '\\':
+            case '"':
+            case '[':
+            case ']':
+                sink.put(static_cast<char16_t>(e));
+                break;
             default:
-                if (e >= '0' && e <= '7') {
-                    unsigned v = static_cast<unsigned>(e - '0');
-                    for (int i = 0; i < 2 && p < end && *p >= '0' && *p <= '7'; ++i)
-                        v = v * 8 + static_cast<unsigned>(*p++ - '0');
-                    sink.put(static_cast<char16_t>(v));
-                } else {
-                    sink.put(static_cast<unsigned char>(e));
-                }
+                if (e < '0' || e > '7')
+                    return TextStatus::BadEscape;
+                unsigned v = static_cast<unsigned>(e - '0');
+                for (int i = 0; i < 2 && p < end && *p >= '0' && *p <= '7'; ++i)
+                    v = v * 8 + static_cast<unsigned>(*p++ - '0');
+                sink.put(static_cast<char16_t>(v));
             }
             continue;
         }
-        // A raw non-ASCII byte: take the UTF-8 sequence it starts.
-        const char* seqEnd = p + 1;
-        while (seqEnd < end && (static_cast<unsigned char>(*seqEnd) & 0xC0) == 0x80)
-            ++seqEnd;
-        sink.putUtf8(std::string_view(p, static_cast<size_t>(seqEnd - p)));
-        p = seqEnd;
+        if (static_cast<unsigned char>(c) < 0x80)
+            return TextStatus::ControlCharacter;
+        const long cp = decodeUtf8(p, end);
+        if (cp < 0)
+            return TextStatus::BadUtf8;
+        if (cp >= 0x10000) {
+            sink.put(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+            sink.put(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+        } else {
+            sink.put(static_cast<char16_t>(cp));
+        }
     }
 }
 
-bool parseString(const char*& p, const char* end, char endChar, std::u16string& out)
+TextStatus parseString(const char*& p, const char* end, char endChar, std::u16string& out)
 {
     out.clear();
     return parseEscaped(p, end, endChar, Utf16Sink{out});
 }
 
+/// Reads exactly `count` hex digits; false when there are fewer.
+template <typename T> bool readHexDigits(const char*& p, const char* end, int count, T& value)
+{
+    value = 0;
+    for (int i = 0; i < count; ++i) {
+        if (p == end || hexDigit(*p) < 0)
+            return false;
+        value = static_cast<T>((value << 4) | static_cast<T>(hexDigit(*p++)));
+    }
+    return true;
+}
+
+/// Reads 1 to `maxCount` hex digits; false when there is none.
+template <typename T> bool readHexNumber(const char*& p, const char* end, int maxCount, T& value)
+{
+    value = 0;
+    int count = 0;
+    while (count < maxCount && p < end && hexDigit(*p) >= 0) {
+        value = static_cast<T>((value << 4) | static_cast<T>(hexDigit(*p++)));
+        ++count;
+    }
+    return count > 0;
+}
+
+/// Reads a hive exactly as Wine's saver writes it. What it would not write is damage: the
+/// file and line are reported, and nothing of the file is taken.
 class HiveParser
 {
 public:
@@ -257,14 +343,11 @@ public:
         header.prologue.append(raw).push_back('\n');
 
         bool inKeys = false;
-        while (m_reader.next(raw, complete)) {
-            if (!complete)
-                fail(m_reader.lineNumber(), "the file ends in the middle of a line (truncated)");
-            std::string_view line = trimCr(raw);
+        while (nextLine(raw)) {
+            const std::string_view line = trimCr(raw);
             const char* p = line.data();
             const char* end = p + line.size();
-            skipSpace(p, end);
-            const char first = p < end ? *p : '\0';
+            const char first = line.empty() ? '\0' : line.front();
 
             if (!inKeys) {
                 if (first != '[') {
@@ -289,11 +372,13 @@ public:
                 readValue(p, end);
                 break;
             case '#':
-                readKeyOption(std::string_view(p, static_cast<size_t>(end - p)));
+                readKeyOption(line);
                 break;
-            case ';':
             case '\0':
                 break;
+            case ';':
+                fail(m_reader.lineNumber(),
+                     "a comment among the keys (Wine writes none; saving would drop it)");
             default:
                 fail(m_reader.lineNumber(), "unrecognized line");
             }
@@ -309,6 +394,28 @@ private:
         throw HiveFormatError(m_file, line, problem);
     }
 
+    /// The next whole line; false at the end of the file.
+    bool nextLine(std::string_view& raw)
+    {
+        bool complete = false;
+        if (!m_reader.next(raw, complete))
+            return false;
+        if (!complete)
+            fail(m_reader.lineNumber(), "the file ends in the middle of a line (truncated)");
+        if (std::memchr(raw.data(), '\0', raw.size()))
+            fail(m_reader.lineNumber(),
+                 "a NUL byte (zeroed or overwritten data, as a crash can leave)");
+        return true;
+    }
+
+    void check(TextStatus status, int line, const char* what)
+    {
+        if (status == TextStatus::Unterminated)
+            fail(line, std::string("unterminated ") + what);
+        if (status != TextStatus::Ok)
+            fail(line, std::string("the ") + what + " holds " + describe(status));
+    }
+
     static std::string_view trimCr(std::string_view line)
     {
         if (!line.empty() && line.back() == '\r')
@@ -318,17 +425,24 @@ private:
 
     void readHeaderLine(std::string_view line, HiveHeader& header)
     {
-        if (line.substr(0, kRelativeTo.size()) == kRelativeTo) {
-            const char* p = line.data() + kRelativeTo.size();
-            std::u16string path;
-            parseString(p, line.data() + line.size(), 0, path);
-            header.relativeTo = std::move(path);
-        } else if (line.substr(0, 6) == "#arch=") {
+        if (line.empty() || line.front() == ';') {
+            if (line.substr(0, kRelativeTo.size()) == kRelativeTo) {
+                const char* p = line.data() + kRelativeTo.size();
+                std::u16string path;
+                check(parseString(p, line.data() + line.size(), 0, path), m_reader.lineNumber(),
+                      "\"All keys relative to\" path");
+                header.relativeTo = std::move(path);
+            }
+            return;
+        }
+        if (line.substr(0, 6) == "#arch=") {
             header.arch = std::string(line.substr(6));
             header.archLine = m_reader.lineNumber();
             if (header.arch != "win32" && header.arch != "win64")
                 fail(m_reader.lineNumber(), "unknown architecture \"" + header.arch + "\"");
+            return;
         }
+        fail(m_reader.lineNumber(), "unrecognized line before the first key");
     }
 
     void readKeyLine(const char* p, const char* end)
@@ -345,8 +459,10 @@ private:
                 if (p + 1 == end)
                     break;
                 if (p[1] == '\\') {
-                    if (p > partStart)
-                        m_rawParts.emplace_back(partStart, static_cast<size_t>(p - partStart));
+                    m_rawParts.emplace_back(partStart, static_cast<size_t>(p - partStart));
+                    if (m_rawParts.size() >= platform::kMaxKeyDepth)
+                        fail(lineNo, "a key deeper than " + std::to_string(platform::kMaxKeyDepth) +
+                                         " levels (Windows allows no more)");
                     p += 2;
                     partStart = p;
                     continue;
@@ -362,19 +478,24 @@ private:
         }
         if (!closed)
             fail(lineNo, "unterminated key name (no closing \"]\")");
-        if (p > partStart)
+        if (p > partStart || !m_rawParts.empty())
             m_rawParts.emplace_back(partStart, static_cast<size_t>(p - partStart));
         ++p;
-        skipSpace(p, end);
+        // "] <seconds since 1970>", as Wine writes it; old Wine wrote no time.
         unsigned long long stamp = 0;
         bool haveStamp = false;
-        while (p < end && *p >= '0' && *p <= '9') {
-            stamp = stamp * 10 + static_cast<unsigned>(*p++ - '0');
+        if (p < end) {
+            if (*p++ != ' ')
+                fail(lineNo, "unexpected text after the key name");
+            int digits = 0;
+            while (p < end && *p >= '0' && *p <= '9' && digits <= 10) {
+                stamp = stamp * 10 + static_cast<unsigned>(*p++ - '0');
+                ++digits;
+            }
+            if (p != end || digits == 0 || stamp > 0xFFFFFFFFull)
+                fail(lineNo, "unexpected text after the key name");
             haveStamp = true;
         }
-        skipSpace(p, end);
-        if (p != end)
-            fail(lineNo, "unexpected text after the key name");
 
         // Consecutive sections share most of their path: reuse what matches.
         size_t common = 0;
@@ -385,7 +506,11 @@ private:
         HiveKey* key = common ? m_pathCache[common - 1].second : m_base;
         for (size_t i = common; i < m_rawParts.size(); ++i) {
             const char* q = m_rawParts[i].data();
-            parseString(q, q + m_rawParts[i].size(), 0, m_text);
+            check(parseString(q, q + m_rawParts[i].size(), 0, m_text), lineNo, "key name");
+            if (m_text.empty())
+                fail(lineNo, "an empty key name in the path");
+            if (m_text.find(u'\\') != std::u16string::npos)
+                fail(lineNo, "a key name with a backslash in it");
             key = key->addSubkey(m_text);
             m_pathCache.emplace_back(std::string(m_rawParts[i]), key);
         }
@@ -397,25 +522,29 @@ private:
 
     void readKeyOption(std::string_view option)
     {
+        const int lineNo = m_reader.lineNumber();
         if (!m_key)
-            return; // options before the first key (#arch) are the header's
+            fail(lineNo, "a key option before the first key");
         if (option.substr(0, 6) == "#time=") {
+            const char* p = option.data() + 6;
+            const char* end = option.data() + option.size();
             FILETIME modif = 0;
-            for (char c : option.substr(6)) {
-                const int d = hexDigit(c);
-                if (d < 0)
-                    break;
-                modif = (modif << 4) | static_cast<unsigned>(d);
-            }
+            if (!readHexNumber(p, end, 16, modif) || p != end)
+                fail(lineNo, "bad #time option");
             m_key->setModified(modif);
         } else if (option.substr(0, 7) == "#class=") {
             const char* p = option.data() + 7;
             const char* end = option.data() + option.size();
-            if (p == end || *p++ != '"' || !parseString(p, end, '"', m_text))
-                fail(m_reader.lineNumber(), "unterminated class name");
+            if (p == end || *p++ != '"')
+                fail(lineNo, "bad #class option");
+            check(parseString(p, end, '"', m_text), lineNo, "class name");
+            if (p != end)
+                fail(lineNo, "text after the closing quote of the class name");
             m_key->setClassName(m_text);
-        } else if (option.substr(0, 5) == "#link") {
+        } else if (option == "#link") {
             m_key->setLink(true);
+        } else {
+            fail(lineNo, "unknown key option \"" + std::string(option) + "\"");
         }
     }
 
@@ -429,13 +558,10 @@ private:
             ++p;
         } else {
             ++p;
-            if (!parseString(p, end, '"', name))
-                fail(lineNo, "unterminated value name");
+            check(parseString(p, end, '"', name), lineNo, "value name");
         }
-        skipSpace(p, end);
         if (p == end || *p++ != '=')
             fail(lineNo, "missing \"=\" after the value name");
-        skipSpace(p, end);
 
         const std::string_view rest(p, static_cast<size_t>(end - p));
         DWORD type = REG_SZ;
@@ -449,39 +575,26 @@ private:
                 type = REG_MULTI_SZ;
             p = static_cast<const char*>(std::memchr(p, '"', rest.size())) + 1;
             m_bytes.clear();
-            if (!parseEscaped(p, end, '"', ByteSink{m_bytes}))
-                fail(lineNo, "unterminated string");
+            check(parseEscaped(p, end, '"', ByteSink{m_bytes}), lineNo, "string");
+            if (p != end)
+                fail(lineNo, "text after the closing quote of the string");
             m_bytes.append(2, '\0');
             data.assign(m_bytes); // exact size: a hive may hold millions of these
         } else if (startsWith("dword:")) {
             p += 6;
             type = REG_DWORD;
             DWORD v = 0;
-            int digits = 0;
-            while (p < end && hexDigit(*p) >= 0 && digits < 8) {
-                v = (v << 4) | static_cast<DWORD>(hexDigit(*p++));
-                ++digits;
-            }
-            skipSpace(p, end);
-            if (digits == 0 || p != end)
-                fail(lineNo, "bad dword value");
+            if (!readHexDigits(p, end, 8, v) || p != end)
+                fail(lineNo, "bad dword value (Wine writes eight hex digits)");
             data.assign(reinterpret_cast<const char*>(&v), 4);
         } else if (startsWith("hex:") || startsWith("hex(")) {
-            if (startsWith("hex:")) {
+            p += 4;
+            if (rest[3] == ':') {
                 type = REG_BINARY;
-                p += 4;
             } else {
-                p += 4;
-                DWORD t = 0;
-                int digits = 0;
-                while (p < end && hexDigit(*p) >= 0) {
-                    t = (t << 4) | static_cast<DWORD>(hexDigit(*p++));
-                    ++digits;
-                }
-                if (digits == 0 || end - p < 2 || p[0] != ')' || p[1] != ':')
+                if (!readHexNumber(p, end, 8, type) || end - p < 2 || p[0] != ')' || p[1] != ':')
                     fail(lineNo, "bad value type");
                 p += 2;
-                type = t;
             }
             readHex(p, end, data);
         } else {
@@ -490,38 +603,33 @@ private:
         m_key->setValue(name, type, std::move(data));
     }
 
-    /// Hex bytes "01,02,..." that may go on over lines ending in a backslash.
+    /// Hex bytes "01,02,...": two digits each, split by commas; after a comma the line may
+    /// go on in the next one ("\" at the end).
     void readHex(const char* p, const char* end, std::string& data)
     {
+        if (p == end)
+            return;
         std::string_view raw;
-        bool complete = false;
         for (;;) {
-            while (p < end && hexDigit(*p) >= 0) {
-                unsigned v = static_cast<unsigned>(hexDigit(*p++));
-                if (p < end && hexDigit(*p) >= 0)
-                    v = v * 16 + static_cast<unsigned>(hexDigit(*p++));
-                if (p < end && hexDigit(*p) >= 0)
-                    fail(m_reader.lineNumber(), "bad hex data (a byte has more than two digits)");
-                data.push_back(static_cast<char>(v));
-                skipSpace(p, end);
-                if (p < end && *p == ',')
-                    ++p;
-                skipSpace(p, end);
-            }
+            unsigned char byte = 0;
+            if (!readHexDigits(p, end, 2, byte))
+                fail(m_reader.lineNumber(), "bad hex data");
+            data.push_back(static_cast<char>(byte));
             if (p == end)
                 return;
-            if (*p != '\\')
+            if (*p++ != ',')
                 fail(m_reader.lineNumber(), "bad hex data");
-            ++p;
-            skipSpace(p, end);
-            if (p != end)
-                fail(m_reader.lineNumber(), "bad hex data (text after the line continuation)");
-            if (!m_reader.next(raw, complete) || !complete)
-                fail(m_reader.lineNumber(), "the file ends inside hex data (truncated)");
-            raw = trimCr(raw);
-            p = raw.data();
-            end = p + raw.size();
-            skipSpace(p, end);
+            if (p < end && *p == '\\') {
+                if (++p != end)
+                    fail(m_reader.lineNumber(), "bad hex data (text after the line continuation)");
+                if (!nextLine(raw))
+                    fail(m_reader.lineNumber(), "the file ends inside hex data (truncated)");
+                raw = trimCr(raw);
+                p = raw.data();
+                end = p + raw.size();
+                while (p < end && *p == ' ')
+                    ++p;
+            }
         }
     }
 
@@ -682,45 +790,71 @@ void appendValue(std::string& out, const HiveValue& value)
 
 constexpr size_t kFlushSize = 1 << 20;
 
-/// Writes `key` and its subtree; `path` holds the escaped path of `key` below the base.
-void writeKey(std::string& out, const HiveKey& key, std::string& path,
-              const std::function<void(std::string_view)>& sink)
+/// The section of one key: "[path] stamp", its options and values.
+void appendSection(std::string& out, const HiveKey& key, const std::string& path)
 {
-    if (key.isDeleted())
-        return;
-    // Keys with no values but subkeys are implied by their subkeys' sections.
-    if (!key.values().empty() || key.subkeys().empty() || key.className() || key.isLink()) {
-        out += "\n[";
-        out += path;
-        out += "] ";
-        const FILETIME modif = key.modified();
-        out +=
-            std::to_string(static_cast<unsigned>((modif - TICKS_1601_TO_1970) / TICKS_PER_SECOND));
-        out += "\n#time=";
-        appendHex(out, static_cast<unsigned>(modif >> 32), 1);
-        appendHex(out, static_cast<unsigned>(modif & 0xFFFFFFFFu), 8);
-        out.push_back('\n');
-        if (const std::u16string* cls = key.className()) {
-            out += "#class=\"";
-            appendEscaped(out, *cls, '"', '"');
-            out += "\"\n";
-        }
-        if (key.isLink())
-            out += "#link\n";
-        for (const HiveValue& value : key.values())
-            appendValue(out, value);
-        if (out.size() >= kFlushSize) {
-            sink(out);
-            out.clear();
-        }
+    out += "\n[";
+    out += path;
+    out += "] ";
+    const FILETIME modif = key.modified();
+    out += std::to_string(static_cast<unsigned>((modif - TICKS_1601_TO_1970) / TICKS_PER_SECOND));
+    out += "\n#time=";
+    appendHex(out, static_cast<unsigned>(modif >> 32), 1);
+    appendHex(out, static_cast<unsigned>(modif & 0xFFFFFFFFu), 8);
+    out.push_back('\n');
+    if (const std::u16string* cls = key.className()) {
+        out += "#class=\"";
+        appendEscaped(out, *cls, '"', '"');
+        out += "\"\n";
     }
-    const size_t length = path.size();
-    for (const auto& sub : key.subkeys()) {
-        if (length)
-            path += "\\\\";
-        appendEscaped(path, sub->name(), '[', ']');
-        writeKey(out, *sub, path, sink);
-        path.resize(length);
+    if (key.isLink())
+        out += "#link\n";
+    for (const HiveValue& value : key.values())
+        appendValue(out, value);
+}
+
+/// Writes `base` and its subtree in Wine's order, one level of the tree per stack entry
+/// (not per call), so that no depth can exhaust the stack.
+void writeTree(std::string& out, const HiveKey& base,
+               const std::function<void(std::string_view)>& sink)
+{
+    struct Level
+    {
+        const HiveKey* key;
+        size_t next;
+        size_t pathLength;
+    };
+    std::string path;
+    std::vector<Level> stack;
+    const HiveKey* key = &base;
+    for (;;) {
+        if (!key->isDeleted()) {
+            // Keys with no values but subkeys are implied by their subkeys' sections.
+            if (!key->values().empty() || key->subkeys().empty() || key->className() ||
+                key->isLink()) {
+                appendSection(out, *key, path);
+                if (out.size() >= kFlushSize) {
+                    sink(out);
+                    out.clear();
+                }
+            }
+            stack.push_back({key, 0, path.size()});
+        }
+        key = nullptr;
+        while (!stack.empty() && !key) {
+            Level& level = stack.back();
+            if (level.next == level.key->subkeys().size()) {
+                stack.pop_back();
+                continue;
+            }
+            key = level.key->subkeys()[level.next++].get();
+            path.resize(level.pathLength);
+            if (!path.empty())
+                path += "\\\\";
+            appendEscaped(path, key->name(), '[', ']');
+        }
+        if (!key)
+            return;
     }
 }
 
@@ -743,8 +877,7 @@ void writeHive(const HiveKey& base, std::string_view prologue,
     std::string out;
     out.reserve(kFlushSize + 64 * 1024);
     out.append(prologue);
-    std::string path;
-    writeKey(out, base, path, sink);
+    writeTree(out, base, sink);
     if (!out.empty())
         sink(out);
 }

@@ -6,6 +6,18 @@ namespace tw::wine {
 
 using tw::platform::compareNamesNoCase;
 
+HiveKey::~HiveKey()
+{
+    std::vector<std::unique_ptr<HiveKey>> pending = std::move(m_subkeys);
+    while (!pending.empty()) {
+        std::unique_ptr<HiveKey> key = std::move(pending.back());
+        pending.pop_back();
+        for (auto& sub : key->m_subkeys)
+            pending.push_back(std::move(sub));
+        key->m_subkeys.clear();
+    }
+}
+
 Hive* HiveKey::hive() const
 {
     for (const HiveKey* key = this; key; key = key->m_parent) {
@@ -129,19 +141,28 @@ bool HiveKey::removeValue(std::u16string_view name)
 
 void HiveKey::markDeleted()
 {
-    m_deleted = true;
-    for (auto& sub : m_subkeys)
-        sub->markDeleted();
+    std::vector<HiveKey*> pending = {this};
+    while (!pending.empty()) {
+        HiveKey* key = pending.back();
+        pending.pop_back();
+        key->m_deleted = true;
+        for (auto& sub : key->m_subkeys)
+            pending.push_back(sub.get());
+    }
 }
 
 std::u16string HiveKey::path() const
 {
-    if (!m_parent)
-        return m_name;
-    std::u16string parentPath = m_parent->path();
-    if (!parentPath.empty())
-        parentPath += u'\\';
-    return parentPath + m_name;
+    std::vector<const HiveKey*> chain;
+    for (const HiveKey* key = this; key; key = key->m_parent)
+        chain.push_back(key);
+    std::u16string result;
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        if (it != chain.rbegin() && !result.empty())
+            result += u'\\';
+        result += (*it)->m_name;
+    }
+    return result;
 }
 
 } // namespace tw::wine

@@ -32,6 +32,8 @@ public:
         : m_name(std::move(name)), m_parent(parent)
     {
     }
+    /// Frees the subtree level by level, so that its depth does not matter.
+    ~HiveKey();
     HiveKey(const HiveKey&) = delete;
     HiveKey& operator=(const HiveKey&) = delete;
 

@@ -1,6 +1,5 @@
 #include "WineFiles.h"
 
-#include "WinePrefix.h"
 #include "platform/TextCodec.h"
 
 #include <algorithm>
@@ -159,7 +158,10 @@ bool matchesWildcard(std::string_view name, std::string_view pattern)
     return matchFrom(platform::utf8ToUtf16(name), 0, platform::utf8ToUtf16(pattern), 0);
 }
 
-WineFiles::WineFiles(WinePrefix& prefix) : m_prefix(prefix), m_paths(prefix.hostPath()) {}
+WineFiles::WineFiles(WinePathMapper& paths, platform::Registry& registry)
+    : m_paths(paths), m_registry(registry)
+{
+}
 
 std::unique_ptr<platform::FileFind> WineFiles::findFirstFile(std::string_view pattern)
 {
@@ -319,19 +321,16 @@ std::unique_ptr<FileStream> WineFiles::openFile(std::string_view path, FileStrea
 
 std::string WineFiles::registeredDriveType(char letter) const
 {
-    HiveKey* drives = m_prefix.machineKey();
-    for (std::u16string_view part : {u"Software", u"Wine", u"Drives"}) {
-        drives = drives ? drives->findSubkey(part) : nullptr;
-    }
-    if (!drives)
+    platform::KeyHandle drives(m_registry);
+    if (m_registry.openKey(HKEY_LOCAL_MACHINE, "Software\\Wine\\Drives", KEY_QUERY_VALUE,
+                           drives.out()) != ERROR_SUCCESS)
         return {};
-    std::u16string name;
-    name.push_back(static_cast<char16_t>(std::tolower(static_cast<unsigned char>(letter))));
-    name.push_back(u':');
-    const HiveValue* value = drives->findValue(name);
-    if (!value || value->type != REG_SZ)
+    const char name[] = {static_cast<char>(std::tolower(static_cast<unsigned char>(letter))), ':',
+                         '\0'};
+    DWORD type = 0;
+    std::string text;
+    if (m_registry.queryValue(drives.get(), name, &type, &text) != ERROR_SUCCESS || type != REG_SZ)
         return {};
-    std::string text = platform::utf16ToUtf8(platform::bytesToUtf16(value->data));
     text = text.substr(0, text.find('\0'));
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });

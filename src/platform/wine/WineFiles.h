@@ -1,18 +1,19 @@
 // Files, folders and drives of a Wine prefix.
 #pragma once
 
-#include "HiveKey.h"
 #include "WinePaths.h"
 #include "platform/Files.h"
+#include "platform/Registry.h"
 
 namespace tw::wine {
 
-class WinePrefix;
+using namespace tw::win;
 
+/// Files and drives through the prefix's drive links; drive types from its registry.
 class WineFiles final : public platform::Files
 {
 public:
-    explicit WineFiles(WinePrefix& prefix);
+    WineFiles(WinePathMapper& paths, platform::Registry& registry);
 
     std::unique_ptr<platform::FileFind> findFirstFile(std::string_view pattern) override;
     DWORD fileAttributes(std::string_view path) override;
@@ -37,8 +38,8 @@ private:
     /// The type Wine's registry gives the drive ("hd", "cdrom", ...), empty when none.
     std::string registeredDriveType(char letter) const;
 
-    WinePrefix& m_prefix;
-    WinePathMapper m_paths;
+    WinePathMapper& m_paths;
+    platform::Registry& m_registry;
     bool m_writesRefused = false;
 };
 

@@ -1,6 +1,6 @@
 #include "WineRegistry.h"
 
-#include "WinePrefix.h"
+#include "HiveStore.h"
 #include "platform/TextCodec.h"
 
 #include <algorithm>
@@ -18,6 +18,15 @@ namespace {
 constexpr int kMaxLinkDepth = 16;
 constexpr size_t kMaxKeyNameLength = 255;
 constexpr std::u16string_view kLinkValue = u"SymbolicLinkValue";
+
+/// How many levels `key` lies below the root key of its hive (or of the tree).
+size_t depthOf(const HiveKey* key)
+{
+    size_t depth = 0;
+    for (; key->parent() && !key->hiveBase(); key = key->parent())
+        ++depth;
+    return depth;
+}
 
 bool isStringType(DWORD type)
 {
@@ -41,26 +50,37 @@ std::string toStoredData(DWORD type, std::string_view data)
 
 } // namespace
 
-WineRegistry::WineRegistry(WinePrefix& prefix) : m_prefix(prefix) {}
+WineRegistry::WineRegistry(HiveStore& store) : m_store(store), m_generation(store.generation()) {}
+
+void WineRegistry::followStore()
+{
+    if (m_generation == m_store.generation())
+        return;
+    m_generation = m_store.generation();
+    m_handles.clear();
+    m_deleted.clear();
+    m_lastKey = nullptr;
+    m_lastBase = nullptr;
+}
 
 bool WineRegistry::writable() const
 {
-    return !m_prefix.isReadOnly();
+    return !m_store.isReadOnly();
 }
 
 HiveKey* WineRegistry::predefinedKey(HKEY handle) const
 {
     switch (handle) {
     case HKEY_LOCAL_MACHINE:
-        return m_prefix.machineKey();
+        return m_store.machineKey();
     case HKEY_USERS:
-        return m_prefix.usersKey();
+        return m_store.usersKey();
     case HKEY_CURRENT_USER:
-        return m_prefix.currentUserKey();
+        return m_store.currentUserKey();
     case HKEY_CLASSES_ROOT:
-        return findPath(m_prefix.machineKey(), u"Software\\Classes", 0);
+        return findPath(m_store.machineKey(), u"Software\\Classes", 0);
     case HKEY_CURRENT_CONFIG:
-        return findPath(m_prefix.machineKey(),
+        return findPath(m_store.machineKey(),
                         u"System\\CurrentControlSet\\Hardware Profiles\\Current", 0);
     default:
         return nullptr;
@@ -69,6 +89,7 @@ HiveKey* WineRegistry::predefinedKey(HKEY handle) const
 
 LONG WineRegistry::lookup(HKEY handle, REGSAM needed, HiveKey** key)
 {
+    followStore();
     if (handle >= HKEY_CLASSES_ROOT && handle <= HKEY_CURRENT_CONFIG + 1) {
         *key = predefinedKey(handle);
         return *key ? ERROR_SUCCESS
@@ -123,12 +144,12 @@ HiveKey* WineRegistry::followLink(HiveKey* key, int depth) const
     if (!platform::equalNamesNoCase(top, u"REGISTRY"))
         return nullptr;
     if (sep == std::u16string_view::npos)
-        return &m_prefix.registryRoot();
-    return findPath(&m_prefix.registryRoot(), rest.substr(sep + 1), depth + 1);
+        return &m_store.registryRoot();
+    return findPath(&m_store.registryRoot(), rest.substr(sep + 1), depth + 1);
 }
 
 LONG WineRegistry::walk(HiveKey* base, std::string_view path, bool create, HiveKey** result,
-                        bool* created)
+                        bool* created, bool openLink)
 {
     if (created)
         *created = false;
@@ -138,13 +159,16 @@ LONG WineRegistry::walk(HiveKey* base, std::string_view path, bool create, HiveK
     // key found last when the path goes on below it.
     HiveKey* key = base;
     std::string_view rest = path;
-    if (m_lastKey && m_lastBase == base && !m_lastKey->isDeleted() && !m_lastPath.empty() &&
-        path.size() >= m_lastPath.size() && path.compare(0, m_lastPath.size(), m_lastPath) == 0 &&
+    if (!openLink && m_lastKey && m_lastBase == base && !m_lastKey->isDeleted() &&
+        !m_lastPath.empty() && path.size() >= m_lastPath.size() &&
+        path.compare(0, m_lastPath.size(), m_lastPath) == 0 &&
         (path.size() == m_lastPath.size() || path[m_lastPath.size()] == '\\')) {
         key = m_lastKey;
         rest = path.substr(m_lastPath.size());
     }
-    const std::u16string wide = utf8ToUtf16(rest);
+    std::u16string wide = utf8ToUtf16(rest);
+    while (!wide.empty() && wide.back() == u'\\')
+        wide.pop_back();
     size_t start = 0;
     while (start < wide.size()) {
         size_t sep = wide.find(u'\\', start);
@@ -162,19 +186,24 @@ LONG WineRegistry::walk(HiveKey* base, std::string_view path, bool create, HiveK
                 return ERROR_FILE_NOT_FOUND;
             if (!writable())
                 return ERROR_ACCESS_DENIED;
+            // Windows refuses keys deeper than it allows, as it refuses other bad names.
+            if (depthOf(key) >= platform::kMaxKeyDepth)
+                return ERROR_INVALID_PARAMETER;
             next = key->addSubkey(name);
-            next->setModified(m_prefix.now());
-            m_prefix.touch(*key);
+            next->setModified(m_store.now());
+            m_store.touch(*key);
             if (created)
                 *created = true;
         } else if (created) {
             *created = false;
         }
-        key = followLink(next);
+        key = openLink && start > wide.size() ? next : followLink(next);
         if (!key)
             return ERROR_FILE_NOT_FOUND;
     }
     *result = key;
+    if (openLink)
+        return ERROR_SUCCESS;
     m_lastBase = base;
     m_lastPath.assign(path);
     while (!m_lastPath.empty() && m_lastPath.back() == '\\')
@@ -191,7 +220,8 @@ HKEY WineRegistry::newHandle(HiveKey* key, REGSAM access)
     return handle;
 }
 
-LONG WineRegistry::openKey(HKEY key, std::string_view subKey, REGSAM access, HKEY* result)
+LONG WineRegistry::openKey(HKEY key, std::string_view subKey, REGSAM access, HKEY* result,
+                           DWORD options)
 {
     if (!result)
         return ERROR_INVALID_PARAMETER;
@@ -200,7 +230,8 @@ LONG WineRegistry::openKey(HKEY key, std::string_view subKey, REGSAM access, HKE
     if (const LONG rc = lookup(key, 0, &base))
         return rc;
     HiveKey* found = nullptr;
-    if (const LONG rc = walk(base, subKey, false, &found))
+    if (const LONG rc =
+            walk(base, subKey, false, &found, nullptr, (options & REG_OPTION_OPEN_LINK) != 0))
         return rc;
     *result = newHandle(found, access);
     return ERROR_SUCCESS;
@@ -235,6 +266,7 @@ LONG WineRegistry::createKey(HKEY key, std::string_view subKey, REGSAM access, H
 
 LONG WineRegistry::closeKey(HKEY key)
 {
+    followStore();
     if (key >= HKEY_CLASSES_ROOT && key <= HKEY_CURRENT_CONFIG + 1)
         return ERROR_SUCCESS;
     return m_handles.erase(key) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
@@ -246,7 +278,7 @@ LONG WineRegistry::flushKey(HKEY key)
     if (const LONG rc = lookup(key, 0, &found))
         return rc;
     try {
-        m_prefix.save();
+        m_store.save();
     } catch (const PrefixError&) {
         return ERROR_CANTWRITE;
     }
@@ -330,7 +362,7 @@ LONG WineRegistry::setValue(HKEY key, std::string_view name, DWORD type, std::st
     if (!writable())
         return ERROR_ACCESS_DENIED;
     found->setValue(utf8ToUtf16(name), type, toStoredData(type, data));
-    m_prefix.touch(*found);
+    m_store.touch(*found);
     return ERROR_SUCCESS;
 }
 
@@ -344,7 +376,7 @@ LONG WineRegistry::deleteValue(HKEY key, std::string_view name)
     if (!writable())
         return ERROR_ACCESS_DENIED;
     found->removeValue(utf8ToUtf16(name));
-    m_prefix.touch(*found);
+    m_store.touch(*found);
     return ERROR_SUCCESS;
 }
 
@@ -373,25 +405,17 @@ LONG WineRegistry::deleteKey(HKEY key, std::string_view subKey)
             return ERROR_FILE_NOT_FOUND;
     }
     HiveKey* parent = target->parent();
-    if (!parent || target->hiveBase() || target == m_prefix.machineKey() ||
-        target == m_prefix.usersKey())
+    if (!parent || target->hiveBase() || target == m_store.machineKey() ||
+        target == m_store.usersKey())
         return ERROR_ACCESS_DENIED;
     if (!target->subkeys().empty())
         return ERROR_ACCESS_DENIED;
     if (!writable())
         return ERROR_ACCESS_DENIED;
-    m_prefix.touch(*parent);
+    m_store.touch(*parent);
     target->markDeleted();
     m_deleted.push_back(parent->takeSubkey(target));
     return ERROR_SUCCESS;
-}
-
-void WineRegistry::invalidateHandles()
-{
-    m_handles.clear();
-    m_deleted.clear();
-    m_lastKey = nullptr;
-    m_lastBase = nullptr;
 }
 
 } // namespace tw::wine

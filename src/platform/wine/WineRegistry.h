@@ -11,14 +11,16 @@
 
 namespace tw::wine {
 
-class WinePrefix;
+class HiveStore;
 
+/// The registry functions over the key tree of a hive store.
 class WineRegistry final : public platform::Registry
 {
 public:
-    explicit WineRegistry(WinePrefix& prefix);
+    explicit WineRegistry(HiveStore& store);
 
-    LONG openKey(HKEY key, std::string_view subKey, REGSAM access, HKEY* result) override;
+    LONG openKey(HKEY key, std::string_view subKey, REGSAM access, HKEY* result,
+                 DWORD options = 0) override;
     LONG createKey(HKEY key, std::string_view subKey, REGSAM access, HKEY* result,
                    bool* created = nullptr) override;
     LONG closeKey(HKEY key) override;
@@ -32,8 +34,6 @@ public:
     LONG deleteValue(HKEY key, std::string_view name) override;
     LONG deleteKey(HKEY key, std::string_view subKey) override;
 
-    /// Forgets every open handle (after the tree was read again).
-    void invalidateHandles();
     size_t openHandleCount() const { return m_handles.size(); }
 
 private:
@@ -43,18 +43,22 @@ private:
         REGSAM access = 0;
     };
 
+    /// Forgets every open handle when the store read its hives again.
+    void followStore();
     LONG lookup(HKEY handle, REGSAM needed, HiveKey** key);
     HiveKey* predefinedKey(HKEY handle) const;
-    /// Walks `path` below `base`, following registry links; creates missing keys if asked.
+    /// Walks `path` below `base`, following registry links (but the last one when
+    /// `openLink`); creates missing keys if asked.
     LONG walk(HiveKey* base, std::string_view path, bool create, HiveKey** result,
-              bool* created = nullptr);
+              bool* created = nullptr, bool openLink = false);
     /// The key a link points to (itself when it is no link); null when the target is missing.
     HiveKey* followLink(HiveKey* key, int depth = 0) const;
     HiveKey* findPath(HiveKey* from, std::u16string_view path, int depth) const;
     HKEY newHandle(HiveKey* key, REGSAM access);
     bool writable() const;
 
-    WinePrefix& m_prefix;
+    HiveStore& m_store;
+    unsigned m_generation;
     std::unordered_map<HKEY, OpenKey> m_handles;
     HKEY m_nextHandle = 0x100;
     /// Deleted keys stay alive while handles may still point at them.

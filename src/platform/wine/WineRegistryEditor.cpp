@@ -1,8 +1,7 @@
 #include "WineRegistryEditor.h"
 
 #include "AtomicFile.h"
-#include "WineFiles.h"
-#include "WinePrefix.h"
+#include "HiveStore.h"
 #include "WineRegistry.h"
 #include "platform/RegFile.h"
 
@@ -15,11 +14,15 @@ namespace tw::wine {
 
 using platform::RegistryEditorError;
 
-WineRegistryEditor::WineRegistryEditor(WinePrefix& prefix) : m_prefix(prefix) {}
+WineRegistryEditor::WineRegistryEditor(WineRegistry& registry, HiveStore& store,
+                                       const WinePathMapper& paths)
+    : m_registry(registry), m_store(store), m_paths(paths)
+{
+}
 
 std::string WineRegistryEditor::hostPathOf(std::string_view file) const
 {
-    const std::optional<std::string> host = m_prefix.files().paths().toHost(file);
+    const std::optional<std::string> host = m_paths.toHost(file);
     if (!host)
         throw RegistryEditorError("The path " + std::string(file) + " is on no drive");
     return *host;
@@ -39,7 +42,7 @@ void WineRegistryEditor::importFile(std::string_view file)
 void WineRegistryEditor::exportToHostFile(const std::string& hostFile, std::string_view key,
                                           platform::RegFileFormat format)
 {
-    const std::string bytes = platform::exportRegFile(m_prefix.registry(), key, format);
+    const std::string bytes = platform::exportRegFile(m_registry, key, format);
     try {
         writeFileAtomically(hostFile, bytes);
     } catch (const std::system_error& e) {
@@ -67,15 +70,15 @@ void WineRegistryEditor::importHostFile(const std::string& hostFile)
     } catch (const RegistryEditorError& e) {
         throw RegistryEditorError(hostFile + " " + e.what() + "; nothing was imported");
     }
-    if (m_prefix.isReadOnly())
-        throw RegistryEditorError(m_prefix.readOnlyReason());
-    const bool hadChanges = m_prefix.hasUnsavedChanges();
+    if (m_store.isReadOnly())
+        throw RegistryEditorError(m_store.readOnlyReason());
+    const bool hadChanges = m_store.hasUnsavedChanges();
     try {
-        platform::applyRegFile(m_prefix.registry(), operations);
+        platform::applyRegFile(m_registry, operations);
     } catch (const RegistryEditorError& e) {
         // All or nothing: forget what this import changed.
         if (!hadChanges)
-            m_prefix.revert();
+            m_store.revert();
         throw RegistryEditorError(hostFile + " " + e.what() +
                                   (hadChanges ? "" : "; nothing was imported"));
     }

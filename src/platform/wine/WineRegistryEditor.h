@@ -1,16 +1,18 @@
 // The registry editor over a Wine prefix: .reg export and import of Windows paths.
 #pragma once
 
+#include "WinePaths.h"
 #include "platform/RegistryEditor.h"
 
 namespace tw::wine {
 
-class WinePrefix;
+class HiveStore;
+class WineRegistry;
 
 class WineRegistryEditor final : public platform::RegistryEditor
 {
 public:
-    explicit WineRegistryEditor(WinePrefix& prefix);
+    WineRegistryEditor(WineRegistry& registry, HiveStore& store, const WinePathMapper& paths);
 
     void exportToFile(std::string_view file, std::string_view key,
                       platform::RegFileFormat format) override;
@@ -24,7 +26,9 @@ public:
 private:
     std::string hostPathOf(std::string_view file) const;
 
-    WinePrefix& m_prefix;
+    WineRegistry& m_registry;
+    HiveStore& m_store;
+    const WinePathMapper& m_paths;
 };
 
 } // namespace tw::wine

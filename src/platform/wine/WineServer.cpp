@@ -27,7 +27,27 @@ bool isServing(const std::string& serverDir)
     return locked;
 }
 
+std::string quoteForShell(const std::string& text)
+{
+    std::string out = "'";
+    for (char c : text) {
+        if (c == '\'')
+            out += "'\\''";
+        else
+            out.push_back(c);
+    }
+    return out + "'";
+}
+
 } // namespace
+
+std::string wineRunningMessage(const std::string& prefixDir)
+{
+    return "Wine is running in the prefix " + prefixDir +
+           " (its wineserver keeps the registry and would overwrite any change), so it is "
+           "open read-only. Close the Windows programs or stop Wine with: WINEPREFIX=" +
+           quoteForShell(prefixDir) + " wineserver -k";
+}
 
 std::optional<std::string> runningWineserver(const std::string& prefixDir)
 {

@@ -12,4 +12,7 @@ namespace tw::wine {
 /// "socket" exists.
 std::optional<std::string> runningWineserver(const std::string& prefixDir);
 
+/// The message for a prefix in which Wine runs.
+std::string wineRunningMessage(const std::string& prefixDir);
+
 } // namespace tw::wine

@@ -1,8 +1,5 @@
 #include "WineShell.h"
 
-#include "WineFiles.h"
-#include "WinePrefix.h"
-
 #include <cstdlib>
 #include <fcntl.h>
 #include <liblnk.h>
@@ -61,7 +58,7 @@ bool startDetached(const std::vector<std::string>& argv, const std::string& dire
     return WIFEXITED(childStatus) && WEXITSTATUS(childStatus) == 0 && n == 0;
 }
 
-WineShell::WineShell(WinePrefix& prefix) : m_prefix(prefix) {}
+WineShell::WineShell(const WinePathMapper& paths) : m_paths(paths) {}
 
 bool WineShell::openUrl(std::string_view url)
 {
@@ -70,14 +67,14 @@ bool WineShell::openUrl(std::string_view url)
 
 bool WineShell::execute(std::string_view file, std::string_view directory, bool /*elevate*/)
 {
-    const std::optional<std::string> host = m_prefix.files().paths().toHost(file);
+    const std::optional<std::string> host = m_paths.toHost(file);
     if (!host)
         return false;
     std::string hostDirectory;
     if (!directory.empty())
-        hostDirectory = m_prefix.files().paths().toHost(directory).value_or("");
+        hostDirectory = m_paths.toHost(directory).value_or("");
     return startDetached({"wine", *host}, hostDirectory,
-                         {{"WINEPREFIX", m_prefix.hostPath()}, {"WINEDEBUG", "-all"}});
+                         {{"WINEPREFIX", m_paths.prefixDir()}, {"WINEDEBUG", "-all"}});
 }
 
 } // namespace tw::wine
@@ -86,7 +83,7 @@ namespace tw::wine {
 
 std::string WineShell::shortcutTarget(std::string_view shortcut)
 {
-    const std::optional<std::string> host = m_prefix.files().paths().toHost(shortcut);
+    const std::optional<std::string> host = m_paths.toHost(shortcut);
     if (!host)
         return std::string();
     liblnk_file_t* file = nullptr;

@@ -1,6 +1,7 @@
 // The shell of a Wine prefix: the desktop's browser, and programs started through wine.
 #pragma once
 
+#include "WinePaths.h"
 #include "platform/Shell.h"
 
 #include <string>
@@ -9,12 +10,10 @@
 
 namespace tw::wine {
 
-class WinePrefix;
-
 class WineShell final : public platform::Shell
 {
 public:
-    explicit WineShell(WinePrefix& prefix);
+    explicit WineShell(const WinePathMapper& paths);
     /// Hands the address to xdg-open.
     bool openUrl(std::string_view url) override;
     /// Runs the program with `wine` in the prefix; Wine has no elevation.
@@ -25,7 +24,7 @@ public:
     std::string shortcutTarget(std::string_view shortcut) override;
 
 private:
-    WinePrefix& m_prefix;
+    const WinePathMapper& m_paths;
 };
 
 /// Starts a program detached, with extra environment entries; false when it cannot start.

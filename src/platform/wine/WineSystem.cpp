@@ -1,7 +1,6 @@
 #include "WineSystem.h"
 
-#include "WinePrefix.h"
-#include "WineRegistry.h"
+#include "HiveStore.h"
 #include "platform/TextCodec.h"
 
 #include <chrono>
@@ -70,12 +69,15 @@ void parseVersion(const std::string& text, DWORD& major, DWORD& minor, DWORD& bu
 
 } // namespace
 
-WineSystem::WineSystem(WinePrefix& prefix) : m_prefix(prefix) {}
+WineSystem::WineSystem(platform::Registry& registry, const HiveStore& store)
+    : m_registry(registry), m_store(store)
+{
+}
 
 bool WineSystem::query(HKEY root, std::string_view key, std::string_view name, DWORD* type,
                        std::string* data)
 {
-    platform::Registry& registry = m_prefix.registry();
+    platform::Registry& registry = m_registry;
     platform::KeyHandle handle(registry);
     return registry.openKey(root, key, KEY_READ, handle.out()) == ERROR_SUCCESS &&
            registry.queryValue(handle.get(), name, type, data) == ERROR_SUCCESS;
@@ -130,7 +132,7 @@ std::string WineSystem::expand(const std::string& text)
         else if (is("USERPROFILE"))
             value = readString(HKEY_LOCAL_MACHINE,
                                std::string(kNtCurrentVersion) + "\\ProfileList\\" +
-                                   platform::utf16ToUtf8(m_prefix.userSid()),
+                                   platform::utf16ToUtf8(m_store.userSid()),
                                "ProfileImagePath");
         else if (is("ProgramFiles"))
             value = readString(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir");
@@ -214,7 +216,7 @@ platform::OsVersionInfo WineSystem::versionEx()
 
 FILETIME WineSystem::currentTime()
 {
-    return m_prefix.now();
+    return m_store.now();
 }
 
 FILETIME WineSystem::fileTimeToLocalFileTime(FILETIME utc)

@@ -1,19 +1,22 @@
 // System facts of a Wine prefix: its Windows folders, version and time.
 #pragma once
 
-#include "HiveKey.h"
+#include "platform/Registry.h"
 #include "platform/System.h"
 
 #include <optional>
 
 namespace tw::wine {
 
-class WinePrefix;
+using namespace tw::win;
 
+class HiveStore;
+
+/// System facts read through the registry; the clock and the user of the hive store.
 class WineSystem final : public platform::System
 {
 public:
-    explicit WineSystem(WinePrefix& prefix);
+    WineSystem(platform::Registry& registry, const HiveStore& store);
 
     std::string windowsDirectory() override;
     std::string systemDirectory() override;
@@ -30,7 +33,8 @@ private:
     /// Expands %SystemRoot%, %windir%, %USERPROFILE% and the like from the prefix.
     std::string expand(const std::string& text);
 
-    WinePrefix& m_prefix;
+    platform::Registry& m_registry;
+    const HiveStore& m_store;
 };
 
 } // namespace tw::wine

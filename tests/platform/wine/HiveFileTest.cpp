@@ -4,6 +4,7 @@
 #include "platform/TextCodec.h"
 #include "support/TestSupport.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace std::string_literals;
@@ -222,6 +223,11 @@ struct DamagedHive
     const char* problem;
 };
 
+void PrintTo(const DamagedHive& hive, std::ostream* out)
+{
+    *out << hive.name;
+}
+
 class DamagedHiveTest : public ::testing::TestWithParam<DamagedHive>
 {
 };
@@ -243,6 +249,15 @@ TEST_P(DamagedHiveTest, NamesFileAndLine)
     }
 }
 
+/// "k\\\\k\\\\...": an escaped hive key path of `levels` names.
+std::string deepHivePath(int levels)
+{
+    std::string path = "k";
+    for (int i = 1; i < levels; ++i)
+        path += "\\\\k";
+    return path;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Wine, DamagedHiveTest,
     ::testing::Values(
@@ -257,8 +272,101 @@ INSTANTIATE_TEST_SUITE_P(
         DamagedHive{"BadDword", kHeader + "\n[A] 1\n\"x\"=dword:xyz\n", 7, "bad dword"},
         DamagedHive{"UnknownData", kHeader + "\n[A] 1\n\"x\"=what\n", 7, "unknown kind"},
         DamagedHive{"Garbage", kHeader + "\n[A] 1\nsomething odd\n", 7, "unrecognized"},
-        DamagedHive{"BadArch", "WINE REGISTRY Version 2\n#arch=win16\n", 2, "architecture"}),
+        DamagedHive{"BadArch", "WINE REGISTRY Version 2\n#arch=win16\n", 2, "architecture"},
+        // What Wine never writes, and what a crash or a bad disk leaves.
+        DamagedHive{"NulInKeyLine", kHeader + "\n[A\0B] 1\n"s, 6, "NUL"},
+        DamagedHive{"NulInString", kHeader + "\n[A] 1\n\"x\"=\"a\0b\"\n"s, 7, "NUL"},
+        DamagedHive{"ZeroedBlock",
+                    kHeader + "\n[A] 1\n" + std::string(4096, '\0') + "\"x\"=\"b\"\n", 7, "NUL"},
+        DamagedHive{"TextAfterString", kHeader + "\n[A] 1\n\"x\"=\"abc\"junk\n", 7,
+                    "after the closing quote"},
+        DamagedHive{"TextAfterClass", kHeader + "\n[A] 1\n#class=\"c\" x\n", 7,
+                    "after the closing quote"},
+        DamagedHive{"Latin1InString", kHeader + "\n[A] 1\n\"x\"=\"caf\xe9\"\n", 7, "UTF-8"},
+        DamagedHive{"Latin1InKeyName", kHeader + "\n[caf\xe9] 1\n", 6, "UTF-8"},
+        DamagedHive{"OverlongUtf8", kHeader + "\n[\xc0\xaf] 1\n", 6, "UTF-8"},
+        DamagedHive{"EncodedSurrogate", kHeader + "\n[A] 1\n\"\xed\xa0\x80\"=\"\"\n", 7, "UTF-8"},
+        DamagedHive{"BackslashInKeyName", kHeader + "\n[A\\134B] 1\n", 6, "backslash"},
+        DamagedHive{"EmptyKeyName", kHeader + "\n[A\\\\\\\\B] 1\n", 6, "empty key name"},
+        DamagedHive{"UnknownEscape", kHeader + "\n[A] 1\n\"x\"=\"a\\qb\"\n", 7, "escape"},
+        DamagedHive{"RawTab", kHeader + "\n[A] 1\n\"x\"=\"a\tb\"\n", 7, "control character"},
+        DamagedHive{"ShortDword", kHeader + "\n[A] 1\n\"x\"=dword:1234\n", 7, "bad dword"},
+        DamagedHive{"OneDigitHexByte", kHeader + "\n[A] 1\n\"x\"=hex:1,2\n", 7, "bad hex"},
+        DamagedHive{"BadStamp", kHeader + "\n[A] 12x\n", 6, "after the key name"},
+        DamagedHive{"UnknownKeyOption", kHeader + "\n[A] 1\n#flags=1\n", 7, "unknown key option"},
+        DamagedHive{"CommentAmongKeys", kHeader + "\n[A] 1\n;note\n", 7, "comment"},
+        DamagedHive{"GarbageBeforeKeys", kHeader + "junk\n[A] 1\n", 5, "before the first key"},
+        DamagedHive{"TooDeep", kHeader + "\n[A] 1\n\n[" + deepHivePath(513) + "] 1\n", 8,
+                    "512 levels"},
+        DamagedHive{"MillionLevels", kHeader + "\n[" + deepHivePath(1000000) + "] 1\n", 6,
+                    "512 levels"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(HiveFile, ReadsWhatWinesLoaderReadsTheSameWay)
+{
+    // Line ends with CR, upper-case hex, raw UTF-8 and a key line without a time: Wine's own
+    // loader gives them one meaning, and saving writes them as Wine would.
+    TempDir dir;
+    const std::string path = (dir.path() / "system.reg").string();
+    writeFile(path, "WINE REGISTRY Version 2\r\n;; All keys relative to REGISTRY\\\\Machine\r\n"
+                    "\r\n[Caf\xc3\xa9\\\\\xf0\x9f\x8c\x8e]\r\n\"Bin\"=hex:AB,cD\r\n"
+                    "\"N\"=dword:0000ABCD\r\n");
+    const auto hive = load(path);
+    HiveKey* key = findPath(hive->base, u"Caf\u00e9\\\U0001F30E");
+    ASSERT_NE(key, nullptr);
+    EXPECT_EQ(key->findValue(u"Bin")->data, "\xab\xcd");
+    EXPECT_EQ(key->findValue(u"N")->data, std::string("\xcd\xab\0\0", 4));
+    EXPECT_NE(save(*hive).find("[Caf\\xe9\\\\\\xd83c\\xdf0e]"), std::string::npos) << save(*hive);
+}
+
+TEST(HiveFile, KeysAre512LevelsDeepAtMost)
+{
+    TempDir dir;
+    const std::string path = (dir.path() / "system.reg").string();
+    writeFile(path, kHeader + "\n[" + deepHivePath(512) + "] 1\n\"v\"=\"bottom\"\n");
+    const auto hive = load(path);
+    EXPECT_NE(save(*hive).find(deepHivePath(512) + "] 1\n"), std::string::npos);
+}
+
+TEST(HiveFile, TreesOfAnyDepthAreWrittenAndFreedWithoutRecursion)
+{
+    // A tree built in memory is not bound by the hive limit; writing and freeing it must not
+    // use the stack per level.
+    auto base = std::make_unique<HiveKey>(u"Base");
+    HiveKey* key = base.get();
+    for (int i = 0; i < 300000; ++i)
+        key = key->addSubkey(u"k");
+    key->setValue(u"v", REG_DWORD, std::string(4, '\0'));
+    size_t bytes = 0;
+    bool bottomWritten = false;
+    writeHive(*base, "", [&](std::string_view piece) {
+        bytes += piece.size();
+        bottomWritten = bottomWritten || piece.find("\"v\"=dword:00000000") != std::string::npos;
+    });
+    EXPECT_TRUE(bottomWritten);
+    EXPECT_GT(bytes, 300000u * 3);
+    base.reset();
+}
+
+TEST(HiveFile, ZeroedPageOfARealHiveIsReportedWithItsLine)
+{
+    // A crash can leave a 4 KiB page of zeros in a file that was being written.
+    TempDir dir;
+    std::string text = readFile(fixture("wine-8.0/fresh/system.reg"));
+    ASSERT_GT(text.size(), 100u * 4096);
+    std::fill_n(text.begin() + 100 * 4096, 4096, '\0');
+    const std::string path = (dir.path() / "system.reg").string();
+    writeFile(path, text);
+    const int firstDamagedLine =
+        static_cast<int>(std::count(text.begin(), text.begin() + 100 * 4096, '\n')) + 1;
+    try {
+        load(path);
+        FAIL() << "a zeroed page was read as registry data";
+    } catch (const HiveFormatError& e) {
+        EXPECT_EQ(e.line(), firstDamagedLine) << e.what();
+        EXPECT_NE(std::string(e.what()).find("NUL"), std::string::npos) << e.what();
+    }
+}
 
 } // namespace
 } // namespace tw::wine

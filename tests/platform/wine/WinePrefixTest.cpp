@@ -26,12 +26,13 @@ void setUserValue(WinePrefix& prefix, const std::string& name, const std::string
     ASSERT_EQ(prefix.registry().setValue(key.get(), name, REG_SZ, text + '\0'), ERROR_SUCCESS);
 }
 
+/// Files of ours in the prefix folder but the lock file, which stays.
 std::vector<std::string> leftovers(const fs::path& dir)
 {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(dir)) {
         const std::string name = entry.path().filename().string();
-        if (name.find("tidewell") != std::string::npos)
+        if (name.find("tidewell") != std::string::npos && name != ".tidewell.lock")
             names.push_back(name);
     }
     return names;
@@ -70,6 +71,37 @@ TEST(WinePrefix, SavesOnlyTheChangedHiveAndKeepsItsPermissions)
     EXPECT_EQ(data, std::string("https://example.org/\0", 21));
 }
 
+TEST(WinePrefix, ReplacedHivesKeepTheirOwnerAndGroup)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "giving a file to another user needs root";
+    TempDir dir;
+    PrefixBuilder(dir.path()).fixtureHives("wine-8.0/varied");
+    const uid_t owner = 12345;
+    const gid_t group = 23456;
+    for (const char* hive : {"system.reg", "user.reg"}) {
+        ASSERT_EQ(::chown((dir.path() / hive).c_str(), owner, group), 0);
+        ASSERT_EQ(::chmod((dir.path() / hive).c_str(), 0640), 0);
+    }
+    WinePrefix prefix(dir.str());
+    setUserValue(prefix, "A", "1");
+    prefix.save(); // user.reg alone
+    setUserValue(prefix, "B", "2");
+    KeyHandle machine(prefix.registry());
+    ASSERT_EQ(prefix.registry().createKey(HKEY_LOCAL_MACHINE, "Software\\Tidewell", KEY_ALL_ACCESS,
+                                          machine.out()),
+              ERROR_SUCCESS);
+    prefix.save(); // both hives at once
+    for (const char* hive : {"system.reg", "user.reg"}) {
+        struct stat st;
+        ASSERT_EQ(::stat((dir.path() / hive).c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, owner) << hive;
+        EXPECT_EQ(st.st_gid, group) << hive;
+        EXPECT_EQ(st.st_mode & 07777, 0640u) << hive;
+    }
+    EXPECT_NE(readFile(dir.path() / "user.reg").find("\"B\"=\"2\""), std::string::npos);
+}
+
 TEST(WinePrefix, NeverOverwritesAHiveThatChangedOnDisk)
 {
     TempDir dir;
@@ -95,8 +127,15 @@ TEST(WinePrefix, RevertForgetsUnsavedChanges)
     PrefixBuilder(dir.path()).fixtureHives("wine-8.0/varied");
     WinePrefix prefix(dir.str());
     setUserValue(prefix, "A", "1");
+    KeyHandle opened(prefix.registry());
+    ASSERT_EQ(
+        prefix.registry().openKey(HKEY_CURRENT_USER, "Software\\Tidewell", KEY_READ, opened.out()),
+        ERROR_SUCCESS);
     prefix.revert();
     EXPECT_FALSE(prefix.hasUnsavedChanges());
+    EXPECT_EQ(prefix.registry().queryValue(opened.get(), "A", nullptr, nullptr),
+              ERROR_INVALID_HANDLE)
+        << "handles into the old tree are gone";
     KeyHandle key(prefix.registry());
     EXPECT_EQ(
         prefix.registry().openKey(HKEY_CURRENT_USER, "Software\\Tidewell", KEY_READ, key.out()),
@@ -132,6 +171,44 @@ TEST(WinePrefix, DamagedHiveMakesThePrefixUnusable)
         EXPECT_NE(message.find((dir.path() / "system.reg").string() + " line 7"), std::string::npos)
             << message;
         EXPECT_NE(message.find("will not change"), std::string::npos);
+    }
+}
+
+TEST(WinePrefix, HiveThatAWriteWouldChangeIsRefusedAndKeptAsItIs)
+{
+    // Two names that are not UTF-8 would become one key, and the next save would merge them.
+    TempDir dir;
+    PrefixBuilder(dir.path())
+        .userHive(
+            "\n[Software\\\\caf\xe9] 1\n\"a\"=\"1\"\n\n[Software\\\\caf\xe8] 1\n\"a\"=\"2\"\n");
+    const std::string user = readFile(dir.path() / "user.reg");
+    try {
+        WinePrefix prefix(dir.str());
+        FAIL() << "a hive with bytes that are not UTF-8 was opened";
+    } catch (const PrefixError& e) {
+        const std::string message = e.what();
+        EXPECT_NE(message.find((dir.path() / "user.reg").string() + " line 6"), std::string::npos)
+            << message;
+        EXPECT_NE(message.find("UTF-8"), std::string::npos) << message;
+    }
+    EXPECT_EQ(readFile(dir.path() / "user.reg"), user);
+}
+
+TEST(WinePrefix, KeysDeeperThanWindowsAllowsAreReportedAsDamage)
+{
+    TempDir dir;
+    std::string path = "k";
+    for (int i = 1; i < 20000; ++i)
+        path += "\\\\k";
+    PrefixBuilder(dir.path()).userHive("\n[Software] 1\n\n[" + path + "] 1\n");
+    try {
+        WinePrefix prefix(dir.str());
+        FAIL() << "a key 20,000 levels deep was read";
+    } catch (const PrefixError& e) {
+        const std::string message = e.what();
+        EXPECT_NE(message.find((dir.path() / "user.reg").string() + " line 8"), std::string::npos)
+            << message.substr(0, 300);
+        EXPECT_NE(message.find("512 levels"), std::string::npos) << message.substr(0, 300);
     }
 }
 
@@ -211,6 +288,58 @@ TEST(WinePrefix, SaveRefusesWhenWineStartedMeanwhile)
     RunningWineserver server(dir.str());
     EXPECT_THROW(prefix.save(), PrefixError);
     EXPECT_EQ(test::firstDifference(readFile(dir.path() / "user.reg"), user), "");
+}
+
+TEST(WinePrefix, HiveRewrittenDuringASaveIsNeverOverwritten)
+{
+    TempDir dir;
+    PrefixBuilder(dir.path()).fixtureHives("wine-8.0/varied");
+    const std::string system = readFile(dir.path() / "system.reg");
+    const std::string otherWriter = readFile(dir.path() / "user.reg") + "\n[Software\\\\Other] 1\n";
+    WinePrefix prefix(dir.str());
+    setUserValue(prefix, "A", "1");
+    KeyHandle machine(prefix.registry());
+    ASSERT_EQ(prefix.registry().createKey(HKEY_LOCAL_MACHINE, "Software\\Tidewell", KEY_ALL_ACCESS,
+                                          machine.out()),
+              ERROR_SUCCESS);
+    // Someone else writes user.reg after system.reg was replaced, before user.reg's turn.
+    prefix.hiveStore().setSaveObserver([&](SaveStep step, const std::string& file) {
+        if (step == SaveStep::Renamed && file.find("system.reg") != std::string::npos)
+            test::writeFile(dir.path() / "user.reg", otherWriter);
+    });
+    try {
+        prefix.save();
+        FAIL() << "saved over a hive that another writer had just written";
+    } catch (const PrefixError& e) {
+        EXPECT_NE(std::string(e.what()).find("user.reg changed on disk"), std::string::npos)
+            << e.what();
+    }
+    EXPECT_EQ(test::firstDifference(readFile(dir.path() / "user.reg"), otherWriter), "");
+    EXPECT_EQ(test::firstDifference(readFile(dir.path() / "system.reg"), system), "")
+        << "the hive replaced first is put back";
+    EXPECT_TRUE(leftovers(dir.path()).empty());
+}
+
+TEST(WinePrefix, SaveSaysSoWhenWineStartedWhileItWrote)
+{
+    TempDir dir;
+    PrefixBuilder(dir.path()).fixtureHives("wine-8.0/varied");
+    WinePrefix prefix(dir.str());
+    setUserValue(prefix, "A", "1");
+    std::unique_ptr<RunningWineserver> server;
+    prefix.hiveStore().setSaveObserver([&](SaveStep step, const std::string&) {
+        if (step == SaveStep::Renamed && !server)
+            server = std::make_unique<RunningWineserver>(dir.str());
+    });
+    try {
+        prefix.save();
+        FAIL() << "a save beside a wineserver that started meanwhile was reported as done";
+    } catch (const PrefixError& e) {
+        const std::string message = e.what();
+        EXPECT_NE(message.find("Wine started"), std::string::npos) << message;
+        EXPECT_NE(message.find("wineserver -k"), std::string::npos) << message;
+    }
+    EXPECT_TRUE(prefix.isReadOnly());
 }
 
 } // namespace

@@ -140,6 +140,37 @@ TEST_F(WineRegistryTest, FollowsRegistryLinks)
     EXPECT_EQ(reg().queryValue(target.get(), "ViaLink", nullptr, nullptr), ERROR_SUCCESS);
 }
 
+TEST_F(WineRegistryTest, OpensALinkItselfWhenAskedTo)
+{
+    const char* link = "Software\\Microsoft\\Windows\\CurrentVersion\\Time Zones";
+    KeyHandle followed(reg());
+    ASSERT_EQ(reg().openKey(HKEY_LOCAL_MACHINE, link, KEY_READ, followed.out()), ERROR_SUCCESS);
+    EXPECT_GT(subkeys(followed.get()).size(), 100u);
+
+    KeyHandle itself(reg());
+    ASSERT_EQ(reg().openKey(HKEY_LOCAL_MACHINE, link, KEY_READ, itself.out(), REG_OPTION_OPEN_LINK),
+              ERROR_SUCCESS);
+    EXPECT_TRUE(subkeys(itself.get()).empty());
+    DWORD type = 0;
+    std::string data;
+    ASSERT_EQ(reg().queryValue(itself.get(), "SymbolicLinkValue", &type, &data), ERROR_SUCCESS);
+    EXPECT_EQ(type, REG_LINK);
+
+    // Links on the way are followed; only the last key is opened as it is.
+    KeyHandle viaLink(reg());
+    ASSERT_EQ(reg().openKey(HKEY_LOCAL_MACHINE, "Software\\Wow6432Node\\Classes\\AppId", KEY_READ,
+                            viaLink.out(), REG_OPTION_OPEN_LINK),
+              ERROR_SUCCESS);
+    EXPECT_TRUE(subkeys(viaLink.get()).empty());
+    EXPECT_EQ(reg().queryValue(viaLink.get(), "SymbolicLinkValue", &type, nullptr), ERROR_SUCCESS);
+    // A key that is no link opens as usual.
+    KeyHandle plain(reg());
+    ASSERT_EQ(reg().openKey(HKEY_LOCAL_MACHINE, "Software\\Classes\\AppId", KEY_READ, plain.out(),
+                            REG_OPTION_OPEN_LINK),
+              ERROR_SUCCESS);
+    EXPECT_FALSE(subkeys(plain.get()).empty());
+}
+
 TEST_F(WineRegistryTest, CreatesEveryMissingKeyAndTellsWhetherItWasNew)
 {
     KeyHandle key(reg());

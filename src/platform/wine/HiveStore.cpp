@@ -1,0 +1,281 @@
+#include "HiveStore.h"
+
+#include "PrefixLock.h"
+#include "WineServer.h"
+#include "platform/TextCodec.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace tw::wine {
+
+namespace {
+
+constexpr std::u16string_view kDefaultUserSid = u"S-1-5-21-0-0-0-1000";
+const std::vector<std::string> kHiveFiles = {"system.reg", "userdef.reg", "user.reg"};
+
+bool isDirectory(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool isFile(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+} // namespace
+
+namespace {
+
+/// Why the user may not write the prefix's folder or its hives; empty when they may.
+std::string permissionRefusal(const std::string& prefixDir,
+                              const std::vector<std::unique_ptr<Hive>>& hives)
+{
+    std::vector<std::string> paths{prefixDir};
+    for (const auto& hive : hives)
+        paths.push_back(hive->hostPath());
+    for (const std::string& path : paths) {
+        if (::access(path.c_str(), W_OK) != 0)
+            return "You may not write to " + path + " (" + std::strerror(errno) +
+                   "), so the prefix " + prefixDir + " is open read-only.";
+    }
+    return std::string();
+}
+
+} // namespace
+
+HiveStore::HiveStore(std::string prefixDir, OpenMode mode)
+    : m_prefixDir(std::move(prefixDir)), m_mode(mode)
+{
+    if (!isDirectory(m_prefixDir))
+        throw PrefixError("There is no Wine prefix at " + m_prefixDir + " (no such folder)");
+    if (!isFile(m_prefixDir + "/system.reg") || !isFile(m_prefixDir + "/user.reg"))
+        throw PrefixError(m_prefixDir +
+                          " is not a Wine prefix: system.reg or user.reg is missing (run "
+                          "\"wineboot -i\" with WINEPREFIX set to it first)");
+    if (runningWineserver(m_prefixDir))
+        m_readOnlyReason = wineRunningMessage(m_prefixDir);
+    load();
+    if (!isReadOnly() && !isPreview())
+        m_readOnlyReason = permissionRefusal(m_prefixDir, m_hives);
+}
+
+std::string HiveStore::writeRefusal()
+{
+    if (isReadOnly() || isPreview())
+        return m_readOnlyReason;
+    if (runningWineserver(m_prefixDir)) {
+        m_readOnlyReason = wineRunningMessage(m_prefixDir);
+        return m_readOnlyReason;
+    }
+    for (const auto& hive : m_hives) {
+        if (!(FileIdentity::of(hive->hostPath()) == hive->identity()))
+            return hive->hostPath() +
+                   " changed on disk after Tidewell read it (Wine or another program wrote "
+                   "it). Open the prefix again and repeat the change.";
+    }
+    return permissionRefusal(m_prefixDir, m_hives);
+}
+
+void HiveStore::load()
+{
+    // Not while another Tidewell saves; a save that was cut off is finished or undone
+    // before anything is read.
+    std::unique_ptr<PrefixLock> lock;
+    if (!isReadOnly() && !isPreview()) {
+        try {
+            lock = std::make_unique<PrefixLock>(m_prefixDir, PrefixLock::Mode::IfPresent);
+            recoverInterruptedSave(m_prefixDir, kHiveFiles);
+        } catch (const std::exception& e) {
+            throw PrefixError(std::string("Cannot open the registry of ") + m_prefixDir + ": " +
+                              e.what());
+        }
+    }
+    ++m_generation;
+    m_hives.clear();
+    m_root = std::make_unique<HiveKey>(u"REGISTRY");
+    m_machine = m_root->addSubkey(u"Machine");
+    m_users = m_root->addSubkey(u"User");
+    m_currentUser = nullptr;
+
+    for (const std::string& name : kHiveFiles) {
+        const std::string path = m_prefixDir + "/" + name;
+        if (name == "userdef.reg" && !isFile(path))
+            continue;
+        m_hives.push_back(std::make_unique<Hive>(name, path));
+        loadHive(*m_hives.back());
+    }
+    checkArchitectures();
+}
+
+void HiveStore::loadHive(Hive& hive)
+{
+    const std::string& name = hive.fileName();
+    auto baseFor = [&](const HiveHeader& header) -> HiveKey* {
+        HiveKey* base = nullptr;
+        if (name == "system.reg") {
+            base = m_machine;
+        } else if (name == "userdef.reg") {
+            base = m_users->addSubkey(u".Default");
+        } else {
+            // The user's key is named by the header; Wine's default SID otherwise.
+            std::u16string sid(kDefaultUserSid);
+            constexpr std::u16string_view userPrefix = u"REGISTRY\\User\\";
+            if (header.relativeTo.size() > userPrefix.size() &&
+                platform::equalNamesNoCase(header.relativeTo.substr(0, userPrefix.size()),
+                                           userPrefix))
+                sid = header.relativeTo.substr(userPrefix.size());
+            m_userSid = sid;
+            base = m_currentUser = m_users->addSubkey(sid);
+        }
+        base->setHiveBase(&hive);
+        hive.setBase(base);
+        return base;
+    };
+
+    // Read again when the file changed while it was read (Wine saving it just then).
+    for (int attempt = 0;; ++attempt) {
+        const FileIdentity before = FileIdentity::of(hive.hostPath());
+        try {
+            hive.header() = readHiveFile(hive.hostPath(), baseFor);
+        } catch (const HiveFormatError& e) {
+            throw PrefixError(std::string("Damaged registry file: ") + e.what() +
+                              ". Tidewell will not change this prefix.");
+        } catch (const std::system_error& e) {
+            throw PrefixError(std::string("Cannot read ") + hive.hostPath() + ": " +
+                              e.code().message());
+        }
+        if (FileIdentity::of(hive.hostPath()) == before) {
+            hive.setIdentity(before);
+            return;
+        }
+        if (attempt == 2)
+            throw PrefixError(hive.hostPath() + " keeps changing while it is read; is Wine "
+                                                "running in the prefix?");
+        // Start over with an empty hive.
+        if (HiveKey* parent = hive.base()->parent()) {
+            parent->takeSubkey(hive.base());
+            hive.setBase(nullptr);
+        }
+        if (name == "system.reg")
+            m_machine = m_root->addSubkey(u"Machine");
+    }
+}
+
+void HiveStore::checkArchitectures() const
+{
+    const Hive* reference = nullptr;
+    for (const auto& hive : m_hives) {
+        if (hive->header().arch.empty())
+            continue;
+        if (!reference) {
+            reference = hive.get();
+            continue;
+        }
+        if (hive->header().arch != reference->header().arch)
+            throw PrefixError("Damaged registry file: " + hive->hostPath() + " line " +
+                              std::to_string(hive->header().archLine) +
+                              ": #arch=" + hive->header().arch +
+                              " does not match #arch=" + reference->header().arch + " of " +
+                              reference->fileName() + ". Tidewell will not change this prefix.");
+    }
+}
+
+bool HiveStore::hasUnsavedChanges() const
+{
+    for (const auto& hive : m_hives) {
+        if (hive->isDirty())
+            return true;
+    }
+    return false;
+}
+
+void HiveStore::save()
+{
+    if (!hasUnsavedChanges() || isPreview())
+        return;
+    if (isReadOnly())
+        throw PrefixError(m_readOnlyReason);
+    {
+        // Our own writers save one at a time; each compares what it read with the disk
+        // while it holds the lock, up to its last rename.
+        std::unique_ptr<PrefixLock> lock;
+        try {
+            lock = std::make_unique<PrefixLock>(m_prefixDir, PrefixLock::Mode::Create);
+        } catch (const std::exception& e) {
+            throw PrefixError(std::string("Nothing was saved: ") + e.what());
+        }
+        if (runningWineserver(m_prefixDir)) {
+            m_readOnlyReason = wineRunningMessage(m_prefixDir);
+            throw PrefixError("Nothing was saved. " + m_readOnlyReason);
+        }
+        std::vector<Replacement> files;
+        try {
+            recoverInterruptedSave(m_prefixDir, kHiveFiles);
+            for (const auto& hive : m_hives) {
+                if (!hive->isDirty())
+                    continue;
+                if (!(FileIdentity::of(hive->hostPath()) == hive->identity()))
+                    throw SaveError(hive->hostPath() +
+                                    " changed on disk after Tidewell read it (Wine or another "
+                                    "program wrote it); nothing was saved. Open the prefix "
+                                    "again and repeat the change.");
+                files.push_back(
+                    {hive->hostPath(),
+                     [&hive = *hive](const std::function<void(std::string_view)>& sink) {
+                         writeHive(*hive.base(), hive.header().prologue, sink);
+                     },
+                     hive->identity()});
+            }
+            replaceFiles(m_prefixDir, files, m_saveObserver);
+        } catch (const std::system_error& e) {
+            throw PrefixError(std::string("Cannot save the registry: ") + e.what() +
+                              "; nothing was saved.");
+        } catch (const SaveError& e) {
+            throw PrefixError(e.what());
+        }
+        for (const auto& hive : m_hives) {
+            if (hive->isDirty()) {
+                hive->setIdentity(FileIdentity::of(hive->hostPath()));
+                hive->setDirty(false);
+            }
+        }
+    }
+    // A wineserver that started while the files were replaced may have read the old ones,
+    // and writes its registry back over them when it stops.
+    if (runningWineserver(m_prefixDir)) {
+        m_readOnlyReason = wineRunningMessage(m_prefixDir);
+        throw PrefixError("The registry was saved, but Wine started in the prefix meanwhile; "
+                          "it may not see the change and may write its own registry over it. "
+                          "Stop Wine and check the change. " +
+                          m_readOnlyReason);
+    }
+}
+
+void HiveStore::revert()
+{
+    load();
+}
+
+void HiveStore::touch(HiveKey& key)
+{
+    key.setModified(now());
+    if (Hive* hive = key.hive())
+        hive->setDirty(true);
+}
+
+FILETIME HiveStore::now() const
+{
+    const auto since1970 = std::chrono::duration_cast<std::chrono::nanoseconds>(
+        std::chrono::system_clock::now().time_since_epoch());
+    return TICKS_1601_TO_1970 + static_cast<FILETIME>(since1970.count() / 100);
+}
+
+} // namespace tw::wine

@@ -1,0 +1,93 @@
+// The registry hives of a Wine prefix: the key tree they make, loading, saving and the
+// read-only state.
+#pragma once
+
+#include "Hive.h"
+#include "HiveSave.h"
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace tw::wine {
+
+/// A prefix that cannot be opened or saved; the message says why and what to do.
+class PrefixError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+enum class OpenMode
+{
+    Normal,
+    /// Changes stay in memory: nothing is ever written, not even the finishing of an
+    /// interrupted save (for pictures of the windows).
+    Preview,
+};
+
+class HiveStore
+{
+public:
+    /// Reads the hives of the prefix folder. Throws PrefixError for a missing prefix or a
+    /// damaged hive (naming the file and line). A prefix the user may not write is
+    /// read-only.
+    explicit HiveStore(std::string prefixDir, OpenMode mode = OpenMode::Normal);
+    HiveStore(const HiveStore&) = delete;
+    HiveStore& operator=(const HiveStore&) = delete;
+
+    const std::string& prefixDir() const { return m_prefixDir; }
+
+    /// Set when Wine runs in the prefix: reading works, every write is refused.
+    bool isReadOnly() const { return !m_readOnlyReason.empty(); }
+    const std::string& readOnlyReason() const { return m_readOnlyReason; }
+
+    /// Writes every changed hive, all of them or none (an interrupted save is finished or
+    /// undone when the prefix is next opened). Refuses (PrefixError) when Wine now runs in
+    /// the prefix or a hive changed on disk since it was read; then nothing is written.
+    void save();
+    /// Why a change made now could not be saved (see save()); empty when it could be.
+    std::string writeRefusal();
+    bool isPreview() const { return m_mode == OpenMode::Preview; }
+    /// Called at each step of a save (for tests that stop a save half way).
+    void setSaveObserver(SaveObserver observer) { m_saveObserver = std::move(observer); }
+    bool hasUnsavedChanges() const;
+    /// Forgets unsaved changes by reading the hives again. Every key of the old tree is gone;
+    /// generation() tells users of the tree that it was replaced.
+    void revert();
+    unsigned generation() const { return m_generation; }
+
+    /// The tree's top key (REGISTRY) and the keys the roots map to.
+    HiveKey& registryRoot() { return *m_root; }
+    HiveKey* machineKey() const { return m_machine; }
+    HiveKey* usersKey() const { return m_users; }
+    HiveKey* currentUserKey() const { return m_currentUser; }
+    const std::u16string& userSid() const { return m_userSid; }
+
+    /// Records a change of `key` (its time, and its hive as changed).
+    void touch(HiveKey& key);
+    /// The time changes are stamped with.
+    FILETIME now() const;
+
+    const std::vector<std::unique_ptr<Hive>>& hives() const { return m_hives; }
+
+private:
+    void load();
+    void loadHive(Hive& hive);
+    void checkArchitectures() const;
+
+    std::string m_prefixDir;
+    OpenMode m_mode;
+    std::string m_readOnlyReason;
+    std::unique_ptr<HiveKey> m_root;
+    HiveKey* m_machine = nullptr;
+    HiveKey* m_users = nullptr;
+    HiveKey* m_currentUser = nullptr;
+    std::u16string m_userSid;
+    std::vector<std::unique_ptr<Hive>> m_hives;
+    unsigned m_generation = 0;
+    SaveObserver m_saveObserver;
+};
+
+} // namespace tw::wine
