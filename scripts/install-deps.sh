@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ccache pkg-config
-    qt6-base-dev libcurl4-openssl-dev liblnk-dev libbfio-dev
+    qt6-base-dev libcurl4-openssl-dev libssl-dev liblnk-dev libbfio-dev
     libgtest-dev libgmock-dev
     wine wine64
 )

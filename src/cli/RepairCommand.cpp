@@ -6,6 +6,7 @@
 #include "platform/wine/WineFiles.h"
 #include "platform/wine/WinePrefix.h"
 #include "repair/BackupList.h"
+#include "repair/BackupSeal.h"
 #include "repair/RepairDriver.h"
 
 #include <cstdio>
@@ -121,8 +122,11 @@ int fullBackup(CommandContext& context)
 int restoreBackup(CommandContext& context)
 {
     requireWritable(context.prefix);
-    report(RestoreBackup(context.session, windowsPathOf(context.prefix, context.args.at(0))),
-           context.out);
+    const std::string path = windowsPathOf(context.prefix, context.args.at(0));
+    const BackupCheck check = CheckBackup(context.session, path);
+    if (check.needsConfirmation() && !context.args.has("force"))
+        throw CliError(check.warning + " Nothing was restored; add --force to restore it anyway.");
+    report(RestoreBackup(context.session, path), context.out);
     return 0;
 }
 
@@ -163,8 +167,9 @@ std::vector<Command> backupCommands()
         {"backups full", "", "export the whole registry into a new backup", {}, 0, 0, fullBackup},
         {"backups restore",
          "FILE",
-         "import a backup; FILE as the list shows it or as a host\npath",
-         {},
+         "import a backup; FILE as the list shows it or as a host\npath; --force restores one "
+         "that was changed or\ncomes from another prefix",
+         {{"force", ""}},
          1,
          1,
          restoreBackup},

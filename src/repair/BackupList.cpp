@@ -1,7 +1,9 @@
 #include "BackupList.h"
 
+#include "BackupSeal.h"
 #include "BackupWriter.h"
 #include "FileBackup.h"
+#include "platform/RegFile.h"
 #include "platform/TextCodec.h"
 #include "registry/PublicFunctions.h"
 #include "registry/Session.h"
@@ -49,12 +51,12 @@ std::string ExportWholeRegistry(const Session& session)
 {
     std::string path = NewBackupPath(session);
     CreateBackupFolder(session);
-    const std::string temporary = path + ".part";
-    session.registryEditor().exportToFile(temporary, "", platform::RegFileFormat::Unicode);
-    if (!PlaceBackupFile(session, temporary, path)) {
-        session.files().deleteFile(temporary);
-        throw std::runtime_error("cannot rename " + temporary);
-    }
+    const std::string bytes =
+        platform::exportRegFile(session.registry(), "", platform::RegFileFormat::Unicode);
+    const std::string error =
+        WriteBackupBytes(session, path, SealBackup(bytes, MachineIdentity(session)));
+    if (!error.empty())
+        throw std::runtime_error(error);
     return "\"" + path + "\"";
 }
 

@@ -1,5 +1,6 @@
 #include "BackupWriter.h"
 
+#include "BackupSeal.h"
 #include "FileBackup.h"
 #include "platform/RegFile.h"
 #include "registry/ProgramInfo.h"
@@ -62,8 +63,10 @@ bool addRecord(const Session& session, platform::RegFileWriter& writer, const Se
     return true;
 }
 
+} // namespace
+
 /// Writes the file beside its final name first, so that no half file is left.
-std::string saveFile(const Session& session, std::string& path, const std::string& bytes)
+std::string WriteBackupBytes(const Session& session, std::string& path, const std::string& bytes)
 {
     platform::Files& files = session.files();
     const std::string temporary = path + ".part";
@@ -85,8 +88,6 @@ std::string saveFile(const Session& session, std::string& path, const std::strin
     }
     return std::string();
 }
-
-} // namespace
 
 std::string BackupFolder()
 {
@@ -175,7 +176,8 @@ BackupOutcome WriteBackupFile(const Session& session)
         outcome.error = "cannot create the folder " + BackupFolder();
         return outcome;
     }
-    outcome.error = saveFile(session, outcome.path, writer.finish());
+    outcome.error = WriteBackupBytes(session, outcome.path,
+                                     SealBackup(writer.finish(), MachineIdentity(session)));
     if (outcome.error.empty()) {
         outcome.error = SaveFilesIntoBackup(session, outcome.path, removedFiles);
         if (!outcome.error.empty())

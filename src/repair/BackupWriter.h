@@ -17,6 +17,9 @@ bool CreateBackupFolder(const Session& session);
 /// "<folder>Full Registry Backup_yyyy_mm_dd_hh_nn_ss.reg" for the current local time; when
 /// a backup of that second exists, the first free "..._N.reg" (N from 2).
 std::string NewBackupPath(const Session& session);
+/// Writes `bytes` as the backup `path`: a temporary file first, then the rename of
+/// PlaceBackupFile (which may choose the next free name). Returns an error text.
+std::string WriteBackupBytes(const Session& session, std::string& path, const std::string& bytes);
 /// Renames a finished `temporary` file to `path`, or to the next free name when `path` was
 /// taken meanwhile (updating `path`); never replaces a file. False when it cannot.
 bool PlaceBackupFile(const Session& session, const std::string& temporary, std::string& path);

@@ -94,6 +94,31 @@ TEST_F(RepairCommandTest, FullBackupAndNoBackupRepair)
     EXPECT_EQ(missing.err.find("tidewell-cli: Restore registry fail!"), 0u) << missing.err;
 }
 
+TEST_F(RepairCommandTest, AnAlteredBackupIsRestoredOnlyWithForce)
+{
+    const auto full = cli({"backups", "full"});
+    ASSERT_EQ(full.exitCode, 0) << full.err;
+    const std::string shown = full.out.substr(full.out.find('\n') + 1,
+                                              full.out.rfind(".reg") + 4 - full.out.find('\n') - 1);
+    const std::string host = prefix() + "/drive_c/Program Files/Tidewell/AllRegBack/" +
+                             shown.substr(shown.rfind('\\') + 1);
+    std::string bytes = readFile(host);
+    // "Gone" -> "Gane" in UTF-16: an edit the checksum notices.
+    const std::string gone("G\0o\0n\0e\0", 8);
+    const size_t at = bytes.find(gone);
+    ASSERT_NE(at, std::string::npos);
+    bytes[at + 2] = 'a';
+    test::writeFile(host, bytes);
+
+    const auto refused = cli({"backups", "restore", shown});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find("was changed after Tidewell wrote it"), std::string::npos)
+        << refused.err;
+    EXPECT_NE(refused.err.find("--force"), std::string::npos) << refused.err;
+    const auto forced = cli({"backups", "restore", shown, "--force"});
+    EXPECT_EQ(forced.exitCode, 0) << forced.err;
+}
+
 /// A broken shortcut on the desktop (section 7) beside the registry problems.
 class ShortcutRepairTest : public RepairCommandTest
 {

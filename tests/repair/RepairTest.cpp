@@ -3,6 +3,7 @@
 #include "platform/TextCodec.h"
 #include "platform/wine/WineFiles.h"
 #include "repair/BackupList.h"
+#include "repair/BackupSeal.h"
 #include "repair/BackupWriter.h"
 #include "repair/RepairDriver.h"
 #include "scanner/ScannerTestSupport.h"
@@ -60,12 +61,20 @@ protected:
     {
         return prefix->files().paths().toHost(windowsPath).value();
     }
+    /// The backup's text without its two "; Tidewell" lines (checked to be there).
     std::string backupText(const std::string& windowsPath)
     {
         const std::string bytes = test::readFile(hostPath(windowsPath));
-        if (bytes.substr(0, 2) == "\xFF\xFE")
-            return platform::utf16ToUtf8(platform::bytesToUtf16(bytes.substr(2)));
-        return bytes;
+        std::string text = bytes.substr(0, 2) == "\xFF\xFE"
+                               ? platform::utf16ToUtf8(platform::bytesToUtf16(bytes.substr(2)))
+                               : bytes;
+        const size_t origin = text.find("; Tidewell backup of machine ");
+        const size_t checksum = text.find("\r\n; Tidewell checksum sha256:");
+        EXPECT_NE(origin, std::string::npos);
+        EXPECT_NE(checksum, std::string::npos);
+        if (origin == std::string::npos || checksum == std::string::npos)
+            return text;
+        return text.erase(origin, text.find('\n', checksum + 2) + 1 - origin);
     }
     test::RecordingRepairView repairView;
 };
@@ -127,11 +136,11 @@ TEST_F(RepairTest, HeaderFollowsThePlatform)
     session->PlatformKind = 2;
     BackupOutcome backup = WriteBackupFile(*session);
     ASSERT_TRUE(backup.written);
-    EXPECT_EQ(test::readFile(hostPath(backup.path)).substr(0, 10), "REGEDIT4\r\n");
+    EXPECT_EQ(backupText(backup.path).substr(0, 11), "REGEDIT4\r\n[");
     session->PlatformKind = 0;
     backup = WriteBackupFile(*session);
     ASSERT_TRUE(backup.written);
-    EXPECT_EQ(test::readFile(hostPath(backup.path)).substr(0, 3), "\r\n[");
+    EXPECT_EQ(backupText(backup.path).substr(0, 3), "\r\n[");
 }
 
 TEST_F(RepairTest, NothingCheckedWritesNoFile)
@@ -313,6 +322,57 @@ TEST_F(RepairTest, RemoveTakesOnlyFilesOfTheBackupFolder)
 
     test::writeFile(driveC() / "Program Files/Tidewell/AllRegBack/Mine.REG", "x");
     EXPECT_TRUE(RemoveBackup(*session, "c:\\program files\\tidewell\\allregback\\Mine.REG").ok);
+}
+
+TEST_F(RepairTest, ABackupTellsWhetherItWasChangedOrComesFromElsewhere)
+{
+    {
+        TRegistry reg(*session);
+        reg.SelectRoot(win::HKEY_LOCAL_MACHINE);
+        ASSERT_TRUE(reg.OpenPath("\\SOFTWARE\\Microsoft\\Cryptography", true));
+        reg.WriteText("MachineGuid", "11111111-2222-3333-4444-555555555555");
+    }
+    const BackupActionResult full = FullBackup(*session);
+    ASSERT_TRUE(full.ok) << full.detail;
+    const std::string path = full.added->path;
+    EXPECT_EQ(CheckBackup(*session, path).origin, BackupOrigin::Sealed);
+
+    // Windows' and Wine's editors pass over the lines: ours reads the file as before.
+    const std::string bytes = test::readFile(hostPath(path));
+    EXPECT_NO_THROW(platform::parseRegFile(bytes));
+
+    // One value changed by hand: the checksum no longer matches.
+    std::string text = platform::utf16ToUtf8(platform::bytesToUtf16(bytes.substr(2)));
+    const size_t at = text.find("\"MachineGuid\"=\"1111");
+    ASSERT_NE(at, std::string::npos);
+    text[at + 16] = '9';
+    const std::string altered = "\xFF\xFE" + platform::utf16ToBytes(platform::utf8ToUtf16(text));
+    const BackupCheck changed =
+        CheckBackupBytes(altered, "11111111-2222-3333-4444-555555555555", path);
+    EXPECT_EQ(changed.origin, BackupOrigin::Altered);
+    EXPECT_TRUE(changed.needsConfirmation());
+    EXPECT_NE(changed.warning.find("changed"), std::string::npos);
+
+    // The same file on another installation.
+    const BackupCheck foreign =
+        CheckBackupBytes(bytes, "99999999-0000-0000-0000-000000000000", path);
+    EXPECT_EQ(foreign.origin, BackupOrigin::OtherMachine);
+    EXPECT_TRUE(foreign.needsConfirmation());
+
+    // A file without the lines (an older backup, a file of the user's own) is not questioned.
+    EXPECT_EQ(CheckBackupBytes("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\X]\r\n", "m", path).origin,
+              BackupOrigin::Unsealed);
+}
+
+TEST_F(RepairTest, OddBackupNamesStayInsideTheFolderAndCanBeRemoved)
+{
+    const std::string odd = "odd\nname.reg";
+    test::writeFile(driveC() / "Program Files/Tidewell/AllRegBack" / odd, "x");
+    EXPECT_TRUE(RemoveBackup(*session, BackupFolder() + odd).ok);
+    EXPECT_FALSE(test::fs::exists(driveC() / "Program Files/Tidewell/AllRegBack" / odd));
+    for (const std::string& name : {std::string("..\\..\\..\\windows\\x.reg"),
+                                    std::string("\\x.reg"), std::string("sub/x.reg")})
+        EXPECT_FALSE(IsBackupFile(BackupFolder() + name)) << name;
 }
 
 } // namespace

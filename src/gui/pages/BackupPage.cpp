@@ -6,6 +6,7 @@
 #include "gui/widgets/Theme.h"
 #include "registry/Session.h"
 #include "repair/BackupList.h"
+#include "repair/BackupSeal.h"
 
 #include <QDate>
 #include <QHBoxLayout>
@@ -105,8 +106,17 @@ void BackupPage::SpbRestoreClick()
                     MessageButtons::YesNo) != QMessageBox::Yes)
         return;
     guarded(this, [this, row] {
-        const BackupActionResult result =
-            RestoreBackup(m_context.session, row->text(1).toStdString());
+        const std::string path = row->text(1).toStdString();
+        // A backup changed since it was written, or made on another installation: only
+        // when the user says so.
+        const BackupCheck check = CheckBackup(m_context.session, path);
+        if (check.needsConfirmation() &&
+            showMessage(this,
+                        QString::fromStdString(check.warning) +
+                            QStringLiteral("\r\rRestore it anyway?"),
+                        MessageIcon::Warning, MessageButtons::YesNo) != QMessageBox::Yes)
+            return;
+        const BackupActionResult result = RestoreBackup(m_context.session, path);
         showMessage(this, resultText(result),
                     result.ok ? MessageIcon::None : MessageIcon::Exclamation);
     });
