@@ -19,7 +19,10 @@ using Operation = RegFileOperation;
 class NoRegistry final : public Registry
 {
 public:
-    LONG openKey(HKEY, std::string_view, REGSAM, HKEY*) override { return ERROR_ACCESS_DENIED; }
+    LONG openKey(HKEY, std::string_view, REGSAM, HKEY*, DWORD) override
+    {
+        return ERROR_ACCESS_DENIED;
+    }
     LONG createKey(HKEY, std::string_view, REGSAM, HKEY*, bool*) override
     {
         return ERROR_ACCESS_DENIED;

@@ -1,8 +1,14 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Tidewell and runs every test (GUI tests offscreen).
+# Installs what is missing, builds Tidewell and runs every test (GUI tests offscreen), after a
+# short fuzzing run of the hive reader and the .reg parser (TIDEWELL_FUZZ_SECONDS per target,
+# 60 by default; 0 skips it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 scripts/build.sh
+fuzz_seconds="${TIDEWELL_FUZZ_SECONDS:-60}"
+if [ "$fuzz_seconds" -gt 0 ]; then
+    scripts/fuzz.sh "$fuzz_seconds"
+fi
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build --output-on-failure -j2 "$@"
