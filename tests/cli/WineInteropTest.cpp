@@ -1,9 +1,13 @@
 // Tidewell and real Wine on one throwaway prefix: each reads what the other writes.
 #include "platform/RegFile.h"
 #include "platform/TextCodec.h"
+#include "platform/wine/WinePaths.h"
 #include "support/TestSupport.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
+#include <set>
+#include <sstream>
 
 namespace tw::cli {
 namespace {
@@ -388,6 +392,93 @@ TEST_F(WineInterop, RepairOfEverySectionIsUndoneByItsBackup)
     EXPECT_EQ(test::firstDifference(readFile(file("every-after.reg")),
                                     readFile(file("every-before.reg"))),
               "");
+}
+
+/// A name with each non-ASCII character as '?', whatever code page the console wrote.
+std::string asciiOnly(const std::string& text, bool utf8)
+{
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80)
+            out += static_cast<char>(c);
+        else if (!utf8 || (c & 0xC0) != 0x80)
+            out += '?';
+    }
+    return out;
+}
+
+TEST_F(WineInterop, ShortNamesWineGivesResolveToTheSameFiles)
+{
+    const fs::path drive = fs::path(prefix()) / "drive_c";
+    const std::vector<std::string> created = {
+        "Long Folder Name.dir/Sub Folder Two/My Sound File.wav",
+        "Long Folder Name.dir/readme.markdown",
+        "Long Folder Name.dir/UPPER.TXT",
+        "Long Folder Name.dir/a.bcde",
+        "Long Folder Name.dir/two words.txt",
+        "MixedCase Tools/tool[1].exe",
+        "a.b.c.long name/x+y=z.txt",
+        ".hidden stuff/.config.json",
+        "v1.2.3 setup.exe.d/Setup Helper.DLL",
+        "Caf\xc3\xa9 Files/na\xc3\xafve.txt",
+        "\xc3\x9c"
+        "BER Daten/Gro\xc3\x9f Datei.Text",
+    };
+    for (const std::string& relative : created) {
+        fs::create_directories((drive / relative).parent_path());
+        test::writeFile(drive / relative, "x");
+    }
+    std::set<std::string> folders = {""};
+    for (const std::string& relative : created) {
+        for (fs::path p = fs::path(relative).parent_path(); !p.empty(); p = p.parent_path())
+            folders.insert(p.string());
+    }
+
+    wine::WinePathMapper mapper(prefix());
+    std::set<std::string> resolved;
+    for (const std::string& folder : folders) {
+        std::string windowsFolder = "C:\\" + folder;
+        std::replace(windowsFolder.begin(), windowsFolder.end(), '/', '\\');
+        const auto listing = wine({"cmd", "/c", "dir", "/x", "/a", windowsFolder});
+        ASSERT_EQ(listing.exitCode, 0) << windowsFolder << listing.err;
+        std::istringstream lines(listing.out);
+        for (std::string line; std::getline(lines, line);) {
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            // "<date> <time> <DIR>|size SHORT~NAM.EXT long name"
+            std::istringstream words(line);
+            std::vector<std::string> tokens;
+            for (std::string word; words >> word;)
+                tokens.push_back(word);
+            if (tokens.size() < 5 || tokens[4].find('~') == std::string::npos)
+                continue;
+            const std::string shortName = tokens[4];
+            const size_t longStart = line.find(shortName) + shortName.size();
+            const std::string longName = line.substr(line.find_first_not_of(' ', longStart));
+
+            const std::string shortPath = windowsFolder + (folder.empty() ? "" : "\\") + shortName;
+            const std::optional<std::string> host = mapper.toHost(shortPath);
+            ASSERT_TRUE(host) << shortPath;
+            EXPECT_TRUE(fs::exists(*host)) << shortPath << " -> " << *host;
+            EXPECT_EQ(fs::path(*host).parent_path(),
+                      fs::canonical(folder.empty() ? drive : drive / folder));
+            EXPECT_EQ(asciiOnly(fs::path(*host).filename().string(), true),
+                      asciiOnly(longName, false))
+                << shortPath;
+            resolved.insert(*host);
+        }
+    }
+    // Every created name but UPPER.TXT (an 8.3 name has no short name) was listed and found.
+    std::set<std::string> expected;
+    for (const std::string& relative : created) {
+        for (fs::path p = relative; !p.empty(); p = p.parent_path())
+            expected.insert(fs::canonical(drive / p).string());
+    }
+    expected.erase(fs::canonical(drive / "Long Folder Name.dir/UPPER.TXT").string());
+    for (const char* wineFolder : {"Program Files", "Program Files (x86)", "ProgramData"})
+        expected.insert(fs::canonical(drive / wineFolder).string());
+    EXPECT_EQ(resolved, expected);
 }
 
 } // namespace
