@@ -394,6 +394,52 @@ TEST_F(WineInterop, RepairOfEverySectionIsUndoneByItsBackup)
               "");
 }
 
+TEST_F(WineInterop, Regedit4TextIsInTheCodePageWineReadsAndWrites)
+{
+    const std::string key = "HKEY_CURRENT_USER\\Software\\TidewellAnsi";
+    const std::string cafe = "Caf\xc3\xa9 \xc3\xbcn\xc3\xaf"
+                             "c\xc3\xb6"
+                             "d\xc3\xa9";
+    ASSERT_EQ(cli({"reg", "set", key, "Caf\xc3\xa9", "REG_SZ", cafe}).exitCode, 0);
+    ASSERT_EQ(cli({"reg", "set", key, "Path", "REG_EXPAND_SZ", "%TEMP%\\" + cafe}).exitCode, 0);
+    ASSERT_EQ(cli({"reg", "set", key, "List", "REG_MULTI_SZ", cafe + "\\0b"}).exitCode, 0);
+    ASSERT_EQ(cli({"reg", "export", file("ours-ansi.reg"), key}).exitCode, 0);
+    ASSERT_EQ(cli({"reg", "export", file("ours4.reg"), key, "--regedit4"}).exitCode, 0);
+    EXPECT_NE(readFile(file("ours4.reg"))
+                  .find("\"Caf\xe9\"=\"Caf\xe9 \xfcn\xef"
+                        "c\xf6"
+                        "d\xe9\""),
+              std::string::npos)
+        << "the prefix's code page is 1252";
+
+    // Wine's regedit reads our REGEDIT4 file to the same values.
+    ASSERT_EQ(cli({"reg", "delete", key}).exitCode, 0);
+    ASSERT_EQ(wine({"regedit", "/S", windowsPath(file("ours4.reg"))}).exitCode, 0);
+    ASSERT_EQ(wine({"regedit", "/E", windowsPath(file("wine-ansi.reg")), key}).exitCode, 0);
+    EXPECT_EQ(
+        test::firstDifference(readFile(file("wine-ansi.reg")), readFile(file("ours-ansi.reg"))),
+        "");
+
+    // And a REGEDIT4 file in code page 1252 reads to the same values for Wine and for us.
+    // (Wine's regedit writes REGEDIT4 only from its window; these are the bytes it writes.)
+    test::writeFile(file("cp1252.reg"),
+                    "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\TidewellAnsi2]\r\n"
+                    "\"Gr\xfc\xdf\"=\"\x80 na\xefve \xc6\"\r\n"
+                    "\"Ex\"=hex(2):43,61,66,e9,00\r\n\r\n");
+    const std::string key2 = "HKEY_CURRENT_USER\\Software\\TidewellAnsi2";
+    ASSERT_EQ(wine({"regedit", "/S", windowsPath(file("cp1252.reg"))}).exitCode, 0);
+    ASSERT_EQ(wine({"regedit", "/E", windowsPath(file("wine-cp1252.reg")), key2}).exitCode, 0);
+    ASSERT_EQ(cli({"reg", "delete", key2}).exitCode, 0);
+    const auto imported = cli({"reg", "import", file("cp1252.reg")});
+    ASSERT_EQ(imported.exitCode, 0) << imported.err;
+    ASSERT_EQ(cli({"reg", "export", file("ours-cp1252.reg"), key2}).exitCode, 0);
+    EXPECT_EQ(
+        test::firstDifference(readFile(file("ours-cp1252.reg")), readFile(file("wine-cp1252.reg"))),
+        "");
+    const auto query = cli({"reg", "query", key2, "Gr\xc3\xbc\xc3\x9f"});
+    EXPECT_NE(query.out.find("\xe2\x82\xac na\xc3\xafve \xc3\x86"), std::string::npos) << query.out;
+}
+
 /// A name with each non-ASCII character as '?', whatever code page the console wrote.
 std::string asciiOnly(const std::string& text, bool utf8)
 {
