@@ -28,15 +28,20 @@ bool isStringType(DWORD type)
 class RegFileParser
 {
 public:
-    explicit RegFileParser(std::string_view bytes)
+    RegFileParser(std::string_view bytes, unsigned codePage)
     {
         if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
             static_cast<unsigned char>(bytes[1]) == 0xFE) {
             m_text = utf16ToUtf8(bytesToUtf16(bytes.substr(2)));
+        } else if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+            m_text = std::string(bytes.substr(3));
         } else {
-            if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF")
-                bytes.remove_prefix(3);
-            m_text = std::string(bytes);
+            m_codePage = codePage;
+            try {
+                m_text = codePageToUtf8(bytes, codePage);
+            } catch (const std::runtime_error& e) {
+                throw RegistryEditorError(std::string("the file cannot be read: ") + e.what());
+            }
         }
     }
 
@@ -257,6 +262,8 @@ private:
             const std::string bytes = parseHex(rest);
             if (isStringType(op.type) && m_wideHex)
                 op.data = utf16ToUtf8(bytesToUtf16(bytes));
+            else if (isStringType(op.type))
+                op.data = codePageToUtf8(bytes, m_codePage);
             else
                 op.data = bytes;
         } else {
@@ -301,6 +308,8 @@ private:
     size_t m_pos = 0;
     int m_line = 0;
     bool m_wideHex = false;
+    /// The code page of 8-bit hex string data.
+    unsigned m_codePage = kCodePageUtf8;
     std::optional<KeyPath> m_currentKey;
     bool m_skipValues = false;
     std::vector<RegFileOperation> m_operations;
@@ -327,7 +336,14 @@ RegFileWriter::RegFileWriter(Registry& registry, RegFileFormat format)
 }
 
 RegFileWriter::RegFileWriter(Registry& registry, RegFileFormat format, Layout layout)
-    : m_registry(registry), m_unicode(format == RegFileFormat::Unicode), m_layout(std::move(layout))
+    : RegFileWriter(registry, format, std::move(layout), ansiCodePage(registry))
+{
+}
+
+RegFileWriter::RegFileWriter(Registry& registry, RegFileFormat format, Layout layout,
+                             unsigned codePage)
+    : m_registry(registry), m_unicode(format == RegFileFormat::Unicode), m_codePage(codePage),
+      m_layout(std::move(layout))
 {
     m_out += m_layout.header;
     m_out += "\r\n";
@@ -386,9 +402,14 @@ std::string RegFileWriter::finish()
 {
     if (m_layout.finalBlankLine)
         m_out += "\r\n";
-    if (!m_unicode)
-        return std::move(m_out);
-    return "\xFF\xFE" + utf16ToBytes(utf8ToUtf16(m_out));
+    if (m_unicode)
+        return "\xFF\xFE" + utf16ToBytes(utf8ToUtf16(m_out));
+    try {
+        // Hex data is already in the code page; it is ASCII, which every code page keeps.
+        return utf8ToCodePage(m_out, m_codePage);
+    } catch (const std::runtime_error& e) {
+        throw RegistryEditorError(std::string("Cannot write a REGEDIT4 file: ") + e.what());
+    }
 }
 
 std::string RegFileWriter::escape(std::string_view text)
@@ -458,8 +479,15 @@ void RegFileWriter::addHex(size_t lineLength, DWORD type, const std::string& nar
     m_out += buf;
     lineLength += std::strlen(buf);
 
-    const std::string bytes =
-        isStringType(type) && m_unicode ? utf16ToBytes(utf8ToUtf16(narrowData)) : narrowData;
+    std::string bytes = narrowData;
+    if (isStringType(type)) {
+        try {
+            bytes = m_unicode ? utf16ToBytes(utf8ToUtf16(narrowData))
+                              : utf8ToCodePage(narrowData, m_codePage);
+        } catch (const std::runtime_error& e) {
+            throw RegistryEditorError(std::string("Cannot write a REGEDIT4 file: ") + e.what());
+        }
+    }
     static const char digits[] = "0123456789abcdef";
     for (size_t i = 0; i < bytes.size(); ++i) {
         const unsigned char b = static_cast<unsigned char>(bytes[i]);
@@ -477,9 +505,37 @@ void RegFileWriter::addHex(size_t lineLength, DWORD type, const std::string& nar
     m_out += "\r\n";
 }
 
+unsigned ansiCodePage(Registry& registry)
+{
+    constexpr unsigned kDefault = 1252;
+    KeyHandle key(registry);
+    if (registry.openKey(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Nls\\CodePage",
+                         KEY_READ, key.out()) != ERROR_SUCCESS)
+        return kDefault;
+    DWORD type = 0;
+    std::string data;
+    if (registry.queryValue(key.get(), "ACP", &type, &data) != ERROR_SUCCESS || type != REG_SZ)
+        return kDefault;
+    const std::string digits = data.substr(0, data.find('\0'));
+    if (digits.empty() || digits.size() > 5 ||
+        digits.find_first_not_of("0123456789") != std::string::npos)
+        return kDefault;
+    const unsigned codePage = static_cast<unsigned>(std::stoul(digits));
+    return codePage == 0 ? kDefault : codePage;
+}
+
 std::string exportRegFile(Registry& registry, std::string_view keyPath, RegFileFormat format)
 {
-    RegFileWriter writer(registry, format);
+    return exportRegFile(registry, keyPath, format, ansiCodePage(registry));
+}
+
+std::string exportRegFile(Registry& registry, std::string_view keyPath, RegFileFormat format,
+                          unsigned codePage)
+{
+    RegFileWriter writer(
+        registry, format,
+        {std::string(format == RegFileFormat::Unicode ? kUnicodeHeader : kAnsiHeader), true, true},
+        codePage);
     if (keyPath.empty()) {
         for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_USERS})
             writer.addKeyTree(root, std::string(rootKeyName(root)));
@@ -495,9 +551,9 @@ std::string exportRegFile(Registry& registry, std::string_view keyPath, RegFileF
     return writer.finish();
 }
 
-std::vector<RegFileOperation> parseRegFile(std::string_view bytes)
+std::vector<RegFileOperation> parseRegFile(std::string_view bytes, unsigned codePage)
 {
-    return RegFileParser(bytes).parse();
+    return RegFileParser(bytes, codePage).parse();
 }
 
 LONG deleteKeyTree(Registry& registry, HKEY root, const std::string& subKey)

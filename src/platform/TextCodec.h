@@ -15,6 +15,17 @@ std::string utf16ToUtf8(std::u16string_view text);
 std::string utf16ToBytes(std::u16string_view text);
 std::u16string bytesToUtf16(std::string_view bytes);
 
+/// The code page of UTF-8, which needs no conversion.
+constexpr unsigned kCodePageUtf8 = 65001;
+
+/// UTF-8 text in a Windows 8-bit code page (1252, 1251, 932, ...), as WideCharToMultiByte
+/// writes it: a character the code page cannot hold becomes '?'. NULs pass through.
+/// Throws std::runtime_error for a code page the system cannot convert.
+std::string utf8ToCodePage(std::string_view text, unsigned codePage);
+/// Text in a Windows 8-bit code page to UTF-8, as MultiByteToWideChar reads it. Throws
+/// std::runtime_error for a code page the system cannot convert.
+std::string codePageToUtf8(std::string_view bytes, unsigned codePage);
+
 /// The value of a hexadecimal digit, -1 for any other character.
 inline int hexDigitValue(char c)
 {

@@ -1,9 +1,13 @@
 // Tidewell and real Wine on one throwaway prefix: each reads what the other writes.
 #include "platform/RegFile.h"
 #include "platform/TextCodec.h"
+#include "platform/wine/WinePaths.h"
 #include "support/TestSupport.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
+#include <set>
+#include <sstream>
 
 namespace tw::cli {
 namespace {
@@ -388,6 +392,139 @@ TEST_F(WineInterop, RepairOfEverySectionIsUndoneByItsBackup)
     EXPECT_EQ(test::firstDifference(readFile(file("every-after.reg")),
                                     readFile(file("every-before.reg"))),
               "");
+}
+
+TEST_F(WineInterop, Regedit4TextIsInTheCodePageWineReadsAndWrites)
+{
+    const std::string key = "HKEY_CURRENT_USER\\Software\\TidewellAnsi";
+    const std::string cafe = "Caf\xc3\xa9 \xc3\xbcn\xc3\xaf"
+                             "c\xc3\xb6"
+                             "d\xc3\xa9";
+    ASSERT_EQ(cli({"reg", "set", key, "Caf\xc3\xa9", "REG_SZ", cafe}).exitCode, 0);
+    ASSERT_EQ(cli({"reg", "set", key, "Path", "REG_EXPAND_SZ", "%TEMP%\\" + cafe}).exitCode, 0);
+    ASSERT_EQ(cli({"reg", "set", key, "List", "REG_MULTI_SZ", cafe + "\\0b"}).exitCode, 0);
+    ASSERT_EQ(cli({"reg", "export", file("ours-ansi.reg"), key}).exitCode, 0);
+    ASSERT_EQ(cli({"reg", "export", file("ours4.reg"), key, "--regedit4"}).exitCode, 0);
+    EXPECT_NE(readFile(file("ours4.reg"))
+                  .find("\"Caf\xe9\"=\"Caf\xe9 \xfcn\xef"
+                        "c\xf6"
+                        "d\xe9\""),
+              std::string::npos)
+        << "the prefix's code page is 1252";
+
+    // Wine's regedit reads our REGEDIT4 file to the same values.
+    ASSERT_EQ(cli({"reg", "delete", key}).exitCode, 0);
+    ASSERT_EQ(wine({"regedit", "/S", windowsPath(file("ours4.reg"))}).exitCode, 0);
+    ASSERT_EQ(wine({"regedit", "/E", windowsPath(file("wine-ansi.reg")), key}).exitCode, 0);
+    EXPECT_EQ(
+        test::firstDifference(readFile(file("wine-ansi.reg")), readFile(file("ours-ansi.reg"))),
+        "");
+
+    // And a REGEDIT4 file in code page 1252 reads to the same values for Wine and for us.
+    // (Wine's regedit writes REGEDIT4 only from its window; these are the bytes it writes.)
+    test::writeFile(file("cp1252.reg"),
+                    "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\TidewellAnsi2]\r\n"
+                    "\"Gr\xfc\xdf\"=\"\x80 na\xefve \xc6\"\r\n"
+                    "\"Ex\"=hex(2):43,61,66,e9,00\r\n\r\n");
+    const std::string key2 = "HKEY_CURRENT_USER\\Software\\TidewellAnsi2";
+    ASSERT_EQ(wine({"regedit", "/S", windowsPath(file("cp1252.reg"))}).exitCode, 0);
+    ASSERT_EQ(wine({"regedit", "/E", windowsPath(file("wine-cp1252.reg")), key2}).exitCode, 0);
+    ASSERT_EQ(cli({"reg", "delete", key2}).exitCode, 0);
+    const auto imported = cli({"reg", "import", file("cp1252.reg")});
+    ASSERT_EQ(imported.exitCode, 0) << imported.err;
+    ASSERT_EQ(cli({"reg", "export", file("ours-cp1252.reg"), key2}).exitCode, 0);
+    EXPECT_EQ(
+        test::firstDifference(readFile(file("ours-cp1252.reg")), readFile(file("wine-cp1252.reg"))),
+        "");
+    const auto query = cli({"reg", "query", key2, "Gr\xc3\xbc\xc3\x9f"});
+    EXPECT_NE(query.out.find("\xe2\x82\xac na\xc3\xafve \xc3\x86"), std::string::npos) << query.out;
+}
+
+/// A name with each non-ASCII character as '?', whatever code page the console wrote.
+std::string asciiOnly(const std::string& text, bool utf8)
+{
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80)
+            out += static_cast<char>(c);
+        else if (!utf8 || (c & 0xC0) != 0x80)
+            out += '?';
+    }
+    return out;
+}
+
+TEST_F(WineInterop, ShortNamesWineGivesResolveToTheSameFiles)
+{
+    const fs::path drive = fs::path(prefix()) / "drive_c";
+    const std::vector<std::string> created = {
+        "Long Folder Name.dir/Sub Folder Two/My Sound File.wav",
+        "Long Folder Name.dir/readme.markdown",
+        "Long Folder Name.dir/UPPER.TXT",
+        "Long Folder Name.dir/a.bcde",
+        "Long Folder Name.dir/two words.txt",
+        "MixedCase Tools/tool[1].exe",
+        "a.b.c.long name/x+y=z.txt",
+        ".hidden stuff/.config.json",
+        "v1.2.3 setup.exe.d/Setup Helper.DLL",
+        "Caf\xc3\xa9 Files/na\xc3\xafve.txt",
+        "\xc3\x9c"
+        "BER Daten/Gro\xc3\x9f Datei.Text",
+    };
+    for (const std::string& relative : created) {
+        fs::create_directories((drive / relative).parent_path());
+        test::writeFile(drive / relative, "x");
+    }
+    std::set<std::string> folders = {""};
+    for (const std::string& relative : created) {
+        for (fs::path p = fs::path(relative).parent_path(); !p.empty(); p = p.parent_path())
+            folders.insert(p.string());
+    }
+
+    wine::WinePathMapper mapper(prefix());
+    std::set<std::string> resolved;
+    for (const std::string& folder : folders) {
+        std::string windowsFolder = "C:\\" + folder;
+        std::replace(windowsFolder.begin(), windowsFolder.end(), '/', '\\');
+        const auto listing = wine({"cmd", "/c", "dir", "/x", "/a", windowsFolder});
+        ASSERT_EQ(listing.exitCode, 0) << windowsFolder << listing.err;
+        std::istringstream lines(listing.out);
+        for (std::string line; std::getline(lines, line);) {
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            // "<date> <time> <DIR>|size SHORT~NAM.EXT long name"
+            std::istringstream words(line);
+            std::vector<std::string> tokens;
+            for (std::string word; words >> word;)
+                tokens.push_back(word);
+            if (tokens.size() < 5 || tokens[4].find('~') == std::string::npos)
+                continue;
+            const std::string shortName = tokens[4];
+            const size_t longStart = line.find(shortName) + shortName.size();
+            const std::string longName = line.substr(line.find_first_not_of(' ', longStart));
+
+            const std::string shortPath = windowsFolder + (folder.empty() ? "" : "\\") + shortName;
+            const std::optional<std::string> host = mapper.toHost(shortPath);
+            ASSERT_TRUE(host) << shortPath;
+            EXPECT_TRUE(fs::exists(*host)) << shortPath << " -> " << *host;
+            EXPECT_EQ(fs::path(*host).parent_path(),
+                      fs::canonical(folder.empty() ? drive : drive / folder));
+            EXPECT_EQ(asciiOnly(fs::path(*host).filename().string(), true),
+                      asciiOnly(longName, false))
+                << shortPath;
+            resolved.insert(*host);
+        }
+    }
+    // Every created name but UPPER.TXT (an 8.3 name has no short name) was listed and found.
+    std::set<std::string> expected;
+    for (const std::string& relative : created) {
+        for (fs::path p = relative; !p.empty(); p = p.parent_path())
+            expected.insert(fs::canonical(drive / p).string());
+    }
+    expected.erase(fs::canonical(drive / "Long Folder Name.dir/UPPER.TXT").string());
+    for (const char* wineFolder : {"Program Files", "Program Files (x86)", "ProgramData"})
+        expected.insert(fs::canonical(drive / wineFolder).string());
+    EXPECT_EQ(resolved, expected);
 }
 
 } // namespace

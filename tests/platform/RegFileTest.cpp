@@ -64,16 +64,17 @@ TEST_F(RegFileTest, ImportOfWineExportReproducesTheKeys)
 
 TEST_F(RegFileTest, Regedit4RoundTripsEveryType)
 {
+    // In the UTF-8 code page, which holds every character of the fixture.
     open("wine-8.0/varied");
-    const std::string ansi =
-        exportRegFile(reg(), "HKEY_CURRENT_USER\\Software\\TidewellFixture", RegFileFormat::Ansi);
+    const std::string ansi = exportRegFile(reg(), "HKEY_CURRENT_USER\\Software\\TidewellFixture",
+                                           RegFileFormat::Ansi, kCodePageUtf8);
     EXPECT_EQ(ansi.substr(0, 10), "REGEDIT4\r\n");
     EXPECT_NE(ansi.find("\"Expand\"=hex(2):25,53,79,73"), std::string::npos);
 
     TempDir other;
     PrefixBuilder builder(other.path());
     wine::WinePrefix empty(other.str());
-    applyRegFile(empty.registry(), parseRegFile(ansi));
+    applyRegFile(empty.registry(), parseRegFile(ansi, kCodePageUtf8));
     EXPECT_EQ(test::firstDifference(
                   exportRegFile(empty.registry(), "HKEY_CURRENT_USER\\Software\\TidewellFixture",
                                 RegFileFormat::Unicode),
@@ -118,6 +119,89 @@ TEST_F(RegFileTest, StringsThatTextCannotCarryAreWrittenAsHex)
                                                   RegFileFormat::Ansi),
                                     exported),
               "");
+}
+
+TEST_F(RegFileTest, Regedit4IsInTheCodePageOfTheRegistry)
+{
+    open("");
+    const auto setAnsiCodePage = [&](const std::string& codePage) {
+        KeyHandle nls(reg());
+        ASSERT_EQ(reg().createKey(HKEY_LOCAL_MACHINE,
+                                  "System\\CurrentControlSet\\Control\\Nls\\CodePage",
+                                  KEY_ALL_ACCESS, nls.out()),
+                  ERROR_SUCCESS);
+        ASSERT_EQ(reg().setValue(nls.get(), "ACP", REG_SZ, codePage + '\0'), ERROR_SUCCESS);
+    };
+    EXPECT_EQ(ansiCodePage(reg()), 1252u) << "without the value";
+    KeyHandle key(reg());
+    ASSERT_EQ(reg().createKey(HKEY_CURRENT_USER, "Software\\T", KEY_ALL_ACCESS, key.out()), 0);
+    const std::string cafe = "Caf\xc3\xa9 \xc3\xbcn\xc3\xaf"
+                             "c\xc3\xb6"
+                             "d\xc3\xa9";
+    const std::string privet = "\xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82";
+    reg().setValue(key.get(), "Text", REG_SZ, cafe + '\0');
+    reg().setValue(key.get(), privet, REG_SZ, privet + '\0');
+    reg().setValue(key.get(), "Path", REG_EXPAND_SZ, "%X%\\\xc3\xa9" + std::string(1, '\0'));
+    reg().setValue(key.get(), "List", REG_MULTI_SZ, privet + '\0' + "\xc3\xa9" + '\0' + '\0');
+
+    setAnsiCodePage("1252");
+    const std::string western =
+        exportRegFile(reg(), "HKEY_CURRENT_USER\\Software\\T", RegFileFormat::Ansi);
+    EXPECT_NE(western.find("\"Text\"=\"Caf\xe9 \xfcn\xef"
+                           "c\xf6"
+                           "d\xe9\"\r\n"),
+              std::string::npos)
+        << western;
+    EXPECT_NE(western.find("\"??????\"=\"??????\"\r\n"), std::string::npos) << western;
+    EXPECT_NE(western.find("\"Path\"=hex(2):25,58,25,5c,e9,00\r\n"), std::string::npos);
+    EXPECT_NE(western.find("\"List\"=hex(7):3f,3f,3f,3f,3f,3f,00,e9,00,00\r\n"), std::string::npos);
+
+    setAnsiCodePage("1251");
+    const std::string cyrillic =
+        exportRegFile(reg(), "HKEY_CURRENT_USER\\Software\\T", RegFileFormat::Ansi);
+    EXPECT_NE(cyrillic.find("\"Text\"=\"Caf? ?n?c?d?\"\r\n"), std::string::npos) << cyrillic;
+    EXPECT_NE(cyrillic.find("\"\xcf\xf0\xe8\xe2\xe5\xf2\"=\"\xcf\xf0\xe8\xe2\xe5\xf2\"\r\n"),
+              std::string::npos);
+    EXPECT_NE(cyrillic.find("\"List\"=hex(7):cf,f0,e8,e2,e5,f2,00,3f,00,00\r\n"),
+              std::string::npos);
+
+    // Each file reads back in its own code page to the text it could hold.
+    const auto import = [&](const std::string& file, unsigned codePage) {
+        ASSERT_EQ(deleteKeyTree(reg(), HKEY_CURRENT_USER, "Software\\T"), ERROR_SUCCESS);
+        applyRegFile(reg(), parseRegFile(file, codePage));
+    };
+    const auto value = [&](const std::string& name) {
+        KeyHandle reread(reg());
+        std::string data;
+        DWORD type = 0;
+        reg().openKey(HKEY_CURRENT_USER, "Software\\T", KEY_READ, reread.out());
+        reg().queryValue(reread.get(), name, &type, &data);
+        return data;
+    };
+    import(western, 1252);
+    EXPECT_EQ(value("Text"), cafe + '\0');
+    EXPECT_EQ(value("Path"), "%X%\\\xc3\xa9" + std::string(1, '\0'));
+    import(cyrillic, 1251);
+    EXPECT_EQ(value(privet), privet + '\0');
+    EXPECT_EQ(value("List"), privet + '\0' + "?" + '\0' + '\0');
+
+    // Unicode files do not depend on the code page; a UTF-8 byte-order mark means UTF-8.
+    EXPECT_EQ(exportRegFile(reg(), "HKEY_CURRENT_USER\\Software\\T", RegFileFormat::Unicode, 1251),
+              exportRegFile(reg(), "HKEY_CURRENT_USER\\Software\\T", RegFileFormat::Unicode, 1252));
+    import("\xEF\xBB\xBFREGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\T]\r\n\"Text\"=\"" + cafe +
+               "\"\r\n",
+           1251);
+    EXPECT_EQ(value("Text"), cafe + '\0');
+}
+
+TEST_F(RegFileTest, Regedit4InACodePageTheSystemCannotConvertIsRefused)
+{
+    open("");
+    KeyHandle key(reg());
+    ASSERT_EQ(reg().createKey(HKEY_CURRENT_USER, "Software\\T", KEY_ALL_ACCESS, key.out()), 0);
+    EXPECT_THROW(exportRegFile(reg(), "HKEY_CURRENT_USER\\Software\\T", RegFileFormat::Ansi, 12345),
+                 RegistryEditorError);
+    EXPECT_THROW(parseRegFile("REGEDIT4\r\n", 12345), RegistryEditorError);
 }
 
 TEST_F(RegFileTest, DeletesKeysAndValues)

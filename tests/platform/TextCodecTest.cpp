@@ -26,6 +26,48 @@ TEST(TextCodec, ReplacesBrokenInput)
     EXPECT_EQ(bytesToUtf16(std::string("a\0b", 3)), u"a");
 }
 
+TEST(TextCodec, ConvertsWindowsCodePages)
+{
+    const std::string cafe = "Caf\xc3\xa9 \xc3\xbcn\xc3\xaf"
+                             "c\xc3\xb6"
+                             "d\xc3\xa9 \xe2\x82\xac";
+    EXPECT_EQ(utf8ToCodePage(cafe, 1252), "Caf\xe9 \xfcn\xef"
+                                          "c\xf6"
+                                          "d\xe9 \x80");
+    EXPECT_EQ(codePageToUtf8("Caf\xe9 \xfcn\xef"
+                             "c\xf6"
+                             "d\xe9 \x80",
+                             1252),
+              cafe);
+    const std::string privet = "\xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82";
+    EXPECT_EQ(utf8ToCodePage(privet, 1251), "\xcf\xf0\xe8\xe2\xe5\xf2");
+    EXPECT_EQ(codePageToUtf8("\xcf\xf0\xe8\xe2\xe5\xf2", 1251), privet);
+    // Two bytes a character in code page 932.
+    EXPECT_EQ(utf8ToCodePage("\xe6\x97\xa5\xe6\x9c\xac", 932), "\x93\xfa\x96\x7b");
+    EXPECT_EQ(codePageToUtf8("\x93\xfa\x96\x7b", 932), "\xe6\x97\xa5\xe6\x9c\xac");
+    EXPECT_EQ(utf8ToCodePage(cafe, kCodePageUtf8), cafe);
+}
+
+TEST(TextCodec, WhatACodePageCannotHoldBecomesAQuestionMark)
+{
+    // Cyrillic, a character beyond the BMP and broken UTF-8 in code page 1252; NULs stay.
+    EXPECT_EQ(utf8ToCodePage(std::string("a\xd0\x9f\0b\xf0\x9f\x8c\x8e"
+                                         "c\xff"
+                                         "d",
+                                         12),
+                             1252),
+              std::string("a?\0b?c?d", 8));
+    EXPECT_EQ(utf8ToCodePage("Caf\xc3\xa9", 1251), "Caf?");
+    // Bytes 1252 leaves undefined read as the characters of the same number, as on Windows.
+    EXPECT_EQ(codePageToUtf8("a\x81\x8d"
+                             "b",
+                             1252),
+              "a\xc2\x81\xc2\x8d"
+              "b");
+    EXPECT_THROW(utf8ToCodePage("x", 12345), std::runtime_error);
+    EXPECT_THROW(codePageToUtf8("x", 12345), std::runtime_error);
+}
+
 TEST(TextCodec, OrdersNamesAsWineDoes)
 {
     std::vector<std::u16string> names = {u"Upper", u"lower", u"Deep",      u"_under",

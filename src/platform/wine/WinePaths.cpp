@@ -1,5 +1,6 @@
 #include "WinePaths.h"
 
+#include "WineShortNames.h"
 #include "platform/TextCodec.h"
 
 #include <cctype>
@@ -57,7 +58,7 @@ std::optional<std::string> WinePathMapper::findNoCase(const std::string& dir,
         static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
     FolderListing& listing = m_listings[dir];
     if (listing.changedNs != changed) {
-        listing.byFoldedName.clear();
+        listing = FolderListing();
         if (DIR* d = ::opendir(dir.c_str())) {
             while (dirent* entry = ::readdir(d))
                 listing.byFoldedName.emplace(folded(entry->d_name), entry->d_name);
@@ -66,9 +67,33 @@ std::optional<std::string> WinePathMapper::findNoCase(const std::string& dir,
         listing.changedNs = changed;
     }
     const auto it = listing.byFoldedName.find(folded(name));
-    if (it == listing.byFoldedName.end())
+    if (it != listing.byFoldedName.end())
+        return it->second;
+
+    std::u16string wideName = platform::utf8ToUtf16(name);
+    if (!looksLikeWineShortName(wideName))
         return std::nullopt;
-    return it->second;
+    if (!listing.shortNamesRead) {
+        // Only names that are not 8.3 names have a short name. Read in the folder's order, so
+        // that of two names with the same short name the one Wine finds first wins.
+        if (DIR* d = ::opendir(dir.c_str())) {
+            while (dirent* entry = ::readdir(d)) {
+                const std::u16string wide = platform::utf8ToUtf16(entry->d_name);
+                if (!isLegal8dot3Name(wide))
+                    listing.byShortName.emplace(wineShortName(wide), entry->d_name);
+            }
+            ::closedir(d);
+        }
+        listing.shortNamesRead = true;
+    }
+    for (char16_t& c : wideName) {
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char16_t>(c - 32);
+    }
+    const auto shortIt = listing.byShortName.find(wideName);
+    if (shortIt == listing.byShortName.end())
+        return std::nullopt;
+    return shortIt->second;
 }
 
 std::optional<std::string> WinePathMapper::driveRoot(char letter) const

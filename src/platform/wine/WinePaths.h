@@ -15,7 +15,9 @@ public:
 
     /// The host path of an absolute Windows path ("C:\windows", "c:/Windows/"), each
     /// component matched without regard to case as Wine does; components that do not
-    /// exist are kept as written. Empty for relative paths and drives without a link.
+    /// exist are kept as written. A component that names nothing but looks like a short name
+    /// Wine made ("PROG~FBU") stands for the long name it was made from, as in Wine.
+    /// Empty for relative paths and drives without a link.
     std::optional<std::string> toHost(std::string_view windowsPath) const;
     /// The host folder a drive letter maps to, resolved; empty when there is none.
     std::optional<std::string> driveRoot(char letter) const;
@@ -29,14 +31,18 @@ public:
     const std::string& prefixDir() const { return m_prefixDir; }
 
 private:
-    /// The entry of `dir` whose name equals `name` without regard to case.
+    /// The entry of `dir` whose name equals `name` without regard to case, else the entry
+    /// whose Wine short name `name` is.
     std::optional<std::string> findNoCase(const std::string& dir, const std::string& name) const;
 
-    /// A folder's names by their folded form, as read when the folder had this change time.
+    /// A folder's names by their folded form, as read when the folder had this change time;
+    /// the short names are worked out only when one is looked up.
     struct FolderListing
     {
         long long changedNs = -1;
         std::unordered_map<std::string, std::string> byFoldedName;
+        bool shortNamesRead = false;
+        std::unordered_map<std::u16string, std::string> byShortName;
     };
 
     std::string m_prefixDir;

@@ -42,7 +42,9 @@ void WineRegistryEditor::importFile(std::string_view file)
 void WineRegistryEditor::exportToHostFile(const std::string& hostFile, std::string_view key,
                                           platform::RegFileFormat format)
 {
-    const std::string bytes = platform::exportRegFile(m_registry, key, format);
+    // REGEDIT4 files are in the prefix's ANSI code page, as Wine's regedit writes them.
+    const std::string bytes =
+        platform::exportRegFile(m_registry, key, format, platform::ansiCodePage(m_registry));
     try {
         writeFileAtomically(hostFile, bytes);
     } catch (const std::system_error& e) {
@@ -66,7 +68,7 @@ void WineRegistryEditor::importHostFile(const std::string& hostFile)
 
     std::vector<platform::RegFileOperation> operations;
     try {
-        operations = platform::parseRegFile(bytes.str());
+        operations = platform::parseRegFile(bytes.str(), platform::ansiCodePage(m_registry));
     } catch (const RegistryEditorError& e) {
         throw RegistryEditorError(hostFile + " " + e.what() + "; nothing was imported");
     }
