@@ -1,5 +1,7 @@
 #include "WineShell.h"
 
+#include "DesktopTrash.h"
+#include "FolderMove.h"
 #include "WineFiles.h"
 #include "WinePrefix.h"
 
@@ -109,6 +111,24 @@ std::string WineShell::shortcutTarget(std::string_view shortcut)
     if (target.size() > 259)
         target.resize(259);
     return target;
+}
+
+} // namespace tw::wine
+
+namespace tw::wine {
+
+bool WineShell::recycle(std::string_view path)
+{
+    const std::optional<std::string> host = m_prefix.files().paths().toHost(path);
+    return host && moveToDesktopTrash(*host);
+}
+
+bool WineShell::moveToFolder(std::string_view path, std::string_view folder)
+{
+    const WinePathMapper& paths = m_prefix.files().paths();
+    const std::optional<std::string> host = paths.toHost(path);
+    const std::optional<std::string> hostFolder = paths.toHost(folder);
+    return host && hostFolder && moveIntoFolder(*host, *hostFolder);
 }
 
 } // namespace tw::wine

@@ -1,4 +1,5 @@
-// The shell of a Wine prefix: the desktop's browser, and programs started through wine.
+// The shell of a Wine prefix: the desktop's browser and trash, and programs started through
+// wine.
 #pragma once
 
 #include "platform/Shell.h"
@@ -21,6 +22,9 @@ public:
     bool execute(std::string_view file, std::string_view directory, bool elevate) override;
     /// Reads the shortcut's local path with liblnk.
     std::string shortcutTarget(std::string_view shortcut) override;
+    /// Into the desktop's trash, which Wine's Recycle Bin is too.
+    bool recycle(std::string_view path) override;
+    bool moveToFolder(std::string_view path, std::string_view folder) override;
 
 private:
     WinePrefix& m_prefix;
