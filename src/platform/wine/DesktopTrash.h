@@ -1,14 +1,17 @@
-// The desktop's trash (freedesktop.org Trash), which Wine's Recycle Bin shows too.
+// The desktop's trash (freedesktop.org Trash specification 1.0), which Wine's Recycle Bin
+// shows too.
 #pragma once
 
 #include <string>
 
 namespace tw::wine {
 
-/// Moves a host file or folder into the trash of the desktop: the home trash
-/// ($XDG_DATA_HOME/Trash) for files on its file system, else the trash at the top of the
-/// file's own file system. Writes the `.trashinfo` the file managers restore from. False,
-/// with nothing changed, when the file cannot be trashed.
+/// Moves a host file or folder into the desktop's trash: the home trash ($XDG_DATA_HOME/Trash,
+/// else ~/.local/share/Trash, made when missing) for files on its file system, else the trash
+/// at the top of the file's own file system ($topdir/.Trash/$uid when an administrator made
+/// $topdir/.Trash, else $topdir/.Trash-$uid). The `.trashinfo` is written first, as the
+/// specification asks, and removed again when the move fails. False, with nothing changed,
+/// when the file cannot be trashed; it is never copied.
 bool moveToDesktopTrash(const std::string& hostPath);
 
 /// A path as a `.trashinfo` file's Path key holds it: bytes other than letters, digits,
