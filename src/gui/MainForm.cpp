@@ -6,6 +6,7 @@
 #include "ProblemListForm.h"
 #include "RepairDialogForm.h"
 #include "Theme.h"
+#include "gui/cleaner/SysDiskClearForm.h"
 #include "registry/ProgramInfo.h"
 #include "registry/PublicFunctions.h"
 #include "registry/Settings.h"
@@ -443,6 +444,10 @@
         for (const ToolLink& tool : kToolLinks) {
             const QString name = QString::fromLatin1(tool.label);
             auto open = [this, name] {
+                if (name == QLatin1String("System and Disk Cleaner")) {
+                    guarded([this] { showDiskCleaner(this, m_session); });
+                    return;
+                }
                 showMessage(
                     this,
                     name + QStringLiteral(" is not available in this version of Tidewell yet."),
