@@ -100,6 +100,16 @@ TEST_F(JunkCommandTest, TypeVerbsEditTheFile)
     }
     EXPECT_EQ(readFile(fileList()), bytes);
     EXPECT_FALSE(fs::exists(fileList().string() + ".part"));
+
+    const auto unknown = junk({"types", "rename", "1"});
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_NE(unknown.err.find("unknown junk types command \"rename\" (add, remove, check)"),
+              std::string::npos)
+        << unknown.err;
+    const auto help = junk({"types", "add", "--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_NE(help.out.find("junk types add PATTERN DESCRIPTION"), std::string::npos);
+    EXPECT_EQ(help.out.find("junk types remove"), std::string::npos) << help.out;
 }
 
 TEST_F(JunkCommandTest, DrivesAreTheFixedOnesInsideThePrefix)
