@@ -5,12 +5,22 @@
 namespace tw {
 
 namespace {
-constexpr unsigned kScannedAttributes[] = {0x2, 0x4, 0x10, 0x12, 0x13, 0x20, 0x80, 0x100};
-}
+using namespace win;
+constexpr DWORD kScannedAttributes[] = {
+    FILE_ATTRIBUTE_HIDDEN,
+    FILE_ATTRIBUTE_SYSTEM,
+    FILE_ATTRIBUTE_DIRECTORY,
+    FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN,
+    FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY,
+    FILE_ATTRIBUTE_ARCHIVE,
+    FILE_ATTRIBUTE_NORMAL,
+    FILE_ATTRIBUTE_TEMPORARY,
+};
+} // namespace
 
 bool IsScannedAttribute(unsigned attributes)
 {
-    for (const unsigned a : kScannedAttributes) {
+    for (const DWORD a : kScannedAttributes) {
         if (a == attributes)
             return true;
     }

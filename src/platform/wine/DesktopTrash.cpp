@@ -179,7 +179,7 @@ bool moveToDesktopTrash(const std::string& hostPath)
                 continue;
             return false;
         }
-        const bool written = writeAll(fd, info) && ::fsync(fd) == 0;
+        const bool written = writeAll(fd, info);
         ::close(fd);
         if (!written) {
             ::unlink(infoFile.c_str());
