@@ -32,7 +32,7 @@ struct CommandContext
 
 struct Command
 {
-    /// One word or a word and a verb ("reg query").
+    /// One word, a word and a verb ("reg query"), or a verb of a verb ("junk types add").
     std::string_view name;
     /// The words after the name, as the usage shows them ("KEY [NAME]").
     std::string_view synopsis;
@@ -56,6 +56,7 @@ std::vector<Command> regCommands();
 std::vector<Command> scanCommands();
 std::vector<Command> repairCommands();
 std::vector<Command> backupCommands();
+std::vector<Command> junkCommands();
 
 /// "--json" and "--sections LIST", shared by the commands that take them.
 inline constexpr OptionSpec kJsonOption{"json", ""};

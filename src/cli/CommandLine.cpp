@@ -26,26 +26,49 @@ std::vector<const Command*> rowsOfGroup(const std::string& group)
     return rows;
 }
 
-/// The row named by the first one or two words; `used` says how many it took.
+const Command* rowNamed(const std::vector<const Command*>& group, const std::string& name)
+{
+    for (const Command* row : group) {
+        if (row->name == name)
+            return row;
+    }
+    return nullptr;
+}
+
+/// The row named by the first one, two or three words; `used` says how many it took.
 const Command& findCommand(const std::vector<std::string>& words, size_t& used)
 {
     const std::string first = words.front();
     const std::vector<const Command*> group = rowsOfGroup(first);
     if (group.empty())
         throw UsageError("unknown command \"" + first + "\"");
-    for (const Command* row : group) {
-        if (row->name == first) {
-            used = 1;
-            return *row;
-        }
+    if (const Command* row = rowNamed(group, first)) {
+        used = 1;
+        return *row;
     }
     const bool verbGiven = words.size() > 1 && words[1].rfind("--", 0) != 0;
     if (verbGiven) {
-        for (const Command* row : group) {
-            if (row->name == first + " " + words[1]) {
-                used = 2;
+        // A verb of a verb ("junk types add"), else the verb itself ("junk types").
+        const std::string two = first + " " + words[1];
+        const bool thirdGiven = words.size() > 2 && words[2].rfind("--", 0) != 0;
+        if (thirdGiven) {
+            if (const Command* row = rowNamed(group, two + " " + words[2])) {
+                used = 3;
                 return *row;
             }
+        }
+        if (const Command* row = rowNamed(group, two)) {
+            std::string verbs;
+            for (const Command* other : group) {
+                if (other->name.rfind(two + " ", 0) == 0)
+                    verbs += (verbs.empty() ? "" : ", ") +
+                             std::string(other->name.substr(two.size() + 1));
+            }
+            if (thirdGiven && !verbs.empty())
+                throw UsageError("unknown " + two + " command \"" + words[2] + "\" (" + verbs +
+                                 ")");
+            used = 2;
+            return *row;
         }
     }
     if (!verbGiven) {

@@ -2,6 +2,10 @@
 
 #include "AboutForm.h"
 #include "MainForm.h"
+#include "gui/cleaner/DiskFileClearSelectForm.h"
+#include "gui/cleaner/DiskScanForm.h"
+#include "gui/cleaner/JunkOptionForm.h"
+#include "gui/cleaner/SysDiskClearForm.h"
 #include "gui/pages/ReportPage.h"
 #include "gui/pages/ResultPage.h"
 #include "gui/pages/SectionPage.h"
@@ -81,6 +85,23 @@ bool saveScreenshots(TMainForm& window, const QString& folder)
     window.AboutForm->show();
     ok &= save(*window.AboutForm, folder, QStringLiteral("about"));
     window.AboutForm->hide();
+
+    // The disk cleaner, which must not store its file-type list here.
+    TFormSysDiskClear cleaner(window.session(), {false}, &window);
+    cleaner.setTicked("C:", true);
+    cleaner.show();
+    ok &= save(cleaner, folder, QStringLiteral("cleaner-drives"));
+    cleaner.FormJunkOption->show();
+    ok &= save(*cleaner.FormJunkOption, folder, QStringLiteral("cleaner-options"));
+    cleaner.FormJunkOption->hide();
+    // Showing the scan window starts the scan; it has finished when the picture is taken.
+    cleaner.FormDiskScan->show();
+    ok &= save(*cleaner.FormDiskScan, folder, QStringLiteral("cleaner-scan"));
+    cleaner.FormDiskScan->hide();
+    cleaner.FormDiskFileClearSelect->show();
+    ok &= save(*cleaner.FormDiskFileClearSelect, folder, QStringLiteral("cleaner-clean"));
+    cleaner.FormDiskFileClearSelect->hide();
+    cleaner.hide();
     setMessageHandler({});
     return ok;
 }

@@ -1,5 +1,6 @@
 #include "ToolTable.h"
 
+#include "gui/cleaner/SysDiskClearForm.h"
 #include "gui/widgets/MessageBox.h"
 
 #include <QDialog>
@@ -13,7 +14,7 @@ namespace {
 const ToolRow kOptionTools[] = {
     {"Startup Manager", "S", qRgb(40, 140, 90), nullptr},
     {"Add/Revove Pragram Manager", "A", qRgb(200, 120, 30), nullptr},
-    {"System and Disk Cleaner", "C", qRgb(30, 110, 200), nullptr},
+    {"System and Disk Cleaner", "C", qRgb(30, 110, 200), &toolWindow<TFormSysDiskClear>},
     {"Fix DLL File", "D", qRgb(120, 80, 170), nullptr},
     {"Fix IE Browser", "e", qRgb(30, 150, 200), nullptr},
     {"History Cleaner", "H", qRgb(180, 60, 60), nullptr},

@@ -108,6 +108,14 @@ public:
     virtual std::optional<DiskSpace> diskFreeSpace(std::string_view root) = 0;
     /// The shell's display name of a drive root, such as "Local Disk (C:)".
     virtual std::string driveDisplayName(std::string_view root) = 0;
+    /// The system's text for why the last failed openFile, createDirectory, deleteFile or
+    /// moveFile of this object failed (GetLastError and FormatMessage); empty when none did.
+    virtual std::string lastErrorText() = 0;
+    /// The path a host file-system path has here (wine_get_dos_file_name), for paths a
+    /// desktop dialog hands out; empty when it lies on none of the drives.
+    virtual std::optional<std::string> dosFileName(std::string_view hostPath) = 0;
+    /// The host file-system path of a path (wine_get_unix_file_name); empty when it has none.
+    virtual std::optional<std::string> unixFileName(std::string_view path) = 0;
 };
 
 } // namespace tw::platform

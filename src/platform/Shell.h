@@ -1,4 +1,4 @@
-// The shell: opening web pages and starting programs.
+// The shell: opening web pages, starting programs, and the file operations of the desktop.
 #pragma once
 
 #include <string>
@@ -20,6 +20,16 @@ public:
     virtual bool canElevate() const = 0;
     /// The target path a shortcut (.lnk) file names; empty when it cannot be read as one.
     virtual std::string shortcutTarget(std::string_view shortcut) = 0;
+    /// SHFileOperation FO_DELETE with FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_NOERRORUI:
+    /// sends a file, or a folder with everything in it, to the Recycle Bin, from where the
+    /// user can restore it. Asks nothing; false, with nothing changed, when it cannot.
+    virtual bool recycle(std::string_view path) = 0;
+    /// SHFileOperation FO_MOVE with the same flags: moves a file, or a folder with everything
+    /// in it, into the existing folder `folder`. It keeps its name, or takes the first free
+    /// "name (2).ext", "name (3).ext", ... there: nothing is ever replaced. False, with the
+    /// source left in place, when it cannot be moved (the folder it is in already, among
+    /// other reasons).
+    virtual bool moveToFolder(std::string_view path, std::string_view folder) = 0;
 };
 
 } // namespace tw::platform

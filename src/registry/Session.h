@@ -19,6 +19,14 @@ inline constexpr std::uint8_t kOperationAbortScan = 1;
 inline constexpr std::uint8_t kOperationClearing = 2;
 inline constexpr std::uint8_t kOperationCancelRepair = 3;
 
+/// The junk cleaner's state, apart from OperationState: 0 before the first scan, 1 while a
+/// scan runs, 2 when a scan was stopped or has finished ("Stop" sets it), 4 once cleaning
+/// has started.
+inline constexpr std::uint8_t kDiskScanIdle = 0;
+inline constexpr std::uint8_t kDiskScanRunning = 1;
+inline constexpr std::uint8_t kDiskScanStopped = 2;
+inline constexpr std::uint8_t kDiskScanCleaning = 4;
+
 /// Built once by each front end (tests build their own) and handed to every routine.
 /// The fields keep the program's own names.
 class Session
@@ -52,6 +60,8 @@ public:
     std::array<TRegistryContents, kSectionCount> SectionContents;
     /// Entry k: the section number (decimal text) of report row k.
     std::vector<std::string> ReportRowSection;
+    /// The junk cleaner's state (kDiskScan...).
+    std::uint8_t DiskScanState = kDiskScanIdle;
     /// The add-on list: lines of a name followed by an identifier ("Name{CLSID}").
     std::vector<std::string> MemoActiveX;
 

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
@@ -193,7 +194,8 @@ std::unique_ptr<platform::FileFind> WineFiles::findFirstFile(std::string_view pa
         struct stat st;
         if (::lstat(full.c_str(), &st) != 0)
             continue;
-        if (S_ISLNK(st.st_mode)) {
+        const bool link = S_ISLNK(st.st_mode);
+        if (link) {
             // A walk never leaves its drive through a link (user folders point into $HOME).
             const std::optional<std::string> target = resolvedPath(full);
             if (!target || !WinePathMapper::isInside(*target, *driveRoot) ||
@@ -205,6 +207,9 @@ std::unique_ptr<platform::FileFind> WineFiles::findFirstFile(std::string_view pa
         FindData data;
         data.name = name;
         data.attributes = attributesOf(st, name);
+        // Wine reports a link to a folder as a reparse point.
+        if (link && S_ISDIR(st.st_mode))
+            data.attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
         data.size = S_ISDIR(st.st_mode) ? 0 : static_cast<std::uint64_t>(st.st_size);
         data.lastWriteTime = toFileTime(st.st_mtim);
         data.creationTime = creationTimeOf(full, data.lastWriteTime);
@@ -257,50 +262,74 @@ bool WineFiles::directoryExists(std::string_view path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool WineFiles::noteFailure(bool ok)
+{
+    if (!ok)
+        m_lastErrno = errno ? errno : ENOENT;
+    return ok;
+}
+
 bool WineFiles::createDirectory(std::string_view path)
 {
     const std::optional<std::string> host = m_paths.toHost(path);
-    return !m_writesRefused && host && ::mkdir(host->c_str(), 0755) == 0;
+    errno = m_writesRefused ? EROFS : ENOENT;
+    return noteFailure(!m_writesRefused && host && ::mkdir(host->c_str(), 0755) == 0);
 }
 
 bool WineFiles::removeDirectory(std::string_view path)
 {
     const std::optional<std::string> host = m_paths.toHost(path);
     struct stat st;
-    if (m_writesRefused || !host || ::lstat(host->c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
-        return false;
-    return ::rmdir(host->c_str()) == 0;
+    errno = m_writesRefused ? EROFS : ENOENT;
+    if (m_writesRefused || !host || ::lstat(host->c_str(), &st) != 0)
+        return noteFailure(false);
+    if (!S_ISDIR(st.st_mode)) {
+        errno = ENOTDIR;
+        return noteFailure(false);
+    }
+    return noteFailure(::rmdir(host->c_str()) == 0);
 }
 
 bool WineFiles::deleteFile(std::string_view path)
 {
     const std::optional<std::string> host = m_paths.toHost(path);
     struct stat st;
-    if (m_writesRefused || !host || ::lstat(host->c_str(), &st) != 0 || S_ISDIR(st.st_mode))
-        return false;
+    errno = m_writesRefused ? EROFS : ENOENT;
+    if (m_writesRefused || !host || ::lstat(host->c_str(), &st) != 0)
+        return noteFailure(false);
+    if (S_ISDIR(st.st_mode)) {
+        errno = EISDIR;
+        return noteFailure(false);
+    }
     // DeleteFile refuses a read-only file, as Windows and Wine do (root could unlink it).
-    if (attributesOf(st, "") & FILE_ATTRIBUTE_READONLY)
-        return false;
-    return ::unlink(host->c_str()) == 0;
+    if (attributesOf(st, "") & FILE_ATTRIBUTE_READONLY) {
+        errno = EACCES;
+        return noteFailure(false);
+    }
+    return noteFailure(::unlink(host->c_str()) == 0);
 }
 
 bool WineFiles::moveFile(std::string_view from, std::string_view to, bool replaceExisting)
 {
     const std::optional<std::string> hostFrom = m_paths.toHost(from);
     const std::optional<std::string> hostTo = m_paths.toHost(to);
+    errno = m_writesRefused ? EROFS : ENOENT;
     if (m_writesRefused || !hostFrom || !hostTo)
-        return false;
+        return noteFailure(false);
     if (replaceExisting)
-        return ::rename(hostFrom->c_str(), hostTo->c_str()) == 0;
-    return ::renameat2(AT_FDCWD, hostFrom->c_str(), AT_FDCWD, hostTo->c_str(), RENAME_NOREPLACE) ==
-           0;
+        return noteFailure(::rename(hostFrom->c_str(), hostTo->c_str()) == 0);
+    return noteFailure(::renameat2(AT_FDCWD, hostFrom->c_str(), AT_FDCWD, hostTo->c_str(),
+                                   RENAME_NOREPLACE) == 0);
 }
 
 std::unique_ptr<FileStream> WineFiles::openFile(std::string_view path, FileStream::Mode mode)
 {
     const std::optional<std::string> host = m_paths.toHost(path);
-    if (!host || (m_writesRefused && mode != FileStream::Mode::Read))
+    if (!host || (m_writesRefused && mode != FileStream::Mode::Read)) {
+        errno = host ? EROFS : ENOENT;
+        noteFailure(false);
         return nullptr;
+    }
     int flags = O_CLOEXEC;
     switch (mode) {
     case FileStream::Mode::Read:
@@ -314,7 +343,7 @@ std::unique_ptr<FileStream> WineFiles::openFile(std::string_view path, FileStrea
         break;
     }
     const int fd = ::open(host->c_str(), flags, 0644);
-    if (fd < 0)
+    if (!noteFailure(fd >= 0))
         return nullptr;
     return std::make_unique<HostFileStream>(fd, *host);
 }
@@ -396,6 +425,21 @@ std::string WineFiles::driveDisplayName(std::string_view root)
     default:
         return "Local Disk" + suffix;
     }
+}
+
+std::string WineFiles::lastErrorText()
+{
+    return m_lastErrno ? std::string(std::strerror(m_lastErrno)) : std::string();
+}
+
+std::optional<std::string> WineFiles::dosFileName(std::string_view hostPath)
+{
+    return m_paths.toWindows(std::string(hostPath));
+}
+
+std::optional<std::string> WineFiles::unixFileName(std::string_view path)
+{
+    return m_paths.toHost(path);
 }
 
 } // namespace tw::wine

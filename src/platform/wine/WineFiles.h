@@ -31,6 +31,9 @@ public:
     UINT driveType(std::string_view root) override;
     std::optional<platform::DiskSpace> diskFreeSpace(std::string_view root) override;
     std::string driveDisplayName(std::string_view root) override;
+    std::string lastErrorText() override;
+    std::optional<std::string> dosFileName(std::string_view hostPath) override;
+    std::optional<std::string> unixFileName(std::string_view path) override;
 
     const WinePathMapper& paths() const { return m_paths; }
 
@@ -38,9 +41,13 @@ private:
     /// The type Wine's registry gives the drive ("hd", "cdrom", ...), empty when none.
     std::string registeredDriveType(char letter) const;
 
+    /// Keeps errno for lastErrorText when `ok` is false; returns `ok`.
+    bool noteFailure(bool ok);
+
     WinePathMapper& m_paths;
     platform::Registry& m_registry;
     bool m_writesRefused = false;
+    int m_lastErrno = 0;
 };
 
 /// Windows' match of a file name against a pattern with * and ?, without regard to case.

@@ -49,8 +49,10 @@ WinePrefix::WinePrefix(std::string hostDir, OpenMode mode)
     m_editor = std::make_unique<WineRegistryEditor>(*m_registry, *m_hiveStore, *m_paths);
     m_shell = std::make_unique<WineShell>(*m_paths);
     m_storage = std::make_unique<HiveStorage>(*m_hiveStore);
-    if (mode == OpenMode::Preview)
+    if (mode == OpenMode::Preview) {
         m_files->refuseWrites();
+        m_shell->refuseWrites();
+    }
     m_platform.registry = m_registry.get();
     m_platform.files = m_files.get();
     m_platform.system = m_system.get();

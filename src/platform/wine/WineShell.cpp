@@ -1,5 +1,8 @@
 #include "WineShell.h"
 
+#include "DesktopTrash.h"
+#include "FolderMove.h"
+
 #include <cstdlib>
 #include <fcntl.h>
 #include <liblnk.h>
@@ -106,6 +109,23 @@ std::string WineShell::shortcutTarget(std::string_view shortcut)
     if (target.size() > 259)
         target.resize(259);
     return target;
+}
+
+} // namespace tw::wine
+
+namespace tw::wine {
+
+bool WineShell::recycle(std::string_view path)
+{
+    const std::optional<std::string> host = m_paths.toHost(path);
+    return !m_writesRefused && host && moveToDesktopTrash(*host);
+}
+
+bool WineShell::moveToFolder(std::string_view path, std::string_view folder)
+{
+    const std::optional<std::string> host = m_paths.toHost(path);
+    const std::optional<std::string> hostFolder = m_paths.toHost(folder);
+    return !m_writesRefused && host && hostFolder && moveIntoFolder(*host, *hostFolder);
 }
 
 } // namespace tw::wine

@@ -1,4 +1,5 @@
-// The shell of a Wine prefix: the desktop's browser, and programs started through wine.
+// The shell of a Wine prefix: the desktop's browser and trash, and programs started through
+// wine.
 #pragma once
 
 #include "WinePaths.h"
@@ -22,9 +23,15 @@ public:
     bool canElevate() const override { return false; }
     /// Reads the shortcut's local path with liblnk.
     std::string shortcutTarget(std::string_view shortcut) override;
+    /// Into the desktop's trash, which Wine's Recycle Bin is too.
+    /// From now on recycling and moving fail (a preview of the prefix).
+    void refuseWrites() { m_writesRefused = true; }
+    bool recycle(std::string_view path) override;
+    bool moveToFolder(std::string_view path, std::string_view folder) override;
 
 private:
     const WinePathMapper& m_paths;
+    bool m_writesRefused = false;
 };
 
 /// Starts a program detached, with extra environment entries; false when it cannot start.

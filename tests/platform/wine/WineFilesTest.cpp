@@ -105,6 +105,29 @@ TEST_F(WineFilesTest, SearchesNeverLeaveTheDriveThroughLinks)
     const auto names = find("C:\\users\\me\\*");
     EXPECT_EQ(std::count(names.begin(), names.end(), "Documents"), 0);
     EXPECT_EQ(std::count(names.begin(), names.end(), "Inside"), 1) << "links within the drive stay";
+    // As Wine reports them: a link to a folder is a reparse point, a link to a file is not.
+    fs::create_symlink("../../Program Files/App/app.exe",
+                       prefix->hostPath() + "/drive_c/users/me/app.lnk.exe");
+    auto search = files().findFirstFile("C:\\users\\me\\Inside");
+    ASSERT_TRUE(search);
+    EXPECT_EQ(search->current().attributes,
+              FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT);
+    search = files().findFirstFile("C:\\users\\me\\app.lnk.exe");
+    ASSERT_TRUE(search);
+    EXPECT_EQ(search->current().attributes, FILE_ATTRIBUTE_ARCHIVE);
+}
+
+TEST_F(WineFilesTest, MapsHostPathsBothWaysAndSaysWhyACallFailed)
+{
+    const std::string driveC = fs::canonical(prefix->hostPath() + "/drive_c").string();
+    EXPECT_EQ(files().dosFileName(driveC + "/Program Files/App"), "C:\\Program Files\\App");
+    EXPECT_EQ(files().unixFileName("c:\\program files\\APP"), driveC + "/Program Files/App");
+    EXPECT_EQ(files().dosFileName("/"), "Z:\\");
+    EXPECT_EQ(files().lastErrorText(), "");
+    EXPECT_FALSE(files().openFile("C:\\No Folder\\x", platform::FileStream::Mode::Create));
+    EXPECT_EQ(files().lastErrorText(), "No such file or directory");
+    EXPECT_FALSE(files().deleteFile("C:\\Program Files\\App\\Sub Folder"));
+    EXPECT_EQ(files().lastErrorText(), "Is a directory");
 }
 
 TEST_F(WineFilesTest, EntriesAndPathsTellWhichFolderTheyName)

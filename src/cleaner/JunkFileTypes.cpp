@@ -1,0 +1,219 @@
+#include "JunkFileTypes.h"
+
+#include "RecordStream.h"
+#include "registry/ProgramInfo.h"
+#include "registry/Session.h"
+
+#include <stdexcept>
+
+namespace tw {
+
+namespace {
+
+/// The built-in types as the program keeps them: pattern, comma, blanks, description.
+const std::vector<std::string_view> kBuiltInTexts = {
+    "*.swp,  Temporary Junk Files",
+    "*.$$$,  Temporary Junk Files",
+    "*.~*,  Temporary Junk Files",
+    "*.___,  Temporary Junk Files",
+    "*.^,  Temporary Junk Files",
+    "*.tmp,  Temporary Junk Files",
+    "*.temp,  Temporary Junk Files",
+    "*.---,  Temporary Junk Files",
+    "~*.*,  Temporary Junk Files",
+    "*.??~,  Temporary Junk Files",
+    "*.db$,  Temporary Files (Database)",
+    "*.nch,  Temporary Files created by Outlook Express",
+    "*.pch,  Visual Studio Temporary Files",
+    "*.ncb,  Visual Studio Temporary Files",
+    "*.ilk,  Visual Studio Temporary Files",
+    "*.exp,  Visual Studio Temporary Files",
+    "*.ilc,  C++ Builder Temporary Files",
+    "*.ild,  C++ Builder Temporary Files",
+    "*.ils,  C++ Builder Temporary Files",
+    "*.ilf,  C++ Builder Temporary Files",
+    "*.tds,  C++ Builder Temporary Files",
+    "iebak.dat,  Internet Explorer Junk File",
+    "ffastun.*,  Microsoft Find Fast Indexer File",
+    "chklist.*,  Microsoft Junk File",
+    "*.sik,  junk files...",
+    "*.gid,  Windows Help Index Files",
+    "*.fts,  Word List File of *.HLP",
+    "*.ftg,  Word List File of *.HLP",
+    "*.err,  Error Files",
+    "*.dmp,  Memory Dump - Junk Files",
+    "*.chk,  CHKDSK Log Files",
+    "chklist.*,  CHKDSK Log Files",
+    "file????._dd,  CHKDSK Log Files",
+    "*.diz,  Description Files",
+    "*.log,  Log File",
+    "*.prv,  Backup Files",
+    "*.old,  Backup Files",
+    "*.bak,  Backup Files",
+    "*.nu3,  Symantec Norton Utilities Backup File",
+    "system.1st,  Windows diagnostic Registry file",
+    "suhdlog.dat,  Windows diagnostic file",
+    "modemdet.txt, Windows diagnostic file",
+    "twain???.mtx,  TWAIN Temporary file",
+    "thumbs.db,  ThumbNails created by Windows",
+    "mscreate.dir,  Microsoft Temporary Installation Files",
+    "*.wri,  Readme Files",
+    "readme.txt,  Readme Files",
+};
+
+/// The first `max` bytes of a text, shortened to the start of a UTF-8 sequence it would cut.
+std::string_view cut(std::string_view text, size_t max)
+{
+    if (text.size() <= max)
+        return text;
+    size_t end = max;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+    return text.substr(0, end);
+}
+
+/// Without leading and trailing blanks and control characters.
+std::string_view trimmed(std::string_view text)
+{
+    while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ')
+        text.remove_prefix(1);
+    while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ')
+        text.remove_suffix(1);
+    return text;
+}
+
+void putText(unsigned char* at, std::string_view text)
+{
+    at[0] = static_cast<unsigned char>(text.size());
+    for (size_t i = 0; i < text.size(); ++i)
+        at[1 + i] = static_cast<unsigned char>(text[i]);
+}
+
+std::string getText(const unsigned char* at)
+{
+    const size_t length = std::min<size_t>(at[0], kJunkTextMax);
+    return std::string(reinterpret_cast<const char*>(at + 1), length);
+}
+
+/// Creates `folder` and every missing folder above it.
+bool makeFolderPath(platform::Files& files, const std::string& folder)
+{
+    if (files.directoryExists(folder))
+        return true;
+    const size_t sep = folder.find_last_of('\\');
+    if (sep == std::string::npos || sep < 2)
+        return false;
+    return makeFolderPath(files, folder.substr(0, sep)) &&
+           (files.createDirectory(folder) || files.directoryExists(folder));
+}
+
+} // namespace
+
+TJunkFileType MakeJunkFileType(std::uint8_t checked, std::string_view pattern,
+                               std::string_view description)
+{
+    return {checked, std::string(cut(pattern, kJunkTextMax)),
+            std::string(cut(description, kJunkTextMax))};
+}
+
+JunkRecord EncodeJunkRecord(const TJunkFileType& type)
+{
+    JunkRecord record{};
+    record[0] = type.Checked;
+    putText(record.data() + 1, cut(type.Pattern, kJunkTextMax));
+    putText(record.data() + 2 + kJunkTextMax, cut(type.Description, kJunkTextMax));
+    return record;
+}
+
+TJunkFileType DecodeJunkRecord(const unsigned char* bytes)
+{
+    TJunkFileType type;
+    type.Checked = bytes[0];
+    type.Pattern = getText(bytes + 1);
+    type.Description = getText(bytes + 2 + kJunkTextMax);
+    return type;
+}
+
+const std::vector<std::string_view>& BuiltInJunkTexts()
+{
+    return kBuiltInTexts;
+}
+
+void BuildDefaultFileTypes(FileTypeList& list)
+{
+    for (const std::string_view text : kBuiltInTexts) {
+        const std::string pattern(text.substr(0, text.find(',')));
+        // The description is what is left once every "pattern," is taken out.
+        std::string rest(text);
+        const std::string remove = pattern + ",";
+        for (size_t at = rest.find(remove); at != std::string::npos; at = rest.find(remove, at))
+            rest.erase(at, remove.size());
+        list.push_back(MakeJunkFileType(1, pattern, trimmed(rest)));
+    }
+}
+
+std::string FileListPath()
+{
+    return std::string(kProgramFolder) + "\\FileList";
+}
+
+bool FileListExists(const Session& session)
+{
+    return session.files().fileExists(FileListPath());
+}
+
+std::string LoadFileTypes(const Session& session, FileTypeList& list, bool storeBuiltIn)
+{
+    list.clear();
+    if (!FileListExists(session)) {
+        BuildDefaultFileTypes(list);
+        return storeBuiltIn ? SaveFileTypes(session, list) : std::string();
+    }
+    try {
+        TRecordStream stream(session.files(), FileListPath(), TRecordStream::Mode::Read);
+        if (stream.RecordCount() > 0) {
+            stream.FirstRecord();
+            JunkRecord buffer{};
+            for (;;) {
+                if (stream.RecordCount() < stream.CurrentRecord())
+                    break;
+                stream.ReadRecord(buffer.data());
+                list.push_back(DecodeJunkRecord(buffer.data()));
+                if (stream.CurrentRecord() == stream.RecordCount())
+                    break;
+                stream.NextRecord();
+            }
+        }
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return std::string();
+}
+
+std::string SaveFileTypes(const Session& session, const FileTypeList& list)
+{
+    platform::Files& files = session.files();
+    const std::string path = FileListPath();
+    const std::string temporary = path + ".part";
+    if (!makeFolderPath(files, kProgramFolder)) {
+        const std::string reason = files.lastErrorText();
+        return "Cannot create the folder \"" + std::string(kProgramFolder) + "\"." +
+               (reason.empty() ? "" : " " + reason);
+    }
+    try {
+        TRecordStream stream(files, temporary, TRecordStream::Mode::Create);
+        for (const TJunkFileType& type : list)
+            stream.AppendRecord(EncodeJunkRecord(type).data());
+    } catch (const std::exception& e) {
+        files.deleteFile(temporary);
+        return e.what();
+    }
+    if (!files.moveFile(temporary, path, true)) {
+        const std::string reason = files.lastErrorText();
+        files.deleteFile(temporary);
+        return "Cannot write \"" + path + "\"." + (reason.empty() ? "" : " " + reason);
+    }
+    return std::string();
+}
+
+} // namespace tw

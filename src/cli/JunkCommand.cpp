@@ -1,0 +1,353 @@
+// tidewell-cli junk: the junk file types, the drives, the junk scan and the clean actions.
+#include "CliError.h"
+#include "Command.h"
+#include "Json.h"
+#include "cleaner/CleanJunk.h"
+#include "cleaner/JunkDrives.h"
+#include "cleaner/JunkFileTypes.h"
+#include "cleaner/JunkScan.h"
+#include "platform/wine/WineFiles.h"
+#include "platform/wine/WinePrefix.h"
+#include "registry/Session.h"
+
+#include <algorithm>
+#include <cctype>
+#include <iomanip>
+#include <sstream>
+
+namespace tw::cli {
+
+namespace {
+
+constexpr OptionSpec kDrivesOption{"drives", "LIST"};
+
+std::string hostPathOf(CommandContext& context, const std::string& windowsPath)
+{
+    return context.prefix.files().paths().toHost(windowsPath).value_or(windowsPath);
+}
+
+FileTypeList loadTypes(CommandContext& context)
+{
+    FileTypeList types;
+    const std::string error = LoadFileTypes(context.session, types, false);
+    if (!error.empty())
+        throw CliError(error);
+    return types;
+}
+
+void saveTypes(CommandContext& context, const FileTypeList& types)
+{
+    const std::string error = SaveFileTypes(context.session, types);
+    if (!error.empty())
+        throw CliError(error);
+}
+
+void printTypes(CommandContext& context, const FileTypeList& types, bool exists)
+{
+    const std::string file = hostPathOf(context, FileListPath());
+    std::ostream& out = context.out;
+    if (context.args.has("json")) {
+        out << "{\"file\": " << jsonString(file) << ", \"exists\": " << (exists ? "true" : "false")
+            << ", \"types\": [";
+        for (size_t i = 0; i < types.size(); ++i)
+            out << (i ? ", " : "") << "{\"checked\": " << (types[i].Checked ? "true" : "false")
+                << ", \"pattern\": " << jsonString(types[i].Pattern)
+                << ", \"description\": " << jsonString(types[i].Description) << "}";
+        out << "]}\n";
+        return;
+    }
+    out << "FileList: " << file << (exists ? "" : " (missing: the built-in types)") << "\n";
+    for (size_t i = 0; i < types.size(); ++i)
+        out << std::right << std::setw(4) << i + 1 << " [" << (types[i].Checked ? 'x' : ' ') << "] "
+            << std::left << std::setw(14) << types[i].Pattern << " " << types[i].Description
+            << "\n";
+}
+
+int listTypes(CommandContext& context)
+{
+    const bool exists = FileListExists(context.session);
+    printTypes(context, loadTypes(context), exists);
+    return 0;
+}
+
+/// Row N of the list (counted from 1); a UsageError for a number that is not one.
+size_t typeIndex(const std::string& text, const FileTypeList& types)
+{
+    size_t used = 0;
+    long number = 0;
+    try {
+        number = std::stol(text, &used);
+    } catch (const std::exception&) {
+    }
+    if (used != text.size() || number < 1 || static_cast<size_t>(number) > types.size())
+        throw UsageError("\"" + text + "\" is not a type number (1 to " +
+                         std::to_string(types.size()) + ")");
+    return static_cast<size_t>(number - 1);
+}
+
+int addType(CommandContext& context)
+{
+    const std::string& pattern = context.args.at(0);
+    const bool blank =
+        std::all_of(pattern.begin(), pattern.end(), [](unsigned char c) { return c <= ' '; });
+    if (blank)
+        throw UsageError("the pattern is empty");
+    FileTypeList types = loadTypes(context);
+    types.push_back(MakeJunkFileType(1, pattern, context.args.at(1)));
+    saveTypes(context, types);
+    context.out << "Added " << types.size() << ": " << types.back().Pattern << "\n";
+    return 0;
+}
+
+int removeType(CommandContext& context)
+{
+    FileTypeList types = loadTypes(context);
+    const size_t index = typeIndex(context.args.at(0), types);
+    const std::string pattern = types[index].Pattern;
+    types.erase(types.begin() + static_cast<long>(index));
+    saveTypes(context, types);
+    context.out << "Removed " << index + 1 << ": " << pattern << "\n";
+    return 0;
+}
+
+int checkType(CommandContext& context)
+{
+    FileTypeList types = loadTypes(context);
+    const size_t index = typeIndex(context.args.at(0), types);
+    const std::string& state = context.args.at(1);
+    if (state != "on" && state != "off")
+        throw UsageError("\"" + state + "\" is neither on nor off");
+    types[index].Checked = state == "on" ? 1 : 0;
+    saveTypes(context, types);
+    context.out << (state == "on" ? "Ticked " : "Cleared ") << index + 1 << ": "
+                << types[index].Pattern << "\n";
+    return 0;
+}
+
+int listDrives(CommandContext& context)
+{
+    const std::vector<JunkDrive> drives = ListJunkDrives(context.session);
+    std::ostream& out = context.out;
+    if (context.args.has("json")) {
+        out << "{\"drives\": [";
+        for (size_t i = 0; i < drives.size(); ++i)
+            out << (i ? ", " : "") << "{\"root\": " << jsonString(drives[i].root)
+                << ", \"name\": " << jsonString(drives[i].name)
+                << ", \"freeMiB\": " << drives[i].freeMiB << ", \"sizeMiB\": " << drives[i].sizeMiB
+                << "}";
+        out << "]}\n";
+        return 0;
+    }
+    for (const JunkDrive& drive : drives)
+        out << drive.root << "  " << drive.name << "  " << drive.freeMiB << " MiB free of "
+            << drive.sizeMiB << " MiB\n";
+    return 0;
+}
+
+/// The drives of --drives (all listed ones when it is not given), in drive-letter order as
+/// the drive tree has them.
+std::vector<std::string> selectedDrives(CommandContext& context)
+{
+    std::vector<std::string> listed;
+    for (const JunkDrive& drive : ListJunkDrives(context.session))
+        listed.push_back(drive.root);
+    const std::optional<std::string> given = context.args.value("drives");
+    if (!given)
+        return listed;
+    std::vector<bool> ticked(listed.size(), false);
+    std::stringstream items(*given);
+    std::string item;
+    bool any = false;
+    while (std::getline(items, item, ',')) {
+        std::string root = item;
+        if (!root.empty() && (root.back() == '\\' || root.back() == '/'))
+            root.pop_back();
+        if (root.size() == 1)
+            root += ':';
+        if (root.size() == 2)
+            root[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(root[0])));
+        const auto at = std::find(listed.begin(), listed.end(), root);
+        if (at == listed.end()) {
+            std::string names;
+            for (const std::string& r : listed)
+                names += (names.empty() ? "" : ", ") + r;
+            throw UsageError("\"" + item + "\" is not one of the drives the cleaner lists (" +
+                             names + ")");
+        }
+        ticked[static_cast<size_t>(at - listed.begin())] = true;
+        any = true;
+    }
+    if (!any)
+        throw UsageError("--drives needs drive letters such as C:,D:");
+    std::vector<std::string> roots;
+    for (size_t i = 0; i < listed.size(); ++i) {
+        if (ticked[i])
+            roots.push_back(listed[i]);
+    }
+    return roots;
+}
+
+class CollectedFinds : public JunkScanView
+{
+public:
+    void clearFound() override { rows.clear(); }
+    void addFound(const FoundJunkRow& row) override { rows.push_back(row); }
+    std::vector<FoundJunkRow> rows;
+};
+
+/// The junk scan as the scan window runs it, on `roots`.
+std::vector<FoundJunkRow> scanDrives(CommandContext& context, const std::vector<std::string>& roots)
+{
+    CollectedFinds finds;
+    JunkScan scan(context.session, finds);
+    const std::string error = scan.BeginScan();
+    if (!error.empty()) {
+        context.session.DiskScanState = kDiskScanStopped;
+        throw CliError(error);
+    }
+    scan.ScanSelectedDrives(roots);
+    return finds.rows;
+}
+
+int runScan(CommandContext& context)
+{
+    const std::vector<std::string> roots = selectedDrives(context);
+    const std::vector<FoundJunkRow> found = scanDrives(context, roots);
+    std::ostream& out = context.out;
+    if (context.args.has("json")) {
+        out << "{\"drives\": [";
+        for (size_t i = 0; i < roots.size(); ++i)
+            out << (i ? ", " : "") << jsonString(roots[i]);
+        out << "], \"found\": [";
+        for (size_t i = 0; i < found.size(); ++i)
+            out << (i ? ", " : "") << "{\"number\": " << found[i].caption
+                << ", \"path\": " << jsonString(found[i].path) << "}";
+        out << "]}\n";
+        return 0;
+    }
+    for (const FoundJunkRow& row : found)
+        out << std::right << std::setw(6) << row.caption << "  " << row.path << "\n";
+    out << found.size() << " found on " << (roots.empty() ? std::string("no drive") : "");
+    for (size_t i = 0; i < roots.size(); ++i)
+        out << (i ? ", " : "") << roots[i];
+    out << "\n";
+    return 0;
+}
+
+class CollectedResults : public CleanView
+{
+public:
+    int addResultRow(const std::string& junkFile) override
+    {
+        rows.push_back({junkFile, ""});
+        return static_cast<int>(rows.size()) - 1;
+    }
+    void setResultStatus(int row, const std::string& status) override
+    {
+        rows[static_cast<size_t>(row)].second = status;
+    }
+    std::vector<std::pair<std::string, std::string>> rows;
+};
+
+/// The folder of --to as a path of the prefix; it must exist.
+std::string moveFolder(CommandContext& context, const std::string& given)
+{
+    std::string folder = given;
+    const bool windows =
+        given.size() >= 2 && given[1] == ':' && std::isalpha(static_cast<unsigned char>(given[0]));
+    if (!windows) {
+        const std::optional<std::string> mapped = context.prefix.files().dosFileName(given);
+        if (!mapped)
+            throw CliError(given + " is on none of the prefix's drives");
+        folder = *mapped;
+    }
+    if (!context.session.files().directoryExists(folder))
+        throw CliError("The folder " + given + " does not exist");
+    return folder;
+}
+
+int runClean(CommandContext& context)
+{
+    const std::optional<std::string> modeText = context.args.value("mode");
+    if (!modeText)
+        throw UsageError("clean needs --mode delete, recycle or move");
+    CleanMode mode;
+    if (*modeText == "delete")
+        mode = CleanMode::Delete;
+    else if (*modeText == "recycle")
+        mode = CleanMode::Recycle;
+    else if (*modeText == "move")
+        mode = CleanMode::Move;
+    else
+        throw UsageError("\"" + *modeText + "\" is not a mode (delete, recycle or move)");
+    const std::optional<std::string> to = context.args.value("to");
+    if (mode == CleanMode::Move && !to)
+        throw UsageError("--mode move needs --to FOLDER");
+    if (mode != CleanMode::Move && to)
+        throw UsageError("--to goes with --mode move only");
+    // Everything is checked before anything changes.
+    const std::string folder = to ? moveFolder(context, *to) : std::string();
+    const std::vector<std::string> roots = selectedDrives(context);
+
+    std::vector<FoundJunkRow> found = scanDrives(context, roots);
+    context.session.DiskScanState = kDiskScanCleaning;
+    CollectedResults results;
+    const CleanOutcome outcome = CleanJunkFiles(context.session, found, mode, folder, results);
+
+    std::ostream& out = context.out;
+    if (context.args.has("json")) {
+        out << "{\"mode\": " << jsonString(*modeText) << ", \"rows\": [";
+        for (size_t i = 0; i < results.rows.size(); ++i)
+            out << (i ? ", " : "") << "{\"path\": " << jsonString(results.rows[i].first)
+                << ", \"status\": " << jsonString(results.rows[i].second) << "}";
+        out << "]}\n";
+    } else {
+        for (const auto& [path, status] : results.rows)
+            out << std::left << std::setw(15) << status << path << "\n";
+        out << outcome.treated << " treated, " << outcome.failed << " failed\n";
+    }
+    return outcome.failed > 0 ? 1 : 0;
+}
+
+} // namespace
+
+std::vector<Command> junkCommands()
+{
+    return {
+        {"junk types",
+         "",
+         "the junk file types of C:\\Program Files\\Tidewell\\FileList\n(the built-in ones "
+         "when it is missing)",
+         {kJsonOption},
+         0,
+         0,
+         listTypes},
+        {"junk types add",
+         "PATTERN DESCRIPTION",
+         "add a ticked type at the end of the list",
+         {},
+         2,
+         2,
+         addType},
+        {"junk types remove", "N", "remove type N (counted from 1)", {}, 1, 1, removeType},
+        {"junk types check", "N on|off", "tick or clear type N", {}, 2, 2, checkType},
+        {"junk drives", "", "the fixed drives the cleaner offers", {kJsonOption}, 0, 0, listDrives},
+        {"junk scan",
+         "",
+         "search the drives (all listed ones by default) for\nthe ticked junk types",
+         {kDrivesOption, kJsonOption},
+         0,
+         0,
+         runScan},
+        {"junk clean",
+         "",
+         "scan, then treat every find as --mode says (needed);\nFOLDER is a path of the "
+         "prefix or of the host",
+         {{"mode", "delete|recycle|move"}, {"to", "FOLDER"}, kDrivesOption, kJsonOption},
+         0,
+         0,
+         runClean},
+    };
+}
+
+} // namespace tw::cli

@@ -1,0 +1,201 @@
+// The junk scan over a real prefix: which entries are listed, in which order, and Stop.
+#include "cleaner/JunkScan.h"
+
+#include "cleaner/JunkDrives.h"
+#include "support/PrefixFixture.h"
+
+#include <functional>
+
+namespace tw {
+namespace {
+
+using test::fs::perms;
+
+/// Records what the scan shows; `onFound` lets a test act as the user would.
+class RecordingScanView : public JunkScanView
+{
+public:
+    void clearFound() override
+    {
+        rows.clear();
+        ++clears;
+    }
+    void addFound(const FoundJunkRow& row) override
+    {
+        rows.push_back(row);
+        if (onFound)
+            onFound();
+    }
+    void scanMessage(const std::string& text) override { messages.push_back(text); }
+
+    std::vector<std::string> paths() const
+    {
+        std::vector<std::string> result;
+        for (const FoundJunkRow& row : rows)
+            result.push_back(row.path);
+        return result;
+    }
+
+    std::vector<FoundJunkRow> rows;
+    std::vector<std::string> messages;
+    int clears = 0;
+    std::function<void()> onFound;
+};
+
+const char* kDrives = "\n[Software\\\\Wine\\\\Drives] 1\n\"e:\"=\"cdrom\"\n";
+
+class JunkScanTest : public test::PrefixTest
+{
+protected:
+    void build(test::PrefixBuilder& builder) override
+    {
+        builder.systemHive(kDrives)
+            .file("music/song.ogg")
+            .file("music/cache.tmp")
+            .file("music/deep/er/x.bak")
+            .file("music/deep/Thumbs.db")
+            .file("pictures/thumbs.db")
+            .file("old.bak/inner.log")
+            .file("old.bak/keep.txt")
+            .file(".cache/h.tmp")
+            .file(".hidden.tmp")
+            .file("a.tmp.bak")
+            .file("FILE.TMP")
+            .file("README")
+            .file("readme.txt")
+            .file("ro.old/inside.tmp")
+            .folder("users/me");
+        // A read-only folder (attribute 0x11) is tested by its name only.
+        test::fs::permissions(builder.dir() / "drive_c/ro.old",
+                              perms::owner_write | perms::group_write | perms::others_write,
+                              test::fs::perm_options::remove);
+        // The user folders lead out of the prefix; a link inside the drive is a reparse point.
+        test::writeFile(home.path() / "outside.tmp", "host");
+        test::fs::create_directory_symlink(home.path(),
+                                           builder.dir() / "drive_c/users/me/Documents");
+        test::fs::create_directory_symlink("../../music",
+                                           builder.dir() / "drive_c/users/me/Inside.bak");
+        // A second drive in the prefix, a CD drive and the host's root.
+        test::writeFile(builder.dir() / "drive_d/d1.tmp", "x");
+        test::fs::create_directories(builder.dir() / "drive_e");
+        test::writeFile(builder.dir() / "drive_e/e1.tmp", "x");
+        builder.drive('d', "../drive_d").drive('e', "../drive_e").drive('z', "/");
+    }
+
+    std::vector<std::string> scan(const std::vector<std::string>& roots)
+    {
+        JunkScan junk(*session, view);
+        EXPECT_EQ(junk.BeginScan(), "");
+        EXPECT_EQ(session->DiskScanState, kDiskScanRunning);
+        junk.ScanSelectedDrives(roots);
+        EXPECT_EQ(session->DiskScanState, kDiskScanStopped);
+        return view.paths();
+    }
+
+    test::TempDir home;
+    RecordingScanView view;
+};
+
+TEST_F(JunkScanTest, ListsMatchesDepthFirstInSearchOrder)
+{
+    const std::vector<std::string> expected = {
+        "C:\\.cache\\h.tmp",          // a hidden folder is searched
+        "C:\\.hidden.tmp",            // a hidden file is not shown but tested
+        "C:\\a.tmp.bak",              // FILE.TMP differs in case
+        "C:\\music\\cache.tmp",       //
+        "C:\\music\\deep\\er\\x.bak", // Thumbs.db differs in case
+        "C:\\old.bak\\inner.log",     // a folder that matches is searched first
+        "C:\\old.bak",                // and then listed like a file
+        "C:\\pictures\\thumbs.db",    //
+        "C:\\readme.txt",             // README has no extension
+        "C:\\ro.old",                 // listed, not searched inside
+        "C:\\users\\me\\Inside.bak",  // a link inside the drive: listed, not followed
+        "D:\\d1.tmp",
+    };
+    EXPECT_EQ(scan({"C:", "D:"}), expected);
+    for (size_t i = 0; i < view.rows.size(); ++i) {
+        EXPECT_EQ(view.rows[i].caption, std::to_string(i + 1));
+        EXPECT_TRUE(view.rows[i].checked);
+    }
+    EXPECT_EQ(view.clears, 1);
+}
+
+TEST_F(JunkScanTest, ShowsOnlyEntriesWithTheListedAttributes)
+{
+    scan({"C:"});
+    auto shown = [&](const std::string& path) {
+        return std::find(view.messages.begin(), view.messages.end(), path) != view.messages.end();
+    };
+    EXPECT_TRUE(shown("C:\\music\\song.ogg"));
+    EXPECT_TRUE(shown("C:\\.cache")) << "directory + hidden";
+    EXPECT_TRUE(shown("C:\\music\\.")) << "the dot entries of a folder are shown too";
+    EXPECT_FALSE(shown("C:\\.hidden.tmp")) << "archive + hidden";
+    EXPECT_FALSE(shown("C:\\ro.old")) << "directory + read-only";
+    EXPECT_FALSE(shown("C:\\users\\me\\Inside.bak")) << "a reparse point";
+    EXPECT_FALSE(shown("C:\\users\\me\\Documents"));
+    for (const std::string& message : view.messages)
+        EXPECT_EQ(message.find("outside"), std::string::npos) << message;
+    ASSERT_FALSE(view.messages.empty());
+    EXPECT_EQ(view.messages.back(), "");
+}
+
+TEST_F(JunkScanTest, UsesTheTickedTypesOfTheFile)
+{
+    FileTypeList types = {MakeJunkFileType(1, "*.bak", "B"), MakeJunkFileType(0, "*.tmp", "T"),
+                          MakeJunkFileType(1, "Thumbs.db", "Th")};
+    ASSERT_EQ(SaveFileTypes(*session, types), "");
+    EXPECT_EQ(scan({"C:"}), (std::vector<std::string>{"C:\\a.tmp.bak", "C:\\music\\deep\\er\\x.bak",
+                                                      "C:\\music\\deep\\Thumbs.db", "C:\\old.bak",
+                                                      "C:\\users\\me\\Inside.bak"}));
+
+    ASSERT_EQ(SaveFileTypes(*session, {}), "");
+    EXPECT_TRUE(scan({"C:", "D:"}).empty()) << "an empty list finds nothing";
+}
+
+TEST_F(JunkScanTest, NoDriveTickedEndsAtOnce)
+{
+    EXPECT_TRUE(scan({}).empty());
+    EXPECT_EQ(view.clears, 1);
+    EXPECT_EQ(view.messages, std::vector<std::string>{""});
+}
+
+TEST_F(JunkScanTest, StopKeepsWhatWasFoundAndEndsTheScan)
+{
+    view.onFound = [&] {
+        if (view.rows.size() == 4)
+            session->DiskScanState = kDiskScanStopped;
+    };
+    const std::vector<std::string> found = scan({"C:", "D:"});
+    ASSERT_EQ(found.size(), 4u);
+    EXPECT_EQ(found.back(), "C:\\music\\cache.tmp");
+}
+
+TEST_F(JunkScanTest, NumbersGoOnUntilTheWindowIsShownAgain)
+{
+    JunkScan junk(*session, view);
+    junk.BeginScan();
+    junk.ScanSelectedDrives({"D:"});
+    junk.BeginScan();
+    junk.ScanSelectedDrives({"D:"});
+    ASSERT_EQ(view.rows.size(), 1u);
+    EXPECT_EQ(view.rows[0].caption, "2");
+    junk.ResetNumbers();
+    junk.BeginScan();
+    junk.ScanSelectedDrives({"D:"});
+    EXPECT_EQ(view.rows[0].caption, "1");
+}
+
+TEST_F(JunkScanTest, DrivesAreTheFixedOnesOfThePrefix)
+{
+    const std::vector<JunkDrive> drives = ListJunkDrives(*session);
+    ASSERT_EQ(drives.size(), 2u) << "E: is a CD drive, Z: is the host's";
+    EXPECT_EQ(drives[0].root, "C:");
+    EXPECT_EQ(drives[0].name, "Local Disk (C:)");
+    EXPECT_EQ(drives[1].root, "D:");
+    EXPECT_GT(drives[1].sizeMiB, 0u);
+    EXPECT_GT(drives[1].freeMiB, 0u);
+    EXPECT_LE(drives[1].freeMiB, drives[1].sizeMiB);
+}
+
+} // namespace
+} // namespace tw
