@@ -5,6 +5,8 @@
 #include "gui/pages/ReportPage.h"
 #include "gui/pages/ResultPage.h"
 #include "gui/pages/SectionPage.h"
+#include "gui/preferences/PreferencesForm.h"
+#include "gui/preferences/UpdateFlow.h"
 #include "gui/scanner/ProblemListForm.h"
 #include "gui/scanner/RepairDialogForm.h"
 #include "gui/widgets/MessageBox.h"
@@ -81,6 +83,18 @@ bool saveScreenshots(TMainForm& window, const QString& folder)
     window.AboutForm->show();
     ok &= save(*window.AboutForm, folder, QStringLiteral("about"));
     window.AboutForm->hide();
+
+    // The preferences as stored, and the hand-over question; no download is made.
+    TFormOptions preferences(window.context(), &window);
+    preferences.show();
+    ok &= save(preferences, folder, QStringLiteral("preferences"));
+    preferences.hide();
+    const std::unique_ptr<QMessageBox> question = makeMessageBox(
+        &window, {QStringLiteral("Tidewell"), QString::fromLatin1(kNewerVersionQuestion),
+                  MessageIcon::Information, MessageButtons::YesNo});
+    question->show();
+    ok &= save(*question, folder, QStringLiteral("update-question"));
+    question->hide();
     setMessageHandler({});
     return ok;
 }
