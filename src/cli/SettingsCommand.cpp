@@ -55,8 +55,8 @@ int set(CommandContext& context)
     const std::string& value = context.args.at(1);
     if (isAutostart(name)) {
         if (value != "1" && value != "0")
-            throw UsageError(std::string(kAutostartName) + " is 1 (on) or 0 (off), not \"" +
-                             value + "\"");
+            throw UsageError(std::string(kAutostartName) + " is 1 (on) or 0 (off), not \"" + value +
+                             "\"");
         try {
             context.session.installation().setAutostart(value == "1");
         } catch (const std::runtime_error& e) {
@@ -84,12 +84,22 @@ int set(CommandContext& context)
 std::vector<Command> settingsCommands()
 {
     return {
-        {"settings show", "", "the settings under HKCU\\Software\\Tidewell and the autostart",
-         {kJsonOption}, 0, 0, show, true},
-        {"settings set", "NAME VALUE",
+        {"settings show",
+         "",
+         "the settings under HKCU\\Software\\Tidewell and the autostart",
+         {kJsonOption},
+         0,
+         0,
+         show,
+         true},
+        {"settings set",
+         "NAME VALUE",
          "set a setting (flags take 1 or 0); Autostart 1 or 0\nwrites or removes the desktop's "
          "autostart entry",
-         {}, 2, 2, set},
+         {},
+         2,
+         2,
+         set},
     };
 }
 

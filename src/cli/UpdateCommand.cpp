@@ -53,11 +53,16 @@ int check(CommandContext& context)
 
 std::vector<Command> updateCommands()
 {
-    return {{"update check", "",
+    return {{"update check",
+             "",
              "download the version descriptor into C:\\Program Files\\Tidewell\\Update.ini\n"
              "and compare it with the installed version; URL is the update\nhost (default: the "
              "setting UpdateURL, else the built-in one)",
-             {{"url", "URL"}, kJsonOption}, 0, 0, check, true}};
+             {{"url", "URL"}, kJsonOption},
+             0,
+             0,
+             check,
+             true}};
 }
 
 } // namespace tw::cli

@@ -4,8 +4,7 @@
 
 namespace tw::platform {
 
-std::optional<std::string> readWholeFile(Files& files, std::string_view path,
-                                         std::size_t maxBytes)
+std::optional<std::string> readWholeFile(Files& files, std::string_view path, std::size_t maxBytes)
 {
     const std::unique_ptr<FileStream> stream = files.openFile(path, FileStream::Mode::Read);
     if (!stream || stream->size() < 0 || static_cast<std::size_t>(stream->size()) > maxBytes)

@@ -11,8 +11,7 @@
 namespace tw::platform {
 
 /// The file's bytes; empty when it cannot be opened or is longer than `maxBytes`.
-std::optional<std::string> readWholeFile(Files& files, std::string_view path,
-                                         std::size_t maxBytes);
+std::optional<std::string> readWholeFile(Files& files, std::string_view path, std::size_t maxBytes);
 
 /// Writes `bytes` to "<path>.tmp" and renames it over `path`, so that the file is either
 /// replaced whole or left as it was. Returns an error text; empty on success.

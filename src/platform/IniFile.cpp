@@ -8,9 +8,9 @@ namespace {
 
 struct Line
 {
-    size_t begin = 0;   // first byte
-    size_t end = 0;     // end of the content, before the line break
-    size_t next = 0;    // first byte of the next line
+    size_t begin = 0; // first byte
+    size_t end = 0;   // end of the content, before the line break
+    size_t next = 0;  // first byte of the next line
 };
 
 std::vector<Line> splitLines(const std::string& text)
@@ -24,7 +24,8 @@ std::vector<Line> splitLines(const std::string& text)
         if (end == std::string::npos)
             end = text.size();
         line.end = end;
-        if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n')
+        if (end < text.size() && text[end] == '\r' && end + 1 < text.size() &&
+            text[end + 1] == '\n')
             line.next = end + 2;
         else
             line.next = end < text.size() ? end + 1 : end;
@@ -84,14 +85,13 @@ std::optional<SectionSpan> findSection(const std::string& text, const std::vecto
                                        std::string_view section)
 {
     for (size_t i = 0; i < lines.size(); ++i) {
-        const auto name = sectionName(std::string_view(text).substr(lines[i].begin,
-                                                                    lines[i].end - lines[i].begin));
+        const auto name = sectionName(
+            std::string_view(text).substr(lines[i].begin, lines[i].end - lines[i].begin));
         if (!name || !sameName(*name, section))
             continue;
         size_t j = i + 1;
-        while (j < lines.size() &&
-               !sectionName(std::string_view(text).substr(lines[j].begin,
-                                                          lines[j].end - lines[j].begin)))
+        while (j < lines.size() && !sectionName(std::string_view(text).substr(
+                                       lines[j].begin, lines[j].end - lines[j].begin)))
             ++j;
         return SectionSpan{i, i + 1, j};
     }

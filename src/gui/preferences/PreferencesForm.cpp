@@ -53,13 +53,15 @@ TFormOptions::TFormOptions(WindowContext& context, QWidget* parent)
     parts->addWidget(partHeading(QStringLiteral("Removal Options"), group));
     ChkAutoBackup = new QCheckBox(
         QStringLiteral("Do not automatically backup items before removal(NOT recommended)"), group);
-    ChkCheckItem = new QCheckBox(QStringLiteral("Select All Items Automatically after scan"), group);
+    ChkCheckItem =
+        new QCheckBox(QStringLiteral("Select All Items Automatically after scan"), group);
     parts->addWidget(ChkAutoBackup);
     parts->addWidget(ChkCheckItem);
 
     parts->addWidget(partHeading(QStringLiteral("San Options"), group));
     chScanOption = new QCheckBox(QStringLiteral("Select All Items for scan"), group);
-    cbCheckUpdate = new QCheckBox(QStringLiteral("Check for Tidewell updates automatically"), group);
+    cbCheckUpdate =
+        new QCheckBox(QStringLiteral("Check for Tidewell updates automatically"), group);
     parts->addWidget(chScanOption);
     parts->addWidget(cbCheckUpdate);
     auto* updateRow = new QHBoxLayout;

@@ -26,11 +26,11 @@ std::unique_ptr<QMessageBox> makeMessageBox(QWidget* parent, const MessageReques
 {
     QString shown = request.text;
     shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return std::make_unique<QMessageBox>(
-        toQt(request.icon), request.caption, shown,
-        request.buttons == MessageButtons::YesNo ? QMessageBox::Yes | QMessageBox::No
-                                                 : QMessageBox::Ok,
-        parent);
+    return std::make_unique<QMessageBox>(toQt(request.icon), request.caption, shown,
+                                         request.buttons == MessageButtons::YesNo
+                                             ? QMessageBox::Yes | QMessageBox::No
+                                             : QMessageBox::Ok,
+                                         parent);
 }
 
 void setMessageHandler(std::function<QMessageBox::StandardButton(const MessageRequest&)> handler)

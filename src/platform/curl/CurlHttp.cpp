@@ -57,7 +57,8 @@ HttpResponse CurlHttp::get(const std::string& url, const HttpLimits& limits)
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &collect);
     curl_easy_setopt(c, CURLOPT_WRITEDATA, &download);
     curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits.connectTimeout.count()));
+    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS,
+                     static_cast<long>(limits.connectTimeout.count()));
     curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, static_cast<long>(limits.totalTimeout.count()));
     curl_easy_setopt(c, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits.maxBytes));
     curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
@@ -70,8 +71,7 @@ HttpResponse CurlHttp::get(const std::string& url, const HttpLimits& limits)
     const CURLcode rc = curl_easy_perform(c);
     curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &response.status);
     if (download.tooLarge || rc == CURLE_FILESIZE_EXCEEDED) {
-        response.error =
-            "the answer is larger than " + std::to_string(limits.maxBytes) + " bytes";
+        response.error = "the answer is larger than " + std::to_string(limits.maxBytes) + " bytes";
     } else if (rc == CURLE_OPERATION_TIMEDOUT) {
         response.error = std::string("no answer in time (") + errorText + ")";
     } else if (rc != CURLE_OK) {

@@ -67,8 +67,8 @@ std::string windowProgramPath()
 
 std::string desktopExecWord(const std::string& word)
 {
-    const bool plain = !word.empty() && word.find_first_of(" \t\n\"'\\><~|&;$*?#()`=%") ==
-                                            std::string::npos;
+    const bool plain =
+        !word.empty() && word.find_first_of(" \t\n\"'\\><~|&;$*?#()`=%") == std::string::npos;
     std::string out;
     if (plain)
         return word;

@@ -20,9 +20,9 @@ struct SettingRow
 
 /// The settings in the order they are listed.
 constexpr SettingRow kSettings[] = {
-    {"HomePage", false},   {"HelpURL", false},  {"NotAutoBackup", true},
-    {"SelectAll", true},   {"CheckUpdate", true}, {"ScanSetting", true},
-    {"RunFirst", true},    {"Version", false},  {"UpdateURL", false},
+    {"HomePage", false}, {"HelpURL", false},    {"NotAutoBackup", true},
+    {"SelectAll", true}, {"CheckUpdate", true}, {"ScanSetting", true},
+    {"RunFirst", true},  {"Version", false},    {"UpdateURL", false},
 };
 
 bool sameName(const std::string& a, const char* b)

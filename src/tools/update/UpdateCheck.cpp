@@ -46,7 +46,8 @@ std::string UpdateDescriptorUrl(Session& session, const std::string& host)
     if (base.empty())
         base = TIDEWELL_UPDATE_URL;
     const std::string path = kUpdateDescriptorPath;
-    if (base.size() >= path.size() && base.compare(base.size() - path.size(), path.size(), path) == 0)
+    if (base.size() >= path.size() &&
+        base.compare(base.size() - path.size(), path.size(), path) == 0)
         return base;
     while (!base.empty() && base.back() == '/')
         base.pop_back();

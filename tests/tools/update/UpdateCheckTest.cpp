@@ -20,7 +20,8 @@ class UpdateCheckTest : public test::PrefixTest
 protected:
     void build(test::PrefixBuilder& builder) override
     {
-        builder.userHive("\n[Software\\\\Tidewell] 1\n\"Version\"=\"2.0\"\n").folder("Program Files");
+        builder.userHive("\n[Software\\\\Tidewell] 1\n\"Version\"=\"2.0\"\n")
+            .folder("Program Files");
     }
     void sessionStarted() override
     {
