@@ -1,16 +1,29 @@
 #include "SessionStart.h"
 
 #include "Startup.h"
+#include "platform/curl/CurlHttp.h"
 #include "registry/PublicFunctions.h"
 #include "registry/Settings.h"
 #include "scanner/sections/SmallSections.h"
 
 namespace tw::app {
 
-StartedSession::StartedSession(wine::PrefixChoice choice, std::unique_ptr<wine::WinePrefix> prefix)
-    : m_choice(std::move(choice)), m_prefix(std::move(prefix)), m_session(m_prefix->platform())
+namespace {
+platform::Platform withHttp(platform::Platform platform, platform::Http* http)
+{
+    platform.http = http;
+    return platform;
+}
+} // namespace
+
+StartedSession::StartedSession(wine::PrefixChoice choice, std::unique_ptr<wine::WinePrefix> prefix,
+                               std::unique_ptr<platform::Http> http)
+    : m_choice(std::move(choice)), m_prefix(std::move(prefix)), m_http(std::move(http)),
+      m_session(withHttp(m_prefix->platform(), m_http.get()))
 {
 }
+
+StartedSession::~StartedSession() = default;
 
 std::string addonListPath()
 {
@@ -34,7 +47,11 @@ std::unique_ptr<StartedSession> startSession(const StartOptions& options)
     wine::PrefixChoice choice = wine::choosePrefix(options.prefix);
     auto prefix = std::make_unique<wine::WinePrefix>(
         choice.path, options.preview ? wine::OpenMode::Preview : wine::OpenMode::Normal);
-    auto started = std::make_unique<StartedSession>(std::move(choice), std::move(prefix));
+    std::unique_ptr<platform::Http> http;
+    if (!options.preview)
+        http = std::make_unique<platform::CurlHttp>();
+    auto started =
+        std::make_unique<StartedSession>(std::move(choice), std::move(prefix), std::move(http));
     Session& session = started->session();
 
     if (options.settings == SettingsMode::Load && !started->prefix().isReadOnly()) {

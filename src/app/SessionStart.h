@@ -26,7 +26,8 @@ struct StartOptions
     /// --prefix DIR; otherwise $WINEPREFIX, ~/.wine or the demo prefix.
     std::optional<std::string> prefix;
     SettingsMode settings = SettingsMode::Read;
-    /// Changes stay in memory and no file of the prefix changes (pictures of the windows).
+    /// Changes stay in memory, no file of the prefix changes and the network is not used
+    /// (pictures of the windows).
     bool preview = false;
 };
 
@@ -34,7 +35,10 @@ struct StartOptions
 class StartedSession
 {
 public:
-    StartedSession(wine::PrefixChoice choice, std::unique_ptr<wine::WinePrefix> prefix);
+    /// `http` may be null: the session then uses no network.
+    StartedSession(wine::PrefixChoice choice, std::unique_ptr<wine::WinePrefix> prefix,
+                   std::unique_ptr<platform::Http> http);
+    ~StartedSession();
     StartedSession(const StartedSession&) = delete;
     StartedSession& operator=(const StartedSession&) = delete;
 
@@ -51,6 +55,7 @@ public:
 private:
     wine::PrefixChoice m_choice;
     std::unique_ptr<wine::WinePrefix> m_prefix;
+    std::unique_ptr<platform::Http> m_http;
     Session m_session;
 };
 

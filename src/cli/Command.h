@@ -57,6 +57,8 @@ std::vector<Command> scanCommands();
 std::vector<Command> repairCommands();
 std::vector<Command> backupCommands();
 std::vector<Command> junkCommands();
+std::vector<Command> settingsCommands();
+std::vector<Command> updateCommands();
 
 /// "--json" and "--sections LIST", shared by the commands that take them.
 inline constexpr OptionSpec kJsonOption{"json", ""};

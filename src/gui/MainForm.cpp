@@ -7,6 +7,7 @@
 #include "gui/pages/ResultPage.h"
 #include "gui/pages/ScanProgressPage.h"
 #include "gui/pages/SectionPage.h"
+#include "gui/preferences/UpdateFlow.h"
 #include "gui/widgets/MessageBox.h"
 #include "gui/widgets/Theme.h"
 #include "registry/ProgramInfo.h"
@@ -87,7 +88,7 @@ QSize TMainForm::windowSizeFor(const QSize& screen)
 
 TMainForm::TMainForm(MainFormSetup setup, QWidget* parent)
     : QMainWindow(parent), m_context{*setup.session, setup.readOnlyReason,
-                                     std::move(setup.commitChanges)}
+                                     std::move(setup.commitChanges), {}}
 {
     QString title = QStringLiteral("%1 ver %2")
                         .arg(QStringLiteral("Tidewell"), QString::fromLatin1(kProgramVersion));
@@ -128,6 +129,8 @@ TMainForm::TMainForm(MainFormSetup setup, QWidget* parent)
     pageArea->addWidget(NotebookScan);
     layout->addLayout(pageArea);
     setCentralWidget(central);
+    m_context.endProgram = [this] { emit exitRequested(0); };
+    m_update = new UpdateFlow(m_context, this);
     buildTray();
     AboutForm = new TAboutForm(m_context.session, this);
 
@@ -189,11 +192,8 @@ void TMainForm::buildTray()
     PopupMenu1->addAction(QStringLiteral("Help"), this, [this, &session] {
         guarded(this, [&session] { OpenInBrowser(session, session.AppSettings.HelpURL); });
     });
-    PopupMenu1->addAction(QStringLiteral("Online Update"), this, [this] {
-        showMessage(
-            this, QStringLiteral("Online Update is not available in this version of Tidewell yet."),
-            MessageIcon::Information);
-    });
+    PopupMenu1->addAction(QStringLiteral("Online Update"), this,
+                          [this] { m_update->run(UpdateFlow::Mode::Manual); });
     PopupMenu1->addSeparator();
     PopupMenu1->addAction(QStringLiteral("About"), this, [this] {
         AboutForm->show();

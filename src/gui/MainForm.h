@@ -24,6 +24,7 @@ class ResultPage;
 class ScanProgressPage;
 class SectionPage;
 class TAboutForm;
+class UpdateFlow;
 
 /// What the program hands the window: the prefix for its title, why it is read-only (if it
 /// is), and how changes are written at the end of an action (returns an error text).
@@ -69,6 +70,7 @@ public:
     int currentPage() const;
     void showPage(Page page);
     Session& session() const { return m_context.session; }
+    WindowContext& context() { return m_context; }
 
     ScanProgressPage* scanProgressPage() const { return m_scanProgress; }
     SectionPage* sectionPage() const { return m_sections; }
@@ -76,6 +78,8 @@ public:
     ResultPage* resultPage() const { return m_results; }
     OptionsPage* optionsPage() const { return m_options; }
     BackupPage* backupPage() const { return m_backups; }
+    /// The update check of the start-up and of "Online Update".
+    UpdateFlow* updateFlow() const { return m_update; }
 
     QStackedWidget* NotebookScan = nullptr;
     QToolButton* IgeScan = nullptr;
@@ -108,6 +112,7 @@ private:
     ResultPage* m_results = nullptr;
     OptionsPage* m_options = nullptr;
     BackupPage* m_backups = nullptr;
+    UpdateFlow* m_update = nullptr;
 };
 
 } // namespace tw::gui

@@ -9,6 +9,8 @@
 #include "gui/pages/ReportPage.h"
 #include "gui/pages/ResultPage.h"
 #include "gui/pages/SectionPage.h"
+#include "gui/preferences/PreferencesForm.h"
+#include "gui/preferences/UpdateFlow.h"
 #include "gui/scanner/ProblemListForm.h"
 #include "gui/scanner/RepairDialogForm.h"
 #include "gui/widgets/MessageBox.h"
@@ -102,6 +104,17 @@ bool saveScreenshots(TMainForm& window, const QString& folder)
     ok &= save(*cleaner.FormDiskFileClearSelect, folder, QStringLiteral("cleaner-clean"));
     cleaner.FormDiskFileClearSelect->hide();
     cleaner.hide();
+    // The preferences as stored, and the hand-over question; no download is made.
+    TFormOptions preferences(window.context(), &window);
+    preferences.show();
+    ok &= save(preferences, folder, QStringLiteral("preferences"));
+    preferences.hide();
+    const std::unique_ptr<QMessageBox> question = makeMessageBox(
+        &window, {QStringLiteral("Tidewell"), QString::fromLatin1(kNewerVersionQuestion),
+                  MessageIcon::Information, MessageButtons::YesNo});
+    question->show();
+    ok &= save(*question, folder, QStringLiteral("update-question"));
+    question->hide();
     setMessageHandler({});
     return ok;
 }

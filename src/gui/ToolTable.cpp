@@ -1,6 +1,7 @@
 #include "ToolTable.h"
 
 #include "gui/cleaner/SysDiskClearForm.h"
+#include "gui/preferences/PreferencesForm.h"
 #include "gui/widgets/MessageBox.h"
 
 #include <QDialog>
@@ -22,8 +23,7 @@ const ToolRow kOptionTools[] = {
     {"Process Manager", "P", qRgb(60, 130, 60), nullptr},
 };
 
-const ToolRow kPreferences = {"Preferences", nullptr, 0, nullptr,
-                              "Preferences are not available in this version of Tidewell yet."};
+const ToolRow kPreferences = {"Preferences", nullptr, 0, &toolWindow<TFormOptions>};
 
 } // namespace
 

@@ -21,6 +21,8 @@ struct WindowContext
     /// Writes what an action changed; returns an error text, empty on success. When it is
     /// not set nothing is written (screenshots).
     std::function<QString()> commitChanges;
+    /// Ends the program normally (after the hand-over to the updater).
+    std::function<void()> endProgram;
 
     bool isReadOnly() const { return !readOnlyReason.isEmpty(); }
     /// Writes the changes; a failure is shown over `parent`.

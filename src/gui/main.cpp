@@ -2,6 +2,7 @@
 #include "MainForm.h"
 #include "Screenshots.h"
 #include "app/SessionStart.h"
+#include "gui/preferences/UpdateFlow.h"
 #include "gui/widgets/MessageBox.h"
 #include "gui/widgets/Theme.h"
 #include "registry/ProgramInfo.h"
@@ -82,6 +83,9 @@ int main(int argc, char** argv)
         return tw::gui::saveScreenshots(window, parser.value(screenshotsOption)) ? 0 : 1;
 
     window.show();
+    // The start-up check runs beside the window; a failed download says nothing.
+    if (started->session().AppSettings.CheckUpdate)
+        window.updateFlow()->run(tw::gui::UpdateFlow::Mode::Automatic);
     const int status = app.exec();
     const QString error = commit();
     if (!error.isEmpty())

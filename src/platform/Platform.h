@@ -2,6 +2,8 @@
 #pragma once
 
 #include "Files.h"
+#include "Http.h"
+#include "Installation.h"
 #include "Registry.h"
 #include "RegistryEditor.h"
 #include "Shell.h"
@@ -18,6 +20,9 @@ struct Platform
     RegistryEditor* registryEditor = nullptr;
     Shell* shell = nullptr;
     Storage* storage = nullptr;
+    /// Null where the session may not use the network (pictures of the windows).
+    Http* http = nullptr;
+    Installation* installation = nullptr;
 };
 
 } // namespace tw::platform

@@ -43,6 +43,16 @@ platform::Storage& Session::storage() const
     return require(m_platform.storage, "storage");
 }
 
+platform::Http& Session::http() const
+{
+    return require(m_platform.http, "network access");
+}
+
+platform::Installation& Session::installation() const
+{
+    return require(m_platform.installation, "installation");
+}
+
 void ClearSectionContents(Session& session)
 {
     for (TRegistryContents& contents : session.SectionContents)

@@ -45,6 +45,8 @@ public:
     platform::RegistryEditor& registryEditor() const;
     platform::Shell& shell() const;
     platform::Storage& storage() const;
+    platform::Http& http() const;
+    platform::Installation& installation() const;
 
     /// A stop request for the long loop that runs (kOperation...).
     std::uint8_t OperationState = kOperationIdle;

@@ -354,7 +354,7 @@ private slots:
             {"Probe Tool", "P", qRgb(30, 110, 200), &toolWindow<ProbeWindow>},
             {"Later Tool", "L", qRgb(30, 110, 200), nullptr},
         };
-        WindowContext context{*m_session, {}, {}};
+        WindowContext context{*m_session, {}, {}, {}};
         OptionsPage page(context, rows);
         page.show();
         const QList<ClickLabel*> links = page.findChildren<ClickLabel*>(QStringLiteral("toolLink"));

@@ -22,6 +22,17 @@ QMessageBox::Icon toQt(MessageIcon icon)
 }
 } // namespace
 
+std::unique_ptr<QMessageBox> makeMessageBox(QWidget* parent, const MessageRequest& request)
+{
+    QString shown = request.text;
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return std::make_unique<QMessageBox>(toQt(request.icon), request.caption, shown,
+                                         request.buttons == MessageButtons::YesNo
+                                             ? QMessageBox::Yes | QMessageBox::No
+                                             : QMessageBox::Ok,
+                                         parent);
+}
+
 void setMessageHandler(std::function<QMessageBox::StandardButton(const MessageRequest&)> handler)
 {
     g_handler = std::move(handler);
@@ -30,15 +41,10 @@ void setMessageHandler(std::function<QMessageBox::StandardButton(const MessageRe
 QMessageBox::StandardButton showMessage(QWidget* parent, const QString& text, MessageIcon icon,
                                         MessageButtons buttons, const QString& caption)
 {
+    const MessageRequest request{caption, text, icon, buttons};
     if (g_handler)
-        return g_handler({caption, text, icon, buttons});
-    QString shown = text;
-    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    QMessageBox box(toQt(icon), caption, shown,
-                    buttons == MessageButtons::YesNo ? QMessageBox::Yes | QMessageBox::No
-                                                     : QMessageBox::Ok,
-                    parent);
-    return static_cast<QMessageBox::StandardButton>(box.exec());
+        return g_handler(request);
+    return static_cast<QMessageBox::StandardButton>(makeMessageBox(parent, request)->exec());
 }
 
 } // namespace tw::gui

@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <QString>
 #include <functional>
+#include <memory>
 
 class QWidget;
 
@@ -36,6 +37,9 @@ struct MessageRequest
 QMessageBox::StandardButton showMessage(QWidget* parent, const QString& text, MessageIcon icon,
                                         MessageButtons buttons = MessageButtons::Ok,
                                         const QString& caption = QStringLiteral("Tidewell"));
+
+/// The box showMessage shows, not yet shown (pictures of the windows).
+std::unique_ptr<QMessageBox> makeMessageBox(QWidget* parent, const MessageRequest& request);
 
 /// Replaces the dialogs (tests and screenshots): the handler answers instead of the user.
 void setMessageHandler(std::function<QMessageBox::StandardButton(const MessageRequest&)> handler);

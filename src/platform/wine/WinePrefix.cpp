@@ -1,6 +1,7 @@
 #include "WinePrefix.h"
 
 #include "WineFiles.h"
+#include "WineInstallation.h"
 #include "WineRegistry.h"
 #include "WineRegistryEditor.h"
 #include "WineShell.h"
@@ -49,6 +50,8 @@ WinePrefix::WinePrefix(std::string hostDir, OpenMode mode)
     m_editor = std::make_unique<WineRegistryEditor>(*m_registry, *m_hiveStore, *m_paths);
     m_shell = std::make_unique<WineShell>(*m_paths);
     m_storage = std::make_unique<HiveStorage>(*m_hiveStore);
+    m_installation = std::make_unique<WineInstallation>(m_hiveStore->prefixDir(),
+                                                        mode == OpenMode::Preview);
     if (mode == OpenMode::Preview) {
         m_files->refuseWrites();
         m_shell->refuseWrites();
@@ -59,6 +62,7 @@ WinePrefix::WinePrefix(std::string hostDir, OpenMode mode)
     m_platform.registryEditor = m_editor.get();
     m_platform.shell = m_shell.get();
     m_platform.storage = m_storage.get();
+    m_platform.installation = m_installation.get();
 }
 
 WinePrefix::~WinePrefix() = default;

@@ -16,6 +16,7 @@ class WineFiles;
 class WineSystem;
 class WineRegistryEditor;
 class WineShell;
+class WineInstallation;
 
 /// Composes the parts of a prefix: the hive store, the path mapper and the services over
 /// them, each given only the parts it needs.
@@ -53,6 +54,7 @@ public:
     WineSystem& system() { return *m_system; }
     WineRegistryEditor& registryEditor() { return *m_editor; }
     WineShell& shell() { return *m_shell; }
+    WineInstallation& installation() { return *m_installation; }
     platform::Storage& storage() { return *m_storage; }
     /// The platform interfaces over this prefix.
     const platform::Platform& platform() const { return m_platform; }
@@ -65,6 +67,7 @@ private:
     std::unique_ptr<WineSystem> m_system;
     std::unique_ptr<WineRegistryEditor> m_editor;
     std::unique_ptr<WineShell> m_shell;
+    std::unique_ptr<WineInstallation> m_installation;
     std::unique_ptr<platform::Storage> m_storage;
     platform::Platform m_platform;
 };
