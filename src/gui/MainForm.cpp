@@ -639,9 +639,9 @@
         if (row < 0) {
             OutcomeGrid->clear();
             for (const OutcomeRow& cells : m_grid.rows) {
-                auto* item = new QTreeWidgetItem(
-                    OutcomeGrid,
-                    {fromStd(cells.caption), fromStd(cells.problems), fromStd(cells.status)});
+                auto* item = new QTreeWidgetItem(OutcomeGrid, {fromStd(cells.caption),
+                                                               fromStd(cells.problemsText()),
+                                                               fromStd(cells.statusText())});
                 item->setForeground(1, QColor(Qt::red));
                 if (!cells.isTotal)
                     item->setIcon(0, icon);
@@ -650,8 +650,8 @@
         }
         if (QTreeWidgetItem* item = OutcomeGrid->topLevelItem(row)) {
             const OutcomeRow& cells = m_grid.rows.at(static_cast<size_t>(row));
-            item->setText(1, fromStd(cells.problems));
-            item->setText(2, fromStd(cells.status));
+            item->setText(1, fromStd(cells.problemsText()));
+            item->setText(2, fromStd(cells.statusText()));
         }
     }
 
@@ -689,8 +689,7 @@
         const int row = RepairList->currentRow();
         if (row < 0 || row >= static_cast<int>(m_session.ReportRowSection.size()))
             return;
-        ProblemList->SectionIndex =
-            std::atoi(m_session.ReportRowSection[static_cast<size_t>(row)].c_str());
+        ProblemList->SectionIndex = m_session.ReportRowSection[static_cast<size_t>(row)];
         ProblemList->exec();
     }
 

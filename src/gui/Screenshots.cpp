@@ -51,7 +51,7 @@ bool saveScreenshots(TMainForm& window, const QString& folder)
     // As "Select All" in the details of every reported section.
     SelectAllReportedRecords(window.session());
     if (window.RepairList->count() > 0) {
-        window.ProblemList->SectionIndex = std::stoi(window.session().ReportRowSection.front());
+        window.ProblemList->SectionIndex = window.session().ReportRowSection.front();
         window.ProblemList->show();
         window.ProblemList->problemsListBox()->setCurrentRow(0);
         ok &= save(*window.ProblemList, folder, QStringLiteral("details"));

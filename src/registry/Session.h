@@ -49,8 +49,8 @@ public:
     std::uint8_t PlatformKind = 0;
     /// The fifteen section collections, indexed by section number.
     std::array<TRegistryContents, kSectionCount> SectionContents;
-    /// Entry k: the section number (decimal text) of report row k.
-    std::vector<std::string> ReportRowSection;
+    /// Entry k: the section number of report row k.
+    std::vector<int> ReportRowSection;
     /// The add-on list: lines of a name followed by an identifier ("Name{CLSID}").
     std::vector<std::string> MemoActiveX;
 

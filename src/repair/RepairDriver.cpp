@@ -16,15 +16,10 @@ std::string BackupNotice()
 
 void RepairSections(Session& session, RepairView& view)
 {
-    for (const std::string& row : session.ReportRowSection) {
+    for (const int number : session.ReportRowSection) {
         if (session.OperationState == kOperationCancelRepair)
             break;
-        const int number = SectionNumberOf(row);
-        if (number < 0)
-            continue;
-        const SectionInfo& section = Sections()[static_cast<size_t>(number)];
-        if (section.repair)
-            section.repair(session, view, session.SectionContents[static_cast<size_t>(number)]);
+        RepairSection(session, view, number);
     }
 }
 
@@ -57,10 +52,10 @@ RepairRun RepairProblems(Session& session, RepairView& view, bool skipBackup,
 
 void SelectAllReportedRecords(Session& session)
 {
-    for (const std::string& row : session.ReportRowSection) {
-        const int number = SectionNumberOf(row);
-        for (int i = 0;
-             number >= 0 && i < session.SectionContents[static_cast<size_t>(number)].Count(); ++i)
+    for (const int number : session.ReportRowSection) {
+        for (int i = 0; number >= 0 && number < kSectionCount &&
+                        i < session.SectionContents[static_cast<size_t>(number)].Count();
+             ++i)
             SetRecordChecked(session, number, i, true);
     }
 }

@@ -1,7 +1,9 @@
-// The loop every section repair follows.
+// The loop every section repair follows, and the standard repairs: what they remove for a
+// record, which the backup reads too.
 #pragma once
 
 #include "ScanView.h"
+#include "registry/PublicFunctions.h"
 #include "registry/Session.h"
 
 #include <functional>
@@ -19,12 +21,49 @@ struct SectionRepair
     bool swallowErrors = false;
 };
 
-/// The repair that deletes the value `ValueName` of the key `KeyPath`, shown as `KeyPath`.
-SectionRepair RecordValueRepair(const Session& session, bool swallowErrors);
-
 /// Repairs every checked record in order until "Cancel" is pressed: label, result row,
 /// deletion, "Repair Succeed" or "Repair Error". Records stay as they are.
 void RunSectionRepair(Session& session, RepairView& view, const TRegistryContents& contents,
                       const SectionRepair& repair);
+
+/// What a section's repair removes for one record, so that its backup can hold it.
+enum class RepairRemoves
+{
+    ValueNamedByValueName, ///< the value `ValueName` of the key `KeyPath`
+    ValueNamedByItemName,  ///< the value `ItemName` of the key `KeyPath`
+    WholeKey,              ///< the key `KeyPath` with everything below it
+    ValueOrMenuKey,        ///< the whole key for a "Menu//" record, else the value
+    NoRegistryData,        ///< a file, not registry data
+};
+
+/// The text a repair shows for a record.
+enum class RepairShows
+{
+    KeyPath,            ///< `KeyPath`
+    KeyPathWithoutRoot, ///< `KeyPath` without its root's name (it starts with "\")
+};
+
+/// What the repair of one record removes.
+struct RecordRemoval
+{
+    enum class Kind
+    {
+        Key,
+        Value,
+        File,
+    };
+    Kind kind = Kind::File;
+    /// The record's key, split as the repairs split it.
+    RecordKeyPath key;
+    /// For a value: its name, "" for the unnamed value ("default" in a record).
+    std::string valueName;
+};
+
+RecordRemoval RemovalOf(RepairRemoves removes, const TContent& record);
+
+/// The repair of a section whose repair only removes what `removes` names: the key with
+/// its subtree, or the value (its key is opened with may-create, as it always was).
+void RunStandardRepair(Session& session, RepairView& view, const TRegistryContents& contents,
+                       RepairRemoves removes, RepairShows shows, bool endsQuietly);
 
 } // namespace tw

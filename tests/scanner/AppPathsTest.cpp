@@ -103,7 +103,7 @@ TEST_F(AppPathsTest, ReportsEntriesWhoseProgramIsMissing)
         gone.KeyPath,
         "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\gone.exe");
     EXPECT_EQ(gone.ValueName, "Path");
-    EXPECT_EQ(row().status, "Finished");
+    EXPECT_EQ(row().status, RowStatus::Finished);
 }
 
 TEST_F(AppPathsTest, RepairRemovesTheWholeSubkey)
@@ -111,7 +111,7 @@ TEST_F(AppPathsTest, RepairRemovesTheWholeSubkey)
     session->AppSettings.SelectAll = true;
     scanSection(0);
     test::RecordingRepairView repairView;
-    RepairAppPaths(*session, repairView, session->SectionContents[0]);
+    RepairSection(*session, repairView, 0);
     ASSERT_EQ(repairView.rows.size(), 4u);
     for (const auto& [problem, status] : repairView.rows)
         EXPECT_EQ(status, "Repair Succeed") << problem;

@@ -76,7 +76,7 @@ TEST_F(FileExtensionsTest, ReportsExtensionsWhoseClassIsRegisteredNowhere)
     // among some extension's OpenWithProgids; the class with "Folder" in its name is not
     // in the class list.
     EXPECT_EQ(found, (std::vector<std::string>{".nosuch=NoSuchClass", ".zip=CompressedFolder"}));
-    EXPECT_EQ(row().status, "Finished");
+    EXPECT_EQ(row().status, RowStatus::Finished);
 }
 
 TEST_F(FileExtensionsTest, AssociationsReportEmptyDefaultStringsOnly)
@@ -92,10 +92,10 @@ TEST_F(FileExtensionsTest, RepairsRemoveTheValueOrTheWholeKey)
     session->AppSettings.SelectAll = true;
     scanSection(5);
     test::RecordingRepairView first;
-    RepairFileExtensions(*session, first, session->SectionContents[5]);
+    RepairSection(*session, first, 5);
     scanSection(10);
     test::RecordingRepairView second;
-    RepairFileAssociations(*session, second, session->SectionContents[10]);
+    RepairSection(*session, second, 10);
     TRegistry reg(*session);
     reg.SelectRoot(win::HKEY_CLASSES_ROOT);
     ASSERT_TRUE(reg.OpenPath("\\.nosuch", false));

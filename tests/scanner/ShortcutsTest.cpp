@@ -85,7 +85,7 @@ TEST_F(ShortcutsTest, ReportsShortcutsWhoseTargetIsGone)
                          "C:\\Desktop\\missing-file.lnk -> C:\\Fixture\\missing.exe",
                          "C:\\Desktop\\missing-folder.lnk -> C:\\Fixture\\Gone Folder",
                      }));
-    EXPECT_EQ(row().status, "Finished");
+    EXPECT_EQ(row().status, RowStatus::Finished);
 }
 
 TEST_F(ShortcutsTest, RepairDeletesTheShortcutFiles)
@@ -93,7 +93,7 @@ TEST_F(ShortcutsTest, RepairDeletesTheShortcutFiles)
     session->AppSettings.SelectAll = true;
     scanSection(7);
     test::RecordingRepairView view;
-    RepairShortcuts(*session, view, session->SectionContents[7]);
+    RepairSection(*session, view, 7);
     EXPECT_EQ(view.rows.size(), 4u);
     EXPECT_FALSE(fs::exists(driveC() / "Desktop/missing-file.lnk"));
     EXPECT_TRUE(fs::exists(driveC() / "Desktop/present-file.lnk"));
@@ -111,7 +111,7 @@ TEST_F(ShortcutsTest, StartMenuOrderKeysWithoutAFolderAreReported)
     session->AppSettings.SelectAll = true;
     scanSection(1);
     test::RecordingRepairView view;
-    RepairStartMenuFolders(*session, view, session->SectionContents[1]);
+    RepairSection(*session, view, 1);
     TRegistry reg(*session);
     EXPECT_FALSE(reg.PathExists("\\" + games.KeyPath.substr(18)));
     EXPECT_TRUE(

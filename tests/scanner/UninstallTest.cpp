@@ -60,7 +60,7 @@ TEST_F(UninstallTest, ReportsMissingUninstallers)
     EXPECT_EQ(gone.ValueName, "UninstallString");
     EXPECT_EQ(gone.ValueData, "C:\\App\\un.exe /S") << "quotes removed";
     EXPECT_EQ(session->SectionContents[12].Items(1).Content.ItemName, "Rundll");
-    EXPECT_EQ(row().problems, "2");
+    EXPECT_EQ(row().problems, 2);
     EXPECT_EQ(view.statuses.size(), 6u);
 }
 
@@ -69,7 +69,7 @@ TEST_F(UninstallTest, RepairRemovesOnlyTheUninstallString)
     session->AppSettings.SelectAll = true;
     scanSection(12);
     test::RecordingRepairView repairView;
-    RepairUninstall(*session, repairView, session->SectionContents[12]);
+    RepairSection(*session, repairView, 12);
     ASSERT_EQ(repairView.rows.size(), 2u);
     TRegistry reg(*session);
     reg.SelectRoot(win::HKEY_LOCAL_MACHINE);

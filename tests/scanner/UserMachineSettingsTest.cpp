@@ -150,7 +150,7 @@ TEST_F(UserMachineSettingsTest, RepairDeletesValuesAndMenuOrderKeys)
     session->AppSettings.SelectAll = true;
     scanSection(3);
     test::RecordingRepairView view;
-    RepairUserSettings(*session, view, session->SectionContents[3]);
+    RepairSection(*session, view, 3);
     // The walk and the history pass both list the dialog value; the second deletion fails.
     int errors = 0;
     for (const auto& [problem, status] : view.rows)

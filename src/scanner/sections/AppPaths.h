@@ -8,7 +8,6 @@ namespace tw {
 
 void ScanAppPaths(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                   win::HKEY root);
-void RepairAppPaths(Session& session, RepairView& view, const TRegistryContents& contents);
 
 /// The program path to test for an entry's default text and its "Path" folder.
 std::string ResolveAppPath(const Session& session, const std::string& defaultText,

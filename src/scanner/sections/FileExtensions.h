@@ -11,10 +11,8 @@ namespace tw {
 
 void ScanFileExtensions(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                         win::HKEY root);
-void RepairFileExtensions(Session& session, RepairView& view, const TRegistryContents& contents);
 void ScanFileAssociations(ScanContext& context, TRegistryContents& contents,
                           std::string_view keyPath, win::HKEY root);
-void RepairFileAssociations(Session& session, RepairView& view, const TRegistryContents& contents);
 
 /// Drops the names that contain an excluded text and moves those starting with "." to
 /// `extensions`; what stays in `names` is the class list.

@@ -1,5 +1,6 @@
 #include "Shortcuts.h"
 
+#include "SectionLoops.h"
 #include "SectionText.h"
 #include "platform/Platform.h"
 #include "registry/PublicFunctions.h"
@@ -41,8 +42,7 @@ void ScanFolderShortcuts(ScanContext& context, const std::string& folder,
         const platform::FindData& entry = search->current();
         const std::string path = folder + "\\" + entry.name;
         if (isSearched(entry.attributes)) {
-            if (++session.StatusTick % 200 == 0)
-                context.status(path);
+            context.tickStatus(path);
             if (entry.name != "." && entry.name != ".." && files.directoryExists(path))
                 ScanFolderShortcuts(context, path, contents);
         }
@@ -86,11 +86,7 @@ std::string commonProgramsFolder(const Session& session)
     const std::string user = programsFolder(session, kUserShellFolders, &opened);
     if (!opened)
         return std::string();
-    std::string folder = user;
-    const std::string variable = "%USERPROFILE%";
-    for (size_t at = folder.find(variable); at != std::string::npos; at = folder.find(variable, at))
-        folder.replace(at, variable.size(), AllUsersProfileGuess(session));
-    return folder + "\\";
+    return sections::replaceAll(user, "%USERPROFILE%", AllUsersProfileGuess(session)) + "\\";
 }
 
 } // namespace
@@ -133,34 +129,23 @@ void ScanStartMenuFolders(ScanContext& context, TRegistryContents& contents,
 {
     Session& session = context.session();
     std::string menuPath(keyPath);
-    {
-        std::vector<std::string> names;
-        TRegistry reg(session);
-        reg.SelectRoot(root);
-        if (reg.OpenPath(keyPath, false))
-            reg.ListSubkeys(names);
-        for (const std::string& name : names) {
-            if (name.find("Start Menu") != std::string::npos) {
-                menuPath = std::string(keyPath) + "\\" + name + "\\Programs";
-                break;
-            }
+    for (const std::string& name :
+         sections::subkeyNames(session, root, keyPath).value_or(std::vector<std::string>())) {
+        if (name.find("Start Menu") != std::string::npos) {
+            menuPath = std::string(keyPath) + "\\" + name + "\\Programs";
+            break;
         }
     }
-    std::vector<std::string> names;
-    {
-        TRegistry reg(session);
-        reg.SelectRoot(root);
-        if (!reg.OpenPath(menuPath, false))
-            return;
-        reg.ListSubkeys(names);
-    }
+    const auto names = sections::subkeyNames(session, root, menuPath);
+    if (!names)
+        return;
     const std::string common = commonProgramsFolder(session);
     bool opened = false;
     std::string user = programsFolder(session, kShellFolders, &opened);
     if (opened)
         user += "\\";
     platform::Files& files = session.files();
-    for (const std::string& name : names) {
+    for (const std::string& name : *names) {
         if (sections::isUncheckablePath(session, common) ||
             sections::isUncheckablePath(session, user) || files.directoryExists(common + name) ||
             files.directoryExists(user + name))
@@ -168,18 +153,6 @@ void ScanStartMenuFolders(ScanContext& context, TRegistryContents& contents,
         context.addRecord(contents, RootKeyName(root) + "\\" + menuPath + "\\" + name, name, name,
                           "");
     }
-}
-
-void RepairStartMenuFolders(Session& session, RepairView& view, const TRegistryContents& contents)
-{
-    RunSectionRepair(session, view, contents,
-                     {[&](const TContent& r) { return r.KeyPath; },
-                      [&](const TContent& r) {
-                          return DeleteRegistryKey(
-                              session, win::HKEY_CURRENT_USER,
-                              sections::removeAll(r.KeyPath, "HKEY_CURRENT_USER"));
-                      },
-                      true});
 }
 
 } // namespace tw

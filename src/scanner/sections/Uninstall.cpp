@@ -1,10 +1,10 @@
 #include "Uninstall.h"
 
+#include "SectionLoops.h"
 #include "SectionText.h"
 #include "platform/Platform.h"
 #include "registry/PublicFunctions.h"
 #include "registry/TRegistry.h"
-#include "scanner/RepairLoop.h"
 
 namespace tw {
 
@@ -63,43 +63,29 @@ void ScanUninstall(ScanContext& context, TRegistryContents& contents, std::strin
 {
     Session& session = context.session();
     contents.Clear();
-    std::vector<std::string> names;
-    {
-        TRegistry reg(session);
-        reg.SelectRoot(root);
-        if (!reg.OpenPath(keyPath, false))
-            return;
-        reg.ListSubkeys(names);
-    }
+    const auto names = sections::subkeyNames(session, root, keyPath);
+    if (!names)
+        return;
     context.rowStart();
     platform::Files& files = session.files();
-    for (const std::string& name : names) {
-        if (context.aborted())
-            break;
-        context.status(name);
-        TRegistry reg(session);
-        reg.SelectRoot(root);
-        if (reg.OpenPath(std::string(keyPath) + "\\" + name, false)) {
-            const TRegDataType type = reg.ValueType("UninstallString");
-            const std::string command =
-                (type == rdString || type == rdExpandString)
-                    ? sections::removeAll(reg.ReadText("UninstallString"), "\"")
-                    : std::string();
+    sections::forEachItem(
+        context, *names, sections::kEachItem, [](const std::string& name) { return name; },
+        [&](const std::string& name) {
+            TRegistry reg(session);
+            reg.SelectRoot(root);
+            if (!reg.OpenPath(std::string(keyPath) + "\\" + name, false))
+                return sections::Next::Go;
+            const std::string command = sections::removeAll(
+                sections::stringValue(reg, "UninstallString").value_or(std::string()), "\"");
             if (!command.empty() && command.find(':') != std::string::npos &&
                 !sections::isUncheckablePath(session, command) &&
                 !files.fileExists(ExtractProgramPath(session, command)))
                 context.addRecord(contents,
                                   RootKeyName(root) + "\\" + std::string(keyPath) + "\\" + name,
                                   name, "UninstallString", command);
-        }
-        context.yield();
-    }
+            return sections::Next::Go;
+        });
     context.rowFinish();
-}
-
-void RepairUninstall(Session& session, RepairView& view, const TRegistryContents& contents)
-{
-    RunSectionRepair(session, view, contents, RecordValueRepair(session, true));
 }
 
 } // namespace tw

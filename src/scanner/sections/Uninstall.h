@@ -10,7 +10,6 @@ namespace tw {
 
 void ScanUninstall(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                    win::HKEY root);
-void RepairUninstall(Session& session, RepairView& view, const TRegistryContents& contents);
 
 /// The program file a command line starts.
 std::string ExtractProgramPath(const Session& session, const std::string& commandLine);

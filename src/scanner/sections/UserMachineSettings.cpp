@@ -1,13 +1,12 @@
 #include "UserMachineSettings.h"
 
 #include "AppPaths.h"
-#include "RegistryWalk.h"
+#include "SectionLoops.h"
 #include "SectionText.h"
 #include "Uninstall.h"
 #include "platform/Platform.h"
 #include "registry/PublicFunctions.h"
 #include "registry/TRegistry.h"
-#include "scanner/RepairLoop.h"
 
 namespace tw {
 
@@ -24,13 +23,6 @@ constexpr const char* kOpenSave =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\OpenSaveMRU";
 constexpr const char* kMenuMarker = "Menu//";
 
-std::string replaceAll(std::string text, std::string_view from, std::string_view to)
-{
-    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-        text.replace(at, from.size(), to);
-    return text;
-}
-
 void CheckKeyValues(ScanContext& context, win::HKEY root, const std::string& path,
                     TRegistryContents& contents, bool machine)
 {
@@ -41,44 +33,35 @@ void CheckKeyValues(ScanContext& context, win::HKEY root, const std::string& pat
         return;
     platform::Files& files = session.files();
     const std::string keyPath = RootKeyName(root) + "\\" + path;
-    for (const std::string& name : names) {
-        if (context.aborted())
-            break;
-        const TRegDataType type = reg.ValueType(name);
-        if (type != rdString && type != rdExpandString)
-            continue;
-        std::string value = reg.ReadText(name);
-        const std::string upper = sections::upperCase(value);
+    sections::forEachItem(context, names, sections::kNoYield, {}, [&](const std::string& name) {
+        const std::optional<std::string> text = sections::stringValue(reg, name);
+        if (!text)
+            return sections::Next::Go;
+        const std::string upper = sections::upperCase(*text);
         if (upper.find(".SYS") != std::string::npos || upper.find(".VXD") != std::string::npos ||
             (machine && upper.find(".DLL") != std::string::npos))
-            break;
-        value = ExpandPathVariables(session, value);
+            return sections::Next::Stop;
+        const std::string value = ExpandPathVariables(session, *text);
         const bool hostLike = machine && sections::containsNoCase(value, "h:\\");
         if (sections::trimmed(value).find(":\\") == 1 &&
             !sections::isUncheckablePath(session, value) && !hostLike && IsPlainPathText(value) &&
             !files.fileExists(value) && !files.directoryExists(value)) {
             context.addRecord(contents, keyPath, value, name, value);
-            continue;
+            return sections::Next::Go;
         }
         if (sections::isUncheckablePath(session, value) || hostLike || files.directoryExists(value))
-            continue;
+            return sections::Next::Go;
         const std::string program = ExtractCommandPath(session, value);
         if (machine && program.find(":\\") == std::string::npos)
-            continue;
+            return sections::Next::Go;
         if (!IsPlausibleFilePath(program))
-            continue;
+            return sections::Next::Go;
         if (!files.fileExists(program) &&
             sections::upperCase(program).find("MSOE.DLL") == std::string::npos)
             context.addRecord(contents, keyPath, "", machine && name.empty() ? "default" : name,
                               program);
-    }
-}
-
-void countAndShow(ScanContext& context, const std::string& path)
-{
-    Session& session = context.session();
-    if (++session.StatusTick % 200 == 0)
-        context.status(path);
+        return sections::Next::Go;
+    });
 }
 
 } // namespace
@@ -90,12 +73,12 @@ std::string ExpandPathVariables(const Session& session, const std::string& text)
     const std::string windows = sections::upperCase(session.system().windowsDirectory());
     std::string value = text;
     if (sections::containsNoCase(value, "%systemroot%"))
-        value = replaceAll(sections::upperCase(value), "%SYSTEMROOT%", windows);
+        value = sections::replaceAll(sections::upperCase(value), "%SYSTEMROOT%", windows);
     if (sections::containsNoCase(value, "%windir%"))
-        value = replaceAll(sections::upperCase(value), "%WINDIR%", windows);
+        value = sections::replaceAll(sections::upperCase(value), "%WINDIR%", windows);
     if (sections::containsNoCase(value, "%ProgramFiles%"))
-        value = replaceAll(sections::upperCase(value), "%PROGRAMFILES%",
-                           sections::upperCase(GetProgramFilesDir(session, 0)));
+        value = sections::replaceAll(sections::upperCase(value), "%PROGRAMFILES%",
+                                     sections::upperCase(GetProgramFilesDir(session, 0)));
     return value;
 }
 
@@ -112,8 +95,8 @@ std::string ExtractCommandPath(const Session& session, const std::string& text)
             value.erase(0, 1);
         value = sections::removeAll(value, "\"");
         if (sections::upperCase(value).find("%SYSTEMROOT%\\") != std::string::npos)
-            value = replaceAll(sections::upperCase(value), "%SYSTEMROOT%\\",
-                               WindowsFolderGuess(session));
+            value = sections::replaceAll(sections::upperCase(value), "%SYSTEMROOT%\\",
+                                         WindowsFolderGuess(session));
         return value;
     });
 }
@@ -126,7 +109,7 @@ bool HasSingleColon(std::string_view text)
 
 bool IsPlausibleFilePath(const std::string& text)
 {
-    const std::string g = replaceAll(text, "\"", " ");
+    const std::string g = sections::replaceAll(text, "\"", " ");
     if (sections::trimmed(g).find_first_of(kForbidden) != std::string::npos)
         return false;
     const std::string name = sections::ExtractFileName(g);
@@ -140,39 +123,35 @@ bool IsPlausibleFilePath(const std::string& text)
 void ScanUserKeyTree(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                      win::HKEY root)
 {
-    if (sections::upperCase(keyPath).find("WINLOGON") != std::string::npos)
-        return;
-    sections::forEachSubkey(context.session(), root, keyPath,
-                            [&](const std::string&, const std::string& path) {
-                                if (context.aborted())
-                                    return false;
-                                countAndShow(context, path);
-                                CheckKeyValues(context, root, path, contents, false);
-                                ScanUserKeyTree(context, contents, path, root);
-                                context.yield();
-                                return true;
-                            });
+    sections::KeyWalk walk;
+    walk.enters = [](const std::string& path) {
+        return !sections::containsNoCase(path, "WINLOGON");
+    };
+    walk.visit = [&](const std::string&, const std::string& path) {
+        context.tickStatus(path);
+        CheckKeyValues(context, root, path, contents, false);
+        return sections::Descent::Into;
+    };
+    sections::walkKeyTree(context, root, keyPath, walk);
 }
 
 void ScanMachineKeyTree(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                         win::HKEY root)
 {
-    const std::string upper = sections::upperCase(keyPath);
-    if (upper.find("SYSTEM") != std::string::npos || upper.find("WINLOGON") != std::string::npos ||
-        upper.find("SOFTWARE\\MICROSOFT") != std::string::npos)
-        return;
-    sections::forEachSubkey(context.session(), root, keyPath,
-                            [&](const std::string& name, const std::string& path) {
-                                if (context.aborted())
-                                    return false;
-                                countAndShow(context, path);
-                                if (name != "App Paths") {
-                                    CheckKeyValues(context, root, path, contents, true);
-                                    ScanMachineKeyTree(context, contents, path, root);
-                                }
-                                context.yield();
-                                return true;
-                            });
+    sections::KeyWalk walk;
+    walk.enters = [](const std::string& path) {
+        return !sections::containsNoCase(path, "SYSTEM") &&
+               !sections::containsNoCase(path, "WINLOGON") &&
+               !sections::containsNoCase(path, "SOFTWARE\\MICROSOFT");
+    };
+    walk.visit = [&](const std::string& name, const std::string& path) {
+        context.tickStatus(path);
+        if (name == "App Paths")
+            return sections::Descent::Past;
+        CheckKeyValues(context, root, path, contents, true);
+        return sections::Descent::Into;
+    };
+    sections::walkKeyTree(context, root, keyPath, walk);
 }
 
 void ScanMuiCache(ScanContext& context, TRegistryContents& contents, std::string_view, win::HKEY)
@@ -182,28 +161,25 @@ void ScanMuiCache(ScanContext& context, TRegistryContents& contents, std::string
     std::vector<std::string> names;
     if (!sections::openValueList(reg, win::HKEY_CURRENT_USER, kMuiCache, names))
         return;
-    for (const std::string& name : names) {
-        if (context.aborted())
-            break;
-        context.yield();
-        if (reg.ValueType(name) != rdString)
-            continue;
-        const std::string data = reg.ReadText(name);
-        context.status("HKEY_CURRENT_USER\\" + std::string(kMuiCache) + "\\" + data);
-        context.addRecord(contents, "HKEY_CURRENT_USER\\" + std::string(kMuiCache), name, name,
-                          data);
-    }
+    sections::forEachItem(
+        context, names, {true, sections::YieldAt::AfterAbortTest}, {},
+        [&](const std::string& name) {
+            if (reg.ValueType(name) != rdString)
+                return sections::Next::Go;
+            const std::string data = reg.ReadText(name);
+            context.status("HKEY_CURRENT_USER\\" + std::string(kMuiCache) + "\\" + data);
+            context.addRecord(contents, "HKEY_CURRENT_USER\\" + std::string(kMuiCache), name, name,
+                              data);
+            return sections::Next::Go;
+        });
 }
 
 void ScanStartMenuOrder(ScanContext& context, TRegistryContents& contents, std::string_view,
                         win::HKEY root)
 {
-    Session& session = context.session();
-    std::vector<std::string> names;
-    TRegistry reg(session);
-    reg.SelectRoot(win::HKEY_CURRENT_USER);
-    if (reg.OpenPath(kMenuPrograms, false))
-        reg.ListSubkeys(names);
+    const std::vector<std::string> names =
+        sections::subkeyNames(context.session(), win::HKEY_CURRENT_USER, kMenuPrograms)
+            .value_or(std::vector<std::string>());
     for (const std::string& name : names)
         context.addRecord(contents, RootKeyName(root) + "\\" + kMenuPrograms + "\\" + name, name,
                           kMenuMarker, kMenuMarker);
@@ -222,15 +198,10 @@ void ScanDialogHistory(ScanContext& context, TRegistryContents& contents, std::s
                                   "LastVisitedMRU", name, "0");
         }
     }
-    std::vector<std::string> lists;
-    {
-        TRegistry reg(session);
-        reg.SelectRoot(win::HKEY_CURRENT_USER);
-        if (!reg.OpenPath(kOpenSave, false))
-            return;
-        reg.ListSubkeys(lists);
-    }
-    for (const std::string& list : lists) {
+    const auto lists = sections::subkeyNames(session, win::HKEY_CURRENT_USER, kOpenSave);
+    if (!lists)
+        return;
+    for (const std::string& list : *lists) {
         TRegistry reg(session);
         std::vector<std::string> names;
         const std::string path = std::string(kOpenSave) + "\\" + list;
@@ -239,25 +210,6 @@ void ScanDialogHistory(ScanContext& context, TRegistryContents& contents, std::s
         for (const std::string& name : names)
             context.addRecord(contents, RootKeyName(root) + "\\" + path, list, name, "0");
     }
-}
-
-void RepairUserSettings(Session& session, RepairView& view, const TRegistryContents& contents)
-{
-    RunSectionRepair(session, view, contents,
-                     {[&](const TContent& r) { return r.KeyPath; },
-                      [&](const TContent& r) {
-                          if (r.ValueName == kMenuMarker)
-                              return DeleteRegistryKey(
-                                  session, win::HKEY_CURRENT_USER,
-                                  sections::removeAll(r.KeyPath, "HKEY_CURRENT_USER"));
-                          return DeleteRegistryValue(session, r.KeyPath, r.ValueName);
-                      },
-                      false});
-}
-
-void RepairMachineSettings(Session& session, RepairView& view, const TRegistryContents& contents)
-{
-    RunSectionRepair(session, view, contents, RecordValueRepair(session, true));
 }
 
 } // namespace tw

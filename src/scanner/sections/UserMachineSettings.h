@@ -17,8 +17,6 @@ void ScanDialogHistory(ScanContext& context, TRegistryContents& contents, std::s
                        win::HKEY root);
 void ScanMachineKeyTree(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                         win::HKEY root);
-void RepairUserSettings(Session& session, RepairView& view, const TRegistryContents& contents);
-void RepairMachineSettings(Session& session, RepairView& view, const TRegistryContents& contents);
 
 std::string ExpandPathVariables(const Session& session, const std::string& text);
 bool IsPlainPathText(std::string_view text);
