@@ -70,14 +70,16 @@ protected:
 
 TEST_F(AppPathsTest, ResolvesTheProgramPath)
 {
-    EXPECT_EQ(ResolveAppPath(*session, "x.exe", "C:\\App"), "C:\\App\\x.exe");
-    EXPECT_EQ(ResolveAppPath(*session, "x.exe", "C:\\App\\"), "C:\\App\\x.exe");
-    EXPECT_EQ(ResolveAppPath(*session, "x.exe", ""), "\\x.exe");
-    EXPECT_EQ(ResolveAppPath(*session, "\"%ProgramFiles%\\App\\x.exe\"", ""),
+    EXPECT_EQ(ResolveAppPath(*session, "x.exe", "C:\\App", "C:\\Program Files"), "C:\\App\\x.exe");
+    EXPECT_EQ(ResolveAppPath(*session, "x.exe", "C:\\App\\", "C:\\Program Files"),
+              "C:\\App\\x.exe");
+    EXPECT_EQ(ResolveAppPath(*session, "x.exe", "", "C:\\Program Files"), "\\x.exe");
+    EXPECT_EQ(ResolveAppPath(*session, "\"%ProgramFiles%\\App\\x.exe\"", "", "C:\\Program Files"),
               "C:\\Program Files\\App\\x.exe");
-    EXPECT_EQ(ResolveAppPath(*session, "%SystemRoot%\\system32\\x.exe", ""),
+    EXPECT_EQ(ResolveAppPath(*session, "%SystemRoot%\\system32\\x.exe", "", "C:\\Program Files"),
               "C:\\windows\\system32\\x.exe");
-    EXPECT_EQ(ResolveAppPath(*session, "\"C:\\A\\x.exe\" /s", ""), "C:\\A\\x.exe /s");
+    EXPECT_EQ(ResolveAppPath(*session, "\"C:\\A\\x.exe\" /s", "", "C:\\Program Files"),
+              "C:\\A\\x.exe /s");
     EXPECT_EQ(WindowsFolderGuess(*session), "C:\\windows\\")
         << "the real Windows folder, not WINNT";
     EXPECT_TRUE(HasFileNameAndExt("C:\\a\\b.exe"));

@@ -86,10 +86,10 @@ protected:
 
 TEST_F(UserMachineSettingsTest, PathHelpers)
 {
-    EXPECT_EQ(ExpandPathVariables(*session, "%ProgramFiles%\\App\\x.exe"),
+    EXPECT_EQ(ExpandPathVariables(*session, "%ProgramFiles%\\App\\x.exe", "C:\\Program Files"),
               "C:\\PROGRAM FILES\\APP\\X.EXE");
-    EXPECT_EQ(ExpandPathVariables(*session, "%windir%\\x"), "C:\\WINDOWS\\X");
-    EXPECT_EQ(ExpandPathVariables(*session, "C:\\Plain"), "C:\\Plain");
+    EXPECT_EQ(ExpandPathVariables(*session, "%windir%\\x", ""), "C:\\WINDOWS\\X");
+    EXPECT_EQ(ExpandPathVariables(*session, "C:\\Plain", ""), "C:\\Plain");
     EXPECT_TRUE(IsPlainPathText("C:\\Program Files\\App"));
     EXPECT_FALSE(IsPlainPathText("C:\\App\\x.exe"));
     EXPECT_TRUE(IsPlausibleFilePath("o:\\x.exe"));
@@ -98,8 +98,12 @@ TEST_F(UserMachineSettingsTest, PathHelpers)
     EXPECT_FALSE(IsPlausibleFilePath("C:\\a\\noext"));
     EXPECT_TRUE(HasSingleColon("C:\\x"));
     EXPECT_FALSE(HasSingleColon("C:\\x:"));
-    EXPECT_EQ(ExtractCommandPath(*session, "@\"%SystemRoot%\\system32\\shell32.dll\",-123"),
-              "C:\\windows\\SYSTEM32\\SHELL32.DLL");
+    const FileExists fileExists = [this](const std::string& path) {
+        return session->files().fileExists(path);
+    };
+    EXPECT_EQ(
+        ExtractCommandPath(*session, fileExists, "@\"%SystemRoot%\\system32\\shell32.dll\",-123"),
+        "C:\\windows\\SYSTEM32\\SHELL32.DLL");
 }
 
 TEST_F(UserMachineSettingsTest, UserSectionFindsGonePathsAndListsTheHistory)

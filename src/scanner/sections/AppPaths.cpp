@@ -1,5 +1,6 @@
 #include "AppPaths.h"
 
+#include "FileView.h"
 #include "SectionLoops.h"
 #include "SectionText.h"
 #include "platform/Platform.h"
@@ -10,8 +11,9 @@ namespace tw {
 
 namespace {
 
-void CheckAppPath(ScanContext& context, win::HKEY root, const std::string& subkeyPath,
-                  const std::string& subkeyName, TRegistryContents& contents)
+void CheckAppPath(ScanContext& context, const sections::FileView& files, win::HKEY root,
+                  const std::string& subkeyPath, const std::string& subkeyName,
+                  TRegistryContents& contents)
 {
     Session& session = context.session();
     TRegistry reg(session);
@@ -24,10 +26,20 @@ void CheckAppPath(ScanContext& context, win::HKEY root, const std::string& subke
     const std::string& program = *defaultText;
     if (sections::isUncheckablePath(session, program) || !HasFileNameAndExt(program))
         return;
-    const std::string path = ResolveAppPath(session, program, reg.ReadText("Path"));
-    if (path.size() != 1 && !session.files().fileExists(path))
-        context.addRecord(contents, RootKeyName(root) + "\\" + subkeyPath, subkeyName, "Path",
-                          path);
+    const std::string folder = reg.ReadText("Path");
+    const sections::ValueReaders readers = sections::readersOfKey(subkeyPath);
+    const std::vector<std::string> programFiles =
+        program.find("%ProgramFiles%") != std::string::npos
+            ? files.programFilesFolders(0, readers)
+            : std::vector<std::string>{std::string()};
+    const std::string path = ResolveAppPath(session, program, folder, programFiles.front());
+    if (path.size() == 1)
+        return;
+    for (const std::string& programFolder : programFiles) {
+        if (files.fileExists(ResolveAppPath(session, program, folder, programFolder)))
+            return;
+    }
+    context.addRecord(contents, RootKeyName(root) + "\\" + subkeyPath, subkeyName, "Path", path);
 }
 
 } // namespace
@@ -47,7 +59,7 @@ bool HasFileNameAndExt(std::string_view text)
 }
 
 std::string ResolveAppPath(const Session& session, const std::string& defaultText,
-                           const std::string& folder)
+                           const std::string& folder, std::string_view programFiles)
 {
     if (defaultText.find('\\') == std::string::npos) {
         if (!folder.empty() && folder.back() == '\\')
@@ -56,7 +68,7 @@ std::string ResolveAppPath(const Session& session, const std::string& defaultTex
     }
     if (defaultText.find("%ProgramFiles%") != std::string::npos)
         return sections::replaceAll(sections::removeAll(defaultText, "\""), "%ProgramFiles%",
-                                    GetProgramFilesDir(session, 0));
+                                    programFiles);
     if (defaultText.find("%SystemRoot%") != std::string::npos)
         return WindowsFolderGuess(session) + sections::removeAll(defaultText, "%SystemRoot%\\");
     return sections::removeAll(defaultText, "\"");
@@ -69,13 +81,15 @@ void ScanAppPaths(ScanContext& context, TRegistryContents& contents, std::string
     if (!names)
         return;
     context.rowStart();
+    const sections::FileView files(context.session());
     sections::forEachItem(
         context, *names, sections::kEachItem,
         [&](const std::string& name) {
             return RootKeyName(root) + "\\" + sections::joinKeyPath(keyPath, name);
         },
         [&](const std::string& name) {
-            CheckAppPath(context, root, sections::joinKeyPath(keyPath, name), name, contents);
+            CheckAppPath(context, files, root, sections::joinKeyPath(keyPath, name), name,
+                         contents);
             return sections::Next::Go;
         });
     context.rowFinish();

@@ -1,5 +1,6 @@
 #include "HelpFiles.h"
 
+#include "FileView.h"
 #include "SectionLoops.h"
 #include "SectionText.h"
 #include "platform/Platform.h"
@@ -16,14 +17,13 @@ constexpr const char* kHelpKeys[] = {
     "SOFTWARE\\Microsoft\\Windows\\Html Help",
 };
 
-void CheckHelpFile(ScanContext& context, const std::string& path, const std::string& key,
-                   win::HKEY root, TRegistryContents& contents)
+void CheckHelpFile(ScanContext& context, const sections::FileView& files, const std::string& path,
+                   const std::string& key, win::HKEY root, TRegistryContents& contents)
 {
-    Session& session = context.session();
     const bool inputMethodHelp = sections::containsNoCase(path, "ime");
     const bool problem = sections::containsNoCase(key, "Html Help")
                              ? inputMethodHelp
-                             : (!session.files().fileExists(path) || inputMethodHelp);
+                             : (!files.fileExists(path) || inputMethodHelp);
     if (!problem)
         return;
     const size_t nameStart = path.find_last_of("\\:");
@@ -31,8 +31,8 @@ void CheckHelpFile(ScanContext& context, const std::string& path, const std::str
     context.addRecord(contents, RootKeyName(root) + "\\" + key, name, "", path);
 }
 
-void ScanHelpKey(ScanContext& context, win::HKEY root, const std::string& key,
-                 TRegistryContents& contents)
+void ScanHelpKey(ScanContext& context, const sections::FileView& files, win::HKEY root,
+                 const std::string& key, TRegistryContents& contents)
 {
     Session& session = context.session();
     TRegistry reg(session);
@@ -45,7 +45,7 @@ void ScanHelpKey(ScanContext& context, win::HKEY root, const std::string& key,
             return sections::Next::Go;
         const std::string path = JoinFolderAndName(*folder, name);
         if (!path.empty() && !sections::isUncheckablePath(session, path))
-            CheckHelpFile(context, path, key, root, contents);
+            CheckHelpFile(context, files, path, key, root, contents);
         return sections::Next::Go;
     });
 }
@@ -65,11 +65,12 @@ void ScanHelpFiles(ScanContext& context, TRegistryContents& contents, std::strin
 {
     const std::vector<std::string> keys(std::begin(kHelpKeys), std::end(kHelpKeys));
     context.rowStart();
+    const sections::FileView files(context.session());
     sections::forEachItem(context, keys, sections::kEachItem, {}, [&](const std::string& key) {
         if (!sections::keyOpens(context.session(), root, key))
             return sections::Next::GoQuietly;
         context.status(RootKeyName(root) + "\\" + key);
-        ScanHelpKey(context, root, key, contents);
+        ScanHelpKey(context, files, root, key, contents);
         return sections::Next::Go;
     });
     context.rowFinish();

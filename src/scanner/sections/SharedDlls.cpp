@@ -1,5 +1,6 @@
 #include "SharedDlls.h"
 
+#include "FileView.h"
 #include "SectionLoops.h"
 #include "SectionText.h"
 #include "platform/Platform.h"
@@ -67,7 +68,7 @@ void ScanSharedDlls(ScanContext& context, TRegistryContents& contents, std::stri
         return;
     context.rowStart();
     const std::string recordKey = RootKeyName(root) + "\\" + std::string(keyPath);
-    platform::Files& files = session.files();
+    const sections::FileView files(session);
 
     sections::forEachItem(context, names, sections::kEachItem, {}, [&](const std::string& name) {
         const int count = referenceCount(reg, name);

@@ -1,5 +1,6 @@
 #include "Shortcuts.h"
 
+#include "FileView.h"
 #include "SectionLoops.h"
 #include "SectionText.h"
 #include "platform/Platform.h"
@@ -27,8 +28,8 @@ bool isSearched(win::DWORD attributes)
     return false;
 }
 
-void ScanFolderShortcuts(ScanContext& context, const std::string& folder,
-                         TRegistryContents& contents)
+void ScanFolderShortcuts(ScanContext& context, const sections::FileView& view,
+                         const std::string& folder, TRegistryContents& contents)
 {
     Session& session = context.session();
     platform::Files& files = session.files();
@@ -44,7 +45,7 @@ void ScanFolderShortcuts(ScanContext& context, const std::string& folder,
         if (isSearched(entry.attributes)) {
             context.tickStatus(path);
             if (entry.name != "." && entry.name != ".." && files.directoryExists(path))
-                ScanFolderShortcuts(context, path, contents);
+                ScanFolderShortcuts(context, view, path, contents);
         }
         if (sections::ExtractFileExt(entry.name) != ".lnk")
             continue;
@@ -54,8 +55,8 @@ void ScanFolderShortcuts(ScanContext& context, const std::string& folder,
             target.find("//") != std::string::npos)
             continue;
         const bool missing = sections::ExtractFileExt(target).empty()
-                                 ? !files.directoryExists(target)
-                                 : !files.fileExists(target);
+                                 ? !view.directoryExists(target)
+                                 : !view.fileExists(target);
         if (missing)
             context.addRecord(contents, path, path, target, "");
     } while (search->next());
@@ -106,12 +107,13 @@ void ScanShortcuts(ScanContext& context, TRegistryContents& contents, std::strin
     Session& session = context.session();
     context.rowStart();
     platform::Files& files = session.files();
+    const sections::FileView view(session);
     for (char letter = 'C'; letter <= 'Z'; ++letter) {
         if (context.aborted())
             break;
         const std::string drive(1, letter);
         if (files.driveType(drive + ":\\") == win::DRIVE_FIXED)
-            ScanFolderShortcuts(context, drive + ":", contents);
+            ScanFolderShortcuts(context, view, drive + ":", contents);
     }
     context.rowFinish();
 }

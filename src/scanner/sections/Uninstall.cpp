@@ -1,5 +1,6 @@
 #include "Uninstall.h"
 
+#include "FileView.h"
 #include "SectionLoops.h"
 #include "SectionText.h"
 #include "platform/Platform.h"
@@ -20,11 +21,11 @@ std::string copyFrom(const std::string& text, long from, size_t count = std::str
     return start >= text.size() ? std::string() : text.substr(start, count);
 }
 
-std::string extractProgramPath(const Session& session, const std::string& text, int depth,
+std::string extractProgramPath(const FileExists& fileExists, const std::string& text, int depth,
                                const std::function<std::string(const std::string&)>& prepare)
 {
     const std::string commandLine = prepare ? prepare(text) : text;
-    if (session.files().fileExists(commandLine))
+    if (fileExists(commandLine))
         return commandLine;
     const size_t colon = commandLine.find(':');
     const long c1 = colon == std::string::npos ? 0 : static_cast<long>(colon) + 1;
@@ -41,21 +42,21 @@ std::string extractProgramPath(const Session& session, const std::string& text, 
     const long c2 = static_cast<long>(second) + 1;
     const std::string program = copyFrom(commandLine, c1 - 1, static_cast<size_t>(c2 + 1));
     if (sections::ExtractFileExt(program).size() > 4 && depth < 8)
-        return extractProgramPath(session, program, depth + 1, prepare);
+        return extractProgramPath(fileExists, program, depth + 1, prepare);
     return program;
 }
 
 } // namespace
 
-std::string ExtractProgramPath(const Session& session, const std::string& commandLine)
+std::string ExtractProgramPath(const FileExists& fileExists, const std::string& commandLine)
 {
-    return extractProgramPath(session, commandLine, 0, {});
+    return extractProgramPath(fileExists, commandLine, 0, {});
 }
 
-std::string ExtractProgramPathWith(const Session& session, const std::string& commandLine,
+std::string ExtractProgramPathWith(const FileExists& fileExists, const std::string& commandLine,
                                    const std::function<std::string(const std::string&)>& prepare)
 {
-    return extractProgramPath(session, commandLine, 0, prepare);
+    return extractProgramPath(fileExists, commandLine, 0, prepare);
 }
 
 void ScanUninstall(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
@@ -67,7 +68,8 @@ void ScanUninstall(ScanContext& context, TRegistryContents& contents, std::strin
     if (!names)
         return;
     context.rowStart();
-    platform::Files& files = session.files();
+    const sections::FileView files(session);
+    const FileExists fileExists = [&](const std::string& path) { return files.fileExists(path); };
     sections::forEachItem(
         context, *names, sections::kEachItem, [](const std::string& name) { return name; },
         [&](const std::string& name) {
@@ -79,7 +81,7 @@ void ScanUninstall(ScanContext& context, TRegistryContents& contents, std::strin
                 sections::stringValue(reg, "UninstallString").value_or(std::string()), "\"");
             if (!command.empty() && command.find(':') != std::string::npos &&
                 !sections::isUncheckablePath(session, command) &&
-                !files.fileExists(ExtractProgramPath(session, command)))
+                !fileExists(ExtractProgramPath(fileExists, command)))
                 context.addRecord(contents,
                                   RootKeyName(root) + "\\" + std::string(keyPath) + "\\" + name,
                                   name, "UninstallString", command);

@@ -1,12 +1,15 @@
 #include "UserMachineSettings.h"
 
 #include "AppPaths.h"
+#include "FileView.h"
 #include "SectionLoops.h"
 #include "SectionText.h"
 #include "Uninstall.h"
 #include "platform/Platform.h"
 #include "registry/PublicFunctions.h"
 #include "registry/TRegistry.h"
+
+#include <algorithm>
 
 namespace tw {
 
@@ -23,16 +26,26 @@ constexpr const char* kOpenSave =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\OpenSaveMRU";
 constexpr const char* kMenuMarker = "Menu//";
 
-void CheckKeyValues(ScanContext& context, win::HKEY root, const std::string& path,
-                    TRegistryContents& contents, bool machine)
+bool anyOf(const std::vector<std::string>& paths,
+           const std::function<bool(const std::string&)>& test)
+{
+    return std::any_of(paths.begin(), paths.end(), test);
+}
+
+void CheckKeyValues(ScanContext& context, const sections::FileView& files, win::HKEY root,
+                    const std::string& path, TRegistryContents& contents, bool machine)
 {
     Session& session = context.session();
     TRegistry reg(session);
     std::vector<std::string> names;
     if (!sections::openValueList(reg, root, path, names))
         return;
-    platform::Files& files = session.files();
     const std::string keyPath = RootKeyName(root) + "\\" + path;
+    const sections::ValueReaders readers = sections::readersOfKey(path);
+    const FileExists fileExists = [&](const std::string& file) { return files.fileExists(file); };
+    const auto folderExists = [&](const std::string& folder) {
+        return files.directoryExists(folder);
+    };
     sections::forEachItem(context, names, sections::kNoYield, {}, [&](const std::string& name) {
         const std::optional<std::string> text = sections::stringValue(reg, name);
         if (!text)
@@ -41,22 +54,33 @@ void CheckKeyValues(ScanContext& context, win::HKEY root, const std::string& pat
         if (upper.find(".SYS") != std::string::npos || upper.find(".VXD") != std::string::npos ||
             (machine && upper.find(".DLL") != std::string::npos))
             return sections::Next::Stop;
-        const std::string value = ExpandPathVariables(session, *text);
+        // The value as its readers may expand it: once for each folder %ProgramFiles% may be.
+        std::vector<std::string> values;
+        if (sections::containsNoCase(*text, "%ProgramFiles%")) {
+            for (const std::string& folder : files.programFilesFolders(0, readers))
+                values.push_back(ExpandPathVariables(session, *text, folder));
+        } else {
+            values.push_back(ExpandPathVariables(session, *text, std::string()));
+        }
+        const std::string& value = values.front();
         const bool hostLike = machine && sections::containsNoCase(value, "h:\\");
         if (sections::trimmed(value).find(":\\") == 1 &&
             !sections::isUncheckablePath(session, value) && !hostLike && IsPlainPathText(value) &&
-            !files.fileExists(value) && !files.directoryExists(value)) {
+            !anyOf(values, fileExists) && !anyOf(values, folderExists)) {
             context.addRecord(contents, keyPath, value, name, value);
             return sections::Next::Go;
         }
-        if (sections::isUncheckablePath(session, value) || hostLike || files.directoryExists(value))
+        if (sections::isUncheckablePath(session, value) || hostLike || anyOf(values, folderExists))
             return sections::Next::Go;
-        const std::string program = ExtractCommandPath(session, value);
+        std::vector<std::string> programs;
+        for (const std::string& each : values)
+            programs.push_back(ExtractCommandPath(session, fileExists, each));
+        const std::string& program = programs.front();
         if (machine && program.find(":\\") == std::string::npos)
             return sections::Next::Go;
         if (!IsPlausibleFilePath(program))
             return sections::Next::Go;
-        if (!files.fileExists(program) &&
+        if (!anyOf(programs, fileExists) &&
             sections::upperCase(program).find("MSOE.DLL") == std::string::npos)
             context.addRecord(contents, keyPath, "", machine && name.empty() ? "default" : name,
                               program);
@@ -66,7 +90,8 @@ void CheckKeyValues(ScanContext& context, win::HKEY root, const std::string& pat
 
 } // namespace
 
-std::string ExpandPathVariables(const Session& session, const std::string& text)
+std::string ExpandPathVariables(const Session& session, const std::string& text,
+                                std::string_view programFiles)
 {
     if (text.find('%') == std::string::npos)
         return text;
@@ -78,7 +103,7 @@ std::string ExpandPathVariables(const Session& session, const std::string& text)
         value = sections::replaceAll(sections::upperCase(value), "%WINDIR%", windows);
     if (sections::containsNoCase(value, "%ProgramFiles%"))
         value = sections::replaceAll(sections::upperCase(value), "%PROGRAMFILES%",
-                                     sections::upperCase(GetProgramFilesDir(session, 0)));
+                                     sections::upperCase(programFiles));
     return value;
 }
 
@@ -87,9 +112,10 @@ bool IsPlainPathText(std::string_view text)
     return text.size() <= 260 && text.find_first_of(kNonPath) == std::string_view::npos;
 }
 
-std::string ExtractCommandPath(const Session& session, const std::string& text)
+std::string ExtractCommandPath(const Session& session, const FileExists& fileExists,
+                               const std::string& text)
 {
-    return ExtractProgramPathWith(session, text, [&](const std::string& raw) {
+    return ExtractProgramPathWith(fileExists, text, [&](const std::string& raw) {
         std::string value = raw;
         if (!value.empty() && value.front() == '@')
             value.erase(0, 1);
@@ -123,13 +149,14 @@ bool IsPlausibleFilePath(const std::string& text)
 void ScanUserKeyTree(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                      win::HKEY root)
 {
+    const sections::FileView files(context.session());
     sections::KeyWalk walk;
     walk.enters = [](const std::string& path) {
         return !sections::containsNoCase(path, "WINLOGON");
     };
     walk.visit = [&](const std::string&, const std::string& path) {
         context.tickStatus(path);
-        CheckKeyValues(context, root, path, contents, false);
+        CheckKeyValues(context, files, root, path, contents, false);
         return sections::Descent::Into;
     };
     sections::walkKeyTree(context, root, keyPath, walk);
@@ -138,6 +165,7 @@ void ScanUserKeyTree(ScanContext& context, TRegistryContents& contents, std::str
 void ScanMachineKeyTree(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                         win::HKEY root)
 {
+    const sections::FileView files(context.session());
     sections::KeyWalk walk;
     walk.enters = [](const std::string& path) {
         return !sections::containsNoCase(path, "SYSTEM") &&
@@ -148,7 +176,7 @@ void ScanMachineKeyTree(ScanContext& context, TRegistryContents& contents, std::
         context.tickStatus(path);
         if (name == "App Paths")
             return sections::Descent::Past;
-        CheckKeyValues(context, root, path, contents, true);
+        CheckKeyValues(context, files, root, path, contents, true);
         return sections::Descent::Into;
     };
     sections::walkKeyTree(context, root, keyPath, walk);

@@ -1,5 +1,6 @@
 #include "WindowsFonts.h"
 
+#include "FileView.h"
 #include "SectionLoops.h"
 #include "SectionText.h"
 #include "platform/Platform.h"
@@ -20,7 +21,7 @@ void ScanWindowsFonts(ScanContext& context, TRegistryContents& contents, std::st
         return;
     context.rowStart();
     const std::string recordKey = RootKeyName(root) + "\\" + std::string(keyPath);
-    platform::Files& files = session.files();
+    const sections::FileView files(session);
 
     sections::forEachItem(
         context, names, sections::kEachItem,

@@ -21,6 +21,7 @@ TEST(WineSystem, ReadsFoldersAndVersionOfARealPrefix)
     platform::System& system = prefix.system();
     EXPECT_EQ(system.windowsDirectory(), "C:\\windows");
     EXPECT_EQ(system.systemDirectory(), "C:\\windows\\system32");
+    EXPECT_EQ(system.systemWow64Directory(), "C:\\windows\\syswow64");
     EXPECT_EQ(system.tempPath(), "C:\\users\\root\\Temp\\");
     const platform::OsVersionInfo version = system.versionEx();
     EXPECT_EQ(version.platformId, VER_PLATFORM_WIN32_NT);
@@ -28,6 +29,14 @@ TEST(WineSystem, ReadsFoldersAndVersionOfARealPrefix)
     EXPECT_EQ(version.minorVersion, 1u);
     EXPECT_EQ(version.buildNumber, 7601u);
     EXPECT_EQ(version.csdVersion, "Service Pack 1");
+}
+
+TEST(WineSystem, A32BitPrefixHasNoWow64Folder)
+{
+    TempDir dir;
+    PrefixBuilder(dir.path()).systemHive("", "win32").userHive("", "win32");
+    WinePrefix prefix(dir.str());
+    EXPECT_EQ(prefix.system().systemWow64Directory(), "");
 }
 
 TEST(WineSystem, VersionChosenInWinecfgWins)
