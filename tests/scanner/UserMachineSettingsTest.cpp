@@ -49,6 +49,9 @@ const char* kSystem = R"hive(
 [Software\\Microsoft\\Skipped] 1
 "x"="C:\\GoneMs"
 
+[Software\\Wow6432Node\\Microsoft\\Skipped] 1
+"x"="C:\\GoneMs32"
+
 [Software\\Vendor] 1
 "Dir"="C:\\GoneVendor"
 "HDrive"="h:\\Gone"
@@ -139,7 +142,8 @@ TEST_F(UserMachineSettingsTest, MachineSectionLeavesSystemAreasAlone)
     EXPECT_EQ(found[1],
               "HKEY_LOCAL_MACHINE\\Software\\Vendor | C:\\GoneVendor | Dir | C:\\GoneVendor");
     for (const std::string& record : found) {
-        for (const char* never : {"GoneMs", "h:\\", "GoneAfterDll", "GoneAppPaths", "GoneSystem"})
+        for (const char* never :
+             {"GoneMs", "GoneMs32", "h:\\", "GoneAfterDll", "GoneAppPaths", "GoneSystem"})
             EXPECT_EQ(record.find(never), std::string::npos) << record;
     }
     // The user's hive is walked again under HKEY_USERS.

@@ -170,7 +170,8 @@ void ScanMachineKeyTree(ScanContext& context, TRegistryContents& contents, std::
     walk.enters = [](const std::string& path) {
         return !sections::containsNoCase(path, "SYSTEM") &&
                !sections::containsNoCase(path, "WINLOGON") &&
-               !sections::containsNoCase(path, "SOFTWARE\\MICROSOFT");
+               !sections::containsNoCase(path, "SOFTWARE\\MICROSOFT") &&
+               !sections::containsNoCase(path, "SOFTWARE\\WOW6432NODE\\MICROSOFT");
     };
     walk.visit = [&](const std::string& name, const std::string& path) {
         context.tickStatus(path);
