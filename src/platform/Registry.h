@@ -35,6 +35,11 @@ public:
 
     /// RegOpenKeyEx: opens `subKey` below `key`; an empty subKey opens `key` again.
     virtual LONG openKey(HKEY key, std::string_view subKey, REGSAM access, HKEY* result) = 0;
+    /// RegOpenKeyEx with options. With REG_OPTION_OPEN_LINK a registry link at the end of
+    /// `subKey` is opened itself, not the key it points to: its REG_LINK value
+    /// "SymbolicLinkValue" names the target. Links on the way there are followed.
+    virtual LONG openKeyEx(HKEY key, std::string_view subKey, DWORD options, REGSAM access,
+                           HKEY* result) = 0;
     /// RegCreateKeyEx: opens or creates every missing key along `subKey`.
     /// `created` (optional) tells whether the last key was new.
     virtual LONG createKey(HKEY key, std::string_view subKey, REGSAM access, HKEY* result,

@@ -57,6 +57,8 @@ inline constexpr REGSAM READ_CONTROL = 0x00020000;
 inline constexpr REGSAM KEY_READ = 0x20019;
 inline constexpr REGSAM KEY_WRITE = 0x20006;
 inline constexpr REGSAM KEY_ALL_ACCESS = 0xF003F;
+/// RegOpenKeyEx option: open a registry link itself rather than the key it points to.
+inline constexpr DWORD REG_OPTION_OPEN_LINK = 0x0008;
 /// What the registry object asks for when it only tests that a key exists.
 inline constexpr REGSAM KEY_EXISTS_PROBE = 0x20009;
 

@@ -129,6 +129,52 @@ TEST(SectionText, ContainsNoCaseTriesEveryCandidateInEitherCase)
         << "only ASCII letters are compared without regard to case";
 }
 
+// A type library registered in a fresh 64-bit Wine prefix, where Wine links
+// Classes\Wow6432Node\TypeLib and Wow6432Node\Classes to the keys above.
+const char* kTypeLibrary = R"hive(
+[Software\\Classes\\TypeLib\\{5A4E0001-0000-4000-8000-000000000001}\\1.0\\HELPDIR] 1
+@=""
+
+[Software\\Classes\\TypeLib\\{5A4E0001-0000-4000-8000-000000000001}\\1.0\\0\\win32] 1
+@="C:\\Vendor\\gone.tlb"
+)hive";
+
+class RegistryLinksTest : public test::ScannerTest
+{
+protected:
+    void build(test::PrefixBuilder& builder) override
+    {
+        builder.fixtureHives("wine-8.0/fresh");
+        const std::filesystem::path system = builder.dir() / "system.reg";
+        test::writeFile(system, test::readFile(system) + kTypeLibrary);
+    }
+    std::vector<std::string> libraryRecords(int section)
+    {
+        scanSection(section);
+        std::vector<std::string> found;
+        const TRegistryContents& contents = session->SectionContents[static_cast<size_t>(section)];
+        for (int i = 0; i < contents.Count(); ++i) {
+            const std::string& keyPath = contents.Items(i).Content.KeyPath;
+            if (keyPath.find("{5A4E0001") != std::string::npos)
+                found.push_back(keyPath);
+        }
+        return found;
+    }
+};
+
+TEST_F(RegistryLinksTest, WalksReportEachKeyOnceByItsOwnName)
+{
+    EXPECT_EQ(libraryRecords(2),
+              (std::vector<std::string>{"HKEY_CLASSES_ROOT\\Typelib\\{5A4E0001-0000-4000-8000-"
+                                        "000000000001}\\1.0\\HELPDIR"}));
+    EXPECT_EQ(libraryRecords(4),
+              (std::vector<std::string>{"HKEY_LOCAL_MACHINE\\Software\\Classes\\Typelib\\{5A4E0001-"
+                                        "0000-4000-8000-000000000001}\\1.0\\0\\win32"}));
+    // Below the links, nothing is visited: the status texts never name a path through one.
+    for (const std::string& status : view.statuses)
+        EXPECT_EQ(status.find("Wow6432Node\\Classes"), std::string::npos) << status;
+}
+
 /// A key chain far deeper than a recursion of walk calls could follow on the stack: `top`,
 /// then `depth` keys "k", then `leaf` with `values`.
 std::string deepChain(const std::string& top, int depth, const std::string& leaf,

@@ -206,6 +206,35 @@ LONG WineRegistry::openKey(HKEY key, std::string_view subKey, REGSAM access, HKE
     return ERROR_SUCCESS;
 }
 
+LONG WineRegistry::openKeyEx(HKEY key, std::string_view subKey, DWORD options, REGSAM access,
+                             HKEY* result)
+{
+    if (!(options & REG_OPTION_OPEN_LINK))
+        return openKey(key, subKey, access, result);
+    if (!result)
+        return ERROR_INVALID_PARAMETER;
+    *result = 0;
+    HiveKey* base = nullptr;
+    if (const LONG rc = lookup(key, 0, &base))
+        return rc;
+    // The links on the way are followed; the last key is taken as it is.
+    std::string_view leaf = subKey;
+    while (!leaf.empty() && leaf.back() == '\\')
+        leaf.remove_suffix(1);
+    HiveKey* parent = base;
+    const size_t sep = leaf.rfind('\\');
+    if (sep != std::string_view::npos) {
+        if (const LONG rc = walk(base, leaf.substr(0, sep), false, &parent))
+            return rc;
+        leaf = leaf.substr(sep + 1);
+    }
+    HiveKey* found = leaf.empty() ? parent : parent->findSubkey(utf8ToUtf16(leaf));
+    if (!found)
+        return ERROR_FILE_NOT_FOUND;
+    *result = newHandle(found, access);
+    return ERROR_SUCCESS;
+}
+
 LONG WineRegistry::createKey(HKEY key, std::string_view subKey, REGSAM access, HKEY* result,
                              bool* created)
 {

@@ -19,6 +19,8 @@ public:
     explicit WineRegistry(WinePrefix& prefix);
 
     LONG openKey(HKEY key, std::string_view subKey, REGSAM access, HKEY* result) override;
+    LONG openKeyEx(HKEY key, std::string_view subKey, DWORD options, REGSAM access,
+                   HKEY* result) override;
     LONG createKey(HKEY key, std::string_view subKey, REGSAM access, HKEY* result,
                    bool* created = nullptr) override;
     LONG closeKey(HKEY key) override;

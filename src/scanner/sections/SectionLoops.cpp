@@ -1,5 +1,7 @@
 #include "SectionLoops.h"
 
+#include <utility>
+
 namespace tw::sections {
 
 namespace {
@@ -38,6 +40,38 @@ private:
     platform::Registry& m_registry;
     std::vector<Frame> m_frames;
 };
+
+/// A key handle that closes itself unless handed on.
+class OpenKey
+{
+public:
+    explicit OpenKey(platform::Registry& registry) : m_registry(&registry) {}
+    OpenKey(OpenKey&& other) noexcept : m_registry(other.m_registry), m_key(other.release()) {}
+    OpenKey(const OpenKey&) = delete;
+    OpenKey& operator=(const OpenKey&) = delete;
+    OpenKey& operator=(OpenKey&&) = delete;
+    ~OpenKey()
+    {
+        if (m_key)
+            m_registry->closeKey(m_key);
+    }
+    win::HKEY get() const { return m_key; }
+    win::HKEY* out() { return &m_key; }
+    win::HKEY release() { return std::exchange(m_key, 0); }
+    explicit operator bool() const { return m_key != 0; }
+
+private:
+    platform::Registry* m_registry;
+    win::HKEY m_key = 0;
+};
+
+/// True for a key opened with REG_OPTION_OPEN_LINK that is a registry link.
+bool isLink(platform::Registry& registry, win::HKEY key)
+{
+    win::DWORD type = 0;
+    return registry.queryValue(key, "SymbolicLinkValue", &type, nullptr) == win::ERROR_SUCCESS &&
+           type == win::REG_LINK;
+}
 
 } // namespace
 
@@ -101,24 +135,22 @@ void walkKeyTree(ScanContext& context, win::HKEY root, std::string_view path, co
 {
     platform::Registry& registry = context.session().registry();
     KeyStack stack(registry);
-    const auto enter = [&](std::string keyPath) {
+    // Opens a key (or takes the handle given) and goes on with its subkeys.
+    const auto enter = [&](std::string keyPath, OpenKey key) {
         if (walk.enters && !walk.enters(keyPath))
             return false;
-        win::HKEY key = 0;
-        if (registry.openKey(root, keyPath, win::KEY_READ, &key) != win::ERROR_SUCCESS)
+        if (!key && registry.openKey(root, keyPath, win::KEY_READ, key.out()) != win::ERROR_SUCCESS)
             return false;
         platform::KeyInfo info;
-        if (registry.queryInfoKey(key, &info) != win::ERROR_SUCCESS) {
-            registry.closeKey(key);
+        if (registry.queryInfoKey(key.get(), &info) != win::ERROR_SUCCESS)
             return false;
-        }
-        stack.push({key, std::move(keyPath), info.subKeys, 0});
+        stack.push({key.release(), std::move(keyPath), info.subKeys, 0});
         if (walk.opened)
             walk.opened(stack.top().path, info);
         return true;
     };
 
-    enter(std::string(path));
+    enter(std::string(path), OpenKey(registry));
     std::string name;
     while (!stack.empty()) {
         KeyStack::Frame& frame = stack.top();
@@ -136,10 +168,16 @@ void walkKeyTree(ScanContext& context, win::HKEY root, std::string_view path, co
             continue;
         }
         std::string subPath = joinKeyPath(frame.path, name);
+        // A registry link is a second name of a key the walk reaches by its own name.
+        OpenKey subkey(registry);
+        if (registry.openKeyEx(root, subPath, win::REG_OPTION_OPEN_LINK, win::KEY_READ,
+                               subkey.out()) == win::ERROR_SUCCESS &&
+            isLink(registry, subkey.get()))
+            continue;
         const Descent descent = walk.visit(name, subPath);
         if (descent == Descent::PassOver)
             continue;
-        if (descent == Descent::Into && enter(std::move(subPath)))
+        if (descent == Descent::Into && enter(std::move(subPath), std::move(subkey)))
             continue;
         context.yield();
     }

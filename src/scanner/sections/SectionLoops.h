@@ -114,8 +114,9 @@ struct KeyWalk
 
 /// Walks the keys below `path` under `root` depth first, in enumeration order. The abort
 /// test comes before each subkey; an abort leaves each level at its next test. The yield
-/// after a subkey comes once its whole subtree is done. An explicit stack holds the open
-/// keys, so a tree of any depth is walked.
+/// after a subkey comes once its whole subtree is done. Registry links are passed over, so
+/// every key is visited once, by its own name. An explicit stack holds the open keys, so a
+/// tree of any depth is walked.
 void walkKeyTree(ScanContext& context, win::HKEY root, std::string_view path, const KeyWalk& walk);
 
 } // namespace tw::sections
