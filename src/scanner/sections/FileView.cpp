@@ -1,6 +1,7 @@
 #include "FileView.h"
 
 #include "SectionLoops.h"
+#include "SectionText.h"
 #include "registry/PublicFunctions.h"
 
 #include <algorithm>
@@ -39,6 +40,8 @@ std::optional<std::string_view> below(std::string_view path, std::string_view fo
 
 ValueReaders readersOfKey(std::string_view keyPath)
 {
+    if (!containsNoCase(keyPath, kWow64Node))
+        return ValueReaders::Any;
     size_t start = 0;
     while (start <= keyPath.size()) {
         size_t end = keyPath.find('\\', start);
