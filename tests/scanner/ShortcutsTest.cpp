@@ -81,11 +81,22 @@ TEST_F(ShortcutsTest, ReportsShortcutsWhoseTargetIsGone)
     std::sort(found.begin(), found.end());
     EXPECT_EQ(found, (std::vector<std::string>{
                          "C:\\Desktop\\Sub\\nested.lnk -> C:\\Fixture\\missing.exe",
-                         "C:\\Desktop\\folder-with-dot.lnk -> C:\\Fixture\\App 1.0",
                          "C:\\Desktop\\missing-file.lnk -> C:\\Fixture\\missing.exe",
                          "C:\\Desktop\\missing-folder.lnk -> C:\\Fixture\\Gone Folder",
                      }));
     EXPECT_EQ(row().status, RowStatus::Finished);
+}
+
+TEST_F(ShortcutsTest, AnExistingFolderWithADotInItsNameIsSound)
+{
+    scanSection(7);
+    for (int i = 0; i < session->SectionContents[7].Count(); ++i)
+        EXPECT_NE(session->SectionContents[7].Items(i).Content.ValueName, "C:\\Fixture\\App 1.0");
+    fs::remove(driveC() / "Fixture/App 1.0");
+    scanSection(7);
+    std::vector<std::string> targets = valueNames(7);
+    EXPECT_NE(std::find(targets.begin(), targets.end(), "C:\\Fixture\\App 1.0"), targets.end())
+        << "once the folder is gone, the shortcut is reported";
 }
 
 TEST_F(ShortcutsTest, RepairDeletesTheShortcutFiles)
@@ -94,8 +105,9 @@ TEST_F(ShortcutsTest, RepairDeletesTheShortcutFiles)
     scanSection(7);
     test::RecordingRepairView view;
     RepairSection(*session, view, 7);
-    EXPECT_EQ(view.rows.size(), 4u);
+    EXPECT_EQ(view.rows.size(), 3u);
     EXPECT_FALSE(fs::exists(driveC() / "Desktop/missing-file.lnk"));
+    EXPECT_TRUE(fs::exists(driveC() / "Desktop/folder-with-dot.lnk"));
     EXPECT_TRUE(fs::exists(driveC() / "Desktop/present-file.lnk"));
     EXPECT_TRUE(fs::exists(driveC() / "Desktop/UPPER.LNK"));
 }

@@ -54,10 +54,8 @@ void ScanFolderShortcuts(ScanContext& context, const sections::FileView& view,
             !IsCheckablePath(session.ExcludedDrives, target) ||
             target.find("//") != std::string::npos)
             continue;
-        const bool missing = sections::ExtractFileExt(target).empty()
-                                 ? !view.directoryExists(target)
-                                 : !view.fileExists(target);
-        if (missing)
+        // A folder may have a "." in its name, a file none: what exists decides.
+        if (!view.fileExists(target) && !view.directoryExists(target))
             context.addRecord(contents, path, path, target, "");
     } while (search->next());
 }
