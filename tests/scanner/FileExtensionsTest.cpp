@@ -22,6 +22,9 @@ const char* kClasses = R"hive(
 [Software\\Classes\\.zip] 1
 @="CompressedFolder"
 
+[Software\\Classes\\.dir] 1
+@="Directory"
+
 [Software\\Classes\\.num] 1
 @=dword:00000001
 
@@ -36,6 +39,9 @@ const char* kClasses = R"hive(
 
 [Software\\Classes\\CompressedFolder] 1
 @="zip"
+
+[Software\\Classes\\Directory] 1
+@="File Folder"
 )hive";
 
 const char* kUser = R"hive(
@@ -73,9 +79,9 @@ TEST_F(FileExtensionsTest, ReportsExtensionsWhoseClassIsRegisteredNowhere)
         found.push_back(session->SectionContents[5].Items(i).Content.ItemName + "=" +
                         session->SectionContents[5].Items(i).Content.ValueData);
     // .abc matches abcfile without regard to case; .user has a FileExts key; ProgIdClass is
-    // among some extension's OpenWithProgids; the class with "Folder" in its name is not
-    // in the class list.
-    EXPECT_EQ(found, (std::vector<std::string>{".nosuch=NoSuchClass", ".zip=CompressedFolder"}));
+    // among some extension's OpenWithProgids; the keys CompressedFolder and Directory
+    // exist, whatever their names hold.
+    EXPECT_EQ(found, (std::vector<std::string>{".nosuch=NoSuchClass"}));
     EXPECT_EQ(row().status, RowStatus::Finished);
 }
 

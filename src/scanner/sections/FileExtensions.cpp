@@ -32,7 +32,7 @@ std::string lowerCase(const std::string& text)
     }());
 }
 
-/// The class list, for case-insensitive lookups.
+/// The names of the class keys, for case-insensitive lookups.
 class ClassList
 {
 public:
@@ -97,9 +97,10 @@ void ScanFileExtensions(ScanContext& context, TRegistryContents& contents, std::
     if (!sections::keyOpens(session, root, keyPath))
         return;
     std::vector<std::string> names = rootNames(session, root);
+    // Every key of the root registers a class, the shell's own (Folder, Drive, ...) too.
+    const ClassList classes(names);
     std::vector<std::string> extensions;
     SplitRootKeyNames(names, extensions);
-    const ClassList classes(names);
     const std::vector<std::string> userExtensions =
         sections::subkeyNames(session, win::HKEY_CURRENT_USER, kFileExts)
             .value_or(std::vector<std::string>());
