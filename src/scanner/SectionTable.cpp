@@ -37,7 +37,7 @@ const std::array<SectionInfo, kSectionCountTotal>& Sections()
          {{ScanUserKeyTree}, {ScanMuiCache}, {ScanStartMenuOrder}, {ScanDialogHistory}},
          R::ValueOrMenuKey, Key, !Quiet},
         {4, "Local Machine Setting", HKEY_LOCAL_MACHINE, "", true, true,
-         {{ScanMachineKeyTree}, {ScanMachineKeyTree, HKEY_USERS}},
+         {{ScanMachineKeyTree}, {ScanOtherUsersKeyTree, HKEY_USERS}},
          R::ValueNamedByValueName, Key, Quiet},
         {5, "Invalid File Extensions  ", HKEY_CLASSES_ROOT, "", false, true,
          {{ScanFileExtensions}}, R::ValueNamedByValueName, Key, Quiet},

@@ -73,7 +73,11 @@ class UserMachineSettingsTest : public test::ScannerTest
 protected:
     void build(test::PrefixBuilder& builder) override
     {
-        builder.systemHive(kSystem).userHive(kUser).folder("Here").file("Here/tool.exe");
+        builder.systemHive(kSystem)
+            .userHive(kUser)
+            .userdefHive("\n[Software\\\\Old] 1\n\"Dir\"=\"C:\\\\GoneDefault\"\n")
+            .folder("Here")
+            .file("Here/tool.exe");
     }
     std::vector<std::string> records(int section)
     {
@@ -146,11 +150,29 @@ TEST_F(UserMachineSettingsTest, MachineSectionLeavesSystemAreasAlone)
              {"GoneMs", "GoneMs32", "h:\\", "GoneAfterDll", "GoneAppPaths", "GoneSystem"})
             EXPECT_EQ(record.find(never), std::string::npos) << record;
     }
-    // The user's hive is walked again under HKEY_USERS.
-    EXPECT_NE(
-        std::find(found.begin(), found.end(),
-                  "HKEY_USERS\\S-1-5-21-0-0-0-1000\\Software\\App | C:\\Gone | Folder | C:\\Gone"),
-        found.end());
+    // HKEY_USERS: the default profile is walked; the current user's hive is section 3's.
+    EXPECT_EQ(found.back(),
+              "HKEY_USERS\\.Default\\Software\\Old | C:\\GoneDefault | Dir | C:\\GoneDefault");
+    for (const std::string& record : found)
+        EXPECT_EQ(record.find("HKEY_USERS\\S-1-5-21-0-0-0-1000"), std::string::npos) << record;
+}
+
+TEST_F(UserMachineSettingsTest, EachProblemOfTheUserIsReportedOnceAndRepairedOnce)
+{
+    session->AppSettings.SelectAll = true;
+    SectionSelection userAndMachine{};
+    userAndMachine[3] = userAndMachine[4] = true;
+    ScanSections(*session, userAndMachine, grid, view);
+    int folderRecords = 0;
+    for (const int section : {3, 4}) {
+        for (const std::string& record : records(section))
+            folderRecords += record.find("| C:\\Gone | Folder |") != std::string::npos;
+    }
+    EXPECT_EQ(folderRecords, 1);
+    test::RecordingRepairView repairView;
+    RepairSection(*session, repairView, 4);
+    for (const auto& [problem, status] : repairView.rows)
+        EXPECT_EQ(status, "Repair Succeed") << problem;
 }
 
 TEST_F(UserMachineSettingsTest, RepairDeletesValuesAndMenuOrderKeys)

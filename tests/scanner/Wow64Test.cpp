@@ -88,10 +88,6 @@ TEST_F(Wow64Test, ValuesBelowWow6432NodeNameThe32BitFolders)
                   "C:\\windows\\system32\\vgone.exe",
                   "HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Vendor\\Tool |  | Missing | "
                   "C:\\PROGRAM FILES (X86)\\VENDOR\\GONE.EXE",
-                  "HKEY_USERS\\S-1-5-21-0-0-0-1000\\Software\\Vendor |  | HelperGone | "
-                  "C:\\windows\\system32\\vgone.exe",
-                  "HKEY_USERS\\S-1-5-21-0-0-0-1000\\Software\\Vendor |  | Missing | "
-                  "C:\\PROGRAM FILES\\VENDOR\\GONE.EXE",
               }));
 }
 

@@ -168,6 +168,11 @@ std::string WineSystem::systemWow64Directory()
     return std::string();
 }
 
+std::string WineSystem::currentUserSid()
+{
+    return platform::utf16ToUtf8(m_prefix.userSid());
+}
+
 std::string WineSystem::tempPath()
 {
     std::optional<std::string> temp = readString(HKEY_CURRENT_USER, "Environment", "TMP");

@@ -18,6 +18,7 @@ public:
     std::string windowsDirectory() override;
     std::string systemDirectory() override;
     std::string systemWow64Directory() override;
+    std::string currentUserSid() override;
     std::string tempPath() override;
     platform::OsVersionInfo versionEx() override;
     FILETIME currentTime() override;

@@ -6,6 +6,7 @@
 #include "SectionText.h"
 #include "Uninstall.h"
 #include "platform/Platform.h"
+#include "platform/TextCodec.h"
 #include "registry/PublicFunctions.h"
 #include "registry/TRegistry.h"
 
@@ -162,16 +163,24 @@ void ScanUserKeyTree(ScanContext& context, TRegistryContents& contents, std::str
     sections::walkKeyTree(context, root, keyPath, walk);
 }
 
-void ScanMachineKeyTree(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
-                        win::HKEY root)
+namespace {
+
+/// The machine walk below `keyPath`, passing over the top keys named in `passedOver`.
+void walkMachineTree(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
+                     win::HKEY root, const std::vector<std::string>& passedOver)
 {
     const sections::FileView files(context.session());
     sections::KeyWalk walk;
-    walk.enters = [](const std::string& path) {
+    walk.enters = [&](const std::string& path) {
+        const bool topKey = path.find('\\') == std::string::npos;
         return !sections::containsNoCase(path, "SYSTEM") &&
                !sections::containsNoCase(path, "WINLOGON") &&
                !sections::containsNoCase(path, "SOFTWARE\\MICROSOFT") &&
-               !sections::containsNoCase(path, "SOFTWARE\\WOW6432NODE\\MICROSOFT");
+               !sections::containsNoCase(path, "SOFTWARE\\WOW6432NODE\\MICROSOFT") &&
+               !(topKey &&
+                 std::any_of(passedOver.begin(), passedOver.end(), [&](const std::string& name) {
+                     return platform::equalNoCase(path, name);
+                 }));
     };
     walk.visit = [&](const std::string& name, const std::string& path) {
         context.tickStatus(path);
@@ -181,6 +190,23 @@ void ScanMachineKeyTree(ScanContext& context, TRegistryContents& contents, std::
         return sections::Descent::Into;
     };
     sections::walkKeyTree(context, root, keyPath, walk);
+}
+
+} // namespace
+
+void ScanMachineKeyTree(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
+                        win::HKEY root)
+{
+    walkMachineTree(context, contents, keyPath, root, {});
+}
+
+void ScanOtherUsersKeyTree(ScanContext& context, TRegistryContents& contents,
+                           std::string_view keyPath, win::HKEY root)
+{
+    // The current user's hive is HKEY_CURRENT_USER, which section 3 walks: found here too,
+    // each of its problems would be reported twice, and the second repair would fail.
+    const std::string user = context.session().system().currentUserSid();
+    walkMachineTree(context, contents, keyPath, root, {user, user + "_Classes"});
 }
 
 void ScanMuiCache(ScanContext& context, TRegistryContents& contents, std::string_view, win::HKEY)

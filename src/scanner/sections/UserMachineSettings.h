@@ -18,6 +18,9 @@ void ScanDialogHistory(ScanContext& context, TRegistryContents& contents, std::s
                        win::HKEY root);
 void ScanMachineKeyTree(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                         win::HKEY root);
+/// The machine walk over the hives of HKEY_USERS but the current user's.
+void ScanOtherUsersKeyTree(ScanContext& context, TRegistryContents& contents,
+                           std::string_view keyPath, win::HKEY root);
 
 /// %SystemRoot%, %windir% and %ProgramFiles% (standing for `programFiles`) replaced; the
 /// whole text in upper case once something was replaced.
