@@ -16,10 +16,11 @@ std::string BackupNotice()
 
 void RepairSections(Session& session, RepairView& view)
 {
+    RemovedEntries removed;
     for (const int number : session.ReportRowSection) {
         if (session.OperationState == kOperationCancelRepair)
             break;
-        RepairSection(session, view, number);
+        RepairSection(session, view, number, removed);
     }
 }
 

@@ -7,6 +7,7 @@
 #include "registry/Session.h"
 
 #include <functional>
+#include <set>
 #include <string>
 
 namespace tw {
@@ -61,9 +62,26 @@ struct RecordRemoval
 
 RecordRemoval RemovalOf(RepairRemoves removes, const TContent& record);
 
+/// What one repair run has removed so far. Two records may name one entry (a start-menu
+/// order key is stale in one section and history in another): the first removes it, and
+/// the second finds it gone by that removal rather than failing.
+class RemovedEntries
+{
+public:
+    /// True when that key, a key above it, or (for a value) that value was removed.
+    bool covers(const RecordRemoval& removal) const;
+    void add(const RecordRemoval& removal);
+
+private:
+    std::set<std::string> m_keys;
+    std::set<std::string> m_values;
+};
+
 /// The repair of a section whose repair only removes what `removes` names: the key with
-/// its subtree, or the value (its key is opened with may-create, as it always was).
+/// its subtree, or the value (its key is opened with may-create, as it always was). An
+/// entry `removed` holds already counts as repaired.
 void RunStandardRepair(Session& session, RepairView& view, const TRegistryContents& contents,
-                       RepairRemoves removes, RepairShows shows, bool endsQuietly);
+                       RepairRemoves removes, RepairShows shows, bool endsQuietly,
+                       RemovedEntries& removed);
 
 } // namespace tw

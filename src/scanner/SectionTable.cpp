@@ -79,6 +79,12 @@ void RunSectionCalls(ScanContext& context, const SectionInfo& section)
 
 void RepairSection(Session& session, RepairView& view, int number)
 {
+    RemovedEntries removed;
+    RepairSection(session, view, number, removed);
+}
+
+void RepairSection(Session& session, RepairView& view, int number, RemovedEntries& removed)
+{
     if (number < 0 || number >= kSectionCountTotal)
         return;
     const SectionInfo& section = Sections()[static_cast<size_t>(number)];
@@ -87,7 +93,7 @@ void RepairSection(Session& session, RepairView& view, int number)
         section.specialRepair(session, view, contents);
     else
         RunStandardRepair(session, view, contents, section.removes, section.shows,
-                          section.repairEndsQuietly);
+                          section.repairEndsQuietly, removed);
 }
 
 } // namespace tw

@@ -57,7 +57,10 @@ const std::array<SectionInfo, kSectionCountTotal>& Sections();
 void RunSectionCalls(ScanContext& context, const SectionInfo& section);
 
 /// Repairs the checked records of section `number`: its special repair, or the standard
-/// repair of what it removes. Nothing for a number outside the table.
+/// repair of what it removes, knowing what this repair run removed before. Nothing for a
+/// number outside the table.
+void RepairSection(Session& session, RepairView& view, int number, RemovedEntries& removed);
+/// The same as a repair run of its own.
 void RepairSection(Session& session, RepairView& view, int number);
 
 } // namespace tw

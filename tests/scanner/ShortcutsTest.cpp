@@ -131,5 +131,29 @@ TEST_F(ShortcutsTest, StartMenuOrderKeysWithoutAFolderAreReported)
                        "Start Menu\\Programs\\Office"));
 }
 
+TEST_F(ShortcutsTest, AnOrderKeyTwoSectionsReportIsRemovedOnceByTheRepair)
+{
+    // Games is a stale order key (section 1) and a history entry (section 3).
+    session->AppSettings.SelectAll = true;
+    scanSection(1);
+    scanSection(3);
+    RemovedEntries removed;
+    test::RecordingRepairView view;
+    RepairSection(*session, view, 1, removed);
+    RepairSection(*session, view, 3, removed);
+    ASSERT_EQ(view.rows.size(), 3u);
+    for (const auto& [problem, status] : view.rows)
+        EXPECT_EQ(status, "Repair Succeed") << problem;
+    TRegistry reg(*session);
+    EXPECT_FALSE(reg.PathExists("\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
+                                "MenuOrder\\Start Menu\\Programs\\Games"));
+
+    // Another run knows nothing of this one: what is gone now fails.
+    test::RecordingRepairView again;
+    RepairSection(*session, again, 1);
+    ASSERT_EQ(again.rows.size(), 1u);
+    EXPECT_EQ(again.rows[0].second, "Repair Error");
+}
+
 } // namespace
 } // namespace tw
