@@ -14,21 +14,11 @@ namespace {
 constexpr const char* kCurrentVersion = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 constexpr std::string_view kWow64Node = "Wow6432Node";
 
-bool equalNoCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               const auto upper = [](char c) {
-                   return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-               };
-               return upper(x) == upper(y);
-           });
-}
-
 /// What follows `folder` in `path` ("" or "\..."), when the path is the folder or below it.
 std::optional<std::string_view> below(std::string_view path, std::string_view folder)
 {
     if (folder.empty() || path.size() < folder.size() ||
-        !equalNoCase(path.substr(0, folder.size()), folder))
+        !equalsNoCase(path.substr(0, folder.size()), folder))
         return std::nullopt;
     const std::string_view rest = path.substr(folder.size());
     if (!rest.empty() && rest.front() != '\\')
@@ -47,7 +37,7 @@ ValueReaders readersOfKey(std::string_view keyPath)
         size_t end = keyPath.find('\\', start);
         if (end == std::string_view::npos)
             end = keyPath.size();
-        if (equalNoCase(keyPath.substr(start, end - start), kWow64Node))
+        if (equalsNoCase(keyPath.substr(start, end - start), kWow64Node))
             return ValueReaders::Wow64;
         start = end + 1;
     }
@@ -106,7 +96,7 @@ std::vector<std::string> FileView::programFilesFolders(int selector, ValueReader
     }
     const std::string& native = m_programFiles[index];
     const std::string& x86 = m_programFilesX86[index];
-    if (x86.empty() || equalNoCase(x86, native))
+    if (x86.empty() || equalsNoCase(x86, native))
         return {native};
     if (readers == ValueReaders::Wow64)
         return {x86, native};

@@ -24,17 +24,17 @@ std::string upperCase(std::string_view text)
     return out;
 }
 
+bool equalsNoCase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return upperChar(x) == upperChar(y);
+           });
+}
+
 bool containsNoCase(std::string_view text, std::string_view part)
 {
     if (part.empty())
         return true;
-    const auto sameAt = [&](size_t at) {
-        for (size_t i = 0; i < part.size(); ++i) {
-            if (upperChar(text[at + i]) != upperChar(part[i]))
-                return false;
-        }
-        return true;
-    };
     // Candidates start with the first character in either case; find them with find().
     const char upper = upperChar(part.front());
     const char lower = upper >= 'A' && upper <= 'Z' ? static_cast<char>(upper - 'A' + 'a') : upper;
@@ -44,7 +44,7 @@ bool containsNoCase(std::string_view text, std::string_view part)
         const size_t at = std::min(nextUpper, nextLower);
         if (at == std::string_view::npos || at + part.size() > text.size())
             return false;
-        if (sameAt(at))
+        if (equalsNoCase(text.substr(at, part.size()), part))
             return true;
         if (at == nextUpper)
             nextUpper = text.find(upper, at + 1);

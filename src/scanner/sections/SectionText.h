@@ -10,6 +10,8 @@ namespace tw::sections {
 
 /// The text with its ASCII letters in upper case.
 std::string upperCase(std::string_view text);
+/// True for the same text, ASCII letters compared without regard to case.
+bool equalsNoCase(std::string_view a, std::string_view b);
 /// True when `part` occurs in `text`, ASCII letters compared without regard to case.
 bool containsNoCase(std::string_view text, std::string_view part);
 std::string trimmed(std::string_view text);
