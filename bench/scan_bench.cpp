@@ -40,9 +40,9 @@ int main(int argc, char** argv)
     std::printf("load:          %.2f s\n", load);
     std::printf("scan:          %.2f s (%s)\n", scan, result.message.c_str());
     for (const tw::OutcomeRow& row : grid.rows) {
-        if (!row.problems.empty())
-            std::printf("  %-36s %8s %s\n", row.caption.c_str(), row.problems.c_str(),
-                        row.status.c_str());
+        if (row.problems)
+            std::printf("  %-36s %8d %s\n", row.caption.c_str(), *row.problems,
+                        row.statusText().c_str());
     }
     std::printf("peak memory:   %.1f MB\n", static_cast<double>(peakKilobytes()) / 1024.0);
     return 0;

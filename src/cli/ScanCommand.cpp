@@ -47,7 +47,8 @@ void printPlain(const Session& session, const wine::WinePrefix& prefix, const Ou
     out << std::left << std::setw(38) << "Section Name" << std::setw(10) << "Problems"
         << "Status\n";
     for (const OutcomeRow& row : grid.rows)
-        out << std::setw(38) << row.caption << std::setw(10) << row.problems << row.status << "\n";
+        out << std::setw(38) << row.caption << std::setw(10) << row.problemsText()
+            << row.statusText() << "\n";
     out << "\n" << result.message << "\n";
     for (const SectionInfo& section : Sections()) {
         const TRegistryContents& contents =
@@ -72,14 +73,15 @@ void printJson(const Session& session, const wine::WinePrefix& prefix, const Out
     std::string rows;
     for (const OutcomeRow& row : grid.rows) {
         if (row.isTotal) {
-            total = std::stoi(row.problems);
+            total = row.problems.value_or(0);
             continue;
         }
         if (!rows.empty())
             rows += ", ";
-        rows += "{\"section\": " + row.section + ", \"caption\": " + jsonString(row.caption) +
-                ", \"problems\": " + jsonString(row.problems) +
-                ", \"status\": " + jsonString(row.status) + "}";
+        rows += "{\"section\": " + std::to_string(row.section) +
+                ", \"caption\": " + jsonString(row.caption) +
+                ", \"problems\": " + jsonString(row.problemsText()) +
+                ", \"status\": " + jsonString(row.statusText()) + "}";
     }
     out << ", \"total\": " << total << ", \"rows\": [" << rows << "], \"records\": {";
     bool firstSection = true;

@@ -62,7 +62,7 @@ bool saveScreenshots(TMainForm& window, const QString& folder)
     // As "Select All" in the details of every reported section.
     SelectAllReportedRecords(window.session());
     if (report.RepairList->count() > 0) {
-        report.ProblemList->SectionIndex = std::stoi(window.session().ReportRowSection.front());
+        report.ProblemList->SectionIndex = window.session().ReportRowSection.front();
         report.ProblemList->show();
         report.ProblemList->problemsListBox()->setCurrentRow(0);
         ok &= save(*report.ProblemList, folder, QStringLiteral("details"));

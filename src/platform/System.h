@@ -43,6 +43,12 @@ public:
     virtual std::string windowsDirectory() = 0;
     /// GetSystemDirectory, such as "C:\windows\system32".
     virtual std::string systemDirectory() = 0;
+    /// GetSystemWow64Directory: where a 64-bit system keeps the 32-bit programs' system
+    /// files, such as "C:\windows\syswow64"; empty on a 32-bit system.
+    virtual std::string systemWow64Directory() = 0;
+    /// The string SID of the user the program runs as, whose hive HKEY_CURRENT_USER is and
+    /// HKEY_USERS holds under that name (GetTokenInformation, ConvertSidToStringSid).
+    virtual std::string currentUserSid() = 0;
     /// GetTempPath, with a trailing backslash.
     virtual std::string tempPath() = 0;
     /// GetVersionEx.

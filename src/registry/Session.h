@@ -60,8 +60,8 @@ public:
     std::uint8_t PlatformKind = 0;
     /// The fifteen section collections, indexed by section number.
     std::array<TRegistryContents, kSectionCount> SectionContents;
-    /// Entry k: the section number (decimal text) of report row k.
-    std::vector<std::string> ReportRowSection;
+    /// Entry k: the section number of report row k.
+    std::vector<int> ReportRowSection;
     /// The junk cleaner's state (kDiskScan...).
     std::uint8_t DiskScanState = kDiskScanIdle;
     /// The add-on list: lines of a name followed by an identifier ("Name{CLSID}").

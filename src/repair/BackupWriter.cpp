@@ -35,31 +35,26 @@ std::string headerFor(std::uint8_t platformKind)
 bool addRecord(const Session& session, platform::RegFileWriter& writer, const SectionInfo& section,
                const TContent& record)
 {
+    const RecordRemoval removal = RemovalOf(section.removes, record);
+    if (removal.kind == RecordRemoval::Kind::File)
+        return false;
     platform::Registry& registry = session.registry();
-    // The key the repair will find: split as the repairs split it.
-    const RecordKeyPath key = SplitRecordKeyPath(record.KeyPath);
-    const HKEY root = RootKeyFromName(key.rootName);
-    const std::string_view path = std::string_view(key.path).substr(key.path.rfind('\\', 0) == 0);
+    const HKEY root = RootKeyFromName(removal.key.rootName);
+    const std::string& keyPath = removal.key.path;
+    const std::string_view path = std::string_view(keyPath).substr(keyPath.rfind('\\', 0) == 0);
     platform::KeyHandle handle(registry);
     if (!root || registry.openKey(root, path, win::KEY_READ, handle.out()))
         return false;
-    const bool wholeKey =
-        section.removes == RepairRemoves::WholeKey ||
-        (section.removes == RepairRemoves::ValueOrMenuKey && record.ValueName == "Menu//");
-    if (wholeKey) {
+    if (removal.kind == RecordRemoval::Kind::Key) {
         writer.addKeyTree(handle.get(), record.KeyPath);
         return true;
     }
-    std::string name =
-        section.removes == RepairRemoves::ValueNamedByItemName ? record.ItemName : record.ValueName;
-    if (name == "default")
-        name.clear(); // the repair deletes the unnamed value for it
     win::DWORD type = 0;
     std::string data;
-    if (registry.queryValue(handle.get(), name, &type, &data) != win::ERROR_SUCCESS)
+    if (registry.queryValue(handle.get(), removal.valueName, &type, &data) != win::ERROR_SUCCESS)
         return false;
     writer.addKeyLine(record.KeyPath);
-    writer.addValue(name, type, data);
+    writer.addValue(removal.valueName, type, data);
     return true;
 }
 
@@ -152,9 +147,8 @@ BackupOutcome WriteBackupFile(const Session& session)
     int saved = 0;
     // Files the repair deletes (shortcuts) are kept beside the registry backup.
     std::vector<std::string> removedFiles;
-    for (const std::string& row : session.ReportRowSection) {
-        const int number = SectionNumberOf(row);
-        if (number < 0)
+    for (const int number : session.ReportRowSection) {
+        if (number < 0 || number >= kSectionCountTotal)
             continue;
         const SectionInfo& section = Sections()[static_cast<size_t>(number)];
         const TRegistryContents& contents = session.SectionContents[static_cast<size_t>(number)];

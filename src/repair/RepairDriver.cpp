@@ -67,16 +67,14 @@ private:
 
 void repairReportedSections(Session& session, TrackingRepairView& view)
 {
-    for (const std::string& row : session.ReportRowSection) {
+    RemovedEntries removed;
+    for (const int number : session.ReportRowSection) {
         if (session.OperationState == kOperationCancelRepair)
             break;
-        const int number = SectionNumberOf(row);
-        if (number < 0)
+        if (number < 0 || number >= kSectionCountTotal)
             continue;
-        const SectionInfo& section = Sections()[static_cast<size_t>(number)];
-        view.setSection(&section);
-        if (section.repair)
-            section.repair(session, view, session.SectionContents[static_cast<size_t>(number)]);
+        view.setSection(&Sections()[static_cast<size_t>(number)]);
+        RepairSection(session, view, number, removed);
     }
 }
 
@@ -138,10 +136,10 @@ RepairRun RepairProblems(Session& session, RepairView& view, bool skipBackup,
 
 void SelectAllReportedRecords(Session& session)
 {
-    for (const std::string& row : session.ReportRowSection) {
-        const int number = SectionNumberOf(row);
-        for (int i = 0;
-             number >= 0 && i < session.SectionContents[static_cast<size_t>(number)].Count(); ++i)
+    for (const int number : session.ReportRowSection) {
+        for (int i = 0; number >= 0 && number < kSectionCount &&
+                        i < session.SectionContents[static_cast<size_t>(number)].Count();
+             ++i)
             SetRecordChecked(session, number, i, true);
     }
 }

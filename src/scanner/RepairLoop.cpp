@@ -1,17 +1,32 @@
 #include "RepairLoop.h"
 
-#include "registry/PublicFunctions.h"
+#include "platform/TextCodec.h"
 
 namespace tw {
 
-SectionRepair RecordValueRepair(const Session& session, bool swallowErrors)
+namespace {
+
+constexpr const char* kMenuMarker = "Menu//";
+
+/// Text in the case the registry compares names in.
+std::string folded(std::string_view text)
 {
-    return {[](const TContent& r) { return r.KeyPath; },
-            [&session](const TContent& r) {
-                return DeleteRegistryValue(session, r.KeyPath, r.ValueName);
-            },
-            swallowErrors};
+    std::u16string wide = platform::utf8ToUtf16(text);
+    for (char16_t& c : wide)
+        c = platform::foldCase(c);
+    return platform::utf16ToUtf8(wide);
 }
+
+/// A key as the registry tells keys apart: its root's name, then its path.
+std::string keyIdentity(const RecordKeyPath& key)
+{
+    std::string_view path = key.path;
+    while (!path.empty() && path.front() == '\\')
+        path.remove_prefix(1);
+    return key.rootName + "\\" + folded(path);
+}
+
+} // namespace
 
 void RunSectionRepair(Session& session, RepairView& view, const TRegistryContents& contents,
                       const SectionRepair& repair)
@@ -33,6 +48,82 @@ void RunSectionRepair(Session& session, RepairView& view, const TRegistryContent
         if (!repair.swallowErrors)
             throw;
     }
+}
+
+RecordRemoval RemovalOf(RepairRemoves removes, const TContent& record)
+{
+    RecordRemoval removal;
+    if (removes == RepairRemoves::NoRegistryData)
+        return removal;
+    removal.key = SplitRecordKeyPath(record.KeyPath);
+    if (removes == RepairRemoves::WholeKey ||
+        (removes == RepairRemoves::ValueOrMenuKey && record.ValueName == kMenuMarker)) {
+        removal.kind = RecordRemoval::Kind::Key;
+        return removal;
+    }
+    removal.kind = RecordRemoval::Kind::Value;
+    removal.valueName =
+        removes == RepairRemoves::ValueNamedByItemName ? record.ItemName : record.ValueName;
+    if (removal.valueName == "default")
+        removal.valueName.clear();
+    return removal;
+}
+
+bool RemovedEntries::covers(const RecordRemoval& removal) const
+{
+    if (removal.kind == RecordRemoval::Kind::File)
+        return false;
+    const std::string key = keyIdentity(removal.key);
+    // The key itself, or a key above it (below the root's name).
+    size_t end = key.find('\\');
+    do {
+        end = key.find('\\', end + 1);
+        if (m_keys.count(key.substr(0, end)))
+            return true;
+    } while (end != std::string::npos);
+    return removal.kind == RecordRemoval::Kind::Value &&
+           m_values.count(key + '\0' + folded(removal.valueName));
+}
+
+void RemovedEntries::add(const RecordRemoval& removal)
+{
+    if (removal.kind == RecordRemoval::Kind::Key)
+        m_keys.insert(keyIdentity(removal.key));
+    else if (removal.kind == RecordRemoval::Kind::Value)
+        m_values.insert(keyIdentity(removal.key) + '\0' + folded(removal.valueName));
+}
+
+void RunStandardRepair(Session& session, RepairView& view, const TRegistryContents& contents,
+                       RepairRemoves removes, RepairShows shows, bool endsQuietly,
+                       RemovedEntries& removed)
+{
+    const auto remove = [&session](const TContent& record, const RecordRemoval& removal) {
+        switch (removal.kind) {
+        case RecordRemoval::Kind::Key:
+            return DeleteRegistryKey(session, RootKeyFromName(removal.key.rootName),
+                                     removal.key.path);
+        case RecordRemoval::Kind::Value:
+            return DeleteRegistryValue(session, record.KeyPath, removal.valueName);
+        case RecordRemoval::Kind::File:
+            break;
+        }
+        return false;
+    };
+    RunSectionRepair(session, view, contents,
+                     {[shows](const TContent& r) {
+                          return shows == RepairShows::KeyPath ? r.KeyPath
+                                                               : SplitRecordKeyPath(r.KeyPath).path;
+                      },
+                      [&, removes](const TContent& r) {
+                          const RecordRemoval removal = RemovalOf(removes, r);
+                          if (removed.covers(removal))
+                              return true;
+                          if (!remove(r, removal))
+                              return false;
+                          removed.add(removal);
+                          return true;
+                      },
+                      endsQuietly});
 }
 
 } // namespace tw

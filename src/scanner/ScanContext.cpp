@@ -9,21 +9,27 @@ OutcomeRow& ScanContext::cells()
 
 void ScanContext::rowStart()
 {
-    cells().problems = "0";
-    cells().status = "Scanning";
+    cells().problems = 0;
+    cells().status = RowStatus::Scanning;
     m_view.gridChanged(m_row);
 }
 
 void ScanContext::rowCount(const TRegistryContents& contents)
 {
-    cells().problems = std::to_string(contents.Count());
+    cells().problems = contents.Count();
     m_view.gridChanged(m_row);
 }
 
 void ScanContext::rowFinish()
 {
-    cells().status = aborted() ? "Abort Scan" : "Finished";
+    cells().status = aborted() ? RowStatus::Aborted : RowStatus::Finished;
     m_view.gridChanged(m_row);
+}
+
+void ScanContext::tickStatus(const std::string& text)
+{
+    if (++m_session.StatusTick % 200 == 0)
+        status(text);
 }
 
 bool ScanContext::aborted() const

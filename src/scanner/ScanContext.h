@@ -31,6 +31,8 @@ public:
     bool aborted() const;
     void yield() { m_view.yield(); }
     void status(const std::string& text) { m_view.statusChanged(text); }
+    /// Counts one entry of a deep walk in StatusTick; shows `text` on every 200th.
+    void tickStatus(const std::string& text);
     /// Adds a record (ticked as the "SelectAll" setting says), then the row count.
     void addRecord(TRegistryContents& contents, std::string keyPath, std::string itemName,
                    std::string valueName, std::string valueData);

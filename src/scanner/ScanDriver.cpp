@@ -5,7 +5,6 @@
 
 #include <cfenv>
 #include <cmath>
-#include <cstdlib>
 
 namespace tw {
 
@@ -14,43 +13,30 @@ namespace {
 constexpr int kProgressMax = 100;
 constexpr const char* kTotalCaption = "Problems Found:";
 
-std::string trim(const std::string& text)
-{
-    const size_t first = text.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return std::string();
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
-/// A decimal integer, or `fallback` when the text is not one.
-int toInt(const std::string& text, int fallback)
-{
-    const std::string t = trim(text);
-    if (t.empty())
-        return fallback;
-    char* end = nullptr;
-    const long value = std::strtol(t.c_str(), &end, 10);
-    return *end ? fallback : static_cast<int>(value);
-}
-
 void runSection(const SectionInfo& section, ScanContext& context)
 {
     if (section.driverStartsRow)
         context.rowStart();
-    for (const SectionCall& call : section.calls)
-        call.routine(context,
-                     context.session().SectionContents[static_cast<size_t>(section.number)],
-                     section.keyPath, call.root);
+    RunSectionCalls(context, section);
     if (section.driverFinishesRow)
         context.rowFinish();
 }
 
 } // namespace
 
-int SectionNumberOf(const std::string& text)
+std::string RowStatusText(RowStatus status)
 {
-    const int number = toInt(text, -1);
-    return number < kSectionCountTotal ? number : -1;
+    switch (status) {
+    case RowStatus::Scanning:
+        return "Scanning";
+    case RowStatus::Finished:
+        return "Finished";
+    case RowStatus::Aborted:
+        return "Abort Scan";
+    case RowStatus::Empty:
+        break;
+    }
+    return std::string();
 }
 
 int ProgressPosition(int index, int rows)
@@ -72,8 +58,8 @@ void RunScan(Session& session, OutcomeGrid& grid, ScanView& view)
         if (session.OperationState == kOperationAbortScan)
             break;
         view.progressChanged(ProgressPosition(i, rows));
-        const int number = SectionNumberOf(grid.rows[static_cast<size_t>(i)].section);
-        if (number < 0)
+        const int number = grid.rows[static_cast<size_t>(i)].section;
+        if (number < 0 || number >= kSectionCountTotal)
             continue;
         ScanContext context(session, grid, view, i);
         runSection(Sections()[static_cast<size_t>(number)], context);
@@ -83,13 +69,11 @@ void RunScan(Session& session, OutcomeGrid& grid, ScanView& view)
 void AddTotalRow(OutcomeGrid& grid)
 {
     int sum = 0;
-    for (const OutcomeRow& row : grid.rows) {
-        if (!trim(row.problems).empty())
-            sum += toInt(row.problems, 0);
-    }
+    for (const OutcomeRow& row : grid.rows)
+        sum += row.problems.value_or(0);
     OutcomeRow total;
     total.caption = kTotalCaption;
-    total.problems = std::to_string(sum);
+    total.problems = sum;
     total.isTotal = true;
     grid.rows.push_back(total);
 }
@@ -107,10 +91,9 @@ std::vector<std::string> BuildReport(Session& session, const OutcomeGrid& grid)
     std::vector<std::string> rows;
     session.ReportRowSection.clear();
     for (const OutcomeRow& row : grid.rows) {
-        if (trim(row.problems).empty() || trim(row.caption) == kTotalCaption ||
-            toInt(row.problems, 0) <= 0)
+        if (row.isTotal || row.problems.value_or(0) <= 0)
             continue;
-        rows.push_back(row.caption + "." + row.problems + " Problem(s)");
+        rows.push_back(row.caption + "." + row.problemsText() + " Problem(s)");
         session.ReportRowSection.push_back(row.section);
     }
     return rows;
@@ -126,7 +109,7 @@ ScanResult ScanSections(Session& session, const SectionSelection& selection, Out
             continue;
         OutcomeRow row;
         row.caption = std::string(section.caption);
-        row.section = std::to_string(section.number);
+        row.section = section.number;
         grid.rows.push_back(row);
     }
     view.gridChanged(-1);

@@ -28,14 +28,11 @@ struct ScanResult
 ScanResult ScanSections(Session& session, const SectionSelection& selection, OutcomeGrid& grid,
                         ScanView& view);
 
-/// The section number a grid row or report row holds as text; -1 when it holds none.
-int SectionNumberOf(const std::string& text);
-
 /// The scan loop over the grid rows.
 void RunScan(Session& session, OutcomeGrid& grid, ScanView& view);
 /// The progress bar position at the start of row `index` of `rows` (0..100, half to even).
 int ProgressPosition(int index, int rows);
-/// Appends the "Problems Found:" row with the sum of the Problems cells.
+/// Appends the "Problems Found:" row with the sum of the Problems cells that are not empty.
 void AddTotalRow(OutcomeGrid& grid);
 /// The number of records in all fifteen collections.
 int TotalProblemCount(const Session& session);

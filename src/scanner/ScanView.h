@@ -1,20 +1,42 @@
 // What a scan shows: the outcome grid, the status text, the progress bar, and the yield.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace tw {
 
-/// One row of the outcome grid: the section caption and its Problems and Status cells, and
-/// the undisplayed section number text.
+/// The Status cell of a section row.
+enum class RowStatus
+{
+    Empty,
+    Scanning,
+    Finished,
+    Aborted,
+};
+
+/// The cell's text: "", "Scanning", "Finished" or "Abort Scan".
+std::string RowStatusText(RowStatus status);
+
+/// One row of the outcome grid: the section caption, its Problems and Status cells, and the
+/// undisplayed section number. Texts are made where the row is shown.
 struct OutcomeRow
 {
     std::string caption;
-    std::string problems;
-    std::string status;
-    std::string section;
+    /// The Problems cell; empty until the row starts.
+    std::optional<int> problems;
+    RowStatus status = RowStatus::Empty;
+    /// The section the row runs; -1 for none (the total row).
+    int section = -1;
     bool isTotal = false;
+
+    /// The Problems cell as shown: the count in decimal, or "" when empty.
+    std::string problemsText() const
+    {
+        return problems ? std::to_string(*problems) : std::string();
+    }
+    std::string statusText() const { return RowStatusText(status); }
 };
 
 struct OutcomeGrid

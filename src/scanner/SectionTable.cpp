@@ -18,53 +18,82 @@ using namespace tw::win;
 const std::array<SectionInfo, kSectionCountTotal>& Sections()
 {
     using R = RepairRemoves;
+    constexpr RepairShows Key = RepairShows::KeyPath;
+    constexpr RepairShows NoRoot = RepairShows::KeyPathWithoutRoot;
+    constexpr bool Quiet = true;
+    // number, caption, root, key path, driver starts / finishes the row, calls,
+    // what the repair removes, what it shows, whether its errors end it quietly, special repair
     // clang-format off
     static const std::array<SectionInfo, kSectionCountTotal> table = {{
         {0, "Applications Paths     ", HKEY_LOCAL_MACHINE,
          "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths", false, false,
-         {{ScanAppPaths, HKEY_LOCAL_MACHINE}}, RepairAppPaths, R::WholeKey},
+         {{ScanAppPaths}}, R::WholeKey, Key, Quiet},
         {1, "Startup Programs", HKEY_CURRENT_USER,
          "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\MenuOrder", true, true,
-         {{ScanStartMenuFolders, HKEY_CURRENT_USER}}, RepairStartMenuFolders, R::WholeKey},
+         {{ScanStartMenuFolders}}, R::WholeKey, Key, Quiet},
         {2, "Activex or Classes Section        ", HKEY_CLASSES_ROOT, "", true, true,
-         {{WalkClassesTree, HKEY_CLASSES_ROOT}, {ScanTypeLibRefs, HKEY_CLASSES_ROOT}},
-         RepairActiveX, R::WholeKey},
+         {{WalkClassesTree}, {ScanTypeLibRefs}}, R::WholeKey, NoRoot, Quiet},
         {3, "Current User Settings", HKEY_CURRENT_USER, "", true, true,
-         {{ScanUserKeyTree, HKEY_CURRENT_USER}, {ScanMuiCache, HKEY_CURRENT_USER},
-          {ScanStartMenuOrder, HKEY_CURRENT_USER}, {ScanDialogHistory, HKEY_CURRENT_USER}},
-         RepairUserSettings, R::ValueOrMenuKey},
+         {{ScanUserKeyTree}, {ScanMuiCache}, {ScanStartMenuOrder}, {ScanDialogHistory}},
+         R::ValueOrMenuKey, Key, !Quiet},
         {4, "Local Machine Setting", HKEY_LOCAL_MACHINE, "", true, true,
-         {{ScanMachineKeyTree, HKEY_LOCAL_MACHINE}, {ScanMachineKeyTree, HKEY_USERS}},
-         RepairMachineSettings, R::ValueNamedByValueName},
+         {{ScanMachineKeyTree}, {ScanOtherUsersKeyTree, HKEY_USERS}},
+         R::ValueNamedByValueName, Key, Quiet},
         {5, "Invalid File Extensions  ", HKEY_CLASSES_ROOT, "", false, true,
-         {{ScanFileExtensions, HKEY_CLASSES_ROOT}}, RepairFileExtensions,
-         R::ValueNamedByValueName},
+         {{ScanFileExtensions}}, R::ValueNamedByValueName, Key, Quiet},
         {6, "Help Files", HKEY_LOCAL_MACHINE, "", false, false,
-         {{ScanHelpFiles, HKEY_LOCAL_MACHINE}}, RepairHelpFiles, R::ValueNamedByItemName},
+         {{ScanHelpFiles}}, R::ValueNamedByItemName, NoRoot, Quiet},
         {7, "Invalid Shortcuts", 0, "", false, false,
-         {{ScanShortcuts, 0}}, RepairShortcuts, R::NoRegistryData},
+         {{ScanShortcuts}}, R::NoRegistryData, Key, Quiet, RepairShortcuts},
         {8, "Shared Dll     ", HKEY_LOCAL_MACHINE,
          "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDlls", false, false,
-         {{ScanSharedDlls, HKEY_LOCAL_MACHINE}}, RepairSharedDlls, R::ValueNamedByValueName},
+         {{ScanSharedDlls}}, R::ValueNamedByValueName, Key, Quiet},
         {9, "Windows Fonts    ", HKEY_LOCAL_MACHINE,
          "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", false, false,
-         {{ScanWindowsFonts, HKEY_LOCAL_MACHINE}}, RepairWindowsFonts, R::ValueNamedByValueName},
+         {{ScanWindowsFonts}}, R::ValueNamedByValueName, Key, !Quiet},
         {10, "File Assonciations   ", HKEY_CLASSES_ROOT, "", true, true,
-         {{ScanFileAssociations, HKEY_CLASSES_ROOT}}, RepairFileAssociations, R::WholeKey},
+         {{ScanFileAssociations}}, R::WholeKey, Key, Quiet},
         {11, "System Services   ", HKEY_LOCAL_MACHINE,
          "SYSTEM\\CurrentControlSet\\Services", false, false,
-         {{ScanServices, HKEY_LOCAL_MACHINE}}, RepairServices, R::ValueNamedByValueName},
+         {{ScanServices}}, R::ValueNamedByValueName, Key, Quiet},
         {12, "Add Remove Programs ", HKEY_LOCAL_MACHINE,
          "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall", false, false,
-         {{ScanUninstall, HKEY_LOCAL_MACHINE}}, RepairUninstall, R::ValueNamedByValueName},
+         {{ScanUninstall}}, R::ValueNamedByValueName, Key, Quiet},
         {13, "Empty Keys", HKEY_USERS, "", true, true,
-         {{ScanEmptyKeys, HKEY_USERS}}, RepairEmptyKeys, R::WholeKey},
+         {{ScanEmptyKeys}}, R::WholeKey, Key, Quiet},
         {14, "Scan Malignant ActiveX", HKEY_LOCAL_MACHINE, "", false, false,
-         {{ScanMalignantActiveX, HKEY_LOCAL_MACHINE}}, RepairMalignantActiveX,
-         R::ValueNamedByValueName},
+         {{ScanMalignantActiveX}}, R::ValueNamedByValueName, Key, Quiet, RepairMalignantActiveX},
     }};
     // clang-format on
     return table;
+}
+
+void RunSectionCalls(ScanContext& context, const SectionInfo& section)
+{
+    TRegistryContents& contents =
+        context.session().SectionContents[static_cast<size_t>(section.number)];
+    for (const SectionCall& call : section.calls)
+        call.routine(context, contents, section.keyPath,
+                     call.otherRoot ? call.otherRoot : section.root);
+}
+
+void RepairSection(Session& session, RepairView& view, int number)
+{
+    RemovedEntries removed;
+    RepairSection(session, view, number, removed);
+}
+
+void RepairSection(Session& session, RepairView& view, int number, RemovedEntries& removed)
+{
+    if (number < 0 || number >= kSectionCountTotal)
+        return;
+    const SectionInfo& section = Sections()[static_cast<size_t>(number)];
+    const TRegistryContents& contents = session.SectionContents[static_cast<size_t>(number)];
+    if (section.specialRepair)
+        section.specialRepair(session, view, contents);
+    else
+        RunStandardRepair(session, view, contents, section.removes, section.shows,
+                          section.repairEndsQuietly, removed);
 }
 
 } // namespace tw

@@ -1,6 +1,8 @@
-// The fifteen scan sections: captions, roots, key paths and the routines they run.
+// The fifteen scan sections: captions, roots, key paths, the routines they run and what their
+// repairs remove.
 #pragma once
 
+#include "RepairLoop.h"
 #include "ScanContext.h"
 #include "platform/WinTypes.h"
 
@@ -15,21 +17,12 @@ using SectionScanRoutine = void (*)(ScanContext& context, TRegistryContents& con
 using SectionRepairRoutine = void (*)(Session& session, RepairView& view,
                                       const TRegistryContents& contents);
 
-/// One call a section makes, with the root it is given.
+/// One call a section makes.
 struct SectionCall
 {
     SectionScanRoutine routine = nullptr;
-    win::HKEY root = 0;
-};
-
-/// What a section's repair removes for one record, so that its backup can hold it.
-enum class RepairRemoves
-{
-    ValueNamedByValueName, ///< the value `ValueName` of the key `KeyPath`
-    ValueNamedByItemName,  ///< the value `ItemName` of the key `KeyPath`
-    WholeKey,              ///< the key `KeyPath` with everything below it
-    ValueOrMenuKey,        ///< the whole key for a "Menu//" record, else the value
-    NoRegistryData,        ///< a file, not registry data
+    /// The root it is given when not the section's own.
+    win::HKEY otherRoot = 0;
 };
 
 struct SectionInfo
@@ -37,19 +30,37 @@ struct SectionInfo
     int number;
     /// Exactly as the section list shows it, trailing blanks included.
     std::string_view caption;
+    /// 0 for the section that reads files, not the registry.
     win::HKEY root;
     std::string_view keyPath;
     bool driverStartsRow;
     bool driverFinishesRow;
-    /// The calls in order; sections not built yet have none.
+    /// The calls in order.
     std::vector<SectionCall> calls;
-    SectionRepairRoutine repair;
+    /// What the repair removes for a record; the standard repair of that kind runs unless
+    /// `specialRepair` is given.
     RepairRemoves removes;
+    /// The text the repair shows for a record.
+    RepairShows shows;
+    /// An error inside the repair loop ends the section's repair quietly.
+    bool repairEndsQuietly;
+    /// A repair that does more than remove what `removes` names; null for the standard one.
+    SectionRepairRoutine specialRepair = nullptr;
 };
 
 inline constexpr int kSectionCountTotal = 15;
 
 /// The section table, indexed by section number.
 const std::array<SectionInfo, kSectionCountTotal>& Sections();
+
+/// Makes the section's calls in order, each with its root, into the section's collection.
+void RunSectionCalls(ScanContext& context, const SectionInfo& section);
+
+/// Repairs the checked records of section `number`: its special repair, or the standard
+/// repair of what it removes, knowing what this repair run removed before. Nothing for a
+/// number outside the table.
+void RepairSection(Session& session, RepairView& view, int number, RemovedEntries& removed);
+/// The same as a repair run of its own.
+void RepairSection(Session& session, RepairView& view, int number);
 
 } // namespace tw

@@ -527,5 +527,72 @@ TEST_F(WineInterop, ShortNamesWineGivesResolveToTheSameFiles)
     EXPECT_EQ(resolved, expected);
 }
 
+/// How often `part` occurs in `text`.
+size_t occurrences(const std::string& text, const std::string& part)
+{
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
+TEST_F(WineInterop, SoundEntriesOfA64BitPrefixAreNeverReported)
+{
+    // A 32-bit program's settings, written by Wine's reg into the 32-bit view.
+    const std::string vendor = "HKLM\\Software\\TidewellVendor\\Tool";
+    for (const std::vector<std::string>& value :
+         {std::vector<std::string>{"Program", "REG_EXPAND_SZ",
+                                   "%ProgramFiles%\\TidewellVendor\\tool.exe"},
+          {"Missing", "REG_EXPAND_SZ", "%ProgramFiles%\\TidewellVendor\\gone.exe"},
+          {"Helper", "REG_SZ", "C:\\windows\\system32\\tidewell-helper.exe /quiet"}})
+        ASSERT_EQ(wine({"reg", "add", vendor, "/v", value[0], "/t", value[1], "/d", value[2],
+                        "/reg:32", "/f"})
+                      .exitCode,
+                  0);
+    ASSERT_EQ(wine({"reg", "add", "HKLM\\Software\\Microsoft\\TidewellGone", "/v", "Dir", "/d",
+                    "C:\\Tidewell Gone", "/reg:32", "/f"})
+                  .exitCode,
+              0);
+    test::writeFile(
+        file("sound.reg"),
+        "REGEDIT4\r\n\r\n"
+        "[HKEY_CURRENT_USER\\Software\\TidewellVendor]\r\n"
+        "\"Data\"=\"C:\\\\Tidewell Vendor Data\"\r\n"
+        "\"Helper\"=\"C:\\\\windows\\\\system32\\\\tidewell-helper.exe /quiet\"\r\n"
+        "[HKEY_CLASSES_ROOT\\TypeLib\\{5A4E0001-0000-4000-8000-000000000001}\\1.0\\HELPDIR]\r\n"
+        "@=\"\"\r\n"
+        "[HKEY_CLASSES_ROOT\\.tidewellzip]\r\n"
+        "@=\"CompressedFolder\"\r\n"
+        "[HKEY_CLASSES_ROOT\\CompressedFolder]\r\n"
+        "@=\"Compressed (zipped) Folder\"\r\n");
+    ASSERT_EQ(wine({"regedit", "/S", windowsPath(file("sound.reg"))}).exitCode, 0);
+    const fs::path driveC = fs::path(prefix()) / "drive_c";
+    test::writeFile(driveC / "Program Files (x86)/TidewellVendor/tool.exe", "MZ");
+    test::writeFile(driveC / "windows/syswow64/tidewell-helper.exe", "MZ");
+    fs::create_directories(driveC / "Fixture/App 1.0");
+    fs::create_directories(driveC / "users/Public/Desktop");
+    fs::copy_file(test::fixture("wine-8.0/varied/lnk/folder-with-dot.lnk"),
+                  driveC / "users/Public/Desktop/tidewell-dotted.lnk",
+                  fs::copy_options::overwrite_existing);
+
+    const auto scan = cli({"scan", "--json"});
+    ASSERT_EQ(scan.exitCode, 0) << scan.err;
+    const std::string& json = scan.out;
+    EXPECT_EQ(json.find("TIDEWELLVENDOR\\\\TOOL.EXE"), std::string::npos)
+        << "found in Program Files (x86)";
+    EXPECT_EQ(json.find("tidewell-helper"), std::string::npos) << "found in syswow64";
+    EXPECT_EQ(occurrences(json, "\"C:\\\\PROGRAM FILES (X86)\\\\TIDEWELLVENDOR\\\\GONE.EXE\""), 1u)
+        << "the 32-bit program's missing file, as it would look for it";
+    EXPECT_EQ(json.find("Tidewell Gone"), std::string::npos) << "Wow6432Node\\Microsoft";
+    EXPECT_EQ(occurrences(json, "\"valueData\": \"C:\\\\Tidewell Vendor Data\""), 1u)
+        << "the user's problem, once";
+    EXPECT_EQ(occurrences(json, "{5A4E0001-0000-4000-8000-000000000001}\\\\1.0\\\\HELPDIR\", "
+                                "\"itemName\""),
+              1u)
+        << "one key, one record, however many links lead to it";
+    EXPECT_EQ(json.find(".tidewellzip"), std::string::npos) << "its class key exists";
+    EXPECT_EQ(json.find("tidewell-dotted.lnk"), std::string::npos) << "its folder exists";
+}
+
 } // namespace
 } // namespace tw::cli

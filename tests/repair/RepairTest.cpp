@@ -1,12 +1,14 @@
 // Backup, repair and restore together: what a repair removes, its backup brings back.
 #include "platform/RegFile.h"
 #include "platform/TextCodec.h"
+#include "platform/wine/PrefixLocator.h"
 #include "platform/wine/WineFiles.h"
 #include "repair/BackupList.h"
 #include "repair/BackupSeal.h"
 #include "repair/BackupWriter.h"
 #include "repair/RepairDriver.h"
 #include "scanner/ScannerTestSupport.h"
+#include "scanner/sections/SmallSections.h"
 
 #include <set>
 
@@ -83,7 +85,7 @@ TEST_F(RepairTest, RestoringTheBackupUndoesTheRepairCompletely)
 {
     const std::string before = wholeRegistry();
     scanAll();
-    ASSERT_EQ(session->ReportRowSection, (std::vector<std::string>{"0", "6", "8"}));
+    ASSERT_EQ(session->ReportRowSection, (std::vector<int>{0, 6, 8}));
     const RepairRun run = RepairProblems(*session, repairView);
     ASSERT_TRUE(run.repaired);
     ASSERT_TRUE(run.backupPath);
@@ -96,6 +98,42 @@ TEST_F(RepairTest, RestoringTheBackupUndoesTheRepairCompletely)
     const BackupActionResult restored = RestoreBackup(*session, *run.backupPath);
     EXPECT_TRUE(restored.ok) << restored.detail;
     EXPECT_EQ(restored.message, "Restore registry successfuly!");
+    EXPECT_EQ(test::firstDifference(wholeRegistry(), before), "");
+}
+
+TEST(RepairOfEverySection, TheBackupUndoesEveryKindOfRepair)
+{
+    // The demo prefix plants problems for every section: whole keys, values named by the
+    // record's value or item, start-menu order keys, a kill bit and a shortcut file.
+    test::TempDir dir;
+    wine::WinePrefix prefix(wine::layOutDemoPrefix((dir.path() / "demo").string()));
+    Session session(prefix.platform());
+    session.PlatformKind = 4;
+    session.AppSettings.SelectAll = true;
+    ASSERT_TRUE(LoadAddonList(session, wine::dataDirectory() + "/addons/addon-list.txt"));
+    BuildExcludedDrives(session, session.ExcludedDrives);
+    const auto wholeRegistry = [&] {
+        return platform::exportRegFile(prefix.registry(), "", platform::RegFileFormat::Unicode);
+    };
+    const std::string before = wholeRegistry();
+    SectionSelection all;
+    all.fill(true);
+    OutcomeGrid grid;
+    ScanView view;
+    ScanSections(session, all, grid, view);
+    ASSERT_EQ(session.ReportRowSection.size(), 14u) << "every section but 11 finds something";
+
+    test::RecordingRepairView repairView;
+    const RepairRun run = RepairProblems(session, repairView);
+    ASSERT_TRUE(run.backupPath);
+    int succeeded = 0;
+    for (const auto& [problem, status] : repairView.rows)
+        succeeded += status == "Repair Succeed";
+    EXPECT_GE(succeeded, 30);
+    EXPECT_NE(wholeRegistry(), before);
+
+    const BackupActionResult restored = RestoreBackup(session, *run.backupPath);
+    ASSERT_TRUE(restored.ok) << restored.detail;
     EXPECT_EQ(test::firstDifference(wholeRegistry(), before), "");
 }
 
@@ -146,9 +184,9 @@ TEST_F(RepairTest, HeaderFollowsThePlatform)
 TEST_F(RepairTest, NothingCheckedWritesNoFile)
 {
     scanAll();
-    for (const std::string& section : session->ReportRowSection)
-        for (int i = 0; i < session->SectionContents[std::stoul(section)].Count(); ++i)
-            SetRecordChecked(*session, std::stoi(section), i, false);
+    for (const int section : session->ReportRowSection)
+        for (int i = 0; i < session->SectionContents[static_cast<size_t>(section)].Count(); ++i)
+            SetRecordChecked(*session, section, i, false);
     const BackupOutcome backup = WriteBackupFile(*session);
     EXPECT_FALSE(backup.written);
     EXPECT_FALSE(backup.path.empty());

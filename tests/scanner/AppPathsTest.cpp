@@ -70,14 +70,16 @@ protected:
 
 TEST_F(AppPathsTest, ResolvesTheProgramPath)
 {
-    EXPECT_EQ(ResolveAppPath(*session, "x.exe", "C:\\App"), "C:\\App\\x.exe");
-    EXPECT_EQ(ResolveAppPath(*session, "x.exe", "C:\\App\\"), "C:\\App\\x.exe");
-    EXPECT_EQ(ResolveAppPath(*session, "x.exe", ""), "\\x.exe");
-    EXPECT_EQ(ResolveAppPath(*session, "\"%ProgramFiles%\\App\\x.exe\"", ""),
+    EXPECT_EQ(ResolveAppPath(*session, "x.exe", "C:\\App", "C:\\Program Files"), "C:\\App\\x.exe");
+    EXPECT_EQ(ResolveAppPath(*session, "x.exe", "C:\\App\\", "C:\\Program Files"),
+              "C:\\App\\x.exe");
+    EXPECT_EQ(ResolveAppPath(*session, "x.exe", "", "C:\\Program Files"), "\\x.exe");
+    EXPECT_EQ(ResolveAppPath(*session, "\"%ProgramFiles%\\App\\x.exe\"", "", "C:\\Program Files"),
               "C:\\Program Files\\App\\x.exe");
-    EXPECT_EQ(ResolveAppPath(*session, "%SystemRoot%\\system32\\x.exe", ""),
+    EXPECT_EQ(ResolveAppPath(*session, "%SystemRoot%\\system32\\x.exe", "", "C:\\Program Files"),
               "C:\\windows\\system32\\x.exe");
-    EXPECT_EQ(ResolveAppPath(*session, "\"C:\\A\\x.exe\" /s", ""), "C:\\A\\x.exe /s");
+    EXPECT_EQ(ResolveAppPath(*session, "\"C:\\A\\x.exe\" /s", "", "C:\\Program Files"),
+              "C:\\A\\x.exe /s");
     EXPECT_EQ(WindowsFolderGuess(*session), "C:\\windows\\")
         << "the real Windows folder, not WINNT";
     EXPECT_TRUE(HasFileNameAndExt("C:\\a\\b.exe"));
@@ -103,7 +105,7 @@ TEST_F(AppPathsTest, ReportsEntriesWhoseProgramIsMissing)
         gone.KeyPath,
         "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\gone.exe");
     EXPECT_EQ(gone.ValueName, "Path");
-    EXPECT_EQ(row().status, "Finished");
+    EXPECT_EQ(row().status, RowStatus::Finished);
 }
 
 TEST_F(AppPathsTest, RepairRemovesTheWholeSubkey)
@@ -111,7 +113,7 @@ TEST_F(AppPathsTest, RepairRemovesTheWholeSubkey)
     session->AppSettings.SelectAll = true;
     scanSection(0);
     test::RecordingRepairView repairView;
-    RepairAppPaths(*session, repairView, session->SectionContents[0]);
+    RepairSection(*session, repairView, 0);
     ASSERT_EQ(repairView.rows.size(), 4u);
     for (const auto& [problem, status] : repairView.rows)
         EXPECT_EQ(status, "Repair Succeed") << problem;

@@ -78,7 +78,7 @@ TEST_F(ClassesTest, RepairDeletesOnlyTheProblemKey)
     session->AppSettings.SelectAll = true;
     scanSection(2);
     test::RecordingRepairView repairView;
-    RepairActiveX(*session, repairView, session->SectionContents[2]);
+    RepairSection(*session, repairView, 2);
     ASSERT_EQ(repairView.rows.size(), 6u);
     EXPECT_EQ(repairView.rows[0].first, "\\CLSID\\{1}\\InprocServer32");
     EXPECT_EQ(repairView.rows[0].second, "Repair Succeed");

@@ -22,6 +22,9 @@ const char* kClasses = R"hive(
 [Software\\Classes\\.zip] 1
 @="CompressedFolder"
 
+[Software\\Classes\\.dir] 1
+@="Directory"
+
 [Software\\Classes\\.num] 1
 @=dword:00000001
 
@@ -36,6 +39,9 @@ const char* kClasses = R"hive(
 
 [Software\\Classes\\CompressedFolder] 1
 @="zip"
+
+[Software\\Classes\\Directory] 1
+@="File Folder"
 )hive";
 
 const char* kUser = R"hive(
@@ -73,10 +79,10 @@ TEST_F(FileExtensionsTest, ReportsExtensionsWhoseClassIsRegisteredNowhere)
         found.push_back(session->SectionContents[5].Items(i).Content.ItemName + "=" +
                         session->SectionContents[5].Items(i).Content.ValueData);
     // .abc matches abcfile without regard to case; .user has a FileExts key; ProgIdClass is
-    // among some extension's OpenWithProgids; the class with "Folder" in its name is not
-    // in the class list.
-    EXPECT_EQ(found, (std::vector<std::string>{".nosuch=NoSuchClass", ".zip=CompressedFolder"}));
-    EXPECT_EQ(row().status, "Finished");
+    // among some extension's OpenWithProgids; the keys CompressedFolder and Directory
+    // exist, whatever their names hold.
+    EXPECT_EQ(found, (std::vector<std::string>{".nosuch=NoSuchClass"}));
+    EXPECT_EQ(row().status, RowStatus::Finished);
 }
 
 TEST_F(FileExtensionsTest, AssociationsReportEmptyDefaultStringsOnly)
@@ -92,10 +98,10 @@ TEST_F(FileExtensionsTest, RepairsRemoveTheValueOrTheWholeKey)
     session->AppSettings.SelectAll = true;
     scanSection(5);
     test::RecordingRepairView first;
-    RepairFileExtensions(*session, first, session->SectionContents[5]);
+    RepairSection(*session, first, 5);
     scanSection(10);
     test::RecordingRepairView second;
-    RepairFileAssociations(*session, second, session->SectionContents[10]);
+    RepairSection(*session, second, 10);
     TRegistry reg(*session);
     reg.SelectRoot(win::HKEY_CLASSES_ROOT);
     ASSERT_TRUE(reg.OpenPath("\\.nosuch", false));

@@ -48,8 +48,8 @@ TEST_F(HelpFilesTest, ReportsMissingAndInputMethodHelp)
               "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\Html Help");
     EXPECT_EQ(contents.Items(2).Content.ItemName, "ime.chm")
         << "under Html Help only input-method help counts, present or not";
-    EXPECT_EQ(row().problems, "3");
-    EXPECT_EQ(row().status, "Finished");
+    EXPECT_EQ(row().problems, 3);
+    EXPECT_EQ(row().status, RowStatus::Finished);
 }
 
 TEST_F(HelpFilesTest, NoHelpKeysStillFinishesTheRow)
@@ -58,8 +58,8 @@ TEST_F(HelpFilesTest, NoHelpKeysStillFinishesTheRow)
     prefix->registry().deleteKey(win::HKEY_LOCAL_MACHINE,
                                  "Software\\Microsoft\\Windows\\Html Help");
     scanSection(6);
-    EXPECT_EQ(row().problems, "0");
-    EXPECT_EQ(row().status, "Finished");
+    EXPECT_EQ(row().problems, 0);
+    EXPECT_EQ(row().status, RowStatus::Finished);
 }
 
 TEST_F(HelpFilesTest, RepairRemovesOnlyThatHelpFilesValue)
@@ -67,7 +67,7 @@ TEST_F(HelpFilesTest, RepairRemovesOnlyThatHelpFilesValue)
     session->AppSettings.SelectAll = true;
     scanSection(6);
     test::RecordingRepairView repairView;
-    RepairHelpFiles(*session, repairView, session->SectionContents[6]);
+    RepairSection(*session, repairView, 6);
     ASSERT_EQ(repairView.rows.size(), 3u);
     EXPECT_EQ(repairView.rows[0].first, "\\SOFTWARE\\Microsoft\\Windows\\Help");
     EXPECT_EQ(repairView.rows[0].second, "Repair Succeed");

@@ -3,8 +3,8 @@
 
 #include "platform/wine/WineRegistry.h"
 #include "registry/PublicFunctions.h"
-#include "registry/TRegistry.h"
 #include "registry/Settings.h"
+#include "registry/TRegistry.h"
 #include "scanner/ScanDriver.h"
 #include "support/PrefixFixture.h"
 
@@ -67,13 +67,12 @@ protected:
     {
         if (clearFirst)
             session->SectionContents[static_cast<size_t>(number)].Clear();
-        grid.rows.assign(
-            1, OutcomeRow{std::string(Sections()[number].caption), "", "", std::to_string(number)});
+        OutcomeRow row;
+        row.caption = Sections()[static_cast<size_t>(number)].caption;
+        row.section = number;
+        grid.rows.assign(1, row);
         ScanContext context(*session, grid, view, 0);
-        const SectionInfo& section = Sections()[static_cast<size_t>(number)];
-        for (const SectionCall& call : section.calls)
-            call.routine(context, session->SectionContents[static_cast<size_t>(number)],
-                         section.keyPath, call.root);
+        RunSectionCalls(context, Sections()[static_cast<size_t>(number)]);
     }
     std::vector<std::string> valueNames(int section)
     {

@@ -63,8 +63,8 @@ TEST_F(SharedDllsTest, ReportsZeroCountsAndMissingFiles)
     EXPECT_EQ(contents.Items(1).Content.ValueData, "1");
     EXPECT_EQ(contents.Items(2).Content.ValueData, "-1") << "types without a count";
     EXPECT_EQ(contents.Items(3).Content.ValueData, "0");
-    EXPECT_EQ(row().problems, "6");
-    EXPECT_EQ(row().status, "Finished");
+    EXPECT_EQ(row().problems, 6);
+    EXPECT_EQ(row().status, RowStatus::Finished);
 }
 
 TEST_F(SharedDllsTest, BinaryCountIsTheNumberItHolds)
@@ -89,15 +89,15 @@ TEST_F(SharedDllsTest, MissingKeyLeavesTheRowAlone)
     AddContentItem(session->SectionContents[8]);
     scanSection(8, false);
     EXPECT_EQ(session->SectionContents[8].Count(), 0) << "the collection is cleared first";
-    EXPECT_EQ(row().problems, "");
-    EXPECT_EQ(row().status, "");
+    EXPECT_EQ(row().problems, std::nullopt);
+    EXPECT_EQ(row().status, RowStatus::Empty);
 }
 
 TEST_F(SharedDllsTest, AbortStopsTheLoopAndFinishesTheRow)
 {
     view.onYield = [this] { session->OperationState = kOperationAbortScan; };
     scanSection(8);
-    EXPECT_EQ(row().status, "Abort Scan");
+    EXPECT_EQ(row().status, RowStatus::Aborted);
     EXPECT_LE(session->SectionContents[8].Count(), 1);
 }
 
@@ -107,7 +107,7 @@ TEST_F(SharedDllsTest, RepairDeletesTheCheckedEntries)
     scanSection(8);
     session->SectionContents[8].Items(1).Content.Checked = false; // gone.dll stays
     test::RecordingRepairView repairView;
-    RepairSharedDlls(*session, repairView, session->SectionContents[8]);
+    RepairSection(*session, repairView, 8);
     ASSERT_EQ(repairView.rows.size(), 5u);
     for (const auto& [problem, status] : repairView.rows) {
         EXPECT_EQ(problem,
@@ -118,7 +118,7 @@ TEST_F(SharedDllsTest, RepairDeletesTheCheckedEntries)
 
     // A second repair of the same records finds their values gone.
     test::RecordingRepairView again;
-    RepairSharedDlls(*session, again, session->SectionContents[8]);
+    RepairSection(*session, again, 8);
     ASSERT_EQ(again.rows.size(), 5u);
     for (const auto& [problem, status] : again.rows)
         EXPECT_EQ(status, "Repair Error");
@@ -133,7 +133,7 @@ TEST_F(SharedDllsTest, RepairStopsWhenCancelled)
     scanSection(8);
     test::RecordingRepairView repairView;
     repairView.onYield = [this] { session->OperationState = kOperationCancelRepair; };
-    RepairSharedDlls(*session, repairView, session->SectionContents[8]);
+    RepairSection(*session, repairView, 8);
     EXPECT_EQ(repairView.rows.size(), 1u);
 }
 

@@ -81,11 +81,22 @@ TEST_F(ShortcutsTest, ReportsShortcutsWhoseTargetIsGone)
     std::sort(found.begin(), found.end());
     EXPECT_EQ(found, (std::vector<std::string>{
                          "C:\\Desktop\\Sub\\nested.lnk -> C:\\Fixture\\missing.exe",
-                         "C:\\Desktop\\folder-with-dot.lnk -> C:\\Fixture\\App 1.0",
                          "C:\\Desktop\\missing-file.lnk -> C:\\Fixture\\missing.exe",
                          "C:\\Desktop\\missing-folder.lnk -> C:\\Fixture\\Gone Folder",
                      }));
-    EXPECT_EQ(row().status, "Finished");
+    EXPECT_EQ(row().status, RowStatus::Finished);
+}
+
+TEST_F(ShortcutsTest, AnExistingFolderWithADotInItsNameIsSound)
+{
+    scanSection(7);
+    for (int i = 0; i < session->SectionContents[7].Count(); ++i)
+        EXPECT_NE(session->SectionContents[7].Items(i).Content.ValueName, "C:\\Fixture\\App 1.0");
+    fs::remove(driveC() / "Fixture/App 1.0");
+    scanSection(7);
+    std::vector<std::string> targets = valueNames(7);
+    EXPECT_NE(std::find(targets.begin(), targets.end(), "C:\\Fixture\\App 1.0"), targets.end())
+        << "once the folder is gone, the shortcut is reported";
 }
 
 TEST_F(ShortcutsTest, RepairDeletesTheShortcutFiles)
@@ -93,9 +104,10 @@ TEST_F(ShortcutsTest, RepairDeletesTheShortcutFiles)
     session->AppSettings.SelectAll = true;
     scanSection(7);
     test::RecordingRepairView view;
-    RepairShortcuts(*session, view, session->SectionContents[7]);
-    EXPECT_EQ(view.rows.size(), 4u);
+    RepairSection(*session, view, 7);
+    EXPECT_EQ(view.rows.size(), 3u);
     EXPECT_FALSE(fs::exists(driveC() / "Desktop/missing-file.lnk"));
+    EXPECT_TRUE(fs::exists(driveC() / "Desktop/folder-with-dot.lnk"));
     EXPECT_TRUE(fs::exists(driveC() / "Desktop/present-file.lnk"));
     EXPECT_TRUE(fs::exists(driveC() / "Desktop/UPPER.LNK"));
 }
@@ -111,7 +123,7 @@ TEST_F(ShortcutsTest, StartMenuOrderKeysWithoutAFolderAreReported)
     session->AppSettings.SelectAll = true;
     scanSection(1);
     test::RecordingRepairView view;
-    RepairStartMenuFolders(*session, view, session->SectionContents[1]);
+    RepairSection(*session, view, 1);
     TRegistry reg(*session);
     EXPECT_FALSE(reg.PathExists("\\" + games.KeyPath.substr(18)));
     EXPECT_TRUE(
@@ -150,7 +162,7 @@ TEST_F(ShortcutWalkTest, WalksEachFolderOnceAndReportsEachBrokenShortcutOnce)
     };
     scanSection(7);
     EXPECT_LE(view.yields, kEnough);
-    EXPECT_EQ(row().status, "Finished");
+    EXPECT_EQ(row().status, RowStatus::Finished);
     std::vector<std::string> found;
     for (int i = 0; i < session->SectionContents[7].Count() && i < 10; ++i)
         found.push_back(session->SectionContents[7].Items(i).Content.KeyPath);
@@ -158,6 +170,30 @@ TEST_F(ShortcutWalkTest, WalksEachFolderOnceAndReportsEachBrokenShortcutOnce)
     EXPECT_EQ(found,
               (std::vector<std::string>{"C:\\Loop\\Inner\\broken.lnk", "D:\\outside-c.lnk"}));
     EXPECT_EQ(session->SectionContents[7].Count(), 2);
+}
+
+TEST_F(ShortcutsTest, AnOrderKeyTwoSectionsReportIsRemovedOnceByTheRepair)
+{
+    // Games is a stale order key (section 1) and a history entry (section 3).
+    session->AppSettings.SelectAll = true;
+    scanSection(1);
+    scanSection(3);
+    RemovedEntries removed;
+    test::RecordingRepairView view;
+    RepairSection(*session, view, 1, removed);
+    RepairSection(*session, view, 3, removed);
+    ASSERT_EQ(view.rows.size(), 3u);
+    for (const auto& [problem, status] : view.rows)
+        EXPECT_EQ(status, "Repair Succeed") << problem;
+    TRegistry reg(*session);
+    EXPECT_FALSE(reg.PathExists("\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
+                                "MenuOrder\\Start Menu\\Programs\\Games"));
+
+    // Another run knows nothing of this one: what is gone now fails.
+    test::RecordingRepairView again;
+    RepairSection(*session, again, 1);
+    ASSERT_EQ(again.rows.size(), 1u);
+    EXPECT_EQ(again.rows[0].second, "Repair Error");
 }
 
 } // namespace

@@ -52,8 +52,8 @@ TEST_F(SmallSectionsTest, ServicesAreListedButNeverReported)
 {
     scanSection(11);
     EXPECT_EQ(session->SectionContents[11].Count(), 0);
-    EXPECT_EQ(row().problems, "0");
-    EXPECT_EQ(row().status, "Finished");
+    EXPECT_EQ(row().problems, 0);
+    EXPECT_EQ(row().status, RowStatus::Finished);
     EXPECT_EQ(view.statuses.back(),
               "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\Beta");
 }
@@ -71,7 +71,7 @@ TEST_F(SmallSectionsTest, EmptyKeysOfTheUsersButNotOfDefault)
     session->AppSettings.SelectAll = true;
     scanSection(13);
     test::RecordingRepairView repairView;
-    RepairEmptyKeys(*session, repairView, session->SectionContents[13]);
+    RepairSection(*session, repairView, 13);
     TRegistry reg(*session);
     reg.SelectRoot(win::HKEY_USERS);
     EXPECT_FALSE(reg.PathExists("\\S-1-5-21-0-0-0-1000\\Software\\Empty"));
@@ -100,7 +100,7 @@ TEST_F(SmallSectionsTest, ListedAddOnsWithoutTheKillBit)
               "{AutoSearch.AutoSearchBHO}");
 
     test::RecordingRepairView repairView;
-    RepairMalignantActiveX(*session, repairView, session->SectionContents[14]);
+    RepairSection(*session, repairView, 14);
     ASSERT_EQ(repairView.rows.size(), 3u);
     for (const auto& [problem, status] : repairView.rows)
         EXPECT_EQ(status, "Repair Succeed") << problem;

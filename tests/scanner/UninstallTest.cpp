@@ -38,14 +38,18 @@ protected:
 
 TEST_F(UninstallTest, ExtractsTheProgramOfACommandLine)
 {
-    EXPECT_EQ(ExtractProgramPath(*session, "C:\\Program Files\\App\\uninst.exe /S"),
+    const FileExists fileExists = [this](const std::string& path) {
+        return session->files().fileExists(path);
+    };
+    EXPECT_EQ(ExtractProgramPath(fileExists, "C:\\Program Files\\App\\uninst.exe /S"),
               "C:\\Program Files\\App\\uninst.exe");
-    EXPECT_EQ(ExtractProgramPath(*session, "rundll32.exe C:\\WINDOWS\\x.dll,Uninstall"),
+    EXPECT_EQ(ExtractProgramPath(fileExists, "rundll32.exe C:\\WINDOWS\\x.dll,Uninstall"),
               "C:\\WINDOWS\\x.dll");
-    EXPECT_EQ(ExtractProgramPath(*session, "C:\\App\\un.exe C:\\App\\log.txt"), "C:\\App\\un.exe");
-    EXPECT_EQ(ExtractProgramPath(*session, "C:\\App\\log.txt"), "C:\\App\\log.txt")
+    EXPECT_EQ(ExtractProgramPath(fileExists, "C:\\App\\un.exe C:\\App\\log.txt"),
+              "C:\\App\\un.exe");
+    EXPECT_EQ(ExtractProgramPath(fileExists, "C:\\App\\log.txt"), "C:\\App\\log.txt")
         << "an existing file";
-    EXPECT_EQ(ExtractProgramPath(*session, "C:\\My App\\setup v2.exe -x"),
+    EXPECT_EQ(ExtractProgramPath(fileExists, "C:\\My App\\setup v2.exe -x"),
               "C:\\My App\\setup v2.exe");
 }
 
@@ -60,7 +64,7 @@ TEST_F(UninstallTest, ReportsMissingUninstallers)
     EXPECT_EQ(gone.ValueName, "UninstallString");
     EXPECT_EQ(gone.ValueData, "C:\\App\\un.exe /S") << "quotes removed";
     EXPECT_EQ(session->SectionContents[12].Items(1).Content.ItemName, "Rundll");
-    EXPECT_EQ(row().problems, "2");
+    EXPECT_EQ(row().problems, 2);
     EXPECT_EQ(view.statuses.size(), 6u);
 }
 
@@ -69,7 +73,7 @@ TEST_F(UninstallTest, RepairRemovesOnlyTheUninstallString)
     session->AppSettings.SelectAll = true;
     scanSection(12);
     test::RecordingRepairView repairView;
-    RepairUninstall(*session, repairView, session->SectionContents[12]);
+    RepairSection(*session, repairView, 12);
     ASSERT_EQ(repairView.rows.size(), 2u);
     TRegistry reg(*session);
     reg.SelectRoot(win::HKEY_LOCAL_MACHINE);

@@ -49,6 +49,9 @@ const char* kSystem = R"hive(
 [Software\\Microsoft\\Skipped] 1
 "x"="C:\\GoneMs"
 
+[Software\\Wow6432Node\\Microsoft\\Skipped] 1
+"x"="C:\\GoneMs32"
+
 [Software\\Vendor] 1
 "Dir"="C:\\GoneVendor"
 "HDrive"="h:\\Gone"
@@ -70,7 +73,11 @@ class UserMachineSettingsTest : public test::ScannerTest
 protected:
     void build(test::PrefixBuilder& builder) override
     {
-        builder.systemHive(kSystem).userHive(kUser).folder("Here").file("Here/tool.exe");
+        builder.systemHive(kSystem)
+            .userHive(kUser)
+            .userdefHive("\n[Software\\\\Old] 1\n\"Dir\"=\"C:\\\\GoneDefault\"\n")
+            .folder("Here")
+            .file("Here/tool.exe");
     }
     std::vector<std::string> records(int section)
     {
@@ -86,10 +93,10 @@ protected:
 
 TEST_F(UserMachineSettingsTest, PathHelpers)
 {
-    EXPECT_EQ(ExpandPathVariables(*session, "%ProgramFiles%\\App\\x.exe"),
+    EXPECT_EQ(ExpandPathVariables(*session, "%ProgramFiles%\\App\\x.exe", "C:\\Program Files"),
               "C:\\PROGRAM FILES\\APP\\X.EXE");
-    EXPECT_EQ(ExpandPathVariables(*session, "%windir%\\x"), "C:\\WINDOWS\\X");
-    EXPECT_EQ(ExpandPathVariables(*session, "C:\\Plain"), "C:\\Plain");
+    EXPECT_EQ(ExpandPathVariables(*session, "%windir%\\x", ""), "C:\\WINDOWS\\X");
+    EXPECT_EQ(ExpandPathVariables(*session, "C:\\Plain", ""), "C:\\Plain");
     EXPECT_TRUE(IsPlainPathText("C:\\Program Files\\App"));
     EXPECT_FALSE(IsPlainPathText("C:\\App\\x.exe"));
     EXPECT_TRUE(IsPlausibleFilePath("o:\\x.exe"));
@@ -98,8 +105,12 @@ TEST_F(UserMachineSettingsTest, PathHelpers)
     EXPECT_FALSE(IsPlausibleFilePath("C:\\a\\noext"));
     EXPECT_TRUE(HasSingleColon("C:\\x"));
     EXPECT_FALSE(HasSingleColon("C:\\x:"));
-    EXPECT_EQ(ExtractCommandPath(*session, "@\"%SystemRoot%\\system32\\shell32.dll\",-123"),
-              "C:\\windows\\SYSTEM32\\SHELL32.DLL");
+    const FileExists fileExists = [this](const std::string& path) {
+        return session->files().fileExists(path);
+    };
+    EXPECT_EQ(
+        ExtractCommandPath(*session, fileExists, "@\"%SystemRoot%\\system32\\shell32.dll\",-123"),
+        "C:\\windows\\SYSTEM32\\SHELL32.DLL");
 }
 
 TEST_F(UserMachineSettingsTest, UserSectionFindsGonePathsAndListsTheHistory)
@@ -135,14 +146,33 @@ TEST_F(UserMachineSettingsTest, MachineSectionLeavesSystemAreasAlone)
     EXPECT_EQ(found[1],
               "HKEY_LOCAL_MACHINE\\Software\\Vendor | C:\\GoneVendor | Dir | C:\\GoneVendor");
     for (const std::string& record : found) {
-        for (const char* never : {"GoneMs", "h:\\", "GoneAfterDll", "GoneAppPaths", "GoneSystem"})
+        for (const char* never :
+             {"GoneMs", "GoneMs32", "h:\\", "GoneAfterDll", "GoneAppPaths", "GoneSystem"})
             EXPECT_EQ(record.find(never), std::string::npos) << record;
     }
-    // The user's hive is walked again under HKEY_USERS.
-    EXPECT_NE(
-        std::find(found.begin(), found.end(),
-                  "HKEY_USERS\\S-1-5-21-0-0-0-1000\\Software\\App | C:\\Gone | Folder | C:\\Gone"),
-        found.end());
+    // HKEY_USERS: the default profile is walked; the current user's hive is section 3's.
+    EXPECT_EQ(found.back(),
+              "HKEY_USERS\\.Default\\Software\\Old | C:\\GoneDefault | Dir | C:\\GoneDefault");
+    for (const std::string& record : found)
+        EXPECT_EQ(record.find("HKEY_USERS\\S-1-5-21-0-0-0-1000"), std::string::npos) << record;
+}
+
+TEST_F(UserMachineSettingsTest, EachProblemOfTheUserIsReportedOnceAndRepairedOnce)
+{
+    session->AppSettings.SelectAll = true;
+    SectionSelection userAndMachine{};
+    userAndMachine[3] = userAndMachine[4] = true;
+    ScanSections(*session, userAndMachine, grid, view);
+    int folderRecords = 0;
+    for (const int section : {3, 4}) {
+        for (const std::string& record : records(section))
+            folderRecords += record.find("| C:\\Gone | Folder |") != std::string::npos;
+    }
+    EXPECT_EQ(folderRecords, 1);
+    test::RecordingRepairView repairView;
+    RepairSection(*session, repairView, 4);
+    for (const auto& [problem, status] : repairView.rows)
+        EXPECT_EQ(status, "Repair Succeed") << problem;
 }
 
 TEST_F(UserMachineSettingsTest, RepairDeletesValuesAndMenuOrderKeys)
@@ -150,12 +180,12 @@ TEST_F(UserMachineSettingsTest, RepairDeletesValuesAndMenuOrderKeys)
     session->AppSettings.SelectAll = true;
     scanSection(3);
     test::RecordingRepairView view;
-    RepairUserSettings(*session, view, session->SectionContents[3]);
-    // The walk and the history pass both list the dialog value; the second deletion fails.
-    int errors = 0;
+    RepairSection(*session, view, 3);
+    // The walk and the history pass both list the dialog value: it is removed once, and the
+    // second row finds it gone by that removal.
+    ASSERT_EQ(view.rows.size(), 10u);
     for (const auto& [problem, status] : view.rows)
-        errors += status == "Repair Error";
-    EXPECT_EQ(errors, 1);
+        EXPECT_EQ(status, "Repair Succeed") << problem;
     TRegistry reg(*session);
     EXPECT_FALSE(reg.PathExists("\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\MenuOrde"
                                 "r\\Start Menu\\Programs\\Games"));

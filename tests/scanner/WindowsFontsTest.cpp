@@ -43,8 +43,8 @@ TEST_F(WindowsFontsTest, ReportsFontsWhoseFileIsMissing)
     EXPECT_EQ(record.ItemName, "Fonts");
     EXPECT_EQ(record.ValueData, "gone.ttf");
     EXPECT_FALSE(record.Checked);
-    EXPECT_EQ(row().problems, "3");
-    EXPECT_EQ(row().status, "Finished");
+    EXPECT_EQ(row().problems, 3);
+    EXPECT_EQ(row().status, RowStatus::Finished);
     EXPECT_EQ(view.yields, 7) << "one yield per value, whatever its type";
     EXPECT_EQ(view.statuses.front(),
               "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts\\Arial (TrueType)");
@@ -55,7 +55,7 @@ TEST_F(WindowsFontsTest, RepairRemovesTheRegistrations)
     session->AppSettings.SelectAll = true;
     scanSection(9);
     test::RecordingRepairView repairView;
-    RepairWindowsFonts(*session, repairView, session->SectionContents[9]);
+    RepairSection(*session, repairView, 9);
     ASSERT_EQ(repairView.rows.size(), 3u);
     EXPECT_EQ(repairView.rows[0].second, "Repair Succeed");
     scanSection(9);

@@ -88,11 +88,11 @@ void ReportPage::showReport(const ScanResult& result)
 
 void ReportPage::suitempRepairListDblClick()
 {
-    const std::vector<std::string>& sections = m_context.session.ReportRowSection;
+    const std::vector<int>& sections = m_context.session.ReportRowSection;
     const int row = RepairList->currentRow();
     if (row < 0 || row >= static_cast<int>(sections.size()))
         return;
-    ProblemList->SectionIndex = std::atoi(sections[static_cast<size_t>(row)].c_str());
+    ProblemList->SectionIndex = sections[static_cast<size_t>(row)];
     ProblemList->exec();
 }
 

@@ -65,8 +65,8 @@ void ScanProgressPage::gridChanged(int row)
         OutcomeGrid->clear();
         for (const OutcomeRow& cells : m_grid.rows) {
             auto* item = new QTreeWidgetItem(OutcomeGrid, {QString::fromStdString(cells.caption),
-                                                           QString::fromStdString(cells.problems),
-                                                           QString::fromStdString(cells.status)});
+                                                           QString::fromStdString(cells.problemsText()),
+                                                           QString::fromStdString(cells.statusText())});
             item->setForeground(1, QColor(Qt::red));
             if (!cells.isTotal)
                 item->setIcon(0, icon);
@@ -75,8 +75,8 @@ void ScanProgressPage::gridChanged(int row)
     }
     if (QTreeWidgetItem* item = OutcomeGrid->topLevelItem(row)) {
         const OutcomeRow& cells = m_grid.rows.at(static_cast<size_t>(row));
-        item->setText(1, QString::fromStdString(cells.problems));
-        item->setText(2, QString::fromStdString(cells.status));
+        item->setText(1, QString::fromStdString(cells.problemsText()));
+        item->setText(2, QString::fromStdString(cells.statusText()));
     }
 }
 

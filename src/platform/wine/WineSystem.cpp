@@ -160,6 +160,21 @@ std::string WineSystem::systemDirectory()
     return windowsDirectory() + "\\system32";
 }
 
+std::string WineSystem::systemWow64Directory()
+{
+    // A 64-bit prefix ("#arch=win64") runs 32-bit programs from syswow64.
+    for (const auto& hive : m_store.hives()) {
+        if (hive->header().arch == "win64")
+            return windowsDirectory() + "\\syswow64";
+    }
+    return std::string();
+}
+
+std::string WineSystem::currentUserSid()
+{
+    return platform::utf16ToUtf8(m_store.userSid());
+}
+
 std::string WineSystem::tempPath()
 {
     std::optional<std::string> temp = readString(HKEY_CURRENT_USER, "Environment", "TMP");

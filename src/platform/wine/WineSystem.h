@@ -20,6 +20,8 @@ public:
 
     std::string windowsDirectory() override;
     std::string systemDirectory() override;
+    std::string systemWow64Directory() override;
+    std::string currentUserSid() override;
     std::string tempPath() override;
     platform::OsVersionInfo versionEx() override;
     FILETIME currentTime() override;

@@ -1,40 +1,45 @@
 #include "AppPaths.h"
 
+#include "FileView.h"
+#include "SectionLoops.h"
 #include "SectionText.h"
 #include "platform/Platform.h"
 #include "registry/PublicFunctions.h"
 #include "registry/TRegistry.h"
-#include "scanner/RepairLoop.h"
 
 namespace tw {
 
 namespace {
 
-std::string replaceAll(std::string text, std::string_view from, std::string_view to)
-{
-    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-        text.replace(at, from.size(), to);
-    return text;
-}
-
-void CheckAppPath(ScanContext& context, win::HKEY root, const std::string& subkeyPath,
-                  const std::string& subkeyName, TRegistryContents& contents)
+void CheckAppPath(ScanContext& context, const sections::FileView& files, win::HKEY root,
+                  const std::string& subkeyPath, const std::string& subkeyName,
+                  TRegistryContents& contents)
 {
     Session& session = context.session();
     TRegistry reg(session);
     reg.SelectRoot(root);
     if (!reg.OpenPath(subkeyPath, false))
         return;
-    const TRegDataType type = reg.ValueType("");
-    if (type != rdString && type != rdExpandString)
+    const std::optional<std::string> defaultText = sections::stringValue(reg, "");
+    if (!defaultText)
         return;
-    const std::string program = reg.ReadText("");
+    const std::string& program = *defaultText;
     if (sections::isUncheckablePath(session, program) || !HasFileNameAndExt(program))
         return;
-    const std::string path = ResolveAppPath(session, program, reg.ReadText("Path"));
-    if (path.size() != 1 && !session.files().fileExists(path))
-        context.addRecord(contents, RootKeyName(root) + "\\" + subkeyPath, subkeyName, "Path",
-                          path);
+    const std::string folder = reg.ReadText("Path");
+    const sections::ValueReaders readers = sections::readersOfKey(subkeyPath);
+    const std::vector<std::string> programFiles =
+        program.find("%ProgramFiles%") != std::string::npos
+            ? files.programFilesFolders(0, readers)
+            : std::vector<std::string>{std::string()};
+    const std::string path = ResolveAppPath(session, program, folder, programFiles.front());
+    if (path.size() == 1)
+        return;
+    for (const std::string& programFolder : programFiles) {
+        if (files.fileExists(ResolveAppPath(session, program, folder, programFolder)))
+            return;
+    }
+    context.addRecord(contents, RootKeyName(root) + "\\" + subkeyPath, subkeyName, "Path", path);
 }
 
 } // namespace
@@ -54,7 +59,7 @@ bool HasFileNameAndExt(std::string_view text)
 }
 
 std::string ResolveAppPath(const Session& session, const std::string& defaultText,
-                           const std::string& folder)
+                           const std::string& folder, std::string_view programFiles)
 {
     if (defaultText.find('\\') == std::string::npos) {
         if (!folder.empty() && folder.back() == '\\')
@@ -62,8 +67,8 @@ std::string ResolveAppPath(const Session& session, const std::string& defaultTex
         return folder + "\\" + defaultText;
     }
     if (defaultText.find("%ProgramFiles%") != std::string::npos)
-        return replaceAll(sections::removeAll(defaultText, "\""), "%ProgramFiles%",
-                          GetProgramFilesDir(session, 0));
+        return sections::replaceAll(sections::removeAll(defaultText, "\""), "%ProgramFiles%",
+                                    programFiles);
     if (defaultText.find("%SystemRoot%") != std::string::npos)
         return WindowsFolderGuess(session) + sections::removeAll(defaultText, "%SystemRoot%\\");
     return sections::removeAll(defaultText, "\"");
@@ -72,39 +77,22 @@ std::string ResolveAppPath(const Session& session, const std::string& defaultTex
 void ScanAppPaths(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                   win::HKEY root)
 {
-    Session& session = context.session();
-    platform::Registry& registry = session.registry();
-    platform::KeyHandle key(registry);
-    if (registry.openKey(root, keyPath, win::KEY_READ, key.out()) != win::ERROR_SUCCESS)
+    const auto names = sections::subkeyNames(context.session(), root, keyPath);
+    if (!names)
         return;
     context.rowStart();
-    platform::KeyInfo info;
-    if (registry.queryInfoKey(key.get(), &info) != win::ERROR_SUCCESS)
-        info.subKeys = 0;
-    std::string name;
-    for (win::DWORD i = 0; i < info.subKeys; ++i) {
-        if (context.aborted())
-            break;
-        if (registry.enumKey(key.get(), i, &name) != win::ERROR_SUCCESS)
-            continue;
-        const std::string subkeyPath = keyPath.empty() ? name : std::string(keyPath) + "\\" + name;
-        context.status(RootKeyName(root) + "\\" + subkeyPath);
-        CheckAppPath(context, root, subkeyPath, name, contents);
-        context.yield();
-    }
+    const sections::FileView files(context.session());
+    sections::forEachItem(
+        context, *names, sections::kEachItem,
+        [&](const std::string& name) {
+            return RootKeyName(root) + "\\" + sections::joinKeyPath(keyPath, name);
+        },
+        [&](const std::string& name) {
+            CheckAppPath(context, files, root, sections::joinKeyPath(keyPath, name), name,
+                         contents);
+            return sections::Next::Go;
+        });
     context.rowFinish();
-}
-
-void RepairAppPaths(Session& session, RepairView& view, const TRegistryContents& contents)
-{
-    RunSectionRepair(session, view, contents,
-                     {[&](const TContent& r) { return r.KeyPath; },
-                      [&session](const TContent& r) {
-                          return DeleteRegistryKey(
-                              session, win::HKEY_LOCAL_MACHINE,
-                              sections::removeAll(r.KeyPath, "HKEY_LOCAL_MACHINE"));
-                      },
-                      true});
 }
 
 } // namespace tw

@@ -8,11 +8,11 @@ namespace tw {
 
 void ScanAppPaths(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                   win::HKEY root);
-void RepairAppPaths(Session& session, RepairView& view, const TRegistryContents& contents);
 
-/// The program path to test for an entry's default text and its "Path" folder.
+/// The program path to test for an entry's default text and its "Path" folder, with
+/// %ProgramFiles% standing for `programFiles`.
 std::string ResolveAppPath(const Session& session, const std::string& defaultText,
-                           const std::string& folder);
+                           const std::string& folder, std::string_view programFiles);
 /// The Windows folder with a trailing backslash, such as C:\windows\.
 std::string WindowsFolderGuess(const Session& session);
 /// True when the text has a file name and an extension.

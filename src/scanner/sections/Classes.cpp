@@ -1,10 +1,9 @@
 #include "Classes.h"
 
-#include "RegistryWalk.h"
+#include "SectionLoops.h"
 #include "SectionText.h"
 #include "registry/PublicFunctions.h"
 #include "registry/TRegistry.h"
-#include "scanner/RepairLoop.h"
 
 namespace tw {
 
@@ -37,11 +36,8 @@ void CheckServerKey(ScanContext& context, win::HKEY root, const std::string& pat
     TRegistry reg(session);
     reg.SelectRoot(root);
     std::string text;
-    if (reg.OpenPath(path, false)) {
-        const TRegDataType type = reg.ValueType("");
-        if (type == rdString || type == rdExpandString)
-            text = reg.ReadText("");
-    }
+    if (reg.OpenPath(path, false))
+        text = sections::stringValue(reg, "").value_or(std::string());
     if (text.empty())
         context.addRecord(contents, RootKeyName(root) + "\\" + path, name, "default", "");
 }
@@ -51,71 +47,48 @@ void CheckServerKey(ScanContext& context, win::HKEY root, const std::string& pat
 void WalkClassesTree(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                      win::HKEY root)
 {
-    Session& session = context.session();
-    sections::forEachSubkey(session, root, keyPath,
-                            [&](const std::string& name, const std::string& path) {
-                                if (context.aborted())
-                                    return false;
-                                if (name == "AppID")
-                                    return true;
-                                context.status(path);
-                                if (name == "HELPDIR")
-                                    CheckHelpDir(context, root, path, contents);
-                                for (const char* server : kServerKeys) {
-                                    if (name == server)
-                                        CheckServerKey(context, root, path, name, contents);
-                                }
-                                WalkClassesTree(context, contents, path, root);
-                                context.yield();
-                                return true;
-                            });
+    sections::KeyWalk walk;
+    walk.visit = [&](const std::string& name, const std::string& path) {
+        if (name == "AppID")
+            return sections::Descent::PassOver;
+        context.status(path);
+        if (name == "HELPDIR")
+            CheckHelpDir(context, root, path, contents);
+        for (const char* server : kServerKeys) {
+            if (name == server)
+                CheckServerKey(context, root, path, name, contents);
+        }
+        return sections::Descent::Into;
+    };
+    sections::walkKeyTree(context, root, keyPath, walk);
 }
 
 void ScanTypeLibRefs(ScanContext& context, TRegistryContents& contents, std::string_view,
                      win::HKEY root)
 {
     Session& session = context.session();
-    std::vector<std::string> classes;
-    {
-        TRegistry reg(session);
-        reg.SelectRoot(win::HKEY_CLASSES_ROOT);
-        if (reg.OpenPath("CLSID", false))
-            reg.ListSubkeys(classes);
-    }
-    for (const std::string& id : classes) {
-        context.yield();
-        if (context.aborted())
-            break;
-        const std::string path = "CLSID\\" + id + "\\TypeLib";
-        context.status(path);
-        TRegistry reg(session);
-        reg.SelectRoot(win::HKEY_CLASSES_ROOT);
-        if (!reg.OpenPath(path, false))
-            continue;
-        const TRegDataType type = reg.ValueType("");
-        if (type != rdString && type != rdExpandString)
-            continue;
-        const std::string library = reg.ReadText("");
-        if (library.empty())
-            continue;
-        TRegistry libraries(session);
-        libraries.SelectRoot(win::HKEY_CLASSES_ROOT);
-        if (libraries.OpenPath("TypeLib", false) && !libraries.PathExists(library))
-            context.addRecord(contents, RootKeyName(root) + "\\" + path, "TypeLib", "default",
-                              library);
-    }
-}
-
-void RepairActiveX(Session& session, RepairView& view, const TRegistryContents& contents)
-{
-    RunSectionRepair(
-        session, view, contents,
-        {[&](const TContent& r) { return sections::removeAll(r.KeyPath, "HKEY_CLASSES_ROOT"); },
-         [&](const TContent& r) {
-             return DeleteRegistryKey(session, win::HKEY_CLASSES_ROOT,
-                                      sections::removeAll(r.KeyPath, "HKEY_CLASSES_ROOT"));
-         },
-         true});
+    const std::vector<std::string> classes =
+        sections::subkeyNames(session, win::HKEY_CLASSES_ROOT, "CLSID")
+            .value_or(std::vector<std::string>());
+    const auto referencePath = [](const std::string& id) { return "CLSID\\" + id + "\\TypeLib"; };
+    sections::forEachItem(
+        context, classes, {true, sections::YieldAt::BeforeAbortTest}, referencePath,
+        [&](const std::string& id) {
+            const std::string path = referencePath(id);
+            TRegistry reg(session);
+            reg.SelectRoot(win::HKEY_CLASSES_ROOT);
+            if (!reg.OpenPath(path, false))
+                return sections::Next::Go;
+            const std::string library = sections::stringValue(reg, "").value_or(std::string());
+            if (library.empty())
+                return sections::Next::Go;
+            TRegistry libraries(session);
+            libraries.SelectRoot(win::HKEY_CLASSES_ROOT);
+            if (libraries.OpenPath("TypeLib", false) && !libraries.PathExists(library))
+                context.addRecord(contents, RootKeyName(root) + "\\" + path, "TypeLib", "default",
+                                  library);
+            return sections::Next::Go;
+        });
 }
 
 } // namespace tw

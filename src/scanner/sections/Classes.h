@@ -10,6 +10,5 @@ void WalkClassesTree(ScanContext& context, TRegistryContents& contents, std::str
                      win::HKEY root);
 void ScanTypeLibRefs(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                      win::HKEY root);
-void RepairActiveX(Session& session, RepairView& view, const TRegistryContents& contents);
 
 } // namespace tw

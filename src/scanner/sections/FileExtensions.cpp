@@ -1,10 +1,10 @@
 #include "FileExtensions.h"
 
+#include "SectionLoops.h"
 #include "SectionText.h"
 #include "platform/TextCodec.h"
 #include "registry/PublicFunctions.h"
 #include "registry/TRegistry.h"
-#include "scanner/RepairLoop.h"
 
 #include <algorithm>
 #include <unordered_set>
@@ -19,12 +19,7 @@ constexpr const char* kFileExts =
 
 std::vector<std::string> rootNames(const Session& session, win::HKEY root)
 {
-    std::vector<std::string> names;
-    TRegistry reg(session);
-    reg.SelectRoot(root);
-    if (reg.OpenPath("", false))
-        reg.ListSubkeys(names);
-    return names;
+    return sections::subkeyNames(session, root, "").value_or(std::vector<std::string>());
 }
 
 std::string lowerCase(const std::string& text)
@@ -37,7 +32,7 @@ std::string lowerCase(const std::string& text)
     }());
 }
 
-/// The class list, for case-insensitive lookups.
+/// The names of the class keys, for case-insensitive lookups.
 class ClassList
 {
 public:
@@ -77,8 +72,7 @@ bool isRegistered(const Session& session, const std::string& extension,
 /// The default value's text when it is a string, else empty.
 std::string defaultText(TRegistry& reg)
 {
-    const TRegDataType type = reg.ValueType("");
-    return (type == rdString || type == rdExpandString) ? reg.ReadText("") : std::string();
+    return sections::stringValue(reg, "").value_or(std::string());
 }
 
 } // namespace
@@ -100,46 +94,33 @@ void ScanFileExtensions(ScanContext& context, TRegistryContents& contents, std::
 {
     Session& session = context.session();
     contents.Clear();
-    {
-        TRegistry reg(session);
-        reg.SelectRoot(root);
-        if (!reg.OpenPath(keyPath, false))
-            return;
-    }
+    if (!sections::keyOpens(session, root, keyPath))
+        return;
     std::vector<std::string> names = rootNames(session, root);
+    // Every key of the root registers a class, the shell's own (Folder, Drive, ...) too.
+    const ClassList classes(names);
     std::vector<std::string> extensions;
     SplitRootKeyNames(names, extensions);
-    const ClassList classes(names);
-    std::vector<std::string> userExtensions;
-    {
-        TRegistry user(session);
-        user.SelectRoot(win::HKEY_CURRENT_USER);
-        if (user.OpenPath("\\" + std::string(kFileExts), false))
-            user.ListSubkeys(userExtensions);
-    }
+    const std::vector<std::string> userExtensions =
+        sections::subkeyNames(session, win::HKEY_CURRENT_USER, kFileExts)
+            .value_or(std::vector<std::string>());
     context.rowStart();
-    for (const std::string& extension : extensions) {
-        if (context.aborted())
-            break;
-        context.status(extension);
-        TRegistry reg(session);
-        reg.SelectRoot(root);
-        if (reg.OpenPath(extension, false)) {
-            const std::string className = defaultText(reg);
-            if (!className.empty() && className.find('\\') == std::string::npos &&
-                IsCheckablePath(session.ExcludedDrives, className) &&
-                !isRegistered(session, extension, className, classes, userExtensions))
-                context.addRecord(contents, RootKeyName(root) + "\\" + extension, extension,
-                                  "default", className);
-        }
-        context.yield();
-    }
+    sections::forEachItem(
+        context, extensions, sections::kEachItem, [](const std::string& e) { return e; },
+        [&](const std::string& extension) {
+            TRegistry reg(session);
+            reg.SelectRoot(root);
+            if (reg.OpenPath(extension, false)) {
+                const std::string className = defaultText(reg);
+                if (!className.empty() && className.find('\\') == std::string::npos &&
+                    IsCheckablePath(session.ExcludedDrives, className) &&
+                    !isRegistered(session, extension, className, classes, userExtensions))
+                    context.addRecord(contents, RootKeyName(root) + "\\" + extension, extension,
+                                      "default", className);
+            }
+            return sections::Next::Go;
+        });
     context.rowFinish();
-}
-
-void RepairFileExtensions(Session& session, RepairView& view, const TRegistryContents& contents)
-{
-    RunSectionRepair(session, view, contents, RecordValueRepair(session, true));
 }
 
 void ScanFileAssociations(ScanContext& context, TRegistryContents& contents,
@@ -154,23 +135,11 @@ void ScanFileAssociations(ScanContext& context, TRegistryContents& contents,
         reg.SelectRoot(root);
         if (!reg.OpenPath(extension, false))
             continue;
-        const TRegDataType type = reg.ValueType("");
-        if ((type == rdString || type == rdExpandString) && reg.ReadText("").empty())
+        const std::optional<std::string> text = sections::stringValue(reg, "");
+        if (text && text->empty())
             context.addRecord(contents, RootKeyName(root) + "\\" + extension, extension, "default",
                               std::string(keyPath));
     }
-}
-
-void RepairFileAssociations(Session& session, RepairView& view, const TRegistryContents& contents)
-{
-    RunSectionRepair(session, view, contents,
-                     {[&](const TContent& r) { return r.KeyPath; },
-                      [&](const TContent& r) {
-                          return DeleteRegistryKey(
-                              session, win::HKEY_CLASSES_ROOT,
-                              sections::removeAll(r.KeyPath, "HKEY_CLASSES_ROOT"));
-                      },
-                      true});
 }
 
 } // namespace tw

@@ -11,13 +11,11 @@ namespace tw {
 
 void ScanFileExtensions(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                         win::HKEY root);
-void RepairFileExtensions(Session& session, RepairView& view, const TRegistryContents& contents);
 void ScanFileAssociations(ScanContext& context, TRegistryContents& contents,
                           std::string_view keyPath, win::HKEY root);
-void RepairFileAssociations(Session& session, RepairView& view, const TRegistryContents& contents);
 
-/// Drops the names that contain an excluded text and moves those starting with "." to
-/// `extensions`; what stays in `names` is the class list.
+/// Drops the names that contain an excluded text (the shell's own keys, such as "*" and
+/// "Folder") and moves those starting with "." to `extensions`.
 void SplitRootKeyNames(std::vector<std::string>& names, std::vector<std::string>& extensions);
 
 } // namespace tw

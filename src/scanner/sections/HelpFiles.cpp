@@ -1,10 +1,11 @@
 #include "HelpFiles.h"
 
+#include "FileView.h"
+#include "SectionLoops.h"
 #include "SectionText.h"
 #include "platform/Platform.h"
 #include "registry/PublicFunctions.h"
 #include "registry/TRegistry.h"
-#include "scanner/RepairLoop.h"
 
 namespace tw {
 
@@ -16,14 +17,13 @@ constexpr const char* kHelpKeys[] = {
     "SOFTWARE\\Microsoft\\Windows\\Html Help",
 };
 
-void CheckHelpFile(ScanContext& context, const std::string& path, const std::string& key,
-                   win::HKEY root, TRegistryContents& contents)
+void CheckHelpFile(ScanContext& context, const sections::FileView& files, const std::string& path,
+                   const std::string& key, win::HKEY root, TRegistryContents& contents)
 {
-    Session& session = context.session();
     const bool inputMethodHelp = sections::containsNoCase(path, "ime");
     const bool problem = sections::containsNoCase(key, "Html Help")
                              ? inputMethodHelp
-                             : (!session.files().fileExists(path) || inputMethodHelp);
+                             : (!files.fileExists(path) || inputMethodHelp);
     if (!problem)
         return;
     const size_t nameStart = path.find_last_of("\\:");
@@ -31,25 +31,23 @@ void CheckHelpFile(ScanContext& context, const std::string& path, const std::str
     context.addRecord(contents, RootKeyName(root) + "\\" + key, name, "", path);
 }
 
-void ScanHelpKey(ScanContext& context, win::HKEY root, const std::string& key,
-                 TRegistryContents& contents)
+void ScanHelpKey(ScanContext& context, const sections::FileView& files, win::HKEY root,
+                 const std::string& key, TRegistryContents& contents)
 {
     Session& session = context.session();
     TRegistry reg(session);
     std::vector<std::string> names;
     if (!sections::openValueList(reg, root, key, names))
         return;
-    for (const std::string& name : names) {
-        if (context.aborted())
-            break;
-        const TRegDataType type = reg.ValueType(name);
-        if (type != rdString && type != rdExpandString)
-            continue;
-        const std::string path = JoinFolderAndName(reg.ReadText(name), name);
-        if (path.empty() || sections::isUncheckablePath(session, path))
-            continue;
-        CheckHelpFile(context, path, key, root, contents);
-    }
+    sections::forEachItem(context, names, sections::kNoYield, {}, [&](const std::string& name) {
+        const std::optional<std::string> folder = sections::stringValue(reg, name);
+        if (!folder)
+            return sections::Next::Go;
+        const std::string path = JoinFolderAndName(*folder, name);
+        if (!path.empty() && !sections::isUncheckablePath(session, path))
+            CheckHelpFile(context, files, path, key, root, contents);
+        return sections::Next::Go;
+    });
 }
 
 } // namespace
@@ -65,36 +63,17 @@ std::string JoinFolderAndName(std::string_view folder, std::string_view name)
 void ScanHelpFiles(ScanContext& context, TRegistryContents& contents, std::string_view,
                    win::HKEY root)
 {
-    Session& session = context.session();
+    const std::vector<std::string> keys(std::begin(kHelpKeys), std::end(kHelpKeys));
     context.rowStart();
-    platform::Registry& registry = session.registry();
-    for (const char* key : kHelpKeys) {
-        if (context.aborted())
-            break;
-        platform::KeyHandle probe(registry);
-        if (registry.openKey(root, key, win::KEY_READ, probe.out()) != win::ERROR_SUCCESS)
-            continue;
-        probe.reset();
+    const sections::FileView files(context.session());
+    sections::forEachItem(context, keys, sections::kEachItem, {}, [&](const std::string& key) {
+        if (!sections::keyOpens(context.session(), root, key))
+            return sections::Next::GoQuietly;
         context.status(RootKeyName(root) + "\\" + key);
-        ScanHelpKey(context, root, key, contents);
-        context.yield();
-    }
+        ScanHelpKey(context, files, root, key, contents);
+        return sections::Next::Go;
+    });
     context.rowFinish();
-}
-
-void RepairHelpFiles(Session& session, RepairView& view, const TRegistryContents& contents)
-{
-    RunSectionRepair(
-        session, view, contents,
-        {[&](const TContent& r) {
-             std::string text = r.KeyPath;
-             const std::string root = "HKEY_LOCAL_MACHINE";
-             for (size_t at = text.find(root); at != std::string::npos; at = text.find(root, at))
-                 text.erase(at, root.size());
-             return text;
-         },
-         [&](const TContent& r) { return DeleteRegistryValue(session, r.KeyPath, r.ItemName); },
-         true});
 }
 
 } // namespace tw

@@ -8,7 +8,6 @@ namespace tw {
 
 void ScanHelpFiles(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                    win::HKEY root);
-void RepairHelpFiles(Session& session, RepairView& view, const TRegistryContents& contents);
 
 /// The folder and the name joined by exactly one backslash.
 std::string JoinFolderAndName(std::string_view folder, std::string_view name);

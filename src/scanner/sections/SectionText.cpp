@@ -3,21 +3,54 @@
 #include "registry/PublicFunctions.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace tw::sections {
+
+namespace {
+
+// ASCII letters only: the bytes of other UTF-8 characters stay as they are.
+char upperChar(char c)
+{
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+} // namespace
 
 std::string upperCase(std::string_view text)
 {
     std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    for (char& c : out)
+        c = upperChar(c);
     return out;
+}
+
+bool equalsNoCase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return upperChar(x) == upperChar(y);
+           });
 }
 
 bool containsNoCase(std::string_view text, std::string_view part)
 {
-    return upperCase(text).find(upperCase(part)) != std::string::npos;
+    if (part.empty())
+        return true;
+    // Candidates start with the first character in either case; find them with find().
+    const char upper = upperChar(part.front());
+    const char lower = upper >= 'A' && upper <= 'Z' ? static_cast<char>(upper - 'A' + 'a') : upper;
+    size_t nextUpper = text.find(upper);
+    size_t nextLower = lower == upper ? std::string_view::npos : text.find(lower);
+    while (true) {
+        const size_t at = std::min(nextUpper, nextLower);
+        if (at == std::string_view::npos || at + part.size() > text.size())
+            return false;
+        if (equalsNoCase(text.substr(at, part.size()), part))
+            return true;
+        if (at == nextUpper)
+            nextUpper = text.find(upper, at + 1);
+        else
+            nextLower = text.find(lower, at + 1);
+    }
 }
 
 std::string trimmed(std::string_view text)
@@ -66,14 +99,13 @@ std::string removeAll(std::string text, std::string_view part)
     return text;
 }
 
-bool openValueList(TRegistry& reg, win::HKEY root, std::string_view keyPath,
-                   std::vector<std::string>& names)
+std::string replaceAll(std::string text, std::string_view from, std::string_view to)
 {
-    reg.SelectRoot(root);
-    if (!reg.OpenPath(keyPath, false))
-        return false;
-    reg.ListValues(names);
-    return true;
+    if (from.empty())
+        return text;
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
 }
 
 } // namespace tw::sections

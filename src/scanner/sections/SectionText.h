@@ -1,17 +1,18 @@
 // Text tests the section scans share.
 #pragma once
 
-#include "platform/WinTypes.h"
-#include "registry/TRegistry.h"
 #include "registry/Session.h"
 
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace tw::sections {
 
+/// The text with its ASCII letters in upper case.
 std::string upperCase(std::string_view text);
+/// True for the same text, ASCII letters compared without regard to case.
+bool equalsNoCase(std::string_view a, std::string_view b);
+/// True when `part` occurs in `text`, ASCII letters compared without regard to case.
 bool containsNoCase(std::string_view text, std::string_view part);
 std::string trimmed(std::string_view text);
 /// Two backslashes in a row (a network name), "A:" in any case, or an excluded drive.
@@ -25,9 +26,7 @@ std::string ExtractFileName(std::string_view path);
 std::string ExtractFileExt(std::string_view path);
 /// Every occurrence of `part` removed (exact case).
 std::string removeAll(std::string text, std::string_view part);
-
-/// Opens `keyPath` under `root` without creating it and lists its value names.
-bool openValueList(TRegistry& reg, win::HKEY root, std::string_view keyPath,
-                   std::vector<std::string>& names);
+/// Every occurrence of `from` replaced by `to` (exact case), left to right.
+std::string replaceAll(std::string text, std::string_view from, std::string_view to);
 
 } // namespace tw::sections

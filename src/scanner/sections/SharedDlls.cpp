@@ -1,10 +1,11 @@
 #include "SharedDlls.h"
 
+#include "FileView.h"
+#include "SectionLoops.h"
 #include "SectionText.h"
 #include "platform/Platform.h"
 #include "registry/PublicFunctions.h"
 #include "registry/TRegistry.h"
-#include "scanner/RepairLoop.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -67,30 +68,21 @@ void ScanSharedDlls(ScanContext& context, TRegistryContents& contents, std::stri
         return;
     context.rowStart();
     const std::string recordKey = RootKeyName(root) + "\\" + std::string(keyPath);
-    platform::Files& files = session.files();
+    const sections::FileView files(session);
 
-    for (const std::string& name : names) {
-        if (context.aborted())
-            break;
+    sections::forEachItem(context, names, sections::kEachItem, {}, [&](const std::string& name) {
         const int count = referenceCount(reg, name);
         context.status(name);
         const std::string upper = sections::upperCase(name);
         if (upper.find(".SYS") != std::string::npos || upper.find(".VXD") != std::string::npos)
-            continue;
+            return sections::Next::GoQuietly;
         if (sections::isUncheckablePath(session, name) || (count != 0 && files.fileExists(name)) ||
-            name.find("msoe.dll") != std::string::npos) {
-            context.yield();
-            continue;
-        }
+            name.find("msoe.dll") != std::string::npos)
+            return sections::Next::Go;
         context.addRecord(contents, recordKey, "SharedDlls", name, std::to_string(count));
-        context.yield();
-    }
+        return sections::Next::Go;
+    });
     context.rowFinish();
-}
-
-void RepairSharedDlls(Session& session, RepairView& view, const TRegistryContents& contents)
-{
-    RunSectionRepair(session, view, contents, RecordValueRepair(session, true));
 }
 
 } // namespace tw

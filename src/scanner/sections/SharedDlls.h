@@ -8,6 +8,5 @@ namespace tw {
 
 void ScanSharedDlls(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                     win::HKEY root);
-void RepairSharedDlls(Session& session, RepairView& view, const TRegistryContents& contents);
 
 } // namespace tw

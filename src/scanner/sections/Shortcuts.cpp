@@ -1,5 +1,7 @@
 #include "Shortcuts.h"
 
+#include "FileView.h"
+#include "SectionLoops.h"
 #include "SectionText.h"
 #include "platform/Platform.h"
 #include "registry/PublicFunctions.h"
@@ -32,8 +34,9 @@ bool isSearched(win::DWORD attributes)
 /// (`d: -> ..` holds drive_c again) would otherwise lead into a folder again and again.
 using VisitedFolders = std::unordered_set<platform::FileId>;
 
-void ScanFolderShortcuts(ScanContext& context, const std::string& folder,
-                         TRegistryContents& contents, VisitedFolders& visited)
+void ScanFolderShortcuts(ScanContext& context, const sections::FileView& view,
+                         const std::string& folder, TRegistryContents& contents,
+                         VisitedFolders& visited)
 {
     Session& session = context.session();
     platform::Files& files = session.files();
@@ -47,11 +50,10 @@ void ScanFolderShortcuts(ScanContext& context, const std::string& folder,
         const platform::FindData& entry = search->current();
         const std::string path = folder + "\\" + entry.name;
         if (isSearched(entry.attributes)) {
-            if (++session.StatusTick % 200 == 0)
-                context.status(path);
+            context.tickStatus(path);
             if (entry.name != "." && entry.name != ".." && files.directoryExists(path) &&
                 visited.insert(entry.id).second)
-                ScanFolderShortcuts(context, path, contents, visited);
+                ScanFolderShortcuts(context, view, path, contents, visited);
         }
         if (sections::ExtractFileExt(entry.name) != ".lnk")
             continue;
@@ -60,10 +62,8 @@ void ScanFolderShortcuts(ScanContext& context, const std::string& folder,
             !IsCheckablePath(session.ExcludedDrives, target) ||
             target.find("//") != std::string::npos)
             continue;
-        const bool missing = sections::ExtractFileExt(target).empty()
-                                 ? !files.directoryExists(target)
-                                 : !files.fileExists(target);
-        if (missing)
+        // A folder may have a "." in its name, a file none: what exists decides.
+        if (!view.fileExists(target) && !view.directoryExists(target))
             context.addRecord(contents, path, path, target, "");
     } while (search->next());
 }
@@ -93,11 +93,7 @@ std::string commonProgramsFolder(const Session& session)
     const std::string user = programsFolder(session, kUserShellFolders, &opened);
     if (!opened)
         return std::string();
-    std::string folder = user;
-    const std::string variable = "%USERPROFILE%";
-    for (size_t at = folder.find(variable); at != std::string::npos; at = folder.find(variable, at))
-        folder.replace(at, variable.size(), AllUsersProfileGuess(session));
-    return folder + "\\";
+    return sections::replaceAll(user, "%USERPROFILE%", AllUsersProfileGuess(session)) + "\\";
 }
 
 } // namespace
@@ -117,6 +113,7 @@ void ScanShortcuts(ScanContext& context, TRegistryContents& contents, std::strin
     Session& session = context.session();
     context.rowStart();
     platform::Files& files = session.files();
+    const sections::FileView view(session);
     VisitedFolders visited;
     for (char letter = 'C'; letter <= 'Z'; ++letter) {
         if (context.aborted())
@@ -126,7 +123,7 @@ void ScanShortcuts(ScanContext& context, TRegistryContents& contents, std::strin
             continue;
         const std::optional<platform::FileId> root = files.fileId(drive + ":\\");
         if (root && visited.insert(*root).second)
-            ScanFolderShortcuts(context, drive + ":", contents, visited);
+            ScanFolderShortcuts(context, view, drive + ":", contents, visited);
     }
     context.rowFinish();
 }
@@ -144,34 +141,23 @@ void ScanStartMenuFolders(ScanContext& context, TRegistryContents& contents,
 {
     Session& session = context.session();
     std::string menuPath(keyPath);
-    {
-        std::vector<std::string> names;
-        TRegistry reg(session);
-        reg.SelectRoot(root);
-        if (reg.OpenPath(keyPath, false))
-            reg.ListSubkeys(names);
-        for (const std::string& name : names) {
-            if (name.find("Start Menu") != std::string::npos) {
-                menuPath = std::string(keyPath) + "\\" + name + "\\Programs";
-                break;
-            }
+    for (const std::string& name :
+         sections::subkeyNames(session, root, keyPath).value_or(std::vector<std::string>())) {
+        if (name.find("Start Menu") != std::string::npos) {
+            menuPath = std::string(keyPath) + "\\" + name + "\\Programs";
+            break;
         }
     }
-    std::vector<std::string> names;
-    {
-        TRegistry reg(session);
-        reg.SelectRoot(root);
-        if (!reg.OpenPath(menuPath, false))
-            return;
-        reg.ListSubkeys(names);
-    }
+    const auto names = sections::subkeyNames(session, root, menuPath);
+    if (!names)
+        return;
     const std::string common = commonProgramsFolder(session);
     bool opened = false;
     std::string user = programsFolder(session, kShellFolders, &opened);
     if (opened)
         user += "\\";
     platform::Files& files = session.files();
-    for (const std::string& name : names) {
+    for (const std::string& name : *names) {
         if (sections::isUncheckablePath(session, common) ||
             sections::isUncheckablePath(session, user) || files.directoryExists(common + name) ||
             files.directoryExists(user + name))
@@ -179,18 +165,6 @@ void ScanStartMenuFolders(ScanContext& context, TRegistryContents& contents,
         context.addRecord(contents, RootKeyName(root) + "\\" + menuPath + "\\" + name, name, name,
                           "");
     }
-}
-
-void RepairStartMenuFolders(Session& session, RepairView& view, const TRegistryContents& contents)
-{
-    RunSectionRepair(session, view, contents,
-                     {[&](const TContent& r) { return r.KeyPath; },
-                      [&](const TContent& r) {
-                          return DeleteRegistryKey(
-                              session, win::HKEY_CURRENT_USER,
-                              sections::removeAll(r.KeyPath, "HKEY_CURRENT_USER"));
-                      },
-                      true});
 }
 
 } // namespace tw

@@ -11,7 +11,6 @@ void ScanShortcuts(ScanContext& context, TRegistryContents& contents, std::strin
 void RepairShortcuts(Session& session, RepairView& view, const TRegistryContents& contents);
 void ScanStartMenuFolders(ScanContext& context, TRegistryContents& contents,
                           std::string_view keyPath, win::HKEY root);
-void RepairStartMenuFolders(Session& session, RepairView& view, const TRegistryContents& contents);
 
 /// The target of a shortcut file, or empty when it cannot be read.
 std::string ReadShortcutTarget(const Session& session, const std::string& path);

@@ -1,6 +1,6 @@
 #include "SmallSections.h"
 
-#include "RegistryWalk.h"
+#include "SectionLoops.h"
 #include "SectionText.h"
 #include "platform/TextCodec.h"
 #include "registry/PublicFunctions.h"
@@ -51,58 +51,35 @@ bool LoadAddonList(Session& session, const std::string& hostPath)
 void ScanServices(ScanContext& context, TRegistryContents&, std::string_view keyPath,
                   win::HKEY root)
 {
+    const auto names = sections::subkeyNames(context.session(), root, keyPath);
+    if (!names)
+        return;
+    context.rowStart();
     const std::string prefix = RootKeyName(root) + "\\" + std::string(keyPath) + "\\";
-    const bool opened = sections::forEachSubkey(
-        context.session(), root, keyPath,
-        [&](const std::string& name, const std::string&) {
-            if (context.aborted())
-                return false;
-            context.status(prefix + name);
-            context.yield();
-            return true;
-        },
-        [&](const platform::KeyInfo&) { context.rowStart(); });
-    if (opened)
-        context.rowFinish();
-}
-
-void RepairServices(Session& session, RepairView& view, const TRegistryContents& contents)
-{
-    RunSectionRepair(session, view, contents, RecordValueRepair(session, true));
+    sections::forEachItem(
+        context, *names, sections::kEachItem,
+        [&](const std::string& name) { return prefix + name; },
+        [](const std::string&) { return sections::Next::Go; });
+    context.rowFinish();
 }
 
 void ScanEmptyKeys(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                    win::HKEY root)
 {
-    const std::string path(keyPath);
-    sections::forEachSubkey(
-        context.session(), root, keyPath,
-        [&](const std::string&, const std::string& subPath) {
-            if (context.aborted())
-                return false;
-            context.status(subPath);
-            // The default profile is left alone (Wine spells it .Default).
-            if (!platform::equalNoCase(subPath, ".DEFAULT"))
-                ScanEmptyKeys(context, contents, subPath, root);
-            context.yield();
-            return true;
-        },
-        [&](const platform::KeyInfo& info) {
-            // A set default value, even an empty string, counts as a value.
-            if (info.subKeys == 0 && info.values == 0 && !isKeptEmpty(path))
-                context.addRecord(contents, RootKeyName(root) + "\\" + path, path, "default", "");
-        });
-}
-
-void RepairEmptyKeys(Session& session, RepairView& view, const TRegistryContents& contents)
-{
-    RunSectionRepair(session, view, contents,
-                     {[&](const TContent& r) { return r.KeyPath; },
-                      [&](const TContent& r) {
-                          return DeleteRegistryKey(session, win::HKEY_USERS,
-                                                   sections::removeAll(r.KeyPath, "HKEY_USERS"));
-                      },
-                      true});
+    sections::KeyWalk walk;
+    walk.opened = [&](const std::string& path, const platform::KeyInfo& info) {
+        // A set default value, even an empty string, counts as a value.
+        if (info.subKeys == 0 && info.values == 0 && !isKeptEmpty(path))
+            context.addRecord(contents, RootKeyName(root) + "\\" + path, path, "default", "");
+    };
+    walk.visit = [&](const std::string&, const std::string& path) {
+        context.status(path);
+        // The default profile is left alone (Wine spells it .Default).
+        const bool defaultProfile =
+            path.find('\\') == std::string::npos && platform::equalNoCase(path, ".DEFAULT");
+        return defaultProfile ? sections::Descent::Past : sections::Descent::Into;
+    };
+    sections::walkKeyTree(context, root, keyPath, walk);
 }
 
 void ScanMalignantActiveX(ScanContext& context, TRegistryContents& contents, std::string_view,

@@ -15,11 +15,9 @@ bool LoadAddonList(Session& session, const std::string& hostPath);
 
 void ScanServices(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                   win::HKEY root);
-void RepairServices(Session& session, RepairView& view, const TRegistryContents& contents);
 
 void ScanEmptyKeys(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                    win::HKEY root);
-void RepairEmptyKeys(Session& session, RepairView& view, const TRegistryContents& contents);
 
 void ScanMalignantActiveX(ScanContext& context, TRegistryContents& contents,
                           std::string_view keyPath, win::HKEY root);

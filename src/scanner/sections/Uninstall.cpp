@@ -1,10 +1,11 @@
 #include "Uninstall.h"
 
+#include "FileView.h"
+#include "SectionLoops.h"
 #include "SectionText.h"
 #include "platform/Platform.h"
 #include "registry/PublicFunctions.h"
 #include "registry/TRegistry.h"
-#include "scanner/RepairLoop.h"
 
 namespace tw {
 
@@ -20,11 +21,11 @@ std::string copyFrom(const std::string& text, long from, size_t count = std::str
     return start >= text.size() ? std::string() : text.substr(start, count);
 }
 
-std::string extractProgramPath(const Session& session, const std::string& text, int depth,
+std::string extractProgramPath(const FileExists& fileExists, const std::string& text, int depth,
                                const std::function<std::string(const std::string&)>& prepare)
 {
     const std::string commandLine = prepare ? prepare(text) : text;
-    if (session.files().fileExists(commandLine))
+    if (fileExists(commandLine))
         return commandLine;
     const size_t colon = commandLine.find(':');
     const long c1 = colon == std::string::npos ? 0 : static_cast<long>(colon) + 1;
@@ -41,21 +42,21 @@ std::string extractProgramPath(const Session& session, const std::string& text, 
     const long c2 = static_cast<long>(second) + 1;
     const std::string program = copyFrom(commandLine, c1 - 1, static_cast<size_t>(c2 + 1));
     if (sections::ExtractFileExt(program).size() > 4 && depth < 8)
-        return extractProgramPath(session, program, depth + 1, prepare);
+        return extractProgramPath(fileExists, program, depth + 1, prepare);
     return program;
 }
 
 } // namespace
 
-std::string ExtractProgramPath(const Session& session, const std::string& commandLine)
+std::string ExtractProgramPath(const FileExists& fileExists, const std::string& commandLine)
 {
-    return extractProgramPath(session, commandLine, 0, {});
+    return extractProgramPath(fileExists, commandLine, 0, {});
 }
 
-std::string ExtractProgramPathWith(const Session& session, const std::string& commandLine,
+std::string ExtractProgramPathWith(const FileExists& fileExists, const std::string& commandLine,
                                    const std::function<std::string(const std::string&)>& prepare)
 {
-    return extractProgramPath(session, commandLine, 0, prepare);
+    return extractProgramPath(fileExists, commandLine, 0, prepare);
 }
 
 void ScanUninstall(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
@@ -63,43 +64,30 @@ void ScanUninstall(ScanContext& context, TRegistryContents& contents, std::strin
 {
     Session& session = context.session();
     contents.Clear();
-    std::vector<std::string> names;
-    {
-        TRegistry reg(session);
-        reg.SelectRoot(root);
-        if (!reg.OpenPath(keyPath, false))
-            return;
-        reg.ListSubkeys(names);
-    }
+    const auto names = sections::subkeyNames(session, root, keyPath);
+    if (!names)
+        return;
     context.rowStart();
-    platform::Files& files = session.files();
-    for (const std::string& name : names) {
-        if (context.aborted())
-            break;
-        context.status(name);
-        TRegistry reg(session);
-        reg.SelectRoot(root);
-        if (reg.OpenPath(std::string(keyPath) + "\\" + name, false)) {
-            const TRegDataType type = reg.ValueType("UninstallString");
-            const std::string command =
-                (type == rdString || type == rdExpandString)
-                    ? sections::removeAll(reg.ReadText("UninstallString"), "\"")
-                    : std::string();
+    const sections::FileView files(session);
+    const FileExists fileExists = [&](const std::string& path) { return files.fileExists(path); };
+    sections::forEachItem(
+        context, *names, sections::kEachItem, [](const std::string& name) { return name; },
+        [&](const std::string& name) {
+            TRegistry reg(session);
+            reg.SelectRoot(root);
+            if (!reg.OpenPath(std::string(keyPath) + "\\" + name, false))
+                return sections::Next::Go;
+            const std::string command = sections::removeAll(
+                sections::stringValue(reg, "UninstallString").value_or(std::string()), "\"");
             if (!command.empty() && command.find(':') != std::string::npos &&
                 !sections::isUncheckablePath(session, command) &&
-                !files.fileExists(ExtractProgramPath(session, command)))
+                !fileExists(ExtractProgramPath(fileExists, command)))
                 context.addRecord(contents,
                                   RootKeyName(root) + "\\" + std::string(keyPath) + "\\" + name,
                                   name, "UninstallString", command);
-        }
-        context.yield();
-    }
+            return sections::Next::Go;
+        });
     context.rowFinish();
-}
-
-void RepairUninstall(Session& session, RepairView& view, const TRegistryContents& contents)
-{
-    RunSectionRepair(session, view, contents, RecordValueRepair(session, true));
 }
 
 } // namespace tw

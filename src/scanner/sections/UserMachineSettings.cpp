@@ -1,13 +1,16 @@
 #include "UserMachineSettings.h"
 
 #include "AppPaths.h"
-#include "RegistryWalk.h"
+#include "FileView.h"
+#include "SectionLoops.h"
 #include "SectionText.h"
 #include "Uninstall.h"
 #include "platform/Platform.h"
+#include "platform/TextCodec.h"
 #include "registry/PublicFunctions.h"
 #include "registry/TRegistry.h"
-#include "scanner/RepairLoop.h"
+
+#include <algorithm>
 
 namespace tw {
 
@@ -24,78 +27,84 @@ constexpr const char* kOpenSave =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\OpenSaveMRU";
 constexpr const char* kMenuMarker = "Menu//";
 
-std::string replaceAll(std::string text, std::string_view from, std::string_view to)
+bool anyOf(const std::vector<std::string>& paths,
+           const std::function<bool(const std::string&)>& test)
 {
-    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-        text.replace(at, from.size(), to);
-    return text;
+    return std::any_of(paths.begin(), paths.end(), test);
 }
 
-void CheckKeyValues(ScanContext& context, win::HKEY root, const std::string& path,
-                    TRegistryContents& contents, bool machine)
+void CheckKeyValues(ScanContext& context, const sections::FileView& files, win::HKEY root,
+                    const std::string& path, TRegistryContents& contents, bool machine)
 {
     Session& session = context.session();
     TRegistry reg(session);
     std::vector<std::string> names;
     if (!sections::openValueList(reg, root, path, names))
         return;
-    platform::Files& files = session.files();
     const std::string keyPath = RootKeyName(root) + "\\" + path;
-    for (const std::string& name : names) {
-        if (context.aborted())
-            break;
-        const TRegDataType type = reg.ValueType(name);
-        if (type != rdString && type != rdExpandString)
-            continue;
-        std::string value = reg.ReadText(name);
-        const std::string upper = sections::upperCase(value);
+    const sections::ValueReaders readers = sections::readersOfKey(path);
+    const FileExists fileExists = [&](const std::string& file) { return files.fileExists(file); };
+    const auto folderExists = [&](const std::string& folder) {
+        return files.directoryExists(folder);
+    };
+    sections::forEachItem(context, names, sections::kNoYield, {}, [&](const std::string& name) {
+        const std::optional<std::string> text = sections::stringValue(reg, name);
+        if (!text)
+            return sections::Next::Go;
+        const std::string upper = sections::upperCase(*text);
         if (upper.find(".SYS") != std::string::npos || upper.find(".VXD") != std::string::npos ||
             (machine && upper.find(".DLL") != std::string::npos))
-            break;
-        value = ExpandPathVariables(session, value);
+            return sections::Next::Stop;
+        // The value as its readers may expand it: once for each folder %ProgramFiles% may be.
+        std::vector<std::string> values;
+        if (sections::containsNoCase(*text, "%ProgramFiles%")) {
+            for (const std::string& folder : files.programFilesFolders(0, readers))
+                values.push_back(ExpandPathVariables(session, *text, folder));
+        } else {
+            values.push_back(ExpandPathVariables(session, *text, std::string()));
+        }
+        const std::string& value = values.front();
         const bool hostLike = machine && sections::containsNoCase(value, "h:\\");
         if (sections::trimmed(value).find(":\\") == 1 &&
             !sections::isUncheckablePath(session, value) && !hostLike && IsPlainPathText(value) &&
-            !files.fileExists(value) && !files.directoryExists(value)) {
+            !anyOf(values, fileExists) && !anyOf(values, folderExists)) {
             context.addRecord(contents, keyPath, value, name, value);
-            continue;
+            return sections::Next::Go;
         }
-        if (sections::isUncheckablePath(session, value) || hostLike || files.directoryExists(value))
-            continue;
-        const std::string program = ExtractCommandPath(session, value);
+        if (sections::isUncheckablePath(session, value) || hostLike || anyOf(values, folderExists))
+            return sections::Next::Go;
+        std::vector<std::string> programs;
+        for (const std::string& each : values)
+            programs.push_back(ExtractCommandPath(session, fileExists, each));
+        const std::string& program = programs.front();
         if (machine && program.find(":\\") == std::string::npos)
-            continue;
+            return sections::Next::Go;
         if (!IsPlausibleFilePath(program))
-            continue;
-        if (!files.fileExists(program) &&
+            return sections::Next::Go;
+        if (!anyOf(programs, fileExists) &&
             sections::upperCase(program).find("MSOE.DLL") == std::string::npos)
             context.addRecord(contents, keyPath, "", machine && name.empty() ? "default" : name,
                               program);
-    }
-}
-
-void countAndShow(ScanContext& context, const std::string& path)
-{
-    Session& session = context.session();
-    if (++session.StatusTick % 200 == 0)
-        context.status(path);
+        return sections::Next::Go;
+    });
 }
 
 } // namespace
 
-std::string ExpandPathVariables(const Session& session, const std::string& text)
+std::string ExpandPathVariables(const Session& session, const std::string& text,
+                                std::string_view programFiles)
 {
     if (text.find('%') == std::string::npos)
         return text;
     const std::string windows = sections::upperCase(session.system().windowsDirectory());
     std::string value = text;
     if (sections::containsNoCase(value, "%systemroot%"))
-        value = replaceAll(sections::upperCase(value), "%SYSTEMROOT%", windows);
+        value = sections::replaceAll(sections::upperCase(value), "%SYSTEMROOT%", windows);
     if (sections::containsNoCase(value, "%windir%"))
-        value = replaceAll(sections::upperCase(value), "%WINDIR%", windows);
+        value = sections::replaceAll(sections::upperCase(value), "%WINDIR%", windows);
     if (sections::containsNoCase(value, "%ProgramFiles%"))
-        value = replaceAll(sections::upperCase(value), "%PROGRAMFILES%",
-                           sections::upperCase(GetProgramFilesDir(session, 0)));
+        value = sections::replaceAll(sections::upperCase(value), "%PROGRAMFILES%",
+                                     sections::upperCase(programFiles));
     return value;
 }
 
@@ -104,16 +113,17 @@ bool IsPlainPathText(std::string_view text)
     return text.size() <= 260 && text.find_first_of(kNonPath) == std::string_view::npos;
 }
 
-std::string ExtractCommandPath(const Session& session, const std::string& text)
+std::string ExtractCommandPath(const Session& session, const FileExists& fileExists,
+                               const std::string& text)
 {
-    return ExtractProgramPathWith(session, text, [&](const std::string& raw) {
+    return ExtractProgramPathWith(fileExists, text, [&](const std::string& raw) {
         std::string value = raw;
         if (!value.empty() && value.front() == '@')
             value.erase(0, 1);
         value = sections::removeAll(value, "\"");
         if (sections::upperCase(value).find("%SYSTEMROOT%\\") != std::string::npos)
-            value = replaceAll(sections::upperCase(value), "%SYSTEMROOT%\\",
-                               WindowsFolderGuess(session));
+            value = sections::replaceAll(sections::upperCase(value), "%SYSTEMROOT%\\",
+                                         WindowsFolderGuess(session));
         return value;
     });
 }
@@ -126,7 +136,7 @@ bool HasSingleColon(std::string_view text)
 
 bool IsPlausibleFilePath(const std::string& text)
 {
-    const std::string g = replaceAll(text, "\"", " ");
+    const std::string g = sections::replaceAll(text, "\"", " ");
     if (sections::trimmed(g).find_first_of(kForbidden) != std::string::npos)
         return false;
     const std::string name = sections::ExtractFileName(g);
@@ -140,39 +150,63 @@ bool IsPlausibleFilePath(const std::string& text)
 void ScanUserKeyTree(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                      win::HKEY root)
 {
-    if (sections::upperCase(keyPath).find("WINLOGON") != std::string::npos)
-        return;
-    sections::forEachSubkey(context.session(), root, keyPath,
-                            [&](const std::string&, const std::string& path) {
-                                if (context.aborted())
-                                    return false;
-                                countAndShow(context, path);
-                                CheckKeyValues(context, root, path, contents, false);
-                                ScanUserKeyTree(context, contents, path, root);
-                                context.yield();
-                                return true;
-                            });
+    const sections::FileView files(context.session());
+    sections::KeyWalk walk;
+    walk.enters = [](const std::string& path) {
+        return !sections::containsNoCase(path, "WINLOGON");
+    };
+    walk.visit = [&](const std::string&, const std::string& path) {
+        context.tickStatus(path);
+        CheckKeyValues(context, files, root, path, contents, false);
+        return sections::Descent::Into;
+    };
+    sections::walkKeyTree(context, root, keyPath, walk);
 }
+
+namespace {
+
+/// The machine walk below `keyPath`, passing over the top keys named in `passedOver`.
+void walkMachineTree(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
+                     win::HKEY root, const std::vector<std::string>& passedOver)
+{
+    const sections::FileView files(context.session());
+    sections::KeyWalk walk;
+    walk.enters = [&](const std::string& path) {
+        const bool topKey = path.find('\\') == std::string::npos;
+        return !sections::containsNoCase(path, "SYSTEM") &&
+               !sections::containsNoCase(path, "WINLOGON") &&
+               !sections::containsNoCase(path, "SOFTWARE\\MICROSOFT") &&
+               !sections::containsNoCase(path, "SOFTWARE\\WOW6432NODE\\MICROSOFT") &&
+               !(topKey &&
+                 std::any_of(passedOver.begin(), passedOver.end(), [&](const std::string& name) {
+                     return platform::equalNoCase(path, name);
+                 }));
+    };
+    walk.visit = [&](const std::string& name, const std::string& path) {
+        context.tickStatus(path);
+        if (name == "App Paths")
+            return sections::Descent::Past;
+        CheckKeyValues(context, files, root, path, contents, true);
+        return sections::Descent::Into;
+    };
+    sections::walkKeyTree(context, root, keyPath, walk);
+}
+
+} // namespace
 
 void ScanMachineKeyTree(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                         win::HKEY root)
 {
-    const std::string upper = sections::upperCase(keyPath);
-    if (upper.find("SYSTEM") != std::string::npos || upper.find("WINLOGON") != std::string::npos ||
-        upper.find("SOFTWARE\\MICROSOFT") != std::string::npos)
-        return;
-    sections::forEachSubkey(context.session(), root, keyPath,
-                            [&](const std::string& name, const std::string& path) {
-                                if (context.aborted())
-                                    return false;
-                                countAndShow(context, path);
-                                if (name != "App Paths") {
-                                    CheckKeyValues(context, root, path, contents, true);
-                                    ScanMachineKeyTree(context, contents, path, root);
-                                }
-                                context.yield();
-                                return true;
-                            });
+    walkMachineTree(context, contents, keyPath, root, {});
+}
+
+void ScanOtherUsersKeyTree(ScanContext& context, TRegistryContents& contents,
+                           std::string_view keyPath, win::HKEY root)
+{
+    // The current user's hive is HKEY_CURRENT_USER, which section 3 walks: found here too,
+    // each of its problems would be reported twice, and the second repair would fail.
+    const std::string user = context.session().system().currentUserSid();
+    walkMachineTree(context, contents, keyPath, root, {user, user + "_Classes"});
 }
 
 void ScanMuiCache(ScanContext& context, TRegistryContents& contents, std::string_view, win::HKEY)
@@ -182,28 +216,25 @@ void ScanMuiCache(ScanContext& context, TRegistryContents& contents, std::string
     std::vector<std::string> names;
     if (!sections::openValueList(reg, win::HKEY_CURRENT_USER, kMuiCache, names))
         return;
-    for (const std::string& name : names) {
-        if (context.aborted())
-            break;
-        context.yield();
-        if (reg.ValueType(name) != rdString)
-            continue;
-        const std::string data = reg.ReadText(name);
-        context.status("HKEY_CURRENT_USER\\" + std::string(kMuiCache) + "\\" + data);
-        context.addRecord(contents, "HKEY_CURRENT_USER\\" + std::string(kMuiCache), name, name,
-                          data);
-    }
+    sections::forEachItem(
+        context, names, {true, sections::YieldAt::AfterAbortTest}, {},
+        [&](const std::string& name) {
+            if (reg.ValueType(name) != rdString)
+                return sections::Next::Go;
+            const std::string data = reg.ReadText(name);
+            context.status("HKEY_CURRENT_USER\\" + std::string(kMuiCache) + "\\" + data);
+            context.addRecord(contents, "HKEY_CURRENT_USER\\" + std::string(kMuiCache), name, name,
+                              data);
+            return sections::Next::Go;
+        });
 }
 
 void ScanStartMenuOrder(ScanContext& context, TRegistryContents& contents, std::string_view,
                         win::HKEY root)
 {
-    Session& session = context.session();
-    std::vector<std::string> names;
-    TRegistry reg(session);
-    reg.SelectRoot(win::HKEY_CURRENT_USER);
-    if (reg.OpenPath(kMenuPrograms, false))
-        reg.ListSubkeys(names);
+    const std::vector<std::string> names =
+        sections::subkeyNames(context.session(), win::HKEY_CURRENT_USER, kMenuPrograms)
+            .value_or(std::vector<std::string>());
     for (const std::string& name : names)
         context.addRecord(contents, RootKeyName(root) + "\\" + kMenuPrograms + "\\" + name, name,
                           kMenuMarker, kMenuMarker);
@@ -222,15 +253,10 @@ void ScanDialogHistory(ScanContext& context, TRegistryContents& contents, std::s
                                   "LastVisitedMRU", name, "0");
         }
     }
-    std::vector<std::string> lists;
-    {
-        TRegistry reg(session);
-        reg.SelectRoot(win::HKEY_CURRENT_USER);
-        if (!reg.OpenPath(kOpenSave, false))
-            return;
-        reg.ListSubkeys(lists);
-    }
-    for (const std::string& list : lists) {
+    const auto lists = sections::subkeyNames(session, win::HKEY_CURRENT_USER, kOpenSave);
+    if (!lists)
+        return;
+    for (const std::string& list : *lists) {
         TRegistry reg(session);
         std::vector<std::string> names;
         const std::string path = std::string(kOpenSave) + "\\" + list;
@@ -239,25 +265,6 @@ void ScanDialogHistory(ScanContext& context, TRegistryContents& contents, std::s
         for (const std::string& name : names)
             context.addRecord(contents, RootKeyName(root) + "\\" + path, list, name, "0");
     }
-}
-
-void RepairUserSettings(Session& session, RepairView& view, const TRegistryContents& contents)
-{
-    RunSectionRepair(session, view, contents,
-                     {[&](const TContent& r) { return r.KeyPath; },
-                      [&](const TContent& r) {
-                          if (r.ValueName == kMenuMarker)
-                              return DeleteRegistryKey(
-                                  session, win::HKEY_CURRENT_USER,
-                                  sections::removeAll(r.KeyPath, "HKEY_CURRENT_USER"));
-                          return DeleteRegistryValue(session, r.KeyPath, r.ValueName);
-                      },
-                      false});
-}
-
-void RepairMachineSettings(Session& session, RepairView& view, const TRegistryContents& contents)
-{
-    RunSectionRepair(session, view, contents, RecordValueRepair(session, true));
 }
 
 } // namespace tw

@@ -2,6 +2,7 @@
 // folders that are gone, and the per-user history lists.
 #pragma once
 
+#include "Uninstall.h"
 #include "platform/WinTypes.h"
 #include "scanner/ScanContext.h"
 
@@ -17,12 +18,18 @@ void ScanDialogHistory(ScanContext& context, TRegistryContents& contents, std::s
                        win::HKEY root);
 void ScanMachineKeyTree(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                         win::HKEY root);
-void RepairUserSettings(Session& session, RepairView& view, const TRegistryContents& contents);
-void RepairMachineSettings(Session& session, RepairView& view, const TRegistryContents& contents);
+/// The machine walk over the hives of HKEY_USERS but the current user's.
+void ScanOtherUsersKeyTree(ScanContext& context, TRegistryContents& contents,
+                           std::string_view keyPath, win::HKEY root);
 
-std::string ExpandPathVariables(const Session& session, const std::string& text);
+/// %SystemRoot%, %windir% and %ProgramFiles% (standing for `programFiles`) replaced; the
+/// whole text in upper case once something was replaced.
+std::string ExpandPathVariables(const Session& session, const std::string& text,
+                                std::string_view programFiles);
 bool IsPlainPathText(std::string_view text);
-std::string ExtractCommandPath(const Session& session, const std::string& text);
+/// The program a command line starts, after "@", quotes and %SystemRoot%\ are dealt with.
+std::string ExtractCommandPath(const Session& session, const FileExists& fileExists,
+                               const std::string& text);
 bool IsPlausibleFilePath(const std::string& text);
 bool HasSingleColon(std::string_view text);
 

@@ -1,10 +1,11 @@
 #include "WindowsFonts.h"
 
+#include "FileView.h"
+#include "SectionLoops.h"
 #include "SectionText.h"
 #include "platform/Platform.h"
 #include "registry/PublicFunctions.h"
 #include "registry/TRegistry.h"
-#include "scanner/RepairLoop.h"
 
 namespace tw {
 
@@ -20,31 +21,25 @@ void ScanWindowsFonts(ScanContext& context, TRegistryContents& contents, std::st
         return;
     context.rowStart();
     const std::string recordKey = RootKeyName(root) + "\\" + std::string(keyPath);
-    platform::Files& files = session.files();
+    const sections::FileView files(session);
 
-    for (const std::string& name : names) {
-        if (context.aborted())
-            break;
-        context.status(std::string(keyPath) + "\\" + name);
-        const TRegDataType type = reg.ValueType(name);
-        if (type == rdString || type == rdExpandString) {
-            const std::string data = reg.ReadText(name);
+    sections::forEachItem(
+        context, names, sections::kEachItem,
+        [&](const std::string& name) { return std::string(keyPath) + "\\" + name; },
+        [&](const std::string& name) {
+            const std::optional<std::string> data = sections::stringValue(reg, name);
+            if (!data)
+                return sections::Next::Go;
             // A font registered with its full path is looked for there, not in Fonts.
-            const bool fullPath = sections::trimmed(data).find(":\\") == 1;
-            const std::string path = fullPath ? data : windows + "\\Fonts\\" + data;
+            const bool fullPath = sections::trimmed(*data).find(":\\") == 1;
+            const std::string path = fullPath ? *data : windows + "\\Fonts\\" + *data;
             const bool driveLetterPath = sections::trimmed(path).find(":\\") == 1;
             if (driveLetterPath && !sections::isUncheckablePath(session, path) &&
                 !files.fileExists(path))
-                context.addRecord(contents, recordKey, "Fonts", name, data);
-        }
-        context.yield();
-    }
+                context.addRecord(contents, recordKey, "Fonts", name, *data);
+            return sections::Next::Go;
+        });
     context.rowFinish();
-}
-
-void RepairWindowsFonts(Session& session, RepairView& view, const TRegistryContents& contents)
-{
-    RunSectionRepair(session, view, contents, RecordValueRepair(session, false));
 }
 
 } // namespace tw

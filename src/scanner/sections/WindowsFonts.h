@@ -8,6 +8,5 @@ namespace tw {
 
 void ScanWindowsFonts(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                       win::HKEY root);
-void RepairWindowsFonts(Session& session, RepairView& view, const TRegistryContents& contents);
 
 } // namespace tw

@@ -1,6 +1,7 @@
 // The Win32-shaped registry functions over a prefix's hives.
 #include "platform/wine/WineRegistry.h"
 
+#include "platform/TextCodec.h"
 #include "platform/wine/WinePrefix.h"
 #include "support/TestSupport.h"
 
@@ -169,6 +170,40 @@ TEST_F(WineRegistryTest, OpensALinkItselfWhenAskedTo)
                             REG_OPTION_OPEN_LINK),
               ERROR_SUCCESS);
     EXPECT_FALSE(subkeys(plain.get()).empty());
+}
+
+TEST_F(WineRegistryTest, ALinkOpenedItselfNamesItsTarget)
+{
+    // Software\Wow6432Node\Classes is a link; below it, AppId is another one.
+    KeyHandle link(reg());
+    ASSERT_EQ(reg().openKey(HKEY_LOCAL_MACHINE, "Software\\Wow6432Node\\Classes\\AppId", KEY_READ,
+                            link.out(), REG_OPTION_OPEN_LINK),
+              ERROR_SUCCESS);
+    DWORD type = 0;
+    std::string target;
+    ASSERT_EQ(reg().queryValue(link.get(), "SymbolicLinkValue", &type, &target), ERROR_SUCCESS);
+    EXPECT_EQ(type, REG_LINK);
+    EXPECT_EQ(platform::utf16ToUtf8(platform::bytesToUtf16(target)),
+              "\\Registry\\Machine\\Software\\Classes\\AppId");
+    EXPECT_TRUE(subkeys(link.get()).empty()) << "a link has no subkeys of its own";
+
+    KeyHandle followed(reg());
+    ASSERT_EQ(reg().openKey(HKEY_LOCAL_MACHINE, "Software\\Wow6432Node\\Classes\\AppId", KEY_READ,
+                            followed.out(), 0),
+              ERROR_SUCCESS);
+    EXPECT_EQ(reg().queryValue(followed.get(), "SymbolicLinkValue", nullptr, nullptr),
+              ERROR_FILE_NOT_FOUND);
+    EXPECT_FALSE(subkeys(followed.get()).empty());
+
+    KeyHandle plain(reg());
+    ASSERT_EQ(reg().openKey(HKEY_LOCAL_MACHINE, "Software\\Classes", KEY_READ, plain.out(),
+                            REG_OPTION_OPEN_LINK),
+              ERROR_SUCCESS);
+    EXPECT_EQ(reg().queryValue(plain.get(), "SymbolicLinkValue", nullptr, nullptr),
+              ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(reg().openKey(HKEY_LOCAL_MACHINE, "Software\\Missing", KEY_READ, plain.out(),
+                            REG_OPTION_OPEN_LINK),
+              ERROR_FILE_NOT_FOUND);
 }
 
 TEST_F(WineRegistryTest, CreatesEveryMissingKeyAndTellsWhetherItWasNew)

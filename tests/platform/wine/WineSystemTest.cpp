@@ -21,6 +21,8 @@ TEST(WineSystem, ReadsFoldersAndVersionOfARealPrefix)
     platform::System& system = prefix.system();
     EXPECT_EQ(system.windowsDirectory(), "C:\\windows");
     EXPECT_EQ(system.systemDirectory(), "C:\\windows\\system32");
+    EXPECT_EQ(system.systemWow64Directory(), "C:\\windows\\syswow64");
+    EXPECT_EQ(system.currentUserSid(), "S-1-5-21-0-0-0-1000");
     EXPECT_EQ(system.tempPath(), "C:\\users\\root\\Temp\\");
     const platform::OsVersionInfo version = system.versionEx();
     EXPECT_EQ(version.platformId, VER_PLATFORM_WIN32_NT);
@@ -28,6 +30,24 @@ TEST(WineSystem, ReadsFoldersAndVersionOfARealPrefix)
     EXPECT_EQ(version.minorVersion, 1u);
     EXPECT_EQ(version.buildNumber, 7601u);
     EXPECT_EQ(version.csdVersion, "Service Pack 1");
+}
+
+TEST(WineSystem, TheCurrentUserIsTheOneItsHiveNames)
+{
+    TempDir dir;
+    PrefixBuilder(dir.path());
+    test::writeFile(dir.path() / "user.reg",
+                    test::hiveText("REGISTRY\\\\User\\\\S-1-5-21-7-8-9-1001", ""));
+    WinePrefix prefix(dir.str());
+    EXPECT_EQ(prefix.system().currentUserSid(), "S-1-5-21-7-8-9-1001");
+}
+
+TEST(WineSystem, A32BitPrefixHasNoWow64Folder)
+{
+    TempDir dir;
+    PrefixBuilder(dir.path()).systemHive("", "win32").userHive("", "win32");
+    WinePrefix prefix(dir.str());
+    EXPECT_EQ(prefix.system().systemWow64Directory(), "");
 }
 
 TEST(WineSystem, VersionChosenInWinecfgWins)

@@ -1,0 +1,186 @@
+#include "SectionLoops.h"
+
+#include <utility>
+
+namespace tw::sections {
+
+namespace {
+
+/// The keys a walk holds open, one per level, closed however the walk ends.
+class KeyStack
+{
+public:
+    struct Frame
+    {
+        win::HKEY key = 0;
+        std::string path;
+        win::DWORD subKeys = 0;
+        win::DWORD next = 0;
+    };
+
+    explicit KeyStack(platform::Registry& registry) : m_registry(registry) {}
+    KeyStack(const KeyStack&) = delete;
+    KeyStack& operator=(const KeyStack&) = delete;
+    ~KeyStack()
+    {
+        while (!empty())
+            pop();
+    }
+
+    bool empty() const { return m_frames.empty(); }
+    Frame& top() { return m_frames.back(); }
+    void push(Frame frame) { m_frames.push_back(std::move(frame)); }
+    void pop()
+    {
+        m_registry.closeKey(m_frames.back().key);
+        m_frames.pop_back();
+    }
+
+private:
+    platform::Registry& m_registry;
+    std::vector<Frame> m_frames;
+};
+
+/// A key handle that closes itself unless handed on.
+class OpenKey
+{
+public:
+    explicit OpenKey(platform::Registry& registry) : m_registry(&registry) {}
+    OpenKey(OpenKey&& other) noexcept : m_registry(other.m_registry), m_key(other.release()) {}
+    OpenKey(const OpenKey&) = delete;
+    OpenKey& operator=(const OpenKey&) = delete;
+    OpenKey& operator=(OpenKey&&) = delete;
+    ~OpenKey()
+    {
+        if (m_key)
+            m_registry->closeKey(m_key);
+    }
+    win::HKEY get() const { return m_key; }
+    win::HKEY* out() { return &m_key; }
+    win::HKEY release() { return std::exchange(m_key, 0); }
+    explicit operator bool() const { return m_key != 0; }
+
+private:
+    platform::Registry* m_registry;
+    win::HKEY m_key = 0;
+};
+
+/// True for a key opened with REG_OPTION_OPEN_LINK that is a registry link.
+bool isLink(platform::Registry& registry, win::HKEY key)
+{
+    win::DWORD type = 0;
+    return registry.queryValue(key, "SymbolicLinkValue", &type, nullptr) == win::ERROR_SUCCESS &&
+           type == win::REG_LINK;
+}
+
+} // namespace
+
+std::string joinKeyPath(std::string_view path, std::string_view name)
+{
+    std::string joined;
+    joined.reserve(path.size() + 1 + name.size());
+    joined.append(path);
+    if (!path.empty())
+        joined.push_back('\\');
+    joined.append(name);
+    return joined;
+}
+
+bool keyOpens(const Session& session, win::HKEY root, std::string_view path)
+{
+    platform::Registry& registry = session.registry();
+    platform::KeyHandle key(registry);
+    return registry.openKey(root, path, win::KEY_READ, key.out()) == win::ERROR_SUCCESS;
+}
+
+std::optional<std::vector<std::string>> subkeyNames(const Session& session, win::HKEY root,
+                                                    std::string_view path)
+{
+    platform::Registry& registry = session.registry();
+    platform::KeyHandle key(registry);
+    if (registry.openKey(root, path, win::KEY_READ, key.out()) != win::ERROR_SUCCESS)
+        return std::nullopt;
+    std::vector<std::string> names;
+    platform::KeyInfo info;
+    if (registry.queryInfoKey(key.get(), &info) != win::ERROR_SUCCESS)
+        return names;
+    names.reserve(info.subKeys);
+    std::string name;
+    for (win::DWORD i = 0; i < info.subKeys; ++i) {
+        if (registry.enumKey(key.get(), i, &name) == win::ERROR_SUCCESS)
+            names.push_back(name);
+    }
+    return names;
+}
+
+bool openValueList(TRegistry& reg, win::HKEY root, std::string_view keyPath,
+                   std::vector<std::string>& names)
+{
+    reg.SelectRoot(root);
+    if (!reg.OpenPath(keyPath, false))
+        return false;
+    reg.ListValues(names);
+    return true;
+}
+
+std::optional<std::string> stringValue(TRegistry& reg, std::string_view name)
+{
+    const TRegDataType type = reg.ValueType(name);
+    if (type != rdString && type != rdExpandString)
+        return std::nullopt;
+    return reg.ReadText(name);
+}
+
+void walkKeyTree(ScanContext& context, win::HKEY root, std::string_view path, const KeyWalk& walk)
+{
+    platform::Registry& registry = context.session().registry();
+    KeyStack stack(registry);
+    // Opens a key (or takes the handle given) and goes on with its subkeys.
+    const auto enter = [&](std::string keyPath, OpenKey key) {
+        if (walk.enters && !walk.enters(keyPath))
+            return false;
+        if (!key && registry.openKey(root, keyPath, win::KEY_READ, key.out()) != win::ERROR_SUCCESS)
+            return false;
+        platform::KeyInfo info;
+        if (registry.queryInfoKey(key.get(), &info) != win::ERROR_SUCCESS)
+            return false;
+        stack.push({key.release(), std::move(keyPath), info.subKeys, 0});
+        if (walk.opened)
+            walk.opened(stack.top().path, info);
+        return true;
+    };
+
+    enter(std::string(path), OpenKey(registry));
+    std::string name;
+    while (!stack.empty()) {
+        KeyStack::Frame& frame = stack.top();
+        bool leave = frame.next >= frame.subKeys;
+        if (!leave) {
+            if (registry.enumKey(frame.key, frame.next++, &name) != win::ERROR_SUCCESS)
+                continue;
+            leave = context.aborted();
+        }
+        if (leave) {
+            // Back in the parent's loop, which yields after each subkey's subtree.
+            stack.pop();
+            if (!stack.empty())
+                context.yield();
+            continue;
+        }
+        std::string subPath = joinKeyPath(frame.path, name);
+        // A registry link is a second name of a key the walk reaches by its own name.
+        OpenKey subkey(registry);
+        if (registry.openKey(root, subPath, win::KEY_READ, subkey.out(),
+                             win::REG_OPTION_OPEN_LINK) == win::ERROR_SUCCESS &&
+            isLink(registry, subkey.get()))
+            continue;
+        const Descent descent = walk.visit(name, subPath);
+        if (descent == Descent::PassOver)
+            continue;
+        if (descent == Descent::Into && enter(std::move(subPath), std::move(subkey)))
+            continue;
+        context.yield();
+    }
+}
+
+} // namespace tw::sections

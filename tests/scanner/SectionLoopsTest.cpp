@@ -1,0 +1,240 @@
+// The section loops: the walk's order, yields and abort, and trees of any depth.
+#include "scanner/sections/SectionLoops.h"
+
+#include "ScannerTestSupport.h"
+#include "scanner/sections/SectionText.h"
+
+namespace tw {
+namespace {
+
+const char* kTree = R"hive(
+[Software\\A\\x] 1
+
+[Software\\A\\y\\below y] 1
+
+[Software\\B] 1
+"v"="1"
+
+[Software\\Skip\\inner] 1
+)hive";
+
+class SectionLoopsTest : public test::ScannerTest
+{
+protected:
+    void build(test::PrefixBuilder& builder) override { builder.userHive(kTree); }
+
+    /// Walks HKEY_CURRENT_USER\Software; "Skip" is passed over and nothing below a "y" is
+    /// entered.
+    void walkSoftware(const std::function<void(const std::string&)>& onVisit = {})
+    {
+        view.onYield = [this] { events.push_back("yield"); };
+        grid.rows.assign(1, OutcomeRow{});
+        ScanContext context(*session, grid, view, 0);
+        sections::KeyWalk walk;
+        walk.enters = [](const std::string& path) { return path.find("\\y") == std::string::npos; };
+        walk.opened = [this](const std::string& path, const platform::KeyInfo& info) {
+            events.push_back("open " + path + " " + std::to_string(info.values));
+        };
+        walk.visit = [&](const std::string& name, const std::string& path) {
+            events.push_back("visit " + path);
+            if (onVisit)
+                onVisit(path);
+            return name == "Skip" ? sections::Descent::PassOver : sections::Descent::Into;
+        };
+        sections::walkKeyTree(context, win::HKEY_CURRENT_USER, "Software", walk);
+    }
+
+    std::vector<std::string> events;
+};
+
+TEST_F(SectionLoopsTest, WalkGoesDepthFirstAndYieldsAfterEachSubtree)
+{
+    walkSoftware();
+    EXPECT_EQ(events, (std::vector<std::string>{
+                          "open Software 0",
+                          "visit Software\\A",
+                          "open Software\\A 0",
+                          "visit Software\\A\\x",
+                          "open Software\\A\\x 0",
+                          "yield",
+                          "visit Software\\A\\y",
+                          "yield",
+                          "yield",
+                          "visit Software\\B",
+                          "open Software\\B 1",
+                          "yield",
+                          "visit Software\\Skip",
+                      }));
+}
+
+TEST_F(SectionLoopsTest, AnAbortLeavesEveryLevelAtItsNextTest)
+{
+    walkSoftware([this](const std::string& path) {
+        if (path == "Software\\A\\x")
+            session->OperationState = kOperationAbortScan;
+    });
+    EXPECT_EQ(events, (std::vector<std::string>{
+                          "open Software 0",
+                          "visit Software\\A",
+                          "open Software\\A 0",
+                          "visit Software\\A\\x",
+                          "open Software\\A\\x 0",
+                          "yield",
+                          "yield",
+                      }));
+}
+
+TEST_F(SectionLoopsTest, LoopMomentsAroundEachItem)
+{
+    grid.rows.assign(1, OutcomeRow{});
+    ScanContext context(*session, grid, view, 0);
+    std::vector<std::string> seen;
+    view.onYield = [&] { seen.push_back("yield"); };
+    const std::vector<std::string> items = {"a", "quiet", "b", "stop", "c"};
+    sections::forEachItem(
+        context, items, sections::kEachItem, [](const std::string& item) { return "at " + item; },
+        [&](const std::string& item) {
+            seen.push_back(item);
+            if (item == "quiet")
+                return sections::Next::GoQuietly;
+            return item == "stop" ? sections::Next::Stop : sections::Next::Go;
+        });
+    EXPECT_EQ(seen, (std::vector<std::string>{"a", "yield", "quiet", "b", "yield", "stop"}));
+    EXPECT_EQ(view.statuses, (std::vector<std::string>{"at a", "at quiet", "at b", "at stop"}));
+
+    // Yield first, then the abort test: an abort met there ends the loop before the item.
+    seen.clear();
+    view.onYield = [&] {
+        seen.push_back("yield");
+        if (seen.size() == 3)
+            session->OperationState = kOperationAbortScan;
+    };
+    sections::forEachItem(context, items, {true, sections::YieldAt::BeforeAbortTest}, {},
+                          [&](const std::string& item) {
+                              seen.push_back(item);
+                              return sections::Next::Go;
+                          });
+    EXPECT_EQ(seen, (std::vector<std::string>{"yield", "a", "yield"}));
+}
+
+TEST(SectionText, ContainsNoCaseTriesEveryCandidateInEitherCase)
+{
+    EXPECT_TRUE(sections::containsNoCase("CurrentControlSet\\sSsYsTeM", "SYSTEM"));
+    EXPECT_TRUE(sections::containsNoCase("ssssssX", "SSX"));
+    EXPECT_TRUE(sections::containsNoCase("Software\\Microsoft\\x", "SOFTWARE\\MICROSOFT"));
+    EXPECT_TRUE(sections::containsNoCase("anything", ""));
+    EXPECT_FALSE(sections::containsNoCase("Sys", "SYSTEM"));
+    EXPECT_FALSE(sections::containsNoCase("S-1-5-21\\Software\\Winlogo", "WINLOGON"));
+    EXPECT_FALSE(sections::containsNoCase("C:\\H\u00e9\\x", "H\u00c9"))
+        << "only ASCII letters are compared without regard to case";
+}
+
+// A type library registered in a fresh 64-bit Wine prefix, where Wine links
+// Classes\Wow6432Node\TypeLib and Wow6432Node\Classes to the keys above.
+const char* kTypeLibrary = R"hive(
+[Software\\Classes\\TypeLib\\{5A4E0001-0000-4000-8000-000000000001}\\1.0\\HELPDIR] 1
+@=""
+
+[Software\\Classes\\TypeLib\\{5A4E0001-0000-4000-8000-000000000001}\\1.0\\0\\win32] 1
+@="C:\\Vendor\\gone.tlb"
+)hive";
+
+class RegistryLinksTest : public test::ScannerTest
+{
+protected:
+    void build(test::PrefixBuilder& builder) override
+    {
+        builder.fixtureHives("wine-8.0/fresh");
+        const std::filesystem::path system = builder.dir() / "system.reg";
+        test::writeFile(system, test::readFile(system) + kTypeLibrary);
+    }
+    std::vector<std::string> libraryRecords(int section)
+    {
+        scanSection(section);
+        std::vector<std::string> found;
+        const TRegistryContents& contents = session->SectionContents[static_cast<size_t>(section)];
+        for (int i = 0; i < contents.Count(); ++i) {
+            const std::string& keyPath = contents.Items(i).Content.KeyPath;
+            if (keyPath.find("{5A4E0001") != std::string::npos)
+                found.push_back(keyPath);
+        }
+        return found;
+    }
+};
+
+TEST_F(RegistryLinksTest, WalksReportEachKeyOnceByItsOwnName)
+{
+    EXPECT_EQ(libraryRecords(2),
+              (std::vector<std::string>{"HKEY_CLASSES_ROOT\\Typelib\\{5A4E0001-0000-4000-8000-"
+                                        "000000000001}\\1.0\\HELPDIR"}));
+    EXPECT_EQ(libraryRecords(4),
+              (std::vector<std::string>{"HKEY_LOCAL_MACHINE\\Software\\Classes\\Typelib\\{5A4E0001-"
+                                        "0000-4000-8000-000000000001}\\1.0\\0\\win32"}));
+    // Below the links, nothing is visited: the status texts never name a path through one.
+    for (const std::string& status : view.statuses)
+        EXPECT_EQ(status.find("Wow6432Node\\Classes"), std::string::npos) << status;
+}
+
+/// A key chain far deeper than a recursion of walk calls could follow on the stack: `top`,
+/// then `depth` keys "k", then `leaf` with `values`.
+std::string deepChain(const std::string& top, int depth, const std::string& leaf,
+                      const std::string& values)
+{
+    std::string path = top;
+    path.reserve(top.size() + static_cast<size_t>(depth) * 3 + leaf.size() + 2);
+    for (int i = 0; i < depth; ++i)
+        path += "\\\\k";
+    path += "\\\\" + leaf;
+    return "\n[" + path + "] 1\n" + values + "\n";
+}
+
+// As deep as a hive may hold: 512 levels below its root key, four of them taken by the
+// longest chain's start and its leaf.
+constexpr int kDepth = 508;
+
+class DeepTreeTest : public test::ScannerTest
+{
+protected:
+    void build(test::PrefixBuilder& builder) override
+    {
+        const std::string gone = "\"Dir\"=\"C:\\\\Gone\"";
+        builder
+            .systemHive(deepChain("Software\\\\Vendor", kDepth, "Leaf", gone) +
+                        deepChain("Software\\\\Classes\\\\Deep", kDepth, "InprocServer32", ""))
+            .userHive(deepChain("Software\\\\Vendor", kDepth, "Leaf", gone) +
+                      deepChain("Software\\\\Empty", kDepth, "Leaf", ""));
+    }
+};
+
+TEST_F(DeepTreeTest, DeepWalksReachTheBottomOfAnyTree)
+{
+    const std::string chain = [] {
+        std::string path;
+        for (int i = 0; i < kDepth; ++i)
+            path += "\\k";
+        return path + "\\Leaf";
+    }();
+    scanSection(3);
+    ASSERT_EQ(session->SectionContents[3].Count(), 1);
+    EXPECT_EQ(session->SectionContents[3].Items(0).Content.KeyPath,
+              "HKEY_CURRENT_USER\\Software\\Vendor" + chain);
+
+    scanSection(4);
+    ASSERT_GE(session->SectionContents[4].Count(), 1);
+    EXPECT_EQ(session->SectionContents[4].Items(0).Content.KeyPath,
+              "HKEY_LOCAL_MACHINE\\Software\\Vendor" + chain);
+
+    scanSection(13);
+    ASSERT_EQ(session->SectionContents[13].Count(), 1);
+    EXPECT_EQ(session->SectionContents[13].Items(0).Content.KeyPath,
+              "HKEY_USERS\\S-1-5-21-0-0-0-1000\\Software\\Empty" + chain);
+
+    scanSection(2);
+    ASSERT_EQ(session->SectionContents[2].Count(), 1);
+    const std::string classChain = chain.substr(0, chain.size() - 4) + "InprocServer32";
+    EXPECT_EQ(session->SectionContents[2].Items(0).Content.KeyPath,
+              "HKEY_CLASSES_ROOT\\Deep" + classChain);
+}
+
+} // namespace
+} // namespace tw
