@@ -13,8 +13,6 @@
 
 namespace tw::platform {
 
-using namespace tw::win;
-
 /// Which file or folder a path names, as GetFileInformationByHandle tells it: the volume's
 /// serial number and the file's index on it. Paths through links to one folder share it.
 struct FileId
@@ -28,10 +26,10 @@ struct FileId
 /// One entry that FindFirstFile/FindNextFile report.
 struct FindData
 {
-    DWORD attributes = 0;
+    win::DWORD attributes = 0;
     std::uint64_t size = 0;
-    FILETIME creationTime = 0;
-    FILETIME lastWriteTime = 0;
+    win::FILETIME creationTime = 0;
+    win::FILETIME lastWriteTime = 0;
     std::string name;
     /// The file or folder the entry names (for a link, the one it leads to).
     FileId id;
@@ -84,7 +82,7 @@ public:
     /// Returns null when nothing matches or the folder does not exist.
     virtual std::unique_ptr<FileFind> findFirstFile(std::string_view pattern) = 0;
     /// GetFileAttributes: INVALID_FILE_ATTRIBUTES when the path does not exist.
-    virtual DWORD fileAttributes(std::string_view path) = 0;
+    virtual win::DWORD fileAttributes(std::string_view path) = 0;
     /// The identity of the file or folder at `path` (links followed); empty when it does not
     /// exist.
     virtual std::optional<FileId> fileId(std::string_view path) = 0;
@@ -103,7 +101,7 @@ public:
     /// Opens or creates a file; null when that fails.
     virtual std::unique_ptr<FileStream> openFile(std::string_view path, FileStream::Mode mode) = 0;
     /// GetDriveType of a root such as "C:\".
-    virtual UINT driveType(std::string_view root) = 0;
+    virtual win::UINT driveType(std::string_view root) = 0;
     /// GetDiskFreeSpaceEx of a root.
     virtual std::optional<DiskSpace> diskFreeSpace(std::string_view root) = 0;
     /// The shell's display name of a drive root, such as "Local Disk (C:)".

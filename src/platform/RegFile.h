@@ -32,15 +32,15 @@ public:
     /// "[path]"; `path` is written as given.
     void addKeyLine(const std::string& path);
     /// One value line, escaped; string types as the "A" registry functions hand them out.
-    void addValue(const std::string& name, DWORD type, const std::string& data);
+    void addValue(const std::string& name, win::DWORD type, const std::string& data);
     /// The key `key` (named `path`) with its values and everything below it.
-    void addKeyTree(HKEY key, const std::string& path);
+    void addKeyTree(win::HKEY key, const std::string& path);
     /// The file's bytes: 8-bit in the code page, or UTF-16LE with a byte-order mark for the
     /// Unicode format. Throws RegistryEditorError when the code page cannot be converted.
     std::string finish();
 
 private:
-    void addHex(size_t lineLength, DWORD type, const std::string& narrowData);
+    void addHex(size_t lineLength, win::DWORD type, const std::string& narrowData);
     static std::string escape(std::string_view text);
 
     Registry& m_registry;
@@ -76,7 +76,7 @@ struct RegFileOperation
     int line = 0;
     KeyPath key;
     std::string valueName;
-    DWORD type = 0;
+    win::DWORD type = 0;
     /// As the "A" registry functions take it (string types as 8-bit text with NULs).
     std::string data;
 };
@@ -91,6 +91,6 @@ std::vector<RegFileOperation> parseRegFile(std::string_view bytes, unsigned code
 void applyRegFile(Registry& registry, const std::vector<RegFileOperation>& operations);
 
 /// Deletes a key with everything below it. Returns the Win32 result of deleting the key.
-LONG deleteKeyTree(Registry& registry, HKEY root, const std::string& subKey);
+win::LONG deleteKeyTree(Registry& registry, win::HKEY root, const std::string& subKey);
 
 } // namespace tw::platform

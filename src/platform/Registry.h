@@ -8,8 +8,6 @@
 
 namespace tw::platform {
 
-using namespace tw::win;
-
 /// Windows keeps keys at most this many levels below a root key.
 inline constexpr size_t kMaxKeyDepth = 512;
 
@@ -17,12 +15,12 @@ inline constexpr size_t kMaxKeyDepth = 512;
 struct KeyInfo
 {
     std::string className;
-    DWORD subKeys = 0;
-    DWORD maxSubKeyLen = 0;
-    DWORD values = 0;
-    DWORD maxValueNameLen = 0;
-    DWORD maxValueLen = 0;
-    FILETIME lastWriteTime = 0;
+    win::DWORD subKeys = 0;
+    win::DWORD maxSubKeyLen = 0;
+    win::DWORD values = 0;
+    win::DWORD maxValueNameLen = 0;
+    win::DWORD maxValueLen = 0;
+    win::FILETIME lastWriteTime = 0;
 };
 
 /// Registry functions shaped after the Win32 "A" calls: every function returns a Win32
@@ -39,44 +37,46 @@ public:
     /// RegOpenKeyEx: opens `subKey` below `key`; an empty subKey opens `key` again. Links on
     /// the way are followed; with REG_OPTION_OPEN_LINK in `options` a last key that is a link
     /// is opened itself (its own values, no subkeys) instead of its target.
-    virtual LONG openKey(HKEY key, std::string_view subKey, REGSAM access, HKEY* result,
-                         DWORD options = 0) = 0;
+    virtual win::LONG openKey(win::HKEY key, std::string_view subKey, win::REGSAM access,
+                              win::HKEY* result, win::DWORD options = 0) = 0;
     /// RegCreateKeyEx: opens or creates every missing key along `subKey`.
     /// `created` (optional) tells whether the last key was new.
-    virtual LONG createKey(HKEY key, std::string_view subKey, REGSAM access, HKEY* result,
-                           bool* created = nullptr) = 0;
+    virtual win::LONG createKey(win::HKEY key, std::string_view subKey, win::REGSAM access,
+                                win::HKEY* result, bool* created = nullptr) = 0;
     /// RegCloseKey. Closing a predefined root handle succeeds and does nothing.
-    virtual LONG closeKey(HKEY key) = 0;
+    virtual win::LONG closeKey(win::HKEY key) = 0;
     /// RegFlushKey: writes pending changes to permanent storage.
-    virtual LONG flushKey(HKEY key) = 0;
+    virtual win::LONG flushKey(win::HKEY key) = 0;
     /// RegQueryInfoKey.
-    virtual LONG queryInfoKey(HKEY key, KeyInfo* info) = 0;
+    virtual win::LONG queryInfoKey(win::HKEY key, KeyInfo* info) = 0;
     /// RegEnumKeyEx: the name of subkey `index`; ERROR_NO_MORE_ITEMS past the last.
-    virtual LONG enumKey(HKEY key, DWORD index, std::string* name) = 0;
+    virtual win::LONG enumKey(win::HKEY key, win::DWORD index, std::string* name) = 0;
     /// RegEnumValue: name, type and data of value `index`; type and data may be null.
-    virtual LONG enumValue(HKEY key, DWORD index, std::string* name, DWORD* type,
-                           std::string* data) = 0;
+    virtual win::LONG enumValue(win::HKEY key, win::DWORD index, std::string* name,
+                                win::DWORD* type, std::string* data) = 0;
     /// RegQueryValueEx: the empty name is the key's unnamed value. type and data may be null.
-    virtual LONG queryValue(HKEY key, std::string_view name, DWORD* type, std::string* data) = 0;
+    virtual win::LONG queryValue(win::HKEY key, std::string_view name, win::DWORD* type,
+                                 std::string* data) = 0;
     /// RegSetValueEx.
-    virtual LONG setValue(HKEY key, std::string_view name, DWORD type, std::string_view data) = 0;
+    virtual win::LONG setValue(win::HKEY key, std::string_view name, win::DWORD type,
+                               std::string_view data) = 0;
     /// RegDeleteValue.
-    virtual LONG deleteValue(HKEY key, std::string_view name) = 0;
+    virtual win::LONG deleteValue(win::HKEY key, std::string_view name) = 0;
     /// RegDeleteKey: refuses (ERROR_ACCESS_DENIED) a key that has subkeys.
-    virtual LONG deleteKey(HKEY key, std::string_view subKey) = 0;
+    virtual win::LONG deleteKey(win::HKEY key, std::string_view subKey) = 0;
 };
 
 /// Closes a key handle when it goes out of scope.
 class KeyHandle
 {
 public:
-    explicit KeyHandle(Registry& registry, HKEY key = 0) : m_registry(&registry), m_key(key) {}
+    explicit KeyHandle(Registry& registry, win::HKEY key = 0) : m_registry(&registry), m_key(key) {}
     KeyHandle(const KeyHandle&) = delete;
     KeyHandle& operator=(const KeyHandle&) = delete;
     ~KeyHandle() { reset(); }
 
-    HKEY get() const { return m_key; }
-    HKEY* out()
+    win::HKEY get() const { return m_key; }
+    win::HKEY* out()
     {
         reset();
         return &m_key;
@@ -91,7 +91,7 @@ public:
 
 private:
     Registry* m_registry;
-    HKEY m_key;
+    win::HKEY m_key;
 };
 
 } // namespace tw::platform

@@ -7,15 +7,13 @@
 
 namespace tw::platform {
 
-using namespace tw::win;
-
 /// What GetVersionEx reports.
 struct OsVersionInfo
 {
-    DWORD platformId = VER_PLATFORM_WIN32_NT;
-    DWORD majorVersion = 0;
-    DWORD minorVersion = 0;
-    DWORD buildNumber = 0;
+    win::DWORD platformId = win::VER_PLATFORM_WIN32_NT;
+    win::DWORD majorVersion = 0;
+    win::DWORD minorVersion = 0;
+    win::DWORD buildNumber = 0;
     std::string csdVersion;
 };
 
@@ -54,14 +52,14 @@ public:
     /// GetVersionEx.
     virtual OsVersionInfo versionEx() = 0;
     /// The current time as a FILETIME (UTC).
-    virtual FILETIME currentTime() = 0;
+    virtual win::FILETIME currentTime() = 0;
     /// FileTimeToLocalFileTime: applies the current offset from UTC, as Windows does.
-    virtual FILETIME fileTimeToLocalFileTime(FILETIME utc) = 0;
+    virtual win::FILETIME fileTimeToLocalFileTime(win::FILETIME utc) = 0;
 };
 
 /// FileTimeToSystemTime: pure calendar arithmetic.
-SystemTime fileTimeToSystemTime(FILETIME time);
+SystemTime fileTimeToSystemTime(win::FILETIME time);
 /// SystemTimeToFileTime.
-FILETIME systemTimeToFileTime(const SystemTime& time);
+win::FILETIME systemTimeToFileTime(const SystemTime& time);
 
 } // namespace tw::platform

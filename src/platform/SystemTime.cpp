@@ -2,6 +2,8 @@
 
 namespace tw::platform {
 
+using namespace tw::win;
+
 namespace {
 
 // Days from 1970-01-01 to a civil date, and back (proleptic Gregorian calendar).

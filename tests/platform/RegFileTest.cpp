@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 namespace tw::platform {
+
+using namespace tw::win;
 namespace {
 
 using test::fixture;

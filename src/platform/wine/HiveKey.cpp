@@ -4,6 +4,8 @@
 
 namespace tw::wine {
 
+using namespace tw::win;
+
 using tw::platform::compareNamesNoCase;
 
 HiveKey::~HiveKey()

@@ -11,12 +11,10 @@
 
 namespace tw::wine {
 
-using namespace tw::win;
-
 struct HiveValue
 {
     std::u16string name;
-    DWORD type = 0;
+    win::DWORD type = 0;
     /// Raw data as Windows stores it (UTF-16LE for string types).
     std::string data;
 };
@@ -55,11 +53,11 @@ public:
     std::unique_ptr<HiveKey> takeSubkey(const HiveKey* subkey);
 
     const HiveValue* findValue(std::u16string_view name) const;
-    void setValue(std::u16string_view name, DWORD type, std::string data);
+    void setValue(std::u16string_view name, win::DWORD type, std::string data);
     bool removeValue(std::u16string_view name);
 
-    FILETIME modified() const { return m_modified; }
-    void setModified(FILETIME time) { m_modified = time; }
+    win::FILETIME modified() const { return m_modified; }
+    void setModified(win::FILETIME time) { m_modified = time; }
 
     const std::u16string* className() const { return m_class.get(); }
     void setClassName(std::u16string name)
@@ -85,7 +83,7 @@ private:
     std::vector<std::unique_ptr<HiveKey>> m_subkeys;
     std::vector<HiveValue> m_values;
     std::unique_ptr<std::u16string> m_class;
-    FILETIME m_modified = 0;
+    win::FILETIME m_modified = 0;
     bool m_isLink = false;
     bool m_deleted = false;
 };

@@ -13,6 +13,8 @@
 
 namespace tw::wine {
 
+using namespace tw::win;
+
 namespace {
 
 constexpr std::u16string_view kDefaultUserSid = u"S-1-5-21-0-0-0-1000";

@@ -68,7 +68,7 @@ public:
     /// Records a change of `key` (its time, and its hive as changed).
     void touch(HiveKey& key);
     /// The time changes are stamped with.
-    FILETIME now() const;
+    win::FILETIME now() const;
 
     const std::vector<std::unique_ptr<Hive>>& hives() const { return m_hives; }
 

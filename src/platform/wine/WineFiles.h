@@ -7,8 +7,6 @@
 
 namespace tw::wine {
 
-using namespace tw::win;
-
 /// Files and drives through the prefix's drive links; drive types from its registry.
 class WineFiles final : public platform::Files
 {
@@ -16,7 +14,7 @@ public:
     WineFiles(WinePathMapper& paths, platform::Registry& registry);
 
     std::unique_ptr<platform::FileFind> findFirstFile(std::string_view pattern) override;
-    DWORD fileAttributes(std::string_view path) override;
+    win::DWORD fileAttributes(std::string_view path) override;
     std::optional<platform::FileId> fileId(std::string_view path) override;
     bool fileExists(std::string_view path) override;
     bool directoryExists(std::string_view path) override;
@@ -28,7 +26,7 @@ public:
     bool moveFile(std::string_view from, std::string_view to, bool replaceExisting) override;
     std::unique_ptr<platform::FileStream> openFile(std::string_view path,
                                                    platform::FileStream::Mode mode) override;
-    UINT driveType(std::string_view root) override;
+    win::UINT driveType(std::string_view root) override;
     std::optional<platform::DiskSpace> diskFreeSpace(std::string_view root) override;
     std::string driveDisplayName(std::string_view root) override;
     std::string lastErrorText() override;

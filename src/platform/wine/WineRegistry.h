@@ -19,20 +19,22 @@ class WineRegistry final : public platform::Registry
 public:
     explicit WineRegistry(HiveStore& store);
 
-    LONG openKey(HKEY key, std::string_view subKey, REGSAM access, HKEY* result,
-                 DWORD options = 0) override;
-    LONG createKey(HKEY key, std::string_view subKey, REGSAM access, HKEY* result,
-                   bool* created = nullptr) override;
-    LONG closeKey(HKEY key) override;
-    LONG flushKey(HKEY key) override;
-    LONG queryInfoKey(HKEY key, platform::KeyInfo* info) override;
-    LONG enumKey(HKEY key, DWORD index, std::string* name) override;
-    LONG enumValue(HKEY key, DWORD index, std::string* name, DWORD* type,
-                   std::string* data) override;
-    LONG queryValue(HKEY key, std::string_view name, DWORD* type, std::string* data) override;
-    LONG setValue(HKEY key, std::string_view name, DWORD type, std::string_view data) override;
-    LONG deleteValue(HKEY key, std::string_view name) override;
-    LONG deleteKey(HKEY key, std::string_view subKey) override;
+    win::LONG openKey(win::HKEY key, std::string_view subKey, win::REGSAM access, win::HKEY* result,
+                      win::DWORD options = 0) override;
+    win::LONG createKey(win::HKEY key, std::string_view subKey, win::REGSAM access,
+                        win::HKEY* result, bool* created = nullptr) override;
+    win::LONG closeKey(win::HKEY key) override;
+    win::LONG flushKey(win::HKEY key) override;
+    win::LONG queryInfoKey(win::HKEY key, platform::KeyInfo* info) override;
+    win::LONG enumKey(win::HKEY key, win::DWORD index, std::string* name) override;
+    win::LONG enumValue(win::HKEY key, win::DWORD index, std::string* name, win::DWORD* type,
+                        std::string* data) override;
+    win::LONG queryValue(win::HKEY key, std::string_view name, win::DWORD* type,
+                         std::string* data) override;
+    win::LONG setValue(win::HKEY key, std::string_view name, win::DWORD type,
+                       std::string_view data) override;
+    win::LONG deleteValue(win::HKEY key, std::string_view name) override;
+    win::LONG deleteKey(win::HKEY key, std::string_view subKey) override;
 
     size_t openHandleCount() const { return m_handles.size(); }
 
@@ -40,27 +42,27 @@ private:
     struct OpenKey
     {
         HiveKey* key = nullptr;
-        REGSAM access = 0;
+        win::REGSAM access = 0;
     };
 
     /// Forgets every open handle when the store read its hives again.
     void followStore();
-    LONG lookup(HKEY handle, REGSAM needed, HiveKey** key);
-    HiveKey* predefinedKey(HKEY handle) const;
+    win::LONG lookup(win::HKEY handle, win::REGSAM needed, HiveKey** key);
+    HiveKey* predefinedKey(win::HKEY handle) const;
     /// Walks `path` below `base`, following registry links (but the last one when
     /// `openLink`); creates missing keys if asked.
-    LONG walk(HiveKey* base, std::string_view path, bool create, HiveKey** result,
-              bool* created = nullptr, bool openLink = false);
+    win::LONG walk(HiveKey* base, std::string_view path, bool create, HiveKey** result,
+                   bool* created = nullptr, bool openLink = false);
     /// The key a link points to (itself when it is no link); null when the target is missing.
     HiveKey* followLink(HiveKey* key, int depth = 0) const;
     HiveKey* findPath(HiveKey* from, std::u16string_view path, int depth) const;
-    HKEY newHandle(HiveKey* key, REGSAM access);
+    win::HKEY newHandle(HiveKey* key, win::REGSAM access);
     bool writable() const;
 
     HiveStore& m_store;
     unsigned m_generation;
-    std::unordered_map<HKEY, OpenKey> m_handles;
-    HKEY m_nextHandle = 0x100;
+    std::unordered_map<win::HKEY, OpenKey> m_handles;
+    win::HKEY m_nextHandle = 0x100;
     /// Deleted keys stay alive while handles may still point at them.
     std::vector<std::unique_ptr<HiveKey>> m_deleted;
     /// The key the last path walk ended on, and where it started from.

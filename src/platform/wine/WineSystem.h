@@ -8,8 +8,6 @@
 
 namespace tw::wine {
 
-using namespace tw::win;
-
 class HiveStore;
 
 /// System facts read through the registry; the clock and the user of the hive store.
@@ -24,14 +22,16 @@ public:
     std::string currentUserSid() override;
     std::string tempPath() override;
     platform::OsVersionInfo versionEx() override;
-    FILETIME currentTime() override;
-    FILETIME fileTimeToLocalFileTime(FILETIME utc) override;
+    win::FILETIME currentTime() override;
+    win::FILETIME fileTimeToLocalFileTime(win::FILETIME utc) override;
 
 private:
-    bool query(HKEY root, std::string_view key, std::string_view name, DWORD* type,
+    bool query(win::HKEY root, std::string_view key, std::string_view name, win::DWORD* type,
                std::string* data);
-    std::optional<std::string> readString(HKEY root, std::string_view key, std::string_view name);
-    std::optional<DWORD> readNumber(HKEY root, std::string_view key, std::string_view name);
+    std::optional<std::string> readString(win::HKEY root, std::string_view key,
+                                          std::string_view name);
+    std::optional<win::DWORD> readNumber(win::HKEY root, std::string_view key,
+                                         std::string_view name);
     /// Expands %SystemRoot%, %windir%, %USERPROFILE% and the like from the prefix.
     std::string expand(const std::string& text);
 

@@ -10,6 +10,8 @@
 using namespace std::string_literals;
 
 namespace tw::wine {
+
+using namespace tw::win;
 namespace {
 
 using test::fixture;

@@ -14,6 +14,8 @@
 #include <unistd.h>
 
 namespace tw::wine {
+
+using namespace tw::win;
 namespace {
 
 using platform::KeyHandle;

@@ -8,6 +8,8 @@
 #include <map>
 
 namespace tw::wine {
+
+using namespace tw::win;
 namespace {
 
 using test::PrefixBuilder;

@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 
 namespace tw::wine {
+
+using namespace tw::win;
 namespace {
 
 using platform::KeyHandle;

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 namespace tw::wine {
+
+using namespace tw::win;
 namespace {
 
 using platform::KeyHandle;
