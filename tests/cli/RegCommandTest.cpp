@@ -2,6 +2,7 @@
 #include "support/CliFixture.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace tw::cli {
 namespace {
@@ -154,6 +155,29 @@ TEST_F(RegCommandTest, InfoNamesThePrefixAndItsDrives)
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_NE(result.out.find("Prefix:          " + prefix() + " (--prefix)"), std::string::npos);
     EXPECT_NE(result.out.find("Local Disk (C:)  fixed"), std::string::npos);
+}
+
+TEST_F(RegCommandTest, APrefixTheUserMayNotWriteIsReadOnly)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to run the command line as another user";
+    // Another user may read the prefix but not write it.
+    fs::permissions(dir.path(), fs::perms::others_read | fs::perms::others_exec,
+                    fs::perm_options::add);
+    const std::string user = readFile(fs::path(prefix()) / "user.reg");
+    auto as = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
+                                   cliPath(), "--prefix", prefix()});
+        return runProcess(args, {{"HOME", dir.str()}});
+    };
+    const auto info = as({"info"});
+    ASSERT_EQ(info.exitCode, 0) << info.err;
+    EXPECT_NE(info.out.find("State:           read-only: You may not write to"), std::string::npos)
+        << info.out;
+    const auto set = as({"reg", "set", "HKCU\\Software\\T", "n", "REG_SZ", "x"});
+    EXPECT_EQ(set.exitCode, 1);
+    EXPECT_NE(set.err.find("You may not write to"), std::string::npos) << set.err;
+    EXPECT_EQ(readFile(fs::path(prefix()) / "user.reg"), user);
 }
 
 TEST_F(RegCommandTest, ChoosesWineprefixThenTheDemoPrefix)
