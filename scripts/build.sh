@@ -2,5 +2,7 @@
 # Configures and builds Tidewell in build/ (two jobs, ccache when present).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# ccache hits for any clone of the repository, wherever it lies.
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$PWD}"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j2
