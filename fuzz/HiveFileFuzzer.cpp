@@ -11,6 +11,8 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+using namespace tw::win;
+
 namespace {
 
 using namespace tw::wine;

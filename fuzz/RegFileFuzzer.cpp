@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+using namespace tw::win;
+
 namespace {
 
 using namespace tw::platform;
