@@ -148,9 +148,24 @@ std::string utf8ToCodePage(std::string_view text, unsigned codePage)
     if (codePage == kCodePageUtf8)
         return std::string(text);
     CodePageConverter converter(codePage, true);
-    return converter.convert(text, [](std::string_view rest, std::string& out) {
+    return converter.convert(text, [codePage](std::string_view rest, std::string& out) {
+        const size_t length = utf8SequenceLength(rest);
+        // A character that stands for a byte the code page leaves undefined (U+0081 for 0x81
+        // in 1252) goes back to that byte, so that reading and writing agree.
+        if (length == 2) {
+            const unsigned char lead = static_cast<unsigned char>(rest[0]);
+            const unsigned char trail = static_cast<unsigned char>(rest[1]);
+            const unsigned code = ((lead & 0x1Fu) << 6) | (trail & 0x3Fu);
+            if (code >= 0x80 && code <= 0xFF) {
+                const std::string byte(1, static_cast<char>(code));
+                if (codePageToUtf8(byte, codePage) == rest.substr(0, 2)) {
+                    out += byte;
+                    return length;
+                }
+            }
+        }
         out += '?';
-        return utf8SequenceLength(rest);
+        return length;
     });
 }
 

@@ -83,3 +83,18 @@ TEST(TextCodec, OrdersNamesAsWineDoes)
 
 } // namespace
 } // namespace tw::platform
+
+namespace tw::platform {
+namespace {
+
+TEST(CodePages, BytesACodePageLeavesUndefinedComeBackAsThemselves)
+{
+    // 1252 has no characters at 0x81, 0x8D, 0x8F, 0x90 and 0x9D; what reads them writes them.
+    const std::string undefined = "\x81\x8d\x8f\x90\x9d";
+    const std::string text = codePageToUtf8(undefined, 1252);
+    EXPECT_EQ(utf8ToCodePage(text, 1252), undefined);
+    EXPECT_EQ(utf8ToCodePage("\xc2\x81", 1251), "?") << "0x81 is a letter in 1251, not U+0081";
+}
+
+} // namespace
+} // namespace tw::platform
