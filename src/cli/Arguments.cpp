@@ -23,12 +23,12 @@ Arguments Arguments::parse(const std::vector<std::string>& words,
         const size_t equals = word.find('=');
         const std::string name =
             word.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
-        const auto spec = std::find_if(options.begin(), options.end(),
+        const auto option = std::find_if(options.begin(), options.end(),
                                        [&](const OptionSpec& o) { return o.name == name; });
-        if (spec == options.end())
+        if (option == options.end())
             throw UsageError("unknown option --" + name);
         std::string value;
-        if (spec->valueName.empty()) {
+        if (option->valueName.empty()) {
             if (equals != std::string::npos)
                 throw UsageError("--" + name + " takes no value");
         } else if (equals != std::string::npos) {
@@ -36,7 +36,7 @@ Arguments Arguments::parse(const std::vector<std::string>& words,
         } else if (i + 1 < words.size()) {
             value = words[++i];
         } else {
-            throw UsageError("--" + name + " needs " + std::string(spec->valueName));
+            throw UsageError("--" + name + " needs " + std::string(option->valueName));
         }
         parsed.m_options.emplace_back(name, std::move(value));
     }
