@@ -127,5 +127,25 @@ TEST_F(SmallSectionsTest, ShippedAddOnListReadsInTheLineFormat)
     session->MemoActiveX.clear();
 }
 
+/// The hives of a fresh `wineboot -i` prefix.
+class FreshPrefixEmptyKeysTest : public test::ScannerTest
+{
+protected:
+    void build(test::PrefixBuilder& builder) override { builder.fixtureHives("wine-8.0/fresh"); }
+};
+
+TEST_F(FreshPrefixEmptyKeysTest, KeysWineCreatesEmptyAreNotReported)
+{
+    // DllOverrides, AppDefaults, Run, Winlogon, FeatureControl and the protected storage key
+    // are empty in every fresh prefix: Wine and programs fill them later.
+    scanSection(13);
+    EXPECT_EQ(session->SectionContents[13].Count(), 0);
+    prefix->registry().createKey(win::HKEY_CURRENT_USER, "Software\\Vendor\\Empty",
+                                 win::KEY_ALL_ACCESS,
+                                 platform::KeyHandle(prefix->registry()).out());
+    scanSection(13);
+    EXPECT_EQ(session->SectionContents[13].Count(), 1) << "other empty keys still are";
+}
+
 } // namespace
 } // namespace tw

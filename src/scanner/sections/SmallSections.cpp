@@ -22,10 +22,30 @@ constexpr std::int32_t kKillBit = 1024;
 constexpr const char* kEmptyOnPurpose[] = {"S-1-5-19_Classes", "S-1-5-19\\Software\\Classes",
                                            "S-1-5-20_Classes", "S-1-5-20\\Software\\Classes"};
 
+/// Keys of a user's hive that Wine (and Windows) create empty and fill later: Wine's own
+/// settings and the places programs and the system write into.
+constexpr const char* kUserKeysKeptEmpty[] = {
+    "Software\\Wine\\DllOverrides",
+    "Software\\Wine\\AppDefaults",
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+    "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
+    "Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon",
+    "Software\\Microsoft\\Internet Explorer\\Main\\FeatureControl",
+    "Software\\Microsoft\\Protected Storage System Provider",
+};
+
 bool isKeptEmpty(const std::string& path)
 {
     for (const char* kept : kEmptyOnPurpose) {
         if (path == kept)
+            return true;
+    }
+    const size_t sid = path.find('\\');
+    if (sid == std::string::npos)
+        return false;
+    const std::string_view inHive = std::string_view(path).substr(sid + 1);
+    for (const char* kept : kUserKeysKeptEmpty) {
+        if (platform::equalNoCase(inHive, kept))
             return true;
     }
     return false;
