@@ -2,6 +2,7 @@
 
 #include "RecordStream.h"
 #include "registry/ProgramInfo.h"
+#include "registry/PublicFunctions.h"
 #include "registry/Session.h"
 
 #include <stdexcept>
@@ -95,18 +96,6 @@ std::string getText(const unsigned char* at)
     return std::string(reinterpret_cast<const char*>(at + 1), length);
 }
 
-/// Creates `folder` and every missing folder above it.
-bool makeFolderPath(platform::Files& files, const std::string& folder)
-{
-    if (files.directoryExists(folder))
-        return true;
-    const size_t sep = folder.find_last_of('\\');
-    if (sep == std::string::npos || sep < 2)
-        return false;
-    return makeFolderPath(files, folder.substr(0, sep)) &&
-           (files.createDirectory(folder) || files.directoryExists(folder));
-}
-
 } // namespace
 
 TJunkFileType MakeJunkFileType(std::uint8_t checked, std::string_view pattern,
@@ -195,7 +184,7 @@ std::string SaveFileTypes(const Session& session, const FileTypeList& list)
     platform::Files& files = session.files();
     const std::string path = FileListPath();
     const std::string temporary = path + ".part";
-    if (!makeFolderPath(files, kProgramFolder)) {
+    if (!CreateFolderChain(files, kProgramFolder)) {
         const std::string reason = files.lastErrorText();
         return "Cannot create the folder \"" + std::string(kProgramFolder) + "\"." +
                (reason.empty() ? "" : " " + reason);

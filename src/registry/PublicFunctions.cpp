@@ -1,7 +1,7 @@
 #include "PublicFunctions.h"
 
-#include "TRegistry.h"
 #include "Session.h"
+#include "TRegistry.h"
 #include "platform/RootKeys.h"
 
 #include <algorithm>
@@ -81,6 +81,24 @@ bool DeleteRegistryKey(const Session& session, HKEY root, std::string_view path)
     if (!reg.OpenPath(path, false))
         return false;
     return reg.RemoveKeyTree(path);
+}
+
+bool CreateFolderChain(platform::Files& files, std::string_view folder)
+{
+    size_t start = 0;
+    while (start < folder.size()) {
+        size_t sep = folder.find('\\', start);
+        if (sep == std::string_view::npos)
+            sep = folder.size();
+        const std::string path(folder.substr(0, sep));
+        start = sep + 1;
+        if (path.size() <= 2 || files.directoryExists(path))
+            continue;
+        // Another writer may have made it meanwhile.
+        if (!files.createDirectory(path) && !files.directoryExists(path))
+            return false;
+    }
+    return files.directoryExists(folder);
 }
 
 void BuildExcludedDrives(const Session& session, std::vector<std::string>& list)

@@ -1,6 +1,7 @@
 // Small helpers shared by the scan sections, the repairs, start-up and the tools.
 #pragma once
 
+#include "platform/Files.h"
 #include "platform/System.h"
 #include "platform/WinTypes.h"
 
@@ -45,6 +46,9 @@ bool DeleteRegistryValue(const Session& session, std::string_view keyPath,
                          std::string_view valueName);
 /// Deletes the key `path` (with a leading backslash) and its subtree under `root`.
 bool DeleteRegistryKey(const Session& session, HKEY root, std::string_view path);
+
+/// Creates `folder` (a Windows path) and every missing folder above it; true when it exists.
+bool CreateFolderChain(platform::Files& files, std::string_view folder);
 
 /// Fills `list` with every drive from C to Z that is removable, remote, CD-ROM or RAM disk.
 void BuildExcludedDrives(const Session& session, std::vector<std::string>& list);

@@ -17,7 +17,7 @@ namespace tw {
 bool CreateBackupFolder(const Session& session)
 {
     const std::string folder = BackupFolder();
-    return CreateFolderChain(session, folder.substr(0, folder.size() - 1));
+    return CreateFolderChain(session.files(), folder.substr(0, folder.size() - 1));
 }
 
 namespace {

@@ -1,5 +1,6 @@
 #include "FileBackup.h"
 
+#include "registry/PublicFunctions.h"
 #include "registry/Session.h"
 #include "scanner/sections/SectionText.h"
 
@@ -76,24 +77,6 @@ std::string BackupFilesFolder(const std::string& backupPath)
     return (hasExtension ? backupPath.substr(0, dot) : backupPath) + ".files";
 }
 
-bool CreateFolderChain(const Session& session, const std::string& folder)
-{
-    platform::Files& files = session.files();
-    size_t start = 0;
-    while (start < folder.size()) {
-        size_t sep = folder.find('\\', start);
-        if (sep == std::string::npos)
-            sep = folder.size();
-        const std::string path = folder.substr(0, sep);
-        start = sep + 1;
-        if (path.size() <= 2 || files.directoryExists(path))
-            continue;
-        if (!files.createDirectory(path))
-            return false;
-    }
-    return files.directoryExists(folder);
-}
-
 std::string SaveFilesIntoBackup(const Session& session, const std::string& backupPath,
                                 const std::vector<std::string>& paths)
 {
@@ -137,7 +120,8 @@ FilesRestore RestoreFilesFromBackup(const Session& session, const std::string& b
         if (files.fileExists(entry.original))
             continue;
         const std::string parent = sections::ExtractFilePath(entry.original);
-        if (!parent.empty() && !CreateFolderChain(session, parent.substr(0, parent.size() - 1))) {
+        if (!parent.empty() &&
+            !CreateFolderChain(session.files(), parent.substr(0, parent.size() - 1))) {
             result.failed.push_back(entry.original + ": cannot create its folder");
             continue;
         }

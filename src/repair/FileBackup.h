@@ -31,7 +31,4 @@ FilesRestore RestoreFilesFromBackup(const Session& session, const std::string& b
 /// Removes the backup's folder with its files; true when it is gone (or was never there).
 bool RemoveBackupFiles(const Session& session, const std::string& backupPath);
 
-/// Creates `folder` and every missing folder above it; true when it exists.
-bool CreateFolderChain(const Session& session, const std::string& folder);
-
 } // namespace tw
