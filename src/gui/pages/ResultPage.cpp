@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <memory>
 
 namespace tw::gui {
 
@@ -63,8 +64,10 @@ bool ResultPage::runRepair(bool skipBackup)
     bool repaired = false;
     guarded(this, [&] {
         FinishListView->clear();
-        auto* dialog = new TRepairDialogForm(m_context.session, window());
-        WindowRepairView view(FinishListView, dialog);
+        // Owned here, so an error during the repair does not leave the state window open.
+        const std::unique_ptr<TRepairDialogForm> dialog(
+            new TRepairDialogForm(m_context.session, window()));
+        WindowRepairView view(FinishListView, dialog.get());
         bool dialogShown = false;
         auto showDialog = [&] {
             dialog->show();
@@ -80,7 +83,6 @@ bool ResultPage::runRepair(bool skipBackup)
         if (!dialogShown && run.repaired)
             showDialog();
         dialog->hide();
-        dialog->deleteLater();
         if (!run.repaired) {
             if (!run.failure.empty())
                 showMessage(this, QString::fromStdString(run.failure), MessageIcon::Error);
