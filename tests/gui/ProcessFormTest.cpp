@@ -114,8 +114,9 @@ private slots:
             "Process", "PID", "Parent PID", "Module ID", "Number", "Process Number", "Priority "};
         const int widths[] = {120, 60, 90, 80, 0, 0, 80};
         for (int column = 0; column < titles.size(); ++column) {
-            QCOMPARE(form->processModel->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString(),
-                     titles[column]);
+            QCOMPARE(
+                form->processModel->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString(),
+                titles[column]);
             QCOMPARE(form->ListView_pro->columnWidth(column), widths[column]);
         }
         // The hidden columns are filled: "Number" and "Process Number".
@@ -142,6 +143,30 @@ private slots:
         QCOMPARE(form->moduleModel->rowCount(), 0);
     }
 
+    void aDoubleClickIsOneClickAndOneDoubleClick()
+    {
+        auto form = openWindow();
+        // As the mouse gives it: a click, then the double click and its release.
+        const auto doubleClick = [&](QPoint at) {
+            QTest::mouseClick(form->ListView_pro->viewport(), Qt::LeftButton, {}, at);
+            QTest::mouseDClick(form->ListView_pro->viewport(), Qt::LeftButton, {}, at);
+            QTest::mouseRelease(form->ListView_pro->viewport(), Qt::LeftButton, {}, at);
+        };
+        form->selectProcessRow(-1);
+        doubleClick(QPoint(form->ListView_pro->viewport()->width() - 4, 4));
+        QCOMPARE(m_messages,
+                 (QStringList{"Please select a process first!", "Please select a process first!"}));
+        // The next single click is a click again.
+        QTest::mouseClick(form->ListView_pro->viewport(), Qt::LeftButton, {},
+                          QPoint(form->ListView_pro->viewport()->width() - 4, 4));
+        QCOMPARE(m_messages.size(), 3);
+        const QModelIndex index = form->processModel->index(childRow(*form), 0);
+        form->ListView_pro->scrollTo(index);
+        doubleClick(form->ListView_pro->visualRect(index).center());
+        QCOMPARE(m_messages.size(), 3);
+        QCOMPARE(form->moduleModel->text(0, 0), std::string("sleep"));
+    }
+
     void aClickOnAProcessShowsItsModulesAndMemory()
     {
         auto form = openWindow();
@@ -159,8 +184,9 @@ private slots:
                                     QString::fromUtf8("引用计数")};
         const int widths[] = {120, 160, 100, 70, 0};
         for (int column = 0; column < titles.size(); ++column) {
-            QCOMPARE(form->moduleModel->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString(),
-                     titles[column]);
+            QCOMPARE(
+                form->moduleModel->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString(),
+                titles[column]);
             QCOMPARE(form->ListView_mod->columnWidth(column), widths[column]);
         }
         // The process has ended since: the memory cannot be read.

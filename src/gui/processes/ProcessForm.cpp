@@ -113,7 +113,7 @@ TFormProcess::TFormProcess(Session& session, QWidget* parent) : QDialog(parent),
     connect(ListView_mod->horizontalHeader(), &QHeaderView::sectionClicked, this,
             [this](int column) { ListView_modColumnClick(column); });
     ListView_pro->viewport()->installEventFilter(this);
-    resize(560, 520);
+    resize(640, 520);
 }
 
 void TFormProcess::showEvent(QShowEvent* event)
@@ -128,11 +128,21 @@ bool TFormProcess::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == ListView_pro->viewport()) {
         // The view has selected the row under the pointer (if any) when the button goes up.
+        // A double click is a click and the double click: the release that ends it is not
+        // another click.
         const auto* mouse = static_cast<QMouseEvent*>(event);
-        if (event->type() == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton)
-            ListView_proClick();
-        else if (event->type() == QEvent::MouseButtonDblClick && mouse->button() == Qt::LeftButton)
+        if (event->type() == QEvent::MouseButtonPress) {
+            m_doubleClicked = false;
+        } else if (event->type() == QEvent::MouseButtonRelease &&
+                   mouse->button() == Qt::LeftButton) {
+            if (!m_doubleClicked)
+                ListView_proClick();
+            m_doubleClicked = false;
+        } else if (event->type() == QEvent::MouseButtonDblClick &&
+                   mouse->button() == Qt::LeftButton) {
+            m_doubleClicked = true;
             ListView_proDblClick();
+        }
     }
     return QDialog::eventFilter(watched, event);
 }
@@ -177,6 +187,7 @@ void TFormProcess::selectProcessRow(int row)
         return;
     }
     ListView_pro->selectRow(row);
+    ListView_pro->scrollTo(processModel->index(row, 0));
 }
 
 int TFormProcess::rowOfProcess(win::DWORD processId) const

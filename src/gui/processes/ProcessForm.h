@@ -69,6 +69,7 @@ private:
     void showMemory();
 
     Session& m_session;
+    bool m_doubleClicked = false;
 };
 
 } // namespace tw::gui
