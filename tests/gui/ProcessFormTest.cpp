@@ -1,6 +1,8 @@
 // The process manager window on real processes, driven as a user would.
 #include "gui/processes/ProcessForm.h"
 
+#include "gui/ToolTable.h"
+#include "gui/WindowContext.h"
 #include "gui/processes/ProcessModels.h"
 #include "gui/widgets/MessageBox.h"
 #include "platform/wine/WinePrefix.h"
@@ -98,6 +100,19 @@ private slots:
         m_prefix.reset();
         delete m_dir;
         m_dir = nullptr;
+    }
+
+    void theOptionsPageRowOpensTheWindow()
+    {
+        const ToolRow* manager = nullptr;
+        for (const ToolRow& row : optionTools()) {
+            if (QString::fromLatin1(row.name) == QStringLiteral("Process Manager"))
+                manager = &row;
+        }
+        QVERIFY(manager && manager->window);
+        WindowContext context{*m_session, {}, {}, {}};
+        const std::unique_ptr<QDialog> window(manager->window(context, nullptr));
+        QVERIFY(qobject_cast<TFormProcess*>(window.get()));
     }
 
     void showingListsTheProcessesUnderTheirTitles()
