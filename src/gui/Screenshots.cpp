@@ -11,6 +11,7 @@
 #include "gui/pages/SectionPage.h"
 #include "gui/preferences/PreferencesForm.h"
 #include "gui/preferences/UpdateFlow.h"
+#include "gui/processes/ProcessForm.h"
 #include "gui/scanner/ProblemListForm.h"
 #include "gui/scanner/RepairDialogForm.h"
 #include "gui/widgets/MessageBox.h"
@@ -109,6 +110,13 @@ bool saveScreenshots(TMainForm& window, const QString& folder)
     preferences.show();
     ok &= save(preferences, folder, QStringLiteral("preferences"));
     preferences.hide();
+    // The process manager with the modules of the program itself; nothing is terminated.
+    TFormProcess processes(window.session(), &window);
+    processes.show();
+    processes.selectProcessRow(processes.rowOfProcess(QCoreApplication::applicationPid()));
+    processes.BtnViewModuleClick();
+    ok &= save(processes, folder, QStringLiteral("processes"));
+    processes.hide();
     const std::unique_ptr<QMessageBox> question = makeMessageBox(
         &window, {QStringLiteral("Tidewell"), QString::fromLatin1(kNewerVersionQuestion),
                   MessageIcon::Information, MessageButtons::YesNo});

@@ -2,6 +2,7 @@
 
 #include "gui/cleaner/SysDiskClearForm.h"
 #include "gui/preferences/PreferencesForm.h"
+#include "gui/processes/ProcessForm.h"
 #include "gui/widgets/MessageBox.h"
 
 #include <QDialog>
@@ -20,7 +21,7 @@ const ToolRow kOptionTools[] = {
     {"Fix IE Browser", "e", qRgb(30, 150, 200), nullptr},
     {"History Cleaner", "H", qRgb(180, 60, 60), nullptr},
     {"File Splitte", "F", qRgb(90, 110, 130), nullptr},
-    {"Process Manager", "P", qRgb(60, 130, 60), nullptr},
+    {"Process Manager", "P", qRgb(60, 130, 60), &toolWindow<TFormProcess>},
 };
 
 const ToolRow kPreferences = {"Preferences", nullptr, 0, &toolWindow<TFormOptions>};

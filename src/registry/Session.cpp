@@ -53,6 +53,11 @@ platform::Installation& Session::installation() const
     return require(m_platform.installation, "installation");
 }
 
+platform::Processes& Session::processes() const
+{
+    return require(m_platform.processes, "process list");
+}
+
 void ClearSectionContents(Session& session)
 {
     for (TRegistryContents& contents : session.SectionContents)

@@ -47,6 +47,7 @@ public:
     platform::Storage& storage() const;
     platform::Http& http() const;
     platform::Installation& installation() const;
+    platform::Processes& processes() const;
 
     /// A stop request for the long loop that runs (kOperation...).
     std::uint8_t OperationState = kOperationIdle;
@@ -66,6 +67,10 @@ public:
     std::uint8_t DiskScanState = kDiskScanIdle;
     /// The add-on list: lines of a name followed by an identifier ("Name{CLSID}").
     std::vector<std::string> MemoActiveX;
+    /// The process manager's sort state, shared by its two lists: the comparison kind of the
+    /// last sort (0 text, 1 whole number) and one direction flag per column index.
+    std::uint8_t ProcessSortKind = 0;
+    std::array<bool, 7> ProcessSortFlags{};
 
 private:
     platform::Platform m_platform;

@@ -15,6 +15,8 @@ QMessageBox::Icon toQt(MessageIcon icon)
         return QMessageBox::Warning;
     case MessageIcon::Error:
         return QMessageBox::Critical;
+    case MessageIcon::Question:
+        return QMessageBox::Question;
     case MessageIcon::None:
         break;
     }

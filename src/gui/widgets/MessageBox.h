@@ -16,7 +16,8 @@ enum class MessageIcon
     Information,
     Warning,
     Exclamation,
-    Error
+    Error,
+    Question
 };
 enum class MessageButtons
 {

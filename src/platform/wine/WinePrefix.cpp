@@ -2,6 +2,7 @@
 
 #include "WineFiles.h"
 #include "WineInstallation.h"
+#include "WineProcesses.h"
 #include "WineRegistry.h"
 #include "WineRegistryEditor.h"
 #include "WineShell.h"
@@ -52,6 +53,7 @@ WinePrefix::WinePrefix(std::string hostDir, OpenMode mode)
     m_storage = std::make_unique<HiveStorage>(*m_hiveStore);
     m_installation = std::make_unique<WineInstallation>(m_hiveStore->prefixDir(),
                                                         mode == OpenMode::Preview);
+    m_processes = std::make_unique<WineProcesses>(*m_paths);
     if (mode == OpenMode::Preview) {
         m_files->refuseWrites();
         m_shell->refuseWrites();
@@ -63,6 +65,7 @@ WinePrefix::WinePrefix(std::string hostDir, OpenMode mode)
     m_platform.shell = m_shell.get();
     m_platform.storage = m_storage.get();
     m_platform.installation = m_installation.get();
+    m_platform.processes = m_processes.get();
 }
 
 WinePrefix::~WinePrefix() = default;

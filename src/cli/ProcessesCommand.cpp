@@ -1,0 +1,140 @@
+// tidewell-cli processes: the running processes, the modules of one, and ending one.
+#include "CliError.h"
+#include "Command.h"
+#include "Json.h"
+#include "registry/Session.h"
+#include "tools/processes/ProcessManager.h"
+
+#include <iomanip>
+#include <limits>
+
+namespace tw::cli {
+
+namespace {
+
+/// The PID argument; a UsageError for a word that is not one.
+win::DWORD processIdArgument(const std::string& text)
+{
+    size_t used = 0;
+    unsigned long long number = 0;
+    try {
+        if (!text.empty() && std::isdigit(static_cast<unsigned char>(text[0])))
+            number = std::stoull(text, &used);
+    } catch (const std::exception&) {
+        used = 0;
+    }
+    if (used == 0 || used != text.size() || number > std::numeric_limits<win::DWORD>::max())
+        throw UsageError("\"" + text + "\" is not a process ID");
+    return static_cast<win::DWORD>(number);
+}
+
+ListRows processRows(CommandContext& context)
+{
+    ListRows listing = listProcesses(context.session);
+    if (!listing.error.empty())
+        throw CliError(listing.error);
+    return listing;
+}
+
+int listCommand(CommandContext& context)
+{
+    const ListRows listing = processRows(context);
+    std::ostream& out = context.out;
+    if (context.args.has("json")) {
+        // The number columns hold plain decimal numbers.
+        out << "{\"processes\": [";
+        for (size_t i = 0; i < listing.rows.size(); ++i) {
+            const std::vector<std::string>& t = listing.rows[i].texts;
+            out << (i ? ", " : "") << "{\"name\": " << jsonString(t[0]) << ", \"pid\": " << t[1]
+                << ", \"parentPid\": " << t[2] << ", \"moduleId\": " << t[3]
+                << ", \"usage\": " << t[4] << ", \"threads\": " << t[5]
+                << ", \"priority\": " << t[6] << "}";
+        }
+        out << "]}\n";
+        return 0;
+    }
+    out << std::right << std::setw(8) << "PID" << std::setw(11) << "Parent PID" << std::setw(9)
+        << "Threads" << std::setw(10) << "Priority"
+        << "  Process\n";
+    for (const ListRow& row : listing.rows)
+        out << std::setw(8) << row.texts[1] << std::setw(11) << row.texts[2] << std::setw(9)
+            << row.texts[5] << std::setw(10) << row.texts[6] << "  " << row.texts[0] << "\n";
+    out << processTotalText(listing.rows.size()) << "\n";
+    return 0;
+}
+
+int modulesCommand(CommandContext& context)
+{
+    const win::DWORD processId = processIdArgument(context.args.at(0));
+    const ListRows listing = listModules(context.session, processId);
+    if (!listing.error.empty())
+        throw CliError(listing.error);
+    const std::string memory = workingSetKBText(context.session, processId);
+    std::ostream& out = context.out;
+    if (context.args.has("json")) {
+        out << "{\"pid\": " << processId << ", \"modules\": [";
+        for (size_t i = 0; i < listing.rows.size(); ++i) {
+            const std::vector<std::string>& t = listing.rows[i].texts;
+            out << (i ? ", " : "") << "{\"name\": " << jsonString(t[0])
+                << ", \"path\": " << jsonString(t[1]) << ", \"moduleId\": " << t[2]
+                << ", \"sizeKB\": " << jsonString(t[3]) << "}";
+        }
+        out << "], \"memoryKB\": " << (memory.empty() ? "null" : jsonString(memory)) << "}\n";
+        return 0;
+    }
+    out << std::right << std::setw(12) << "Size(KB)"
+        << "  Module Name  (Module Path)\n";
+    for (const ListRow& row : listing.rows)
+        out << std::setw(12) << row.texts[3] << "  " << row.texts[0] << "  (" << row.texts[1]
+            << ")\n";
+    out << moduleTotalText(listing.rows.size()) << "\n";
+    out << (memory.empty() ? std::string("Get Memory Errors") : "Memory: " + memory + " KB")
+        << "\n";
+    return 0;
+}
+
+int killCommand(CommandContext& context)
+{
+    const win::DWORD processId = processIdArgument(context.args.at(0));
+    // The process as listed now: its name, and its start so that no later one is hit.
+    const ListRows listing = processRows(context);
+    const ListRow* listed = nullptr;
+    for (const ListRow& row : listing.rows) {
+        if (row.texts[kPidColumn] == std::to_string(processId))
+            listed = &row;
+    }
+    if (!listed)
+        throw CliError("No process has the ID " + std::to_string(processId));
+    const std::string name = listed->texts[0];
+    const TerminateResult result = terminateProcess(context.session, processId, listed->startTime);
+    if (result.outcome != TerminateOutcome::Terminated)
+        throw CliError("Cannot terminate process " + std::to_string(processId) + " (" + name +
+                       "): " + result.message);
+    context.out << "Terminated process " << processId << " (" << name << ")\n";
+    return 0;
+}
+
+} // namespace
+
+std::vector<Command> processesCommands()
+{
+    return {
+        {"processes list",
+         "",
+         "the running processes: PID, parent, threads, base priority, name",
+         {kJsonOption},
+         0,
+         0,
+         listCommand},
+        {"processes modules",
+         "PID",
+         "the files a process has loaded, with their sizes,\nand its working set",
+         {kJsonOption},
+         1,
+         1,
+         modulesCommand},
+        {"processes kill", "PID", "end a process at once", {}, 1, 1, killCommand},
+    };
+}
+
+} // namespace tw::cli
