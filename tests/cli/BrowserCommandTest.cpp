@@ -226,6 +226,8 @@ TEST_F(BrowserWineTest, RepairsWhatWinePlantedAndItsBackupPutsEverythingBack)
         0);
     test::writeFile(fs::path(prefix()) / "drive_c/Program Files/registry.exe", "planted");
     const RegistryImage before = wineImage("before");
+    for (const auto& [key, values] : before)
+        ASSERT_NE(key.rfind("(missing)", 0), 0u) << "Wine's regedit could not export " << key;
     ASSERT_TRUE(
         before.count("hkey_local_machine\\software\\microsoft\\internet explorer\\extensions"
                      "\\{11111111-2222-3333-4444-555555555555}"));
@@ -264,6 +266,8 @@ TEST_F(BrowserWineTest, RepairsWhatWinePlantedAndItsBackupPutsEverythingBack)
                                 "extensions\\{11111111-2222-3333-4444-555555555555}"));
     EXPECT_TRUE(repaired.count("hkey_current_user\\software\\microsoft\\internet "
                                "explorer\\menuext\\&search the hijacker"));
+
+    EXPECT_NE(repaired, before);
 
     const auto restore = cli({"backups", "restore", backup});
     ASSERT_EQ(restore.exitCode, 0) << restore.err;

@@ -4,6 +4,7 @@
 #include "gui/browser/BrowserRepairForm.h"
 #include "gui/splitter/FilesSplitteForm.h"
 #include "gui/widgets/ClickLabel.h"
+#include "gui/widgets/ImageButton.h"
 #include "gui/widgets/MessageBox.h"
 #include "registry/Session.h"
 #include "registry/TRegistry.h"
@@ -127,7 +128,7 @@ private slots:
         QVERIFY(!form.cbSelectAll->isChecked());
         QCOMPARE(form.checkedRows(), std::vector<bool>(13, false));
         form.IERepairListView->topLevelItem(3)->setCheckState(0, Qt::Checked);
-        QTest::mouseClick(form.cbSelectAll, Qt::LeftButton);
+        form.cbSelectAll->click();
         QVERIFY(form.cbSelectAll->isChecked());
         QCOMPARE(form.checkedRows(), std::vector<bool>(13, true));
     }

@@ -56,7 +56,11 @@ TBrowserRepairForm::TBrowserRepairForm(WindowContext& context, QWidget* parent)
     IERepairListView->setStyleSheet(
         QStringLiteral("QTreeView::item { border: 1px solid #d0d0d0; border-top: none; "
                        "border-left: none; }"));
-    IERepairListView->header()->setStretchLastSection(false);
+    QHeaderView* header = IERepairListView->header();
+    header->setStretchLastSection(false);
+    header->setMinimumSectionSize(20);
+    header->setSectionResizeMode(0, QHeaderView::Fixed);
+    header->setSectionResizeMode(kStatusColumn, QHeaderView::Fixed);
     IERepairListView->setColumnWidth(0, 20);
     IERepairListView->setColumnWidth(kStatusColumn, 100);
     for (const BrowserRepairItem& item : BrowserRepairItems()) {

@@ -127,8 +127,8 @@ QWidget* TFormFilesSplitte::buildSplitPage()
     auto* grid = new QGridLayout(info);
     SourceFileEdit = pathEdit(info);
     ResultFileEdit = pathEdit(info);
-    SourceBrowse = new ImageButton(QStringLiteral("Browse .."), ImageButton::Size::Small, info);
-    ResultBrowse = new ImageButton(QStringLiteral("Browse .."), ImageButton::Size::Small, info);
+    SourceBrowse = new ImageButton(QStringLiteral("Browse .."), ImageButton::Size::Medium, info);
+    ResultBrowse = new ImageButton(QStringLiteral("Browse .."), ImageButton::Size::Medium, info);
     grid->addWidget(new QLabel(QStringLiteral("File to Slitte:"), info), 0, 0);
     grid->addWidget(SourceFileEdit, 0, 1);
     grid->addWidget(SourceBrowse, 0, 2);
@@ -152,6 +152,7 @@ QWidget* TFormFilesSplitte::buildSplitPage()
     row->addWidget(new QLabel(QStringLiteral("Byte"), sizes));
     layout->addWidget(sizes);
 
+    layout->addStretch();
     ProgressBar1 = new QProgressBar(page);
     ProgressBar1->setTextVisible(false);
     ProgressBar1->setValue(0);
@@ -180,10 +181,10 @@ QWidget* TFormFilesSplitte::buildCombinePage()
     auto* info = new QGroupBox(QStringLiteral("File Infromation"), page);
     auto* grid = new QGridLayout(info);
     FileListBox = new QListWidget(info);
-    CombineBrowse = new ImageButton(QStringLiteral("Browse .."), ImageButton::Size::Small, info);
-    Clear = new ImageButton(QStringLiteral("Clear"), ImageButton::Size::Small, info);
+    CombineBrowse = new ImageButton(QStringLiteral("Browse .."), ImageButton::Size::Medium, info);
+    Clear = new ImageButton(QStringLiteral("Clear"), ImageButton::Size::Medium, info);
     ConVerSptFileEdit = pathEdit(info);
-    SaveTo = new ImageButton(QStringLiteral("Save to .."), ImageButton::Size::Small, info);
+    SaveTo = new ImageButton(QStringLiteral("Save to .."), ImageButton::Size::Medium, info);
     ConVerSptFileEdit->setEnabled(false);
     SaveTo->setEnabled(false);
     auto* listButtons = new QVBoxLayout;
@@ -198,6 +199,7 @@ QWidget* TFormFilesSplitte::buildCombinePage()
     grid->addWidget(SaveTo, 3, 1);
     layout->addWidget(info);
 
+    layout->addStretch();
     ProgressBar2 = new QProgressBar(page);
     ProgressBar2->setTextVisible(false);
     ProgressBar2->setValue(0);
