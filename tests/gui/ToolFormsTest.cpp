@@ -167,6 +167,11 @@ private slots:
         QCOMPARE(form.IERepairListView->topLevelItem(2)->foreground(1).color(), QColor(Qt::black));
         QCOMPARE(registryTools(), 0);
         QCOMPARE(ListBackups(session()).size(), size_t(1));
+        form.setStatus(4, QStringLiteral("Repairing"));
+        QCOMPARE(form.IERepairListView->topLevelItem(4)->foreground(2).color(),
+                 QColor(0xFF, 0x00, 0x00));
+        form.setStatus(4, QString());
+        QCOMPARE(form.IERepairListView->topLevelItem(4)->foreground(2).color(), QColor(Qt::black));
 
         // With every row unchecked it asks and then changes nothing, statuses included.
         QTest::mouseClick(form.abSelectAll, Qt::LeftButton);

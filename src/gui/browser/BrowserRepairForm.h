@@ -29,6 +29,8 @@ public:
     /// The rows' check marks, in list order.
     std::vector<bool> checkedRows() const;
     QString statusOf(int row) const;
+    /// Shows a row's status: red while it runs ("Repairing"), green once "Completed".
+    void setStatus(int row, const QString& status);
 
     QTreeWidget* IERepairListView = nullptr;
     QCheckBox* cbSelectAll = nullptr;
@@ -41,7 +43,6 @@ protected:
 
 private:
     void fitNameColumn();
-    void setStatus(int row, const QString& status);
 
     WindowContext& m_context;
 };

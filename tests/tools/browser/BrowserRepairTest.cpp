@@ -4,6 +4,7 @@
 
 #include "platform/RegFile.h"
 #include "platform/TextCodec.h"
+#include "platform/wine/HiveStore.h"
 #include "registry/TRegistry.h"
 #include "repair/BackupList.h"
 #include "repair/BackupWriter.h"
@@ -397,6 +398,33 @@ TEST_F(BrowserRepairTest, HiveChangedOnDiskMeanwhileIsRefusedWhole)
     EXPECT_EQ(readFile(user), changed);
     EXPECT_TRUE(fs::exists(driveC() / "Program Files" / "registry.exe"));
     EXPECT_FALSE(fs::exists(driveC() / "Program Files" / "Tidewell" / "AllRegBack"));
+}
+
+TEST_F(BrowserRepairTest, SaveThatFailsTakesTheRepairBackWhole)
+{
+    const fs::path user = fs::path(prefixPath()) / "user.reg";
+    const std::string system = readFile(fs::path(prefixPath()) / "system.reg");
+    const std::string otherWriter = readFile(user) + "\n[Software\\\\Other] 1\n";
+    // Another program writes user.reg while the repair's hives are being saved.
+    prefix->hiveStore().setSaveObserver([&](wine::SaveStep step, const std::string& file) {
+        if (step == wine::SaveStep::Renamed && file.find("system.reg") != std::string::npos)
+            writeFile(user, otherWriter);
+    });
+    const RegistryImage before = imageOf(*session);
+    const BrowserRepairRun run = repair(std::vector<bool>(13, true));
+    EXPECT_NE(run.failure.find("could not be saved, so nothing was changed"), std::string::npos)
+        << run.failure;
+    EXPECT_FALSE(run.backupPath);
+    ASSERT_FALSE(statuses.events.empty());
+    EXPECT_EQ(statuses.events.back(), "12 ");
+    // The registry reads as the files on disk: as before, with the other program's key.
+    RegistryImage expected = before;
+    expected[kHkcu + "software\\other"];
+    EXPECT_EQ(difference(imageOf(*session), expected), "");
+    EXPECT_EQ(readFile(fs::path(prefixPath()) / "system.reg"), system);
+    EXPECT_EQ(readFile(user), otherWriter);
+    EXPECT_TRUE(fs::exists(driveC() / "Program Files" / "registry.exe"));
+    EXPECT_TRUE(ListBackups(*session).empty());
 }
 
 } // namespace
