@@ -1,5 +1,6 @@
 // The browser repair and the file splitter windows, driven as a user would.
 #include "app/SessionStart.h"
+#include "gui/MainForm.h"
 #include "gui/WindowContext.h"
 #include "gui/browser/BrowserRepairForm.h"
 #include "gui/splitter/FilesSplitteForm.h"
@@ -20,6 +21,7 @@
 #include <QProgressBar>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <cstdlib>
 
@@ -336,6 +338,34 @@ private slots:
         form.ClearClick();
         QCOMPARE(form.FileListBox->count(), 0);
         QVERIFY(!form.SaveTo->isEnabled());
+    }
+
+    void optionsPageLinksOpenBothWindows()
+    {
+        MainFormSetup setup;
+        setup.session = &session();
+        TMainForm window(setup);
+        window.show();
+        window.showPage(TMainForm::Options);
+        QStringList opened;
+        for (const char* name : {"Fix IE Browser", "File Splitte"}) {
+            QLabel* link = nullptr;
+            for (QLabel* label : window.findChildren<QLabel*>(QStringLiteral("toolLink"))) {
+                if (label->text() == QLatin1String(name))
+                    link = label;
+            }
+            QVERIFY(link);
+            QTimer::singleShot(0, [&opened] {
+                QWidget* dialog = QApplication::activeModalWidget();
+                if (!dialog)
+                    return;
+                opened.push_back(dialog->windowTitle());
+                dialog->close();
+            });
+            QTest::mouseClick(link, Qt::LeftButton);
+        }
+        QCOMPARE(opened, QStringList({"Browser Repair", "Files Splitte Tool"}));
+        QVERIFY(m_messages.isEmpty());
     }
 
     void barShowsHugeMaximaWithinItsRange()
