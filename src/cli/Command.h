@@ -60,6 +60,8 @@ std::vector<Command> junkCommands();
 std::vector<Command> settingsCommands();
 std::vector<Command> updateCommands();
 std::vector<Command> processesCommands();
+std::vector<Command> browserCommands();
+std::vector<Command> splitterCommands();
 
 /// "--json" and "--sections LIST", shared by the commands that take them.
 inline constexpr OptionSpec kJsonOption{"json", ""};

@@ -158,12 +158,17 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& words)
     }
     const Command& command = findCommand(rest, used);
     std::vector<OptionSpec> options = command.options;
-    options.push_back(kPrefixOption);
+    // A command with a --prefix of its own (split) takes the Wine prefix before its name only.
+    const bool ownPrefix = std::any_of(options.begin(), options.end(), [](const OptionSpec& o) {
+        return o.name == kPrefixOption.name;
+    });
+    if (!ownPrefix)
+        options.push_back(kPrefixOption);
     parsed.args = Arguments::parse(
         std::vector<std::string>(rest.begin() + static_cast<long>(used), rest.end()), options);
     if (parsed.args.count() < command.minArguments || parsed.args.count() > command.maxArguments)
         throw UsageError("usage: tidewell-cli " + synopsisOf(command));
-    if (const std::optional<std::string> prefix = parsed.args.value("prefix"))
+    if (const std::optional<std::string> prefix = parsed.args.value("prefix"); prefix && !ownPrefix)
         parsed.prefix = prefix;
     parsed.command = &command;
     return parsed;

@@ -2,6 +2,7 @@
 
 #include "AboutForm.h"
 #include "MainForm.h"
+#include "gui/browser/BrowserRepairForm.h"
 #include "gui/cleaner/DiskFileClearSelectForm.h"
 #include "gui/cleaner/DiskScanForm.h"
 #include "gui/cleaner/JunkOptionForm.h"
@@ -14,6 +15,7 @@
 #include "gui/processes/ProcessForm.h"
 #include "gui/scanner/ProblemListForm.h"
 #include "gui/scanner/RepairDialogForm.h"
+#include "gui/splitter/FilesSplitteForm.h"
 #include "gui/widgets/MessageBox.h"
 #include "registry/RegistryContents.h"
 #include "repair/RepairDriver.h"
@@ -123,6 +125,17 @@ bool saveScreenshots(TMainForm& window, const QString& folder)
     question->show();
     ok &= save(*question, folder, QStringLiteral("update-question"));
     question->hide();
+    // The browser repair's list and the splitter's two pages; nothing is run.
+    TBrowserRepairForm browser(window.context(), &window);
+    browser.show();
+    ok &= save(browser, folder, QStringLiteral("browser-repair"));
+    browser.hide();
+    TFormFilesSplitte splitter(window.context(), &window);
+    splitter.show();
+    ok &= save(splitter, folder, QStringLiteral("splitter-split"));
+    splitter.Pages->setCurrentIndex(1);
+    ok &= save(splitter, folder, QStringLiteral("splitter-combine"));
+    splitter.hide();
     setMessageHandler({});
     return ok;
 }

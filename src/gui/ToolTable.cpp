@@ -1,8 +1,10 @@
 #include "ToolTable.h"
 
+#include "gui/browser/BrowserRepairForm.h"
 #include "gui/cleaner/SysDiskClearForm.h"
 #include "gui/preferences/PreferencesForm.h"
 #include "gui/processes/ProcessForm.h"
+#include "gui/splitter/FilesSplitteForm.h"
 #include "gui/widgets/MessageBox.h"
 
 #include <QDialog>
@@ -18,9 +20,9 @@ const ToolRow kOptionTools[] = {
     {"Add/Revove Pragram Manager", "A", qRgb(200, 120, 30), nullptr},
     {"System and Disk Cleaner", "C", qRgb(30, 110, 200), &toolWindow<TFormSysDiskClear>},
     {"Fix DLL File", "D", qRgb(120, 80, 170), nullptr},
-    {"Fix IE Browser", "e", qRgb(30, 150, 200), nullptr},
+    {"Fix IE Browser", "e", qRgb(30, 150, 200), &toolWindow<TBrowserRepairForm>},
     {"History Cleaner", "H", qRgb(180, 60, 60), nullptr},
-    {"File Splitte", "F", qRgb(90, 110, 130), nullptr},
+    {"File Splitte", "F", qRgb(90, 110, 130), &toolWindow<TFormFilesSplitte>},
     {"Process Manager", "P", qRgb(60, 130, 60), &toolWindow<TFormProcess>},
 };
 

@@ -1,0 +1,113 @@
+// tidewell-cli browser-repair: the browser repair items, run as the window's "Restore" runs them.
+#include "CliError.h"
+#include "Command.h"
+#include "Json.h"
+#include "PrefixWrites.h"
+#include "platform/wine/WineFiles.h"
+#include "platform/wine/WinePrefix.h"
+#include "registry/Session.h"
+#include "tools/browser/BrowserRepair.h"
+#include "tools/browser/BrowserRepairItems.h"
+
+#include <sstream>
+
+namespace tw::cli {
+
+namespace {
+
+/// The rows of --items (numbers counted from 1, separated by commas); all without it.
+std::vector<bool> selectedItems(const Arguments& args)
+{
+    const size_t count = BrowserRepairItems().size();
+    const std::optional<std::string> given = args.value("items");
+    if (!given)
+        return std::vector<bool>(count, true);
+    std::vector<bool> checked(count, false);
+    std::stringstream items(*given);
+    std::string item;
+    bool any = false;
+    while (std::getline(items, item, ',')) {
+        size_t used = 0;
+        long number = 0;
+        try {
+            number = std::stol(item, &used);
+        } catch (const std::exception&) {
+        }
+        if (item.empty() || used != item.size() || number < 1 ||
+            static_cast<size_t>(number) > count)
+            throw UsageError("\"" + item + "\" is not an item number (1 to " +
+                             std::to_string(count) + ")");
+        checked[static_cast<size_t>(number - 1)] = true;
+        any = true;
+    }
+    if (!any)
+        throw UsageError("--items needs item numbers such as 1,3");
+    return checked;
+}
+
+class StatusRows : public BrowserRepairView
+{
+public:
+    void setStatus(int row, const std::string& status) override
+    {
+        for (auto& [index, text] : rows) {
+            if (index == row) {
+                text = status;
+                return;
+            }
+        }
+        rows.push_back({row, status});
+    }
+    std::vector<std::pair<int, std::string>> rows;
+};
+
+int runBrowserRepair(CommandContext& context)
+{
+    const std::vector<bool> checked = selectedItems(context.args);
+    requireWritable(context.prefix);
+    StatusRows rows;
+    const BrowserRepairRun run = RepairBrowser(context.session, checked, rows);
+    if (!run.failure.empty() && rows.rows.empty())
+        throw CliError(run.failure);
+
+    std::optional<std::string> backupHost;
+    if (run.backupPath)
+        backupHost = context.prefix.files().paths().toHost(*run.backupPath);
+    const auto items = BrowserRepairItems();
+    std::ostream& out = context.out;
+    if (context.args.has("json")) {
+        out << "{\"backup\": " << (backupHost ? jsonString(*backupHost) : "null")
+            << ", \"rows\": [";
+        for (size_t i = 0; i < rows.rows.size(); ++i)
+            out << (i ? ", " : "") << "{\"name\": "
+                << jsonString(std::string(items[static_cast<size_t>(rows.rows[i].first)].name))
+                << ", \"status\": " << jsonString(rows.rows[i].second) << "}";
+        out << "]}\n";
+    } else {
+        out << "Backup: " << (backupHost ? *backupHost : std::string("none")) << "\n";
+        for (const auto& [row, status] : rows.rows)
+            out << (status.empty() ? std::string("-") : status) << "  "
+                << items[static_cast<size_t>(row)].name << "\n";
+    }
+    if (!run.failure.empty()) {
+        context.err << "tidewell-cli: " << run.failure << "\n";
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+std::vector<Command> browserCommands()
+{
+    return {{"browser-repair",
+             "",
+             "write the undo backup, then run the browser repair items\n(--items: numbers "
+             "counted from 1, such as 1,3; all by default)",
+             {{"items", "LIST"}, kJsonOption},
+             0,
+             0,
+             runBrowserRepair}};
+}
+
+} // namespace tw::cli

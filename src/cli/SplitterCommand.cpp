@@ -1,0 +1,106 @@
+// tidewell-cli split and join: the file splitter on host files.
+#include "CliError.h"
+#include "Command.h"
+#include "Json.h"
+#include "tools/splitter/FileSplitter.h"
+
+#include <iostream>
+
+namespace tw::cli {
+
+namespace {
+
+/// Prints nothing while the copy runs; a missing piece is warned about on standard error.
+class QuietView : public SplitterView
+{
+public:
+    explicit QuietView(std::ostream& err) : m_err(err) {}
+    void setProgress(double, std::int64_t) override {}
+    void pieceMissing(const std::string& path) override
+    {
+        m_err << "tidewell-cli: the file " << path << " could not be found; joined without it\n";
+    }
+
+private:
+    std::ostream& m_err;
+};
+
+/// --size as a size list entry ("1.44M") or a number of bytes; 360K without it.
+std::int64_t pieceSizeOf(const Arguments& args)
+{
+    const std::optional<std::string> given = args.value("size");
+    if (!given)
+        return kDefaultPieceSize;
+    for (const PieceSizeChoice& choice : PieceSizeChoices()) {
+        if (choice.bytes != kCustomPieceSize && choice.label == *given)
+            return choice.bytes;
+    }
+    const std::optional<std::int32_t> bytes = ParsePieceSize(*given);
+    if (!bytes || *bytes < 1)
+        throw UsageError("\"" + *given +
+                         "\" is not a piece size (360K, 720K, 1.2M, 1.44M, 2.88M, 100M or a number "
+                         "of bytes from 1 to 2147483647)");
+    return *bytes;
+}
+
+int runSplit(CommandContext& context)
+{
+    const std::int64_t size = pieceSizeOf(context.args);
+    QuietView view(context.err);
+    const SplitOutcome outcome = SplitFile(
+        context.args.at(0), context.args.value("prefix").value_or(std::string()), size, view);
+    if (!outcome.ok)
+        throw CliError("Nothing was split: " + outcome.error);
+    std::ostream& out = context.out;
+    if (context.args.has("json")) {
+        out << "{\"pieces\": [";
+        for (size_t i = 0; i < outcome.pieces.size(); ++i)
+            out << (i ? ", " : "") << jsonString(outcome.pieces[i]);
+        out << "]}\n";
+        return 0;
+    }
+    for (const std::string& piece : outcome.pieces)
+        out << piece << "\n";
+    out << outcome.pieces.size() << " pieces of " << size << " bytes\n";
+    return 0;
+}
+
+int runJoin(CommandContext& context)
+{
+    const std::optional<std::string> target = context.args.value("to");
+    if (!target)
+        throw UsageError("join needs --to FILE");
+    QuietView view(context.err);
+    const JoinOutcome outcome = JoinFiles(context.args.positional(), *target, view);
+    if (!outcome.ok)
+        throw CliError("Nothing was joined: " + outcome.error);
+    context.out << "Joined " << context.args.count() - outcome.missing.size() << " of "
+                << context.args.count() << " pieces into " << *target << "\n";
+    return outcome.missing.empty() ? 0 : 1;
+}
+
+} // namespace
+
+std::vector<Command> splitterCommands()
+{
+    return {
+        {"split",
+         "FILE",
+         "cut a host file into pieces PREFIX000.spt, PREFIX001.spt, ...\n(PREFIX is FILE by "
+         "default; --size 360K by default; the\nWine prefix goes before the command here)",
+         {{"size", "360K|720K|1.2M|1.44M|2.88M|100M|BYTES"}, {"prefix", "PREFIX"}, kJsonOption},
+         1,
+         1,
+         runSplit},
+        {"join",
+         "PIECE...",
+         "write the pieces, in the order given, into the FILE of --to\n(needed; replaced); a "
+         "missing piece is skipped with a\nwarning and exit status 1",
+         {{"to", "FILE"}},
+         1,
+         1000000,
+         runJoin},
+    };
+}
+
+} // namespace tw::cli

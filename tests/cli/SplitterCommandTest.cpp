@@ -1,0 +1,85 @@
+// tidewell-cli split and join on host files.
+#include "support/CliFixture.h"
+
+#include <gtest/gtest.h>
+
+namespace tw::cli {
+namespace {
+
+using test::readFile;
+using test::writeFile;
+namespace fs = std::filesystem;
+
+class SplitterCommandTest : public test::CliTest
+{
+protected:
+    void SetUp() override { test::PrefixBuilder(dir.path() / "prefix"); }
+    std::string file(const std::string& name) const { return (dir.path() / name).string(); }
+};
+
+TEST_F(SplitterCommandTest, SplitsWithAPrefixAndJoinsBack)
+{
+    std::string data(1457660 + 10, 'x');
+    for (size_t i = 0; i < data.size(); i += 4096)
+        data[i] = static_cast<char>(i / 4096);
+    writeFile(file("disk.img"), data);
+    fs::create_directory(file("pieces"));
+    const auto split =
+        cli({"split", file("disk.img"), "--size", "1.44M", "--prefix", file("pieces/d"), "--json"});
+    ASSERT_EQ(split.exitCode, 0) << split.err;
+    EXPECT_EQ(split.out, "{\"pieces\": [\"" + file("pieces/d000.spt") + "\", \"" +
+                             file("pieces/d001.spt") + "\"]}\n");
+    EXPECT_EQ(fs::file_size(file("pieces/d000.spt")), 1457660u);
+
+    const auto join =
+        cli({"join", file("pieces/d000.spt"), file("pieces/d001.spt"), "--to", file("back.img")});
+    ASSERT_EQ(join.exitCode, 0) << join.err;
+    EXPECT_EQ(readFile(file("back.img")), data);
+}
+
+TEST_F(SplitterCommandTest, DefaultsToThreeHundredSixtyKBesideTheSource)
+{
+    writeFile(file("f"), std::string(355870 + 1, 'a'));
+    const auto split = cli({"split", file("f")});
+    ASSERT_EQ(split.exitCode, 0) << split.err;
+    EXPECT_EQ(split.out,
+              file("f000.spt") + "\n" + file("f001.spt") + "\n2 pieces of 355870 bytes\n");
+    const auto bytes = cli({"split", file("f"), "--size", "200000", "--prefix", file("g")});
+    ASSERT_EQ(bytes.exitCode, 0) << bytes.err;
+    EXPECT_EQ(fs::file_size(file("g000.spt")), 200000u);
+}
+
+TEST_F(SplitterCommandTest, BadInputIsRefusedAndLosesNothing)
+{
+    writeFile(file("f"), "0123456789");
+    for (const char* size : {"0", "-1", "1.5M", "big", "3000000000"}) {
+        const auto run = cli({"split", file("f"), "--size", size});
+        EXPECT_EQ(run.exitCode, 2) << size;
+        EXPECT_NE(run.err.find("not a piece size"), std::string::npos) << run.err;
+    }
+    const auto missing = cli({"split", file("none")});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_NE(missing.err.find("Nothing was split"), std::string::npos) << missing.err;
+    EXPECT_EQ(cli({"join", file("f")}).exitCode, 2);
+
+    writeFile(file("a000.spt"), "abc");
+    const auto onItself = cli({"join", file("a000.spt"), "--to", file("a000.spt")});
+    EXPECT_EQ(onItself.exitCode, 1);
+    EXPECT_NE(onItself.err.find("one of the pieces"), std::string::npos) << onItself.err;
+    EXPECT_EQ(readFile(file("a000.spt")), "abc");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 3)
+        << "f, a000.spt and the prefix folder";
+}
+
+TEST_F(SplitterCommandTest, MissingPieceIsWarnedAboutAndFailsTheExitStatus)
+{
+    writeFile(file("a000.spt"), "abc");
+    const auto join = cli({"join", file("a000.spt"), file("a001.spt"), "--to", file("a")});
+    EXPECT_EQ(join.exitCode, 1);
+    EXPECT_NE(join.err.find(file("a001.spt") + " could not be found"), std::string::npos)
+        << join.err;
+    EXPECT_EQ(readFile(file("a")), "abc");
+}
+
+} // namespace
+} // namespace tw::cli
