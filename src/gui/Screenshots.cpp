@@ -13,6 +13,7 @@
 #include "gui/preferences/UpdateFlow.h"
 #include "gui/scanner/ProblemListForm.h"
 #include "gui/scanner/RepairDialogForm.h"
+#include "gui/startup/StartupManagerForm.h"
 #include "gui/widgets/MessageBox.h"
 #include "registry/RegistryContents.h"
 #include "repair/RepairDriver.h"
@@ -109,6 +110,10 @@ bool saveScreenshots(TMainForm& window, const QString& folder)
     preferences.show();
     ok &= save(preferences, folder, QStringLiteral("preferences"));
     preferences.hide();
+    TStartupManagerForm startup(window.context(), &window);
+    startup.show();
+    ok &= save(startup, folder, QStringLiteral("startup-manager"));
+    startup.hide();
     const std::unique_ptr<QMessageBox> question = makeMessageBox(
         &window, {QStringLiteral("Tidewell"), QString::fromLatin1(kNewerVersionQuestion),
                   MessageIcon::Information, MessageButtons::YesNo});

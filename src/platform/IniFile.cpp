@@ -164,9 +164,11 @@ std::vector<std::string> IniFile::keys(std::string_view section) const
     if (!span)
         return names;
     for (size_t i = span->first; i < span->last; ++i) {
-        const std::optional<std::string_view> name = keyName(
-            std::string_view(m_text).substr(lines[i].begin, lines[i].end - lines[i].begin));
-        if (name)
+        const std::string_view line =
+            std::string_view(m_text).substr(lines[i].begin, lines[i].end - lines[i].begin);
+        const std::optional<std::string_view> name = keyName(line);
+        // A line without "=" is left out, as the section's key list leaves it out.
+        if (name && line.find('=') != std::string_view::npos)
             names.emplace_back(*name);
     }
     return names;

@@ -29,8 +29,9 @@ public:
     /// The value without the fallback: empty when the section or key is missing, or the key
     /// has no value.
     std::optional<std::string> find(std::string_view section, std::string_view key) const;
-    /// GetPrivateProfileString with no key: the names of the section's keys in file order,
-    /// blanks around them removed; empty when the section is missing.
+    /// GetPrivateProfileString with no key: the names of the section's keys that have a
+    /// value ("="), in file order, blanks around them removed; empty when the section is
+    /// missing.
     std::vector<std::string> keys(std::string_view section) const;
 
     /// WritePrivateProfileString: replaces the key's line ("key=value", the key as written

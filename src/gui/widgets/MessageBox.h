@@ -21,7 +21,9 @@ enum class MessageIcon
 enum class MessageButtons
 {
     Ok,
-    YesNo
+    YesNo,
+    /// Yes and No, with No as the default button.
+    YesNoDefaultNo
 };
 
 struct MessageRequest
