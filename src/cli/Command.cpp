@@ -12,7 +12,8 @@ const std::vector<Command>& commandTable()
               // tools
               processesCommands,
               browserCommands,
-              splitterCommands}) {
+              splitterCommands,
+              startupCommands}) {
             std::vector<Command> more = part();
             rows.insert(rows.end(), std::make_move_iterator(more.begin()),
                         std::make_move_iterator(more.end()));

@@ -62,6 +62,7 @@ std::vector<Command> updateCommands();
 std::vector<Command> processesCommands();
 std::vector<Command> browserCommands();
 std::vector<Command> splitterCommands();
+std::vector<Command> startupCommands();
 
 /// "--json" and "--sections LIST", shared by the commands that take them.
 inline constexpr OptionSpec kJsonOption{"json", ""};

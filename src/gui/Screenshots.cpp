@@ -16,6 +16,7 @@
 #include "gui/scanner/ProblemListForm.h"
 #include "gui/scanner/RepairDialogForm.h"
 #include "gui/splitter/FilesSplitteForm.h"
+#include "gui/startup/StartupManagerForm.h"
 #include "gui/widgets/MessageBox.h"
 #include "registry/RegistryContents.h"
 #include "repair/RepairDriver.h"
@@ -119,6 +120,10 @@ bool saveScreenshots(TMainForm& window, const QString& folder)
     processes.BtnViewModuleClick();
     ok &= save(processes, folder, QStringLiteral("processes"));
     processes.hide();
+    TStartupManagerForm startup(window.context(), &window);
+    startup.show();
+    ok &= save(startup, folder, QStringLiteral("startup-manager"));
+    startup.hide();
     const std::unique_ptr<QMessageBox> question = makeMessageBox(
         &window, {QStringLiteral("Tidewell"), QString::fromLatin1(kNewerVersionQuestion),
                   MessageIcon::Information, MessageButtons::YesNo});

@@ -5,6 +5,7 @@
 #include "gui/preferences/PreferencesForm.h"
 #include "gui/processes/ProcessForm.h"
 #include "gui/splitter/FilesSplitteForm.h"
+#include "gui/startup/StartupManagerForm.h"
 #include "gui/widgets/MessageBox.h"
 
 #include <QDialog>
@@ -16,7 +17,7 @@ namespace {
 
 // A feature fills in its row's window: {..., &toolWindow<TStartupManagerForm>}.
 const ToolRow kOptionTools[] = {
-    {"Startup Manager", "S", qRgb(40, 140, 90), nullptr},
+    {"Startup Manager", "S", qRgb(40, 140, 90), &toolWindow<TStartupManagerForm>},
     {"Add/Revove Pragram Manager", "A", qRgb(200, 120, 30), nullptr},
     {"System and Disk Cleaner", "C", qRgb(30, 110, 200), &toolWindow<TFormSysDiskClear>},
     {"Fix DLL File", "D", qRgb(120, 80, 170), nullptr},

@@ -63,14 +63,27 @@ bool sameName(std::string_view a, std::string_view b)
     return true;
 }
 
-/// The name of a section header line ("[name]"), or nothing for another line.
+/// The name of a section header line ("[name]", up to its last "]"), or nothing for another
+/// line; a "[" without a "]" starts no section.
 std::optional<std::string_view> sectionName(std::string_view line)
 {
     line = trimmed(line);
     if (line.empty() || line.front() != '[')
         return std::nullopt;
-    const size_t close = line.find(']');
-    return line.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1);
+    const size_t close = line.rfind(']');
+    if (close == std::string_view::npos)
+        return std::nullopt;
+    return line.substr(1, close - 1);
+}
+
+/// The key a section line names: the text before its "=", or the whole line when it has
+/// none; nothing for a blank line or a comment.
+std::optional<std::string_view> keyName(std::string_view line)
+{
+    const std::string_view name = trimmed(line.substr(0, line.find('=')));
+    if (trimmed(line).empty() || (!line.empty() && trimmed(line).front() == ';'))
+        return std::nullopt;
+    return name;
 }
 
 /// Where a section's lines are: [first, last) after its header; `header` is its line index.
@@ -105,10 +118,8 @@ std::optional<size_t> findKey(const std::string& text, const std::vector<Line>& 
     for (size_t i = span.first; i < span.last; ++i) {
         const std::string_view line =
             std::string_view(text).substr(lines[i].begin, lines[i].end - lines[i].begin);
-        const size_t equals = line.find('=');
-        if (equals == std::string_view::npos)
-            continue;
-        if (sameName(line.substr(0, equals), key))
+        const std::optional<std::string_view> name = keyName(line);
+        if (name && sameName(*name, key))
             return i;
     }
     return std::nullopt;
@@ -136,11 +147,31 @@ std::optional<std::string> IniFile::find(std::string_view section, std::string_v
         return std::nullopt;
     const Line& line = lines[*index];
     std::string_view text = std::string_view(m_text).substr(line.begin, line.end - line.begin);
+    if (text.find('=') == std::string_view::npos)
+        return std::nullopt;
     text = trimmed(text.substr(text.find('=') + 1));
     if (text.size() >= 2 && (text.front() == '"' || text.front() == '\'') &&
         text.back() == text.front())
         text = text.substr(1, text.size() - 2);
     return std::string(text);
+}
+
+std::vector<std::string> IniFile::keys(std::string_view section) const
+{
+    std::vector<std::string> names;
+    const std::vector<Line> lines = splitLines(m_text);
+    const std::optional<SectionSpan> span = findSection(m_text, lines, section);
+    if (!span)
+        return names;
+    for (size_t i = span->first; i < span->last; ++i) {
+        const std::string_view line =
+            std::string_view(m_text).substr(lines[i].begin, lines[i].end - lines[i].begin);
+        const std::optional<std::string_view> name = keyName(line);
+        // A line without "=" is left out, as the section's key list leaves it out.
+        if (name && line.find('=') != std::string_view::npos)
+            names.emplace_back(*name);
+    }
+    return names;
 }
 
 std::string IniFile::value(std::string_view section, std::string_view key,
@@ -165,7 +196,10 @@ void IniFile::setValue(std::string_view section, std::string_view key, std::stri
     if (const std::optional<size_t> index = findKey(m_text, lines, *span, key)) {
         const Line& line = lines[*index];
         const size_t equals = m_text.find('=', line.begin);
-        m_text.replace(equals + 1, line.end - equals - 1, value);
+        if (equals == std::string::npos || equals >= line.end)
+            m_text.insert(line.end, "=" + std::string(value));
+        else
+            m_text.replace(equals + 1, line.end - equals - 1, value);
         return;
     }
     // After the section's last line that is not blank.

@@ -12,6 +12,9 @@ public:
     virtual ~Shell() = default;
     /// Shows a web page in a browser window; false when no browser could be started.
     virtual bool openUrl(std::string_view url) = 0;
+    /// ShellExecute "open" on a folder (a Windows path): shows it in the desktop's file
+    /// manager. Returns at once; false when it is no folder or nothing could be started.
+    virtual bool openFolder(std::string_view folder) = 0;
     /// ShellExecuteEx: starts `file` (a Windows path) in `directory`, elevated when `elevate`
     /// is set and the system knows elevation. Returns at once; false when it could not start.
     virtual bool execute(std::string_view file, std::string_view directory, bool elevate) = 0;

@@ -159,7 +159,7 @@ public:
                 rc = m_registry.queryValue(handle.get(), value.name, &type, &data);
             writer.addKeyLine(value.key);
             if (rc == win::ERROR_SUCCESS)
-                writer.addValue(value.name, type, data);
+                writer.addValue(storedName(handle.get(), value.name), type, data);
             else if (rc == win::ERROR_FILE_NOT_FOUND)
                 writer.addValueDeletion(value.name);
             else
@@ -182,6 +182,19 @@ private:
         for (char16_t& unit : units)
             unit = platform::foldCase(unit);
         return platform::utf16ToUtf8(units);
+    }
+
+    /// The value's name as the key stores it, so that it comes back in its own letter case.
+    std::string storedName(win::HKEY key, const std::string& name)
+    {
+        std::string candidate;
+        for (win::DWORD i = 0;
+             m_registry.enumValue(key, i, &candidate, nullptr, nullptr) == win::ERROR_SUCCESS;
+             ++i) {
+            if (platform::equalNoCase(candidate, name))
+                return candidate;
+        }
+        return name;
     }
 
     bool valueExists(const KeyPath& key, const std::string& name)

@@ -75,3 +75,27 @@ TEST(IniFileTest, RemovingAValueRemovesItsLineOnly)
     EXPECT_FALSE(ini.removeValue("s", "a"));
     EXPECT_FALSE(ini.removeValue("u", "a"));
 }
+
+TEST(IniFileTest, KeysOfASectionAreItsLinesWithAValueButComments)
+{
+    const IniFile ini("[windows]\r\nload=a.exe\r\n[Run]\r\n  First = c:\\x.exe /min \r\n"
+                      "\r\n; note=not a key\r\nbare line\r\n=nameless\r\n[bad header\r\n"
+                      "run=c.exe\r\n[Other]\r\nz=1\r\n");
+    EXPECT_EQ(ini.keys("run"), (std::vector<std::string>{"First", "", "run"}))
+        << "lines without \"=\" are keys without a value, which the list leaves out";
+    EXPECT_EQ(ini.value("Run", "first"), "c:\\x.exe /min");
+    EXPECT_FALSE(ini.find("Run", "bare line")) << "a key without a value";
+    EXPECT_EQ(ini.value("Run", "run"), "c.exe") << "a \"[\" without \"]\" starts no section";
+    EXPECT_TRUE(ini.keys("Load").empty());
+}
+
+TEST(IniFileTest, KeyWithoutAValueIsRemovedAndSetLikeOthers)
+{
+    IniFile ini("[Run]\nbare\nnext=a=b\n");
+    ini.setValue("run", "BARE", "v");
+    EXPECT_EQ(ini.text(), "[Run]\nbare=v\nnext=a=b\n");
+    IniFile other("[Run]\nbare\nnext=1\n");
+    EXPECT_TRUE(other.removeValue("Run", "bare"));
+    EXPECT_EQ(other.text(), "[Run]\nnext=1\n");
+    EXPECT_FALSE(other.removeValue("Run", "; comment"));
+}

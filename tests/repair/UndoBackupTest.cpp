@@ -99,7 +99,7 @@ std::vector<RegistryChange> everyKindOfChange()
         C::setValue(kApp, "", win::REG_BINARY, "\x09"),
         C::setValue(kApp, "Fresh", win::REG_SZ, std::string("f") + '\0'),
         C::deleteValue(kApp, "Bin"),
-        C::deleteValue(kApp, "Multi"),
+        C::deleteValue(kApp, "multi"),
         C::deleteValue(kApp, "Num"),
         // The caller's letter case differs from the stored one.
         C::deleteKey("HKCU\\software\\gone"),

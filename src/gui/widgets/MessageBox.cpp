@@ -28,11 +28,13 @@ std::unique_ptr<QMessageBox> makeMessageBox(QWidget* parent, const MessageReques
 {
     QString shown = request.text;
     shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return std::make_unique<QMessageBox>(toQt(request.icon), request.caption, shown,
-                                         request.buttons == MessageButtons::YesNo
-                                             ? QMessageBox::Yes | QMessageBox::No
-                                             : QMessageBox::Ok,
-                                         parent);
+    const bool yesNo = request.buttons != MessageButtons::Ok;
+    auto box = std::make_unique<QMessageBox>(
+        toQt(request.icon), request.caption, shown,
+        yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, parent);
+    if (request.buttons == MessageButtons::YesNoDefaultNo)
+        box->setDefaultButton(QMessageBox::No);
+    return box;
 }
 
 void setMessageHandler(std::function<QMessageBox::StandardButton(const MessageRequest&)> handler)

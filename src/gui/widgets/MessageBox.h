@@ -22,7 +22,9 @@ enum class MessageIcon
 enum class MessageButtons
 {
     Ok,
-    YesNo
+    YesNo,
+    /// Yes and No, with No as the default button.
+    YesNoDefaultNo
 };
 
 struct MessageRequest

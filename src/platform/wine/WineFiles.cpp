@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -13,6 +14,7 @@
 #include <stdexcept>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 #include <vector>
 
@@ -35,13 +37,35 @@ platform::FileId idOf(const struct stat& st)
     return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }
 
-DWORD attributesOf(const struct stat& st, std::string_view name)
+/// The DOS attributes Wine keeps in an extended attribute ("0x22"), as its ntdll reads
+/// them: only hidden and system count; other text gives none.
+DWORD dosAttributesOf(const char* hostPath)
+{
+    char text[65];
+    const ssize_t length = ::getxattr(hostPath, "user.DOSATTRIB", text, sizeof text - 1);
+    if (length <= 2 || text[0] != '0' || text[1] != 'x' ||
+        !std::isxdigit(static_cast<unsigned char>(text[2])))
+        return 0;
+    text[length] = '\0';
+    char* end = nullptr;
+    const unsigned long value = std::strtoul(text + 2, &end, 16);
+    if (*end != '\0')
+        return 0;
+    return static_cast<DWORD>(value) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+}
+
+/// The attribute word Wine reports for a file or folder: its type, read-only when the owner
+/// may not write, hidden for a name with a leading dot, and, when `hostPath` is given, the
+/// hidden and system flags of its extended attribute.
+DWORD attributesOf(const struct stat& st, std::string_view name, const char* hostPath = nullptr)
 {
     DWORD attributes = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
     if (!(st.st_mode & S_IWUSR))
         attributes |= FILE_ATTRIBUTE_READONLY;
     if (name.size() > 1 && name.front() == '.' && name != "..")
         attributes |= FILE_ATTRIBUTE_HIDDEN;
+    if (hostPath)
+        attributes |= dosAttributesOf(hostPath);
     return attributes;
 }
 
@@ -206,7 +230,7 @@ std::unique_ptr<platform::FileFind> WineFiles::findFirstFile(std::string_view pa
             continue;
         FindData data;
         data.name = name;
-        data.attributes = attributesOf(st, name);
+        data.attributes = attributesOf(st, name, full.c_str());
         // Wine reports a link to a folder as a reparse point.
         if (link && S_ISDIR(st.st_mode))
             data.attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
@@ -238,7 +262,7 @@ DWORD WineFiles::fileAttributes(std::string_view path)
     if (!host || ::stat(host->c_str(), &st) != 0)
         return INVALID_FILE_ATTRIBUTES;
     const size_t sep = host->rfind('/');
-    return attributesOf(st, std::string_view(*host).substr(sep + 1));
+    return attributesOf(st, std::string_view(*host).substr(sep + 1), host->c_str());
 }
 
 std::optional<platform::FileId> WineFiles::fileId(std::string_view path)
@@ -252,14 +276,16 @@ std::optional<platform::FileId> WineFiles::fileId(std::string_view path)
 
 bool WineFiles::fileExists(std::string_view path)
 {
-    const DWORD attributes = fileAttributes(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    const std::optional<std::string> host = m_paths.toHost(path);
+    struct stat st;
+    return host && ::stat(host->c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
 bool WineFiles::directoryExists(std::string_view path)
 {
-    const DWORD attributes = fileAttributes(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    const std::optional<std::string> host = m_paths.toHost(path);
+    struct stat st;
+    return host && ::stat(host->c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool WineFiles::noteFailure(bool ok)

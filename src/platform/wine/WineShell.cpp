@@ -8,6 +8,7 @@
 #include <liblnk.h>
 #include <memory>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -66,6 +67,15 @@ WineShell::WineShell(const WinePathMapper& paths) : m_paths(paths) {}
 bool WineShell::openUrl(std::string_view url)
 {
     return startDetached({"xdg-open", std::string(url)}, "");
+}
+
+bool WineShell::openFolder(std::string_view folder)
+{
+    const std::optional<std::string> host = m_paths.toHost(folder);
+    struct stat st;
+    if (!host || ::stat(host->c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return false;
+    return startDetached({"xdg-open", *host}, "");
 }
 
 bool WineShell::execute(std::string_view file, std::string_view directory, bool /*elevate*/)

@@ -17,6 +17,8 @@ public:
     explicit WineShell(const WinePathMapper& paths);
     /// Hands the address to xdg-open.
     bool openUrl(std::string_view url) override;
+    /// Hands the folder's host path to xdg-open.
+    bool openFolder(std::string_view folder) override;
     /// Runs the program with `wine` in the prefix; Wine has no elevation.
     bool execute(std::string_view file, std::string_view directory, bool elevate) override;
     /// Wine has no user account control.

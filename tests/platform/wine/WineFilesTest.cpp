@@ -4,8 +4,11 @@
 #include "platform/wine/WinePrefix.h"
 #include "support/TestSupport.h"
 
+#include <cerrno>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <map>
+#include <sys/xattr.h>
 
 namespace tw::wine {
 
@@ -211,6 +214,52 @@ TEST_F(WineFilesTest, ReadOnlyFilesAreNotDeletedAsWindowsRefusesThem)
     EXPECT_TRUE(files().fileAttributes("C:\\locked.lnk") & FILE_ATTRIBUTE_READONLY);
     EXPECT_FALSE(files().deleteFile("C:\\locked.lnk"));
     EXPECT_TRUE(fs::exists(file)) << "even root, who may unlink it, keeps it";
+}
+
+TEST_F(WineFilesTest, HiddenAndSystemComeFromWinesExtendedAttribute)
+{
+    const fs::path app = dir.path() / "prefix" / "drive_c" / "Program Files" / "App";
+    // The text Wine's ntdll writes ("0x%x"), a trailing NUL as other writers add, a folder,
+    // a read-only bit Wine does not take from it, and text it does not understand.
+    const std::map<std::string, std::string> marks = {
+        {"app.exe", "0x6"},      {"readme.txt", std::string("0x2\0", 4)},
+        {"Sub Folder", "0x2"},   {"plain.txt", "0x21"},
+        {"garbage.txt", "0x2z"}, {"binary.txt", std::string("\x03\0\x02\0", 4)},
+    };
+    test::writeFile(app / "plain.txt", "p");
+    test::writeFile(app / "garbage.txt", "g");
+    test::writeFile(app / "binary.txt", "b");
+    for (const auto& [name, value] : marks) {
+        if (::setxattr((app / name).c_str(), "user.DOSATTRIB", value.data(), value.size(), 0) !=
+            0) {
+            if (errno == ENOTSUP)
+                GTEST_SKIP() << "the file system of " << app << " keeps no user attributes";
+            FAIL() << "setxattr " << name << ": " << std::strerror(errno);
+        }
+    }
+    std::map<std::string, DWORD> listed;
+    auto search = files().findFirstFile("C:\\Program Files\\App\\*");
+    ASSERT_TRUE(search);
+    do {
+        listed[search->current().name] = search->current().attributes;
+    } while (search->next());
+
+    const std::map<std::string, DWORD> expected = {
+        {"app.exe", FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM},
+        {"readme.txt", FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN},
+        {"Sub Folder", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN},
+        {"plain.txt", FILE_ATTRIBUTE_ARCHIVE},
+        {"garbage.txt", FILE_ATTRIBUTE_ARCHIVE},
+        {"binary.txt", FILE_ATTRIBUTE_ARCHIVE},
+        {".hidden", FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN},
+    };
+    for (const auto& [name, attributes] : expected) {
+        EXPECT_EQ(listed[name], attributes) << name << " as listed";
+        EXPECT_EQ(files().fileAttributes("C:\\Program Files\\App\\" + name), attributes)
+            << name << " as GetFileAttributes gives it";
+    }
+    EXPECT_TRUE(files().fileExists("C:\\Program Files\\App\\app.exe"));
+    EXPECT_TRUE(files().directoryExists("C:\\Program Files\\App\\Sub Folder"));
 }
 
 TEST(WildcardMatch, FollowsWindowsRules)
