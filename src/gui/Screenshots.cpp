@@ -6,6 +6,7 @@
 #include "gui/cleaner/DiskScanForm.h"
 #include "gui/cleaner/JunkOptionForm.h"
 #include "gui/cleaner/SysDiskClearForm.h"
+#include "gui/installed/InstalledManageForm.h"
 #include "gui/pages/ReportPage.h"
 #include "gui/pages/ResultPage.h"
 #include "gui/pages/SectionPage.h"
@@ -115,6 +116,10 @@ bool saveScreenshots(TMainForm& window, const QString& folder)
     question->show();
     ok &= save(*question, folder, QStringLiteral("update-question"));
     question->hide();
+    TInstalledManageForm installed(window.context(), &window);
+    installed.show();
+    ok &= save(installed, folder, QStringLiteral("installed-programs"));
+    installed.hide();
     setMessageHandler({});
     return ok;
 }

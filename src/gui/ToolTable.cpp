@@ -1,6 +1,7 @@
 #include "ToolTable.h"
 
 #include "gui/cleaner/SysDiskClearForm.h"
+#include "gui/installed/InstalledManageForm.h"
 #include "gui/preferences/PreferencesForm.h"
 #include "gui/widgets/MessageBox.h"
 
@@ -14,7 +15,7 @@ namespace {
 // A feature fills in its row's window: {..., &toolWindow<TStartupManagerForm>}.
 const ToolRow kOptionTools[] = {
     {"Startup Manager", "S", qRgb(40, 140, 90), nullptr},
-    {"Add/Revove Pragram Manager", "A", qRgb(200, 120, 30), nullptr},
+    {"Add/Revove Pragram Manager", "A", qRgb(200, 120, 30), &toolWindow<TInstalledManageForm>},
     {"System and Disk Cleaner", "C", qRgb(30, 110, 200), &toolWindow<TFormSysDiskClear>},
     {"Fix DLL File", "D", qRgb(120, 80, 170), nullptr},
     {"Fix IE Browser", "e", qRgb(30, 150, 200), nullptr},
