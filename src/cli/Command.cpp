@@ -7,9 +7,8 @@ const std::vector<Command>& commandTable()
     static const std::vector<Command> table = [] {
         std::vector<Command> rows;
         for (auto* part :
-             {infoCommands, regCommands, scanCommands, repairCommands, backupCommands,
-              junkCommands, settingsCommands, updateCommands,
-              programsCommands}) {
+             {infoCommands, regCommands, scanCommands, repairCommands, backupCommands, junkCommands,
+              settingsCommands, updateCommands, programsCommands, dllFixCommands}) {
             std::vector<Command> more = part();
             rows.insert(rows.end(), std::make_move_iterator(more.begin()),
                         std::make_move_iterator(more.end()));

@@ -60,6 +60,7 @@ std::vector<Command> junkCommands();
 std::vector<Command> settingsCommands();
 std::vector<Command> updateCommands();
 std::vector<Command> programsCommands();
+std::vector<Command> dllFixCommands();
 
 /// "--json" and "--sections LIST", shared by the commands that take them.
 inline constexpr OptionSpec kJsonOption{"json", ""};

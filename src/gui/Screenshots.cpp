@@ -6,6 +6,7 @@
 #include "gui/cleaner/DiskScanForm.h"
 #include "gui/cleaner/JunkOptionForm.h"
 #include "gui/cleaner/SysDiskClearForm.h"
+#include "gui/dllfix/RegDllForm.h"
 #include "gui/installed/InstalledManageForm.h"
 #include "gui/pages/ReportPage.h"
 #include "gui/pages/ResultPage.h"
@@ -120,6 +121,10 @@ bool saveScreenshots(TMainForm& window, const QString& folder)
     installed.show();
     ok &= save(installed, folder, QStringLiteral("installed-programs"));
     installed.hide();
+    TFormRegDll dllFix(window.context(), &window);
+    dllFix.show();
+    ok &= save(dllFix, folder, QStringLiteral("dll-fix"));
+    dllFix.hide();
     setMessageHandler({});
     return ok;
 }
