@@ -7,7 +7,7 @@ packages=(
     build-essential cmake ccache pkg-config
     qt6-base-dev libcurl4-openssl-dev libssl-dev liblnk-dev libbfio-dev
     libgtest-dev libgmock-dev
-    wine wine64
+    wine wine64 nsis
 )
 if [ $# -gt 0 ]; then
     packages=("$@")

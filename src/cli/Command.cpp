@@ -13,7 +13,9 @@ const std::vector<Command>& commandTable()
               processesCommands,
               browserCommands,
               splitterCommands,
-              startupCommands}) {
+              startupCommands,
+              programsCommands,
+              dllFixCommands}) {
             std::vector<Command> more = part();
             rows.insert(rows.end(), std::make_move_iterator(more.begin()),
                         std::make_move_iterator(more.end()));

@@ -63,6 +63,8 @@ std::vector<Command> processesCommands();
 std::vector<Command> browserCommands();
 std::vector<Command> splitterCommands();
 std::vector<Command> startupCommands();
+std::vector<Command> programsCommands();
+std::vector<Command> dllFixCommands();
 
 /// "--json" and "--sections LIST", shared by the commands that take them.
 inline constexpr OptionSpec kJsonOption{"json", ""};

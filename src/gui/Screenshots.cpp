@@ -7,6 +7,8 @@
 #include "gui/cleaner/DiskScanForm.h"
 #include "gui/cleaner/JunkOptionForm.h"
 #include "gui/cleaner/SysDiskClearForm.h"
+#include "gui/dllfix/RegDllForm.h"
+#include "gui/installed/InstalledManageForm.h"
 #include "gui/pages/ReportPage.h"
 #include "gui/pages/ResultPage.h"
 #include "gui/pages/SectionPage.h"
@@ -141,6 +143,14 @@ bool saveScreenshots(TMainForm& window, const QString& folder)
     splitter.Pages->setCurrentIndex(1);
     ok &= save(splitter, folder, QStringLiteral("splitter-combine"));
     splitter.hide();
+    TInstalledManageForm installed(window.context(), &window);
+    installed.show();
+    ok &= save(installed, folder, QStringLiteral("installed-programs"));
+    installed.hide();
+    TFormRegDll dllFix(window.context(), &window);
+    dllFix.show();
+    ok &= save(dllFix, folder, QStringLiteral("dll-fix"));
+    dllFix.hide();
     setMessageHandler({});
     return ok;
 }

@@ -2,6 +2,8 @@
 
 #include "gui/browser/BrowserRepairForm.h"
 #include "gui/cleaner/SysDiskClearForm.h"
+#include "gui/dllfix/RegDllForm.h"
+#include "gui/installed/InstalledManageForm.h"
 #include "gui/preferences/PreferencesForm.h"
 #include "gui/processes/ProcessForm.h"
 #include "gui/splitter/FilesSplitteForm.h"
@@ -18,9 +20,9 @@ namespace {
 // A feature fills in its row's window: {..., &toolWindow<TStartupManagerForm>}.
 const ToolRow kOptionTools[] = {
     {"Startup Manager", "S", qRgb(40, 140, 90), &toolWindow<TStartupManagerForm>},
-    {"Add/Revove Pragram Manager", "A", qRgb(200, 120, 30), nullptr},
+    {"Add/Revove Pragram Manager", "A", qRgb(200, 120, 30), &toolWindow<TInstalledManageForm>},
     {"System and Disk Cleaner", "C", qRgb(30, 110, 200), &toolWindow<TFormSysDiskClear>},
-    {"Fix DLL File", "D", qRgb(120, 80, 170), nullptr},
+    {"Fix DLL File", "D", qRgb(120, 80, 170), &toolWindow<TFormRegDll>},
     {"Fix IE Browser", "e", qRgb(30, 150, 200), &toolWindow<TBrowserRepairForm>},
     {"History Cleaner", "H", qRgb(180, 60, 60), nullptr},
     {"File Splitte", "F", qRgb(90, 110, 130), &toolWindow<TFormFilesSplitte>},

@@ -5,6 +5,7 @@
 #include "Http.h"
 #include "Installation.h"
 #include "Processes.h"
+#include "Programs.h"
 #include "Registry.h"
 #include "RegistryEditor.h"
 #include "Shell.h"
@@ -25,6 +26,7 @@ struct Platform
     Http* http = nullptr;
     Installation* installation = nullptr;
     Processes* processes = nullptr;
+    Programs* programs = nullptr;
 };
 
 } // namespace tw::platform

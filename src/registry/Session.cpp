@@ -58,6 +58,11 @@ platform::Processes& Session::processes() const
     return require(m_platform.processes, "process list");
 }
 
+platform::Programs& Session::programs() const
+{
+    return require(m_platform.programs, "program starter");
+}
+
 void ClearSectionContents(Session& session)
 {
     for (TRegistryContents& contents : session.SectionContents)

@@ -48,6 +48,7 @@ public:
     platform::Http& http() const;
     platform::Installation& installation() const;
     platform::Processes& processes() const;
+    platform::Programs& programs() const;
 
     /// A stop request for the long loop that runs (kOperation...).
     std::uint8_t OperationState = kOperationIdle;

@@ -18,6 +18,7 @@ class WineRegistryEditor;
 class WineShell;
 class WineInstallation;
 class WineProcesses;
+class WinePrograms;
 
 /// Composes the parts of a prefix: the hive store, the path mapper and the services over
 /// them, each given only the parts it needs.
@@ -57,6 +58,7 @@ public:
     WineShell& shell() { return *m_shell; }
     WineInstallation& installation() { return *m_installation; }
     WineProcesses& processes() { return *m_processes; }
+    WinePrograms& programs() { return *m_programs; }
     platform::Storage& storage() { return *m_storage; }
     /// The platform interfaces over this prefix.
     const platform::Platform& platform() const { return m_platform; }
@@ -71,6 +73,7 @@ private:
     std::unique_ptr<WineShell> m_shell;
     std::unique_ptr<WineInstallation> m_installation;
     std::unique_ptr<WineProcesses> m_processes;
+    std::unique_ptr<WinePrograms> m_programs;
     std::unique_ptr<platform::Storage> m_storage;
     platform::Platform m_platform;
 };

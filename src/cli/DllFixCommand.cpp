@@ -1,0 +1,69 @@
+// tidewell-cli dllfix: registers the system folder's libraries again with regsvr32 under Wine.
+#include "CliError.h"
+#include "Command.h"
+#include "Json.h"
+#include "registry/Session.h"
+#include "tools/dllfix/DllFix.h"
+
+#include <chrono>
+#include <thread>
+
+namespace tw::cli {
+
+namespace {
+
+class PrintView final : public DllFixView
+{
+public:
+    void statusChanged(const std::string&) override {}
+    void yield() override {}
+    bool running() override { return true; }
+};
+
+int runDllFix(CommandContext& context)
+{
+    const std::string folder = DllFixSystemFolder(context.session);
+    PrintView view;
+    const std::vector<std::string> paths = CollectDllFiles(context.session, folder, view);
+    RegistrationQueue queue(context.session, paths);
+    while (queue.pump())
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    // What the registrations wrote is in the hives once Wine has ended.
+    if (queue.started() > 0)
+        context.session.programs().waitUntilIdle();
+
+    std::ostream& out = context.out;
+    if (context.args.has("json")) {
+        out << "{\"system\": " << jsonString(folder) << ", \"collected\": [";
+        for (size_t i = 0; i < paths.size(); ++i)
+            out << (i ? ", " : "") << jsonString(paths[i]);
+        out << "], \"started\": " << queue.started() << "}\n";
+    } else {
+        for (const std::string& path : paths)
+            out << path << "\n";
+        out << "Registered again with regsvr32: " << queue.started() << " of " << paths.size()
+            << " (at most " << kMaxRegistrations << " at once)\n";
+    }
+    if (queue.failed() > 0)
+        throw CliError(std::to_string(queue.failed()) + " registrations could not start. " +
+                       queue.firstError());
+    return 0;
+}
+
+} // namespace
+
+std::vector<Command> dllFixCommands()
+{
+    return {
+        {"dllfix",
+         "",
+         "register every library of the system folder whose name holds\n.dll or .ocx again "
+         "(regsvr32 /s under Wine, a few at a time)",
+         {kJsonOption},
+         0,
+         0,
+         runDllFix},
+    };
+}
+
+} // namespace tw::cli

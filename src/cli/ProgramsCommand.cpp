@@ -1,0 +1,102 @@
+// tidewell-cli programs: the uninstall entries, their uninstallers and their removal.
+#include "CliError.h"
+#include "Command.h"
+#include "Json.h"
+#include "registry/Session.h"
+#include "tools/installed/InstalledPrograms.h"
+
+namespace tw::cli {
+
+namespace {
+
+const InstalledProgram& entryAt(const std::string& text, const std::vector<InstalledProgram>& list)
+{
+    size_t used = 0;
+    long number = 0;
+    try {
+        number = std::stol(text, &used);
+    } catch (const std::exception&) {
+    }
+    if (used != text.size() || number < 1 || static_cast<size_t>(number) > list.size())
+        throw UsageError("\"" + text + "\" is not an entry number (1 to " +
+                         std::to_string(list.size()) + ")");
+    return list[static_cast<size_t>(number - 1)];
+}
+
+int listPrograms(CommandContext& context)
+{
+    const std::vector<InstalledProgram> programs = ListInstalledPrograms(context.session);
+    std::ostream& out = context.out;
+    if (context.args.has("json")) {
+        out << "{\"programs\": [";
+        for (size_t i = 0; i < programs.size(); ++i)
+            out << (i ? ", " : "") << "{\"name\": " << jsonString(programs[i].name)
+                << ", \"uninstallString\": " << jsonString(programs[i].uninstallString)
+                << ", \"key\": " << jsonString(programs[i].keyPath) << "}";
+        out << "]}\n";
+        return 0;
+    }
+    for (size_t i = 0; i < programs.size(); ++i)
+        out << i + 1 << ". " << programs[i].name << "\n   " << programs[i].uninstallString << "\n";
+    if (programs.empty())
+        out << "No uninstall entries.\n";
+    return 0;
+}
+
+int uninstallProgram(CommandContext& context)
+{
+    const std::vector<InstalledProgram> programs = ListInstalledPrograms(context.session);
+    const InstalledProgram& program = entryAt(context.args.at(0), programs);
+    const std::string error = StartUninstaller(context.session, program);
+    if (!error.empty())
+        throw CliError(error);
+    context.out << "Started the uninstaller of " << program.name << ": " << program.uninstallString
+                << "\n";
+    return 0;
+}
+
+int removeProgram(CommandContext& context)
+{
+    const std::vector<InstalledProgram> programs = ListInstalledPrograms(context.session);
+    const InstalledProgram& program = entryAt(context.args.at(0), programs);
+    const RemoveOutcome outcome = RemoveInstalledEntry(context.session, program);
+    if (!outcome.error.empty())
+        throw CliError(outcome.error);
+    context.out << "Removed the entry of " << program.name << " (HKEY_LOCAL_MACHINE"
+                << program.keyPath << ")\n";
+    if (!outcome.backupPath.empty())
+        context.out << "Backup: " << outcome.backupPath << "\n";
+    return 0;
+}
+
+} // namespace
+
+std::vector<Command> programsCommands()
+{
+    return {
+        {"programs list",
+         "",
+         "the programs registered for uninstallation on the machine",
+         {kJsonOption},
+         0,
+         0,
+         listPrograms,
+         true},
+        {"programs uninstall",
+         "N",
+         "start the uninstaller of entry N (counted from 1) with wine,\nwithout waiting for it",
+         {},
+         1,
+         1,
+         uninstallProgram},
+        {"programs remove",
+         "N",
+         "delete entry N from the registry (its backup restores it)",
+         {},
+         1,
+         1,
+         removeProgram},
+    };
+}
+
+} // namespace tw::cli

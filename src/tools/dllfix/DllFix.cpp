@@ -1,0 +1,92 @@
+#include "DllFix.h"
+
+#include "platform/Files.h"
+#include "platform/System.h"
+#include "registry/Session.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace tw {
+
+namespace {
+
+/// GetSystemDirectory's buffer: at most 80 characters and the NUL.
+constexpr std::size_t kSystemFolderBuffer = 81;
+
+std::string upper(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+bool isLibraryName(const std::string& name)
+{
+    const std::string big = upper(name);
+    return big.find(".DLL") != std::string::npos || big.find(".OCX") != std::string::npos;
+}
+
+} // namespace
+
+std::string DllFixSystemFolder(const Session& session)
+{
+    const std::string folder = session.system().systemDirectory();
+    // A folder that does not fit is not returned at all, as GetSystemDirectory does.
+    return folder.size() < kSystemFolderBuffer ? folder : std::string();
+}
+
+std::vector<std::string> CollectDllFiles(const Session& session, const std::string& folder,
+                                         DllFixView& view)
+{
+    std::vector<std::string> paths;
+    if (folder.empty())
+        return paths;
+    std::unique_ptr<platform::FileFind> find = session.files().findFirstFile(folder + "\\*.*");
+    if (!find)
+        return paths;
+    do {
+        if (!view.running())
+            break;
+        view.yield();
+        const std::string path = folder + "\\" + find->current().name;
+        if (isLibraryName(find->current().name))
+            paths.push_back(path);
+        view.statusChanged("Scaning: " + path);
+    } while (find->next());
+    return paths;
+}
+
+std::string RegistrationCommand(const std::string& path)
+{
+    return "regsvr32.exe /s \"" + path + "\"";
+}
+
+RegistrationQueue::RegistrationQueue(const Session& session, std::vector<std::string> paths,
+                                     std::size_t maxRunning)
+    : m_session(session), m_paths(std::move(paths)),
+      m_maxRunning(std::max<std::size_t>(1, maxRunning))
+{
+}
+
+bool RegistrationQueue::pump()
+{
+    std::erase_if(m_running, [](const auto& process) { return process->hasEnded(); });
+    while (m_running.size() < m_maxRunning && m_next < m_paths.size()) {
+        const std::string& path = m_paths[m_next++];
+        platform::ProgramStart start;
+        start.commandLine = RegistrationCommand(path);
+        start.show = platform::ShowCommand::Hide;
+        platform::ProgramRun run = m_session.programs().start(start);
+        if (!run.started()) {
+            if (m_failed++ == 0)
+                m_firstError = run.error;
+            continue;
+        }
+        m_running.push_back(std::move(run.process));
+        m_peak = std::max(m_peak, m_running.size());
+    }
+    return !m_running.empty() || m_next < m_paths.size();
+}
+
+} // namespace tw

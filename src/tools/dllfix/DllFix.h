@@ -1,0 +1,74 @@
+// The system DLL fixer: the system folder's COM libraries, each registered again with
+// regsvr32, a few at a time.
+#pragma once
+
+#include "platform/Programs.h"
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tw {
+
+class Session;
+
+/// What the fix shows while it collects.
+class DllFixView
+{
+public:
+    virtual ~DllFixView() = default;
+    virtual void statusChanged(const std::string& text) = 0;
+    /// Lets the window handle its messages ("Cancel").
+    virtual void yield() = 0;
+    /// The run flag: false once "Cancel" was pressed.
+    virtual bool running() = 0;
+};
+
+/// The system folder (GetSystemDirectory into 81 characters).
+std::string DllFixSystemFolder(const Session& session);
+
+/// The scan: every entry of `folder` whose upper-cased name contains ".DLL" or ".OCX"
+/// (folders too), as folder + "\" + name, in the order the folder lists them; shows
+/// "Scaning: <path>" for every entry and stops early when the view stops running.
+std::vector<std::string> CollectDllFiles(const Session& session, const std::string& folder,
+                                         DllFixView& view);
+
+/// The silent registration of one file: regsvr32.exe /s "<path>".
+std::string RegistrationCommand(const std::string& path);
+
+/// At most this many registrations run at once.
+inline constexpr std::size_t kMaxRegistrations = 3;
+
+/// The registrations of one fix, started hidden without waiting, at most `maxRunning` at once:
+/// pump() starts the next ones as the running ones end.
+class RegistrationQueue
+{
+public:
+    RegistrationQueue(const Session& session, std::vector<std::string> paths,
+                      std::size_t maxRunning = kMaxRegistrations);
+
+    /// Forgets finished registrations and starts waiting ones while fewer than the limit
+    /// run. True while any runs or waits.
+    bool pump();
+    std::size_t total() const { return m_paths.size(); }
+    /// Registrations started so far.
+    std::size_t started() const { return m_next - m_failed; }
+    /// Registrations that could not be started, and why the first could not.
+    std::size_t failed() const { return m_failed; }
+    const std::string& firstError() const { return m_firstError; }
+    /// The most that ran at once.
+    std::size_t peakRunning() const { return m_peak; }
+
+private:
+    const Session& m_session;
+    std::vector<std::string> m_paths;
+    std::size_t m_maxRunning;
+    std::size_t m_next = 0;
+    std::size_t m_failed = 0;
+    std::size_t m_peak = 0;
+    std::string m_firstError;
+    std::vector<std::shared_ptr<platform::Process>> m_running;
+};
+
+} // namespace tw

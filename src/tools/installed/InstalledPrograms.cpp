@@ -1,0 +1,95 @@
+#include "InstalledPrograms.h"
+
+#include "platform/Programs.h"
+#include "platform/Storage.h"
+#include "registry/PublicFunctions.h"
+#include "registry/Session.h"
+#include "registry/TRegistry.h"
+#include "repair/UndoBackup.h"
+
+namespace tw {
+
+using win::HKEY_LOCAL_MACHINE;
+
+namespace {
+
+constexpr std::string_view kUninstallKey =
+    "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+
+std::string stringValue(TRegistry& registry, std::string_view name)
+{
+    const TRegDataType type = registry.ValueType(name);
+    if (type != TRegDataType::rdString && type != TRegDataType::rdExpandString)
+        return std::string();
+    return registry.ReadText(name);
+}
+
+} // namespace
+
+std::vector<InstalledProgram> ListInstalledPrograms(const Session& session)
+{
+    std::vector<InstalledProgram> programs;
+    TRegistry registry(session);
+    registry.SelectRoot(HKEY_LOCAL_MACHINE);
+    if (!registry.OpenPath(kUninstallKey, false))
+        return programs;
+    std::vector<std::string> names;
+    registry.ListSubkeys(names);
+    for (const std::string& name : names) {
+        const std::string path = std::string(kUninstallKey) + "\\" + name;
+        if (!registry.OpenPath(path, false) || !registry.HasValue("DisplayName") ||
+            !registry.HasValue("UninstallString"))
+            continue;
+        programs.push_back(
+            {stringValue(registry, "DisplayName"), stringValue(registry, "UninstallString"), path});
+    }
+    return programs;
+}
+
+std::string StartUninstaller(const Session& session, const InstalledProgram& program)
+{
+    platform::ProgramStart start;
+    start.commandLine = program.uninstallString;
+    start.show = platform::ShowCommand::Show;
+    return session.programs().start(start).error;
+}
+
+RemoveOutcome RemoveInstalledEntry(const Session& session, const InstalledProgram& program)
+{
+    RemoveOutcome outcome;
+    platform::Storage& storage = session.storage();
+    if (const std::string refusal = storage.writeRefusal(); !refusal.empty()) {
+        outcome.error = "The entry was not removed. " + refusal;
+        return outcome;
+    }
+    {
+        TRegistry registry(session);
+        registry.SelectRoot(HKEY_LOCAL_MACHINE);
+        if (!registry.PathExists(program.keyPath))
+            return outcome;
+    }
+    const UndoBackupOutcome backup = WriteUndoBackup(
+        session, {RegistryChange::deleteKey("HKEY_LOCAL_MACHINE" + program.keyPath)});
+    if (!backup.written()) {
+        outcome.error =
+            "The entry was not removed: its backup could not be written. " + backup.error;
+        return outcome;
+    }
+    const auto undo = [&](const std::string& why) {
+        storage.rollback();
+        DiscardUndoBackup(session, backup.path);
+        outcome.error = "The entry was not removed. " + why;
+        return outcome;
+    };
+    if (!DeleteRegistryKey(session, HKEY_LOCAL_MACHINE, program.keyPath))
+        return undo("The registry refused to delete " + program.keyPath + ".");
+    try {
+        storage.commit();
+    } catch (const platform::StorageError& e) {
+        return undo(e.what());
+    }
+    outcome.backupPath = backup.path;
+    return outcome;
+}
+
+} // namespace tw

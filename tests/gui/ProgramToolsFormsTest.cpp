@@ -1,0 +1,115 @@
+// The installed programs manager and the DLL fixer as the user drives them.
+#include "gui/WindowContext.h"
+#include "gui/dllfix/RegDllForm.h"
+#include "gui/installed/InstalledManageForm.h"
+#include "gui/widgets/MessageBox.h"
+#include "platform/wine/WinePrefix.h"
+#include "registry/Session.h"
+#include "repair/BackupList.h"
+#include "support/TestSupport.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QTest>
+#include <QTreeWidget>
+#include <cstdlib>
+
+using namespace tw;
+using namespace tw::gui;
+
+class ProgramToolsFormsTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<test::TempDir> m_dir;
+    std::unique_ptr<wine::WinePrefix> m_prefix;
+    std::unique_ptr<Session> m_session;
+    std::unique_ptr<WindowContext> m_context;
+    QStringList m_messages;
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<test::TempDir>();
+        test::PrefixBuilder(m_dir->path() / "prefix")
+            .systemHive(R"(
+[Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\One] 1
+"DisplayName"="One"
+"UninstallString"="C:\\one\\un.exe"
+
+[Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Two] 1
+"DisplayName"="Two"
+"UninstallString"="C:\\two\\un.exe"
+)")
+            .file("windows/system32/a.dll")
+            .file("windows/system32/b.ocx")
+            .file("windows/system32/c.txt");
+        m_prefix = std::make_unique<wine::WinePrefix>((m_dir->path() / "prefix").string());
+        m_session = std::make_unique<Session>(m_prefix->platform());
+        m_session->PlatformKind = 4;
+        m_context.reset(new WindowContext{*m_session, {}, {}, {}});
+        m_context->commitChanges = [this]() -> QString {
+            m_prefix->save();
+            return {};
+        };
+        m_messages.clear();
+        setMessageHandler([this](const MessageRequest& request) {
+            m_messages << request.text;
+            return QMessageBox::Yes;
+        });
+    }
+    void cleanup()
+    {
+        setMessageHandler({});
+        m_context.reset();
+        m_session.reset();
+        m_prefix.reset();
+        m_dir.reset();
+    }
+
+    void installedListRemovesWithBackupAndAsksForASelection()
+    {
+        TInstalledManageForm form(*m_context);
+        form.show();
+        QCOMPARE(form.windowTitle(), QStringLiteral("Manage Installed Programs"));
+        QCOMPARE(form.ListInstalled->topLevelItemCount(), 2);
+        QCOMPARE(form.ListInstalled->topLevelItem(1)->text(1), QStringLiteral("C:\\two\\un.exe"));
+
+        form.BtnRefreshClick();
+        form.BtnUninstallClick();
+        form.BtnRemoveClick();
+        QCOMPARE(m_messages, QStringList({"Unchecked", "Unchecked"}));
+
+        m_messages.clear();
+        form.ListInstalled->topLevelItem(0)->setSelected(true);
+        form.BtnRemoveClick();
+        QCOMPARE(m_messages, QStringList({"Are you sure you want to remove this entry from "
+                                          "registry?\rYou will not be able to revert this "
+                                          "action!"}));
+        QCOMPARE(form.ListInstalled->topLevelItemCount(), 1);
+        QCOMPARE(form.ListInstalled->topLevelItem(0)->text(0), QStringLiteral("Two"));
+        QVERIFY(!m_prefix->hasUnsavedChanges());
+        QCOMPARE(ListBackups(*m_session).size(), size_t(1));
+    }
+
+    void dllFixCollectsThenReportsRegistrationsThatCannotStart()
+    {
+        // No wine on the PATH: every registration fails to start, and the window says why.
+        const std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+        ::setenv("PATH", m_dir->str().c_str(), 1);
+        TFormRegDll form(*m_context);
+        form.show();
+        form.SpbFixClick();
+        QCOMPARE(form.Gauge->maximum(), 2);
+        QCOMPARE(form.LabStatus->text(), QStringLiteral("Repairing Dll"));
+        QTRY_COMPARE(form.LabStatus->text(), QStringLiteral("Fix Completed"));
+        ::setenv("PATH", oldPath.c_str(), 1);
+        QCOMPARE(form.Gauge->value(), 2);
+        QCOMPARE(m_messages.size(), 1);
+        QVERIFY(m_messages[0].contains(QStringLiteral("Wine is not installed")));
+    }
+};
+
+QTEST_MAIN(ProgramToolsFormsTest)
+#include "ProgramToolsFormsTest.moc"

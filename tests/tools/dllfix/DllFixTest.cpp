@@ -1,0 +1,152 @@
+// The DLL fixer: which names it collects, and registrations under real Wine, a few at a time.
+#include "tools/dllfix/DllFix.h"
+
+#include "platform/wine/WinePrefix.h"
+#include "registry/TRegistry.h"
+#include "support/PrefixFixture.h"
+#include "support/RealWinePrefix.h"
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+namespace tw {
+namespace {
+
+namespace fs = std::filesystem;
+
+/// Records the status lines; stops running after `stopAfter` entries.
+class RecordingView final : public DllFixView
+{
+public:
+    explicit RecordingView(size_t stopAfter = SIZE_MAX) : m_stopAfter(stopAfter) {}
+    void statusChanged(const std::string& text) override { statuses.push_back(text); }
+    void yield() override {}
+    bool running() override { return statuses.size() < m_stopAfter; }
+    std::vector<std::string> statuses;
+
+private:
+    size_t m_stopAfter;
+};
+
+class DllFixTest : public test::PrefixTest
+{
+protected:
+    void build(test::PrefixBuilder& builder) override
+    {
+        for (const char* name :
+             {"windows/system32/a.dll", "windows/system32/B.DLL", "windows/system32/c.Dll",
+              "windows/system32/x.dll.bak", "windows/system32/z.OCX", "windows/system32/notes.txt",
+              "windows/system32/dllhost.exe", "windows/system32/ocx"})
+            builder.file(name);
+        builder.folder("windows/system32/y.ocx");
+        builder.file("windows/system32/sub/deep.dll");
+    }
+};
+
+TEST_F(DllFixTest, CollectsEveryNameThatHoldsDllOrOcxAnywhere)
+{
+    EXPECT_EQ(DllFixSystemFolder(*session), "C:\\windows\\system32");
+    RecordingView view;
+    std::vector<std::string> paths = CollectDllFiles(*session, "C:\\windows\\system32", view);
+    std::sort(paths.begin(), paths.end());
+    EXPECT_EQ(paths, (std::vector<std::string>{
+                         "C:\\windows\\system32\\B.DLL", "C:\\windows\\system32\\a.dll",
+                         "C:\\windows\\system32\\c.Dll", "C:\\windows\\system32\\x.dll.bak",
+                         "C:\\windows\\system32\\y.ocx", "C:\\windows\\system32\\z.OCX"}));
+    // A status line for every entry, collected or not.
+    EXPECT_NE(std::find(view.statuses.begin(), view.statuses.end(),
+                        "Scaning: C:\\windows\\system32\\notes.txt"),
+              view.statuses.end());
+    EXPECT_EQ(RegistrationCommand("C:\\windows\\system32\\a.dll"),
+              "regsvr32.exe /s \"C:\\windows\\system32\\a.dll\"");
+}
+
+TEST_F(DllFixTest, StoppedScanKeepsWhatItCollectedAndMissingFolderCollectsNothing)
+{
+    RecordingView all;
+    const auto every = CollectDllFiles(*session, "C:\\windows\\system32", all);
+    RecordingView stopped(3);
+    const auto some = CollectDllFiles(*session, "C:\\windows\\system32", stopped);
+    EXPECT_EQ(stopped.statuses.size(), 3u);
+    EXPECT_LT(some.size(), every.size());
+    EXPECT_TRUE(std::equal(some.begin(), some.end(), every.begin()));
+    RecordingView none;
+    EXPECT_TRUE(CollectDllFiles(*session, "C:\\windows\\nowhere", none).empty());
+}
+
+class DllFixWine : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!test::wineInstalled())
+            GTEST_SKIP() << "wine is not installed";
+        ASSERT_EQ(test::copyBootedPrefix(prefixDir()), "");
+        prefix = std::make_unique<wine::WinePrefix>(prefixDir().string());
+        session = std::make_unique<Session>(prefix->platform());
+    }
+    void TearDown() override
+    {
+        if (fs::exists(prefixDir()))
+            test::stopWine(prefixDir());
+    }
+    fs::path prefixDir() const { return dir.path() / "prefix"; }
+
+    test::TempDir dir;
+    std::unique_ptr<wine::WinePrefix> prefix;
+    std::unique_ptr<Session> session;
+};
+
+TEST_F(DllFixWine, CollectsExactlyTheLibrariesOfARealSystemFolder)
+{
+    std::vector<std::string> expected;
+    for (const auto& entry : fs::directory_iterator(prefixDir() / "drive_c/windows/system32")) {
+        std::string name = entry.path().filename().string();
+        std::string upper = name;
+        std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
+        if (upper.find(".DLL") != std::string::npos || upper.find(".OCX") != std::string::npos)
+            expected.push_back("C:\\windows\\system32\\" + name);
+    }
+    RecordingView view;
+    std::vector<std::string> collected =
+        CollectDllFiles(*session, DllFixSystemFolder(*session), view);
+    std::sort(expected.begin(), expected.end());
+    std::sort(collected.begin(), collected.end());
+    EXPECT_GT(collected.size(), 300u);
+    EXPECT_EQ(collected, expected);
+}
+
+TEST_F(DllFixWine, RegistersAFewAtATimeAndReadsWhatTheyWrote)
+{
+    // The filter graph class that quartz.dll registers, removed beforehand.
+    const std::string clsid = "\\CLSID\\{e436ebb3-524f-11ce-9f53-0020af0ba770}";
+    {
+        TRegistry registry(*session);
+        registry.SelectRoot(win::HKEY_CLASSES_ROOT);
+        ASSERT_TRUE(registry.RemoveKeyTree(clsid));
+    }
+    RecordingView view;
+    std::vector<std::string> paths = CollectDllFiles(*session, DllFixSystemFolder(*session), view);
+    paths.resize(7);
+    paths.push_back("C:\\windows\\system32\\quartz.dll");
+
+    RegistrationQueue queue(*session, paths, 3);
+    while (queue.pump()) {
+        EXPECT_TRUE(prefix->isReadOnly());
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_EQ(queue.started(), paths.size());
+    EXPECT_EQ(queue.failed(), 0u) << queue.firstError();
+    EXPECT_LE(queue.peakRunning(), 3u);
+    EXPECT_GE(queue.peakRunning(), 2u) << "they do run side by side";
+
+    session->programs().waitUntilIdle();
+    EXPECT_FALSE(prefix->isReadOnly());
+    TRegistry registry(*session);
+    registry.SelectRoot(win::HKEY_CLASSES_ROOT);
+    EXPECT_TRUE(registry.PathExists(clsid)) << "the registration's key is read back";
+}
+
+} // namespace
+} // namespace tw
