@@ -298,7 +298,22 @@ bool equalNamesNoCase(std::u16string_view a, std::u16string_view b)
 
 bool equalNoCase(std::string_view a, std::string_view b)
 {
-    return equalNamesNoCase(utf8ToUtf16(a), utf8ToUtf16(b));
+    // ASCII characters are whole characters in UTF-8: compare them as they stand and convert
+    // only from the first other byte on.
+    const auto& lower = foldTable().lower;
+    const size_t n = a.size() < b.size() ? a.size() : b.size();
+    size_t i = 0;
+    for (; i < n; ++i) {
+        const auto x = static_cast<unsigned char>(a[i]);
+        const auto y = static_cast<unsigned char>(b[i]);
+        if (x >= 0x80 || y >= 0x80)
+            break;
+        if (lower[x] != lower[y])
+            return false;
+    }
+    if (i == a.size() || i == b.size())
+        return a.size() == b.size();
+    return equalNamesNoCase(utf8ToUtf16(a.substr(i)), utf8ToUtf16(b.substr(i)));
 }
 
 } // namespace tw::platform

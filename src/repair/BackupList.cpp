@@ -19,7 +19,7 @@ std::optional<BackupEntry> entryFor(const Session& session, const std::string& p
     auto found = session.files().findFirstFile(path);
     if (!found)
         return std::nullopt;
-    return BackupEntry{FileTimeToLocalDateTime(session, found->current().creationTime), path};
+    return BackupEntry{FileTimeToLocalDateTime(session, found->creationTime()), path};
 }
 
 std::string withoutQuotes(std::string text)
@@ -42,7 +42,7 @@ std::vector<BackupEntry> ListBackups(const Session& session)
         if (data.attributes & win::FILE_ATTRIBUTE_DIRECTORY)
             continue;
         entries.push_back(
-            {FileTimeToLocalDateTime(session, data.creationTime), folder + data.name});
+            {FileTimeToLocalDateTime(session, search->creationTime()), folder + data.name});
     } while (search->next());
     return entries;
 }
