@@ -51,10 +51,16 @@ std::string ExportWholeRegistry(const Session& session)
 {
     std::string path = NewBackupPath(session);
     CreateBackupFolder(session);
-    const std::string bytes =
-        platform::exportRegFile(session.registry(), "", platform::RegFileFormat::Unicode);
-    const std::string error =
-        WriteBackupBytes(session, path, SealBackup(bytes, MachineIdentity(session)));
+    platform::Registry& registry = session.registry();
+    const std::string machine = MachineIdentity(session);
+    const unsigned codePage = platform::ansiCodePage(registry);
+    // Written as it is made, in pieces: the whole registry never sits in memory as text.
+    const std::string error = WriteBackupStream(session, path, [&](platform::FileStream& stream) {
+        BackupSealWriter seal(stream, machine);
+        platform::exportRegFile(registry, "", platform::RegFileFormat::Unicode, codePage,
+                                [&](const platform::RegFilePiece& piece) { seal.write(piece); });
+        seal.finish();
+    });
     if (!error.empty())
         throw std::runtime_error(error);
     return "\"" + path + "\"";

@@ -1,8 +1,10 @@
 // The backup file written before a repair: what the repair will remove, importable again.
 #pragma once
 
+#include "platform/Files.h"
 #include "registry/TRegistry.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -20,6 +22,9 @@ std::string NewBackupPath(const Session& session);
 /// Writes `bytes` as the backup `path`: a temporary file first, then the rename of
 /// PlaceBackupFile (which may choose the next free name). Returns an error text.
 std::string WriteBackupBytes(const Session& session, std::string& path, const std::string& bytes);
+/// The same for a file that `produce` writes to the stream in pieces.
+std::string WriteBackupStream(const Session& session, std::string& path,
+                              const std::function<void(platform::FileStream&)>& produce);
 /// Renames a finished `temporary` file to `path`, or to the next free name when `path` was
 /// taken meanwhile (updating `path`); never replaces a file. False when it cannot.
 bool PlaceBackupFile(const Session& session, const std::string& temporary, std::string& path);
