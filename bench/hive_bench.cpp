@@ -42,8 +42,10 @@ int main(int argc, char** argv)
     const double floorTime = tw::bench::secondsSince(start);
 
     start = std::chrono::steady_clock::now();
+    const double cpuStart = tw::bench::cpuSeconds();
     tw::wine::WinePrefix prefix(dir);
     const double load = tw::bench::secondsSince(start);
+    const double loadCpu = tw::bench::cpuSeconds() - cpuStart;
     const long afterLoad = peakKilobytes();
 
     std::uint64_t serialized = 0;
@@ -62,8 +64,8 @@ int main(int argc, char** argv)
 
     std::printf("hives:            %.1f MB in %zu files\n", megabytes, prefix.hives().size());
     std::printf("wc -l (floor):    %.2f s  %.0f MB/s\n", floorTime, megabytes / floorTime);
-    std::printf("load:             %.2f s  %.0f MB/s = %.2f x wc -l\n", load, megabytes / load,
-                load / floorTime);
+    std::printf("load:             %.2f s  %.0f MB/s = %.2f x wc -l  (cpu %.2f s, %.0f MB/s)\n",
+                load, megabytes / load, load / floorTime, loadCpu, megabytes / loadCpu);
     std::printf("save (format):    %.2f s  %.0f MB/s\n", format,
                 static_cast<double>(serialized) / 1e6 / format);
     std::printf("save (to disk):   %.2f s  %.0f MB/s  (atomic, with fsync)\n", save,
