@@ -308,7 +308,7 @@ WineFiles::PathAnswer WineFiles::kindOf(std::string_view path)
 {
     if (m_cacheDepth == 0)
         return lookUp(path);
-    const auto known = m_answers.find(std::string(path));
+    const auto known = m_answers.find(path);
     if (known != m_answers.end())
         return known->second;
     // The listing of the folder tells a file from a folder (and is the cache of it); links

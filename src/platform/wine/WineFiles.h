@@ -72,7 +72,7 @@ private:
     platform::Registry& m_registry;
     bool m_writesRefused = false;
     int m_cacheDepth = 0;
-    std::unordered_map<std::string, PathAnswer> m_answers;
+    TextMap<PathAnswer> m_answers;
     PathAnswer m_uncached;
     int m_lastErrno = 0;
 };

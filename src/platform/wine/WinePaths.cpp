@@ -47,15 +47,16 @@ WinePathMapper::WinePathMapper(std::string prefixDir)
 {
 }
 
-WinePathMapper::FolderListing& WinePathMapper::listing(const std::string& dir) const
+WinePathMapper::FolderListing& WinePathMapper::listing(std::string_view folder) const
 {
     if (m_caching) {
-        const auto known = m_listings.find(dir);
+        const auto known = m_listings.find(folder);
         if (known != m_listings.end() && known->second.trusted)
             return known->second;
     }
     // Scans look up many missing files in the same folders: read each folder once, and again
     // only when it changed.
+    const std::string dir(folder);
     struct stat st;
     const bool found = ::stat(dir.c_str(), &st) == 0;
     const bool missing = !found && (errno == ENOENT || errno == ENOTDIR);
@@ -85,7 +86,7 @@ WinePathMapper::FolderListing& WinePathMapper::listing(const std::string& dir) c
     return listing;
 }
 
-bool WinePathMapper::hasEntry(const std::string& dir, const std::string& name) const
+bool WinePathMapper::hasEntry(const std::string& dir, std::string_view name) const
 {
     if (m_caching) {
         const FolderListing& known = listing(dir);
@@ -94,7 +95,7 @@ bool WinePathMapper::hasEntry(const std::string& dir, const std::string& name) c
         if (known.readable)
             return known.types.count(name) != 0;
     }
-    return exists((dir == "/" ? "" : dir) + "/" + name);
+    return exists((dir == "/" ? "" : dir) + "/" + std::string(name));
 }
 
 int WinePathMapper::cachedEntryType(const std::string& hostPath) const
@@ -102,12 +103,13 @@ int WinePathMapper::cachedEntryType(const std::string& hostPath) const
     const size_t slash = hostPath.rfind('/');
     if (!m_caching || slash == std::string::npos || slash + 1 == hostPath.size())
         return -1;
-    const FolderListing& known = listing(slash ? hostPath.substr(0, slash) : "/");
+    const std::string_view path = hostPath;
+    const FolderListing& known = listing(slash ? path.substr(0, slash) : "/");
     if (known.missing)
         return 0;
     if (!known.readable)
         return -1;
-    const auto it = known.types.find(hostPath.substr(slash + 1));
+    const auto it = known.types.find(path.substr(slash + 1));
     if (it == known.types.end())
         return 0;
     return it->second == DT_LNK || it->second == DT_UNKNOWN ? -1 : it->second;
@@ -188,7 +190,7 @@ std::optional<std::string> WinePathMapper::toHost(std::string_view windowsPath) 
     if (!root)
         return std::nullopt;
 
-    std::vector<std::string> parts;
+    std::vector<std::string_view> parts;
     size_t start = 2;
     while (start < path.size()) {
         size_t sep = path.find_first_of("\\/", start);
@@ -213,7 +215,7 @@ std::optional<std::string> WinePathMapper::toHost(std::string_view windowsPath) 
         folderKey.assign(1, static_cast<char>(std::tolower(static_cast<unsigned char>(path[0]))));
         for (size_t i = 0; i + 1 < parts.size(); ++i)
             folderKey.append("\\").append(parts[i]);
-        const auto it = m_folders.find(folderKey);
+        const auto it = m_folders.find(std::string_view(folderKey));
         if (it != m_folders.end())
             known = &it->second;
     }
@@ -222,10 +224,11 @@ std::optional<std::string> WinePathMapper::toHost(std::string_view windowsPath) 
     for (size_t i = known ? parts.size() - 1 : 0; i < parts.size(); ++i) {
         if (!known && !folderKey.empty() && i + 1 == parts.size())
             m_folders.emplace(folderKey, ResolvedFolder{host, matching});
-        const std::string& part = parts[i];
-        std::string direct = (host == "/" ? "" : host) + "/" + part;
+        const std::string_view part = parts[i];
+        std::string direct = (host == "/" ? "" : host) + "/";
+        direct += part;
         if (matching && !hasEntry(host, part)) {
-            if (std::optional<std::string> actual = findNoCase(host, part)) {
+            if (std::optional<std::string> actual = findNoCase(host, std::string(part))) {
                 host = (host == "/" ? "" : host) + "/" + *actual;
                 continue;
             }

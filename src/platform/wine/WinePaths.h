@@ -1,12 +1,21 @@
 // Mapping Windows paths of a Wine prefix to host paths through its dosdevices links.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 
 namespace tw::wine {
+
+/// Hashes std::string keys so that maps can be searched with a string_view.
+struct TextHash
+{
+    using is_transparent = void;
+    size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
+};
+template <typename T> using TextMap = std::unordered_map<std::string, T, TextHash, std::equal_to<>>;
 
 class WinePathMapper
 {
@@ -56,16 +65,16 @@ private:
         bool trusted = false;
         bool readable = false;
         bool missing = false;
-        std::unordered_map<std::string, unsigned char> types;
+        TextMap<unsigned char> types;
         std::unordered_map<std::string, std::string> byFoldedName;
         bool shortNamesRead = false;
         std::unordered_map<std::u16string, std::string> byShortName;
     };
 
     /// The listing of `dir`, read now unless caching trusts the one read before.
-    FolderListing& listing(const std::string& dir) const;
+    FolderListing& listing(std::string_view dir) const;
     /// True when `dir` holds an entry named exactly `name`.
-    bool hasEntry(const std::string& dir, const std::string& name) const;
+    bool hasEntry(const std::string& dir, std::string_view name) const;
 
     /// A Windows folder's host folder while caching, and whether all its parts were found.
     struct ResolvedFolder
@@ -76,13 +85,13 @@ private:
 
     std::string m_prefixDir;
     std::string m_resolvedPrefix;
-    mutable std::unordered_map<std::string, FolderListing> m_listings;
+    mutable TextMap<FolderListing> m_listings;
     /// Resolved drive roots by letter (a - z), read once.
     mutable std::unordered_map<char, std::optional<std::string>> m_driveRoots;
     /// What listing() gives for a folder that is not there while not caching.
     mutable FolderListing m_noFolder;
     bool m_caching = false;
-    mutable std::unordered_map<std::string, ResolvedFolder> m_folders;
+    mutable TextMap<ResolvedFolder> m_folders;
 };
 
 /// The resolved form of a host path (realpath), or empty when it does not exist.
