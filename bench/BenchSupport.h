@@ -2,6 +2,8 @@
 #pragma once
 
 #include <chrono>
+#include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -17,6 +19,26 @@ inline long peakKilobytes()
             return std::stol(line.substr(6));
     }
     return 0;
+}
+
+/// The size in bytes of the hives of a prefix folder.
+inline double hiveBytes(const std::string& prefixDir)
+{
+    double bytes = 0;
+    for (const char* hive : {"system.reg", "user.reg", "userdef.reg"}) {
+        std::error_code error;
+        const auto size = std::filesystem::file_size(prefixDir + "/" + hive, error);
+        bytes += error ? 0.0 : static_cast<double>(size);
+    }
+    return bytes;
+}
+
+/// The processor time the process has used, in seconds.
+inline double cpuSeconds()
+{
+    timespec ts{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
 }
 
 inline double secondsSince(std::chrono::steady_clock::time_point from)

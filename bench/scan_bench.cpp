@@ -1,4 +1,5 @@
-// tidewell-scan-bench PREFIX: a full scan of every built section, its time and peak memory.
+// tidewell-scan-bench PREFIX: a full scan of every built section, its time per section against
+// the time of opening the prefix (the floor), and peak memory against the hives' size.
 #include "BenchSupport.h"
 #include "platform/wine/WinePrefix.h"
 #include "registry/PublicFunctions.h"
@@ -9,11 +10,28 @@
 
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <iostream>
 #include <string>
+#include <vector>
 
 using tw::bench::peakKilobytes;
+
+namespace {
+
+/// Notes when each row starts: the driver moves the progress bar as it starts a row.
+class TimingView final : public tw::ScanView
+{
+public:
+    void progressChanged(int) override
+    {
+        starts.push_back(std::chrono::steady_clock::now());
+        cpuStarts.push_back(tw::bench::cpuSeconds());
+    }
+    std::vector<std::chrono::steady_clock::time_point> starts;
+    std::vector<double> cpuStarts;
+};
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -21,9 +39,14 @@ int main(int argc, char** argv)
         std::cerr << "usage: tidewell-scan-bench PREFIX\n";
         return 2;
     }
+    const std::string dir = argv[1];
+    const double hiveBytes = tw::bench::hiveBytes(dir);
+
     auto start = std::chrono::steady_clock::now();
-    tw::wine::WinePrefix prefix(argv[1]);
-    const double load = tw::bench::secondsSince(start);
+    double cpuStart = tw::bench::cpuSeconds();
+    tw::wine::WinePrefix prefix(dir);
+    const double open = tw::bench::secondsSince(start);
+    const double openCpu = tw::bench::cpuSeconds() - cpuStart;
 
     tw::Session session(prefix.platform());
     tw::ReadSettings(session);
@@ -32,18 +55,36 @@ int main(int argc, char** argv)
     tw::SectionSelection all;
     all.fill(true);
     tw::OutcomeGrid grid;
-    tw::ScanView view;
+    TimingView view;
     start = std::chrono::steady_clock::now();
+    cpuStart = tw::bench::cpuSeconds();
     const tw::ScanResult result = tw::ScanSections(session, all, grid, view);
-    const double scan = tw::bench::secondsSince(start);
+    const auto end = std::chrono::steady_clock::now();
+    const double cpuEnd = tw::bench::cpuSeconds();
+    const double scan = std::chrono::duration<double>(end - start).count();
+    const double scanCpu = cpuEnd - cpuStart;
 
-    std::printf("load:          %.2f s\n", load);
-    std::printf("scan:          %.2f s (%s)\n", scan, result.message.c_str());
-    for (const tw::OutcomeRow& row : grid.rows) {
-        if (row.problems)
-            std::printf("  %-36s %8d %s\n", row.caption.c_str(), *row.problems,
-                        row.statusText().c_str());
+    std::printf("hives:         %.1f MB\n", hiveBytes / 1e6);
+    // Processor times too: the machine may be shared while the benchmark runs.
+    std::printf("open (floor):  %.2f s  (cpu %.2f s)\n", open, openCpu);
+    std::printf("scan:          %.2f s = %.2f x open  (cpu %.2f s = %.2f x open) (%s)\n", scan,
+                scan / open, scanCpu, scanCpu / openCpu, result.message.c_str());
+    std::printf("  %2s %-33s %8s %9s %9s\n", "", "section", "problems", "time", "cpu");
+    for (size_t i = 0; i < grid.rows.size(); ++i) {
+        const tw::OutcomeRow& row = grid.rows[i];
+        if (row.isTotal) {
+            std::printf("  %-36s %8d\n", row.caption.c_str(), row.problems.value_or(0));
+            continue;
+        }
+        const auto from = i < view.starts.size() ? view.starts[i] : end;
+        const auto to = i + 1 < view.starts.size() ? view.starts[i + 1] : end;
+        const double cpuFrom = i < view.cpuStarts.size() ? view.cpuStarts[i] : cpuEnd;
+        const double cpuTo = i + 1 < view.cpuStarts.size() ? view.cpuStarts[i + 1] : cpuEnd;
+        std::printf("  %2d %-33s %8d %7.2f s %7.2f s\n", row.section, row.caption.c_str(),
+                    row.problems.value_or(0), std::chrono::duration<double>(to - from).count(),
+                    cpuTo - cpuFrom);
     }
-    std::printf("peak memory:   %.1f MB\n", static_cast<double>(peakKilobytes()) / 1024.0);
+    const double peak = static_cast<double>(peakKilobytes()) * 1024.0;
+    std::printf("peak memory:   %.1f MB = %.2f x hives\n", peak / 1e6, peak / hiveBytes);
     return 0;
 }

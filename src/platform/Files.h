@@ -28,7 +28,6 @@ struct FindData
 {
     win::DWORD attributes = 0;
     std::uint64_t size = 0;
-    win::FILETIME creationTime = 0;
     win::FILETIME lastWriteTime = 0;
     std::string name;
     /// The file or folder the entry names (for a link, the one it leads to).
@@ -44,6 +43,9 @@ public:
     virtual const FindData& current() const = 0;
     /// FindNextFile: false when there are no more entries.
     virtual bool next() = 0;
+    /// The creation time of the entry found last (read only when asked; the last write time
+    /// where the file system keeps none).
+    virtual win::FILETIME creationTime() const = 0;
 };
 
 /// A file opened for reading and/or writing, with 64-bit positions; closed by the destructor.
@@ -114,6 +116,25 @@ public:
     virtual std::optional<std::string> dosFileName(std::string_view hostPath) = 0;
     /// The host file-system path of a path (wine_get_unix_file_name); empty when it has none.
     virtual std::optional<std::string> unixFileName(std::string_view path) = 0;
+
+    /// Begins a span (a scan) in which a question about a path asked again is answered from
+    /// what was found before, and folders are read once; any change made through this object
+    /// forgets it all. Spans nest; endQueryCache() ends the innermost one.
+    virtual void beginQueryCache() = 0;
+    virtual void endQueryCache() = 0;
+};
+
+/// Answers about paths reused while the object lives (see Files::beginQueryCache).
+class FileQueryCache
+{
+public:
+    explicit FileQueryCache(Files& files) : m_files(files) { m_files.beginQueryCache(); }
+    ~FileQueryCache() { m_files.endQueryCache(); }
+    FileQueryCache(const FileQueryCache&) = delete;
+    FileQueryCache& operator=(const FileQueryCache&) = delete;
+
+private:
+    Files& m_files;
 };
 
 } // namespace tw::platform

@@ -356,6 +356,37 @@ void RegFileWriter::addKeyLine(const std::string& path)
     m_out += "[";
     m_out += path;
     m_out += "]\r\n";
+    flush(false);
+}
+
+void RegFileWriter::streamTo(RegFileSink sink, size_t pieceSize)
+{
+    m_sink = std::move(sink);
+    m_pieceSize = pieceSize;
+    flush(false);
+}
+
+std::string RegFileWriter::encoded(std::string_view text)
+{
+    const bool first = !m_started;
+    m_started = true;
+    if (m_unicode)
+        return (first ? std::string("\xFF\xFE") : std::string()) + utf16ToBytes(utf8ToUtf16(text));
+    try {
+        // Hex data is already in the code page; it is ASCII, which every code page keeps.
+        return utf8ToCodePage(text, m_codePage);
+    } catch (const std::runtime_error& e) {
+        throw RegistryEditorError(std::string("Cannot write a REGEDIT4 file: ") + e.what());
+    }
+}
+
+void RegFileWriter::flush(bool always)
+{
+    if (!m_sink || (!always && m_out.size() < m_pieceSize) || (m_out.empty() && m_started))
+        return;
+    const std::string bytes = encoded(m_out);
+    m_sink({m_out, bytes});
+    m_out.clear();
 }
 
 void RegFileWriter::addKeyDeletion(const std::string& path)
@@ -413,14 +444,11 @@ std::string RegFileWriter::finish()
 {
     if (m_layout.finalBlankLine)
         m_out += "\r\n";
-    if (m_unicode)
-        return "\xFF\xFE" + utf16ToBytes(utf8ToUtf16(m_out));
-    try {
-        // Hex data is already in the code page; it is ASCII, which every code page keeps.
-        return utf8ToCodePage(m_out, m_codePage);
-    } catch (const std::runtime_error& e) {
-        throw RegistryEditorError(std::string("Cannot write a REGEDIT4 file: ") + e.what());
+    if (m_sink) {
+        flush(true);
+        return std::string();
     }
+    return encoded(m_out);
 }
 
 std::string RegFileWriter::escape(std::string_view text)
@@ -449,6 +477,12 @@ std::string RegFileWriter::escape(std::string_view text)
 }
 
 void RegFileWriter::addValue(const std::string& name, DWORD type, const std::string& data)
+{
+    addValueLine(name, type, data);
+    flush(false);
+}
+
+void RegFileWriter::addValueLine(const std::string& name, DWORD type, const std::string& data)
 {
     const size_t lineStart = m_out.size();
     if (name.empty()) {
@@ -540,17 +574,14 @@ std::string exportRegFile(Registry& registry, std::string_view keyPath, RegFileF
     return exportRegFile(registry, keyPath, format, ansiCodePage(registry));
 }
 
-std::string exportRegFile(Registry& registry, std::string_view keyPath, RegFileFormat format,
-                          unsigned codePage)
+namespace {
+
+void exportInto(RegFileWriter& writer, Registry& registry, std::string_view keyPath)
 {
-    RegFileWriter writer(
-        registry, format,
-        {std::string(format == RegFileFormat::Unicode ? kUnicodeHeader : kAnsiHeader), true, true},
-        codePage);
     if (keyPath.empty()) {
         for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_USERS})
             writer.addKeyTree(root, std::string(rootKeyName(root)));
-        return writer.finish();
+        return;
     }
     const std::optional<KeyPath> key = parseKeyPath(keyPath);
     if (!key)
@@ -559,7 +590,31 @@ std::string exportRegFile(Registry& registry, std::string_view keyPath, RegFileF
     if (registry.openKey(key->root, key->subKey, KEY_READ, handle.out()) != ERROR_SUCCESS)
         throw RegistryEditorError("The key " + describeKey(*key) + " does not exist");
     writer.addKeyTree(handle.get(), describeKey(*key));
+}
+
+RegFileWriter::Layout exportLayout(RegFileFormat format)
+{
+    return {std::string(format == RegFileFormat::Unicode ? kUnicodeHeader : kAnsiHeader), true,
+            true};
+}
+
+} // namespace
+
+std::string exportRegFile(Registry& registry, std::string_view keyPath, RegFileFormat format,
+                          unsigned codePage)
+{
+    RegFileWriter writer(registry, format, exportLayout(format), codePage);
+    exportInto(writer, registry, keyPath);
     return writer.finish();
+}
+
+void exportRegFile(Registry& registry, std::string_view keyPath, RegFileFormat format,
+                   unsigned codePage, const RegFileSink& sink)
+{
+    RegFileWriter writer(registry, format, exportLayout(format), codePage);
+    writer.streamTo(sink);
+    exportInto(writer, registry, keyPath);
+    writer.finish();
 }
 
 std::vector<RegFileOperation> parseRegFile(std::string_view bytes, unsigned codePage)

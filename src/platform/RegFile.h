@@ -5,6 +5,7 @@
 #include "RegistryEditor.h"
 #include "RootKeys.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +13,15 @@
 namespace tw::platform {
 
 /// Writes registry data in the registry editor's file format.
+/// A piece of a .reg file as it is written: whole lines as text (UTF-8) and as the file's
+/// bytes (the first piece of a Unicode file begins with the byte-order mark).
+struct RegFilePiece
+{
+    std::string_view text;
+    std::string_view bytes;
+};
+using RegFileSink = std::function<void(const RegFilePiece&)>;
+
 class RegFileWriter
 {
 public:
@@ -41,10 +51,19 @@ public:
     void addValueDeletion(const std::string& name);
     /// The file's bytes: 8-bit in the code page, or UTF-16LE with a byte-order mark for the
     /// Unicode format. Throws RegistryEditorError when the code page cannot be converted.
+    /// After streamTo() the rest goes to the sink and the result is empty.
     std::string finish();
+    /// From now on hands the file to `sink` in pieces of about `pieceSize` bytes of text
+    /// instead of keeping it whole.
+    void streamTo(RegFileSink sink, size_t pieceSize = 1 << 20);
 
 private:
+    void addValueLine(const std::string& name, win::DWORD type, const std::string& data);
     void addHex(size_t lineLength, win::DWORD type, const std::string& narrowData);
+    /// The bytes of `text` in the file's encoding (the byte-order mark before the first).
+    std::string encoded(std::string_view text);
+    /// Hands what was written so far to the sink once it is a piece's size (or `always`).
+    void flush(bool always);
     static std::string escape(std::string_view text);
 
     Registry& m_registry;
@@ -52,6 +71,9 @@ private:
     unsigned m_codePage;
     Layout m_layout;
     std::string m_out;
+    RegFileSink m_sink;
+    size_t m_pieceSize = 0;
+    bool m_started = false;
 };
 
 /// The code page 8-bit programs use on the system whose registry this is: the "ACP" value
@@ -65,6 +87,9 @@ std::string exportRegFile(Registry& registry, std::string_view keyPath, RegFileF
 /// The same with the code page of a REGEDIT4 file given.
 std::string exportRegFile(Registry& registry, std::string_view keyPath, RegFileFormat format,
                           unsigned codePage);
+/// The same handed to `sink` in pieces of bounded size.
+void exportRegFile(Registry& registry, std::string_view keyPath, RegFileFormat format,
+                   unsigned codePage, const RegFileSink& sink);
 
 /// One change that a .reg file asks for.
 struct RegFileOperation

@@ -35,17 +35,6 @@ void appendUtf8(std::string& out, char32_t cp)
     }
 }
 
-void appendUtf16(std::u16string& out, char32_t cp)
-{
-    if (cp < 0x10000) {
-        out.push_back(static_cast<char16_t>(cp));
-    } else {
-        cp -= 0x10000;
-        out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-        out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    }
-}
-
 /// Lower-case table for all UTF-16 units, from the C library's Unicode tables.
 struct FoldTable
 {
@@ -184,14 +173,15 @@ std::string codePageToUtf8(std::string_view bytes, unsigned codePage)
 
 std::u16string utf8ToUtf16(std::string_view text)
 {
-    std::u16string out;
-    out.reserve(text.size());
+    // Never more units than bytes: written in place, then cut to size.
+    std::u16string out(text.size(), u'\0');
+    char16_t* o = out.data();
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
     const auto* end = p + text.size();
     while (p < end) {
         const unsigned char b = *p;
         if (b < 0x80) {
-            out.push_back(b);
+            *o++ = b;
             ++p;
             continue;
         }
@@ -207,12 +197,12 @@ std::u16string utf8ToUtf16(std::string_view text)
             extra = 3;
             cp = b & 0x07;
         } else {
-            out.push_back(static_cast<char16_t>(kReplacement));
+            *o++ = static_cast<char16_t>(kReplacement);
             ++p;
             continue;
         }
         if (end - p <= extra) {
-            out.push_back(static_cast<char16_t>(kReplacement));
+            *o++ = static_cast<char16_t>(kReplacement);
             break;
         }
         bool ok = true;
@@ -224,13 +214,20 @@ std::u16string utf8ToUtf16(std::string_view text)
             cp = (cp << 6) | (p[i] & 0x3F);
         }
         if (!ok || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000)) {
-            out.push_back(static_cast<char16_t>(kReplacement));
+            *o++ = static_cast<char16_t>(kReplacement);
             ++p;
             continue;
         }
-        appendUtf16(out, cp);
+        if (cp < 0x10000) {
+            *o++ = static_cast<char16_t>(cp);
+        } else {
+            cp -= 0x10000;
+            *o++ = static_cast<char16_t>(0xD800 + (cp >> 10));
+            *o++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+        }
         p += extra + 1;
     }
+    out.resize(static_cast<size_t>(o - out.data()));
     return out;
 }
 
@@ -298,7 +295,22 @@ bool equalNamesNoCase(std::u16string_view a, std::u16string_view b)
 
 bool equalNoCase(std::string_view a, std::string_view b)
 {
-    return equalNamesNoCase(utf8ToUtf16(a), utf8ToUtf16(b));
+    // ASCII characters are whole characters in UTF-8: compare them as they stand and convert
+    // only from the first other byte on.
+    const auto& lower = foldTable().lower;
+    const size_t n = a.size() < b.size() ? a.size() : b.size();
+    size_t i = 0;
+    for (; i < n; ++i) {
+        const auto x = static_cast<unsigned char>(a[i]);
+        const auto y = static_cast<unsigned char>(b[i]);
+        if (x >= 0x80 || y >= 0x80)
+            break;
+        if (lower[x] != lower[y])
+            return false;
+    }
+    if (i == a.size() || i == b.size())
+        return a.size() == b.size();
+    return equalNamesNoCase(utf8ToUtf16(a.substr(i)), utf8ToUtf16(b.substr(i)));
 }
 
 } // namespace tw::platform

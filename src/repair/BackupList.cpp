@@ -19,7 +19,7 @@ std::optional<BackupEntry> entryFor(const Session& session, const std::string& p
     auto found = session.files().findFirstFile(path);
     if (!found)
         return std::nullopt;
-    return BackupEntry{FileTimeToLocalDateTime(session, found->current().creationTime), path};
+    return BackupEntry{FileTimeToLocalDateTime(session, found->creationTime()), path};
 }
 
 std::string withoutQuotes(std::string text)
@@ -42,7 +42,7 @@ std::vector<BackupEntry> ListBackups(const Session& session)
         if (data.attributes & win::FILE_ATTRIBUTE_DIRECTORY)
             continue;
         entries.push_back(
-            {FileTimeToLocalDateTime(session, data.creationTime), folder + data.name});
+            {FileTimeToLocalDateTime(session, search->creationTime()), folder + data.name});
     } while (search->next());
     return entries;
 }
@@ -51,10 +51,16 @@ std::string ExportWholeRegistry(const Session& session)
 {
     std::string path = NewBackupPath(session);
     CreateBackupFolder(session);
-    const std::string bytes =
-        platform::exportRegFile(session.registry(), "", platform::RegFileFormat::Unicode);
-    const std::string error =
-        WriteBackupBytes(session, path, SealBackup(bytes, MachineIdentity(session)));
+    platform::Registry& registry = session.registry();
+    const std::string machine = MachineIdentity(session);
+    const unsigned codePage = platform::ansiCodePage(registry);
+    // Written as it is made, in pieces: the whole registry never sits in memory as text.
+    const std::string error = WriteBackupStream(session, path, [&](platform::FileStream& stream) {
+        BackupSealWriter seal(stream, machine);
+        platform::exportRegFile(registry, "", platform::RegFileFormat::Unicode, codePage,
+                                [&](const platform::RegFilePiece& piece) { seal.write(piece); });
+        seal.finish();
+    });
     if (!error.empty())
         throw std::runtime_error(error);
     return "\"" + path + "\"";

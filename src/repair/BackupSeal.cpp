@@ -5,7 +5,9 @@
 #include "registry/TRegistry.h"
 
 #include <array>
+#include <cstdio>
 #include <openssl/evp.h>
+#include <stdexcept>
 
 namespace tw {
 
@@ -28,18 +30,21 @@ std::string textOf(std::string_view bytes)
     return platform::utf16ToUtf8(platform::bytesToUtf16(bytes.substr(2)));
 }
 
+/// Text as the file holds it, without a byte-order mark.
+std::string encodedOf(std::string_view text, bool unicode)
+{
+    return unicode ? platform::utf16ToBytes(platform::utf8ToUtf16(text)) : std::string(text);
+}
+
 std::string bytesOf(const std::string& text, bool unicode)
 {
     if (!unicode)
         return text;
-    return std::string("\xFF\xFE", 2) + platform::utf16ToBytes(platform::utf8ToUtf16(text));
+    return std::string("\xFF\xFE", 2) + encodedOf(text, true);
 }
 
-std::string sha256Hex(std::string_view text)
+std::string hexOf(const unsigned char* digest, unsigned int size)
 {
-    std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
-    unsigned int size = 0;
-    EVP_Digest(text.data(), text.size(), digest.data(), &size, EVP_sha256(), nullptr);
     static const char* hex = "0123456789abcdef";
     std::string out;
     for (unsigned int i = 0; i < size; ++i) {
@@ -47,6 +52,14 @@ std::string sha256Hex(std::string_view text)
         out += hex[digest[i] & 15];
     }
     return out;
+}
+
+std::string sha256Hex(std::string_view text)
+{
+    std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
+    unsigned int size = 0;
+    EVP_Digest(text.data(), text.size(), digest.data(), &size, EVP_sha256(), nullptr);
+    return hexOf(digest.data(), size);
 }
 
 /// Splits off the checksum line: the text without it, and the checksum it held.
@@ -109,6 +122,69 @@ std::string SealBackup(std::string_view bytes, const std::string& machine)
     const std::string checksumLine = std::string(kChecksumPrefix) + sha256Hex(withOrigin) + "\r\n";
     const size_t at = firstLineEnd + originLine.size();
     return bytesOf(withOrigin.substr(0, at) + checksumLine + withOrigin.substr(at), unicode);
+}
+
+constexpr size_t kChecksumLength = 64;
+
+BackupSealWriter::BackupSealWriter(platform::FileStream& out, const std::string& machine)
+    : m_out(out), m_originLine(std::string(kOriginPrefix) + machine + "\r\n"),
+      m_hash(EVP_MD_CTX_new())
+{
+    if (!m_hash || EVP_DigestInit_ex(m_hash, EVP_sha256(), nullptr) != 1)
+        throw std::runtime_error("cannot compute a checksum");
+}
+
+BackupSealWriter::~BackupSealWriter()
+{
+    EVP_MD_CTX_free(m_hash);
+}
+
+void BackupSealWriter::put(std::string_view bytes)
+{
+    m_out.write(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+    m_written += static_cast<std::int64_t>(bytes.size());
+}
+
+void BackupSealWriter::write(const platform::RegFilePiece& piece)
+{
+    std::string_view text = piece.text;
+    std::string_view bytes = piece.bytes;
+    if (!m_started) {
+        // The two lines go after the first line; the checksum covers the text with the origin
+        // line and without the checksum line, as SealBackup's.
+        m_started = true;
+        m_unicode = isUnicode(bytes);
+        size_t lineEnd = text.find('\n');
+        lineEnd = lineEnd == std::string_view::npos ? text.size() : lineEnd + 1;
+        const std::string_view firstLine = text.substr(0, lineEnd);
+        const size_t firstBytes =
+            m_unicode ? 2 + 2 * platform::utf8ToUtf16(firstLine).size() : firstLine.size();
+        put(bytes.substr(0, firstBytes));
+        const std::string hashed =
+            std::string(m_unicode ? firstLine : bytes.substr(0, firstBytes)) + m_originLine;
+        EVP_DigestUpdate(m_hash, hashed.data(), hashed.size());
+        put(encodedOf(m_originLine, m_unicode));
+        const std::string prefix(kChecksumPrefix);
+        m_checksumAt = m_written + static_cast<std::int64_t>(encodedOf(prefix, m_unicode).size());
+        put(encodedOf(prefix + std::string(kChecksumLength, '0') + "\r\n", m_unicode));
+        text.remove_prefix(lineEnd);
+        bytes.remove_prefix(firstBytes);
+    }
+    const std::string_view hashed = m_unicode ? text : bytes;
+    EVP_DigestUpdate(m_hash, hashed.data(), hashed.size());
+    put(bytes);
+}
+
+void BackupSealWriter::finish()
+{
+    std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
+    unsigned int size = 0;
+    EVP_DigestFinal_ex(m_hash, digest.data(), &size);
+    const std::string checksum = encodedOf(hexOf(digest.data(), size), m_unicode);
+    if (m_out.seek(m_checksumAt, SEEK_SET) != m_checksumAt)
+        throw std::runtime_error("cannot write the checksum");
+    m_out.write(checksum.data(), static_cast<std::int64_t>(checksum.size()));
+    m_out.seek(0, SEEK_END);
 }
 
 BackupCheck CheckBackupBytes(std::string_view bytes, const std::string& machine,

@@ -3,8 +3,14 @@
 // Windows' and Wine's registry editors pass over comment lines.
 #pragma once
 
+#include "platform/Files.h"
+#include "platform/RegFile.h"
+
+#include <cstdint>
 #include <string>
 #include <string_view>
+
+using EVP_MD_CTX = struct evp_md_ctx_st;
 
 namespace tw {
 
@@ -17,6 +23,32 @@ std::string MachineIdentity(const Session& session);
 /// The file's bytes with the two lines put after its first line. `bytes` is a registry file
 /// as the writer makes it (8-bit, or UTF-16LE with a byte-order mark).
 std::string SealBackup(std::string_view bytes, const std::string& machine);
+
+/// SealBackup for a file written piece by piece to `out` from its start: the same bytes. The
+/// checksum line holds a placeholder until finish() writes the checksum into it.
+class BackupSealWriter
+{
+public:
+    BackupSealWriter(platform::FileStream& out, const std::string& machine);
+    ~BackupSealWriter();
+    BackupSealWriter(const BackupSealWriter&) = delete;
+    BackupSealWriter& operator=(const BackupSealWriter&) = delete;
+
+    /// The next piece of the registry file, whole lines.
+    void write(const platform::RegFilePiece& piece);
+    void finish();
+
+private:
+    void put(std::string_view bytes);
+
+    platform::FileStream& m_out;
+    std::string m_originLine;
+    EVP_MD_CTX* m_hash;
+    bool m_started = false;
+    bool m_unicode = false;
+    std::int64_t m_written = 0;
+    std::int64_t m_checksumAt = 0;
+};
 
 enum class BackupOrigin
 {

@@ -63,6 +63,14 @@ bool addRecord(const Session& session, platform::RegFileWriter& writer, const Se
 /// Writes the file beside its final name first, so that no half file is left.
 std::string WriteBackupBytes(const Session& session, std::string& path, const std::string& bytes)
 {
+    return WriteBackupStream(session, path, [&](platform::FileStream& stream) {
+        stream.write(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+    });
+}
+
+std::string WriteBackupStream(const Session& session, std::string& path,
+                              const std::function<void(platform::FileStream&)>& produce)
+{
     platform::Files& files = session.files();
     const std::string temporary = path + ".part";
     {
@@ -70,7 +78,7 @@ std::string WriteBackupBytes(const Session& session, std::string& path, const st
         if (!stream)
             return "cannot create " + temporary;
         try {
-            stream->write(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+            produce(*stream);
         } catch (const std::exception& e) {
             stream.reset();
             files.deleteFile(temporary);

@@ -2,8 +2,10 @@
 #pragma once
 
 #include "platform/RegFile.h"
+#include "platform/Files.h"
 #include "registry/TRegistry.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -21,6 +23,9 @@ std::string NewBackupPath(const Session& session);
 /// Writes `bytes` as the backup `path`: a temporary file first, then the rename of
 /// PlaceBackupFile (which may choose the next free name). Returns an error text.
 std::string WriteBackupBytes(const Session& session, std::string& path, const std::string& bytes);
+/// The same for a file that `produce` writes to the stream in pieces.
+std::string WriteBackupStream(const Session& session, std::string& path,
+                              const std::function<void(platform::FileStream&)>& produce);
 /// Renames a finished `temporary` file to `path`, or to the next free name when `path` was
 /// taken meanwhile (updating `path`); never replaces a file. False when it cannot.
 bool PlaceBackupFile(const Session& session, const std::string& temporary, std::string& path);

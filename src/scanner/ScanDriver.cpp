@@ -1,5 +1,6 @@
 #include "ScanDriver.h"
 
+#include "platform/Files.h"
 #include "registry/ProgramInfo.h"
 #include "registry/TRegistry.h"
 
@@ -113,7 +114,11 @@ ScanResult ScanSections(Session& session, const SectionSelection& selection, Out
         grid.rows.push_back(row);
     }
     view.gridChanged(-1);
-    RunScan(session, grid, view);
+    {
+        // Sections ask about the same files and folders again and again.
+        const platform::FileQueryCache cache(session.files());
+        RunScan(session, grid, view);
+    }
     AddTotalRow(grid);
     view.gridChanged(-1);
     view.statusChanged("");

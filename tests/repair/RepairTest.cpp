@@ -312,6 +312,51 @@ TEST_F(RepairTest, BackupPageListsRestoresAndRemoves)
     EXPECT_TRUE(again.message.empty()) << "a file that is gone: nothing happens";
 }
 
+TEST_F(RepairTest, AFileWrittenInPiecesIsTheFileWrittenWhole)
+{
+    platform::Registry& registry = prefix->registry();
+    platform::applyRegFile(
+        registry,
+        platform::parseRegFile("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Caf\xc3\xa9]\r\n"
+                               "\"Na\xc3\xafve\"=\"5 \xe2\x82\xac and more\"\r\n",
+                               65001));
+    const std::string machine = "{4a1b0000-0000-0000-0000-00000000c0de}";
+    for (const platform::RegFileFormat format :
+         {platform::RegFileFormat::Unicode, platform::RegFileFormat::Ansi}) {
+        const std::string whole = platform::exportRegFile(registry, "", format);
+        const std::string sealed = SealBackup(whole, machine);
+        for (const size_t pieceSize : {size_t{1}, size_t{100}, size_t{1} << 20}) {
+            std::string joined;
+            auto stream =
+                prefix->files().openFile("C:\\sealed.reg", platform::FileStream::Mode::Create);
+            ASSERT_TRUE(stream);
+            BackupSealWriter seal(*stream, machine);
+            platform::RegFileWriter writer(registry, format);
+            writer.streamTo(
+                [&](const platform::RegFilePiece& piece) {
+                    joined.append(piece.bytes);
+                    seal.write(piece);
+                },
+                pieceSize);
+            writer.addKeyTree(win::HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE");
+            writer.addKeyTree(win::HKEY_USERS, "HKEY_USERS");
+            EXPECT_EQ(writer.finish(), "");
+            seal.finish();
+            stream.reset();
+            EXPECT_TRUE(joined == whole) << "pieces of " << pieceSize;
+            EXPECT_TRUE(test::readFile(hostPath("C:\\sealed.reg")) == sealed)
+                << "pieces of " << pieceSize;
+        }
+    }
+    // The backup the page makes is sealed as a whole file would be.
+    const BackupActionResult full = FullBackup(*session);
+    ASSERT_TRUE(full.ok) << full.detail;
+    const std::string bytes = test::readFile(hostPath(full.added->path));
+    EXPECT_EQ(CheckBackupBytes(bytes, MachineIdentity(*session), full.added->path).origin,
+              BackupOrigin::Sealed);
+    EXPECT_NE(backupText(full.added->path).find("5 \xe2\x82\xac and more"), std::string::npos);
+}
+
 TEST_F(RepairTest, BackupsMadeInTheSameSecondKeepEachOther)
 {
     // Many backups at once land in one or two seconds; none may replace another.

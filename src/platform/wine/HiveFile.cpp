@@ -600,7 +600,7 @@ private:
         } else {
             fail(lineNo, "unknown kind of value data");
         }
-        m_key->setValue(name, type, std::move(data));
+        m_key->putValue(std::move(name), type, std::move(data));
     }
 
     /// Hex bytes "01,02,...": two digits each, split by commas; after a comma the line may

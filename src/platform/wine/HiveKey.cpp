@@ -2,11 +2,90 @@
 
 #include "platform/TextCodec.h"
 
+#include <mutex>
+
 namespace tw::wine {
 
 using namespace tw::win;
 
 using tw::platform::compareNamesNoCase;
+
+namespace {
+
+/// Memory for keys in blocks of many; a freed key's place is used again. Blocks stay until
+/// the process ends (keys are freed in bulk when a prefix closes or is read again).
+class KeyPool
+{
+public:
+    void* allocate()
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_free) {
+            Slot* slot = m_free;
+            m_free = slot->next;
+            return slot;
+        }
+        if (m_blocks.empty() || m_used == kSlotsPerBlock) {
+            m_blocks.push_back(std::make_unique<Slot[]>(kSlotsPerBlock));
+            m_used = 0;
+        }
+        return &m_blocks.back()[m_used++];
+    }
+    void release(void* key) noexcept
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        Slot* slot = static_cast<Slot*>(key);
+        slot->next = m_free;
+        m_free = slot;
+    }
+
+private:
+    union Slot {
+        Slot* next;
+        alignas(HiveKey) unsigned char bytes[sizeof(HiveKey)];
+    };
+    static constexpr size_t kSlotsPerBlock = 16384;
+
+    std::mutex m_mutex;
+    std::vector<std::unique_ptr<Slot[]>> m_blocks;
+    size_t m_used = 0;
+    Slot* m_free = nullptr;
+};
+
+// Under AddressSanitizer each key is its own allocation, so that a use after free is found.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kPooled = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kPooled = false;
+#else
+constexpr bool kPooled = true;
+#endif
+#else
+constexpr bool kPooled = true;
+#endif
+
+KeyPool& keyPool()
+{
+    // Never destroyed: keys of a static registry may be freed after it would be.
+    static KeyPool* pool = new KeyPool;
+    return *pool;
+}
+
+} // namespace
+
+void* HiveKey::operator new(std::size_t size)
+{
+    return kPooled && size == sizeof(HiveKey) ? keyPool().allocate() : ::operator new(size);
+}
+
+void HiveKey::operator delete(void* key, std::size_t size) noexcept
+{
+    if (kPooled && size == sizeof(HiveKey))
+        keyPool().release(key);
+    else
+        ::operator delete(key);
+}
 
 HiveKey::~HiveKey()
 {
@@ -93,7 +172,7 @@ HiveKey* HiveKey::addSubkey(std::u16string_view name, bool* created)
         *created = !found;
     if (found)
         return m_subkeys[i].get();
-    auto key = std::make_unique<HiveKey>(std::u16string(name), this);
+    std::unique_ptr<HiveKey> key(new HiveKey(std::u16string(name), this));
     HiveKey* raw = key.get();
     m_subkeys.insert(m_subkeys.begin() + static_cast<std::ptrdiff_t>(i), std::move(key));
     return raw;
@@ -129,6 +208,19 @@ void HiveKey::setValue(std::u16string_view name, DWORD type, std::string data)
     }
     m_values.insert(m_values.begin() + static_cast<std::ptrdiff_t>(i),
                     HiveValue{std::u16string(name), type, std::move(data)});
+}
+
+void HiveKey::putValue(std::u16string&& name, DWORD type, std::string data)
+{
+    bool found = false;
+    const size_t i = valueIndex(name, &found);
+    if (found) {
+        m_values[i].type = type;
+        m_values[i].data = std::move(data);
+        return;
+    }
+    m_values.insert(m_values.begin() + static_cast<std::ptrdiff_t>(i),
+                    HiveValue{std::move(name), type, std::move(data)});
 }
 
 bool HiveKey::removeValue(std::u16string_view name)

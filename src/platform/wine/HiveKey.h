@@ -3,6 +3,7 @@
 
 #include "platform/WinTypes.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -23,7 +24,7 @@ class Hive;
 
 /// One registry key. Subkeys and values are kept in Wine's order (case-insensitive,
 /// then by length), so enumeration by index and hive files come out as Wine's.
-class HiveKey
+class HiveKey final
 {
 public:
     explicit HiveKey(std::u16string name, HiveKey* parent = nullptr)
@@ -34,6 +35,10 @@ public:
     ~HiveKey();
     HiveKey(const HiveKey&) = delete;
     HiveKey& operator=(const HiveKey&) = delete;
+
+    /// Keys come from large blocks, not one allocation each: a registry holds millions.
+    static void* operator new(std::size_t size);
+    static void operator delete(void* key, std::size_t size) noexcept;
 
     const std::u16string& name() const { return m_name; }
     HiveKey* parent() const { return m_parent; }
@@ -54,6 +59,8 @@ public:
 
     const HiveValue* findValue(std::u16string_view name) const;
     void setValue(std::u16string_view name, win::DWORD type, std::string data);
+    /// setValue with a name it may keep.
+    void putValue(std::u16string&& name, win::DWORD type, std::string data);
     bool removeValue(std::u16string_view name);
 
     win::FILETIME modified() const { return m_modified; }

@@ -94,11 +94,29 @@ bool matchFrom(const std::u16string& name, size_t n, const std::u16string& patte
     return n == name.size();
 }
 
+/// The birth time where the file system keeps one, else the last write time.
+FILETIME creationTimeOf(const std::string& path, FILETIME fallback)
+{
+    struct statx sx;
+    if (::statx(AT_FDCWD, path.c_str(), 0, STATX_BTIME, &sx) == 0 && (sx.stx_mask & STATX_BTIME))
+        return TICKS_1601_TO_1970 + static_cast<FILETIME>(sx.stx_btime.tv_sec) * TICKS_PER_SECOND +
+               sx.stx_btime.tv_nsec / 100;
+    return fallback;
+}
+
 class ListedFind final : public platform::FileFind
 {
 public:
-    explicit ListedFind(std::vector<FindData> entries) : m_entries(std::move(entries)) {}
+    ListedFind(std::string hostFolder, std::vector<FindData> entries)
+        : m_hostFolder(std::move(hostFolder)), m_entries(std::move(entries))
+    {
+    }
     const FindData& current() const override { return m_entries[m_index]; }
+    FILETIME creationTime() const override
+    {
+        const FindData& entry = m_entries[m_index];
+        return creationTimeOf(m_hostFolder + "/" + entry.name, entry.lastWriteTime);
+    }
     bool next() override
     {
         if (m_index + 1 >= m_entries.size())
@@ -108,6 +126,7 @@ public:
     }
 
 private:
+    std::string m_hostFolder;
     std::vector<FindData> m_entries;
     size_t m_index = 0;
 };
@@ -157,16 +176,6 @@ private:
     std::string m_path;
 };
 
-/// The birth time where the file system keeps one, else the last write time.
-FILETIME creationTimeOf(const std::string& path, FILETIME fallback)
-{
-    struct statx sx;
-    if (::statx(AT_FDCWD, path.c_str(), 0, STATX_BTIME, &sx) == 0 && (sx.stx_mask & STATX_BTIME))
-        return TICKS_1601_TO_1970 + static_cast<FILETIME>(sx.stx_btime.tv_sec) * TICKS_PER_SECOND +
-               sx.stx_btime.tv_nsec / 100;
-    return fallback;
-}
-
 char driveLetterOf(std::string_view root)
 {
     if (root.size() >= 2 && root[1] == ':' && std::isalpha(static_cast<unsigned char>(root[0])))
@@ -195,30 +204,44 @@ std::unique_ptr<platform::FileFind> WineFiles::findFirstFile(std::string_view pa
         return nullptr;
     const std::string_view folder = pattern.substr(0, sep + 1);
     const std::string_view mask = pattern.substr(sep + 1);
+    const bool everything = mask == "*" || mask == "*.*";
     const std::optional<std::string> host = m_paths.toHost(folder);
     if (!host)
         return nullptr;
     const std::optional<std::string> driveRoot = m_paths.driveRoot(folder[0]);
-    const std::optional<std::string> resolvedFolder = resolvedPath(*host);
-    if (!driveRoot || !resolvedFolder)
+    struct stat rootSt;
+    if (!driveRoot || ::stat(driveRoot->c_str(), &rootSt) != 0)
         return nullptr;
-    const bool isRoot = *resolvedFolder == *driveRoot;
 
     DIR* dir = ::opendir(host->c_str());
     if (!dir)
         return nullptr;
-    std::vector<FindData> entries;
+    // One system call per entry: each is looked at relative to the open folder.
+    const int dirFd = ::dirfd(dir);
+    struct stat folderSt;
+    if (::fstat(dirFd, &folderSt) != 0) {
+        ::closedir(dir);
+        return nullptr;
+    }
+    const bool isRoot = idOf(folderSt) == idOf(rootSt);
+    struct Listed
+    {
+        std::u16string key;
+        FindData data;
+    };
+    std::vector<Listed> entries;
     while (dirent* entry = ::readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (isRoot && (name == "." || name == ".."))
+        const std::string_view name = entry->d_name;
+        const bool dots = name == "." || name == "..";
+        if (isRoot && dots)
             continue;
-        if (!matchesWildcard(name, mask))
+        if (!everything && !matchesWildcard(name, mask))
             continue;
-        const std::string full = *host + "/" + name;
         struct stat st;
-        if (::lstat(full.c_str(), &st) != 0)
+        if (::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
             continue;
         const bool link = S_ISLNK(st.st_mode);
+        const std::string full = *host + "/" + entry->d_name;
         if (link) {
             // A walk never leaves its drive through a link (user folders point into $HOME).
             const std::optional<std::string> target = resolvedPath(full);
@@ -228,7 +251,8 @@ std::unique_ptr<platform::FileFind> WineFiles::findFirstFile(std::string_view pa
         }
         if (!S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode))
             continue;
-        FindData data;
+        Listed listed;
+        FindData& data = listed.data;
         data.name = name;
         data.attributes = attributesOf(st, name, full.c_str());
         // Wine reports a link to a folder as a reparse point.
@@ -236,56 +260,117 @@ std::unique_ptr<platform::FileFind> WineFiles::findFirstFile(std::string_view pa
             data.attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
         data.size = S_ISDIR(st.st_mode) ? 0 : static_cast<std::uint64_t>(st.st_size);
         data.lastWriteTime = toFileTime(st.st_mtim);
-        data.creationTime = creationTimeOf(full, data.lastWriteTime);
         data.id = idOf(st);
-        entries.push_back(std::move(data));
+        if (!dots)
+            listed.key = platform::utf8ToUtf16(name);
+        entries.push_back(std::move(listed));
     }
     ::closedir(dir);
     if (entries.empty())
         return nullptr;
     // Directory order on Linux is arbitrary; Wine's is too, but a stable one serves users.
-    std::stable_sort(entries.begin(), entries.end(), [](const FindData& a, const FindData& b) {
-        const bool aDot = a.name == "." || a.name == "..";
-        const bool bDot = b.name == "." || b.name == "..";
+    std::stable_sort(entries.begin(), entries.end(), [](const Listed& a, const Listed& b) {
+        const bool aDot = a.key.empty();
+        const bool bDot = b.key.empty();
         if (aDot != bDot)
             return aDot;
-        return platform::compareNamesNoCase(platform::utf8ToUtf16(a.name),
-                                            platform::utf8ToUtf16(b.name)) < 0;
+        if (aDot)
+            return a.data.name.size() < b.data.name.size();
+        return platform::compareNamesNoCase(a.key, b.key) < 0;
     });
-    return std::make_unique<ListedFind>(std::move(entries));
+    std::vector<FindData> found;
+    found.reserve(entries.size());
+    for (Listed& listed : entries)
+        found.push_back(std::move(listed.data));
+    return std::make_unique<ListedFind>(*host, std::move(found));
+}
+
+void WineFiles::beginQueryCache()
+{
+    if (m_cacheDepth++ == 0)
+        m_paths.setCaching(true);
+}
+
+void WineFiles::endQueryCache()
+{
+    if (m_cacheDepth > 0 && --m_cacheDepth == 0) {
+        m_answers.clear();
+        m_paths.setCaching(false);
+    }
+}
+
+void WineFiles::changing()
+{
+    if (m_cacheDepth > 0) {
+        m_answers.clear();
+        m_paths.forgetCached();
+    }
+}
+
+const WineFiles::PathAnswer& WineFiles::lookUp(std::string_view path)
+{
+    PathAnswer* answer = &m_uncached;
+    if (m_cacheDepth > 0) {
+        auto [it, added] = m_answers.try_emplace(std::string(path));
+        if (!added && it->second.complete)
+            return it->second;
+        answer = &it->second;
+    }
+    *answer = PathAnswer();
+    answer->complete = true;
+    const std::optional<std::string> host = m_paths.toHost(path);
+    struct stat st;
+    if (host && ::stat(host->c_str(), &st) == 0) {
+        const size_t sep = host->rfind('/');
+        answer->attributes =
+            attributesOf(st, std::string_view(*host).substr(sep + 1), host->c_str());
+        answer->id = idOf(st);
+    }
+    return *answer;
+}
+
+WineFiles::PathAnswer WineFiles::kindOf(std::string_view path)
+{
+    if (m_cacheDepth == 0)
+        return lookUp(path);
+    const auto known = m_answers.find(path);
+    if (known != m_answers.end())
+        return known->second;
+    // The listing of the folder tells a file from a folder (and is the cache of it); links
+    // and unknown types need a stat.
+    const std::optional<std::string> host = m_paths.toHost(path);
+    const int type = host ? m_paths.cachedEntryType(*host) : 0;
+    if (type < 0)
+        return lookUp(path);
+    PathAnswer answer;
+    if (type > 0)
+        answer.attributes = type == DT_DIR ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+    return answer;
 }
 
 DWORD WineFiles::fileAttributes(std::string_view path)
 {
-    const std::optional<std::string> host = m_paths.toHost(path);
-    struct stat st;
-    if (!host || ::stat(host->c_str(), &st) != 0)
-        return INVALID_FILE_ATTRIBUTES;
-    const size_t sep = host->rfind('/');
-    return attributesOf(st, std::string_view(*host).substr(sep + 1), host->c_str());
+    return lookUp(path).attributes;
 }
 
 std::optional<platform::FileId> WineFiles::fileId(std::string_view path)
 {
-    const std::optional<std::string> host = m_paths.toHost(path);
-    struct stat st;
-    if (!host || ::stat(host->c_str(), &st) != 0)
+    const PathAnswer& answer = lookUp(path);
+    if (answer.attributes == INVALID_FILE_ATTRIBUTES)
         return std::nullopt;
-    return idOf(st);
+    return answer.id;
 }
 
 bool WineFiles::fileExists(std::string_view path)
 {
-    const std::optional<std::string> host = m_paths.toHost(path);
-    struct stat st;
-    return host && ::stat(host->c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+    const DWORD attributes = kindOf(path).attributes;
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool WineFiles::directoryExists(std::string_view path)
 {
-    const std::optional<std::string> host = m_paths.toHost(path);
-    struct stat st;
-    return host && ::stat(host->c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    const DWORD attributes = kindOf(path).attributes;
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool WineFiles::noteFailure(bool ok)
@@ -297,6 +382,7 @@ bool WineFiles::noteFailure(bool ok)
 
 bool WineFiles::createDirectory(std::string_view path)
 {
+    const ChangeScope change{*this};
     const std::optional<std::string> host = m_paths.toHost(path);
     errno = m_writesRefused ? EROFS : ENOENT;
     return noteFailure(!m_writesRefused && host && ::mkdir(host->c_str(), 0755) == 0);
@@ -304,6 +390,7 @@ bool WineFiles::createDirectory(std::string_view path)
 
 bool WineFiles::removeDirectory(std::string_view path)
 {
+    const ChangeScope change{*this};
     const std::optional<std::string> host = m_paths.toHost(path);
     struct stat st;
     errno = m_writesRefused ? EROFS : ENOENT;
@@ -318,6 +405,7 @@ bool WineFiles::removeDirectory(std::string_view path)
 
 bool WineFiles::deleteFile(std::string_view path)
 {
+    const ChangeScope change{*this};
     const std::optional<std::string> host = m_paths.toHost(path);
     struct stat st;
     errno = m_writesRefused ? EROFS : ENOENT;
@@ -337,6 +425,7 @@ bool WineFiles::deleteFile(std::string_view path)
 
 bool WineFiles::moveFile(std::string_view from, std::string_view to, bool replaceExisting)
 {
+    const ChangeScope change{*this};
     const std::optional<std::string> hostFrom = m_paths.toHost(from);
     const std::optional<std::string> hostTo = m_paths.toHost(to);
     errno = m_writesRefused ? EROFS : ENOENT;
@@ -344,12 +433,15 @@ bool WineFiles::moveFile(std::string_view from, std::string_view to, bool replac
         return noteFailure(false);
     if (replaceExisting)
         return noteFailure(::rename(hostFrom->c_str(), hostTo->c_str()) == 0);
-    return noteFailure(::renameat2(AT_FDCWD, hostFrom->c_str(), AT_FDCWD, hostTo->c_str(),
-                                   RENAME_NOREPLACE) == 0);
+    return noteFailure(
+        ::renameat2(AT_FDCWD, hostFrom->c_str(), AT_FDCWD, hostTo->c_str(), RENAME_NOREPLACE) == 0);
 }
 
 std::unique_ptr<FileStream> WineFiles::openFile(std::string_view path, FileStream::Mode mode)
 {
+    std::optional<ChangeScope> change;
+    if (mode != FileStream::Mode::Read)
+        change.emplace(*this);
     const std::optional<std::string> host = m_paths.toHost(path);
     if (!host || (m_writesRefused && mode != FileStream::Mode::Read)) {
         errno = host ? EROFS : ENOENT;

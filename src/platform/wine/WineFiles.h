@@ -5,6 +5,8 @@
 #include "platform/Files.h"
 #include "platform/Registry.h"
 
+#include <unordered_map>
+
 namespace tw::wine {
 
 /// Files and drives through the prefix's drive links; drive types from its registry.
@@ -33,9 +35,33 @@ public:
     std::optional<std::string> dosFileName(std::string_view hostPath) override;
     std::optional<std::string> unixFileName(std::string_view path) override;
 
+    void beginQueryCache() override;
+    void endQueryCache() override;
+
     const WinePathMapper& paths() const { return m_paths; }
 
 private:
+    /// What is known of a path: its attribute word (INVALID_FILE_ATTRIBUTES when it does not
+    /// exist) and identity, or, when not `complete`, only whether it is a folder.
+    struct PathAnswer
+    {
+        win::DWORD attributes = win::INVALID_FILE_ATTRIBUTES;
+        platform::FileId id;
+        bool complete = false;
+    };
+    /// The full answer for a path (a stat), kept while a query cache is open.
+    const PathAnswer& lookUp(std::string_view path);
+    /// At least whether the path is a folder, a file or nothing, from the folder listings
+    /// where they tell it.
+    PathAnswer kindOf(std::string_view path);
+    /// Forgets the cached answers: called by every change once it is made.
+    void changing();
+    struct ChangeScope
+    {
+        WineFiles& files;
+        ~ChangeScope() { files.changing(); }
+    };
+
     /// The type Wine's registry gives the drive ("hd", "cdrom", ...), empty when none.
     std::string registeredDriveType(char letter) const;
 
@@ -45,6 +71,9 @@ private:
     WinePathMapper& m_paths;
     platform::Registry& m_registry;
     bool m_writesRefused = false;
+    int m_cacheDepth = 0;
+    TextMap<PathAnswer> m_answers;
+    PathAnswer m_uncached;
     int m_lastErrno = 0;
 };
 

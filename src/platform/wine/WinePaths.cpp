@@ -4,6 +4,7 @@
 #include "platform/TextCodec.h"
 
 #include <cctype>
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <dirent.h>
@@ -46,26 +47,93 @@ WinePathMapper::WinePathMapper(std::string prefixDir)
 {
 }
 
-std::optional<std::string> WinePathMapper::findNoCase(const std::string& dir,
-                                                      const std::string& name) const
+WinePathMapper::FolderListing& WinePathMapper::listing(std::string_view folder) const
 {
+    if (m_caching) {
+        const auto known = m_listings.find(folder);
+        if (known != m_listings.end() && known->second.trusted)
+            return known->second;
+    }
     // Scans look up many missing files in the same folders: read each folder once, and again
     // only when it changed.
+    const std::string dir(folder);
     struct stat st;
-    if (::stat(dir.c_str(), &st) != 0)
-        return std::nullopt;
+    const bool found = ::stat(dir.c_str(), &st) == 0;
+    const bool missing = !found && (errno == ENOENT || errno == ENOTDIR);
+    if (!found && !m_caching) {
+        m_noFolder = FolderListing();
+        m_noFolder.missing = true;
+        return m_noFolder;
+    }
     const long long changed =
-        static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+        found ? static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec : -1;
     FolderListing& listing = m_listings[dir];
-    if (listing.changedNs != changed) {
+    if (!found || listing.changedNs != changed || (m_caching && !listing.trusted)) {
         listing = FolderListing();
-        if (DIR* d = ::opendir(dir.c_str())) {
-            while (dirent* entry = ::readdir(d))
+        if (DIR* d = found ? ::opendir(dir.c_str()) : nullptr) {
+            listing.readable = true;
+            while (dirent* entry = ::readdir(d)) {
                 listing.byFoldedName.emplace(folded(entry->d_name), entry->d_name);
+                listing.types.emplace(entry->d_name, entry->d_type);
+            }
             ::closedir(d);
+        } else {
+            listing.missing = missing || errno == ENOTDIR || errno == ENOENT;
         }
         listing.changedNs = changed;
     }
+    listing.trusted = m_caching;
+    return listing;
+}
+
+bool WinePathMapper::hasEntry(const std::string& dir, std::string_view name) const
+{
+    if (m_caching) {
+        const FolderListing& known = listing(dir);
+        if (known.missing)
+            return false;
+        if (known.readable)
+            return known.types.count(name) != 0;
+    }
+    return exists((dir == "/" ? "" : dir) + "/" + std::string(name));
+}
+
+int WinePathMapper::cachedEntryType(const std::string& hostPath) const
+{
+    const size_t slash = hostPath.rfind('/');
+    if (!m_caching || slash == std::string::npos || slash + 1 == hostPath.size())
+        return -1;
+    const std::string_view path = hostPath;
+    const FolderListing& known = listing(slash ? path.substr(0, slash) : "/");
+    if (known.missing)
+        return 0;
+    if (!known.readable)
+        return -1;
+    const auto it = known.types.find(path.substr(slash + 1));
+    if (it == known.types.end())
+        return 0;
+    return it->second == DT_LNK || it->second == DT_UNKNOWN ? -1 : it->second;
+}
+
+void WinePathMapper::setCaching(bool on)
+{
+    if (on != m_caching)
+        forgetCached();
+    m_caching = on;
+}
+
+void WinePathMapper::forgetCached()
+{
+    m_listings.clear();
+    m_folders.clear();
+}
+
+std::optional<std::string> WinePathMapper::findNoCase(const std::string& dir,
+                                                      const std::string& name) const
+{
+    FolderListing& listing = this->listing(dir);
+    if (listing.missing)
+        return std::nullopt;
     const auto it = listing.byFoldedName.find(folded(name));
     if (it != listing.byFoldedName.end())
         return it->second;
@@ -122,7 +190,7 @@ std::optional<std::string> WinePathMapper::toHost(std::string_view windowsPath) 
     if (!root)
         return std::nullopt;
 
-    std::vector<std::string> parts;
+    std::vector<std::string_view> parts;
     size_t start = 2;
     while (start < path.size()) {
         size_t sep = path.find_first_of("\\/", start);
@@ -140,18 +208,33 @@ std::optional<std::string> WinePathMapper::toHost(std::string_view windowsPath) 
         parts.emplace_back(part);
     }
 
-    std::string host = *root;
-    bool matching = true;
-    for (const std::string& part : parts) {
-        const std::string direct = (host == "/" ? "" : host) + "/" + part;
-        if (matching && !exists(direct)) {
-            if (std::optional<std::string> actual = findNoCase(host, part)) {
+    // While caching, the host folder of the path's folder is worked out once.
+    std::string folderKey;
+    const ResolvedFolder* known = nullptr;
+    if (m_caching && parts.size() > 1) {
+        folderKey.assign(1, static_cast<char>(std::tolower(static_cast<unsigned char>(path[0]))));
+        for (size_t i = 0; i + 1 < parts.size(); ++i)
+            folderKey.append("\\").append(parts[i]);
+        const auto it = m_folders.find(std::string_view(folderKey));
+        if (it != m_folders.end())
+            known = &it->second;
+    }
+    std::string host = known ? known->host : *root;
+    bool matching = known ? known->matching : true;
+    for (size_t i = known ? parts.size() - 1 : 0; i < parts.size(); ++i) {
+        if (!known && !folderKey.empty() && i + 1 == parts.size())
+            m_folders.emplace(folderKey, ResolvedFolder{host, matching});
+        const std::string_view part = parts[i];
+        std::string direct = (host == "/" ? "" : host) + "/";
+        direct += part;
+        if (matching && !hasEntry(host, part)) {
+            if (std::optional<std::string> actual = findNoCase(host, std::string(part))) {
                 host = (host == "/" ? "" : host) + "/" + *actual;
                 continue;
             }
             matching = false;
         }
-        host = direct;
+        host = std::move(direct);
     }
     return host;
 }

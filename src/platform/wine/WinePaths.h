@@ -1,12 +1,21 @@
 // Mapping Windows paths of a Wine prefix to host paths through its dosdevices links.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 
 namespace tw::wine {
+
+/// Hashes std::string keys so that maps can be searched with a string_view.
+struct TextHash
+{
+    using is_transparent = void;
+    size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
+};
+template <typename T> using TextMap = std::unordered_map<std::string, T, TextHash, std::equal_to<>>;
 
 class WinePathMapper
 {
@@ -30,6 +39,17 @@ public:
 
     const std::string& prefixDir() const { return m_prefixDir; }
 
+    /// While on (for the length of a scan), a folder is read once and trusted from then on,
+    /// and the host folder of each Windows folder is worked out once. Turning it off, or
+    /// forgetCached(), drops what was learnt.
+    void setCaching(bool on);
+    void forgetCached();
+
+    /// What a folder listing read while caching tells of a host path: the entry's type
+    /// (DT_DIR, DT_REG, ...), 0 when the path does not exist, -1 when only a stat can tell
+    /// (a link, an unknown type, a folder that cannot be read, caching off).
+    int cachedEntryType(const std::string& hostPath) const;
+
 private:
     /// The entry of `dir` whose name equals `name` without regard to case, else the entry
     /// whose Wine short name `name` is.
@@ -40,16 +60,38 @@ private:
     struct FolderListing
     {
         long long changedNs = -1;
+        /// Read while caching: exact names and their types; `readable` false when the folder
+        /// exists but could not be read, `missing` when there is no such folder.
+        bool trusted = false;
+        bool readable = false;
+        bool missing = false;
+        TextMap<unsigned char> types;
         std::unordered_map<std::string, std::string> byFoldedName;
         bool shortNamesRead = false;
         std::unordered_map<std::u16string, std::string> byShortName;
     };
 
+    /// The listing of `dir`, read now unless caching trusts the one read before.
+    FolderListing& listing(std::string_view dir) const;
+    /// True when `dir` holds an entry named exactly `name`.
+    bool hasEntry(const std::string& dir, std::string_view name) const;
+
+    /// A Windows folder's host folder while caching, and whether all its parts were found.
+    struct ResolvedFolder
+    {
+        std::string host;
+        bool matching = true;
+    };
+
     std::string m_prefixDir;
     std::string m_resolvedPrefix;
-    mutable std::unordered_map<std::string, FolderListing> m_listings;
+    mutable TextMap<FolderListing> m_listings;
     /// Resolved drive roots by letter (a - z), read once.
     mutable std::unordered_map<char, std::optional<std::string>> m_driveRoots;
+    /// What listing() gives for a folder that is not there while not caching.
+    mutable FolderListing m_noFolder;
+    bool m_caching = false;
+    mutable TextMap<ResolvedFolder> m_folders;
 };
 
 /// The resolved form of a host path (realpath), or empty when it does not exist.

@@ -43,10 +43,13 @@ void WineRegistryEditor::exportToHostFile(const std::string& hostFile, std::stri
                                           platform::RegFileFormat format)
 {
     // REGEDIT4 files are in the prefix's ANSI code page, as Wine's regedit writes them.
-    const std::string bytes =
-        platform::exportRegFile(m_registry, key, format, platform::ansiCodePage(m_registry));
+    const unsigned codePage = platform::ansiCodePage(m_registry);
     try {
-        writeFileAtomically(hostFile, bytes);
+        writeFileAtomically(hostFile, [&](const std::function<void(std::string_view)>& sink) {
+            platform::exportRegFile(
+                m_registry, key, format, codePage,
+                [&](const platform::RegFilePiece& piece) { sink(piece.bytes); });
+        });
     } catch (const std::system_error& e) {
         throw RegistryEditorError("Cannot write " + hostFile + ": " + e.code().message());
     }

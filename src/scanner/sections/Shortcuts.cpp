@@ -51,7 +51,8 @@ void ScanFolderShortcuts(ScanContext& context, const sections::FileView& view,
         const std::string path = folder + "\\" + entry.name;
         if (isSearched(entry.attributes)) {
             context.tickStatus(path);
-            if (entry.name != "." && entry.name != ".." && files.directoryExists(path) &&
+            if (entry.name != "." && entry.name != ".." &&
+                (entry.attributes & win::FILE_ATTRIBUTE_DIRECTORY) &&
                 visited.insert(entry.id).second)
                 ScanFolderShortcuts(context, view, path, contents, visited);
         }

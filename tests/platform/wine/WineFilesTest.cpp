@@ -1,7 +1,9 @@
 // Windows paths, directory searches and drives of a prefix.
 #include "platform/wine/WineFiles.h"
 
+#include "platform/TextCodec.h"
 #include "platform/wine/WinePrefix.h"
+#include "platform/wine/WineShortNames.h"
 #include "support/TestSupport.h"
 
 #include <cerrno>
@@ -260,6 +262,92 @@ TEST_F(WineFilesTest, HiddenAndSystemComeFromWinesExtendedAttribute)
     }
     EXPECT_TRUE(files().fileExists("C:\\Program Files\\App\\app.exe"));
     EXPECT_TRUE(files().directoryExists("C:\\Program Files\\App\\Sub Folder"));
+TEST_F(WineFilesTest, QueryCacheGivesTheAnswersTheFileSystemGives)
+    const fs::path driveC = prefix->hostPath() + "/drive_c";
+    fs::create_symlink("../Program Files/App/app.exe", driveC / "windows/app-link.exe");
+    fs::create_symlink("nowhere.exe", driveC / "windows/dangling.exe");
+    fs::create_directory_symlink("../Program Files", driveC / "windows/programs");
+    const std::string shortName =
+        platform::utf16ToUtf8(wineShortName(platform::utf8ToUtf16("Sub Folder")));
+    const std::vector<std::string> paths = {"C:\\WINDOWS\\SYSTEM32\\kernel32.DLL",
+                                            "C:\\windows\\system32\\kernel32.dll",
+                                            "c:/windows/win.ini",
+                                            "C:\\windows\\win.ini\\below",
+                                            "C:\\windows\\missing.dll",
+                                            "C:\\Missing\\Deeper\\file.exe",
+                                            "C:\\Program Files\\APP\\",
+                                            "C:\\Program Files\\App",
+                                            "C:\\Program Files\\App\\.hidden",
+                                            "C:\\Program Files\\App\\" + shortName,
+                                            "C:\\Program Files\\App\\" + shortName + "\\x.txt",
+                                            "C:\\windows\\app-link.exe",
+                                            "C:\\windows\\dangling.exe",
+                                            "C:\\windows\\programs\\app\\APP.EXE",
+                                            "C:\\windows\\..\\Program Files\\App\\readme.txt",
+                                            "C:\\",
+                                            "C:",
+                                            "Q:\\anything",
+                                            "windows\\win.ini",
+                                            "C:\\users\\me\\Documents\\private.txt"};
+    struct Answer
+    {
+        bool file, folder;
+        DWORD attributes;
+        std::optional<platform::FileId> id;
+        bool operator==(const Answer&) const = default;
+    const auto ask = [&](const std::string& path) {
+        return Answer{files().fileExists(path), files().directoryExists(path),
+                      files().fileAttributes(path), files().fileId(path)};
+    std::vector<Answer> plain;
+    for (const std::string& path : paths)
+        plain.push_back(ask(path));
+    const platform::FileQueryCache cache(files());
+    for (int round = 0; round < 2; ++round) {
+        for (size_t i = 0; i < paths.size(); ++i) {
+            // Existence first: it may be answered from the folder listings alone.
+            EXPECT_EQ(files().fileExists(paths[i]), plain[i].file) << paths[i];
+            EXPECT_EQ(files().directoryExists(paths[i]), plain[i].folder) << paths[i];
+            EXPECT_TRUE(ask(paths[i]) == plain[i]) << paths[i] << " round " << round;
+}
+TEST_F(WineFilesTest, QueryCacheForgetsWhatAChangeThroughTheFilesAltered)
+    const std::string folder = "C:\\Program Files\\Tidewell";
+    const std::string file = "c:\\program files\\TIDEWELL\\Data.bin";
+    const std::string moved = "C:\\Program Files\\tidewell\\moved.bin";
+    {
+        const platform::FileQueryCache cache(files());
+        EXPECT_FALSE(files().directoryExists(folder));
+        EXPECT_FALSE(files().fileExists(file));
+        ASSERT_TRUE(files().createDirectory(folder));
+        EXPECT_TRUE(files().directoryExists(folder));
+        EXPECT_FALSE(files().fileExists(file));
+        ASSERT_TRUE(files().openFile(file, platform::FileStream::Mode::Create));
+        EXPECT_TRUE(files().fileExists(file)) << "the folder found now, in any case";
+        EXPECT_EQ(files().unixFileName(file),
+                  prefix->hostPath() + "/drive_c/Program Files/Tidewell/Data.bin");
+        const std::optional<platform::FileId> id = files().fileId(file);
+        ASSERT_TRUE(id);
+        ASSERT_TRUE(files().moveFile(file, moved, false));
+        EXPECT_FALSE(files().fileExists(file));
+        EXPECT_EQ(files().fileId(moved), id);
+        ASSERT_TRUE(files().deleteFile(moved));
+        EXPECT_FALSE(files().fileExists(moved));
+        EXPECT_EQ(files().fileAttributes(moved), INVALID_FILE_ATTRIBUTES);
+        ASSERT_TRUE(files().removeDirectory(folder));
+        EXPECT_FALSE(files().directoryExists(folder));
+        EXPECT_EQ(files().fileId(folder), std::nullopt);
+    {
+        // Changes made some other way are seen once the span is over.
+        const platform::FileQueryCache cache(files());
+        EXPECT_FALSE(files().fileExists("C:\\windows\\later.dll"));
+    test::writeFile(prefix->hostPath() + "/drive_c/windows/Later.dll", "x");
+    EXPECT_TRUE(files().fileExists("C:\\windows\\later.dll"));
+    const platform::FileQueryCache cache(files());
+    EXPECT_TRUE(files().fileExists("C:\\WINDOWS\\LATER.DLL"));
+}
+TEST_F(WineFilesTest, SearchesTellCreationTimesWhenAsked)
+    auto search = files().findFirstFile("C:\\Program Files\\App\\app.exe");
+    EXPECT_GT(search->creationTime(), TICKS_1601_TO_1970);
+    EXPECT_LE(search->creationTime(), search->current().lastWriteTime);
 }
 
 TEST(WildcardMatch, FollowsWindowsRules)
