@@ -8,7 +8,7 @@ const std::vector<Command>& commandTable()
         std::vector<Command> rows;
         for (auto* part :
              {infoCommands, regCommands, scanCommands, repairCommands, backupCommands,
-              junkCommands, settingsCommands, updateCommands}) {
+              junkCommands, settingsCommands, updateCommands, historyCommands}) {
             std::vector<Command> more = part();
             rows.insert(rows.end(), std::make_move_iterator(more.begin()),
                         std::make_move_iterator(more.end()));

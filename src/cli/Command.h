@@ -59,6 +59,7 @@ std::vector<Command> backupCommands();
 std::vector<Command> junkCommands();
 std::vector<Command> settingsCommands();
 std::vector<Command> updateCommands();
+std::vector<Command> historyCommands();
 
 /// "--json" and "--sections LIST", shared by the commands that take them.
 inline constexpr OptionSpec kJsonOption{"json", ""};

@@ -1,6 +1,7 @@
 #include "ToolTable.h"
 
 #include "gui/cleaner/SysDiskClearForm.h"
+#include "gui/history/RecycleForm.h"
 #include "gui/preferences/PreferencesForm.h"
 #include "gui/widgets/MessageBox.h"
 
@@ -18,7 +19,7 @@ const ToolRow kOptionTools[] = {
     {"System and Disk Cleaner", "C", qRgb(30, 110, 200), &toolWindow<TFormSysDiskClear>},
     {"Fix DLL File", "D", qRgb(120, 80, 170), nullptr},
     {"Fix IE Browser", "e", qRgb(30, 150, 200), nullptr},
-    {"History Cleaner", "H", qRgb(180, 60, 60), nullptr},
+    {"History Cleaner", "H", qRgb(180, 60, 60), &toolWindow<TRecycleForm>},
     {"File Splitte", "F", qRgb(90, 110, 130), nullptr},
     {"Process Manager", "P", qRgb(60, 130, 60), nullptr},
 };

@@ -9,6 +9,7 @@
 #include "Shell.h"
 #include "Storage.h"
 #include "System.h"
+#include "UrlCache.h"
 
 namespace tw::platform {
 
@@ -23,6 +24,7 @@ struct Platform
     /// Null where the session may not use the network (pictures of the windows).
     Http* http = nullptr;
     Installation* installation = nullptr;
+    UrlCache* urlCache = nullptr;
 };
 
 } // namespace tw::platform

@@ -53,6 +53,11 @@ platform::Installation& Session::installation() const
     return require(m_platform.installation, "installation");
 }
 
+platform::UrlCache& Session::urlCache() const
+{
+    return require(m_platform.urlCache, "URL cache");
+}
+
 void ClearSectionContents(Session& session)
 {
     for (TRegistryContents& contents : session.SectionContents)

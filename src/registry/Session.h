@@ -47,6 +47,7 @@ public:
     platform::Storage& storage() const;
     platform::Http& http() const;
     platform::Installation& installation() const;
+    platform::UrlCache& urlCache() const;
 
     /// A stop request for the long loop that runs (kOperation...).
     std::uint8_t OperationState = kOperationIdle;

@@ -1,11 +1,15 @@
 #include "WinePrefix.h"
 
 #include "WineFiles.h"
+#include "WineHelperRun.h"
 #include "WineInstallation.h"
 #include "WineRegistry.h"
 #include "WineRegistryEditor.h"
 #include "WineShell.h"
 #include "WineSystem.h"
+#include "WineUrlCache.h"
+
+#include <filesystem>
 
 namespace tw::wine {
 
@@ -52,6 +56,21 @@ WinePrefix::WinePrefix(std::string hostDir, OpenMode mode)
     m_storage = std::make_unique<HiveStorage>(*m_hiveStore);
     m_installation = std::make_unique<WineInstallation>(m_hiveStore->prefixDir(),
                                                         mode == OpenMode::Preview);
+    m_urlCache = std::make_unique<WineUrlCache>(
+        urlCacheHelperPath(),
+        [store = m_hiveStore.get(), paths = m_paths.get()](
+            const std::string& helper, const std::vector<std::string>& arguments,
+            const std::string& input) {
+            // Wine would set up a prefix it did not make (the demo prefix) from scratch.
+            const char* wininet = "C:\\windows\\system32\\wininet.dll";
+            const std::optional<std::string> library = paths->toHost(wininet);
+            if (!library || !std::filesystem::is_regular_file(*library))
+                throw platform::UrlCacheError(
+                    std::string("The URL cache cannot be reached: Wine has not set up this "
+                                "prefix (") +
+                    wininet + " is missing)");
+            return runHelperInPrefix(*store, helper, arguments, input);
+        });
     if (mode == OpenMode::Preview) {
         m_files->refuseWrites();
         m_shell->refuseWrites();
@@ -63,6 +82,7 @@ WinePrefix::WinePrefix(std::string hostDir, OpenMode mode)
     m_platform.shell = m_shell.get();
     m_platform.storage = m_storage.get();
     m_platform.installation = m_installation.get();
+    m_platform.urlCache = m_urlCache.get();
 }
 
 WinePrefix::~WinePrefix() = default;
