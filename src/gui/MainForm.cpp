@@ -23,6 +23,7 @@
 #include <QScreen>
 #include <QStackedWidget>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -87,16 +88,15 @@ QSize TMainForm::windowSizeFor(const QSize& screen)
 }
 
 TMainForm::TMainForm(MainFormSetup setup, QWidget* parent)
-    : QMainWindow(parent), m_context{*setup.session, setup.readOnlyReason,
-                                     std::move(setup.commitChanges), {}}
+    : QMainWindow(parent), m_context{*setup.session,
+                                     setup.readOnlyReason,
+                                     std::move(setup.commitChanges),
+                                     {}}
 {
-    QString title = QStringLiteral("%1 ver %2")
-                        .arg(QStringLiteral("Tidewell"), QString::fromLatin1(kProgramVersion));
+    m_title = QStringLiteral("%1 ver %2")
+                  .arg(QStringLiteral("Tidewell"), QString::fromLatin1(kProgramVersion));
     if (!setup.prefixDescription.isEmpty())
-        title += QStringLiteral(" \u2014 ") + setup.prefixDescription;
-    if (m_context.isReadOnly())
-        title += QStringLiteral(" (read-only)");
-    setWindowTitle(title);
+        m_title += QStringLiteral(" \u2014 ") + setup.prefixDescription;
     setWindowIcon(applicationIcon());
     setMinimumSize(482, 96);
 
@@ -105,12 +105,16 @@ TMainForm::TMainForm(MainFormSetup setup, QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 6);
     layout->setSpacing(4);
     layout->addWidget(buildHeader());
-    if (m_context.isReadOnly()) {
-        ReadOnlyBanner = new QLabel(m_context.readOnlyReason, central);
-        ReadOnlyBanner->setObjectName(QStringLiteral("readOnly"));
-        ReadOnlyBanner->setWordWrap(true);
-        layout->addWidget(ReadOnlyBanner);
-    }
+    ReadOnlyBanner = new QLabel(central);
+    ReadOnlyBanner->setObjectName(QStringLiteral("readOnly"));
+    ReadOnlyBanner->setWordWrap(true);
+    layout->addWidget(ReadOnlyBanner);
+    showReadOnlyState();
+    // The prefix becomes writable again when Wine, started here or elsewhere, has ended.
+    m_context.stateChanged = [this] { showReadOnlyState(); };
+    auto* follow = new QTimer(this);
+    connect(follow, &QTimer::timeout, this, [this] { m_context.followPrefix(); });
+    follow->start(1000);
     // The pages in the order of the Page indexes.
     NotebookScan = new QStackedWidget(central);
     m_scanProgress = new ScanProgressPage(m_context, this);
@@ -147,6 +151,13 @@ void TMainForm::restoreState()
 {
     m_sections->restoreSelection();
     CreateSectionContents(m_context.session);
+}
+
+void TMainForm::showReadOnlyState()
+{
+    ReadOnlyBanner->setText(m_context.readOnlyReason);
+    ReadOnlyBanner->setVisible(m_context.isReadOnly());
+    setWindowTitle(m_context.isReadOnly() ? m_title + QStringLiteral(" (read-only)") : m_title);
 }
 
 QWidget* TMainForm::buildHeader()

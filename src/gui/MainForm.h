@@ -99,6 +99,8 @@ protected:
 
 private:
     QWidget* buildHeader();
+    /// The banner and the title say whether the prefix is read-only, and why.
+    void showReadOnlyState();
     void buildTray();
     /// "Scan Now": the scan page while the scan runs, then the report.
     void scanSections(const SectionSelection& selection);
@@ -106,6 +108,7 @@ private:
     void repairReport();
 
     WindowContext m_context;
+    QString m_title;
     ScanProgressPage* m_scanProgress = nullptr;
     SectionPage* m_sections = nullptr;
     ReportPage* m_report = nullptr;

@@ -1,6 +1,7 @@
 #include "WindowContext.h"
 
 #include "gui/widgets/MessageBox.h"
+#include "registry/Session.h"
 
 #include <exception>
 
@@ -13,6 +14,26 @@ void WindowContext::commit(QWidget* parent) const
     const QString error = commitChanges();
     if (!error.isEmpty())
         showMessage(parent, error, MessageIcon::Error);
+}
+
+bool WindowContext::followPrefix()
+{
+    if (!commitChanges)
+        return false;
+    platform::Storage& storage = session.storage();
+    QString reason;
+    try {
+        storage.refresh();
+        reason = QString::fromStdString(storage.readOnlyReason());
+    } catch (const platform::StorageError& e) {
+        reason = QString::fromStdString(e.what());
+    }
+    if (reason == readOnlyReason)
+        return false;
+    readOnlyReason = reason;
+    if (stateChanged)
+        stateChanged();
+    return true;
 }
 
 bool guarded(QWidget* parent, const std::function<void()>& action)

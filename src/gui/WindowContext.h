@@ -23,10 +23,16 @@ struct WindowContext
     std::function<QString()> commitChanges;
     /// Ends the program normally (after the hand-over to the updater).
     std::function<void()> endProgram;
+    /// Called when readOnlyReason changed (the main window's banner follows it).
+    std::function<void()> stateChanged = {};
 
     bool isReadOnly() const { return !readOnlyReason.isEmpty(); }
     /// Writes the changes; a failure is shown over `parent`.
     void commit(QWidget* parent) const;
+    /// Once Wine, which held the prefix, has ended: reads the registry again and lifts the
+    /// read-only state; readOnlyReason follows the prefix. Call it between actions. Does
+    /// nothing where nothing is written (screenshots). True when the state changed.
+    bool followPrefix();
 };
 
 /// Runs a user action; an error that escapes it is shown over `parent` and the window goes

@@ -56,9 +56,9 @@ int main(int argc, char** argv)
     // Writes are made only where they can last: never beside a running Wine, never for
     // screenshots.
     tw::wine::WinePrefix& prefix = started->prefix();
-    const bool writable = !prefix.isReadOnly() && !screenshots;
+    // A read-only prefix has nothing to write; it may become writable when Wine ends.
     auto commit = [&]() -> QString {
-        if (!writable)
+        if (screenshots)
             return {};
         try {
             prefix.save();
@@ -72,7 +72,8 @@ int main(int argc, char** argv)
     setup.prefixDescription =
         QString::fromStdString(prefix.hostPath() + " (" + started->choice().source + ")");
     setup.readOnlyReason = QString::fromStdString(prefix.readOnlyReason());
-    setup.commitChanges = commit;
+    if (!screenshots)
+        setup.commitChanges = commit;
     setup.session = &started->session();
     tw::gui::TMainForm window(setup);
     window.restoreState();

@@ -4,6 +4,7 @@
 #include "Files.h"
 #include "Http.h"
 #include "Installation.h"
+#include "Programs.h"
 #include "Registry.h"
 #include "RegistryEditor.h"
 #include "Shell.h"
@@ -24,6 +25,7 @@ struct Platform
     /// Null where the session may not use the network (pictures of the windows).
     Http* http = nullptr;
     Installation* installation = nullptr;
+    Programs* programs = nullptr;
     UrlCache* urlCache = nullptr;
 };
 

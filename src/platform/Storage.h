@@ -25,6 +25,16 @@ public:
     virtual void commit() = 0;
     /// Forgets every change not saved; the registry reads as it was last saved.
     virtual void rollback() = 0;
+    /// Why the registry is read-only now (Wine holds it, the files may not be written);
+    /// empty when changes can be made.
+    virtual std::string readOnlyReason() = 0;
+    /// Once Wine, which held the registry, has ended (or another program rewrote the files
+    /// while nothing was pending here): reads the registry again, so that what the Windows
+    /// programs changed is seen, and lifts the read-only state Wine caused. Does nothing
+    /// while keys are open (call it between actions). True when the registry was read again
+    /// or its state changed. Throws StorageError when the files cannot be read; then the
+    /// registry stays read-only.
+    virtual bool refresh() = 0;
 };
 
 } // namespace tw::platform

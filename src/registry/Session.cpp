@@ -53,6 +53,11 @@ platform::Installation& Session::installation() const
     return require(m_platform.installation, "installation");
 }
 
+platform::Programs& Session::programs() const
+{
+    return require(m_platform.programs, "program starter");
+}
+
 platform::UrlCache& Session::urlCache() const
 {
     return require(m_platform.urlCache, "URL cache");

@@ -47,6 +47,7 @@ public:
     platform::Storage& storage() const;
     platform::Http& http() const;
     platform::Installation& installation() const;
+    platform::Programs& programs() const;
     platform::UrlCache& urlCache() const;
 
     /// A stop request for the long loop that runs (kOperation...).

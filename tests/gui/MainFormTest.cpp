@@ -346,6 +346,21 @@ private slots:
         QCOMPARE(m_commits, 0);
         QVERIFY(!std::filesystem::exists(std::filesystem::path(prefix) /
                                          "drive_c/Program Files/Tidewell"));
+
+        // Once Wine has ended the window says so and the repair goes through.
+        QVERIFY(m_window->ReadOnlyBanner->isVisible());
+        test::runProcess({"wineserver", "-k"}, env);
+        test::runProcess({"wineserver", "-w"}, env);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_window->ReadOnlyBanner->isVisible(), 5000);
+        QVERIFY(!m_window->windowTitle().endsWith(QStringLiteral("(read-only)")));
+        QVERIFY(!m_prefix->isReadOnly());
+        m_messages.clear();
+        report()->SpbRepairClick();
+        QCOMPARE(m_window->currentPage(), int(TMainForm::FinishScan));
+        QVERIFY(results()->FinishListView->topLevelItemCount() > 0);
+        QVERIFY(!m_prefix->hasUnsavedChanges());
+        QVERIFY(std::filesystem::exists(std::filesystem::path(prefix) /
+                                        "drive_c/Program Files/Tidewell"));
     }
 
     void toolLinksOpenTheirWindowOrSayItIsNotThereYet()

@@ -63,7 +63,7 @@ HiveStore::HiveStore(std::string prefixDir, OpenMode mode)
                           " is not a Wine prefix: system.reg or user.reg is missing (run "
                           "\"wineboot -i\" with WINEPREFIX set to it first)");
     if (runningWineserver(m_prefixDir))
-        m_readOnlyReason = wineRunningMessage(m_prefixDir);
+        markHeldByWine();
     load();
     if (!isReadOnly() && !isPreview())
         m_readOnlyReason = permissionRefusal(m_prefixDir, m_hives);
@@ -74,7 +74,7 @@ std::string HiveStore::writeRefusal()
     if (isReadOnly() || isPreview())
         return m_readOnlyReason;
     if (runningWineserver(m_prefixDir)) {
-        m_readOnlyReason = wineRunningMessage(m_prefixDir);
+        markHeldByWine();
         return m_readOnlyReason;
     }
     for (const auto& hive : m_hives) {
@@ -215,7 +215,7 @@ void HiveStore::save()
             throw PrefixError(std::string("Nothing was saved: ") + e.what());
         }
         if (runningWineserver(m_prefixDir)) {
-            m_readOnlyReason = wineRunningMessage(m_prefixDir);
+            markHeldByWine();
             throw PrefixError("Nothing was saved. " + m_readOnlyReason);
         }
         std::vector<Replacement> files;
@@ -253,7 +253,7 @@ void HiveStore::save()
     // A wineserver that started while the files were replaced may have read the old ones,
     // and writes its registry back over them when it stops.
     if (runningWineserver(m_prefixDir)) {
-        m_readOnlyReason = wineRunningMessage(m_prefixDir);
+        markHeldByWine();
         throw PrefixError("The registry was saved, but Wine started in the prefix meanwhile; "
                           "it may not see the change and may write its own registry over it. "
                           "Stop Wine and check the change. " +
@@ -264,6 +264,54 @@ void HiveStore::save()
 void HiveStore::revert()
 {
     load();
+}
+
+void HiveStore::markHeldByWine()
+{
+    m_readOnlyReason = wineRunningMessage(m_prefixDir);
+    m_heldByWine = true;
+}
+
+void HiveStore::holdForWine()
+{
+    if (!isPreview())
+        markHeldByWine();
+}
+
+bool HiveStore::filesChangedOnDisk() const
+{
+    for (const auto& hive : m_hives) {
+        if (!(FileIdentity::of(hive->hostPath()) == hive->identity()))
+            return true;
+    }
+    return false;
+}
+
+bool HiveStore::followWine()
+{
+    if (isPreview() || runningWineserver(m_prefixDir))
+        return false;
+    if (!m_heldByWine) {
+        // Rewritten by someone else while nothing of ours was pending: nothing to lose.
+        if (isReadOnly() || hasUnsavedChanges() || !filesChangedOnDisk())
+            return false;
+        load();
+        return true;
+    }
+    // With changes pending, the files stay unread: a save then refuses if Wine rewrote them.
+    const std::string reason = std::move(m_readOnlyReason);
+    m_readOnlyReason.clear();
+    if (!hasUnsavedChanges()) {
+        try {
+            load();
+        } catch (...) {
+            m_readOnlyReason = reason;
+            throw;
+        }
+    }
+    m_heldByWine = false;
+    m_readOnlyReason = permissionRefusal(m_prefixDir, m_hives);
+    return true;
 }
 
 void HiveStore::touch(HiveKey& key)

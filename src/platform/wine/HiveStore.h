@@ -58,6 +58,19 @@ public:
     void revert();
     unsigned generation() const { return m_generation; }
 
+    /// A program now starts in the prefix: Wine holds the registry from here on, so the store
+    /// is read-only until followWine() finds Wine ended.
+    void holdForWine();
+    /// True while the read-only state comes from Wine (it ran at opening, was found running
+    /// by a save, or holdForWine()).
+    bool isHeldByWine() const { return m_heldByWine; }
+    /// When Wine held the registry and no wineserver runs any more: reads the hives again
+    /// (unless changes are pending) and lifts the read-only state Wine caused. When nothing
+    /// held it but the hive files changed on disk while nothing was pending: reads them
+    /// again. True when it did either. Throws PrefixError when a hive cannot be read; then the
+    /// store stays read-only.
+    bool followWine();
+
     /// The tree's top key (REGISTRY) and the keys the roots map to.
     HiveKey& registryRoot() { return *m_root; }
     HiveKey* machineKey() const { return m_machine; }
@@ -76,6 +89,9 @@ private:
     void load();
     void loadHive(Hive& hive);
     void checkArchitectures() const;
+    bool filesChangedOnDisk() const;
+    /// Records that Wine runs in the prefix now.
+    void markHeldByWine();
 
     std::string m_prefixDir;
     OpenMode m_mode;
@@ -87,6 +103,7 @@ private:
     std::u16string m_userSid;
     std::vector<std::unique_ptr<Hive>> m_hives;
     unsigned m_generation = 0;
+    bool m_heldByWine = false;
     SaveObserver m_saveObserver;
 };
 

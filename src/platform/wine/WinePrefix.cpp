@@ -3,6 +3,7 @@
 #include "WineFiles.h"
 #include "WineHelperRun.h"
 #include "WineInstallation.h"
+#include "WinePrograms.h"
 #include "WineRegistry.h"
 #include "WineRegistryEditor.h"
 #include "WineShell.h"
@@ -26,7 +27,10 @@ std::string withoutTrailingSlashes(std::string path)
 class HiveStorage final : public platform::Storage
 {
 public:
-    explicit HiveStorage(HiveStore& store) : m_store(store) {}
+    HiveStorage(HiveStore& store, WinePrograms& programs, WineRegistry& registry)
+        : m_store(store), m_programs(programs), m_registry(registry)
+    {
+    }
     std::string writeRefusal() override { return m_store.writeRefusal(); }
     void commit() override
     {
@@ -37,9 +41,23 @@ public:
         }
     }
     void rollback() override { m_store.revert(); }
+    std::string readOnlyReason() override { return m_store.readOnlyReason(); }
+    bool refresh() override
+    {
+        // Not under the feet of a routine that has keys open, nor while Wine still runs.
+        if (m_registry.openHandleCount() > 0 || (m_store.isHeldByWine() && m_programs.busy()))
+            return false;
+        try {
+            return m_store.followWine();
+        } catch (const PrefixError& e) {
+            throw platform::StorageError(e.what());
+        }
+    }
 
 private:
     HiveStore& m_store;
+    WinePrograms& m_programs;
+    WineRegistry& m_registry;
 };
 
 } // namespace
@@ -53,27 +71,28 @@ WinePrefix::WinePrefix(std::string hostDir, OpenMode mode)
     m_system = std::make_unique<WineSystem>(*m_registry, *m_hiveStore);
     m_editor = std::make_unique<WineRegistryEditor>(*m_registry, *m_hiveStore, *m_paths);
     m_shell = std::make_unique<WineShell>(*m_paths);
-    m_storage = std::make_unique<HiveStorage>(*m_hiveStore);
-    m_installation = std::make_unique<WineInstallation>(m_hiveStore->prefixDir(),
-                                                        mode == OpenMode::Preview);
+    m_programs = std::make_unique<WinePrograms>(*m_hiveStore, *m_paths);
+    m_storage = std::make_unique<HiveStorage>(*m_hiveStore, *m_programs, *m_registry);
+    m_programs->setRefresh([this] { m_storage->refresh(); });
+    m_installation =
+        std::make_unique<WineInstallation>(m_hiveStore->prefixDir(), mode == OpenMode::Preview);
     m_urlCache = std::make_unique<WineUrlCache>(
         urlCacheHelperPath(),
-        [store = m_hiveStore.get(), paths = m_paths.get()](
-            const std::string& helper, const std::vector<std::string>& arguments,
-            const std::string& input) {
+        [this](const std::string& helper, const std::vector<std::string>& arguments) {
             // Wine would set up a prefix it did not make (the demo prefix) from scratch.
             const char* wininet = "C:\\windows\\system32\\wininet.dll";
-            const std::optional<std::string> library = paths->toHost(wininet);
+            const std::optional<std::string> library = m_paths->toHost(wininet);
             if (!library || !std::filesystem::is_regular_file(*library))
                 throw platform::UrlCacheError(
                     std::string("The URL cache cannot be reached: Wine has not set up this "
                                 "prefix (") +
                     wininet + " is missing)");
-            return runHelperInPrefix(*store, helper, arguments, input);
+            return runHelper(*m_programs, *m_paths, helper, arguments);
         });
     if (mode == OpenMode::Preview) {
         m_files->refuseWrites();
         m_shell->refuseWrites();
+        m_programs->refuseStarts();
     }
     m_platform.registry = m_registry.get();
     m_platform.files = m_files.get();
@@ -82,6 +101,7 @@ WinePrefix::WinePrefix(std::string hostDir, OpenMode mode)
     m_platform.shell = m_shell.get();
     m_platform.storage = m_storage.get();
     m_platform.installation = m_installation.get();
+    m_platform.programs = m_programs.get();
     m_platform.urlCache = m_urlCache.get();
 }
 

@@ -17,6 +17,7 @@ class WineSystem;
 class WineRegistryEditor;
 class WineShell;
 class WineInstallation;
+class WinePrograms;
 class WineUrlCache;
 
 /// Composes the parts of a prefix: the hive store, the path mapper and the services over
@@ -56,6 +57,7 @@ public:
     WineRegistryEditor& registryEditor() { return *m_editor; }
     WineShell& shell() { return *m_shell; }
     WineInstallation& installation() { return *m_installation; }
+    WinePrograms& programs() { return *m_programs; }
     WineUrlCache& urlCache() { return *m_urlCache; }
     platform::Storage& storage() { return *m_storage; }
     /// The platform interfaces over this prefix.
@@ -70,6 +72,7 @@ private:
     std::unique_ptr<WineRegistryEditor> m_editor;
     std::unique_ptr<WineShell> m_shell;
     std::unique_ptr<WineInstallation> m_installation;
+    std::unique_ptr<WinePrograms> m_programs;
     std::unique_ptr<WineUrlCache> m_urlCache;
     std::unique_ptr<platform::Storage> m_storage;
     platform::Platform m_platform;

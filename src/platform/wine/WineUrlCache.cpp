@@ -11,6 +11,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kHelperName = "tidewell-urlcache.exe";
+/// Room for the URLs on one command line (Windows takes 32767 characters).
+constexpr size_t kMaxArgumentsLength = 30000;
 
 std::vector<std::string> splitTabs(const std::string& line)
 {
@@ -55,13 +57,12 @@ WineUrlCache::WineUrlCache(std::string helper, HelperRunner runner)
 {
 }
 
-std::vector<std::vector<std::string>> WineUrlCache::run(const std::vector<std::string>& arguments,
-                                                        const std::string& input)
+std::vector<std::vector<std::string>> WineUrlCache::run(const std::vector<std::string>& arguments)
 {
     if (m_helper.empty())
         throw platform::UrlCacheError(std::string("The URL cache cannot be reached: ") +
                                       kHelperName + " is not installed beside Tidewell");
-    const HelperOutput output = m_runner(m_helper, arguments, input);
+    const HelperOutput output = m_runner(m_helper, arguments);
     std::vector<std::vector<std::string>> lines;
     std::istringstream text(output.out);
     std::string line;
@@ -95,24 +96,32 @@ platform::UrlCacheListing WineUrlCache::entries()
 std::vector<win::DWORD> WineUrlCache::deleteEntries(const std::vector<std::string>& urls)
 {
     std::vector<win::DWORD> results;
-    if (urls.empty())
-        return results;
-    std::string input;
-    for (const std::string& url : urls) {
-        // One URL a line: a line end inside one cannot be handed over, so it is not found.
-        input += url.find_first_of("\r\n") == std::string::npos ? url : std::string();
-        input += '\n';
+    // The URLs go on the command line, as many a run as a Windows command line holds.
+    size_t next = 0;
+    while (next < urls.size()) {
+        std::vector<std::string> arguments = {"delete"};
+        size_t length = 0;
+        const size_t first = next;
+        while (next < urls.size() &&
+               (next == first || length + urls[next].size() + 3 < kMaxArgumentsLength)) {
+            length += urls[next].size() + 3;
+            arguments.push_back(urls[next++]);
+        }
+        size_t answered = 0;
+        for (const std::vector<std::string>& fields : run(arguments)) {
+            if (fields.size() == 2 && fields[0] == "deleted") {
+                results.push_back(0);
+                ++answered;
+            } else if (fields.size() == 3 && fields[0] == "failed") {
+                results.push_back(number(fields[1], 10));
+                ++answered;
+            }
+        }
+        if (answered != next - first)
+            throw platform::UrlCacheError("The URL cache helper answered " +
+                                          std::to_string(answered) + " of " +
+                                          std::to_string(next - first) + " deletions");
     }
-    for (const std::vector<std::string>& fields : run({"delete"}, input)) {
-        if (fields.size() == 2 && fields[0] == "deleted")
-            results.push_back(0);
-        else if (fields.size() == 3 && fields[0] == "failed")
-            results.push_back(number(fields[1], 10));
-    }
-    if (results.size() != urls.size())
-        throw platform::UrlCacheError("The URL cache helper answered " +
-                                      std::to_string(results.size()) + " of " +
-                                      std::to_string(urls.size()) + " deletions");
     return results;
 }
 

@@ -17,11 +17,10 @@ struct HelperOutput
     std::string out;
 };
 
-/// Runs the helper (a host path) with `arguments` and `input` on its standard input, in the
-/// prefix; throws platform::UrlCacheError when it cannot be run.
-using HelperRunner =
-    std::function<HelperOutput(const std::string& helper, const std::vector<std::string>& arguments,
-                               const std::string& input)>;
+/// Runs the helper (a host path) with `arguments` in the prefix; throws
+/// platform::UrlCacheError when it cannot be run.
+using HelperRunner = std::function<HelperOutput(const std::string& helper,
+                                                const std::vector<std::string>& arguments)>;
 
 class WineUrlCache final : public platform::UrlCache
 {
@@ -41,8 +40,7 @@ public:
 
 private:
     /// The lines the helper printed, split at tabs; throws when it failed.
-    std::vector<std::vector<std::string>> run(const std::vector<std::string>& arguments,
-                                              const std::string& input = std::string());
+    std::vector<std::vector<std::string>> run(const std::vector<std::string>& arguments);
 
     std::string m_helper;
     HelperRunner m_runner;

@@ -135,8 +135,11 @@ std::string HistoryWine::s_bootError;
 TEST_F(HistoryWine, TheCacheListsNormalEntriesButNoCookiesAndClearsOnlyTheTickedOnes)
 {
     wine::WineUrlCache& cache = prefix->urlCache();
-    // Three pages, and a cookie as Windows stores it (normal and cookie type) ...
+    // Four pages (one whose address needs quoting on a command line), and a cookie as
+    // Windows stores it (normal and cookie type) ...
+    const std::string awkward = "http://example.org/a b \"c\"\\ d\\";
     cache.seedEntries({{platform::NORMAL_CACHE_ENTRY, "http://example.org/a.html"},
+                       {platform::NORMAL_CACHE_ENTRY, awkward},
                        {platform::NORMAL_CACHE_ENTRY, "http://example.org/b.html"},
                        {platform::NORMAL_CACHE_ENTRY, "http://example.org/c.html"},
                        {platform::NORMAL_CACHE_ENTRY | platform::COOKIE_CACHE_ENTRY,
@@ -144,7 +147,7 @@ TEST_F(HistoryWine, TheCacheListsNormalEntriesButNoCookiesAndClearsOnlyTheTicked
     // ... and one set through WinINet, which Wine stores as a cookie entry only (not normal).
     cache.setCookie("http://example.net/", "id=42; expires=Fri, 01 Jan 2100 00:00:00 GMT");
     const std::vector<std::string> before = allCacheUrls();
-    ASSERT_EQ(before.size(), 5u);
+    ASSERT_EQ(before.size(), 6u);
 
     HistoryCleaner cleaner(*session);
     ASSERT_EQ(cleaner.ListItem(5), "");
@@ -154,7 +157,8 @@ TEST_F(HistoryWine, TheCacheListsNormalEntriesButNoCookiesAndClearsOnlyTheTicked
         EXPECT_EQ(record.Origin, cleaner.folders().CacheFolder);
     }
     std::sort(listed.begin(), listed.end());
-    EXPECT_EQ(listed, (std::vector<std::pair<int, std::string>>{{1, "http://example.org/a.html"},
+    EXPECT_EQ(listed, (std::vector<std::pair<int, std::string>>{{1, awkward},
+                                                                {1, "http://example.org/a.html"},
                                                                 {1, "http://example.org/b.html"},
                                                                 {1, "http://example.org/c.html"}}));
     EXPECT_NE(cleaner.folders().CacheFolder.find("\\Content.IE5"), std::string::npos);
@@ -164,11 +168,12 @@ TEST_F(HistoryWine, TheCacheListsNormalEntriesButNoCookiesAndClearsOnlyTheTicked
         record.Selected = record.DisplayText != "http://example.org/b.html";
     HistoryView view;
     const HistoryClearOutcome outcome = cleaner.Clear(5, view);
-    EXPECT_EQ(outcome.removed.size(), 2u);
+    EXPECT_EQ(outcome.removed.size(), 3u);
     EXPECT_TRUE(outcome.failed.empty());
     EXPECT_TRUE(outcome.notes.empty());
     EXPECT_TRUE(outcome.backupPath.empty());
     std::vector<std::string> expected = before;
+    std::erase(expected, awkward);
     std::erase(expected, "http://example.org/a.html");
     std::erase(expected, "http://example.org/c.html");
     EXPECT_EQ(allCacheUrls(), expected);

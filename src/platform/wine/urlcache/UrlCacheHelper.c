@@ -3,8 +3,7 @@
  * "WORD<TAB>..." in UTF-8, and the last line is "done<TAB><error>" (0 on success).
  *
  *   list                  entry<TAB>TYPE(hex)<TAB>URL ... then end<TAB>ERROR of the last probe
- *   delete                URLs on standard input, one a line: deleted<TAB>URL or
- *                         failed<TAB>ERROR<TAB>URL
+ *   delete URL...         deleted<TAB>URL or failed<TAB>ERROR<TAB>URL, one a URL
  *   clear-history         history<TAB>HRESULT(hex) of ClearHistory, or
  *                         error<TAB>HRESULT<TAB>TEXT when the history object cannot be had
  *   seed URL TYPE(hex)... makes cache entries of those types (tests)
@@ -123,57 +122,18 @@ static int listEntries(void)
     return done(0);
 }
 
-/* Standard input as UTF-8 lines. */
-static int deleteEntries(void)
+static int deleteEntries(int count, WCHAR** urls)
 {
-    HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
-    char* text = NULL;
-    size_t length = 0, capacity = 0;
-    DWORD got;
-    char* line;
-    for (;;) {
-        if (capacity - length < 4096) {
-            char* grown = realloc(text, capacity + 65536);
-            if (!grown)
-                return done(ERROR_NOT_ENOUGH_MEMORY);
-            text = grown;
-            capacity += 65536;
-        }
-        if (!ReadFile(in, text + length, (DWORD)(capacity - length - 1), &got, NULL) || got == 0)
-            break;
-        length += got;
-    }
-    if (!text)
-        return done(0);
-    text[length] = 0;
-    for (line = text; *line;) {
-        char* end = strchr(line, '\n');
-        WCHAR* url;
-        int size;
-        if (end)
-            *end = 0;
-        if (end > line && end[-1] == '\r')
-            end[-1] = 0;
-        /* One answer a line, in order, so that the caller can pair them. */
-        size = MultiByteToWideChar(CP_UTF8, 0, line, -1, NULL, 0);
-        if (size > 1 && (url = malloc(size * sizeof(WCHAR))) != NULL) {
-            MultiByteToWideChar(CP_UTF8, 0, line, -1, url, size);
-            if (DeleteUrlCacheEntryW(url)) {
-                writeText("deleted\t");
-            } else {
-                writeNumber("failed\t%lu\t", GetLastError());
-            }
-            writeWide(url);
-            writeText("\n");
-            free(url);
+    int i;
+    for (i = 0; i < count; ++i) {
+        if (DeleteUrlCacheEntryW(urls[i])) {
+            writeText("deleted\t");
         } else {
-            writeNumber("failed\t%lu\t\n", ERROR_INVALID_PARAMETER);
+            writeNumber("failed\t%lu\t", GetLastError());
         }
-        if (!end)
-            break;
-        line = end + 1;
+        writeWide(urls[i]);
+        writeText("\n");
     }
-    free(text);
     return done(0);
 }
 
@@ -264,14 +224,14 @@ int wmain(int argc, WCHAR** argv)
     out = GetStdHandle(STD_OUTPUT_HANDLE);
     if (argc == 2 && !lstrcmpW(argv[1], L"list"))
         return listEntries();
-    if (argc == 2 && !lstrcmpW(argv[1], L"delete"))
-        return deleteEntries();
+    if (argc >= 2 && !lstrcmpW(argv[1], L"delete"))
+        return deleteEntries(argc - 2, argv + 2);
     if (argc == 2 && !lstrcmpW(argv[1], L"clear-history"))
         return clearHistory();
     if (argc >= 4 && argc % 2 == 0 && !lstrcmpW(argv[1], L"seed"))
         return seedEntries(argc - 2, argv + 2);
     if (argc == 4 && !lstrcmpW(argv[1], L"cookie"))
         return setCookie(argv[2], argv[3]);
-    writeText("usage\tlist | delete | clear-history | seed URL TYPE... | cookie URL DATA\n");
+    writeText("usage\tlist | delete URL... | clear-history | seed URL TYPE... | cookie URL DATA\n");
     return done(ERROR_INVALID_PARAMETER);
 }

@@ -1,0 +1,20 @@
+// Real Wine prefixes for tests: booted once per test program, copied for each test.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace tw::test {
+
+/// True when `wine` is on the PATH.
+bool wineInstalled();
+
+/// Copies a prefix that `wineboot -i` made (once per test program, in a temporary folder)
+/// to `dir`. Also sets the environment every Wine of the test inherits: no display, no
+/// downloads of Wine's add-ons, no debug output. Returns an error text, empty on success.
+std::string copyBootedPrefix(const std::filesystem::path& dir);
+
+/// Stops Wine in the prefix and waits until its wineserver has written the registry.
+void stopWine(const std::filesystem::path& prefix);
+
+} // namespace tw::test
