@@ -358,6 +358,17 @@ void RegFileWriter::addKeyLine(const std::string& path)
     m_out += "]\r\n";
 }
 
+void RegFileWriter::addKeyDeletion(const std::string& path)
+{
+    addKeyLine("-" + path);
+}
+
+void RegFileWriter::addValueDeletion(const std::string& name)
+{
+    m_out += name.empty() ? std::string("@") : "\"" + escape(name) + "\"";
+    m_out += "=-\r\n";
+}
+
 void RegFileWriter::addKeyTree(HKEY key, const std::string& path)
 {
     // One stack entry per level rather than one call, and no level is left out.

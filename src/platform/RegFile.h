@@ -35,6 +35,10 @@ public:
     void addValue(const std::string& name, win::DWORD type, const std::string& data);
     /// The key `key` (named `path`) with its values and everything below it.
     void addKeyTree(win::HKEY key, const std::string& path);
+    /// "[-path]": the key with its subtree is deleted on import.
+    void addKeyDeletion(const std::string& path);
+    /// The line "name"=- (@=- for the unnamed value): the value is deleted on import.
+    void addValueDeletion(const std::string& name);
     /// The file's bytes: 8-bit in the code page, or UTF-16LE with a byte-order mark for the
     /// Unicode format. Throws RegistryEditorError when the code page cannot be converted.
     std::string finish();

@@ -135,15 +135,20 @@ std::string NewBackupPath(const Session& session)
     return backupName(stamp, kMaxBackupsPerSecond);
 }
 
+platform::RegFileWriter NewBackupFileWriter(const Session& session)
+{
+    const platform::RegFileFormat format = session.PlatformKind >= 4
+                                               ? platform::RegFileFormat::Unicode
+                                               : platform::RegFileFormat::Ansi;
+    return platform::RegFileWriter(session.registry(), format,
+                                   {headerFor(session.PlatformKind), false, false});
+}
+
 BackupOutcome WriteBackupFile(const Session& session)
 {
     BackupOutcome outcome;
     outcome.path = NewBackupPath(session);
-    const std::string header = headerFor(session.PlatformKind);
-    const platform::RegFileFormat format = session.PlatformKind >= 4
-                                               ? platform::RegFileFormat::Unicode
-                                               : platform::RegFileFormat::Ansi;
-    platform::RegFileWriter writer(session.registry(), format, {header, false, false});
+    platform::RegFileWriter writer = NewBackupFileWriter(session);
     int saved = 0;
     // Files the repair deletes (shortcuts) are kept beside the registry backup.
     std::vector<std::string> removedFiles;

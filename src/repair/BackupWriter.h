@@ -1,6 +1,7 @@
 // The backup file written before a repair: what the repair will remove, importable again.
 #pragma once
 
+#include "platform/RegFile.h"
 #include "registry/TRegistry.h"
 
 #include <string>
@@ -23,6 +24,9 @@ std::string WriteBackupBytes(const Session& session, std::string& path, const st
 /// Renames a finished `temporary` file to `path`, or to the next free name when `path` was
 /// taken meanwhile (updating `path`); never replaces a file. False when it cannot.
 bool PlaceBackupFile(const Session& session, const std::string& temporary, std::string& path);
+
+/// A writer with the first line and format backups have on this platform (PlatformKind).
+platform::RegFileWriter NewBackupFileWriter(const Session& session);
 
 struct BackupOutcome
 {

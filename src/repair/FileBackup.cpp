@@ -47,11 +47,16 @@ std::string readAll(platform::Files& files, const std::string& path)
     return text;
 }
 
+/// One index line: "copy<TAB>original", with "<TAB>replace" for a file put back over the
+/// one that is there.
 struct IndexEntry
 {
     std::string copy;
     std::string original;
+    bool replace = false;
 };
+
+constexpr const char* kReplaceMark = "\treplace";
 
 std::vector<IndexEntry> readIndex(platform::Files& files, const std::string& backupPath)
 {
@@ -60,8 +65,12 @@ std::vector<IndexEntry> readIndex(platform::Files& files, const std::string& bac
     std::string line;
     while (std::getline(lines, line)) {
         const size_t tab = line.find('\t');
-        if (tab != std::string::npos)
-            entries.push_back({line.substr(0, tab), line.substr(tab + 1)});
+        if (tab == std::string::npos)
+            continue;
+        const bool replace = line.ends_with(kReplaceMark);
+        if (replace)
+            line.resize(line.size() - std::string_view(kReplaceMark).size());
+        entries.push_back({line.substr(0, tab), line.substr(tab + 1), replace});
     }
     return entries;
 }
@@ -80,7 +89,16 @@ std::string BackupFilesFolder(const std::string& backupPath)
 std::string SaveFilesIntoBackup(const Session& session, const std::string& backupPath,
                                 const std::vector<std::string>& paths)
 {
-    if (paths.empty())
+    std::vector<KeptFile> kept;
+    for (const std::string& path : paths)
+        kept.push_back({path, false});
+    return SaveFilesIntoBackup(session, backupPath, kept);
+}
+
+std::string SaveFilesIntoBackup(const Session& session, const std::string& backupPath,
+                                const std::vector<KeptFile>& kept)
+{
+    if (kept.empty())
         return std::string();
     platform::Files& files = session.files();
     const std::string folder = BackupFilesFolder(backupPath);
@@ -89,7 +107,8 @@ std::string SaveFilesIntoBackup(const Session& session, const std::string& backu
     std::string index;
     std::string error;
     int number = 0;
-    for (const std::string& path : paths) {
+    for (const KeptFile& file : kept) {
+        const std::string& path = file.path;
         if (!files.fileExists(path))
             continue;
         const std::string copy = std::to_string(++number) + sections::ExtractFileExt(path);
@@ -97,7 +116,7 @@ std::string SaveFilesIntoBackup(const Session& session, const std::string& backu
             error = "cannot copy " + path + " into " + folder;
             break;
         }
-        index += copy + "\t" + path + "\n";
+        index += copy + "\t" + path + (file.replaceOnRestore ? kReplaceMark : "") + "\n";
     }
     if (error.empty()) {
         auto out = files.openFile(indexPath(backupPath), platform::FileStream::Mode::Create);
@@ -117,7 +136,7 @@ FilesRestore RestoreFilesFromBackup(const Session& session, const std::string& b
     platform::Files& files = session.files();
     const std::string folder = BackupFilesFolder(backupPath);
     for (const IndexEntry& entry : readIndex(files, backupPath)) {
-        if (files.fileExists(entry.original))
+        if (!entry.replace && files.fileExists(entry.original))
             continue;
         const std::string parent = sections::ExtractFilePath(entry.original);
         if (!parent.empty() &&
@@ -125,10 +144,17 @@ FilesRestore RestoreFilesFromBackup(const Session& session, const std::string& b
             result.failed.push_back(entry.original + ": cannot create its folder");
             continue;
         }
-        if (copyFile(files, folder + "\\" + entry.copy, entry.original))
+        // A file put back over another is copied beside it first, then renamed in one step.
+        const std::string target =
+            entry.replace ? entry.original + ".restore.part" : entry.original;
+        if (copyFile(files, folder + "\\" + entry.copy, target) &&
+            (!entry.replace || files.moveFile(target, entry.original, true))) {
             ++result.restored;
-        else
+        } else {
+            if (entry.replace)
+                files.deleteFile(target);
             result.failed.push_back(entry.original + ": cannot copy it back");
+        }
     }
     return result;
 }
