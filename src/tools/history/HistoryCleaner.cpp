@@ -210,6 +210,15 @@ HistoryClearOutcome HistoryCleaner::Clear(int row, HistoryView& view)
         break;
     }
     outcome.cancelled = cancelled();
+    // A backup of values that all stayed takes nothing back.
+    const bool valueRemoved =
+        std::any_of(outcome.removed.begin(), outcome.removed.end(), [](const ClearedThing& t) {
+            return t.kind == kKindTypedUrl || t.kind == kKindRunHistory;
+        });
+    if (!outcome.backupPath.empty() && !valueRemoved) {
+        DiscardHistoryBackup(m_session, outcome.backupPath);
+        outcome.backupPath.clear();
+    }
     return outcome;
 }
 

@@ -134,6 +134,9 @@ protected:
                         fs::perms::owner_read | fs::perms::group_read);
     }
 
+    /// As start-up finds it for a Wine prefix (the backups' format follows it).
+    void sessionStarted() override { session->PlatformKind = 4; }
+
     fs::path userDir() const { return driveC() / "users/tester"; }
     fs::path tempDir() const { return userDir() / "Temp"; }
     fs::path recentDir() const { return userDir() / "AppData/Roaming/Microsoft/Windows/Recent"; }
@@ -314,6 +317,22 @@ TEST_F(HistoryCleanerTest, CancelStopsTheFileAndRunHistoryStepsOfClearAll)
     // The typed addresses went before the files; the Run history stays.
     EXPECT_TRUE(valueNames(kTypedUrlsKey).empty());
     EXPECT_EQ(valueNames(kRunMruKey).size(), 3u);
+}
+
+TEST_F(HistoryCleanerTest, ABackupOfValuesThatAllStayedIsNotKept)
+{
+    HistoryCleaner cleaner(*session);
+    cleaner.ListItem(0);
+    for (TRecycleData& record : cleaner.records())
+        record.Selected = record.Kind != kKindTypedUrl;
+    // Cancel before the first file: the Run history step is not reached either.
+    RecordingView view(session.get(), 0);
+    const HistoryClearOutcome outcome = cleaner.Clear(0, view);
+    EXPECT_TRUE(outcome.cancelled);
+    EXPECT_EQ(valueNames(kRunMruKey).size(), 3u);
+    EXPECT_EQ(valueNames(kTypedUrlsKey).size(), 2u);
+    EXPECT_TRUE(outcome.backupPath.empty());
+    EXPECT_TRUE(ListBackups(*session).empty());
 }
 
 TEST_F(HistoryCleanerTest, EmptyingTheRecycleBinRemovesOnlyThisPrefixsItems)
