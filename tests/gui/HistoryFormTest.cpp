@@ -268,6 +268,28 @@ private slots:
         QCOMPARE(texts(form.DataListView, 1), QStringList({"a.tmp", "b.tmp"}));
     }
 
+    void aValueThatIsNotAStringLeavesRowsThatMatchTheRecords()
+    {
+        {
+            TRegistry reg(session());
+            reg.SelectRoot(win::HKEY_CURRENT_USER);
+            QVERIFY(reg.OpenPath(kRunMruKey, false));
+            reg.WriteNumber("b", 7);
+        }
+        TRecycleForm form(*m_context);
+        form.show();
+        choose(form, 4);
+        QCOMPARE(texts(form.DataListView, 1), QStringList({"a.tmp", "b.tmp"}));
+        choose(form, 1);
+        QCOMPARE(m_messages.size(), 1);
+        QVERIFY(m_messages[0].contains(QStringLiteral("'b'")));
+        // Not the temporary files any more: a clear now would treat what the rows show.
+        QCOMPARE(texts(form.DataListView, 1), QStringList({"notepad\\1"}));
+        form.ImageExClear->click();
+        QVERIFY(fs::exists(user() / "Temp/a.tmp"));
+        QCOMPARE(runHistory(), QStringList({"b", "MRUList"}));
+    }
+
     void aReadOnlyPrefixRefusesWithTheReason()
     {
         start(QStringLiteral("Wine is running in this prefix (wineserver -k stops it)."));

@@ -70,7 +70,7 @@ TRecycleForm::TRecycleForm(WindowContext& context, QWidget* parent)
     RundownListView = reportList({QStringLiteral("Index"), QStringLiteral("Item Name")}, this);
     RundownListView->setSelectionMode(QAbstractItemView::SingleSelection);
     RundownListView->setColumnWidth(0, 50);
-    layout->addWidget(RundownListView, 2);
+    layout->addWidget(RundownListView, 3);
     DataListView = reportList({QString(), QStringLiteral("Item Name")}, this);
     DataListView->setSelectionMode(QAbstractItemView::SingleSelection);
     DataListView->header()->setStretchLastSection(false);
@@ -104,7 +104,7 @@ TRecycleForm::TRecycleForm(WindowContext& context, QWidget* parent)
         if (index < records.size())
             records[index].Selected = item->checkState(0) == Qt::Checked;
     });
-    resize(520, 480);
+    resize(520, 560);
 }
 
 TRecycleForm::~TRecycleForm() = default;
