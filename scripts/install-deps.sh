@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev libcurl4-openssl-dev libssl-dev liblnk-dev libbfio-dev
     libgtest-dev libgmock-dev
     wine wine64 nsis
+    gcc-mingw-w64-x86-64
 )
 if [ $# -gt 0 ]; then
     packages=("$@")

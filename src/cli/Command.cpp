@@ -10,12 +10,13 @@ const std::vector<Command>& commandTable()
              {infoCommands, regCommands, scanCommands, repairCommands, backupCommands,
               junkCommands, settingsCommands, updateCommands,
               // tools
-              processesCommands,
-              browserCommands,
-              splitterCommands,
               startupCommands,
               programsCommands,
-              dllFixCommands}) {
+              dllFixCommands,
+              browserCommands,
+              historyCommands,
+              splitterCommands,
+              processesCommands}) {
             std::vector<Command> more = part();
             rows.insert(rows.end(), std::make_move_iterator(more.begin()),
                         std::make_move_iterator(more.end()));

@@ -65,6 +65,7 @@ std::vector<Command> splitterCommands();
 std::vector<Command> startupCommands();
 std::vector<Command> programsCommands();
 std::vector<Command> dllFixCommands();
+std::vector<Command> historyCommands();
 
 /// "--json" and "--sections LIST", shared by the commands that take them.
 inline constexpr OptionSpec kJsonOption{"json", ""};

@@ -9,6 +9,7 @@
 #include "gui/cleaner/SysDiskClearForm.h"
 #include "gui/dllfix/RegDllForm.h"
 #include "gui/installed/InstalledManageForm.h"
+#include "gui/history/RecycleForm.h"
 #include "gui/pages/ReportPage.h"
 #include "gui/pages/ResultPage.h"
 #include "gui/pages/SectionPage.h"
@@ -126,6 +127,12 @@ bool saveScreenshots(TMainForm& window, const QString& folder)
     startup.show();
     ok &= save(startup, folder, QStringLiteral("startup-manager"));
     startup.hide();
+    // The history cleaner on its temporary files (a preview reads no URL cache).
+    TRecycleForm history(window.context(), &window);
+    history.show();
+    history.RundownListView->setCurrentItem(history.RundownListView->topLevelItem(4));
+    ok &= save(history, folder, QStringLiteral("history"));
+    history.hide();
     const std::unique_ptr<QMessageBox> question = makeMessageBox(
         &window, {QStringLiteral("Tidewell"), QString::fromLatin1(kNewerVersionQuestion),
                   MessageIcon::Information, MessageButtons::YesNo});

@@ -3,6 +3,7 @@
 #include "gui/browser/BrowserRepairForm.h"
 #include "gui/cleaner/SysDiskClearForm.h"
 #include "gui/dllfix/RegDllForm.h"
+#include "gui/history/RecycleForm.h"
 #include "gui/installed/InstalledManageForm.h"
 #include "gui/preferences/PreferencesForm.h"
 #include "gui/processes/ProcessForm.h"
@@ -24,7 +25,7 @@ const ToolRow kOptionTools[] = {
     {"System and Disk Cleaner", "C", qRgb(30, 110, 200), &toolWindow<TFormSysDiskClear>},
     {"Fix DLL File", "D", qRgb(120, 80, 170), &toolWindow<TFormRegDll>},
     {"Fix IE Browser", "e", qRgb(30, 150, 200), &toolWindow<TBrowserRepairForm>},
-    {"History Cleaner", "H", qRgb(180, 60, 60), nullptr},
+    {"History Cleaner", "H", qRgb(180, 60, 60), &toolWindow<TRecycleForm>},
     {"File Splitte", "F", qRgb(90, 110, 130), &toolWindow<TFormFilesSplitte>},
     {"Process Manager", "P", qRgb(60, 130, 60), &toolWindow<TFormProcess>},
 };

@@ -11,6 +11,7 @@
 #include "Shell.h"
 #include "Storage.h"
 #include "System.h"
+#include "UrlCache.h"
 
 namespace tw::platform {
 
@@ -27,6 +28,7 @@ struct Platform
     Installation* installation = nullptr;
     Processes* processes = nullptr;
     Programs* programs = nullptr;
+    UrlCache* urlCache = nullptr;
 };
 
 } // namespace tw::platform

@@ -3,8 +3,17 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tw::platform {
+
+/// What emptying the Recycle Bin did, by the items' original paths (Windows paths where they
+/// lie on a drive).
+struct RecycleBinEmptied
+{
+    std::vector<std::string> removed;
+    std::vector<std::string> failed;
+};
 
 class Shell
 {
@@ -33,6 +42,9 @@ public:
     /// source left in place, when it cannot be moved (the folder it is in already, among
     /// other reasons).
     virtual bool moveToFolder(std::string_view path, std::string_view folder) = 0;
+    /// SHEmptyRecycleBin of all drives with SHERB_NOCONFIRMATION | SHERB_NOPROGRESSUI |
+    /// SHERB_NOSOUND: removes every item of the Recycle Bin for good, asking nothing.
+    virtual RecycleBinEmptied emptyRecycleBin() = 0;
 };
 
 } // namespace tw::platform

@@ -63,6 +63,11 @@ platform::Programs& Session::programs() const
     return require(m_platform.programs, "program starter");
 }
 
+platform::UrlCache& Session::urlCache() const
+{
+    return require(m_platform.urlCache, "URL cache");
+}
+
 void ClearSectionContents(Session& session)
 {
     for (TRegistryContents& contents : session.SectionContents)

@@ -49,6 +49,7 @@ public:
     platform::Installation& installation() const;
     platform::Processes& processes() const;
     platform::Programs& programs() const;
+    platform::UrlCache& urlCache() const;
 
     /// A stop request for the long loop that runs (kOperation...).
     std::uint8_t OperationState = kOperationIdle;

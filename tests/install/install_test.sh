@@ -10,6 +10,10 @@ for f in bin/tidewell bin/tidewell-cli share/tidewell/demo-prefix/system.reg \
          share/icons/hicolor/scalable/apps/tidewell.svg; do
     test -e "$root/usr/$f" || { echo "missing $f"; exit 1; }
 done
+# The URL cache helper lies beside the programs that run it.
+if [ -e "$build/src/platform/wine/tidewell-urlcache.exe" ]; then
+    test -e "$root/usr/bin/tidewell-urlcache.exe" || { echo "missing bin/tidewell-urlcache.exe"; exit 1; }
+fi
 if command -v desktop-file-validate >/dev/null; then
     desktop-file-validate "$root/usr/share/applications/tidewell.desktop"
 fi

@@ -2,12 +2,17 @@
 
 #include <cctype>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
+#include <filesystem>
+#include <fstream>
 #include <optional>
 #include <pwd.h>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -196,6 +201,139 @@ bool moveToDesktopTrash(const std::string& hostPath)
             return false;
     }
     return false;
+}
+
+} // namespace tw::wine
+
+namespace tw::wine {
+
+std::string decodedTrashInfoPath(const std::string& value)
+{
+    std::string decoded;
+    for (size_t i = 0; i < value.size(); ++i) {
+        if (value[i] == '%' && i + 2 < value.size() &&
+            std::isxdigit(static_cast<unsigned char>(value[i + 1])) &&
+            std::isxdigit(static_cast<unsigned char>(value[i + 2]))) {
+            decoded.push_back(static_cast<char>(std::stoi(value.substr(i + 1, 2), nullptr, 16)));
+            i += 2;
+        } else {
+            decoded.push_back(value[i]);
+        }
+    }
+    return decoded;
+}
+
+namespace {
+
+/// The path with "." and ".." and doubled slashes taken out, without looking at the disk.
+std::string lexicallyNormal(const std::string& path)
+{
+    std::string normal = std::filesystem::path(path).lexically_normal().string();
+    while (normal.size() > 1 && normal.back() == '/')
+        normal.pop_back();
+    return normal;
+}
+
+bool lexicallyInside(const std::string& path, const std::string& folder)
+{
+    return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+           (folder == "/" || path[folder.size()] == '/');
+}
+
+/// The Path key of a .trashinfo file; empty when it has none.
+std::string pathKeyOf(const std::string& infoFile)
+{
+    std::ifstream in(infoFile);
+    std::string line;
+    bool inSection = false;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (!line.empty() && line.front() == '[')
+            inSection = line == "[Trash Info]";
+        else if (inSection && line.rfind("Path=", 0) == 0)
+            return decodedTrashInfoPath(line.substr(5));
+    }
+    return std::string();
+}
+
+/// The trashes that may hold files of `folder`: the home trash and the two at the top of
+/// its file system.
+std::vector<std::pair<std::string, std::string>> trashesFor(const std::string& folder)
+{
+    // Pairs of trash folder and the folder its relative Path keys start from.
+    std::vector<std::pair<std::string, std::string>> trashes;
+    const std::string home = dataHome();
+    if (!home.empty())
+        trashes.emplace_back(home + "/Trash", "/");
+    struct stat st;
+    if (::stat(folder.c_str(), &st) == 0) {
+        const std::string top = topDirectory(folder, st.st_dev);
+        const std::string base = top == "/" ? std::string() : top;
+        const std::string uid = std::to_string(::getuid());
+        trashes.emplace_back(base + "/.Trash/" + uid, top);
+        trashes.emplace_back(base + "/.Trash-" + uid, top);
+    }
+    return trashes;
+}
+
+} // namespace
+
+std::vector<TrashedItem> trashedItemsFrom(const std::vector<std::string>& folders)
+{
+    std::vector<std::string> roots;
+    for (const std::string& folder : folders) {
+        roots.push_back(lexicallyNormal(folder));
+        char resolved[PATH_MAX];
+        if (::realpath(folder.c_str(), resolved))
+            roots.push_back(lexicallyNormal(resolved));
+    }
+    std::vector<TrashedItem> items;
+    std::set<std::string> seenTrashes;
+    for (const std::string& folder : folders) {
+        for (const auto& [trash, top] : trashesFor(folder)) {
+            char resolvedTrash[PATH_MAX];
+            if (!::realpath(trash.c_str(), resolvedTrash) ||
+                !seenTrashes.insert(resolvedTrash).second)
+                continue;
+            const std::string infoFolder = trash + "/info";
+            DIR* dir = ::opendir(infoFolder.c_str());
+            if (!dir)
+                continue;
+            while (const dirent* entry = ::readdir(dir)) {
+                const std::string file = entry->d_name;
+                const std::string suffix = ".trashinfo";
+                if (file.size() <= suffix.size() ||
+                    file.compare(file.size() - suffix.size(), suffix.size(), suffix) != 0)
+                    continue;
+                std::string original = pathKeyOf(infoFolder + "/" + file);
+                if (original.empty())
+                    continue;
+                if (original.front() != '/')
+                    original = (top == "/" ? std::string() : top) + "/" + original;
+                original = lexicallyNormal(original);
+                bool inside = false;
+                for (const std::string& root : roots)
+                    inside = inside || lexicallyInside(original, root);
+                if (!inside)
+                    continue;
+                const std::string name = file.substr(0, file.size() - suffix.size());
+                items.push_back({original, trash + "/files/" + name, infoFolder + "/" + file});
+            }
+            ::closedir(dir);
+        }
+    }
+    return items;
+}
+
+bool removeTrashedItem(const TrashedItem& item)
+{
+    std::error_code error;
+    std::filesystem::remove_all(item.storedPath, error);
+    struct stat st;
+    if (error || ::lstat(item.storedPath.c_str(), &st) == 0)
+        return false;
+    return ::unlink(item.infoPath.c_str()) == 0 || errno == ENOENT;
 }
 
 } // namespace tw::wine

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace tw::wine {
 
@@ -17,5 +18,27 @@ bool moveToDesktopTrash(const std::string& hostPath);
 /// A path as a `.trashinfo` file's Path key holds it: bytes other than letters, digits,
 /// "-._~" and "/" as %XX.
 std::string trashInfoPath(const std::string& path);
+
+/// One item of a trash: where it came from and where it is kept.
+struct TrashedItem
+{
+    /// The original path, as its .trashinfo names it (decoded, absolute).
+    std::string originalPath;
+    /// files/<name> and info/<name>.trashinfo of its trash.
+    std::string storedPath;
+    std::string infoPath;
+};
+
+/// The items of the home trash and of the trashes at the top of the file systems of `folders`
+/// whose original path lies inside one of `folders` (host paths, compared as written and
+/// resolved). The user's other trashed files are never among them.
+std::vector<TrashedItem> trashedItemsFrom(const std::vector<std::string>& folders);
+
+/// Removes an item for good: its stored file or folder (links are not followed), then its
+/// information file. False, with the information file kept, when the stored copy stays.
+bool removeTrashedItem(const TrashedItem& item);
+
+/// The path a `.trashinfo` file's Path key stands for (%XX decoded).
+std::string decodedTrashInfoPath(const std::string& value);
 
 } // namespace tw::wine

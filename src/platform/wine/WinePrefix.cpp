@@ -1,6 +1,7 @@
 #include "WinePrefix.h"
 
 #include "WineFiles.h"
+#include "WineHelperRun.h"
 #include "WineInstallation.h"
 #include "WineProcesses.h"
 #include "WinePrograms.h"
@@ -8,6 +9,9 @@
 #include "WineRegistryEditor.h"
 #include "WineShell.h"
 #include "WineSystem.h"
+#include "WineUrlCache.h"
+
+#include <filesystem>
 
 namespace tw::wine {
 
@@ -74,6 +78,19 @@ WinePrefix::WinePrefix(std::string hostDir, OpenMode mode)
     m_installation =
         std::make_unique<WineInstallation>(m_hiveStore->prefixDir(), mode == OpenMode::Preview);
     m_processes = std::make_unique<WineProcesses>(*m_paths);
+    m_urlCache = std::make_unique<WineUrlCache>(
+        urlCacheHelperPath(),
+        [this](const std::string& helper, const std::vector<std::string>& arguments) {
+            // Wine would set up a prefix it did not make (the demo prefix) from scratch.
+            const char* wininet = "C:\\windows\\system32\\wininet.dll";
+            const std::optional<std::string> library = m_paths->toHost(wininet);
+            if (!library || !std::filesystem::is_regular_file(*library))
+                throw platform::UrlCacheError(
+                    std::string("The URL cache cannot be reached: Wine has not set up this "
+                                "prefix (") +
+                    wininet + " is missing)");
+            return runHelper(*m_programs, *m_paths, helper, arguments);
+        });
     if (mode == OpenMode::Preview) {
         m_files->refuseWrites();
         m_shell->refuseWrites();
@@ -88,6 +105,7 @@ WinePrefix::WinePrefix(std::string hostDir, OpenMode mode)
     m_platform.installation = m_installation.get();
     m_platform.processes = m_processes.get();
     m_platform.programs = m_programs.get();
+    m_platform.urlCache = m_urlCache.get();
 }
 
 WinePrefix::~WinePrefix() = default;

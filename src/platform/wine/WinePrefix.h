@@ -19,6 +19,7 @@ class WineShell;
 class WineInstallation;
 class WineProcesses;
 class WinePrograms;
+class WineUrlCache;
 
 /// Composes the parts of a prefix: the hive store, the path mapper and the services over
 /// them, each given only the parts it needs.
@@ -59,6 +60,7 @@ public:
     WineInstallation& installation() { return *m_installation; }
     WineProcesses& processes() { return *m_processes; }
     WinePrograms& programs() { return *m_programs; }
+    WineUrlCache& urlCache() { return *m_urlCache; }
     platform::Storage& storage() { return *m_storage; }
     /// The platform interfaces over this prefix.
     const platform::Platform& platform() const { return m_platform; }
@@ -74,6 +76,7 @@ private:
     std::unique_ptr<WineInstallation> m_installation;
     std::unique_ptr<WineProcesses> m_processes;
     std::unique_ptr<WinePrograms> m_programs;
+    std::unique_ptr<WineUrlCache> m_urlCache;
     std::unique_ptr<platform::Storage> m_storage;
     platform::Platform m_platform;
 };

@@ -138,4 +138,16 @@ bool WineShell::moveToFolder(std::string_view path, std::string_view folder)
     return !m_writesRefused && host && hostFolder && moveIntoFolder(*host, *hostFolder);
 }
 
+platform::RecycleBinEmptied WineShell::emptyRecycleBin()
+{
+    platform::RecycleBinEmptied outcome;
+    if (m_writesRefused)
+        return outcome;
+    for (const TrashedItem& item : trashedItemsFrom({m_paths.prefixDir()})) {
+        const std::string shown = m_paths.toWindows(item.originalPath).value_or(item.originalPath);
+        (removeTrashedItem(item) ? outcome.removed : outcome.failed).push_back(shown);
+    }
+    return outcome;
+}
+
 } // namespace tw::wine

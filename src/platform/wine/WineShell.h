@@ -30,6 +30,9 @@ public:
     void refuseWrites() { m_writesRefused = true; }
     bool recycle(std::string_view path) override;
     bool moveToFolder(std::string_view path, std::string_view folder) override;
+    /// Wine's Recycle Bin is the desktop's trash, which holds the user's other files too:
+    /// only the items whose original place lies inside this prefix go.
+    platform::RecycleBinEmptied emptyRecycleBin() override;
 
 private:
     const WinePathMapper& m_paths;

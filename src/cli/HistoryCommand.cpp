@@ -1,0 +1,163 @@
+// tidewell-cli history: what the history cleaner's items hold, and their clear.
+#include "CliError.h"
+#include "Command.h"
+#include "Json.h"
+#include "PrefixWrites.h"
+#include "registry/Session.h"
+#include "registry/TRegistry.h"
+#include "tools/history/HistoryCleaner.h"
+
+#include <iomanip>
+#include <sstream>
+
+namespace tw::cli {
+
+namespace {
+
+int itemRow(const std::string& text)
+{
+    if (text.size() != 1 || text[0] < '0' || text[0] > '8')
+        throw UsageError("\"" + text + "\" is not a history item (0 to 8)");
+    return text[0] - '0';
+}
+
+/// Lists the item as choosing its row does; a value that is not a string fails the command.
+void listItem(HistoryCleaner& cleaner, int row, std::string& problem)
+{
+    try {
+        problem = cleaner.ListItem(row);
+    } catch (const ERegistryException& e) {
+        throw CliError(e.what());
+    }
+}
+
+int listHistory(CommandContext& context)
+{
+    const int row = itemRow(context.args.at(0));
+    HistoryCleaner cleaner(context.session);
+    std::string problem;
+    listItem(cleaner, row, problem);
+    const std::vector<TRecycleData>& records = cleaner.records();
+    std::ostream& out = context.out;
+    const char* name = HistoryItems()[static_cast<size_t>(row)].name;
+    if (context.args.has("json")) {
+        out << "{\"item\": " << row << ", \"name\": " << jsonString(name) << ", \"records\": [";
+        for (size_t i = 0; i < records.size(); ++i)
+            out << (i ? ", " : "") << "{\"kind\": " << records[i].Kind
+                << ", \"text\": " << jsonString(records[i].DisplayText)
+                << ", \"origin\": " << jsonString(records[i].Origin)
+                << ", \"selected\": " << (records[i].Selected ? "true" : "false") << "}";
+        out << "]}\n";
+    } else {
+        out << row << " " << name << "\n";
+        for (const TRecycleData& record : records)
+            out << "  " << record.Kind << "  " << std::left << std::setw(40) << record.DisplayText
+                << " " << record.Origin << "\n";
+        out << records.size() << " found\n";
+    }
+    if (!problem.empty()) {
+        context.err << problem << "\n";
+        return 1;
+    }
+    return 0;
+}
+
+void printThings(std::ostream& out, const std::vector<ClearedThing>& things, bool reasons)
+{
+    for (size_t i = 0; i < things.size(); ++i) {
+        out << (i ? ", " : "") << "{\"kind\": " << things[i].kind
+            << ", \"text\": " << jsonString(things[i].text)
+            << ", \"origin\": " << jsonString(things[i].origin);
+        if (reasons)
+            out << ", \"reason\": " << jsonString(things[i].reason);
+        out << "}";
+    }
+}
+
+std::string hresultText(win::DWORD value)
+{
+    std::ostringstream text;
+    text << "0x" << std::hex << std::uppercase << std::setw(8) << std::setfill('0') << value;
+    return text.str();
+}
+
+int clearHistory(CommandContext& context)
+{
+    const int row = itemRow(context.args.at(0));
+    requireWritable(context.prefix);
+    HistoryCleaner cleaner(context.session);
+    std::string problem;
+    listItem(cleaner, row, problem);
+    HistoryView view;
+    HistoryClearOutcome outcome;
+    try {
+        outcome = cleaner.Clear(row, view);
+    } catch (const HistoryRefused& e) {
+        throw CliError(e.what());
+    }
+    saveChanges(context.prefix);
+    if (!problem.empty())
+        outcome.notes.insert(outcome.notes.begin(), problem);
+
+    std::ostream& out = context.out;
+    const char* name = HistoryItems()[static_cast<size_t>(row)].name;
+    if (context.args.has("json")) {
+        out << "{\"item\": " << row << ", \"name\": " << jsonString(name) << ", \"removed\": [";
+        printThings(out, outcome.removed, false);
+        out << "], \"failed\": [";
+        printThings(out, outcome.failed, true);
+        out << "], \"backup\": "
+            << (outcome.backupPath.empty() ? "null" : jsonString(outcome.backupPath))
+            << ", \"urlHistory\": "
+            << (outcome.historyResult ? jsonString(hresultText(*outcome.historyResult)) : "null")
+            << ", \"stopped\": " << (outcome.stopped.empty() ? "null" : jsonString(outcome.stopped))
+            << ", \"notes\": [";
+        for (size_t i = 0; i < outcome.notes.size(); ++i)
+            out << (i ? ", " : "") << jsonString(outcome.notes[i]);
+        out << "]}\n";
+    } else {
+        for (const ClearedThing& thing : outcome.removed)
+            out << "removed  " << thing.kind << "  " << thing.text << "  (" << thing.origin
+                << ")\n";
+        for (const ClearedThing& thing : outcome.failed)
+            out << "failed   " << thing.kind << "  " << thing.text << "  (" << thing.origin
+                << "): " << thing.reason << "\n";
+        if (outcome.historyResult)
+            out << "URL history: ClearHistory returned " << hresultText(*outcome.historyResult)
+                << "\n";
+        if (!outcome.backupPath.empty())
+            out << "Backup: " << outcome.backupPath << "\n";
+        out << outcome.removed.size() << " removed, " << outcome.failed.size() << " failed\n";
+    }
+    for (const std::string& note : outcome.notes)
+        context.err << note << "\n";
+    if (!outcome.stopped.empty())
+        context.err << outcome.stopped << "\n";
+    return outcome.failed.empty() && outcome.stopped.empty() && outcome.notes.empty() ? 0 : 1;
+}
+
+} // namespace
+
+std::vector<Command> historyCommands()
+{
+    return {
+        {"history list",
+         "ITEM",
+         "what history item ITEM holds: 0 All, 1 Run history, 2 Recent,\n3 NetHood, 4 Temp, "
+         "5 URL cache, 6 Recycle Bin, 7 typed addresses,\n8 History folder",
+         {kJsonOption},
+         1,
+         1,
+         listHistory},
+        {"history clear",
+         "ITEM",
+         "clear history item ITEM: files go to the Recycle Bin, removed\nregistry values to a "
+         "backup; the Recycle Bin and URL cache entries\ngo for good",
+         {kJsonOption},
+         1,
+         1,
+         clearHistory},
+    };
+}
+
+} // namespace tw::cli

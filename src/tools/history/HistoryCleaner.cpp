@@ -1,0 +1,314 @@
+#include "HistoryCleaner.h"
+
+#include "HistoryBackup.h"
+#include "platform/UrlCache.h"
+#include "registry/Session.h"
+#include "registry/TRegistry.h"
+
+#include <algorithm>
+
+namespace tw {
+
+namespace {
+
+/// The attribute words a folder entry is taken with: hidden, system, directory,
+/// directory+read-only, directory+hidden, directory+hidden+read-only, directory+system,
+/// archive, normal, temporary.
+constexpr win::DWORD kListedAttributes[] = {0x02, 0x04, 0x10, 0x11, 0x12,
+                                            0x13, 0x14, 0x20, 0x80, 0x100};
+constexpr size_t kMaxNameLength = 260;
+
+bool isFileKind(std::int32_t kind)
+{
+    return kind == kKindTempFile || kind == kKindNetHood || kind == kKindRecent;
+}
+
+/// `folder` + "\" + `name`, without doubling a backslash the folder ends in.
+std::string joined(const std::string& folder, const std::string& name)
+{
+    if (!folder.empty() && folder.back() == '\\')
+        return folder + name;
+    return folder + "\\" + name;
+}
+
+std::string shellFolder(TRegistry& reg, const char* name)
+{
+    try {
+        return reg.ReadText(name);
+    } catch (const ERegistryException&) {
+        return std::string();
+    }
+}
+
+} // namespace
+
+HistoryFolders ResolveHistoryFolders(const Session& session)
+{
+    HistoryFolders folders;
+    folders.TempFolder = session.system().tempPath();
+    TRegistry reg(session);
+    reg.SelectRoot(win::HKEY_CURRENT_USER);
+    if (reg.OpenPath(kShellFoldersKey, false)) {
+        folders.CacheFolder = shellFolder(reg, "Cache") + "\\Content.IE5";
+        folders.NetHoodFolder = shellFolder(reg, "NetHood");
+        folders.RecentFolder = shellFolder(reg, "Recent");
+        folders.HistoryFolder = shellFolder(reg, "History");
+    }
+    return folders;
+}
+
+HistoryCleaner::HistoryCleaner(Session& session)
+    : m_session(session), m_folders(ResolveHistoryFolders(session))
+{
+}
+
+std::string HistoryCleaner::ListItem(int row)
+{
+    m_records.clear();
+    if (row < 0 || row >= kHistoryItemCount)
+        return std::string();
+    std::string problem;
+    for (const std::int32_t kind : HistoryItems()[static_cast<size_t>(row)].kinds) {
+        switch (kind) {
+        case kKindCacheEntry:
+            problem = listCache();
+            break;
+        case kKindTypedUrl:
+            listValues(kind, kTypedUrlsKey);
+            break;
+        case kKindTempFile:
+            listFolder(kind, m_folders.TempFolder);
+            break;
+        case kKindNetHood:
+            listFolder(kind, m_folders.NetHoodFolder);
+            break;
+        case kKindRecent:
+            listFolder(kind, m_folders.RecentFolder);
+            break;
+        case kKindHistoryFolder:
+            listFolder(kind, m_folders.HistoryFolder);
+            break;
+        case kKindRunHistory:
+            listValues(kind, kRunMruKey);
+            break;
+        }
+    }
+    return problem;
+}
+
+std::vector<size_t> HistoryCleaner::ShownRecords() const
+{
+    std::vector<size_t> shown;
+    for (size_t i = 0; i < m_records.size(); ++i) {
+        if (m_records[i].Kind != kKindHistoryFolder)
+            shown.push_back(i);
+    }
+    return shown;
+}
+
+void HistoryCleaner::listFolder(std::int32_t kind, const std::string& folder)
+{
+    if (folder.empty())
+        return;
+    auto find = m_session.files().findFirstFile(joined(folder, "*.*"));
+    if (!find)
+        return;
+    do {
+        const platform::FindData& entry = find->current();
+        if (entry.name == "." || entry.name == "..")
+            continue;
+        if (std::find(std::begin(kListedAttributes), std::end(kListedAttributes),
+                      entry.attributes) == std::end(kListedAttributes))
+            continue;
+        m_records.push_back({kind, entry.name.substr(0, kMaxNameLength), folder, true});
+    } while (find->next());
+}
+
+void HistoryCleaner::listValues(std::int32_t kind, const char* key)
+{
+    TRegistry reg(m_session);
+    reg.SelectRoot(win::HKEY_CURRENT_USER);
+    if (!reg.OpenPath(key, false))
+        return;
+    std::vector<std::string> names;
+    reg.ListValues(names);
+    for (const std::string& name : names)
+        m_records.push_back({kind, reg.ReadText(name), name, true});
+}
+
+std::string HistoryCleaner::listCache()
+{
+    platform::UrlCacheListing listing;
+    try {
+        listing = m_session.urlCache().entries();
+    } catch (const platform::UrlCacheError& e) {
+        return e.what();
+    }
+    for (const platform::UrlCacheEntry& entry : listing.entries) {
+        if ((entry.entryType & platform::NORMAL_CACHE_ENTRY) &&
+            entry.sourceUrl.find("Cookie:") == std::string::npos)
+            m_records.push_back({kKindCacheEntry, entry.sourceUrl, m_folders.CacheFolder, true});
+    }
+    return std::string();
+}
+
+bool HistoryCleaner::cancelled() const
+{
+    return m_session.OperationState == kOperationCancelRepair;
+}
+
+HistoryClearOutcome HistoryCleaner::Clear(int row, HistoryView& view)
+{
+    if (row < 0 || row >= kHistoryItemCount)
+        throw HistoryRefused("There is no history item " + std::to_string(row));
+    const HistoryClear clear = HistoryItems()[static_cast<size_t>(row)].clear;
+    const std::string refusal = m_session.storage().writeRefusal();
+    if (!refusal.empty())
+        throw HistoryRefused(refusal);
+
+    // The registry values this clear removes are kept first; without that nothing changes.
+    std::vector<HistoryValue> values;
+    for (const TRecycleData& record : m_records) {
+        const bool typed = record.Kind == kKindTypedUrl &&
+                           (clear == HistoryClear::All || clear == HistoryClear::TypedUrls);
+        const bool run = record.Kind == kKindRunHistory &&
+                         (clear == HistoryClear::All || clear == HistoryClear::RunHistory);
+        if (record.Selected && (typed || run))
+            values.push_back({typed ? kTypedUrlsKey : kRunMruKey, record.Origin});
+    }
+    HistoryClearOutcome outcome;
+    outcome.backupPath = BackUpHistoryValues(m_session, values);
+
+    m_session.OperationState = kOperationClearing;
+    switch (clear) {
+    case HistoryClear::All:
+        emptyRecycleBin(outcome);
+        deleteCacheEntries(outcome);
+        deleteValues(kKindTypedUrl, kTypedUrlsKey, outcome);
+        deleteFiles(view, outcome);
+        clearUrlHistory(outcome);
+        if (outcome.stopped.empty())
+            deleteValues(kKindRunHistory, kRunMruKey, outcome);
+        break;
+    case HistoryClear::RunHistory:
+        deleteValues(kKindRunHistory, kRunMruKey, outcome);
+        break;
+    case HistoryClear::Files:
+        deleteFiles(view, outcome);
+        break;
+    case HistoryClear::CacheEntries:
+        deleteCacheEntries(outcome);
+        break;
+    case HistoryClear::RecycleBin:
+        emptyRecycleBin(outcome);
+        break;
+    case HistoryClear::TypedUrls:
+        deleteValues(kKindTypedUrl, kTypedUrlsKey, outcome);
+        break;
+    case HistoryClear::UrlHistory:
+        clearUrlHistory(outcome);
+        break;
+    }
+    outcome.cancelled = cancelled();
+    // A backup of values that all stayed takes nothing back.
+    const bool valueRemoved =
+        std::any_of(outcome.removed.begin(), outcome.removed.end(), [](const ClearedThing& t) {
+            return t.kind == kKindTypedUrl || t.kind == kKindRunHistory;
+        });
+    if (!outcome.backupPath.empty() && !valueRemoved) {
+        DiscardHistoryBackup(m_session, outcome.backupPath);
+        outcome.backupPath.clear();
+    }
+    return outcome;
+}
+
+void HistoryCleaner::emptyRecycleBin(HistoryClearOutcome& outcome)
+{
+    const platform::RecycleBinEmptied emptied = m_session.shell().emptyRecycleBin();
+    for (const std::string& path : emptied.removed)
+        outcome.removed.push_back({0, path, "Recycle Bin", ""});
+    for (const std::string& path : emptied.failed)
+        outcome.failed.push_back({0, path, "Recycle Bin", "could not be removed"});
+}
+
+void HistoryCleaner::deleteCacheEntries(HistoryClearOutcome& outcome)
+{
+    std::vector<const TRecycleData*> chosen;
+    std::vector<std::string> urls;
+    for (const TRecycleData& record : m_records) {
+        if (record.Kind == kKindCacheEntry && record.Selected) {
+            chosen.push_back(&record);
+            urls.push_back(record.DisplayText);
+        }
+    }
+    if (urls.empty())
+        return;
+    std::vector<win::DWORD> results;
+    try {
+        results = m_session.urlCache().deleteEntries(urls);
+    } catch (const platform::UrlCacheError& e) {
+        outcome.notes.push_back(e.what());
+        return;
+    }
+    for (size_t i = 0; i < chosen.size(); ++i) {
+        ClearedThing thing{kKindCacheEntry, chosen[i]->DisplayText, chosen[i]->Origin, ""};
+        if (results[i] == 0) {
+            outcome.removed.push_back(thing);
+        } else {
+            thing.reason = "DeleteUrlCacheEntry failed with error " + std::to_string(results[i]);
+            outcome.failed.push_back(thing);
+        }
+    }
+}
+
+void HistoryCleaner::deleteValues(std::int32_t kind, const char* key, HistoryClearOutcome& outcome)
+{
+    TRegistry reg(m_session);
+    reg.SelectRoot(win::HKEY_CURRENT_USER);
+    if (!reg.OpenPath(key, false))
+        return;
+    for (const TRecycleData& record : m_records) {
+        if (cancelled())
+            return;
+        if (record.Kind != kind || !record.Selected)
+            continue;
+        ClearedThing thing{kind, record.DisplayText, record.Origin, ""};
+        if (reg.RemoveValue(record.Origin)) {
+            outcome.removed.push_back(thing);
+        } else {
+            thing.reason = "the value could not be deleted";
+            outcome.failed.push_back(thing);
+        }
+    }
+}
+
+void HistoryCleaner::deleteFiles(HistoryView& view, HistoryClearOutcome& outcome)
+{
+    for (const TRecycleData& record : m_records) {
+        view.yield();
+        if (cancelled())
+            return;
+        if (!record.Selected || !isFileKind(record.Kind))
+            continue;
+        view.labelChanged(record.DisplayText);
+        ClearedThing thing{record.Kind, record.DisplayText, record.Origin, ""};
+        // To the Recycle Bin, from where the user can bring it back.
+        if (m_session.shell().recycle(joined(record.Origin, record.DisplayText))) {
+            outcome.removed.push_back(thing);
+        } else {
+            thing.reason = "could not be moved to the Recycle Bin";
+            outcome.failed.push_back(thing);
+        }
+    }
+}
+
+void HistoryCleaner::clearUrlHistory(HistoryClearOutcome& outcome)
+{
+    try {
+        outcome.historyResult = m_session.urlCache().clearHistory();
+    } catch (const platform::UrlCacheError& e) {
+        outcome.stopped = e.what();
+    }
+}
+
+} // namespace tw
