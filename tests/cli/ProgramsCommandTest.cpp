@@ -3,6 +3,9 @@
 #include "support/CliFixture.h"
 #include "support/RealWinePrefix.h"
 
+#include <chrono>
+#include <thread>
+
 namespace tw::test {
 namespace {
 
@@ -121,6 +124,11 @@ TEST(ProgramsCommandWine, RealUninstallerRemovesItsEntryAndOurChangeSurvives)
         0);
     const ProcessResult started = cli({"programs", "uninstall", "1"});
     ASSERT_EQ(started.exitCode, 0) << started.err;
+    // The command does not wait, and the uninstaller may not have reached Wine's server yet
+    // when it returns: wait for its work (bounded), then for the server to end.
+    const fs::path uninstaller = prefix / "drive_c/Program Files/Tidewell Test App/uninstall.exe";
+    for (int i = 0; i < 600 && fs::exists(uninstaller); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
     runProcess({"wineserver", "-w"}, env);
     EXPECT_EQ(cli({"programs", "list", "--json"}).out, "{\"programs\": []}\n");
     EXPECT_FALSE(fs::exists(prefix / "drive_c/Program Files/Tidewell Test App/uninstall.exe"));

@@ -27,6 +27,7 @@ private:
     std::unique_ptr<Session> m_session;
     std::unique_ptr<WindowContext> m_context;
     QStringList m_messages;
+    QList<MessageButtons> m_buttons;
 
 private slots:
     void init()
@@ -54,8 +55,10 @@ private slots:
             return {};
         };
         m_messages.clear();
+        m_buttons.clear();
         setMessageHandler([this](const MessageRequest& request) {
             m_messages << request.text;
+            m_buttons << request.buttons;
             return QMessageBox::Yes;
         });
     }
@@ -87,6 +90,7 @@ private slots:
         QCOMPARE(m_messages, QStringList({"Are you sure you want to remove this entry from "
                                           "registry?\rYou will not be able to revert this "
                                           "action!"}));
+        QVERIFY(m_buttons.last() == MessageButtons::YesNoDefaultNo);
         QCOMPARE(form.ListInstalled->topLevelItemCount(), 1);
         QCOMPARE(form.ListInstalled->topLevelItem(0)->text(0), QStringLiteral("Two"));
         QVERIFY(!m_prefix->hasUnsavedChanges());

@@ -122,7 +122,7 @@ void TInstalledManageForm::BtnRemoveClick()
     if (showMessage(this,
                     QStringLiteral("Are you sure you want to remove this entry from registry?\r"
                                    "You will not be able to revert this action!"),
-                    MessageIcon::Warning, MessageButtons::YesNo) != QMessageBox::Yes)
+                    MessageIcon::Warning, MessageButtons::YesNoDefaultNo) != QMessageBox::Yes)
         return;
     const RemoveOutcome outcome = RemoveInstalledEntry(m_context.session, *program);
     FillInstalledList();
