@@ -1,5 +1,6 @@
 #include "ToolTable.h"
 
+#include "gui/WindowContext.h"
 #include "gui/browser/BrowserRepairForm.h"
 #include "gui/cleaner/SysDiskClearForm.h"
 #include "gui/dllfix/RegDllForm.h"
@@ -12,7 +13,7 @@
 #include "gui/widgets/MessageBox.h"
 
 #include <QDialog>
-#include <memory>
+#include <QPointer>
 
 namespace tw::gui {
 
@@ -55,7 +56,9 @@ void openTool(const ToolRow& row, WindowContext& context, QWidget* parent)
         showMessage(parent, text, MessageIcon::Information);
         return;
     }
-    const std::unique_ptr<QDialog> window(row.window(context, parent));
+    QPointer<QDialog>& window = context.toolWindows[&row];
+    if (!window)
+        window = row.window(context, parent ? parent->window() : nullptr);
     window->exec();
 }
 

@@ -12,7 +12,7 @@ namespace tw::gui {
 
 struct WindowContext;
 
-/// Makes a tool's window over `parent`; the caller shows it modally and deletes it.
+/// Makes a tool's window over `parent`, which owns it.
 using ToolWindowFactory = QDialog* (*)(WindowContext& context, QWidget* parent);
 
 /// The factory of a window class whose constructor takes (WindowContext&, QWidget* parent).
@@ -40,8 +40,8 @@ std::span<const ToolRow> optionTools();
 /// The preferences window, opened by "Preferences" on the section page.
 const ToolRow& preferencesTool();
 
-/// Shows the row's window modally and deletes it afterwards; a row without a window says
-/// that the tool is not available yet.
+/// Shows the row's window modally: made at the first opening over `parent`'s window and kept
+/// for the next ones. A row without a window says that the tool is not available yet.
 void openTool(const ToolRow& row, WindowContext& context, QWidget* parent);
 
 } // namespace tw::gui

@@ -2,9 +2,12 @@
 // changes of a user action are written.
 #pragma once
 
+#include <QPointer>
 #include <QString>
 #include <functional>
+#include <map>
 
+class QDialog;
 class QWidget;
 
 namespace tw {
@@ -25,6 +28,9 @@ struct WindowContext
     std::function<void()> endProgram;
     /// Called when readOnlyReason changed (the main window's banner follows it).
     std::function<void()> stateChanged = {};
+    /// The tool windows made so far, by tool-table row; each is made once and kept (with its
+    /// boxes and lists) for the life of the main window.
+    std::map<const void*, QPointer<QDialog>> toolWindows = {};
 
     bool isReadOnly() const { return !readOnlyReason.isEmpty(); }
     /// Writes the changes; a failure is shown over `parent`.

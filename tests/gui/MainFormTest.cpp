@@ -71,12 +71,14 @@ public:
     static inline Session* session = nullptr;
     static inline bool shownModal = false;
     static inline int alive = 0;
+    static inline int shown = 0;
 
 protected:
     void showEvent(QShowEvent* event) override
     {
         QDialog::showEvent(event);
         shownModal = isModal();
+        ++shown;
         QTimer::singleShot(0, this, &QDialog::accept);
     }
 };
@@ -378,10 +380,21 @@ private slots:
         QTest::mouseClick(links[1], Qt::LeftButton);
         QCOMPARE(m_messages,
                  QStringList({"Later Tool is not available in this version of Tidewell yet."}));
-        // The window is shown modally over the page and deleted when it closes.
-        QTest::mouseClick(links[0], Qt::LeftButton);
-        QVERIFY(ProbeWindow::shownModal);
-        QCOMPARE(ProbeWindow::session, m_session);
+        // The window is made at the first opening, shown modally, and kept: the second
+        // opening shows the same window again; it goes with the window that owns it.
+        {
+            QWidget owner;
+            OptionsPage ownedPage(context, rows, &owner);
+            const QList<ClickLabel*> ownedLinks =
+                ownedPage.findChildren<ClickLabel*>(QStringLiteral("toolLink"));
+            QTest::mouseClick(ownedLinks[0], Qt::LeftButton);
+            QVERIFY(ProbeWindow::shownModal);
+            QCOMPARE(ProbeWindow::session, m_session);
+            QCOMPARE(ProbeWindow::alive, 1);
+            QTest::mouseClick(ownedLinks[0], Qt::LeftButton);
+            QCOMPARE(ProbeWindow::alive, 1);
+            QCOMPARE(ProbeWindow::shown, 2);
+        }
         QCOMPARE(ProbeWindow::alive, 0);
         QCOMPARE(m_messages.size(), 1);
         // The real page has a link for each tool of the table.
