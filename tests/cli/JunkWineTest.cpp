@@ -1,5 +1,6 @@
 // The junk cleaner on a prefix made by Wine: what the scan lists, and that every clean mode
 // does what it says, with recycled files restorable from the desktop's trash.
+#include "support/RealWinePrefix.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -99,10 +100,9 @@ protected:
     {
         s_root = new TempDir;
         fs::create_directories(s_root->path() / "home");
-        const auto boot = runProcess({"wineboot", "-i"}, wineEnv());
-        runProcess({"wineserver", "-w"}, wineEnv());
-        if (boot.exitCode != 0 || !fs::exists(prefix() / "system.reg")) {
-            s_bootError = "wineboot failed (" + std::to_string(boot.exitCode) + "): " + boot.err;
+        // A copy of the prefix wineboot made once for all the test programs.
+        s_bootError = test::copyBootedPrefix(prefix());
+        if (!s_bootError.empty()) {
             return;
         }
         // A second drive inside the prefix.

@@ -1,6 +1,7 @@
 // tidewell-cli processes on real processes: a host program and a Windows program under Wine.
 #include "support/ChildProcess.h"
 #include "support/CliFixture.h"
+#include "support/RealWinePrefix.h"
 
 #include <chrono>
 #include <fstream>
@@ -153,10 +154,8 @@ protected:
     {
         s_root = new TempDir;
         fs::create_directories(s_root->path() / "home");
-        const auto boot = runProcess({"wineboot", "-i"}, wineEnv());
-        runProcess({"wineserver", "-w"}, wineEnv());
-        if (boot.exitCode != 0 || !fs::exists(prefix() + "/system.reg"))
-            s_bootError = "wineboot failed (" + std::to_string(boot.exitCode) + "): " + boot.err;
+        // A copy of the prefix wineboot made once for all the test programs.
+        s_bootError = test::copyBootedPrefix(prefix());
     }
     static void TearDownTestSuite()
     {

@@ -1,4 +1,5 @@
 // tidewell-cli startup on a prefix made by wineboot, its entries planted through Wine.
+#include "support/RealWinePrefix.h"
 #include "support/TestSupport.h"
 
 #include <algorithm>
@@ -26,10 +27,9 @@ protected:
     {
         s_root = new TempDir;
         fs::create_directories(s_root->path() / "home");
-        const auto boot = runProcess({"wineboot", "-i"}, wineEnv());
-        runProcess({"wineserver", "-w"}, wineEnv());
-        if (boot.exitCode != 0 || !fs::exists(prefix() + "/system.reg")) {
-            s_error = "wineboot failed (" + std::to_string(boot.exitCode) + "): " + boot.err;
+        // A copy of the prefix wineboot made once for all the test programs.
+        s_error = test::copyBootedPrefix(prefix());
+        if (!s_error.empty()) {
             return;
         }
         s_error = plant();

@@ -2,6 +2,7 @@
 #include "platform/RegFile.h"
 #include "platform/TextCodec.h"
 #include "platform/wine/WinePaths.h"
+#include "support/RealWinePrefix.h"
 #include "support/TestSupport.h"
 
 #include <algorithm>
@@ -51,10 +52,8 @@ protected:
     {
         s_root = new TempDir;
         fs::create_directories(s_root->path() / "home");
-        const auto boot = runProcess({"wineboot", "-i"}, wineEnv());
-        const auto wait = runProcess({"wineserver", "-w"}, wineEnv());
-        if (boot.exitCode != 0 || !fs::exists(prefix() + "/system.reg"))
-            s_bootError = "wineboot failed (" + std::to_string(boot.exitCode) + "): " + boot.err;
+        // A copy of the prefix wineboot made once for all the test programs.
+        s_bootError = test::copyBootedPrefix(prefix());
     }
     static void TearDownTestSuite()
     {
