@@ -262,7 +262,10 @@ TEST_F(WineFilesTest, HiddenAndSystemComeFromWinesExtendedAttribute)
     }
     EXPECT_TRUE(files().fileExists("C:\\Program Files\\App\\app.exe"));
     EXPECT_TRUE(files().directoryExists("C:\\Program Files\\App\\Sub Folder"));
+}
+
 TEST_F(WineFilesTest, QueryCacheGivesTheAnswersTheFileSystemGives)
+{
     const fs::path driveC = prefix->hostPath() + "/drive_c";
     fs::create_symlink("../Program Files/App/app.exe", driveC / "windows/app-link.exe");
     fs::create_symlink("nowhere.exe", driveC / "windows/dangling.exe");
@@ -295,9 +298,11 @@ TEST_F(WineFilesTest, QueryCacheGivesTheAnswersTheFileSystemGives)
         DWORD attributes;
         std::optional<platform::FileId> id;
         bool operator==(const Answer&) const = default;
+    };
     const auto ask = [&](const std::string& path) {
         return Answer{files().fileExists(path), files().directoryExists(path),
                       files().fileAttributes(path), files().fileId(path)};
+    };
     std::vector<Answer> plain;
     for (const std::string& path : paths)
         plain.push_back(ask(path));
@@ -308,8 +313,12 @@ TEST_F(WineFilesTest, QueryCacheGivesTheAnswersTheFileSystemGives)
             EXPECT_EQ(files().fileExists(paths[i]), plain[i].file) << paths[i];
             EXPECT_EQ(files().directoryExists(paths[i]), plain[i].folder) << paths[i];
             EXPECT_TRUE(ask(paths[i]) == plain[i]) << paths[i] << " round " << round;
+        }
+    }
 }
+
 TEST_F(WineFilesTest, QueryCacheForgetsWhatAChangeThroughTheFilesAltered)
+{
     const std::string folder = "C:\\Program Files\\Tidewell";
     const std::string file = "c:\\program files\\TIDEWELL\\Data.bin";
     const std::string moved = "C:\\Program Files\\tidewell\\moved.bin";
@@ -335,17 +344,22 @@ TEST_F(WineFilesTest, QueryCacheForgetsWhatAChangeThroughTheFilesAltered)
         ASSERT_TRUE(files().removeDirectory(folder));
         EXPECT_FALSE(files().directoryExists(folder));
         EXPECT_EQ(files().fileId(folder), std::nullopt);
+    }
     {
         // Changes made some other way are seen once the span is over.
         const platform::FileQueryCache cache(files());
         EXPECT_FALSE(files().fileExists("C:\\windows\\later.dll"));
+    }
     test::writeFile(prefix->hostPath() + "/drive_c/windows/Later.dll", "x");
     EXPECT_TRUE(files().fileExists("C:\\windows\\later.dll"));
     const platform::FileQueryCache cache(files());
     EXPECT_TRUE(files().fileExists("C:\\WINDOWS\\LATER.DLL"));
 }
+
 TEST_F(WineFilesTest, SearchesTellCreationTimesWhenAsked)
+{
     auto search = files().findFirstFile("C:\\Program Files\\App\\app.exe");
+    ASSERT_TRUE(search);
     EXPECT_GT(search->creationTime(), TICKS_1601_TO_1970);
     EXPECT_LE(search->creationTime(), search->current().lastWriteTime);
 }
