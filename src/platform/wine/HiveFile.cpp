@@ -579,7 +579,7 @@ private:
             if (p != end)
                 fail(lineNo, "text after the closing quote of the string");
             m_bytes.append(2, '\0');
-            data.assign(m_bytes); // exact size: a hive may hold millions of these
+            data.assign(m_bytes);
         } else if (startsWith("dword:")) {
             p += 6;
             type = REG_DWORD;
@@ -600,7 +600,7 @@ private:
         } else {
             fail(lineNo, "unknown kind of value data");
         }
-        m_key->putValue(std::move(name), type, std::move(data));
+        m_key->setValue(name, type, data);
     }
 
     /// Hex bytes "01,02,...": two digits each, split by commas; after a comma the line may
@@ -727,23 +727,23 @@ void appendEscaped(std::string& out, std::u16string_view s, char esc1, char esc2
 void appendValue(std::string& out, const HiveValue& value)
 {
     const size_t lineStart = out.size();
-    if (!value.name.empty()) {
+    if (!value.name().empty()) {
         out.push_back('"');
-        appendEscaped(out, value.name, '"', '"');
+        appendEscaped(out, value.name(), '"', '"');
         out += "\"=";
     } else {
         out += "@=";
     }
-    const std::string& data = value.data;
-    switch (value.type) {
+    const std::string_view data = value.data();
+    switch (value.type()) {
     case REG_SZ:
     case REG_EXPAND_SZ:
     case REG_MULTI_SZ:
         if (data.size() >= 2 && data.size() % 2 == 0 && data[data.size() - 1] == 0 &&
             data[data.size() - 2] == 0) {
-            if (value.type != REG_SZ) {
+            if (value.type() != REG_SZ) {
                 out += "str(";
-                appendHex(out, value.type, 1);
+                appendHex(out, value.type(), 1);
                 out += "):";
             }
             out.push_back('"');
@@ -764,11 +764,11 @@ void appendValue(std::string& out, const HiveValue& value)
         }
         break;
     }
-    if (value.type == REG_BINARY) {
+    if (value.type() == REG_BINARY) {
         out += "hex:";
     } else {
         out += "hex(";
-        appendHex(out, value.type, 1);
+        appendHex(out, value.type(), 1);
         out += "):";
     }
     size_t count = out.size() - lineStart;

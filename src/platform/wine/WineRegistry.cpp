@@ -36,9 +36,9 @@ bool isStringType(DWORD type)
 /// Data as the "A" functions hand it out: string types converted to 8-bit text.
 std::string toNarrowData(const HiveValue& value)
 {
-    if (isStringType(value.type))
-        return utf16ToUtf8(bytesToUtf16(value.data));
-    return value.data;
+    if (isStringType(value.type()))
+        return utf16ToUtf8(bytesToUtf16(value.data()));
+    return std::string(value.data());
 }
 
 std::string toStoredData(DWORD type, std::string_view data)
@@ -129,9 +129,9 @@ HiveKey* WineRegistry::followLink(HiveKey* key, int depth) const
     if (depth >= kMaxLinkDepth)
         return nullptr;
     const HiveValue* target = key->findValue(kLinkValue);
-    if (!target || target->type != REG_LINK)
+    if (!target || target->type() != REG_LINK)
         return nullptr;
-    std::u16string path = bytesToUtf16(target->data);
+    std::u16string path = bytesToUtf16(target->data());
     while (!path.empty() && path.back() == u'\0')
         path.pop_back();
     // "\Registry\Machine\..." from the top of the tree.
@@ -328,8 +328,9 @@ LONG WineRegistry::queryInfoKey(HKEY key, platform::KeyInfo* info)
     }
     for (const HiveValue& value : found->values()) {
         ++result.values;
-        result.maxValueNameLen = std::max<DWORD>(result.maxValueNameLen, DWORD(value.name.size()));
-        result.maxValueLen = std::max<DWORD>(result.maxValueLen, DWORD(value.data.size()));
+        result.maxValueNameLen =
+            std::max<DWORD>(result.maxValueNameLen, DWORD(value.name().size()));
+        result.maxValueLen = std::max<DWORD>(result.maxValueLen, DWORD(value.data().size()));
     }
     result.lastWriteTime = found->modified();
     *info = std::move(result);
@@ -358,9 +359,9 @@ LONG WineRegistry::enumValue(HKEY key, DWORD index, std::string* name, DWORD* ty
         return ERROR_NO_MORE_ITEMS;
     const HiveValue& value = found->values()[index];
     if (name)
-        *name = utf16ToUtf8(value.name);
+        *name = utf16ToUtf8(value.name());
     if (type)
-        *type = value.type;
+        *type = value.type();
     if (data)
         *data = toNarrowData(value);
     return ERROR_SUCCESS;
@@ -375,7 +376,7 @@ LONG WineRegistry::queryValue(HKEY key, std::string_view name, DWORD* type, std:
     if (!value)
         return ERROR_FILE_NOT_FOUND;
     if (type)
-        *type = value->type;
+        *type = value->type();
     if (data)
         *data = toNarrowData(*value);
     return ERROR_SUCCESS;
