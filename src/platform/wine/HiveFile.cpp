@@ -553,7 +553,9 @@ private:
         const int lineNo = m_reader.lineNumber();
         if (!m_key)
             fail(lineNo, "a value before the first key");
-        std::u16string name;
+        // Name and data are read into buffers kept from value to value; the key copies them.
+        std::u16string& name = m_valueName;
+        name.clear();
         if (*p == '@') {
             ++p;
         } else {
@@ -565,7 +567,8 @@ private:
 
         const std::string_view rest(p, static_cast<size_t>(end - p));
         DWORD type = REG_SZ;
-        std::string data;
+        std::string& data = m_bytes;
+        data.clear();
         auto startsWith = [&](std::string_view tag) { return rest.substr(0, tag.size()) == tag; };
         if (startsWith("\"") || startsWith("str:\"") || startsWith("str(2):\"") ||
             startsWith("str(7):\"")) {
@@ -574,12 +577,10 @@ private:
             else if (startsWith("str(7)"))
                 type = REG_MULTI_SZ;
             p = static_cast<const char*>(std::memchr(p, '"', rest.size())) + 1;
-            m_bytes.clear();
-            check(parseEscaped(p, end, '"', ByteSink{m_bytes}), lineNo, "string");
+            check(parseEscaped(p, end, '"', ByteSink{data}), lineNo, "string");
             if (p != end)
                 fail(lineNo, "text after the closing quote of the string");
-            m_bytes.append(2, '\0');
-            data.assign(m_bytes);
+            data.append(2, '\0');
         } else if (startsWith("dword:")) {
             p += 6;
             type = REG_DWORD;
@@ -638,6 +639,7 @@ private:
     HiveKey* m_base = nullptr;
     HiveKey* m_key = nullptr;
     std::u16string m_text;
+    std::u16string m_valueName;
     std::string m_bytes;
     std::vector<std::string_view> m_rawParts;
     std::vector<std::pair<std::string, HiveKey*>> m_pathCache;
