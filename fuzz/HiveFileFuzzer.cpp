@@ -121,11 +121,11 @@ void compare(const HiveKey& a, const HiveKey& b)
     for (size_t i = 0; i < a.values().size(); ++i) {
         const HiveValue& va = a.values()[i];
         const HiveValue& vb = b.values()[i];
-        if (va.name != vb.name || va.type != vb.type || va.data != vb.data)
-            mismatch(a, "value \"" + show(va.name) + "\" (type " + std::to_string(va.type) + ", " +
-                            std::to_string(va.data.size()) + " bytes) became \"" + show(vb.name) +
-                            "\" (type " + std::to_string(vb.type) + ", " +
-                            std::to_string(vb.data.size()) + " bytes)");
+        if (va.name() != vb.name() || va.type() != vb.type() || va.data() != vb.data())
+            mismatch(a, "value \"" + show(va.name()) + "\" (type " + std::to_string(va.type()) +
+                            ", " + std::to_string(va.data().size()) + " bytes) became \"" +
+                            show(vb.name()) + "\" (type " + std::to_string(vb.type()) + ", " +
+                            std::to_string(vb.data().size()) + " bytes)");
     }
     if (a.subkeys().size() != b.subkeys().size())
         mismatch(a, std::to_string(a.subkeys().size()) + " subkeys became " +

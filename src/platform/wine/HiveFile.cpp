@@ -553,7 +553,9 @@ private:
         const int lineNo = m_reader.lineNumber();
         if (!m_key)
             fail(lineNo, "a value before the first key");
-        std::u16string name;
+        // Name and data are read into buffers kept from value to value; the key copies them.
+        std::u16string& name = m_valueName;
+        name.clear();
         if (*p == '@') {
             ++p;
         } else {
@@ -565,7 +567,8 @@ private:
 
         const std::string_view rest(p, static_cast<size_t>(end - p));
         DWORD type = REG_SZ;
-        std::string data;
+        std::string& data = m_bytes;
+        data.clear();
         auto startsWith = [&](std::string_view tag) { return rest.substr(0, tag.size()) == tag; };
         if (startsWith("\"") || startsWith("str:\"") || startsWith("str(2):\"") ||
             startsWith("str(7):\"")) {
@@ -574,12 +577,10 @@ private:
             else if (startsWith("str(7)"))
                 type = REG_MULTI_SZ;
             p = static_cast<const char*>(std::memchr(p, '"', rest.size())) + 1;
-            m_bytes.clear();
-            check(parseEscaped(p, end, '"', ByteSink{m_bytes}), lineNo, "string");
+            check(parseEscaped(p, end, '"', ByteSink{data}), lineNo, "string");
             if (p != end)
                 fail(lineNo, "text after the closing quote of the string");
-            m_bytes.append(2, '\0');
-            data.assign(m_bytes); // exact size: a hive may hold millions of these
+            data.append(2, '\0');
         } else if (startsWith("dword:")) {
             p += 6;
             type = REG_DWORD;
@@ -600,7 +601,7 @@ private:
         } else {
             fail(lineNo, "unknown kind of value data");
         }
-        m_key->putValue(std::move(name), type, std::move(data));
+        m_key->setValue(name, type, data);
     }
 
     /// Hex bytes "01,02,...": two digits each, split by commas; after a comma the line may
@@ -638,6 +639,7 @@ private:
     HiveKey* m_base = nullptr;
     HiveKey* m_key = nullptr;
     std::u16string m_text;
+    std::u16string m_valueName;
     std::string m_bytes;
     std::vector<std::string_view> m_rawParts;
     std::vector<std::pair<std::string, HiveKey*>> m_pathCache;
@@ -727,23 +729,23 @@ void appendEscaped(std::string& out, std::u16string_view s, char esc1, char esc2
 void appendValue(std::string& out, const HiveValue& value)
 {
     const size_t lineStart = out.size();
-    if (!value.name.empty()) {
+    if (!value.name().empty()) {
         out.push_back('"');
-        appendEscaped(out, value.name, '"', '"');
+        appendEscaped(out, value.name(), '"', '"');
         out += "\"=";
     } else {
         out += "@=";
     }
-    const std::string& data = value.data;
-    switch (value.type) {
+    const std::string_view data = value.data();
+    switch (value.type()) {
     case REG_SZ:
     case REG_EXPAND_SZ:
     case REG_MULTI_SZ:
         if (data.size() >= 2 && data.size() % 2 == 0 && data[data.size() - 1] == 0 &&
             data[data.size() - 2] == 0) {
-            if (value.type != REG_SZ) {
+            if (value.type() != REG_SZ) {
                 out += "str(";
-                appendHex(out, value.type, 1);
+                appendHex(out, value.type(), 1);
                 out += "):";
             }
             out.push_back('"');
@@ -764,11 +766,11 @@ void appendValue(std::string& out, const HiveValue& value)
         }
         break;
     }
-    if (value.type == REG_BINARY) {
+    if (value.type() == REG_BINARY) {
         out += "hex:";
     } else {
         out += "hex(";
-        appendHex(out, value.type, 1);
+        appendHex(out, value.type(), 1);
         out += "):";
     }
     size_t count = out.size() - lineStart;

@@ -2,7 +2,9 @@
 
 #include "platform/TextCodec.h"
 
+#include <cstring>
 #include <mutex>
+#include <stdexcept>
 
 namespace tw::wine {
 
@@ -87,6 +89,40 @@ void HiveKey::operator delete(void* key, std::size_t size) noexcept
         ::operator delete(key);
 }
 
+HiveValue::HiveValue(std::u16string_view name, DWORD type, std::string_view data) : m_type(type)
+{
+    if (name.size() > UINT32_MAX || data.size() > UINT32_MAX)
+        throw std::length_error("registry value too large");
+    m_nameLength = static_cast<std::uint32_t>(name.size());
+    setData(type, data);
+    if (m_block)
+        std::copy(name.begin(), name.end(), m_block.get());
+}
+
+HiveValue& HiveValue::operator=(const HiveValue& other)
+{
+    if (this != &other)
+        *this = HiveValue(other);
+    return *this;
+}
+
+void HiveValue::setData(DWORD type, std::string_view data)
+{
+    if (data.size() > UINT32_MAX)
+        throw std::length_error("registry value too large");
+    const size_t units = m_nameLength + (data.size() + 1) / 2;
+    std::unique_ptr<char16_t[]> block;
+    if (units)
+        block.reset(new char16_t[units]);
+    if (m_block)
+        std::copy(m_block.get(), m_block.get() + m_nameLength, block.get());
+    if (!data.empty())
+        std::memcpy(block.get() + m_nameLength, data.data(), data.size());
+    m_block = std::move(block);
+    m_dataSize = static_cast<std::uint32_t>(data.size());
+    m_type = type;
+}
+
 HiveKey::~HiveKey()
 {
     std::vector<std::unique_ptr<HiveKey>> pending = std::move(m_subkeys);
@@ -153,8 +189,7 @@ size_t HiveKey::subkeyIndex(std::u16string_view name, bool* found) const
 size_t HiveKey::valueIndex(std::u16string_view name, bool* found) const
 {
     return orderedIndex(
-        m_values, name, [](const HiveValue& value) -> const std::u16string& { return value.name; },
-        found);
+        m_values, name, [](const HiveValue& value) { return value.name(); }, found);
 }
 
 HiveKey* HiveKey::findSubkey(std::u16string_view name) const
@@ -196,31 +231,16 @@ const HiveValue* HiveKey::findValue(std::u16string_view name) const
     return found ? &m_values[i] : nullptr;
 }
 
-void HiveKey::setValue(std::u16string_view name, DWORD type, std::string data)
+void HiveKey::setValue(std::u16string_view name, DWORD type, std::string_view data)
 {
     bool found = false;
     const size_t i = valueIndex(name, &found);
     if (found) {
         // Windows keeps the name's case from the first time the value was set.
-        m_values[i].type = type;
-        m_values[i].data = std::move(data);
+        m_values[i].setData(type, data);
         return;
     }
-    m_values.insert(m_values.begin() + static_cast<std::ptrdiff_t>(i),
-                    HiveValue{std::u16string(name), type, std::move(data)});
-}
-
-void HiveKey::putValue(std::u16string&& name, DWORD type, std::string data)
-{
-    bool found = false;
-    const size_t i = valueIndex(name, &found);
-    if (found) {
-        m_values[i].type = type;
-        m_values[i].data = std::move(data);
-        return;
-    }
-    m_values.insert(m_values.begin() + static_cast<std::ptrdiff_t>(i),
-                    HiveValue{std::move(name), type, std::move(data)});
+    m_values.insert(m_values.begin() + static_cast<std::ptrdiff_t>(i), HiveValue(name, type, data));
 }
 
 bool HiveKey::removeValue(std::u16string_view name)

@@ -12,12 +12,32 @@
 
 namespace tw::wine {
 
-struct HiveValue
+/// One value. Its name and data share one allocation: a registry holds millions of values.
+class HiveValue
 {
-    std::u16string name;
-    win::DWORD type = 0;
+public:
+    HiveValue(std::u16string_view name, win::DWORD type, std::string_view data);
+    HiveValue(const HiveValue& other) : HiveValue(other.name(), other.type(), other.data()) {}
+    HiveValue(HiveValue&&) noexcept = default;
+    HiveValue& operator=(const HiveValue& other);
+    HiveValue& operator=(HiveValue&&) noexcept = default;
+
+    std::u16string_view name() const { return {m_block.get(), m_nameLength}; }
+    win::DWORD type() const { return m_type; }
     /// Raw data as Windows stores it (UTF-16LE for string types).
-    std::string data;
+    std::string_view data() const
+    {
+        return {reinterpret_cast<const char*>(m_block.get() + m_nameLength), m_dataSize};
+    }
+    /// Another type and data under the same name.
+    void setData(win::DWORD type, std::string_view data);
+
+private:
+    /// The name's units, then the data's bytes.
+    std::unique_ptr<char16_t[]> m_block;
+    std::uint32_t m_nameLength = 0;
+    std::uint32_t m_dataSize = 0;
+    win::DWORD m_type = 0;
 };
 
 class Hive;
@@ -58,9 +78,7 @@ public:
     std::unique_ptr<HiveKey> takeSubkey(const HiveKey* subkey);
 
     const HiveValue* findValue(std::u16string_view name) const;
-    void setValue(std::u16string_view name, win::DWORD type, std::string data);
-    /// setValue with a name it may keep.
-    void putValue(std::u16string&& name, win::DWORD type, std::string data);
+    void setValue(std::u16string_view name, win::DWORD type, std::string_view data);
     bool removeValue(std::u16string_view name);
 
     win::FILETIME modified() const { return m_modified; }

@@ -36,9 +36,9 @@ bool isStringType(DWORD type)
 /// Data as the "A" functions hand it out: string types converted to 8-bit text.
 std::string toNarrowData(const HiveValue& value)
 {
-    if (isStringType(value.type))
-        return utf16ToUtf8(bytesToUtf16(value.data));
-    return value.data;
+    if (isStringType(value.type()))
+        return utf16ToUtf8(bytesToUtf16(value.data()));
+    return std::string(value.data());
 }
 
 std::string toStoredData(DWORD type, std::string_view data)
@@ -59,8 +59,7 @@ void WineRegistry::followStore()
     m_generation = m_store.generation();
     m_handles.clear();
     m_deleted.clear();
-    m_lastKey = nullptr;
-    m_lastBase = nullptr;
+    forgetWalk();
 }
 
 bool WineRegistry::writable() const
@@ -130,9 +129,9 @@ HiveKey* WineRegistry::followLink(HiveKey* key, int depth) const
     if (depth >= kMaxLinkDepth)
         return nullptr;
     const HiveValue* target = key->findValue(kLinkValue);
-    if (!target || target->type != REG_LINK)
+    if (!target || target->type() != REG_LINK)
         return nullptr;
-    std::u16string path = bytesToUtf16(target->data);
+    std::u16string path = bytesToUtf16(target->data());
     while (!path.empty() && path.back() == u'\0')
         path.pop_back();
     // "\Registry\Machine\..." from the top of the tree.
@@ -148,6 +147,13 @@ HiveKey* WineRegistry::followLink(HiveKey* key, int depth) const
     return findPath(&m_store.registryRoot(), rest.substr(sep + 1), depth + 1);
 }
 
+void WineRegistry::forgetWalk()
+{
+    m_walkBase = nullptr;
+    m_walkPath.clear();
+    m_walkSteps.clear();
+}
+
 LONG WineRegistry::walk(HiveKey* base, std::string_view path, bool create, HiveKey** result,
                         bool* created, bool openLink)
 {
@@ -155,32 +161,54 @@ LONG WineRegistry::walk(HiveKey* base, std::string_view path, bool create, HiveK
         *created = false;
     if (!path.empty() && path.front() == '\\')
         return ERROR_BAD_PATHNAME;
-    // Deep scans open a key, then each of its subkeys by their full paths: start from the
-    // key found last when the path goes on below it.
-    HiveKey* key = base;
-    std::string_view rest = path;
-    if (!openLink && m_lastKey && m_lastBase == base && !m_lastKey->isDeleted() &&
-        !m_lastPath.empty() && path.size() >= m_lastPath.size() &&
-        path.compare(0, m_lastPath.size(), m_lastPath) == 0 &&
-        (path.size() == m_lastPath.size() || path[m_lastPath.size()] == '\\')) {
-        key = m_lastKey;
-        rest = path.substr(m_lastPath.size());
+    while (!path.empty() && path.back() == '\\')
+        path.remove_suffix(1);
+
+    // Starts from the deepest key of the last walk whose path is a leading part of this one
+    // (for a link left unfollowed, one above the last component). A walk of one step (a
+    // subkey below an open key) leaves what was learnt alone.
+    const bool remember = path.find('\\') != std::string_view::npos;
+    size_t kept = 0;
+    if (remember && m_walkBase == base) {
+        const size_t same = static_cast<size_t>(
+            std::mismatch(path.begin(), path.end(), m_walkPath.begin(), m_walkPath.end()).first -
+            path.begin());
+        for (size_t i = m_walkSteps.size(); i > 0; --i) {
+            const size_t end = m_walkSteps[i - 1].end;
+            if (end <= same && (end < path.size() || !openLink) &&
+                (end == path.size() || path[end] == '\\')) {
+                kept = i;
+                break;
+            }
+        }
+        if (kept && m_walkSteps[kept - 1].key->isDeleted())
+            kept = 0;
     }
-    std::u16string wide = utf8ToUtf16(rest);
-    while (!wide.empty() && wide.back() == u'\\')
-        wide.pop_back();
-    size_t start = 0;
-    while (start < wide.size()) {
-        size_t sep = wide.find(u'\\', start);
-        if (sep == std::u16string::npos)
-            sep = wide.size();
-        const std::u16string_view name(wide.data() + start, sep - start);
+    if (remember) {
+        m_walkSteps.resize(kept);
+        m_walkBase = base;
+        m_walkPath.assign(path);
+    }
+
+    HiveKey* key = kept ? m_walkSteps[kept - 1].key : base;
+    size_t start = kept ? m_walkSteps[kept - 1].end + 1 : 0;
+    while (start < path.size()) {
+        size_t sep = path.find('\\', start);
+        if (sep == std::string_view::npos)
+            sep = path.size();
+        const std::string_view part = path.substr(start, sep - start);
         start = sep + 1;
-        if (name.empty())
+        if (part.empty())
             continue;
-        if (name.size() > kMaxKeyNameLength)
+        if (std::all_of(part.begin(), part.end(), [](char c) { return (c & 0x80) == 0; })) {
+            m_walkName.resize(part.size());
+            std::copy(part.begin(), part.end(), m_walkName.begin());
+        } else {
+            m_walkName = utf8ToUtf16(part);
+        }
+        if (m_walkName.size() > kMaxKeyNameLength)
             return ERROR_INVALID_PARAMETER;
-        HiveKey* next = key->findSubkey(name);
+        HiveKey* next = key->findSubkey(m_walkName);
         if (!next) {
             if (!create)
                 return ERROR_FILE_NOT_FOUND;
@@ -189,7 +217,7 @@ LONG WineRegistry::walk(HiveKey* base, std::string_view path, bool create, HiveK
             // Windows refuses keys deeper than it allows, as it refuses other bad names.
             if (depthOf(key) >= platform::kMaxKeyDepth)
                 return ERROR_INVALID_PARAMETER;
-            next = key->addSubkey(name);
+            next = key->addSubkey(m_walkName);
             next->setModified(m_store.now());
             m_store.touch(*key);
             if (created)
@@ -197,18 +225,17 @@ LONG WineRegistry::walk(HiveKey* base, std::string_view path, bool create, HiveK
         } else if (created) {
             *created = false;
         }
-        key = openLink && start > wide.size() ? next : followLink(next);
+        if (openLink && start > path.size()) {
+            key = next;
+            break;
+        }
+        key = followLink(next);
         if (!key)
             return ERROR_FILE_NOT_FOUND;
+        if (remember)
+            m_walkSteps.push_back({sep, key});
     }
     *result = key;
-    if (openLink)
-        return ERROR_SUCCESS;
-    m_lastBase = base;
-    m_lastPath.assign(path);
-    while (!m_lastPath.empty() && m_lastPath.back() == '\\')
-        m_lastPath.pop_back();
-    m_lastKey = key;
     return ERROR_SUCCESS;
 }
 
@@ -301,8 +328,9 @@ LONG WineRegistry::queryInfoKey(HKEY key, platform::KeyInfo* info)
     }
     for (const HiveValue& value : found->values()) {
         ++result.values;
-        result.maxValueNameLen = std::max<DWORD>(result.maxValueNameLen, DWORD(value.name.size()));
-        result.maxValueLen = std::max<DWORD>(result.maxValueLen, DWORD(value.data.size()));
+        result.maxValueNameLen =
+            std::max<DWORD>(result.maxValueNameLen, DWORD(value.name().size()));
+        result.maxValueLen = std::max<DWORD>(result.maxValueLen, DWORD(value.data().size()));
     }
     result.lastWriteTime = found->modified();
     *info = std::move(result);
@@ -331,9 +359,9 @@ LONG WineRegistry::enumValue(HKEY key, DWORD index, std::string* name, DWORD* ty
         return ERROR_NO_MORE_ITEMS;
     const HiveValue& value = found->values()[index];
     if (name)
-        *name = utf16ToUtf8(value.name);
+        *name = utf16ToUtf8(value.name());
     if (type)
-        *type = value.type;
+        *type = value.type();
     if (data)
         *data = toNarrowData(value);
     return ERROR_SUCCESS;
@@ -348,7 +376,7 @@ LONG WineRegistry::queryValue(HKEY key, std::string_view name, DWORD* type, std:
     if (!value)
         return ERROR_FILE_NOT_FOUND;
     if (type)
-        *type = value->type;
+        *type = value->type();
     if (data)
         *data = toNarrowData(*value);
     return ERROR_SUCCESS;
@@ -362,6 +390,7 @@ LONG WineRegistry::setValue(HKEY key, std::string_view name, DWORD type, std::st
     if (!writable())
         return ERROR_ACCESS_DENIED;
     found->setValue(utf8ToUtf16(name), type, toStoredData(type, data));
+    forgetWalk();
     m_store.touch(*found);
     return ERROR_SUCCESS;
 }
@@ -376,6 +405,7 @@ LONG WineRegistry::deleteValue(HKEY key, std::string_view name)
     if (!writable())
         return ERROR_ACCESS_DENIED;
     found->removeValue(utf8ToUtf16(name));
+    forgetWalk();
     m_store.touch(*found);
     return ERROR_SUCCESS;
 }
@@ -414,6 +444,7 @@ LONG WineRegistry::deleteKey(HKEY key, std::string_view subKey)
         return ERROR_ACCESS_DENIED;
     m_store.touch(*parent);
     target->markDeleted();
+    forgetWalk();
     m_deleted.push_back(parent->takeSubkey(target));
     return ERROR_SUCCESS;
 }

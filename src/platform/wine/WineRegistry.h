@@ -65,10 +65,22 @@ private:
     win::HKEY m_nextHandle = 0x100;
     /// Deleted keys stay alive while handles may still point at them.
     std::vector<std::unique_ptr<HiveKey>> m_deleted;
-    /// The key the last path walk ended on, and where it started from.
-    HiveKey* m_lastBase = nullptr;
-    std::string m_lastPath;
-    HiveKey* m_lastKey = nullptr;
+    /// Drops what the last walk learnt (after any change to the tree).
+    void forgetWalk();
+
+    /// The last walk: where it started, its path, and the key reached after each of its
+    /// components (links followed). Scans open a key, then its subkeys or its siblings by full
+    /// paths: a walk starts from the deepest key the new path shares with the last one.
+    struct WalkStep
+    {
+        size_t end;
+        HiveKey* key;
+    };
+    HiveKey* m_walkBase = nullptr;
+    std::string m_walkPath;
+    std::vector<WalkStep> m_walkSteps;
+    /// The component being looked up, kept to spare an allocation per component.
+    std::u16string m_walkName;
 };
 
 } // namespace tw::wine

@@ -168,9 +168,10 @@ void walkKeyTree(ScanContext& context, win::HKEY root, std::string_view path, co
             continue;
         }
         std::string subPath = joinKeyPath(frame.path, name);
-        // A registry link is a second name of a key the walk reaches by its own name.
+        // A registry link is a second name of a key the walk reaches by its own name. The
+        // subkey is opened below its parent's handle, not again from the root.
         OpenKey subkey(registry);
-        if (registry.openKey(root, subPath, win::KEY_READ, subkey.out(),
+        if (registry.openKey(frame.key, name, win::KEY_READ, subkey.out(),
                              win::REG_OPTION_OPEN_LINK) == win::ERROR_SUCCESS &&
             isLink(registry, subkey.get()))
             continue;

@@ -90,26 +90,26 @@ TEST(HiveFile, ReadsEveryValueKindOfTheVariedFixture)
 
     const HiveValue* dword = key->findValue(u"dword");
     ASSERT_NE(dword, nullptr);
-    EXPECT_EQ(dword->type, REG_DWORD);
-    EXPECT_EQ(dword->data, std::string("\x78\x56\x34\x12", 4));
+    EXPECT_EQ(dword->type(), REG_DWORD);
+    EXPECT_EQ(dword->data(), std::string("\x78\x56\x34\x12", 4));
 
     const HiveValue* multi = key->findValue(u"Multi");
     ASSERT_NE(multi, nullptr);
-    EXPECT_EQ(multi->type, REG_MULTI_SZ);
-    EXPECT_EQ(platform::bytesToUtf16(multi->data), std::u16string(u"one\0two\0\0", 9));
+    EXPECT_EQ(multi->type(), REG_MULTI_SZ);
+    EXPECT_EQ(platform::bytesToUtf16(multi->data()), std::u16string(u"one\0two\0\0", 9));
 
     const HiveValue* uni = key->findValue(u"Uni\u00e9Name");
     ASSERT_NE(uni, nullptr);
     const std::string expectedText = "caf\xc3\xa9 \xc3\xa9"
                                      "a \xe6\x97\xa5\xe6\x9c\xac "
                                      "\xf0\x9f\x8c\x8e \"quoted\" back\\slash tab\tnl\n";
-    EXPECT_EQ(platform::utf16ToUtf8(platform::bytesToUtf16(uni->data)), expectedText + '\0');
+    EXPECT_EQ(platform::utf16ToUtf8(platform::bytesToUtf16(uni->data())), expectedText + '\0');
 
     const HiveValue* type99 = key->findValue(u"Type99");
     ASSERT_NE(type99, nullptr);
-    EXPECT_EQ(type99->type, 0x63u);
-    EXPECT_EQ(key->findValue(u"LongBinary")->data.size(), 200u);
-    EXPECT_EQ(key->findValue(u"EmptyBinary")->data.size(), 0u);
+    EXPECT_EQ(type99->type(), 0x63u);
+    EXPECT_EQ(key->findValue(u"LongBinary")->data().size(), 200u);
+    EXPECT_EQ(key->findValue(u"EmptyBinary")->data().size(), 0u);
 
     // Keys only implied by a deeper section exist too.
     EXPECT_NE(findPath(key, u"Deep\\Deeper\\Deepest [x]"), nullptr);
@@ -146,11 +146,11 @@ TEST(HiveFile, ChangedHiveReadsBackWithExactlyTheChange)
     HiveKey* reread = findPath(again->base, u"Software\\TidewellFixture");
     ASSERT_NE(reread, nullptr);
     ASSERT_NE(reread->findValue(u"added \"QUOTED\" [name]"), nullptr);
-    EXPECT_EQ(reread->findValue(u"Added \"quoted\" [name]")->data,
+    EXPECT_EQ(reread->findValue(u"Added \"quoted\" [name]")->data(),
               platform::utf16ToBytes(u"new\\value\n\0"s));
     EXPECT_EQ(reread->findValue(u"Sz"), nullptr);
     ASSERT_NE(reread->findSubkey(u"new ] key"), nullptr);
-    EXPECT_EQ(reread->findSubkey(u"New ] Key")->findValue(u"")->data, std::string(100, '\xab'));
+    EXPECT_EQ(reread->findSubkey(u"New ] Key")->findValue(u"")->data(), std::string(100, '\xab'));
     // Everything else is as it was.
     EXPECT_EQ(test::firstDifference(save(*again), save(*hive)), "");
 }
@@ -174,8 +174,9 @@ std::string describe(const HiveKey& key, const std::string& indent = "")
         out += " link";
     out += "\n";
     for (const HiveValue& value : key.values()) {
-        out += indent + "  \"" + units(value.name) + "\" type " + std::to_string(value.type) + ":";
-        for (unsigned char byte : value.data)
+        out +=
+            indent + "  \"" + units(value.name()) + "\" type " + std::to_string(value.type()) + ":";
+        for (unsigned char byte : value.data())
             out += " " + std::to_string(byte);
         out += "\n";
     }
@@ -316,8 +317,8 @@ TEST(HiveFile, ReadsWhatWinesLoaderReadsTheSameWay)
     const auto hive = load(path);
     HiveKey* key = findPath(hive->base, u"Caf\u00e9\\\U0001F30E");
     ASSERT_NE(key, nullptr);
-    EXPECT_EQ(key->findValue(u"Bin")->data, "\xab\xcd");
-    EXPECT_EQ(key->findValue(u"N")->data, std::string("\xcd\xab\0\0", 4));
+    EXPECT_EQ(key->findValue(u"Bin")->data(), "\xab\xcd");
+    EXPECT_EQ(key->findValue(u"N")->data(), std::string("\xcd\xab\0\0", 4));
     EXPECT_NE(save(*hive).find("[Caf\\xe9\\\\\\xd83c\\xdf0e]"), std::string::npos) << save(*hive);
 }
 

@@ -285,6 +285,40 @@ TEST_F(WineRegistryTest, RepeatedPathWalksSeeDeletedAndNewKeys)
               ERROR_FILE_NOT_FOUND);
 }
 
+TEST_F(WineRegistryTest, RepeatedPathWalksFollowALinkWhereItPointsNow)
+{
+    // Software\Wow6432Node\Classes links to Software\Classes\Wow6432Node.
+    const std::string viaLink = "Software\\Wow6432Node\\Classes";
+    KeyHandle key(reg());
+    ASSERT_EQ(reg().openKey(HKEY_LOCAL_MACHINE, viaLink + "\\AppId\\BITS", KEY_READ, key.out()),
+              ERROR_SUCCESS);
+    ASSERT_EQ(
+        reg().createKey(HKEY_LOCAL_MACHINE, "Software\\Walk\\Only", KEY_ALL_ACCESS, key.out()),
+        ERROR_SUCCESS);
+    // A sibling of the key the last walk passed through the link to.
+    EXPECT_EQ(reg().openKey(HKEY_LOCAL_MACHINE, viaLink + "\\Only", KEY_READ, key.out()),
+              ERROR_FILE_NOT_FOUND);
+
+    KeyHandle link(reg());
+    ASSERT_EQ(reg().openKey(HKEY_LOCAL_MACHINE, viaLink, KEY_ALL_ACCESS, link.out(),
+                            REG_OPTION_OPEN_LINK),
+              ERROR_SUCCESS);
+    ASSERT_EQ(reg().queryValue(link.get(), "SymbolicLinkValue", nullptr, nullptr), ERROR_SUCCESS)
+        << "the link itself, not the key the walk before reached through it";
+    ASSERT_EQ(reg().openKey(HKEY_LOCAL_MACHINE, viaLink + "\\AppId", KEY_READ, key.out()),
+              ERROR_SUCCESS);
+    ASSERT_EQ(reg().setValue(link.get(), "SymbolicLinkValue", REG_LINK,
+                             platform::utf16ToBytes(u"\\Registry\\Machine\\Software\\Walk")),
+              ERROR_SUCCESS);
+    EXPECT_EQ(reg().openKey(HKEY_LOCAL_MACHINE, viaLink + "\\Only", KEY_READ, key.out()),
+              ERROR_SUCCESS);
+    EXPECT_EQ(reg().openKey(HKEY_LOCAL_MACHINE, viaLink + "\\AppId\\BITS", KEY_READ, key.out()),
+              ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(reg().openKey(HKEY_LOCAL_MACHINE, viaLink + "\\\\Only\\", KEY_READ, key.out()),
+              ERROR_SUCCESS)
+        << "empty parts and a trailing backslash are passed over";
+}
+
 TEST_F(WineRegistryTest, RejectsPathsThatStartWithABackslash)
 {
     KeyHandle key(reg());
