@@ -1,7 +1,7 @@
 // tidewell-cli processes on real processes: a host program and a Windows program under Wine.
 #include "support/ChildProcess.h"
 #include "support/CliFixture.h"
-#include "support/RealWinePrefix.h"
+#include "support/WineSuite.h"
 
 #include <chrono>
 #include <fstream>
@@ -147,42 +147,14 @@ TEST_F(ProcessesCommandTest, BadAndProtectedProcessIdsAreRefused)
 }
 
 /// A Windows program in a throwaway Wine prefix.
-class ProcessesWineTest : public ::testing::Test
+class ProcessesWineTest : public test::WineSuite
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        s_root = new TempDir;
-        fs::create_directories(s_root->path() / "home");
-        // A copy of the prefix wineboot made once for all the test programs.
-        s_bootError = test::copyBootedPrefix(prefix());
-    }
-    static void TearDownTestSuite()
-    {
-        runProcess({"wineserver", "-k"}, wineEnv());
-        runProcess({"wineserver", "-w"}, wineEnv());
-        delete s_root;
-        s_root = nullptr;
-    }
-    void SetUp() override { ASSERT_TRUE(s_bootError.empty()) << s_bootError; }
-
-    static std::string prefix() { return (s_root->path() / "prefix").string(); }
-    static std::map<std::string, std::string> wineEnv()
-    {
-        return {{"WINEPREFIX", prefix()},
-                {"HOME", (s_root->path() / "home").string()},
-                {"WINEDEBUG", "-all"},
-                {"WINEDLLOVERRIDES", "mscoree,mshtml=;winemenubuilder.exe=d"},
-                {"DISPLAY", ""}};
-    }
     test::ProcessResult processes(std::vector<std::string> args)
     {
         args.insert(args.begin(), {test::cliPath(), "--prefix", prefix(), "processes"});
-        return runProcess(args, {{"HOME", (s_root->path() / "home").string()}});
+        return runProcess(args, {{"HOME", (root() / "home").string()}});
     }
-
-    static inline TempDir* s_root = nullptr;
-    static inline std::string s_bootError;
 };
 
 TEST_F(ProcessesWineTest, AWindowsProgramShowsItsExeNameAndModulesAndCanBeEnded)

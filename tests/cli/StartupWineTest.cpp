@@ -1,6 +1,6 @@
 // tidewell-cli startup on a prefix made by wineboot, its entries planted through Wine.
-#include "support/RealWinePrefix.h"
 #include "support/TestSupport.h"
+#include "support/WineSuite.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -20,28 +20,14 @@ const std::string kCommon = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Pr
 const std::string kWinIniTail = "[Load]\r\nfirst=C:\\first.exe\r\n\r\n[Other]\r\nRun=not.exe\r\n"
                                 "[Run]\r\nrunner = \"C:\\run.exe\" /q\r\n[After]\r\nz=1\r\n";
 
-class StartupWine : public ::testing::Test
+class StartupWine : public test::WineSuite
 {
 protected:
     static void SetUpTestSuite()
     {
-        s_root = new TempDir;
-        fs::create_directories(s_root->path() / "home");
-        // A copy of the prefix wineboot made once for all the test programs.
-        s_error = test::copyBootedPrefix(prefix());
-        if (!s_error.empty()) {
-            return;
-        }
-        s_error = plant();
+        if (setUpPrefix())
+            s_error = plant();
     }
-    static void TearDownTestSuite()
-    {
-        runProcess({"wineserver", "-k"}, wineEnv());
-        runProcess({"wineserver", "-w"}, wineEnv());
-        delete s_root;
-        s_root = nullptr;
-    }
-    void SetUp() override { ASSERT_EQ(s_error, ""); }
 
     /// Every value type in both roots, one name in both, files Wine marks hidden or system,
     /// a dot file, a subfolder, and win.ini's sections among others.
@@ -96,29 +82,8 @@ protected:
                 return entry.path().filename().string();
         return "";
     }
-    static std::string prefix() { return (s_root->path() / "prefix").string(); }
     static fs::path driveC() { return fs::path(prefix()) / "drive_c"; }
     static fs::path winIni() { return driveC() / "windows" / "win.ini"; }
-    static std::map<std::string, std::string> wineEnv()
-    {
-        return {{"WINEPREFIX", prefix()},
-                {"HOME", (s_root->path() / "home").string()},
-                {"WINEDEBUG", "-all"},
-                {"WINEDLLOVERRIDES", "mscoree,mshtml=;winemenubuilder.exe=d"},
-                {"DISPLAY", ""}};
-    }
-    static test::ProcessResult wine(std::vector<std::string> args)
-    {
-        args.insert(args.begin(), "wine");
-        auto result = runProcess(args, wineEnv());
-        runProcess({"wineserver", "-w"}, wineEnv());
-        return result;
-    }
-    static test::ProcessResult cli(std::vector<std::string> args)
-    {
-        args.insert(args.begin(), {cliPath(), "--prefix", prefix()});
-        return runProcess(args, wineEnv());
-    }
 
     static std::vector<std::string> expectedRows()
     {
@@ -190,13 +155,9 @@ protected:
         EXPECT_EQ(restored.exitCode, 0) << restored.out << restored.err;
     }
 
-    static TempDir* s_root;
-    static std::string s_error;
     static std::string s_winIni;
 };
 
-TempDir* StartupWine::s_root = nullptr;
-std::string StartupWine::s_error;
 std::string StartupWine::s_winIni;
 
 TEST_F(StartupWine, ListShowsWhatWinePlantedInTheWindowsOrder)

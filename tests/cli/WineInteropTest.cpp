@@ -2,8 +2,8 @@
 #include "platform/RegFile.h"
 #include "platform/TextCodec.h"
 #include "platform/wine/WinePaths.h"
-#include "support/RealWinePrefix.h"
 #include "support/TestSupport.h"
+#include "support/WineSuite.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -45,47 +45,9 @@ RegistryImage imageOf(const std::string& regFile)
     return image;
 }
 
-class WineInterop : public ::testing::Test
+class WineInterop : public test::WineSuite
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        s_root = new TempDir;
-        fs::create_directories(s_root->path() / "home");
-        // A copy of the prefix wineboot made once for all the test programs.
-        s_bootError = test::copyBootedPrefix(prefix());
-    }
-    static void TearDownTestSuite()
-    {
-        runProcess({"wineserver", "-k"}, wineEnv());
-        runProcess({"wineserver", "-w"}, wineEnv());
-        delete s_root;
-        s_root = nullptr;
-    }
-    void SetUp() override { ASSERT_TRUE(s_bootError.empty()) << s_bootError; }
-
-    static std::string prefix() { return (s_root->path() / "prefix").string(); }
-    static std::map<std::string, std::string> wineEnv()
-    {
-        return {{"WINEPREFIX", prefix()},
-                {"HOME", (s_root->path() / "home").string()},
-                {"WINEDEBUG", "-all"},
-                {"WINEDLLOVERRIDES", "mscoree,mshtml=;winemenubuilder.exe=d"},
-                {"DISPLAY", ""}};
-    }
-    /// Runs a Wine program and waits until Wine has written the registry back.
-    static test::ProcessResult wine(std::vector<std::string> args)
-    {
-        args.insert(args.begin(), "wine");
-        auto result = runProcess(args, wineEnv());
-        runProcess({"wineserver", "-w"}, wineEnv());
-        return result;
-    }
-    static test::ProcessResult cli(std::vector<std::string> args)
-    {
-        args.insert(args.begin(), {cliPath(), "--prefix", prefix()});
-        return runProcess(args, wineEnv());
-    }
     static std::string file(const std::string& name) { return (s_root->path() / name).string(); }
     static std::string windowsPath(const std::string& host)
     {
@@ -95,13 +57,7 @@ protected:
                 c = '\\';
         return path;
     }
-
-    static TempDir* s_root;
-    static std::string s_bootError;
 };
-
-TempDir* WineInterop::s_root = nullptr;
-std::string WineInterop::s_bootError;
 
 TEST_F(WineInterop, WholeRegistryExportCarriesWhatWineRegeditExports)
 {
