@@ -92,6 +92,15 @@ BackupActionResult FullBackup(const Session& session)
     return result;
 }
 
+std::string BackupBeforeProgramRun(const Session& session)
+{
+    const BackupActionResult backup = FullBackup(session);
+    if (backup.ok)
+        return {};
+    return "The registry could not be backed up first: " +
+           (backup.detail.empty() ? backup.message : backup.detail);
+}
+
 BackupActionResult RestoreBackup(const Session& session, const std::string& path)
 {
     BackupActionResult result;

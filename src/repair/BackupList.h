@@ -38,6 +38,10 @@ std::string ExportWholeRegistry(const Session& session);
 
 /// "BackRegistry": a full export, then the new row.
 BackupActionResult FullBackup(const Session& session);
+/// A full backup before a Windows program started for the user changes the registry (an
+/// uninstaller, regsvr32), so that the backup page can take its changes back. Returns why
+/// it could not be written; empty on success.
+std::string BackupBeforeProgramRun(const Session& session);
 /// "BackRegistry" is refused while changes could not be saved (Wine runs in the prefix):
 /// the hive files may then miss what Wine holds.
 /// "Restore Registry": imports the file through the registry editor and saves it, then puts

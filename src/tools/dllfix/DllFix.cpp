@@ -3,6 +3,7 @@
 #include "platform/Files.h"
 #include "platform/System.h"
 #include "registry/Session.h"
+#include "repair/BackupList.h"
 
 #include <algorithm>
 #include <cctype>
@@ -71,6 +72,14 @@ RegistrationQueue::RegistrationQueue(const Session& session, std::vector<std::st
 
 bool RegistrationQueue::pump()
 {
+    if (m_next == 0 && !m_paths.empty()) {
+        // Nothing starts unless the registry can be brought back from a backup.
+        if (std::string error = BackupBeforeProgramRun(m_session); !error.empty()) {
+            m_firstError = std::move(error);
+            m_failed = m_next = m_paths.size();
+            return false;
+        }
+    }
     std::erase_if(m_running, [](const auto& process) { return process->hasEnded(); });
     while (m_running.size() < m_maxRunning && m_next < m_paths.size()) {
         const std::string& path = m_paths[m_next++];

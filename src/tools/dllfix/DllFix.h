@@ -41,7 +41,8 @@ std::string RegistrationCommand(const std::string& path);
 inline constexpr std::size_t kMaxRegistrations = 3;
 
 /// The registrations of one fix, started hidden without waiting, at most `maxRunning` at once:
-/// pump() starts the next ones as the running ones end.
+/// pump() starts the next ones as the running ones end. The first pump writes a full backup
+/// of the registry; when it cannot, nothing starts and every registration counts as failed.
 class RegistrationQueue
 {
 public:

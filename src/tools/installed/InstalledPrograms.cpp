@@ -5,6 +5,7 @@
 #include "registry/PublicFunctions.h"
 #include "registry/Session.h"
 #include "registry/TRegistry.h"
+#include "repair/BackupList.h"
 #include "repair/UndoBackup.h"
 
 namespace tw {
@@ -48,6 +49,8 @@ std::vector<InstalledProgram> ListInstalledPrograms(const Session& session)
 
 std::string StartUninstaller(const Session& session, const InstalledProgram& program)
 {
+    if (std::string error = BackupBeforeProgramRun(session); !error.empty())
+        return error;
     platform::ProgramStart start;
     start.commandLine = program.uninstallString;
     start.show = platform::ShowCommand::Show;

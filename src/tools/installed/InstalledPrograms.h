@@ -26,8 +26,9 @@ struct InstalledProgram
 /// cannot be opened.
 std::vector<InstalledProgram> ListInstalledPrograms(const Session& session);
 
-/// Starts the entry's uninstall string unchanged as a command line, shown, without waiting.
-/// Returns why it did not start; empty when it did.
+/// Writes a full backup of the registry, then starts the entry's uninstall string unchanged
+/// as a command line, shown, without waiting. Returns why it did not start (nothing starts
+/// without the backup); empty when it did.
 std::string StartUninstaller(const Session& session, const InstalledProgram& program);
 
 struct RemoveOutcome

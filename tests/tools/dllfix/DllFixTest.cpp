@@ -3,6 +3,7 @@
 
 #include "platform/wine/WinePrefix.h"
 #include "registry/TRegistry.h"
+#include "repair/BackupList.h"
 #include "support/PrefixFixture.h"
 #include "support/RealWinePrefix.h"
 
@@ -146,6 +147,23 @@ TEST_F(DllFixWine, RegistersAFewAtATimeAndReadsWhatTheyWrote)
     TRegistry registry(*session);
     registry.SelectRoot(win::HKEY_CLASSES_ROOT);
     EXPECT_TRUE(registry.PathExists(clsid)) << "the registration's key is read back";
+    // The whole registry as it was before is in a backup of the backup page.
+    ASSERT_EQ(ListBackups(*session).size(), 1u);
+    EXPECT_GT(fs::file_size(*prefix->platform().files->unixFileName(ListBackups(*session)[0].path)),
+              1000000u);
+}
+
+TEST_F(DllFixWine, WithoutABackupNothingIsRegistered)
+{
+    // A file where the backup folder would go.
+    test::writeFile(prefixDir() / "drive_c/Program Files/Tidewell", "in the way");
+    RegistrationQueue queue(*session, {"C:\\windows\\system32\\quartz.dll"});
+    EXPECT_FALSE(queue.pump());
+    EXPECT_EQ(queue.started(), 0u);
+    EXPECT_EQ(queue.failed(), 1u);
+    EXPECT_NE(queue.firstError().find("could not be backed up"), std::string::npos)
+        << queue.firstError();
+    EXPECT_FALSE(prefix->isReadOnly()) << "no Wine was started";
 }
 
 } // namespace
