@@ -2,6 +2,7 @@
 #include "platform/RegFile.h"
 #include "platform/TextCodec.h"
 #include "platform/wine/WinePaths.h"
+#include "support/RegistryImage.h"
 #include "support/TestSupport.h"
 #include "support/WineSuite.h"
 
@@ -19,31 +20,8 @@ using test::runProcess;
 using test::TempDir;
 namespace fs = std::filesystem;
 
-/// key path (lower case) -> value name (lower case) -> "type:data"
-using RegistryImage = std::map<std::string, std::map<std::string, std::string>>;
-
-std::string lower(std::string text)
-{
-    const std::u16string wide = platform::utf8ToUtf16(text);
-    std::u16string folded;
-    for (char16_t c : wide)
-        folded.push_back(platform::foldCase(c));
-    return platform::utf16ToUtf8(folded);
-}
-
-RegistryImage imageOf(const std::string& regFile)
-{
-    RegistryImage image;
-    std::string key;
-    for (const platform::RegFileOperation& op : platform::parseRegFile(regFile)) {
-        const std::string path = lower(op.key.rootName + "\\" + op.key.subKey);
-        if (op.kind == platform::RegFileOperation::Kind::CreateKey)
-            image[path];
-        else if (op.kind == platform::RegFileOperation::Kind::SetValue)
-            image[path][lower(op.valueName)] = std::to_string(op.type) + ":" + op.data;
-    }
-    return image;
-}
+using test::RegistryImage;
+const auto imageOf = test::registryImageOf;
 
 class WineInterop : public test::WineSuite
 {

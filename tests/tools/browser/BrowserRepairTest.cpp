@@ -9,6 +9,7 @@
 #include "repair/BackupList.h"
 #include "repair/BackupWriter.h"
 #include "support/PrefixFixture.h"
+#include "support/RegistryImage.h"
 #include "tools/browser/BrowserRepairItems.h"
 
 #include <gtest/gtest.h>
@@ -20,31 +21,12 @@ using test::readFile;
 using test::writeFile;
 namespace fs = std::filesystem;
 
-/// key path (lower case) -> value name (lower case) -> "type:data"
-using RegistryImage = std::map<std::string, std::map<std::string, std::string>>;
-
-std::string lower(std::string text)
-{
-    const std::u16string wide = platform::utf8ToUtf16(text);
-    std::u16string folded;
-    for (char16_t c : wide)
-        folded.push_back(platform::foldCase(c));
-    return platform::utf16ToUtf8(folded);
-}
+using test::RegistryImage;
 
 RegistryImage imageOf(const Session& session)
 {
-    const std::string file =
-        platform::exportRegFile(session.registry(), "", platform::RegFileFormat::Unicode);
-    RegistryImage image;
-    for (const platform::RegFileOperation& op : platform::parseRegFile(file)) {
-        const std::string path = lower(op.key.rootName + "\\" + op.key.subKey);
-        if (op.kind == platform::RegFileOperation::Kind::CreateKey)
-            image[path];
-        else if (op.kind == platform::RegFileOperation::Kind::SetValue)
-            image[path][lower(op.valueName)] = std::to_string(op.type) + ":" + op.data;
-    }
-    return image;
+    return test::registryImageOf(
+        platform::exportRegFile(session.registry(), "", platform::RegFileFormat::Unicode));
 }
 
 /// The first difference of two images, for a readable failure.
