@@ -1,6 +1,8 @@
 // A program started in the background for a test, ended and reaped when the test ends.
 #pragma once
 
+#include "TestSupport.h"
+
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -33,14 +35,7 @@ public:
             const int devNull = ::open("/dev/null", O_WRONLY);
             ::dup2(devNull, 1);
             ::dup2(devNull, 2);
-            for (const auto& [name, value] : env)
-                ::setenv(name.c_str(), value.c_str(), 1);
-            std::vector<char*> args;
-            for (const std::string& a : argv)
-                args.push_back(const_cast<char*>(a.c_str()));
-            args.push_back(nullptr);
-            ::execvp(args[0], args.data());
-            ::_exit(127);
+            execInChild(argv, env);
         }
         ::close(input[0]);
         m_input = input[1];

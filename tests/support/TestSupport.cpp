@@ -153,6 +153,19 @@ PrefixBuilder& PrefixBuilder::drive(char letter, const fs::path& target)
     return *this;
 }
 
+void execInChild(const std::vector<std::string>& argv,
+                 const std::map<std::string, std::string>& env)
+{
+    for (const auto& [name, value] : env)
+        ::setenv(name.c_str(), value.c_str(), 1);
+    std::vector<char*> args;
+    for (const std::string& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    ::execvp(args[0], args.data());
+    ::_exit(127);
+}
+
 ProcessResult runProcess(const std::vector<std::string>& argv,
                          const std::map<std::string, std::string>& env)
 {
@@ -167,14 +180,7 @@ ProcessResult runProcess(const std::vector<std::string>& argv,
         ::dup2(errPipe[1], 2);
         const int devNull = ::open("/dev/null", O_RDONLY);
         ::dup2(devNull, 0);
-        for (const auto& [name, value] : env)
-            ::setenv(name.c_str(), value.c_str(), 1);
-        std::vector<char*> args;
-        for (const std::string& a : argv)
-            args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        ::execvp(args[0], args.data());
-        ::_exit(127);
+        execInChild(argv, env);
     }
     ::close(outPipe[1]);
     ::close(errPipe[1]);

@@ -71,6 +71,10 @@ struct ProcessResult
     std::string err;
 };
 
+/// In a forked child: adds `env` to the environment and becomes `argv` (exit 127 when it
+/// cannot).
+[[noreturn]] void execInChild(const std::vector<std::string>& argv,
+                              const std::map<std::string, std::string>& env);
 /// Runs a program and waits for it; `env` entries are added to the environment.
 ProcessResult runProcess(const std::vector<std::string>& argv,
                          const std::map<std::string, std::string>& env = {});
