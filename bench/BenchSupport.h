@@ -21,6 +21,18 @@ inline long peakKilobytes()
     return 0;
 }
 
+/// The process's current resident memory (VmRSS) in kilobytes.
+inline long residentKilobytes()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stol(line.substr(6));
+    }
+    return 0;
+}
+
 /// The size in bytes of the hives of a prefix folder.
 inline double hiveBytes(const std::string& prefixDir)
 {

@@ -26,9 +26,11 @@ public:
     {
         starts.push_back(std::chrono::steady_clock::now());
         cpuStarts.push_back(tw::bench::cpuSeconds());
+        residentStarts.push_back(tw::bench::residentKilobytes());
     }
     std::vector<std::chrono::steady_clock::time_point> starts;
     std::vector<double> cpuStarts;
+    std::vector<long> residentStarts;
 };
 
 } // namespace
@@ -47,6 +49,7 @@ int main(int argc, char** argv)
     tw::wine::WinePrefix prefix(dir);
     const double open = tw::bench::secondsSince(start);
     const double openCpu = tw::bench::cpuSeconds() - cpuStart;
+    const long openResident = tw::bench::residentKilobytes();
 
     tw::Session session(prefix.platform());
     tw::ReadSettings(session);
@@ -66,10 +69,13 @@ int main(int argc, char** argv)
 
     std::printf("hives:         %.1f MB\n", hiveBytes / 1e6);
     // Processor times too: the machine may be shared while the benchmark runs.
-    std::printf("open (floor):  %.2f s  (cpu %.2f s)\n", open, openCpu);
+    std::printf("open (floor):  %.2f s  (cpu %.2f s), %.0f MB after\n", open, openCpu,
+                static_cast<double>(openResident) * 1024.0 / 1e6);
     std::printf("scan:          %.2f s = %.2f x open  (cpu %.2f s = %.2f x open) (%s)\n", scan,
                 scan / open, scanCpu, scanCpu / openCpu, result.message.c_str());
-    std::printf("  %2s %-33s %8s %9s %9s\n", "", "section", "problems", "time", "cpu");
+    const long residentEnd = tw::bench::residentKilobytes();
+    std::printf("  %2s %-33s %8s %9s %9s %9s\n", "", "section", "problems", "time", "cpu",
+                "memory");
     for (size_t i = 0; i < grid.rows.size(); ++i) {
         const tw::OutcomeRow& row = grid.rows[i];
         if (row.isTotal) {
@@ -80,9 +86,12 @@ int main(int argc, char** argv)
         const auto to = i + 1 < view.starts.size() ? view.starts[i + 1] : end;
         const double cpuFrom = i < view.cpuStarts.size() ? view.cpuStarts[i] : cpuEnd;
         const double cpuTo = i + 1 < view.cpuStarts.size() ? view.cpuStarts[i + 1] : cpuEnd;
-        std::printf("  %2d %-33s %8d %7.2f s %7.2f s\n", row.section, row.caption.c_str(),
-                    row.problems.value_or(0), std::chrono::duration<double>(to - from).count(),
-                    cpuTo - cpuFrom);
+        const long rssTo = i + 1 < view.residentStarts.size() ? view.residentStarts[i + 1]
+                                                              : residentEnd;
+        std::printf("  %2d %-33s %8d %7.2f s %7.2f s %6.0f MB\n", row.section,
+                    row.caption.c_str(), row.problems.value_or(0),
+                    std::chrono::duration<double>(to - from).count(), cpuTo - cpuFrom,
+                    static_cast<double>(rssTo) * 1024.0 / 1e6);
     }
     const double peak = static_cast<double>(peakKilobytes()) * 1024.0;
     std::printf("peak memory:   %.1f MB = %.2f x hives\n", peak / 1e6, peak / hiveBytes);
