@@ -48,6 +48,17 @@ public:
     virtual win::FILETIME creationTime() const = 0;
 };
 
+/// How much a directory search reads of each entry.
+enum class FindDetail
+{
+    /// Everything FindData holds.
+    Full,
+    /// Everything for folders and links; for a plain file only its name, with the archive
+    /// attribute (hidden too for a leading dot), no size, time or id. For walks that look at
+    /// file names and descend into folders: a file then costs no system call.
+    FolderDetails,
+};
+
 /// A file opened for reading and/or writing, with 64-bit positions; closed by the destructor.
 class FileStream
 {
@@ -82,7 +93,12 @@ public:
 
     /// FindFirstFile: `pattern` is a folder path and a name with * and ? wildcards.
     /// Returns null when nothing matches or the folder does not exist.
-    virtual std::unique_ptr<FileFind> findFirstFile(std::string_view pattern) = 0;
+    virtual std::unique_ptr<FileFind> findFirstFile(std::string_view pattern,
+                                                    FindDetail detail) = 0;
+    std::unique_ptr<FileFind> findFirstFile(std::string_view pattern)
+    {
+        return findFirstFile(pattern, FindDetail::Full);
+    }
     /// GetFileAttributes: INVALID_FILE_ATTRIBUTES when the path does not exist.
     virtual win::DWORD fileAttributes(std::string_view path) = 0;
     /// The identity of the file or folder at `path` (links followed); empty when it does not

@@ -313,4 +313,21 @@ bool equalNoCase(std::string_view a, std::string_view b)
     return equalNamesNoCase(utf8ToUtf16(a.substr(i)), utf8ToUtf16(b.substr(i)));
 }
 
+size_t hashNoCase(std::string_view text)
+{
+    // The lower-cased UTF-16 units, hashed alike whether they came from the ASCII start or
+    // from the converted rest (a non-ASCII letter may fold to an ASCII one).
+    const auto& lower = foldTable().lower;
+    size_t hash = 14695981039346656037ULL;
+    const auto add = [&](char16_t unit) { hash = (hash ^ lower[unit]) * 1099511628211ULL; };
+    size_t i = 0;
+    for (; i < text.size() && static_cast<unsigned char>(text[i]) < 0x80; ++i)
+        add(static_cast<char16_t>(text[i]));
+    if (i < text.size()) {
+        for (char16_t unit : utf8ToUtf16(text.substr(i)))
+            add(unit);
+    }
+    return hash;
+}
+
 } // namespace tw::platform

@@ -45,5 +45,7 @@ int compareNamesNoCase(std::u16string_view a, std::u16string_view b);
 bool equalNamesNoCase(std::u16string_view a, std::u16string_view b);
 /// The same for UTF-8 text (compared through UTF-16).
 bool equalNoCase(std::string_view a, std::string_view b);
+/// A hash of UTF-8 text that is equal for texts that equalNoCase finds equal.
+size_t hashNoCase(std::string_view text);
 
 } // namespace tw::platform

@@ -197,7 +197,8 @@ WineFiles::WineFiles(WinePathMapper& paths, platform::Registry& registry)
 {
 }
 
-std::unique_ptr<platform::FileFind> WineFiles::findFirstFile(std::string_view pattern)
+std::unique_ptr<platform::FileFind> WineFiles::findFirstFile(std::string_view pattern,
+                                                             platform::FindDetail detail)
 {
     const size_t sep = pattern.find_last_of("\\/");
     if (sep == std::string_view::npos)
@@ -237,6 +238,16 @@ std::unique_ptr<platform::FileFind> WineFiles::findFirstFile(std::string_view pa
             continue;
         if (!everything && !matchesWildcard(name, mask))
             continue;
+        if (detail == platform::FindDetail::FolderDetails && entry->d_type == DT_REG) {
+            Listed listed;
+            listed.data.name = name;
+            listed.data.attributes = FILE_ATTRIBUTE_ARCHIVE;
+            if (name.front() == '.')
+                listed.data.attributes |= FILE_ATTRIBUTE_HIDDEN;
+            listed.key = platform::utf8ToUtf16(name);
+            entries.push_back(std::move(listed));
+            continue;
+        }
         struct stat st;
         if (::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
             continue;
@@ -333,18 +344,17 @@ WineFiles::PathAnswer WineFiles::kindOf(std::string_view path)
 {
     if (m_cacheDepth == 0)
         return lookUp(path);
-    const auto known = m_answers.find(path);
-    if (known != m_answers.end())
-        return known->second;
     // The listing of the folder tells a file from a folder (and is the cache of it); links
     // and unknown types need a stat.
-    const std::optional<std::string> host = m_paths.toHost(path);
-    const int type = host ? m_paths.cachedEntryType(*host) : 0;
-    if (type < 0)
+    const std::optional<WinePathMapper::HostEntry> entry = m_paths.locate(path);
+    if (!entry)
+        return PathAnswer();
+    if (entry->type < 0)
         return lookUp(path);
     PathAnswer answer;
-    if (type > 0)
-        answer.attributes = type == DT_DIR ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+    if (entry->type > 0)
+        answer.attributes =
+            entry->type == DT_DIR ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
     return answer;
 }
 

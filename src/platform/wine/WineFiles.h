@@ -15,7 +15,9 @@ class WineFiles final : public platform::Files
 public:
     WineFiles(WinePathMapper& paths, platform::Registry& registry);
 
-    std::unique_ptr<platform::FileFind> findFirstFile(std::string_view pattern) override;
+    using platform::Files::findFirstFile;
+    std::unique_ptr<platform::FileFind> findFirstFile(std::string_view pattern,
+                                                      platform::FindDetail detail) override;
     win::DWORD fileAttributes(std::string_view path) override;
     std::optional<platform::FileId> fileId(std::string_view path) override;
     bool fileExists(std::string_view path) override;

@@ -31,20 +31,97 @@ bool exists(const std::string& path)
     return ::lstat(path.c_str(), &st) == 0;
 }
 
-std::string folded(const std::string& name)
+std::string joined(const std::string& folder, std::string_view name)
 {
-    std::u16string wide = platform::utf8ToUtf16(name);
-    for (char16_t& c : wide)
-        c = platform::foldCase(c);
-    return platform::utf16ToUtf8(wide);
+    std::string path;
+    path.reserve(folder.size() + 1 + name.size());
+    if (folder != "/")
+        path = folder;
+    path += '/';
+    path += name;
+    return path;
+}
+
+/// True for "X:" and "X:\a\b": no other separators, no empty, "." or ".." parts.
+bool isNormalized(std::string_view path)
+{
+    if (path.size() == 2)
+        return true;
+    if (path[2] != '\\' || path.back() == '\\')
+        return false;
+    size_t start = 3;
+    while (start <= path.size()) {
+        size_t end = path.find('\\', start);
+        if (end == std::string_view::npos)
+            end = path.size();
+        const std::string_view part = path.substr(start, end - start);
+        if (part.empty() || part == "." || part == ".." || part.find('/') != std::string_view::npos)
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+/// "X:" followed by the path's parts, each after a backslash, with "." and ".." applied.
+std::string normalized(std::string_view path)
+{
+    std::string result(path.substr(0, 2));
+    size_t start = 2;
+    while (start < path.size()) {
+        size_t sep = path.find_first_of("\\/", start);
+        if (sep == std::string_view::npos)
+            sep = path.size();
+        const std::string_view part = path.substr(start, sep - start);
+        start = sep + 1;
+        if (part.empty() || part == ".")
+            continue;
+        if (part == "..") {
+            const size_t last = result.rfind('\\');
+            if (last != std::string::npos)
+                result.resize(last);
+            continue;
+        }
+        result.append("\\").append(part);
+    }
+    return result;
+}
+
+/// What a listed type tells without a stat.
+int knownType(unsigned char type)
+{
+    return type == DT_LNK || type == DT_UNKNOWN ? -1 : type;
 }
 
 } // namespace
+
+size_t NoCaseHash::operator()(std::string_view text) const
+{
+    return platform::hashNoCase(text);
+}
+
+bool NoCaseEqual::operator()(std::string_view a, std::string_view b) const
+{
+    return platform::equalNoCase(a, b);
+}
 
 WinePathMapper::WinePathMapper(std::string prefixDir)
     : m_prefixDir(std::move(prefixDir)),
       m_resolvedPrefix(resolvedPath(m_prefixDir).value_or(m_prefixDir))
 {
+}
+
+const unsigned char* WinePathMapper::FolderListing::exactEntry(std::string_view name) const
+{
+    const auto it = entries.find(name);
+    if (it == entries.end())
+        return nullptr;
+    if (it->first == name)
+        return &it->second;
+    for (const auto& [twin, type] : caseTwins) {
+        if (twin == name)
+            return &type;
+    }
+    return nullptr;
 }
 
 WinePathMapper::FolderListing& WinePathMapper::listing(std::string_view folder) const
@@ -73,8 +150,9 @@ WinePathMapper::FolderListing& WinePathMapper::listing(std::string_view folder) 
         if (DIR* d = found ? ::opendir(dir.c_str()) : nullptr) {
             listing.readable = true;
             while (dirent* entry = ::readdir(d)) {
-                listing.byFoldedName.emplace(folded(entry->d_name), entry->d_name);
-                listing.types.emplace(entry->d_name, entry->d_type);
+                const auto type = static_cast<unsigned char>(entry->d_type);
+                if (!listing.entries.emplace(entry->d_name, type).second)
+                    listing.caseTwins.emplace_back(entry->d_name, type);
             }
             ::closedir(d);
         } else {
@@ -93,26 +171,9 @@ bool WinePathMapper::hasEntry(const std::string& dir, std::string_view name) con
         if (known.missing)
             return false;
         if (known.readable)
-            return known.types.count(name) != 0;
+            return known.exactEntry(name) != nullptr;
     }
-    return exists((dir == "/" ? "" : dir) + "/" + std::string(name));
-}
-
-int WinePathMapper::cachedEntryType(const std::string& hostPath) const
-{
-    const size_t slash = hostPath.rfind('/');
-    if (!m_caching || slash == std::string::npos || slash + 1 == hostPath.size())
-        return -1;
-    const std::string_view path = hostPath;
-    const FolderListing& known = listing(slash ? path.substr(0, slash) : "/");
-    if (known.missing)
-        return 0;
-    if (!known.readable)
-        return -1;
-    const auto it = known.types.find(path.substr(slash + 1));
-    if (it == known.types.end())
-        return 0;
-    return it->second == DT_LNK || it->second == DT_UNKNOWN ? -1 : it->second;
+    return exists(joined(dir, name));
 }
 
 void WinePathMapper::setCaching(bool on)
@@ -124,20 +185,26 @@ void WinePathMapper::setCaching(bool on)
 
 void WinePathMapper::forgetCached()
 {
-    m_listings.clear();
     m_folders.clear();
+    m_listings.clear();
 }
 
 std::optional<std::string> WinePathMapper::findNoCase(const std::string& dir,
-                                                      const std::string& name) const
+                                                      std::string_view name) const
 {
     FolderListing& listing = this->listing(dir);
     if (listing.missing)
         return std::nullopt;
-    const auto it = listing.byFoldedName.find(folded(name));
-    if (it != listing.byFoldedName.end())
-        return it->second;
+    const auto it = listing.entries.find(name);
+    if (it != listing.entries.end())
+        return it->first;
+    return findShortName(listing, dir, name);
+}
 
+std::optional<std::string> WinePathMapper::findShortName(FolderListing& listing,
+                                                         const std::string& dir,
+                                                         std::string_view name) const
+{
     std::u16string wideName = platform::utf8ToUtf16(name);
     if (!looksLikeWineShortName(wideName))
         return std::nullopt;
@@ -177,7 +244,67 @@ std::optional<std::string> WinePathMapper::driveRoot(char letter) const
     return root;
 }
 
-std::optional<std::string> WinePathMapper::toHost(std::string_view windowsPath) const
+WinePathMapper::HostEntry WinePathMapper::step(ResolvedFolder& folder, std::string_view name,
+                                               bool* matching) const
+{
+    *matching = false;
+    if (!folder.matching)
+        return {joined(folder.host, name), m_caching ? 0 : -1};
+    if (!m_caching) {
+        if (hasEntry(folder.host, name)) {
+            *matching = true;
+            return {joined(folder.host, name), -1};
+        }
+        if (std::optional<std::string> actual = findNoCase(folder.host, name)) {
+            *matching = true;
+            return {joined(folder.host, *actual), -1};
+        }
+        return {joined(folder.host, name), -1};
+    }
+    if (!folder.listing)
+        folder.listing = &listing(folder.host);
+    FolderListing& known = *folder.listing;
+    if (known.missing)
+        return {joined(folder.host, name), 0};
+    if (!known.readable) {
+        // Names can still be tried one by one in a folder that cannot be listed.
+        *matching = exists(joined(folder.host, name));
+        return {joined(folder.host, name), -1};
+    }
+    *matching = true;
+    if (const unsigned char* type = known.exactEntry(name))
+        return {joined(folder.host, name), knownType(*type)};
+    const auto it = known.entries.find(name);
+    if (it != known.entries.end())
+        return {joined(folder.host, it->first), knownType(it->second)};
+    if (std::optional<std::string> actual = findShortName(known, folder.host, name)) {
+        const unsigned char* type = known.exactEntry(*actual);
+        return {joined(folder.host, *actual), type ? knownType(*type) : -1};
+    }
+    *matching = false;
+    return {joined(folder.host, name), 0};
+}
+
+WinePathMapper::ResolvedFolder& WinePathMapper::cachedFolder(std::string_view folder,
+                                                             const std::string& root) const
+{
+    const auto known = m_folders.find(folder);
+    if (known != m_folders.end())
+        return known->second;
+    ResolvedFolder resolved;
+    if (folder.size() <= 2) {
+        resolved.host = root;
+    } else {
+        const size_t sep = folder.rfind('\\');
+        ResolvedFolder& parent = cachedFolder(folder.substr(0, sep), root);
+        bool matching = false;
+        resolved.host = step(parent, folder.substr(sep + 1), &matching).path;
+        resolved.matching = matching;
+    }
+    return m_folders.emplace(std::string(folder), std::move(resolved)).first->second;
+}
+
+std::optional<WinePathMapper::HostEntry> WinePathMapper::locate(std::string_view windowsPath) const
 {
     std::string_view path = windowsPath;
     if (path.substr(0, 4) == "\\\\?\\")
@@ -189,54 +316,36 @@ std::optional<std::string> WinePathMapper::toHost(std::string_view windowsPath) 
     std::optional<std::string> root = driveRoot(path[0]);
     if (!root)
         return std::nullopt;
+    std::string normalizedPath;
+    if (!isNormalized(path)) {
+        normalizedPath = normalized(path);
+        path = normalizedPath;
+    }
+    if (path.size() == 2)
+        return HostEntry{std::move(*root), -1};
 
-    std::vector<std::string_view> parts;
-    size_t start = 2;
-    while (start < path.size()) {
-        size_t sep = path.find_first_of("\\/", start);
-        if (sep == std::string_view::npos)
-            sep = path.size();
-        const std::string_view part = path.substr(start, sep - start);
-        start = sep + 1;
-        if (part.empty() || part == ".")
-            continue;
-        if (part == "..") {
-            if (!parts.empty())
-                parts.pop_back();
-            continue;
-        }
-        parts.emplace_back(part);
+    const size_t sep = path.rfind('\\');
+    const std::string_view name = path.substr(sep + 1);
+    bool matching = false;
+    if (m_caching)
+        return step(cachedFolder(path.substr(0, sep), *root), name, &matching);
+    ResolvedFolder folder{std::move(*root)};
+    size_t start = 3;
+    while (start < sep) {
+        const size_t end = path.find('\\', start);
+        folder.host = step(folder, path.substr(start, end - start), &matching).path;
+        folder.matching = matching;
+        start = end + 1;
     }
+    return step(folder, name, &matching);
+}
 
-    // While caching, the host folder of the path's folder is worked out once.
-    std::string folderKey;
-    const ResolvedFolder* known = nullptr;
-    if (m_caching && parts.size() > 1) {
-        folderKey.assign(1, static_cast<char>(std::tolower(static_cast<unsigned char>(path[0]))));
-        for (size_t i = 0; i + 1 < parts.size(); ++i)
-            folderKey.append("\\").append(parts[i]);
-        const auto it = m_folders.find(std::string_view(folderKey));
-        if (it != m_folders.end())
-            known = &it->second;
-    }
-    std::string host = known ? known->host : *root;
-    bool matching = known ? known->matching : true;
-    for (size_t i = known ? parts.size() - 1 : 0; i < parts.size(); ++i) {
-        if (!known && !folderKey.empty() && i + 1 == parts.size())
-            m_folders.emplace(folderKey, ResolvedFolder{host, matching});
-        const std::string_view part = parts[i];
-        std::string direct = (host == "/" ? "" : host) + "/";
-        direct += part;
-        if (matching && !hasEntry(host, part)) {
-            if (std::optional<std::string> actual = findNoCase(host, std::string(part))) {
-                host = (host == "/" ? "" : host) + "/" + *actual;
-                continue;
-            }
-            matching = false;
-        }
-        host = std::move(direct);
-    }
-    return host;
+std::optional<std::string> WinePathMapper::toHost(std::string_view windowsPath) const
+{
+    std::optional<HostEntry> entry = locate(windowsPath);
+    if (!entry)
+        return std::nullopt;
+    return std::move(entry->path);
 }
 
 bool WinePathMapper::isInside(const std::string& hostPath, const std::string& root)

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 namespace tw::wine {
 
@@ -16,6 +18,18 @@ struct TextHash
     size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
 };
 template <typename T> using TextMap = std::unordered_map<std::string, T, TextHash, std::equal_to<>>;
+
+/// Hashes and compares UTF-8 names without regard to case, as Wine matches file names.
+struct NoCaseHash
+{
+    using is_transparent = void;
+    size_t operator()(std::string_view text) const;
+};
+struct NoCaseEqual
+{
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const;
+};
 
 class WinePathMapper
 {
@@ -28,6 +42,18 @@ public:
     /// Wine made ("PROG~FBU") stands for the long name it was made from, as in Wine.
     /// Empty for relative paths and drives without a link.
     std::optional<std::string> toHost(std::string_view windowsPath) const;
+
+    /// A host path and what the folder listings read while caching tell of it.
+    struct HostEntry
+    {
+        std::string path;
+        /// The entry's type (DT_DIR, DT_REG, ...), 0 when it does not exist, -1 when only a
+        /// stat can tell (a link, an unknown type, a folder that cannot be read, caching off).
+        int type = -1;
+    };
+    /// toHost, with the entry's type when the listings tell it.
+    std::optional<HostEntry> locate(std::string_view windowsPath) const;
+
     /// The host folder a drive letter maps to, resolved; empty when there is none.
     std::optional<std::string> driveRoot(char letter) const;
     /// True when `hostPath` (resolved) lies inside the prefix folder.
@@ -45,43 +71,51 @@ public:
     void setCaching(bool on);
     void forgetCached();
 
-    /// What a folder listing read while caching tells of a host path: the entry's type
-    /// (DT_DIR, DT_REG, ...), 0 when the path does not exist, -1 when only a stat can tell
-    /// (a link, an unknown type, a folder that cannot be read, caching off).
-    int cachedEntryType(const std::string& hostPath) const;
-
 private:
-    /// The entry of `dir` whose name equals `name` without regard to case, else the entry
-    /// whose Wine short name `name` is.
-    std::optional<std::string> findNoCase(const std::string& dir, const std::string& name) const;
-
-    /// A folder's names by their folded form, as read when the folder had this change time;
-    /// the short names are worked out only when one is looked up.
+    /// A folder's entries as read when it had this change time; the short names are worked
+    /// out only when one is looked up.
     struct FolderListing
     {
         long long changedNs = -1;
-        /// Read while caching: exact names and their types; `readable` false when the folder
+        /// Read while caching: trusted until caching ends; `readable` false when the folder
         /// exists but could not be read, `missing` when there is no such folder.
         bool trusted = false;
         bool readable = false;
         bool missing = false;
-        TextMap<unsigned char> types;
-        std::unordered_map<std::string, std::string> byFoldedName;
+        /// Entry types by name, found without regard to case; of names that differ only in
+        /// case the first in the folder's order is here, the others in `caseTwins`.
+        std::unordered_map<std::string, unsigned char, NoCaseHash, NoCaseEqual> entries;
+        std::vector<std::pair<std::string, unsigned char>> caseTwins;
         bool shortNamesRead = false;
         std::unordered_map<std::u16string, std::string> byShortName;
+
+        /// The type of the entry named exactly `name`, or null.
+        const unsigned char* exactEntry(std::string_view name) const;
     };
 
     /// The listing of `dir`, read now unless caching trusts the one read before.
     FolderListing& listing(std::string_view dir) const;
     /// True when `dir` holds an entry named exactly `name`.
     bool hasEntry(const std::string& dir, std::string_view name) const;
+    /// The entry of `dir` whose name equals `name` without regard to case, else the entry
+    /// whose Wine short name `name` is.
+    std::optional<std::string> findNoCase(const std::string& dir, std::string_view name) const;
+    std::optional<std::string> findShortName(FolderListing& listing, const std::string& dir,
+                                             std::string_view name) const;
 
-    /// A Windows folder's host folder while caching, and whether all its parts were found.
+    /// A Windows folder's host folder, and whether all its parts were found.
     struct ResolvedFolder
     {
         std::string host;
         bool matching = true;
+        /// Its listing, once read while caching.
+        FolderListing* listing = nullptr;
     };
+    /// One step down from `folder`: the entry `name` in it.
+    HostEntry step(ResolvedFolder& folder, std::string_view name, bool* matching) const;
+    /// The host folder of a normalized Windows folder ("C:" or "C:\a\b"), worked out once
+    /// per caching span.
+    ResolvedFolder& cachedFolder(std::string_view folder, const std::string& root) const;
 
     std::string m_prefixDir;
     std::string m_resolvedPrefix;

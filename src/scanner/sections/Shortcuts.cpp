@@ -40,15 +40,17 @@ void ScanFolderShortcuts(ScanContext& context, const sections::FileView& view,
 {
     Session& session = context.session();
     platform::Files& files = session.files();
-    auto search = files.findFirstFile(folder + "\\*.*");
+    // Only folders' attributes decide anything here; files are told apart by name.
+    auto search = files.findFirstFile(folder + "\\*.*", platform::FindDetail::FolderDetails);
     if (!search)
         return;
+    std::string path;
     do {
         if (context.aborted())
             break;
         context.yield();
         const platform::FindData& entry = search->current();
-        const std::string path = folder + "\\" + entry.name;
+        path.assign(folder).append("\\").append(entry.name);
         if (isSearched(entry.attributes)) {
             context.tickStatus(path);
             if (entry.name != "." && entry.name != ".." &&

@@ -167,6 +167,46 @@ TEST_F(WineFilesTest, EntriesAndPathsTellWhichFolderTheyName)
     EXPECT_EQ(search->current().id, *programs);
 }
 
+TEST_F(WineFilesTest, FolderDetailSearchListsTheSameEntriesWithFullFolderData)
+{
+    const fs::path app = fs::path(prefix->hostPath()) / "drive_c/Program Files/App";
+    fs::create_directory_symlink("Sub Folder", app / "Link");
+    fs::permissions(app / "Sub Folder", fs::perms::owner_write, fs::perm_options::remove);
+    const auto listAll = [&](platform::FindDetail detail) {
+        std::vector<platform::FindData> entries;
+        auto search = files().findFirstFile("C:\\Program Files\\App\\*", detail);
+        if (search) {
+            do {
+                entries.push_back(search->current());
+            } while (search->next());
+        }
+        return entries;
+    };
+    const std::vector<platform::FindData> full = listAll(platform::FindDetail::Full);
+    const std::vector<platform::FindData> brief = listAll(platform::FindDetail::FolderDetails);
+    fs::permissions(app / "Sub Folder", fs::perms::owner_write, fs::perm_options::add);
+    ASSERT_EQ(brief.size(), full.size());
+    ASSERT_GE(full.size(), 7u);
+    for (size_t i = 0; i < full.size(); ++i) {
+        const platform::FindData& a = full[i];
+        const platform::FindData& b = brief[i];
+        ASSERT_EQ(b.name, a.name) << "same order";
+        if (a.attributes & FILE_ATTRIBUTE_DIRECTORY) {
+            EXPECT_EQ(b.attributes, a.attributes) << a.name;
+            EXPECT_EQ(b.id, a.id) << a.name;
+            EXPECT_EQ(b.lastWriteTime, a.lastWriteTime) << a.name;
+        } else {
+            EXPECT_EQ(b.attributes, a.attributes & (FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN))
+                << a.name;
+        }
+    }
+    const auto link = std::find_if(brief.begin(), brief.end(),
+                                   [](const platform::FindData& e) { return e.name == "Link"; });
+    ASSERT_NE(link, brief.end());
+    EXPECT_EQ(link->attributes,
+              FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
 TEST_F(WineFilesTest, DriveTypesComeFromTheRegistryAndTheLinks)
 {
     EXPECT_EQ(files().driveType("C:\\"), DRIVE_FIXED);
