@@ -310,6 +310,11 @@ TEST_F(WineFilesTest, QueryCacheGivesTheAnswersTheFileSystemGives)
     fs::create_symlink("../Program Files/App/app.exe", driveC / "windows/app-link.exe");
     fs::create_symlink("nowhere.exe", driveC / "windows/dangling.exe");
     fs::create_directory_symlink("../Program Files", driveC / "windows/programs");
+    // Names that differ only in case: each is found as written, others by the folder's order.
+    test::writeFile(driveC / "Program Files/App/Twin.txt", "upper");
+    test::writeFile(driveC / "Program Files/App/twin.txt", "lower");
+    fs::create_directory(driveC / "Program Files/App/Both");
+    test::writeFile(driveC / "Program Files/App/both", "file");
     const std::string shortName =
         platform::utf16ToUtf8(wineShortName(platform::utf8ToUtf16("Sub Folder")));
     const std::vector<std::string> paths = {"C:\\WINDOWS\\SYSTEM32\\kernel32.DLL",
@@ -327,6 +332,15 @@ TEST_F(WineFilesTest, QueryCacheGivesTheAnswersTheFileSystemGives)
                                             "C:\\windows\\dangling.exe",
                                             "C:\\windows\\programs\\app\\APP.EXE",
                                             "C:\\windows\\..\\Program Files\\App\\readme.txt",
+                                            "C:\\..\\..\\windows\\win.ini",
+                                            "\\\\?\\C:\\windows\\win.ini",
+                                            "C:\\Program Files\\App\\.\\\\app.exe",
+                                            "C:\\Program Files\\App\\Twin.txt",
+                                            "C:\\Program Files\\App\\twin.txt",
+                                            "C:\\Program Files\\App\\TWIN.TXT",
+                                            "C:\\Program Files\\App\\Both",
+                                            "C:\\Program Files\\App\\both",
+                                            "C:\\Program Files\\App\\BOTH\\x",
                                             "C:\\",
                                             "C:",
                                             "Q:\\anything",
@@ -344,11 +358,22 @@ TEST_F(WineFilesTest, QueryCacheGivesTheAnswersTheFileSystemGives)
                       files().fileAttributes(path), files().fileId(path)};
     };
     std::vector<Answer> plain;
-    for (const std::string& path : paths)
+    std::vector<std::optional<std::string>> hosts;
+    for (const std::string& path : paths) {
         plain.push_back(ask(path));
+        hosts.push_back(files().paths().toHost(path));
+    }
+    const std::string app = prefix->hostPath() + "/drive_c/Program Files/App/";
+    EXPECT_EQ(files().paths().toHost("C:\\Program Files\\app\\Twin.txt"), app + "Twin.txt");
+    EXPECT_EQ(files().paths().toHost("C:\\Program Files\\app\\twin.txt"), app + "twin.txt");
+    EXPECT_EQ(files().paths().toHost("C:\\..\\..\\windows\\win.ini"),
+              prefix->hostPath() + "/drive_c/windows/win.ini");
+    EXPECT_TRUE(files().directoryExists("C:\\Program Files\\App\\Both"));
+    EXPECT_TRUE(files().fileExists("C:\\Program Files\\App\\both"));
     const platform::FileQueryCache cache(files());
     for (int round = 0; round < 2; ++round) {
         for (size_t i = 0; i < paths.size(); ++i) {
+            EXPECT_EQ(files().paths().toHost(paths[i]), hosts[i]) << paths[i];
             // Existence first: it may be answered from the folder listings alone.
             EXPECT_EQ(files().fileExists(paths[i]), plain[i].file) << paths[i];
             EXPECT_EQ(files().directoryExists(paths[i]), plain[i].folder) << paths[i];
