@@ -64,8 +64,7 @@ std::string trimmed(std::string_view text)
 
 bool isUncheckablePath(const Session& session, std::string_view path)
 {
-    return path.find("\\\\") != std::string_view::npos ||
-           upperCase(path).find("A:") != std::string::npos ||
+    return path.find("\\\\") != std::string_view::npos || containsNoCase(path, "A:") ||
            !IsCheckablePath(session.ExcludedDrives, path);
 }
 

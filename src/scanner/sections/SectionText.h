@@ -3,6 +3,7 @@
 
 #include "registry/Session.h"
 
+#include <array>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,29 @@ bool equalsNoCase(std::string_view a, std::string_view b);
 /// True when `part` occurs in `text`, ASCII letters compared without regard to case.
 bool containsNoCase(std::string_view text, std::string_view part);
 std::string trimmed(std::string_view text);
+
+/// A set of bytes to look for in a text, tested by table rather than one search per byte.
+class ByteSet
+{
+public:
+    constexpr explicit ByteSet(std::string_view bytes)
+    {
+        for (char c : bytes)
+            m_in[static_cast<unsigned char>(c)] = true;
+    }
+    /// The position of the first byte of `text` in the set, or npos (as find_first_of).
+    constexpr size_t findIn(std::string_view text) const
+    {
+        for (size_t i = 0; i < text.size(); ++i) {
+            if (m_in[static_cast<unsigned char>(text[i])])
+                return i;
+        }
+        return std::string_view::npos;
+    }
+
+private:
+    std::array<bool, 256> m_in{};
+};
 /// Two backslashes in a row (a network name), "A:" in any case, or an excluded drive.
 bool isUncheckablePath(const Session& session, std::string_view path);
 

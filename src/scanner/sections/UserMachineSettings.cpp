@@ -16,8 +16,8 @@ namespace tw {
 
 namespace {
 
-constexpr std::string_view kForbidden = "%/*?\"<>|;,";
-constexpr std::string_view kNonPath = "/*?\"<>|;.+-&@!,%";
+constexpr sections::ByteSet kForbidden("%/*?\"<>|;,");
+constexpr sections::ByteSet kNonPath("/*?\"<>|;.+-&@!,%");
 constexpr const char* kMuiCache = "Software\\Microsoft\\Windows\\ShellNoRoam\\MUICache";
 constexpr const char* kMenuPrograms =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\MenuOrder\\Start Menu\\Programs";
@@ -51,9 +51,8 @@ void CheckKeyValues(ScanContext& context, const sections::FileView& files, win::
         const std::optional<std::string> text = sections::stringValue(reg, name);
         if (!text)
             return sections::Next::Go;
-        const std::string upper = sections::upperCase(*text);
-        if (upper.find(".SYS") != std::string::npos || upper.find(".VXD") != std::string::npos ||
-            (machine && upper.find(".DLL") != std::string::npos))
+        if (sections::containsNoCase(*text, ".SYS") || sections::containsNoCase(*text, ".VXD") ||
+            (machine && sections::containsNoCase(*text, ".DLL")))
             return sections::Next::Stop;
         // The value as its readers may expand it: once for each folder %ProgramFiles% may be.
         std::vector<std::string> values;
@@ -110,7 +109,7 @@ std::string ExpandPathVariables(const Session& session, const std::string& text,
 
 bool IsPlainPathText(std::string_view text)
 {
-    return text.size() <= 260 && text.find_first_of(kNonPath) == std::string_view::npos;
+    return text.size() <= 260 && kNonPath.findIn(text) == std::string_view::npos;
 }
 
 std::string ExtractCommandPath(const Session& session, const FileExists& fileExists,
@@ -137,12 +136,12 @@ bool HasSingleColon(std::string_view text)
 bool IsPlausibleFilePath(const std::string& text)
 {
     const std::string g = sections::replaceAll(text, "\"", " ");
-    if (sections::trimmed(g).find_first_of(kForbidden) != std::string::npos)
+    if (kForbidden.findIn(sections::trimmed(g)) != std::string_view::npos)
         return false;
     const std::string name = sections::ExtractFileName(g);
     const std::string extension = sections::ExtractFileExt(g);
     if (name.empty() || extension.empty() ||
-        extension.find_first_of(kForbidden) != std::string::npos || !HasSingleColon(g))
+        kForbidden.findIn(extension) != std::string_view::npos || !HasSingleColon(g))
         return false;
     return g.size() >= 2 && std::isalpha(static_cast<unsigned char>(g[0])) && g[1] == ':';
 }
