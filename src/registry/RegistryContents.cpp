@@ -5,7 +5,7 @@ namespace tw {
 int TRegistryContents::Add()
 {
     const int index = Count();
-    m_items.push_back(std::make_unique<TRegistryContentItem>(*this, index));
+    m_items.emplace_back(*this, index);
     return index;
 }
 
@@ -18,7 +18,7 @@ const TRegistryContentItem& TRegistryContents::Items(int index) const
 {
     if (index < 0 || index >= Count())
         throw EListError("List index out of bounds (" + std::to_string(index) + ")");
-    return *m_items[static_cast<size_t>(index)];
+    return m_items[static_cast<size_t>(index)];
 }
 
 int AddContentItem(TRegistryContents& collection)

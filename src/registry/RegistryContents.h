@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <deque>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -64,7 +65,8 @@ public:
     void Clear() { m_items.clear(); }
 
 private:
-    std::vector<std::unique_ptr<TRegistryContentItem>> m_items;
+    /// A deque: records stay where they are as more are added, without one allocation each.
+    std::deque<TRegistryContentItem> m_items;
 };
 
 /// Appends a new, empty record to `collection` and returns its index.
