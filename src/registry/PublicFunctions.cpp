@@ -12,14 +12,6 @@ namespace tw {
 
 namespace {
 
-std::string upper(std::string_view text)
-{
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return out;
-}
-
 /// Platform ids as GetVersionEx reports them, and the kind each one means.
 struct PlatformKindEntry
 {
@@ -120,9 +112,13 @@ void BuildExcludedDrives(const Session& session, std::vector<std::string>& list)
 
 bool IsCheckablePath(const std::vector<std::string>& drives, std::string_view path)
 {
-    const std::string upperPath = upper(path);
+    const auto sameLetter = [](unsigned char a, unsigned char b) {
+        return std::toupper(a) == std::toupper(b);
+    };
     for (const std::string& drive : drives) {
-        if (upperPath.find(upper(drive)) != std::string::npos)
+        if (std::search(path.begin(), path.end(), drive.begin(), drive.end(), sameLetter) !=
+                path.end() ||
+            drive.empty())
             return false;
     }
     return true;

@@ -91,10 +91,19 @@ bool TRegistry::OpenPath(std::string_view path, bool mayCreate)
 
 void TRegistry::ClosePath()
 {
-    if (m_currentKey)
+    if (m_currentKey && !m_currentBorrowed)
         m_registry.closeKey(m_currentKey);
     m_currentKey = 0;
+    m_currentBorrowed = false;
     m_currentPath.clear();
+}
+
+void TRegistry::UseOpenKey(HKEY key, std::string path)
+{
+    ClosePath();
+    m_currentKey = key;
+    m_currentBorrowed = true;
+    m_currentPath = std::move(path);
 }
 
 bool TRegistry::PathExists(std::string_view path)

@@ -53,6 +53,9 @@ public:
     /// Opens (or, with mayCreate and a non-empty path, creates) the key and makes it current.
     bool OpenPath(std::string_view path, bool mayCreate);
     void ClosePath();
+    /// Makes a key the caller opened and keeps open the current key, as if opened at `path`;
+    /// it is not closed here.
+    void UseOpenKey(HKEY key, std::string path);
     /// True when the key can be opened for reading; the current key stays.
     bool PathExists(std::string_view path);
 
@@ -94,6 +97,8 @@ private:
     HKEY m_rootKey = win::HKEY_CURRENT_USER;
     win::REGSAM m_access = win::KEY_ALL_ACCESS;
     HKEY m_currentKey = 0;
+    /// The current key belongs to the caller (UseOpenKey).
+    bool m_currentBorrowed = false;
     std::string m_currentPath;
 };
 

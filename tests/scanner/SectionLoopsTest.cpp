@@ -10,6 +10,10 @@ namespace {
 const char* kTree = R"hive(
 [Software\\A\\x] 1
 
+[Software\\A\\y] 1
+"one"="1"
+"two"="2"
+
 [Software\\A\\y\\below y] 1
 
 [Software\\B] 1
@@ -35,8 +39,12 @@ protected:
         walk.opened = [this](const std::string& path, const platform::KeyInfo& info) {
             events.push_back("open " + path + " " + std::to_string(info.values));
         };
-        walk.visit = [&](const std::string& name, const std::string& path) {
-            events.push_back("visit " + path);
+        walk.visit = [&](const std::string& name, const std::string& path, win::HKEY key) {
+            // The key handed over is the one the path names.
+            platform::KeyInfo info;
+            const bool open = session->registry().queryInfoKey(key, &info) == win::ERROR_SUCCESS;
+            events.push_back("visit " + path +
+                             (open ? " " + std::to_string(info.values) : " (not open)"));
             if (onVisit)
                 onVisit(path);
             return name == "Skip" ? sections::Descent::PassOver : sections::Descent::Into;
@@ -52,18 +60,18 @@ TEST_F(SectionLoopsTest, WalkGoesDepthFirstAndYieldsAfterEachSubtree)
     walkSoftware();
     EXPECT_EQ(events, (std::vector<std::string>{
                           "open Software 0",
-                          "visit Software\\A",
+                          "visit Software\\A 0",
                           "open Software\\A 0",
-                          "visit Software\\A\\x",
+                          "visit Software\\A\\x 0",
                           "open Software\\A\\x 0",
                           "yield",
-                          "visit Software\\A\\y",
+                          "visit Software\\A\\y 2",
                           "yield",
                           "yield",
-                          "visit Software\\B",
+                          "visit Software\\B 1",
                           "open Software\\B 1",
                           "yield",
-                          "visit Software\\Skip",
+                          "visit Software\\Skip 0",
                       }));
 }
 
@@ -75,9 +83,9 @@ TEST_F(SectionLoopsTest, AnAbortLeavesEveryLevelAtItsNextTest)
     });
     EXPECT_EQ(events, (std::vector<std::string>{
                           "open Software 0",
-                          "visit Software\\A",
+                          "visit Software\\A 0",
                           "open Software\\A 0",
-                          "visit Software\\A\\x",
+                          "visit Software\\A\\x 0",
                           "open Software\\A\\x 0",
                           "yield",
                           "yield",

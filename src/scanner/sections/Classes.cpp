@@ -48,7 +48,7 @@ void WalkClassesTree(ScanContext& context, TRegistryContents& contents, std::str
                      win::HKEY root)
 {
     sections::KeyWalk walk;
-    walk.visit = [&](const std::string& name, const std::string& path) {
+    walk.visit = [&](const std::string& name, const std::string& path, win::HKEY) {
         if (name == "AppID")
             return sections::Descent::PassOver;
         context.status(path);

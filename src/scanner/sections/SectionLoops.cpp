@@ -175,7 +175,7 @@ void walkKeyTree(ScanContext& context, win::HKEY root, std::string_view path, co
                              win::REG_OPTION_OPEN_LINK) == win::ERROR_SUCCESS &&
             isLink(registry, subkey.get()))
             continue;
-        const Descent descent = walk.visit(name, subPath);
+        const Descent descent = walk.visit(name, subPath, subkey.get());
         if (descent == Descent::PassOver)
             continue;
         if (descent == Descent::Into && enter(std::move(subPath), std::move(subkey)))

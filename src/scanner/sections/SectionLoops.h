@@ -108,8 +108,9 @@ struct KeyWalk
     std::function<bool(const std::string& path)> enters;
     /// A key is open: what RegQueryInfoKey says of it, before its subkeys are visited.
     std::function<void(const std::string& path, const platform::KeyInfo& info)> opened;
-    /// Each subkey, by name and path below the root, after the abort test.
-    std::function<Descent(const std::string& name, const std::string& path)> visit;
+    /// Each subkey, by name and path below the root, after the abort test, with the key
+    /// opened for reading (0 when it could not be opened); the walk closes it.
+    std::function<Descent(const std::string& name, const std::string& path, win::HKEY key)> visit;
 };
 
 /// Walks the keys below `path` under `root` depth first, in enumeration order. The abort

@@ -92,7 +92,7 @@ void ScanEmptyKeys(ScanContext& context, TRegistryContents& contents, std::strin
         if (info.subKeys == 0 && info.values == 0 && !isKeptEmpty(path))
             context.addRecord(contents, RootKeyName(root) + "\\" + path, path, "default", "");
     };
-    walk.visit = [&](const std::string&, const std::string& path) {
+    walk.visit = [&](const std::string&, const std::string& path, win::HKEY) {
         context.status(path);
         // The default profile is left alone (Wine spells it .Default).
         const bool defaultProfile =

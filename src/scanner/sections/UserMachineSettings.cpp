@@ -33,14 +33,21 @@ bool anyOf(const std::vector<std::string>& paths,
     return std::any_of(paths.begin(), paths.end(), test);
 }
 
+/// The values of the key at `path`; `key` is that key when the caller has it open.
 void CheckKeyValues(ScanContext& context, const sections::FileView& files, win::HKEY root,
-                    const std::string& path, TRegistryContents& contents, bool machine)
+                    const std::string& path, win::HKEY key, TRegistryContents& contents,
+                    bool machine)
 {
     Session& session = context.session();
     TRegistry reg(session);
     std::vector<std::string> names;
-    if (!sections::openValueList(reg, root, path, names))
+    if (key) {
+        reg.SelectRoot(root);
+        reg.UseOpenKey(key, path);
+        reg.ListValues(names);
+    } else if (!sections::openValueList(reg, root, path, names)) {
         return;
+    }
     const std::string keyPath = RootKeyName(root) + "\\" + path;
     const sections::ValueReaders readers = sections::readersOfKey(path);
     const FileExists fileExists = [&](const std::string& file) { return files.fileExists(file); };
@@ -154,9 +161,9 @@ void ScanUserKeyTree(ScanContext& context, TRegistryContents& contents, std::str
     walk.enters = [](const std::string& path) {
         return !sections::containsNoCase(path, "WINLOGON");
     };
-    walk.visit = [&](const std::string&, const std::string& path) {
+    walk.visit = [&](const std::string&, const std::string& path, win::HKEY key) {
         context.tickStatus(path);
-        CheckKeyValues(context, files, root, path, contents, false);
+        CheckKeyValues(context, files, root, path, key, contents, false);
         return sections::Descent::Into;
     };
     sections::walkKeyTree(context, root, keyPath, walk);
@@ -181,11 +188,11 @@ void walkMachineTree(ScanContext& context, TRegistryContents& contents, std::str
                      return platform::equalNoCase(path, name);
                  }));
     };
-    walk.visit = [&](const std::string& name, const std::string& path) {
+    walk.visit = [&](const std::string& name, const std::string& path, win::HKEY key) {
         context.tickStatus(path);
         if (name == "App Paths")
             return sections::Descent::Past;
-        CheckKeyValues(context, files, root, path, contents, true);
+        CheckKeyValues(context, files, root, path, key, contents, true);
         return sections::Descent::Into;
     };
     sections::walkKeyTree(context, root, keyPath, walk);
