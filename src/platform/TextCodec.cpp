@@ -281,6 +281,8 @@ int compareNamesNoCase(std::u16string_view a, std::u16string_view b)
     const auto& lower = foldTable().lower;
     const size_t n = a.size() < b.size() ? a.size() : b.size();
     for (size_t i = 0; i < n; ++i) {
+        if (a[i] == b[i])
+            continue;
         const int d = int(lower[a[i]]) - int(lower[b[i]]);
         if (d)
             return d;
