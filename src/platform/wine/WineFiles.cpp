@@ -39,10 +39,23 @@ platform::FileId idOf(const struct stat& st)
 
 /// The DOS attributes Wine keeps in an extended attribute ("0x22"), as its ntdll reads
 /// them: only hidden and system count; other text gives none.
+DWORD dosAttributesFrom(char* text, ssize_t length);
+
 DWORD dosAttributesOf(const char* hostPath)
 {
     char text[65];
-    const ssize_t length = ::getxattr(hostPath, "user.DOSATTRIB", text, sizeof text - 1);
+    return dosAttributesFrom(text, ::getxattr(hostPath, "user.DOSATTRIB", text, sizeof text - 1));
+}
+
+DWORD dosAttributesOf(int fd)
+{
+    char text[65];
+    return dosAttributesFrom(text, ::fgetxattr(fd, "user.DOSATTRIB", text, sizeof text - 1));
+}
+
+/// Parses the attribute's text (`length` bytes read into `text`, which has room for one more).
+DWORD dosAttributesFrom(char* text, ssize_t length)
+{
     if (length <= 2 || text[0] != '0' || text[1] != 'x' ||
         !std::isxdigit(static_cast<unsigned char>(text[2])))
         return 0;
@@ -245,6 +258,16 @@ std::unique_ptr<platform::FileFind> WineFiles::findFirstFile(std::string_view pa
             if (name.front() == '.')
                 listed.data.attributes |= FILE_ATTRIBUTE_HIDDEN;
             listed.key = platform::utf8ToUtf16(name);
+            entries.push_back(std::move(listed));
+            continue;
+        }
+        if (name == ".") {
+            // The open folder itself: no need to look it up again.
+            Listed listed;
+            listed.data.name = name;
+            listed.data.attributes = attributesOf(folderSt, name) | dosAttributesOf(dirFd);
+            listed.data.lastWriteTime = toFileTime(folderSt.st_mtim);
+            listed.data.id = idOf(folderSt);
             entries.push_back(std::move(listed));
             continue;
         }

@@ -302,6 +302,13 @@ TEST_F(WineFilesTest, HiddenAndSystemComeFromWinesExtendedAttribute)
     }
     EXPECT_TRUE(files().fileExists("C:\\Program Files\\App\\app.exe"));
     EXPECT_TRUE(files().directoryExists("C:\\Program Files\\App\\Sub Folder"));
+
+    // The "." entry of a search is the folder searched, with its own marks.
+    search = files().findFirstFile("C:\\Program Files\\App\\Sub Folder\\*");
+    ASSERT_TRUE(search);
+    EXPECT_EQ(search->current().name, ".");
+    EXPECT_EQ(search->current().attributes, FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_EQ(search->current().id, files().fileId("C:\\Program Files\\App\\Sub Folder"));
 }
 
 TEST_F(WineFilesTest, QueryCacheGivesTheAnswersTheFileSystemGives)
