@@ -49,7 +49,7 @@ private:
 
 struct Loaded
 {
-    std::unique_ptr<HiveKey> root = std::make_unique<HiveKey>(u"REGISTRY");
+    std::unique_ptr<HiveKey> root = HiveKey::create(u"REGISTRY");
     HiveKey* base = nullptr;
     HiveHeader header;
 };

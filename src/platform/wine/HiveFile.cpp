@@ -385,6 +385,8 @@ public:
         }
         if (!inKeys)
             m_base = baseFor(header);
+        leavePathCache(0);
+        m_base->compact();
         return header;
     }
 
@@ -497,13 +499,15 @@ private:
             haveStamp = true;
         }
 
-        // Consecutive sections share most of their path: reuse what matches.
+        // Consecutive sections share most of their path: reuse what matches. Keys left
+        // behind get no more subkeys or values in a file in Wine's order.
+        const char* pathStart = m_rawParts.empty() ? p : m_rawParts.front().data();
         size_t common = 0;
         while (common < m_rawParts.size() && common < m_pathCache.size() &&
-               m_pathCache[common].first == m_rawParts[common])
+               m_rawParts[common] == cachedPart(common))
             ++common;
-        m_pathCache.resize(common);
-        HiveKey* key = common ? m_pathCache[common - 1].second : m_base;
+        leavePathCache(common);
+        HiveKey* key = common ? m_pathCache[common - 1].key : m_base;
         for (size_t i = common; i < m_rawParts.size(); ++i) {
             const char* q = m_rawParts[i].data();
             check(parseString(q, q + m_rawParts[i].size(), 0, m_text), lineNo, "key name");
@@ -512,8 +516,12 @@ private:
             if (m_text.find(u'\\') != std::u16string::npos)
                 fail(lineNo, "a key name with a backslash in it");
             key = key->addSubkey(m_text);
-            m_pathCache.emplace_back(std::string(m_rawParts[i]), key);
+            const size_t partEnd =
+                static_cast<size_t>(m_rawParts[i].data() + m_rawParts[i].size() - pathStart);
+            m_pathCache.push_back({partEnd, key});
         }
+        if (!m_rawParts.empty())
+            m_cachedPath.assign(pathStart, m_pathCache.back().end);
         m_key = key;
         if (haveStamp)
             m_key->setModified(static_cast<FILETIME>(stamp) * TICKS_PER_SECOND +
@@ -641,8 +649,33 @@ private:
     std::u16string m_text;
     std::u16string m_valueName;
     std::string m_bytes;
+    /// The part of the cached path that leads to key `i` of m_pathCache.
+    std::string_view cachedPart(size_t i) const
+    {
+        const size_t start = i ? m_pathCache[i - 1].end + 2 : 0;
+        return std::string_view(m_cachedPath).substr(start, m_pathCache[i].end - start);
+    }
+
+    /// Keeps the first `count` keys of the path cache and compacts those after them.
+    void leavePathCache(size_t count)
+    {
+        while (m_pathCache.size() > count) {
+            m_pathCache.back().key->compact();
+            m_pathCache.pop_back();
+        }
+    }
+
+    struct CachedKey
+    {
+        /// Where the key's part of the path ends in m_cachedPath.
+        size_t end;
+        HiveKey* key;
+    };
+
     std::vector<std::string_view> m_rawParts;
-    std::vector<std::pair<std::string, HiveKey*>> m_pathCache;
+    /// The escaped path of the last key line and the keys along it.
+    std::string m_cachedPath;
+    std::vector<CachedKey> m_pathCache;
 };
 
 // --- writing ---------------------------------------------------------------------------------
@@ -849,7 +882,7 @@ void writeTree(std::string& out, const HiveKey& base,
                 stack.pop_back();
                 continue;
             }
-            key = level.key->subkeys()[level.next++].get();
+            key = level.key->subkeys()[level.next++];
             path.resize(level.pathLength);
             if (!path.empty())
                 path += "\\\\";

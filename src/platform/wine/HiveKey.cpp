@@ -1,10 +1,15 @@
 #include "HiveKey.h"
 
+#include "HiveArena.h"
 #include "platform/TextCodec.h"
 
+#include <bit>
+#include <cstdlib>
 #include <cstring>
-#include <mutex>
+#include <new>
 #include <stdexcept>
+#include <type_traits>
+#include <vector>
 
 namespace tw::wine {
 
@@ -14,154 +19,89 @@ using tw::platform::compareNamesNoCase;
 
 namespace {
 
-/// Memory for keys in blocks of many; a freed key's place is used again. Blocks stay until
-/// the process ends (keys are freed in bulk when a prefix closes or is read again).
-class KeyPool
+// --- the lists of a key -----------------------------------------------------------------------
+// A list on the heap has room for capacityFor(count) items at least; one in hive memory has
+// room for exactly its items (compact()) and moves to the heap when it grows.
+
+size_t capacityFor(size_t count)
 {
-public:
-    void* allocate()
-    {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_free) {
-            Slot* slot = m_free;
-            m_free = slot->next;
-            return slot;
+    return count <= 4 ? 4 : std::bit_ceil(count);
+}
+
+template <typename T>
+void insertItem(T*& items, std::uint32_t& count, bool& onHeap, size_t index, T item)
+{
+    static_assert(std::is_trivially_copyable_v<T>);
+    const size_t n = count;
+    if (n == UINT32_MAX)
+        throw std::length_error("too many registry entries in one key");
+    if (!onHeap || capacityFor(n) < n + 1) {
+        void* grown = onHeap ? std::realloc(items, capacityFor(n + 1) * sizeof(T))
+                             : std::malloc(capacityFor(n + 1) * sizeof(T));
+        if (!grown)
+            throw std::bad_alloc();
+        if (!onHeap) {
+            if (n)
+                std::memcpy(grown, items, n * sizeof(T));
+            if (items)
+                hiveRelease(items);
+            onHeap = true;
         }
-        if (m_blocks.empty() || m_used == kSlotsPerBlock) {
-            m_blocks.push_back(std::make_unique<Slot[]>(kSlotsPerBlock));
-            m_used = 0;
-        }
-        return &m_blocks.back()[m_used++];
+        items = static_cast<T*>(grown);
     }
-    void release(void* key) noexcept
-    {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        Slot* slot = static_cast<Slot*>(key);
-        slot->next = m_free;
-        m_free = slot;
+    std::memmove(items + index + 1, items + index, (n - index) * sizeof(T));
+    items[index] = item;
+    count = static_cast<std::uint32_t>(n + 1);
+}
+
+template <typename T> void freeItems(T*& items, bool& onHeap) noexcept
+{
+    if (onHeap)
+        std::free(items);
+    else if (items)
+        hiveRelease(items);
+    items = nullptr;
+    onHeap = false;
+}
+
+template <typename T> void eraseItem(T*& items, std::uint32_t& count, bool& onHeap, size_t index)
+{
+    std::memmove(items + index, items + index + 1, (count - index - 1) * sizeof(T));
+    if (--count == 0)
+        freeItems(items, onHeap);
+}
+
+template <typename T> void compactItems(T*& items, std::uint32_t count, bool& onHeap)
+{
+    if (!onHeap)
+        return;
+    T* exact = nullptr;
+    if (count) {
+        exact = static_cast<T*>(hiveAllocate(count * sizeof(T), alignof(T)));
+        std::memcpy(exact, items, count * sizeof(T));
     }
-
-private:
-    union Slot {
-        Slot* next;
-        alignas(HiveKey) unsigned char bytes[sizeof(HiveKey)];
-    };
-    static constexpr size_t kSlotsPerBlock = 16384;
-
-    std::mutex m_mutex;
-    std::vector<std::unique_ptr<Slot[]>> m_blocks;
-    size_t m_used = 0;
-    Slot* m_free = nullptr;
-};
-
-// Under AddressSanitizer each key is its own allocation, so that a use after free is found.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kPooled = false;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kPooled = false;
-#else
-constexpr bool kPooled = true;
-#endif
-#else
-constexpr bool kPooled = true;
-#endif
-
-KeyPool& keyPool()
-{
-    // Never destroyed: keys of a static registry may be freed after it would be.
-    static KeyPool* pool = new KeyPool;
-    return *pool;
+    std::free(items);
+    items = exact;
+    onHeap = false;
 }
-
-} // namespace
-
-void* HiveKey::operator new(std::size_t size)
-{
-    return kPooled && size == sizeof(HiveKey) ? keyPool().allocate() : ::operator new(size);
-}
-
-void HiveKey::operator delete(void* key, std::size_t size) noexcept
-{
-    if (kPooled && size == sizeof(HiveKey))
-        keyPool().release(key);
-    else
-        ::operator delete(key);
-}
-
-HiveValue::HiveValue(std::u16string_view name, DWORD type, std::string_view data) : m_type(type)
-{
-    if (name.size() > UINT32_MAX || data.size() > UINT32_MAX)
-        throw std::length_error("registry value too large");
-    m_nameLength = static_cast<std::uint32_t>(name.size());
-    setData(type, data);
-    if (m_block)
-        std::copy(name.begin(), name.end(), m_block.get());
-}
-
-HiveValue& HiveValue::operator=(const HiveValue& other)
-{
-    if (this != &other)
-        *this = HiveValue(other);
-    return *this;
-}
-
-void HiveValue::setData(DWORD type, std::string_view data)
-{
-    if (data.size() > UINT32_MAX)
-        throw std::length_error("registry value too large");
-    const size_t units = m_nameLength + (data.size() + 1) / 2;
-    std::unique_ptr<char16_t[]> block;
-    if (units)
-        block.reset(new char16_t[units]);
-    if (m_block)
-        std::copy(m_block.get(), m_block.get() + m_nameLength, block.get());
-    if (!data.empty())
-        std::memcpy(block.get() + m_nameLength, data.data(), data.size());
-    m_block = std::move(block);
-    m_dataSize = static_cast<std::uint32_t>(data.size());
-    m_type = type;
-}
-
-HiveKey::~HiveKey()
-{
-    std::vector<std::unique_ptr<HiveKey>> pending = std::move(m_subkeys);
-    while (!pending.empty()) {
-        std::unique_ptr<HiveKey> key = std::move(pending.back());
-        pending.pop_back();
-        for (auto& sub : key->m_subkeys)
-            pending.push_back(std::move(sub));
-        key->m_subkeys.clear();
-    }
-}
-
-Hive* HiveKey::hive() const
-{
-    for (const HiveKey* key = this; key; key = key->m_parent) {
-        if (key->m_hiveBase)
-            return key->m_hiveBase;
-    }
-    return nullptr;
-}
-
-namespace {
 
 /// Where `name` is or would go in a list kept in Wine's order. Hive files list names in
 /// order, so most lookups while loading hit the end.
-template <typename List, typename NameOf>
-size_t orderedIndex(const List& list, std::u16string_view name, NameOf nameOf, bool* found)
+template <typename T, typename NameOf>
+size_t orderedIndex(const T* list, size_t size, std::u16string_view name, NameOf nameOf,
+                    bool* found)
 {
     *found = false;
-    if (!list.empty()) {
-        const int last = compareNamesNoCase(nameOf(list.back()), name);
+    if (size) {
+        const int last = compareNamesNoCase(nameOf(list[size - 1]), name);
         if (last < 0)
-            return list.size();
+            return size;
         if (last == 0) {
             *found = true;
-            return list.size() - 1;
+            return size - 1;
         }
     }
-    size_t lo = 0, hi = list.size();
+    size_t lo = 0, hi = size;
     while (lo < hi) {
         const size_t mid = (lo + hi) / 2;
         const int c = compareNamesNoCase(nameOf(list[mid]), name);
@@ -179,24 +119,88 @@ size_t orderedIndex(const List& list, std::u16string_view name, NameOf nameOf, b
 
 } // namespace
 
+HiveKey* HiveKey::make(std::u16string_view name, HiveKey* parent)
+{
+    if (name.size() > UINT32_MAX)
+        throw std::length_error("registry key name too long");
+    void* piece = hiveAllocate(sizeof(HiveKey) + name.size() * sizeof(char16_t), alignof(HiveKey));
+    HiveKey* key = ::new (piece) HiveKey(static_cast<std::uint32_t>(name.size()), parent);
+    std::copy(name.begin(), name.end(), reinterpret_cast<char16_t*>(key + 1));
+    return key;
+}
+
+std::unique_ptr<HiveKey> HiveKey::create(std::u16string_view name)
+{
+    return std::unique_ptr<HiveKey>(make(name, nullptr));
+}
+
+void HiveKey::operator delete(void* key) noexcept
+{
+    hiveRelease(key);
+}
+
+HiveKey::~HiveKey()
+{
+    for (uint32_t i = 0; i < m_valueCount; ++i)
+        hiveRelease(const_cast<HiveValue::Block*>(m_values[i].m_block));
+    freeItems(m_values, m_valuesOnHeap);
+    std::vector<HiveKey*> pending(m_subkeys, m_subkeys + m_subkeyCount);
+    freeItems(m_subkeys, m_subkeysOnHeap);
+    while (!pending.empty()) {
+        HiveKey* key = pending.back();
+        pending.pop_back();
+        pending.insert(pending.end(), key->m_subkeys, key->m_subkeys + key->m_subkeyCount);
+        freeItems(key->m_subkeys, key->m_subkeysOnHeap);
+        key->m_subkeyCount = 0;
+        delete key;
+    }
+}
+
+HiveKey::Extra& HiveKey::extra()
+{
+    if (!m_extra)
+        m_extra = std::make_unique<Extra>();
+    return *m_extra;
+}
+
+void HiveKey::setHiveBase(Hive* hive)
+{
+    extra().hiveBase = hive;
+}
+
+void HiveKey::setClassName(std::u16string_view name)
+{
+    Extra& e = extra();
+    e.className.assign(name);
+    e.hasClass = true;
+}
+
+Hive* HiveKey::hive() const
+{
+    for (const HiveKey* key = this; key; key = key->m_parent) {
+        if (Hive* base = key->hiveBase())
+            return base;
+    }
+    return nullptr;
+}
+
 size_t HiveKey::subkeyIndex(std::u16string_view name, bool* found) const
 {
     return orderedIndex(
-        m_subkeys, name, [](const auto& key) -> const std::u16string& { return key->m_name; },
-        found);
+        m_subkeys, m_subkeyCount, name, [](const HiveKey* key) { return key->name(); }, found);
 }
 
 size_t HiveKey::valueIndex(std::u16string_view name, bool* found) const
 {
     return orderedIndex(
-        m_values, name, [](const HiveValue& value) { return value.name(); }, found);
+        m_values, m_valueCount, name, [](const HiveValue& value) { return value.name(); }, found);
 }
 
 HiveKey* HiveKey::findSubkey(std::u16string_view name) const
 {
     bool found = false;
     const size_t i = subkeyIndex(name, &found);
-    return found ? m_subkeys[i].get() : nullptr;
+    return found ? m_subkeys[i] : nullptr;
 }
 
 HiveKey* HiveKey::addSubkey(std::u16string_view name, bool* created)
@@ -206,23 +210,45 @@ HiveKey* HiveKey::addSubkey(std::u16string_view name, bool* created)
     if (created)
         *created = !found;
     if (found)
-        return m_subkeys[i].get();
-    std::unique_ptr<HiveKey> key(new HiveKey(std::u16string(name), this));
-    HiveKey* raw = key.get();
-    m_subkeys.insert(m_subkeys.begin() + static_cast<std::ptrdiff_t>(i), std::move(key));
-    return raw;
+        return m_subkeys[i];
+    std::unique_ptr<HiveKey> key(make(name, this));
+    insertItem(m_subkeys, m_subkeyCount, m_subkeysOnHeap, i, key.get());
+    return key.release();
 }
 
 std::unique_ptr<HiveKey> HiveKey::takeSubkey(const HiveKey* subkey)
 {
     bool found = false;
-    const size_t i = subkeyIndex(subkey->m_name, &found);
-    if (!found || m_subkeys[i].get() != subkey)
+    const size_t i = subkeyIndex(subkey->name(), &found);
+    if (!found || m_subkeys[i] != subkey)
         return nullptr;
-    std::unique_ptr<HiveKey> taken = std::move(m_subkeys[i]);
-    m_subkeys.erase(m_subkeys.begin() + static_cast<std::ptrdiff_t>(i));
+    std::unique_ptr<HiveKey> taken(m_subkeys[i]);
+    eraseItem(m_subkeys, m_subkeyCount, m_subkeysOnHeap, i);
     return taken;
 }
+
+namespace {
+
+/// A value's block with its name and data, in hive memory.
+template <typename Block>
+Block* makeValueBlock(std::u16string_view name, DWORD type, std::string_view data)
+{
+    if (name.size() > UINT32_MAX || data.size() > UINT32_MAX)
+        throw std::length_error("registry value too large");
+    const size_t nameBytes = name.size() * sizeof(char16_t);
+    auto* block =
+        static_cast<Block*>(hiveAllocate(sizeof(Block) + nameBytes + data.size(), alignof(Block)));
+    block->nameLength = static_cast<std::uint32_t>(name.size());
+    block->dataSize = static_cast<std::uint32_t>(data.size());
+    block->type = type;
+    char* payload = reinterpret_cast<char*>(block + 1);
+    std::memcpy(payload, name.data(), nameBytes);
+    if (!data.empty())
+        std::memcpy(payload + nameBytes, data.data(), data.size());
+    return block;
+}
+
+} // namespace
 
 const HiveValue* HiveKey::findValue(std::u16string_view name) const
 {
@@ -237,10 +263,18 @@ void HiveKey::setValue(std::u16string_view name, DWORD type, std::string_view da
     const size_t i = valueIndex(name, &found);
     if (found) {
         // Windows keeps the name's case from the first time the value was set.
-        m_values[i].setData(type, data);
+        const HiveValue::Block* old = m_values[i].m_block;
+        m_values[i].m_block = makeValueBlock<HiveValue::Block>(m_values[i].name(), type, data);
+        hiveRelease(const_cast<HiveValue::Block*>(old));
         return;
     }
-    m_values.insert(m_values.begin() + static_cast<std::ptrdiff_t>(i), HiveValue(name, type, data));
+    HiveValue value(makeValueBlock<HiveValue::Block>(name, type, data));
+    try {
+        insertItem(m_values, m_valueCount, m_valuesOnHeap, i, value);
+    } catch (...) {
+        hiveRelease(const_cast<HiveValue::Block*>(value.m_block));
+        throw;
+    }
 }
 
 bool HiveKey::removeValue(std::u16string_view name)
@@ -249,8 +283,15 @@ bool HiveKey::removeValue(std::u16string_view name)
     const size_t i = valueIndex(name, &found);
     if (!found)
         return false;
-    m_values.erase(m_values.begin() + static_cast<std::ptrdiff_t>(i));
+    hiveRelease(const_cast<HiveValue::Block*>(m_values[i].m_block));
+    eraseItem(m_values, m_valueCount, m_valuesOnHeap, i);
     return true;
+}
+
+void HiveKey::compact()
+{
+    compactItems(m_subkeys, m_subkeyCount, m_subkeysOnHeap);
+    compactItems(m_values, m_valueCount, m_valuesOnHeap);
 }
 
 void HiveKey::markDeleted()
@@ -260,8 +301,7 @@ void HiveKey::markDeleted()
         HiveKey* key = pending.back();
         pending.pop_back();
         key->m_deleted = true;
-        for (auto& sub : key->m_subkeys)
-            pending.push_back(sub.get());
+        pending.insert(pending.end(), key->m_subkeys, key->m_subkeys + key->m_subkeyCount);
     }
 }
 
@@ -274,7 +314,7 @@ std::u16string HiveKey::path() const
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
         if (it != chain.rbegin() && !result.empty())
             result += u'\\';
-        result += (*it)->m_name;
+        result += (*it)->name();
     }
     return result;
 }

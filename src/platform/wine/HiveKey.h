@@ -6,70 +6,74 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace tw::wine {
 
-/// One value. Its name and data share one allocation: a registry holds millions of values.
+/// One value of a key: a view of its name, type and data, valid until the value is changed
+/// or removed. Name and data share one block: a registry holds millions of values.
 class HiveValue
 {
 public:
-    HiveValue(std::u16string_view name, win::DWORD type, std::string_view data);
-    HiveValue(const HiveValue& other) : HiveValue(other.name(), other.type(), other.data()) {}
-    HiveValue(HiveValue&&) noexcept = default;
-    HiveValue& operator=(const HiveValue& other);
-    HiveValue& operator=(HiveValue&&) noexcept = default;
-
-    std::u16string_view name() const { return {m_block.get(), m_nameLength}; }
-    win::DWORD type() const { return m_type; }
+    std::u16string_view name() const
+    {
+        return {reinterpret_cast<const char16_t*>(m_block + 1), m_block->nameLength};
+    }
+    win::DWORD type() const { return m_block->type; }
     /// Raw data as Windows stores it (UTF-16LE for string types).
     std::string_view data() const
     {
-        return {reinterpret_cast<const char*>(m_block.get() + m_nameLength), m_dataSize};
+        return {reinterpret_cast<const char*>(m_block + 1) + 2 * std::size_t(m_block->nameLength),
+                m_block->dataSize};
     }
-    /// Another type and data under the same name.
-    void setData(win::DWORD type, std::string_view data);
 
 private:
-    /// The name's units, then the data's bytes.
-    std::unique_ptr<char16_t[]> m_block;
-    std::uint32_t m_nameLength = 0;
-    std::uint32_t m_dataSize = 0;
-    win::DWORD m_type = 0;
+    friend class HiveKey;
+    /// Followed by the name's units, then the data's bytes.
+    struct Block
+    {
+        std::uint32_t nameLength;
+        std::uint32_t dataSize;
+        win::DWORD type;
+    };
+    explicit HiveValue(const Block* block) : m_block(block) {}
+
+    const Block* m_block;
 };
 
 class Hive;
 
 /// One registry key. Subkeys and values are kept in Wine's order (case-insensitive,
 /// then by length), so enumeration by index and hive files come out as Wine's.
+///
+/// A key and its name are one piece of hive memory (HiveArena.h), as are values; a key's
+/// lists grow on the heap and are moved to pieces of their exact size by compact().
 class HiveKey final
 {
 public:
-    explicit HiveKey(std::u16string name, HiveKey* parent = nullptr)
-        : m_name(std::move(name)), m_parent(parent)
-    {
-    }
+    /// A key of its own, the root of a tree.
+    static std::unique_ptr<HiveKey> create(std::u16string_view name);
     /// Frees the subtree level by level, so that its depth does not matter.
     ~HiveKey();
     HiveKey(const HiveKey&) = delete;
     HiveKey& operator=(const HiveKey&) = delete;
+    static void operator delete(void* key) noexcept;
 
-    /// Keys come from large blocks, not one allocation each: a registry holds millions.
-    static void* operator new(std::size_t size);
-    static void operator delete(void* key, std::size_t size) noexcept;
-
-    const std::u16string& name() const { return m_name; }
+    std::u16string_view name() const
+    {
+        return {reinterpret_cast<const char16_t*>(this + 1), m_nameLength};
+    }
     HiveKey* parent() const { return m_parent; }
 
     /// The hive this key is saved in: the nearest key, itself included, that is a hive's base.
     Hive* hive() const;
-    void setHiveBase(Hive* hive) { m_hiveBase = hive; }
-    Hive* hiveBase() const { return m_hiveBase; }
+    void setHiveBase(Hive* hive);
+    Hive* hiveBase() const { return m_extra ? m_extra->hiveBase : nullptr; }
 
-    const std::vector<std::unique_ptr<HiveKey>>& subkeys() const { return m_subkeys; }
-    const std::vector<HiveValue>& values() const { return m_values; }
+    std::span<HiveKey* const> subkeys() const { return {m_subkeys, m_subkeyCount}; }
+    std::span<const HiveValue> values() const { return {m_values, m_valueCount}; }
 
     HiveKey* findSubkey(std::u16string_view name) const;
     /// Returns the existing subkey of that name or a new one; `created` tells which.
@@ -81,14 +85,18 @@ public:
     void setValue(std::u16string_view name, win::DWORD type, std::string_view data);
     bool removeValue(std::u16string_view name);
 
+    /// Moves the lists of subkeys and values into storage of their exact size, for a key
+    /// that is not expected to change (after loading). A later change is no less possible.
+    void compact();
+
     win::FILETIME modified() const { return m_modified; }
     void setModified(win::FILETIME time) { m_modified = time; }
 
-    const std::u16string* className() const { return m_class.get(); }
-    void setClassName(std::u16string name)
+    const std::u16string* className() const
     {
-        m_class = std::make_unique<std::u16string>(std::move(name));
+        return m_extra && m_extra->hasClass ? &m_extra->className : nullptr;
     }
+    void setClassName(std::u16string_view name);
 
     bool isLink() const { return m_isLink; }
     void setLink(bool link) { m_isLink = link; }
@@ -99,18 +107,38 @@ public:
     std::u16string path() const;
 
 private:
+    /// What few keys have.
+    struct Extra
+    {
+        Hive* hiveBase = nullptr;
+        bool hasClass = false;
+        std::u16string className;
+    };
+
+    HiveKey(std::uint32_t nameLength, HiveKey* parent) : m_parent(parent), m_nameLength(nameLength)
+    {
+    }
+    /// A new key with its name in one piece of hive memory.
+    static HiveKey* make(std::u16string_view name, HiveKey* parent);
+    Extra& extra();
+
     size_t subkeyIndex(std::u16string_view name, bool* found) const;
     size_t valueIndex(std::u16string_view name, bool* found) const;
 
-    std::u16string m_name;
     HiveKey* m_parent;
-    Hive* m_hiveBase = nullptr;
-    std::vector<std::unique_ptr<HiveKey>> m_subkeys;
-    std::vector<HiveValue> m_values;
-    std::unique_ptr<std::u16string> m_class;
+    HiveKey** m_subkeys = nullptr;
+    HiveValue* m_values = nullptr;
+    std::unique_ptr<Extra> m_extra;
     win::FILETIME m_modified = 0;
+    std::uint32_t m_nameLength;
+    std::uint32_t m_subkeyCount = 0;
+    std::uint32_t m_valueCount = 0;
     bool m_isLink = false;
     bool m_deleted = false;
+    /// Where each list lives: on the heap, growing, or else in hive memory at its exact size.
+    bool m_subkeysOnHeap = false;
+    bool m_valuesOnHeap = false;
+    // The name's units follow.
 };
 
 } // namespace tw::wine

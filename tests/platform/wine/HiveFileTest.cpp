@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <thread>
 
 using namespace std::string_literals;
 
@@ -21,7 +22,7 @@ using test::writeFile;
 
 struct LoadedHive
 {
-    std::unique_ptr<HiveKey> root = std::make_unique<HiveKey>(u"REGISTRY");
+    std::unique_ptr<HiveKey> root = HiveKey::create(u"REGISTRY");
     HiveHeader header;
     HiveKey* base = nullptr;
 };
@@ -122,7 +123,7 @@ TEST(HiveFile, KeepsWineOrderOfSubkeys)
     ASSERT_NE(key, nullptr);
     std::vector<std::u16string> names;
     for (const auto& sub : key->subkeys())
-        names.push_back(sub->name());
+        names.emplace_back(sub->name());
     const std::vector<std::u16string> expected = {
         u"10", u"9", u"_under", u"Deep", u"Empty Key", u"lower", u"Sub\u00e9\u65e5", u"Upper"};
     EXPECT_EQ(names, expected);
@@ -335,7 +336,7 @@ TEST(HiveFile, TreesOfAnyDepthAreWrittenAndFreedWithoutRecursion)
 {
     // A tree built in memory is not bound by the hive limit; writing and freeing it must not
     // use the stack per level.
-    auto base = std::make_unique<HiveKey>(u"Base");
+    auto base = HiveKey::create(u"Base");
     HiveKey* key = base.get();
     for (int i = 0; i < 300000; ++i)
         key = key->addSubkey(u"k");
@@ -349,6 +350,93 @@ TEST(HiveFile, TreesOfAnyDepthAreWrittenAndFreedWithoutRecursion)
     EXPECT_TRUE(bottomWritten);
     EXPECT_GT(bytes, 300000u * 3);
     base.reset();
+}
+
+/// A copy of `from` below `to`, made key by key as edits make keys.
+void copyTree(const HiveKey& from, HiveKey& to)
+{
+    to.setModified(from.modified());
+    if (from.className())
+        to.setClassName(*from.className());
+    to.setLink(from.isLink());
+    for (const HiveValue& value : from.values())
+        to.setValue(value.name(), value.type(), value.data());
+    for (const HiveKey* sub : from.subkeys())
+        copyTree(*sub, *to.addSubkey(sub->name()));
+}
+
+TEST(HiveTree, KeysLoadedFromAFileChangeAsKeysMadeInMemory)
+{
+    // Loaded keys hold their lists at their exact size; every change must work on them as on
+    // lists that grew one entry at a time.
+    const auto hive = load(fixture("wine-8.0/varied/user.reg").string());
+    HiveKey* loaded = findPath(hive->base, u"Software\\TidewellFixture");
+    ASSERT_NE(loaded, nullptr);
+    const auto made = HiveKey::create(u"TidewellFixture");
+    copyTree(*loaded, *made);
+    ASSERT_EQ(describe(*loaded), describe(*made));
+    ASSERT_GT(loaded->values().size(), 2u);
+
+    for (HiveKey* key : {loaded, made.get()}) {
+        key->addSubkey(u"0 first");
+        key->addSubkey(u"m middle")->setValue(u"v", REG_DWORD, std::string(4, '\1'));
+        key->addSubkey(u"zz last");
+        while (!key->values().empty()) {
+            const std::u16string name(key->values().back().name());
+            ASSERT_TRUE(key->removeValue(name));
+        }
+        key->setValue(u"B", REG_SZ, std::string("b\0\0\0", 4));
+        key->setValue(u"a", REG_BINARY, "\x01\x02");
+        key->setValue(u"A", REG_BINARY, "\x03");
+        HiveKey* deep = findPath(key, u"Deep\\Deeper");
+        ASSERT_NE(deep, nullptr);
+        while (!deep->subkeys().empty())
+            ASSERT_NE(deep->takeSubkey(deep->subkeys().front()), nullptr);
+        deep->addSubkey(u"Again");
+        // Every other subkey, from a list loaded at its exact size.
+        for (size_t i = 1; i < key->subkeys().size(); ++i)
+            ASSERT_NE(key->takeSubkey(key->subkeys()[i]), nullptr);
+    }
+    EXPECT_EQ(describe(*loaded), describe(*made));
+    ASSERT_EQ(loaded->values().size(), 2u);
+    // The name keeps the case it was first set with; the data is the last one set.
+    EXPECT_EQ(loaded->values()[0].name(), u"a");
+    EXPECT_EQ(loaded->values()[0].data(), "\x03");
+    EXPECT_EQ(loaded->values()[1].name(), u"B");
+    std::vector<std::u16string> names;
+    for (const HiveKey* sub : loaded->subkeys())
+        names.emplace_back(sub->name());
+    const std::vector<std::u16string> expected = {u"0 first",         u"9",      u"Deep", u"lower",
+                                                  u"Sub\u00e9\u65e5", u"zz last"};
+    EXPECT_EQ(names, expected);
+}
+
+TEST(HiveTree, DetachedKeysOutliveTheTreeTheyCameFrom)
+{
+    // A deleted key stays alive while a handle holds it, also after its tree was freed.
+    auto hive = load(fixture("wine-8.0/fresh/system.reg").string());
+    HiveKey* classes = findPath(hive->base, u"Software\\Classes");
+    ASSERT_NE(classes, nullptr);
+    const std::string before = describe(*classes);
+    ASSERT_GT(before.size(), 100000u);
+    const std::unique_ptr<HiveKey> taken = classes->parent()->takeSubkey(classes);
+    ASSERT_EQ(taken.get(), classes);
+    hive.reset();
+    // The memory the freed tree gave back goes to another one.
+    const auto other = load(fixture("wine-8.0/fresh/system.reg").string());
+    EXPECT_EQ(describe(*taken), before);
+    EXPECT_EQ(describe(*findPath(other->base, u"Software\\Classes")), before);
+}
+
+TEST(HiveTree, TreesOutliveTheThreadThatMadeThemAndAreFreedOnAnother)
+{
+    const std::string path = fixture("wine-8.0/varied/system.reg").string();
+    std::unique_ptr<LoadedHive> hive;
+    std::thread([&] { hive = load(path); }).join();
+    const auto here = load(path);
+    EXPECT_EQ(describe(*hive->base), describe(*here->base));
+    std::thread([&] { hive.reset(); }).join();
+    EXPECT_EQ(test::firstDifference(save(*here), readFile(path)), "");
 }
 
 TEST(HiveFile, ZeroedPageOfARealHiveIsReportedWithItsLine)

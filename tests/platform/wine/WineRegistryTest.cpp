@@ -254,6 +254,23 @@ TEST_F(WineRegistryTest, HandlesOfDeletedKeysReportTheDeletion)
     EXPECT_EQ(reg().closeKey(0x12345), ERROR_INVALID_HANDLE);
 }
 
+TEST_F(WineRegistryTest, ADeletedKeyAHandleHeldOutlivesReadingTheHivesAgain)
+{
+    const std::string path = "Software\\TidewellFixture\\Deep\\Deeper\\Deepest [x]";
+    KeyHandle key(reg());
+    ASSERT_EQ(reg().openKey(HKEY_CURRENT_USER, path, KEY_ALL_ACCESS, key.out()), ERROR_SUCCESS);
+    ASSERT_EQ(reg().deleteKey(HKEY_CURRENT_USER, path), ERROR_SUCCESS);
+    // The tree the deleted key came from is freed; the key is still held.
+    prefix->revert();
+    EXPECT_EQ(reg().queryValue(key.get(), "Leaf", nullptr, nullptr), ERROR_INVALID_HANDLE);
+    *key.out() = 0;
+    KeyHandle again(reg());
+    ASSERT_EQ(reg().openKey(HKEY_CURRENT_USER, path, KEY_READ, again.out()), ERROR_SUCCESS);
+    std::string data;
+    ASSERT_EQ(reg().queryValue(again.get(), "Leaf", nullptr, &data), ERROR_SUCCESS);
+    EXPECT_EQ(data, std::string("leaf\0", 5));
+}
+
 TEST_F(WineRegistryTest, RepeatedPathWalksSeeDeletedAndNewKeys)
 {
     KeyHandle key(reg());
