@@ -57,6 +57,11 @@ Chunk* mapChunk(std::size_t bytes, std::size_t live)
         ::munmap(mapped, start - first);
     if (first + reserved > start + bytes)
         ::munmap(reinterpret_cast<void*>(start + bytes), first + reserved - (start + bytes));
+#ifdef MADV_POPULATE_WRITE
+    // The chunk will be filled: one call instead of a page fault per page (where the kernel
+    // knows it).
+    ::madvise(reinterpret_cast<void*>(start), bytes, MADV_POPULATE_WRITE);
+#endif
     auto* chunk = ::new (reinterpret_cast<void*>(start)) Chunk{{live}, bytes};
     return chunk;
 }

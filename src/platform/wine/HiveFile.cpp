@@ -3,6 +3,7 @@
 #include "platform/Registry.h"
 #include "platform/TextCodec.h"
 
+#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -10,7 +11,14 @@
 #include <unistd.h>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tw::wine {
+
+// Value data is kept as Windows keeps it, little-endian, as are the units read here.
+static_assert(std::endian::native == std::endian::little);
 
 using namespace tw::win;
 
@@ -107,38 +115,57 @@ int hexDigit(char c)
     return tw::platform::hexDigitValue(c);
 }
 
-/// Where decoded UTF-16 units go: a UTF-16 string, or raw little-endian bytes.
-struct Utf16Sink
+/// Room for decoded text, kept from line to line. Escaped text never decodes to more UTF-16
+/// units than it has bytes.
+class UnitBuffer
 {
-    std::u16string& out;
-    void put(char16_t c) { out.push_back(c); }
-    void putAscii(const char* from, const char* to)
+public:
+    char16_t* reserve(size_t units)
     {
-        const size_t old = out.size();
-        out.resize(old + static_cast<size_t>(to - from));
-        for (char16_t* d = out.data() + old; from != to; ++from)
-            *d++ = static_cast<unsigned char>(*from);
+        if (units > m_capacity) {
+            m_capacity = units + units / 2 + 256;
+            m_units = std::make_unique_for_overwrite<char16_t[]>(m_capacity);
+        }
+        return m_units.get();
     }
+
+private:
+    std::unique_ptr<char16_t[]> m_units;
+    size_t m_capacity = 0;
 };
 
-struct ByteSink
+/// Copies the run of plain printable ASCII at `p` (up to `endChar`, a backslash or any other
+/// byte) as UTF-16 units. Writes up to 16 units past the run, but no more units than there are
+/// bytes from `p` to `end`.
+inline void copyPlainRun(const char*& p, const char* end, char endChar, char16_t*& out)
 {
-    std::string& out;
-    void put(char16_t c)
-    {
-        out.push_back(static_cast<char>(c & 0xFF));
-        out.push_back(static_cast<char>(c >> 8));
-    }
-    void putAscii(const char* from, const char* to)
-    {
-        const size_t old = out.size();
-        out.resize(old + 2 * static_cast<size_t>(to - from));
-        for (char* d = out.data() + old; from != to; ++from) {
-            *d++ = *from;
-            *d++ = '\0';
+#if defined(__SSE2__)
+    const __m128i quote = _mm_set1_epi8(endChar);
+    const __m128i backslash = _mm_set1_epi8('\\');
+    const __m128i space = _mm_set1_epi8(0x20);
+    const __m128i zero = _mm_setzero_si128();
+    while (end - p >= 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        // Signed, bytes from 0x80 up are below the space too.
+        const __m128i special = _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, backslash)),
+            _mm_cmplt_epi8(bytes, space));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(bytes, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpackhi_epi8(bytes, zero));
+        const auto mask = static_cast<unsigned>(_mm_movemask_epi8(special));
+        if (mask) {
+            const int plain = std::countr_zero(mask);
+            p += plain;
+            out += plain;
+            return;
         }
+        p += 16;
+        out += 16;
     }
-};
+#endif
+    while (p < end && *p != endChar && *p != '\\' && static_cast<unsigned char>(*p - 0x20) < 0x60)
+        *out++ = static_cast<unsigned char>(*p++);
+}
 
 enum class TextStatus
 {
@@ -209,16 +236,13 @@ long decodeUtf8(const char*& p, const char* end)
 /// Decodes text with Wine's escapes up to `endChar` (0: up to the end of the line), as
 /// Wine's saver writes it: printable ASCII, C escapes, octal and \x escapes, and (as
 /// Wine's loader also reads it) UTF-8. On success `p` points past the closing character.
-template <typename Sink>
-TextStatus parseEscaped(const char*& p, const char* end, char endChar, Sink sink)
+/// `out` has room for one unit per byte from `p` to `end`.
+TextStatus parseEscaped(const char*& p, const char* end, char endChar, char16_t*& out)
 {
+    const auto put = [&out](char16_t c) { *out++ = c; };
     while (true) {
         // Plain printable ASCII runs are copied as they are.
-        const char* run = p;
-        while (p < end && *p != endChar && *p != '\\' &&
-               static_cast<unsigned char>(*p - 0x20) < 0x60)
-            ++p;
-        sink.putAscii(run, p);
+        copyPlainRun(p, end, endChar, out);
         if (p == end)
             return endChar == 0 ? TextStatus::Ok : TextStatus::Unterminated;
         const char c = *p;
@@ -233,28 +257,28 @@ TextStatus parseEscaped(const char*& p, const char* end, char endChar, Sink sink
             const char e = *p++;
             switch (e) {
             case 'a':
-                sink.put(u'\a');
+                put(u'\a');
                 break;
             case 'b':
-                sink.put(u'\b');
+                put(u'\b');
                 break;
             case 'e':
-                sink.put(char16_t(0x1b));
+                put(char16_t(0x1b));
                 break;
             case 'f':
-                sink.put(u'\f');
+                put(u'\f');
                 break;
             case 'n':
-                sink.put(u'\n');
+                put(u'\n');
                 break;
             case 'r':
-                sink.put(u'\r');
+                put(u'\r');
                 break;
             case 't':
-                sink.put(u'\t');
+                put(u'\t');
                 break;
             case 'v':
-                sink.put(u'\v');
+                put(u'\v');
                 break;
             case 'x': {
                 if (p == end || hexDigit(*p) < 0)
@@ -262,14 +286,14 @@ TextStatus parseEscaped(const char*& p, const char* end, char endChar, Sink sink
                 unsigned v = 0;
                 for (int i = 0; i < 4 && p < end && hexDigit(*p) >= 0; ++i)
                     v = v * 16 + static_cast<unsigned>(hexDigit(*p++));
-                sink.put(static_cast<char16_t>(v));
+                put(static_cast<char16_t>(v));
                 break;
             }
             case '\\':
             case '"':
             case '[':
             case ']':
-                sink.put(static_cast<char16_t>(e));
+                put(static_cast<char16_t>(e));
                 break;
             default:
                 if (e < '0' || e > '7')
@@ -277,7 +301,7 @@ TextStatus parseEscaped(const char*& p, const char* end, char endChar, Sink sink
                 unsigned v = static_cast<unsigned>(e - '0');
                 for (int i = 0; i < 2 && p < end && *p >= '0' && *p <= '7'; ++i)
                     v = v * 8 + static_cast<unsigned>(*p++ - '0');
-                sink.put(static_cast<char16_t>(v));
+                put(static_cast<char16_t>(v));
             }
             continue;
         }
@@ -287,18 +311,23 @@ TextStatus parseEscaped(const char*& p, const char* end, char endChar, Sink sink
         if (cp < 0)
             return TextStatus::BadUtf8;
         if (cp >= 0x10000) {
-            sink.put(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
-            sink.put(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+            put(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+            put(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
         } else {
-            sink.put(static_cast<char16_t>(cp));
+            put(static_cast<char16_t>(cp));
         }
     }
 }
 
-TextStatus parseString(const char*& p, const char* end, char endChar, std::u16string& out)
+/// Decodes escaped text into `buffer`; `text` is what it holds then.
+TextStatus parseString(const char*& p, const char* end, char endChar, UnitBuffer& buffer,
+                       std::u16string_view& text)
 {
-    out.clear();
-    return parseEscaped(p, end, endChar, Utf16Sink{out});
+    char16_t* const start = buffer.reserve(static_cast<size_t>(end - p) + 1);
+    char16_t* out = start;
+    const TextStatus status = parseEscaped(p, end, endChar, out);
+    text = std::u16string_view(start, static_cast<size_t>(out - start));
+    return status;
 }
 
 /// Reads exactly `count` hex digits; false when there are fewer.
@@ -430,10 +459,10 @@ private:
         if (line.empty() || line.front() == ';') {
             if (line.substr(0, kRelativeTo.size()) == kRelativeTo) {
                 const char* p = line.data() + kRelativeTo.size();
-                std::u16string path;
-                check(parseString(p, line.data() + line.size(), 0, path), m_reader.lineNumber(),
-                      "\"All keys relative to\" path");
-                header.relativeTo = std::move(path);
+                std::u16string_view path;
+                check(parseString(p, line.data() + line.size(), 0, m_text, path),
+                      m_reader.lineNumber(), "\"All keys relative to\" path");
+                header.relativeTo = std::u16string(path);
             }
             return;
         }
@@ -510,12 +539,13 @@ private:
         HiveKey* key = common ? m_pathCache[common - 1].key : m_base;
         for (size_t i = common; i < m_rawParts.size(); ++i) {
             const char* q = m_rawParts[i].data();
-            check(parseString(q, q + m_rawParts[i].size(), 0, m_text), lineNo, "key name");
-            if (m_text.empty())
+            std::u16string_view name;
+            check(parseString(q, q + m_rawParts[i].size(), 0, m_text, name), lineNo, "key name");
+            if (name.empty())
                 fail(lineNo, "an empty key name in the path");
-            if (m_text.find(u'\\') != std::u16string::npos)
+            if (name.find(u'\\') != std::u16string_view::npos)
                 fail(lineNo, "a key name with a backslash in it");
-            key = key->addSubkey(m_text);
+            key = key->addSubkey(name);
             const size_t partEnd =
                 static_cast<size_t>(m_rawParts[i].data() + m_rawParts[i].size() - pathStart);
             m_pathCache.push_back({partEnd, key});
@@ -545,10 +575,11 @@ private:
             const char* end = option.data() + option.size();
             if (p == end || *p++ != '"')
                 fail(lineNo, "bad #class option");
-            check(parseString(p, end, '"', m_text), lineNo, "class name");
+            std::u16string_view name;
+            check(parseString(p, end, '"', m_text, name), lineNo, "class name");
             if (p != end)
                 fail(lineNo, "text after the closing quote of the class name");
-            m_key->setClassName(m_text);
+            m_key->setClassName(name);
         } else if (option == "#link") {
             m_key->setLink(true);
         } else {
@@ -562,21 +593,20 @@ private:
         if (!m_key)
             fail(lineNo, "a value before the first key");
         // Name and data are read into buffers kept from value to value; the key copies them.
-        std::u16string& name = m_valueName;
-        name.clear();
+        std::u16string_view name;
         if (*p == '@') {
             ++p;
         } else {
             ++p;
-            check(parseString(p, end, '"', name), lineNo, "value name");
+            check(parseString(p, end, '"', m_valueName, name), lineNo, "value name");
         }
         if (p == end || *p++ != '=')
             fail(lineNo, "missing \"=\" after the value name");
 
         const std::string_view rest(p, static_cast<size_t>(end - p));
         DWORD type = REG_SZ;
-        std::string& data = m_bytes;
-        data.clear();
+        std::string_view data;
+        m_bytes.clear();
         auto startsWith = [&](std::string_view tag) { return rest.substr(0, tag.size()) == tag; };
         if (startsWith("\"") || startsWith("str:\"") || startsWith("str(2):\"") ||
             startsWith("str(7):\"")) {
@@ -585,17 +615,23 @@ private:
             else if (startsWith("str(7)"))
                 type = REG_MULTI_SZ;
             p = static_cast<const char*>(std::memchr(p, '"', rest.size())) + 1;
-            check(parseEscaped(p, end, '"', ByteSink{data}), lineNo, "string");
+            char16_t* const start = m_data.reserve(static_cast<size_t>(end - p) + 1);
+            char16_t* out = start;
+            check(parseEscaped(p, end, '"', out), lineNo, "string");
             if (p != end)
                 fail(lineNo, "text after the closing quote of the string");
-            data.append(2, '\0');
+            *out++ = u'\0';
+            // The units as they lie in memory are the little-endian data.
+            data = std::string_view(reinterpret_cast<const char*>(start),
+                                    static_cast<size_t>(out - start) * sizeof(char16_t));
         } else if (startsWith("dword:")) {
             p += 6;
             type = REG_DWORD;
             DWORD v = 0;
             if (!readHexDigits(p, end, 8, v) || p != end)
                 fail(lineNo, "bad dword value (Wine writes eight hex digits)");
-            data.assign(reinterpret_cast<const char*>(&v), 4);
+            m_bytes.assign(reinterpret_cast<const char*>(&v), 4);
+            data = m_bytes;
         } else if (startsWith("hex:") || startsWith("hex(")) {
             p += 4;
             if (rest[3] == ':') {
@@ -605,7 +641,8 @@ private:
                     fail(lineNo, "bad value type");
                 p += 2;
             }
-            readHex(p, end, data);
+            readHex(p, end, m_bytes);
+            data = m_bytes;
         } else {
             fail(lineNo, "unknown kind of value data");
         }
@@ -646,8 +683,9 @@ private:
     LineReader& m_reader;
     HiveKey* m_base = nullptr;
     HiveKey* m_key = nullptr;
-    std::u16string m_text;
-    std::u16string m_valueName;
+    UnitBuffer m_text;
+    UnitBuffer m_valueName;
+    UnitBuffer m_data;
     std::string m_bytes;
     /// The part of the cached path that leads to key `i` of m_pathCache.
     std::string_view cachedPart(size_t i) const

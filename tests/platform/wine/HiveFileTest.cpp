@@ -323,6 +323,58 @@ TEST(HiveFile, ReadsWhatWinesLoaderReadsTheSameWay)
     EXPECT_NE(save(*hive).find("[Caf\\xe9\\\\\\xd83c\\xdf0e]"), std::string::npos) << save(*hive);
 }
 
+TEST(HiveFile, EscapesAndOtherCharactersReadTheSameAnywhereInLongText)
+{
+    // Long runs of plain text are read in blocks: what ends a run must be found at any place.
+    struct Special
+    {
+        std::string written;
+        std::u16string read;
+    };
+    const std::vector<Special> specials = {
+        {"\\n", u"\n"},          {"\\\"", u"\""},
+        {"\\\\", u"\\"},         {"\\x263a", u"\u263a"},
+        {"\xc3\xa9", u"\u00e9"}, {"\xf0\x9f\x8c\x8e", u"\U0001F30E"},
+        {"\x7f", u"\x7f"},       {"\\[", u"["}};
+    std::string text = kHeader;
+    std::vector<std::pair<std::u16string, std::u16string>> expected;
+    for (size_t at = 0; at < 40; ++at) {
+        for (size_t i = 0; i < specials.size(); ++i) {
+            const std::string tag = std::to_string(at) + "-" + std::to_string(i) + "-";
+            const std::string written =
+                tag + std::string(at, 'a') + specials[i].written + std::string(40 - at, 'b');
+            const std::u16string read = platform::utf8ToUtf16(tag) + std::u16string(at, u'a') +
+                                        specials[i].read + std::u16string(40 - at, u'b');
+            // In a key's path an escaped backslash separates names.
+            const bool keyName = specials[i].read != u"\\";
+            text += "\n[Key\\\\" + (keyName ? written : tag) + "] 1\n\"" + written + "\"=\"" +
+                    written + "\"\n";
+            expected.emplace_back(keyName ? read : platform::utf8ToUtf16(tag), read);
+        }
+    }
+    TempDir dir;
+    const std::string path = (dir.path() / "system.reg").string();
+    writeFile(path, text);
+    const auto hive = load(path);
+    HiveKey* parent = hive->base->findSubkey(u"Key");
+    ASSERT_NE(parent, nullptr);
+    for (const auto& [keyName, text] : expected) {
+        const HiveKey* key = parent->findSubkey(keyName);
+        ASSERT_NE(key, nullptr) << platform::utf16ToUtf8(keyName);
+        EXPECT_EQ(key->name(), keyName);
+        ASSERT_EQ(key->values().size(), 1u);
+        EXPECT_EQ(key->values()[0].name(), text);
+        EXPECT_EQ(key->values()[0].data(), platform::utf16ToBytes(text + u'\0'));
+    }
+
+    // A raw control character is refused wherever it is.
+    for (size_t at = 0; at < 40; ++at) {
+        writeFile(path, kHeader + "\n[A] 1\n\"v\"=\"" + std::string(at, 'a') + "\x01" +
+                            std::string(40 - at, 'b') + "\"\n");
+        EXPECT_THROW(load(path), HiveFormatError) << at;
+    }
+}
+
 TEST(HiveFile, KeysAre512LevelsDeepAtMost)
 {
     TempDir dir;
