@@ -73,6 +73,12 @@ void unmapChunk(Chunk* chunk) noexcept
     ::munmap(chunk, bytes);
 }
 
+Chunk* chunkOf(void* piece)
+{
+    const auto address = reinterpret_cast<std::uintptr_t>(piece);
+    return reinterpret_cast<Chunk*>(address & ~std::uintptr_t(kChunkSize - 1));
+}
+
 /// Takes `count` from the chunk's live count; the last one out unmaps it.
 void releaseLive(Chunk* chunk, std::size_t count) noexcept
 {
@@ -140,8 +146,29 @@ void hiveRelease(void* piece) noexcept
         ::operator delete(piece);
         return;
     }
-    const auto address = reinterpret_cast<std::uintptr_t>(piece);
-    releaseLive(reinterpret_cast<Chunk*>(address & ~std::uintptr_t(kChunkSize - 1)), 1);
+    releaseLive(chunkOf(piece), 1);
+}
+
+void HiveReleaseBatch::release(void* piece) noexcept
+{
+    if constexpr (!kPooled) {
+        ::operator delete(piece);
+        return;
+    }
+    Chunk* chunk = chunkOf(piece);
+    if (chunk != m_chunk) {
+        flush();
+        m_chunk = chunk;
+    }
+    ++m_count;
+}
+
+void HiveReleaseBatch::flush() noexcept
+{
+    if (m_count)
+        releaseLive(static_cast<Chunk*>(m_chunk), m_count);
+    m_chunk = nullptr;
+    m_count = 0;
 }
 
 } // namespace tw::wine

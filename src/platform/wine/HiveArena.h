@@ -18,4 +18,21 @@ void* hiveAllocate(std::size_t bytes, std::size_t alignment);
 /// Releases a piece from hiveAllocate().
 void hiveRelease(void* piece) noexcept;
 
+/// Releases many pieces for less than one by one: those from one chunk are counted together.
+class HiveReleaseBatch
+{
+public:
+    HiveReleaseBatch() = default;
+    ~HiveReleaseBatch() { flush(); }
+    HiveReleaseBatch(const HiveReleaseBatch&) = delete;
+    HiveReleaseBatch& operator=(const HiveReleaseBatch&) = delete;
+
+    void release(void* piece) noexcept;
+    void flush() noexcept;
+
+private:
+    void* m_chunk = nullptr;
+    std::size_t m_count = 0;
+};
+
 } // namespace tw::wine

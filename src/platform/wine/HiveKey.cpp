@@ -64,6 +64,16 @@ template <typename T> void freeItems(T*& items, bool& onHeap) noexcept
     onHeap = false;
 }
 
+template <typename T> void freeItems(T*& items, bool& onHeap, HiveReleaseBatch& batch) noexcept
+{
+    if (onHeap)
+        std::free(items);
+    else if (items)
+        batch.release(items);
+    items = nullptr;
+    onHeap = false;
+}
+
 template <typename T> void eraseItem(T*& items, std::uint32_t& count, bool& onHeap, size_t index)
 {
     std::memmove(items + index, items + index + 1, (count - index - 1) * sizeof(T));
@@ -141,19 +151,27 @@ void HiveKey::operator delete(void* key) noexcept
 
 HiveKey::~HiveKey()
 {
-    for (uint32_t i = 0; i < m_valueCount; ++i)
-        hiveRelease(const_cast<HiveValue::Block*>(m_values[i].m_block));
-    freeItems(m_values, m_valuesOnHeap);
-    std::vector<HiveKey*> pending(m_subkeys, m_subkeys + m_subkeyCount);
-    freeItems(m_subkeys, m_subkeysOnHeap);
+    HiveReleaseBatch batch;
+    std::vector<HiveKey*> pending;
+    releaseLists(batch, pending);
     while (!pending.empty()) {
         HiveKey* key = pending.back();
         pending.pop_back();
-        pending.insert(pending.end(), key->m_subkeys, key->m_subkeys + key->m_subkeyCount);
-        freeItems(key->m_subkeys, key->m_subkeysOnHeap);
-        key->m_subkeyCount = 0;
-        delete key;
+        key->releaseLists(batch, pending);
+        key->~HiveKey();
+        batch.release(key);
     }
+}
+
+void HiveKey::releaseLists(HiveReleaseBatch& batch, std::vector<HiveKey*>& subkeys) noexcept
+{
+    for (uint32_t i = 0; i < m_valueCount; ++i)
+        batch.release(const_cast<HiveValue::Block*>(m_values[i].m_block));
+    m_valueCount = 0;
+    freeItems(m_values, m_valuesOnHeap, batch);
+    subkeys.insert(subkeys.end(), m_subkeys, m_subkeys + m_subkeyCount);
+    m_subkeyCount = 0;
+    freeItems(m_subkeys, m_subkeysOnHeap, batch);
 }
 
 HiveKey::Extra& HiveKey::extra()

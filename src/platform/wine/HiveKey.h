@@ -9,8 +9,11 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tw::wine {
+
+class HiveReleaseBatch;
 
 /// One value of a key: a view of its name, type and data, valid until the value is changed
 /// or removed. Name and data share one block: a registry holds millions of values.
@@ -121,6 +124,8 @@ private:
     /// A new key with its name in one piece of hive memory.
     static HiveKey* make(std::u16string_view name, HiveKey* parent);
     Extra& extra();
+    /// Releases the values and lists; the subkeys go to `subkeys`, to be freed by the caller.
+    void releaseLists(HiveReleaseBatch& batch, std::vector<HiveKey*>& subkeys) noexcept;
 
     size_t subkeyIndex(std::u16string_view name, bool* found) const;
     size_t valueIndex(std::u16string_view name, bool* found) const;
