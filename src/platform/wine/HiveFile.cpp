@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <system_error>
+#include <type_traits>
 #include <unistd.h>
 #include <vector>
 
@@ -748,31 +749,36 @@ void appendOctal(std::string& out, unsigned v, int minDigits)
         out.push_back(buf[--n]);
 }
 
-/// Wine's escaping of a UTF-16 string. String data ends in its NUL, which is left out
-/// (`dataNul`); in a name a final NUL is part of the name.
-void appendEscaped(std::string& out, const char16_t* str, size_t units, char esc1, char esc2,
+/// Wine's escaping of a UTF-16 string, given as its units (or as bytes for units below 0x100).
+/// String data ends in its NUL, which is left out (`dataNul`); in a name a final NUL is part of
+/// the name.
+template <typename Unit>
+void appendEscaped(std::string& out, const Unit* str, size_t units, char esc1, char esc2,
                    bool dataNul)
 {
     static const char escapes[33] = ".......abtnvfr.............e....";
+    const auto at = [str](size_t i) {
+        return static_cast<char16_t>(static_cast<std::make_unsigned_t<Unit>>(str[i]));
+    };
     for (size_t i = 0; i < units; ++i) {
         // Runs of plain printable ASCII go out as they are.
         size_t run = i;
-        while (run < units && str[run] >= 32 && str[run] < 128 && str[run] != '\\' &&
-               str[run] != esc1 && str[run] != esc2)
+        while (run < units && at(run) >= 32 && at(run) < 128 && at(run) != '\\' &&
+               at(run) != esc1 && at(run) != esc2)
             ++run;
         if (run > i) {
             const size_t old = out.size();
             out.resize(old + (run - i));
             for (char* d = out.data() + old; i < run; ++i)
-                *d++ = static_cast<char>(str[i]);
+                *d++ = static_cast<char>(at(i));
             if (i == units)
                 break;
         }
-        const char16_t c = str[i];
+        const char16_t c = at(i);
         const size_t left = units - i;
         if (c > 127) {
             out += "\\x";
-            const bool nextIsHex = left > 1 && str[i + 1] < 128 && hexDigit(char(str[i + 1])) >= 0;
+            const bool nextIsHex = left > 1 && at(i + 1) < 128 && hexDigit(char(at(i + 1))) >= 0;
             appendHex(out, c, nextIsHex ? 4 : 1);
             continue;
         }
@@ -783,7 +789,7 @@ void appendEscaped(std::string& out, const char16_t* str, size_t units, char esc
             if (escapes[c] != '.')
                 out.push_back(escapes[c]);
             else
-                appendOctal(out, c, (left > 1 && str[i + 1] >= '0' && str[i + 1] <= '7') ? 3 : 1);
+                appendOctal(out, c, (left > 1 && at(i + 1) >= '0' && at(i + 1) <= '7') ? 3 : 1);
             continue;
         }
         if (c == '\\' || c == esc1 || c == esc2)
@@ -797,6 +803,17 @@ void appendEscaped(std::string& out, std::u16string_view s, char esc1, char esc2
     appendEscaped(out, s.data(), s.size(), esc1, esc2, false);
 }
 
+/// What comes before the quoted text of string data.
+void appendStringPrefix(std::string& out, DWORD type)
+{
+    if (type != REG_SZ) {
+        out += "str(";
+        appendHex(out, type, 1);
+        out += "):";
+    }
+    out.push_back('"');
+}
+
 void appendValue(std::string& out, const HiveValue& value)
 {
     const size_t lineStart = out.size();
@@ -807,19 +824,27 @@ void appendValue(std::string& out, const HiveValue& value)
     } else {
         out += "@=";
     }
-    const std::string_view data = value.data();
+    const std::string_view stored = value.storedData();
+    if (value.isAsciiText()) {
+        // Each byte one UTF-16 unit.
+        if (!stored.empty() && stored.back() == 0) {
+            appendStringPrefix(out, value.type());
+            appendEscaped(out, stored.data(), stored.size(), '"', '"', true);
+            out += "\"\n";
+            return;
+        }
+    }
+    std::string expanded;
+    if (value.isAsciiText())
+        expanded = value.data();
+    const std::string_view data = value.isAsciiText() ? std::string_view(expanded) : stored;
     switch (value.type()) {
     case REG_SZ:
     case REG_EXPAND_SZ:
     case REG_MULTI_SZ:
         if (data.size() >= 2 && data.size() % 2 == 0 && data[data.size() - 1] == 0 &&
             data[data.size() - 2] == 0) {
-            if (value.type() != REG_SZ) {
-                out += "str(";
-                appendHex(out, value.type(), 1);
-                out += "):";
-            }
-            out.push_back('"');
+            appendStringPrefix(out, value.type());
             const std::u16string text = tw::platform::bytesToUtf16(data);
             appendEscaped(out, text.data(), text.size(), '"', '"', true);
             out += "\"\n";

@@ -11,6 +11,10 @@
 #include <type_traits>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tw::wine {
 
 using namespace tw::win;
@@ -128,6 +132,17 @@ size_t orderedIndex(const T* list, size_t size, std::u16string_view name, NameOf
 }
 
 } // namespace
+
+std::string HiveValue::data() const
+{
+    const std::string_view stored = storedData();
+    if (!isAsciiText())
+        return std::string(stored);
+    std::string raw(2 * stored.size(), '\0');
+    for (size_t i = 0; i < stored.size(); ++i)
+        raw[2 * i] = stored[i];
+    return raw;
+}
 
 HiveKey* HiveKey::make(std::u16string_view name, HiveKey* parent)
 {
@@ -247,22 +262,68 @@ std::unique_ptr<HiveKey> HiveKey::takeSubkey(const HiveKey* subkey)
 
 namespace {
 
+bool isStringType(DWORD type)
+{
+    return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
+
+/// Whether data is UTF-16LE units below 0x80 only.
+bool isAsciiUtf16(std::string_view data)
+{
+    if (data.size() % 2)
+        return false;
+    const char* p = data.data();
+    const char* const end = p + data.size();
+#if defined(__SSE2__)
+    __m128i any = _mm_setzero_si128();
+    for (; end - p >= 16; p += 16)
+        any = _mm_or_si128(any, _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+    const __m128i beyond = _mm_and_si128(any, _mm_set1_epi16(static_cast<short>(0xFF80)));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(beyond, _mm_setzero_si128())) != 0xFFFF)
+        return false;
+#endif
+    unsigned char any8 = 0;
+    for (; p != end; p += 2)
+        any8 |= static_cast<unsigned char>(p[0] & 0x80) | static_cast<unsigned char>(p[1]);
+    return any8 == 0;
+}
+
+/// The low bytes of `units` UTF-16LE units.
+void narrowUtf16(const char* from, size_t units, char* to)
+{
+#if defined(__SSE2__)
+    for (; units >= 8; units -= 8, from += 16, to += 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(to), _mm_packus_epi16(v, v));
+    }
+#endif
+    for (size_t i = 0; i < units; ++i)
+        to[i] = from[2 * i];
+}
+
 /// A value's block with its name and data, in hive memory.
 template <typename Block>
 Block* makeValueBlock(std::u16string_view name, DWORD type, std::string_view data)
 {
-    if (name.size() > UINT32_MAX || data.size() > UINT32_MAX)
+    if (name.size() > UINT32_MAX || data.size() > INT32_MAX)
         throw std::length_error("registry value too large");
+    const bool ascii = isStringType(type) && isAsciiUtf16(data);
+    const size_t stored = ascii ? data.size() / 2 : data.size();
     const size_t nameBytes = name.size() * sizeof(char16_t);
     auto* block =
-        static_cast<Block*>(hiveAllocate(sizeof(Block) + nameBytes + data.size(), alignof(Block)));
+        static_cast<Block*>(hiveAllocate(sizeof(Block) + nameBytes + stored, alignof(Block)));
     block->nameLength = static_cast<std::uint32_t>(name.size());
-    block->dataSize = static_cast<std::uint32_t>(data.size());
+    block->storedSize = static_cast<std::uint32_t>(stored) & 0x7FFFFFFFu;
+    block->ascii = ascii;
     block->type = type;
     char* payload = reinterpret_cast<char*>(block + 1);
     std::memcpy(payload, name.data(), nameBytes);
-    if (!data.empty())
-        std::memcpy(payload + nameBytes, data.data(), data.size());
+    char* out = payload + nameBytes;
+    if (ascii) {
+        narrowUtf16(data.data(), stored, out);
+    } else if (!data.empty()) {
+        std::memcpy(out, data.data(), data.size());
+    }
     return block;
 }
 

@@ -16,7 +16,8 @@ namespace tw::wine {
 class HiveReleaseBatch;
 
 /// One value of a key: a view of its name, type and data, valid until the value is changed
-/// or removed. Name and data share one block: a registry holds millions of values.
+/// or removed. Name and data share one block: a registry holds millions of values. String data
+/// of ASCII characters only (most of it) is kept as one byte per character.
 class HiveValue
 {
 public:
@@ -26,19 +27,30 @@ public:
     }
     win::DWORD type() const { return m_block->type; }
     /// Raw data as Windows stores it (UTF-16LE for string types).
-    std::string_view data() const
+    std::string data() const;
+    /// The size of the raw data.
+    std::size_t dataSize() const
+    {
+        return m_block->ascii ? 2 * std::size_t(m_block->storedSize) : m_block->storedSize;
+    }
+    /// True for string data kept as one byte per character: all its UTF-16 units (the NULs
+    /// too) are below 0x80.
+    bool isAsciiText() const { return m_block->ascii; }
+    /// The data as kept: the characters for isAsciiText(), else the raw data.
+    std::string_view storedData() const
     {
         return {reinterpret_cast<const char*>(m_block + 1) + 2 * std::size_t(m_block->nameLength),
-                m_block->dataSize};
+                m_block->storedSize};
     }
 
 private:
     friend class HiveKey;
-    /// Followed by the name's units, then the data's bytes.
+    /// Followed by the name's units, then the data as kept.
     struct Block
     {
         std::uint32_t nameLength;
-        std::uint32_t dataSize;
+        std::uint32_t storedSize : 31;
+        std::uint32_t ascii : 1;
         win::DWORD type;
     };
     explicit HiveValue(const Block* block) : m_block(block) {}

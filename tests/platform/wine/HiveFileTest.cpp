@@ -463,6 +463,58 @@ TEST(HiveTree, KeysLoadedFromAFileChangeAsKeysMadeInMemory)
     EXPECT_EQ(names, expected);
 }
 
+TEST(HiveTree, StringDataOfAnyCharactersReadsAndSavesAsWindowsStoresIt)
+{
+    // String data of ASCII characters is kept in a shorter form; the rest as it is.
+    struct Sample
+    {
+        DWORD type;
+        std::string data;
+        std::string saved;
+    };
+    const auto utf16 = [](std::u16string_view text) { return platform::utf16ToBytes(text); };
+    const std::vector<Sample> samples = {
+        {REG_SZ, utf16(u"abc\0"s), "\"abc\""},
+        {REG_SZ, utf16(u"ab"), "hex(1):61,00,62,00"},
+        {REG_SZ, "a\0b"s, "hex(1):61,00,62"},
+        {REG_SZ, "", "hex(1):"},
+        {REG_SZ, utf16(u"\u00e9\0"s), "\"\\xe9\""},
+        {REG_SZ, utf16(u"\u0100\0"s), "\"\\x100\""},
+        {REG_SZ, utf16(u"\u0080\0"s), "\"\\x80\""},
+        {REG_SZ, utf16(u"aaaaaaaaaaaaaaaaaaaa\u0101\0"s), "\"aaaaaaaaaaaaaaaaaaaa\\x101\""},
+        {REG_SZ, utf16(u"tab\there\x7f\0"s), "\"tab\\there\x7f\""},
+        {REG_MULTI_SZ, utf16(u"a\0b\0\0"s), "str(7):\"a\\0b\\0\""},
+        {REG_EXPAND_SZ, utf16(u"%PATH%;C:\\Windows\\System32\0"s),
+         "str(2):\"%PATH%;C:\\\\Windows\\\\System32\""},
+        {REG_BINARY, utf16(u"ab"), "hex:61,00,62,00"},
+        {REG_DWORD, "\x01\0\0\0"s, "dword:00000001"},
+    };
+    const auto key = HiveKey::create(u"Key");
+    for (size_t i = 0; i < samples.size(); ++i)
+        key->setValue(u"v" + platform::utf8ToUtf16(std::to_string(i + 10)), samples[i].type,
+                      samples[i].data);
+    std::string saved;
+    writeHive(*key, "", [&](std::string_view piece) { saved += piece; });
+    for (size_t i = 0; i < samples.size(); ++i) {
+        const std::string name = "v" + std::to_string(i + 10);
+        const HiveValue* value = key->findValue(platform::utf8ToUtf16(name));
+        ASSERT_NE(value, nullptr);
+        EXPECT_EQ(value->type(), samples[i].type) << name;
+        EXPECT_EQ(value->data(), samples[i].data) << name;
+        EXPECT_EQ(value->dataSize(), samples[i].data.size()) << name;
+        EXPECT_NE(saved.find("\n\"" + name + "\"=" + samples[i].saved + "\n"), std::string::npos)
+            << name << "\n"
+            << saved;
+    }
+
+    // Changed to text of other characters and back.
+    key->setValue(u"v10", REG_SZ, utf16(u"\u263a\0"s));
+    EXPECT_EQ(key->findValue(u"v10")->data(), utf16(u"\u263a\0"s));
+    key->setValue(u"v10", REG_EXPAND_SZ, utf16(u"plain\0"s));
+    EXPECT_EQ(key->findValue(u"v10")->data(), utf16(u"plain\0"s));
+    EXPECT_EQ(key->findValue(u"v10")->type(), DWORD(REG_EXPAND_SZ));
+}
+
 TEST(HiveTree, DetachedKeysOutliveTheTreeTheyCameFrom)
 {
     // A deleted key stays alive while a handle holds it, also after its tree was freed.
