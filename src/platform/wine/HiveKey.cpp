@@ -6,9 +6,11 @@
 #include <bit>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <stdexcept>
 #include <type_traits>
+#include <unordered_map>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -32,24 +34,34 @@ size_t capacityFor(size_t count)
     return count <= 4 ? 4 : std::bit_ceil(count);
 }
 
+/// The flag of a key that tells whether one of its lists is on the heap.
+struct HeapFlag
+{
+    std::uint8_t& flags;
+    std::uint8_t bit;
+
+    bool isSet() const { return flags & bit; }
+    void set(bool on) { flags = static_cast<std::uint8_t>(on ? flags | bit : flags & ~bit); }
+};
+
 template <typename T>
-void insertItem(T*& items, std::uint32_t& count, bool& onHeap, size_t index, T item)
+void insertItem(T*& items, std::uint32_t& count, HeapFlag heap, size_t index, T item)
 {
     static_assert(std::is_trivially_copyable_v<T>);
     const size_t n = count;
     if (n == UINT32_MAX)
         throw std::length_error("too many registry entries in one key");
-    if (!onHeap || capacityFor(n) < n + 1) {
-        void* grown = onHeap ? std::realloc(items, capacityFor(n + 1) * sizeof(T))
-                             : std::malloc(capacityFor(n + 1) * sizeof(T));
+    if (!heap.isSet() || capacityFor(n) < n + 1) {
+        void* grown = heap.isSet() ? std::realloc(items, capacityFor(n + 1) * sizeof(T))
+                                   : std::malloc(capacityFor(n + 1) * sizeof(T));
         if (!grown)
             throw std::bad_alloc();
-        if (!onHeap) {
+        if (!heap.isSet()) {
             if (n)
                 std::memcpy(grown, items, n * sizeof(T));
             if (items)
                 hiveRelease(items);
-            onHeap = true;
+            heap.set(true);
         }
         items = static_cast<T*>(grown);
     }
@@ -58,36 +70,29 @@ void insertItem(T*& items, std::uint32_t& count, bool& onHeap, size_t index, T i
     count = static_cast<std::uint32_t>(n + 1);
 }
 
-template <typename T> void freeItems(T*& items, bool& onHeap) noexcept
+template <typename T>
+void freeItems(T*& items, HeapFlag heap, HiveReleaseBatch* batch = nullptr) noexcept
 {
-    if (onHeap)
+    if (heap.isSet())
         std::free(items);
+    else if (items && batch)
+        batch->release(items);
     else if (items)
         hiveRelease(items);
     items = nullptr;
-    onHeap = false;
+    heap.set(false);
 }
 
-template <typename T> void freeItems(T*& items, bool& onHeap, HiveReleaseBatch& batch) noexcept
-{
-    if (onHeap)
-        std::free(items);
-    else if (items)
-        batch.release(items);
-    items = nullptr;
-    onHeap = false;
-}
-
-template <typename T> void eraseItem(T*& items, std::uint32_t& count, bool& onHeap, size_t index)
+template <typename T> void eraseItem(T*& items, std::uint32_t& count, HeapFlag heap, size_t index)
 {
     std::memmove(items + index, items + index + 1, (count - index - 1) * sizeof(T));
     if (--count == 0)
-        freeItems(items, onHeap);
+        freeItems(items, heap);
 }
 
-template <typename T> void compactItems(T*& items, std::uint32_t count, bool& onHeap)
+template <typename T> void compactItems(T*& items, std::uint32_t count, HeapFlag heap)
 {
-    if (!onHeap)
+    if (!heap.isSet())
         return;
     T* exact = nullptr;
     if (count) {
@@ -96,7 +101,7 @@ template <typename T> void compactItems(T*& items, std::uint32_t count, bool& on
     }
     std::free(items);
     items = exact;
-    onHeap = false;
+    heap.set(false);
 }
 
 /// Where `name` is or would go in a list kept in Wine's order. Hive files list names in
@@ -144,6 +149,9 @@ std::string HiveValue::data() const
     return raw;
 }
 
+// A registry holds millions of keys.
+static_assert(sizeof(void*) != 8 || sizeof(HiveKey) == 48);
+
 HiveKey* HiveKey::make(std::u16string_view name, HiveKey* parent)
 {
     if (name.size() > UINT32_MAX)
@@ -164,8 +172,31 @@ void HiveKey::operator delete(void* key) noexcept
     hiveRelease(key);
 }
 
+namespace {
+
+/// The extra parts of keys, by key.
+template <typename Extra> struct ExtraTable
+{
+    std::mutex mutex;
+    std::unordered_map<const HiveKey*, Extra> parts;
+
+    static ExtraTable& instance()
+    {
+        // Never destroyed: keys of a static registry may be freed after it would be.
+        static auto* table = new ExtraTable;
+        return *table;
+    }
+};
+
+} // namespace
+
 HiveKey::~HiveKey()
 {
+    if (m_flags & HasExtra) {
+        auto& table = ExtraTable<Extra>::instance();
+        const std::lock_guard<std::mutex> lock(table.mutex);
+        table.parts.erase(this);
+    }
     HiveReleaseBatch batch;
     std::vector<HiveKey*> pending;
     releaseLists(batch, pending);
@@ -183,17 +214,25 @@ void HiveKey::releaseLists(HiveReleaseBatch& batch, std::vector<HiveKey*>& subke
     for (uint32_t i = 0; i < m_valueCount; ++i)
         batch.release(const_cast<HiveValue::Block*>(m_values[i].m_block));
     m_valueCount = 0;
-    freeItems(m_values, m_valuesOnHeap, batch);
+    freeItems(m_values, HeapFlag{m_flags, ValuesOnHeap}, &batch);
     subkeys.insert(subkeys.end(), m_subkeys, m_subkeys + m_subkeyCount);
     m_subkeyCount = 0;
-    freeItems(m_subkeys, m_subkeysOnHeap, batch);
+    freeItems(m_subkeys, HeapFlag{m_flags, SubkeysOnHeap}, &batch);
 }
 
 HiveKey::Extra& HiveKey::extra()
 {
-    if (!m_extra)
-        m_extra = std::make_unique<Extra>();
-    return *m_extra;
+    auto& table = ExtraTable<Extra>::instance();
+    const std::lock_guard<std::mutex> lock(table.mutex);
+    m_flags |= HasExtra;
+    return table.parts[this];
+}
+
+const HiveKey::Extra* HiveKey::extra() const
+{
+    auto& table = ExtraTable<Extra>::instance();
+    const std::lock_guard<std::mutex> lock(table.mutex);
+    return &table.parts.at(this);
 }
 
 void HiveKey::setHiveBase(Hive* hive)
@@ -245,7 +284,7 @@ HiveKey* HiveKey::addSubkey(std::u16string_view name, bool* created)
     if (found)
         return m_subkeys[i];
     std::unique_ptr<HiveKey> key(make(name, this));
-    insertItem(m_subkeys, m_subkeyCount, m_subkeysOnHeap, i, key.get());
+    insertItem(m_subkeys, m_subkeyCount, HeapFlag{m_flags, SubkeysOnHeap}, i, key.get());
     return key.release();
 }
 
@@ -256,7 +295,7 @@ std::unique_ptr<HiveKey> HiveKey::takeSubkey(const HiveKey* subkey)
     if (!found || m_subkeys[i] != subkey)
         return nullptr;
     std::unique_ptr<HiveKey> taken(m_subkeys[i]);
-    eraseItem(m_subkeys, m_subkeyCount, m_subkeysOnHeap, i);
+    eraseItem(m_subkeys, m_subkeyCount, HeapFlag{m_flags, SubkeysOnHeap}, i);
     return taken;
 }
 
@@ -349,7 +388,7 @@ void HiveKey::setValue(std::u16string_view name, DWORD type, std::string_view da
     }
     HiveValue value(makeValueBlock<HiveValue::Block>(name, type, data));
     try {
-        insertItem(m_values, m_valueCount, m_valuesOnHeap, i, value);
+        insertItem(m_values, m_valueCount, HeapFlag{m_flags, ValuesOnHeap}, i, value);
     } catch (...) {
         hiveRelease(const_cast<HiveValue::Block*>(value.m_block));
         throw;
@@ -363,14 +402,14 @@ bool HiveKey::removeValue(std::u16string_view name)
     if (!found)
         return false;
     hiveRelease(const_cast<HiveValue::Block*>(m_values[i].m_block));
-    eraseItem(m_values, m_valueCount, m_valuesOnHeap, i);
+    eraseItem(m_values, m_valueCount, HeapFlag{m_flags, ValuesOnHeap}, i);
     return true;
 }
 
 void HiveKey::compact()
 {
-    compactItems(m_subkeys, m_subkeyCount, m_subkeysOnHeap);
-    compactItems(m_values, m_valueCount, m_valuesOnHeap);
+    compactItems(m_subkeys, m_subkeyCount, HeapFlag{m_flags, SubkeysOnHeap});
+    compactItems(m_values, m_valueCount, HeapFlag{m_flags, ValuesOnHeap});
 }
 
 void HiveKey::markDeleted()
@@ -379,7 +418,7 @@ void HiveKey::markDeleted()
     while (!pending.empty()) {
         HiveKey* key = pending.back();
         pending.pop_back();
-        key->m_deleted = true;
+        key->m_flags |= Deleted;
         pending.insert(pending.end(), key->m_subkeys, key->m_subkeys + key->m_subkeyCount);
     }
 }

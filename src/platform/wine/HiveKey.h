@@ -85,7 +85,7 @@ public:
     /// The hive this key is saved in: the nearest key, itself included, that is a hive's base.
     Hive* hive() const;
     void setHiveBase(Hive* hive);
-    Hive* hiveBase() const { return m_extra ? m_extra->hiveBase : nullptr; }
+    Hive* hiveBase() const { return m_flags & HasExtra ? extra()->hiveBase : nullptr; }
 
     std::span<HiveKey* const> subkeys() const { return {m_subkeys, m_subkeyCount}; }
     std::span<const HiveValue> values() const { return {m_values, m_valueCount}; }
@@ -109,25 +109,38 @@ public:
 
     const std::u16string* className() const
     {
-        return m_extra && m_extra->hasClass ? &m_extra->className : nullptr;
+        if (!(m_flags & HasExtra))
+            return nullptr;
+        const Extra* e = extra();
+        return e->hasClass ? &e->className : nullptr;
     }
     void setClassName(std::u16string_view name);
 
-    bool isLink() const { return m_isLink; }
-    void setLink(bool link) { m_isLink = link; }
-    bool isDeleted() const { return m_deleted; }
+    bool isLink() const { return m_flags & Link; }
+    void setLink(bool link) { m_flags = link ? m_flags | Link : m_flags & ~Link; }
+    bool isDeleted() const { return m_flags & Deleted; }
     void markDeleted();
 
     /// Full path from the tree's root, components joined by backslashes.
     std::u16string path() const;
 
 private:
-    /// What few keys have.
+    /// What few keys have, kept aside (HasExtra).
     struct Extra
     {
         Hive* hiveBase = nullptr;
         bool hasClass = false;
         std::u16string className;
+    };
+    enum Flag : std::uint8_t
+    {
+        Link = 1,
+        Deleted = 2,
+        HasExtra = 4,
+        // Where each list lives: on the heap, growing, or else in hive memory at its exact
+        // size.
+        SubkeysOnHeap = 8,
+        ValuesOnHeap = 16,
     };
 
     HiveKey(std::uint32_t nameLength, HiveKey* parent) : m_parent(parent), m_nameLength(nameLength)
@@ -135,7 +148,9 @@ private:
     }
     /// A new key with its name in one piece of hive memory.
     static HiveKey* make(std::u16string_view name, HiveKey* parent);
+    /// The key's extra part; made when missing.
     Extra& extra();
+    const Extra* extra() const;
     /// Releases the values and lists; the subkeys go to `subkeys`, to be freed by the caller.
     void releaseLists(HiveReleaseBatch& batch, std::vector<HiveKey*>& subkeys) noexcept;
 
@@ -145,16 +160,11 @@ private:
     HiveKey* m_parent;
     HiveKey** m_subkeys = nullptr;
     HiveValue* m_values = nullptr;
-    std::unique_ptr<Extra> m_extra;
     win::FILETIME m_modified = 0;
     std::uint32_t m_nameLength;
     std::uint32_t m_subkeyCount = 0;
     std::uint32_t m_valueCount = 0;
-    bool m_isLink = false;
-    bool m_deleted = false;
-    /// Where each list lives: on the heap, growing, or else in hive memory at its exact size.
-    bool m_subkeysOnHeap = false;
-    bool m_valuesOnHeap = false;
+    std::uint8_t m_flags = 0;
     // The name's units follow.
 };
 
