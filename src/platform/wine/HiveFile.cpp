@@ -803,6 +803,12 @@ void appendEscaped(std::string& out, std::u16string_view s, char esc1, char esc2
     appendEscaped(out, s.data(), s.size(), esc1, esc2, false);
 }
 
+void appendEscaped(std::string& out, const HiveName& name, char esc1, char esc2)
+{
+    name.visit(
+        [&](auto units) { appendEscaped(out, units.data(), units.size(), esc1, esc2, false); });
+}
+
 /// What comes before the quoted text of string data.
 void appendStringPrefix(std::string& out, DWORD type)
 {

@@ -138,6 +138,117 @@ size_t orderedIndex(const T* list, size_t size, std::u16string_view name, NameOf
 
 } // namespace
 
+// --- names ------------------------------------------------------------------------------------
+
+namespace {
+
+char16_t unitOf(char c)
+{
+    return static_cast<unsigned char>(c);
+}
+
+char16_t unitOf(char16_t c)
+{
+    return c;
+}
+
+bool isAsciiName(std::u16string_view name)
+{
+    char16_t any = 0;
+    for (const char16_t c : name)
+        any |= c;
+    return any < 0x80;
+}
+
+/// Writes the name as kept for `ascii`; returns the bytes written.
+size_t storeName(const HiveName& name, bool ascii, char* out)
+{
+    return name.visit([&](auto units) -> size_t {
+        if (ascii) {
+            for (size_t i = 0; i < units.size(); ++i)
+                out[i] = static_cast<char>(units[i]);
+            return units.size();
+        }
+        char16_t* wide = reinterpret_cast<char16_t*>(out);
+        for (size_t i = 0; i < units.size(); ++i)
+            wide[i] = unitOf(units[i]);
+        return units.size() * sizeof(char16_t);
+    });
+}
+
+bool canStoreAscii(const HiveName& name)
+{
+    return name.isAscii() || isAsciiName(name.utf16());
+}
+
+} // namespace
+
+std::u16string HiveName::toUtf16() const
+{
+    std::u16string out;
+    appendTo(out);
+    return out;
+}
+
+std::string HiveName::toUtf8() const
+{
+    return m_ascii ? std::string(ascii()) : platform::utf16ToUtf8(utf16());
+}
+
+void HiveName::appendTo(std::u16string& out) const
+{
+    if (!m_ascii) {
+        out += utf16();
+        return;
+    }
+    const size_t old = out.size();
+    out.resize(old + m_size);
+    for (size_t i = 0; i < m_size; ++i)
+        out[old + i] = unitOf(ascii()[i]);
+}
+
+bool operator==(const HiveName& a, std::u16string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    return a.visit([&](auto units) {
+        for (size_t i = 0; i < units.size(); ++i) {
+            if (unitOf(units[i]) != b[i])
+                return false;
+        }
+        return true;
+    });
+}
+
+bool operator==(const HiveName& a, const HiveName& b)
+{
+    return b.visit([&](auto units) {
+        if (a.size() != units.size())
+            return false;
+        for (size_t i = 0; i < units.size(); ++i) {
+            if (a.visit([i](auto other) { return unitOf(other[i]); }) != unitOf(units[i]))
+                return false;
+        }
+        return true;
+    });
+}
+
+int compareNamesNoCase(const HiveName& a, std::u16string_view b)
+{
+    const char16_t* lower = platform::foldCaseTable();
+    return a.visit([&](auto units) {
+        const size_t n = units.size() < b.size() ? units.size() : b.size();
+        for (size_t i = 0; i < n; ++i) {
+            const int d = int(lower[unitOf(units[i])]) - int(lower[b[i]]);
+            if (d)
+                return d;
+        }
+        return int(units.size()) - int(b.size());
+    });
+}
+
+// --- values -----------------------------------------------------------------------------------
+
 std::string HiveValue::data() const
 {
     const std::string_view stored = storedData();
@@ -156,9 +267,11 @@ HiveKey* HiveKey::make(std::u16string_view name, HiveKey* parent)
 {
     if (name.size() > UINT32_MAX)
         throw std::length_error("registry key name too long");
-    void* piece = hiveAllocate(sizeof(HiveKey) + name.size() * sizeof(char16_t), alignof(HiveKey));
-    HiveKey* key = ::new (piece) HiveKey(static_cast<std::uint32_t>(name.size()), parent);
-    std::copy(name.begin(), name.end(), reinterpret_cast<char16_t*>(key + 1));
+    const bool ascii = isAsciiName(name);
+    void* piece = hiveAllocate(sizeof(HiveKey) + name.size() * (ascii ? 1 : sizeof(char16_t)),
+                               alignof(HiveKey));
+    HiveKey* key = ::new (piece) HiveKey(static_cast<std::uint32_t>(name.size()), ascii, parent);
+    storeName(HiveName(name), ascii, reinterpret_cast<char*>(key + 1));
     return key;
 }
 
@@ -291,7 +404,7 @@ HiveKey* HiveKey::addSubkey(std::u16string_view name, bool* created)
 std::unique_ptr<HiveKey> HiveKey::takeSubkey(const HiveKey* subkey)
 {
     bool found = false;
-    const size_t i = subkeyIndex(subkey->name(), &found);
+    const size_t i = subkeyIndex(subkey->name().toUtf16(), &found);
     if (!found || m_subkeys[i] != subkey)
         return nullptr;
     std::unique_ptr<HiveKey> taken(m_subkeys[i]);
@@ -342,27 +455,27 @@ void narrowUtf16(const char* from, size_t units, char* to)
 
 /// A value's block with its name and data, in hive memory.
 template <typename Block>
-Block* makeValueBlock(std::u16string_view name, DWORD type, std::string_view data)
+Block* makeValueBlock(const HiveName& name, DWORD type, std::string_view data)
 {
-    if (name.size() > UINT32_MAX || data.size() > INT32_MAX)
+    if (name.size() > INT32_MAX || data.size() > INT32_MAX)
         throw std::length_error("registry value too large");
+    const bool asciiName = canStoreAscii(name);
     const bool ascii = isStringType(type) && isAsciiUtf16(data);
     const size_t stored = ascii ? data.size() / 2 : data.size();
-    const size_t nameBytes = name.size() * sizeof(char16_t);
+    const size_t nameBytes = name.size() * (asciiName ? 1 : sizeof(char16_t));
     auto* block =
         static_cast<Block*>(hiveAllocate(sizeof(Block) + nameBytes + stored, alignof(Block)));
-    block->nameLength = static_cast<std::uint32_t>(name.size());
+    block->nameLength = static_cast<std::uint32_t>(name.size()) & 0x7FFFFFFFu;
+    block->nameAscii = asciiName;
     block->storedSize = static_cast<std::uint32_t>(stored) & 0x7FFFFFFFu;
     block->ascii = ascii;
     block->type = type;
-    char* payload = reinterpret_cast<char*>(block + 1);
-    std::memcpy(payload, name.data(), nameBytes);
-    char* out = payload + nameBytes;
-    if (ascii) {
+    char* out = reinterpret_cast<char*>(block + 1);
+    out += storeName(name, asciiName, out);
+    if (ascii)
         narrowUtf16(data.data(), stored, out);
-    } else if (!data.empty()) {
+    else if (!data.empty())
         std::memcpy(out, data.data(), data.size());
-    }
     return block;
 }
 
@@ -386,7 +499,7 @@ void HiveKey::setValue(std::u16string_view name, DWORD type, std::string_view da
         hiveRelease(const_cast<HiveValue::Block*>(old));
         return;
     }
-    HiveValue value(makeValueBlock<HiveValue::Block>(name, type, data));
+    HiveValue value(makeValueBlock<HiveValue::Block>(HiveName(name), type, data));
     try {
         insertItem(m_values, m_valueCount, HeapFlag{m_flags, ValuesOnHeap}, i, value);
     } catch (...) {
@@ -432,7 +545,7 @@ std::u16string HiveKey::path() const
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
         if (it != chain.rbegin() && !result.empty())
             result += u'\\';
-        result += (*it)->name();
+        (*it)->name().appendTo(result);
     }
     return result;
 }

@@ -15,15 +15,63 @@ namespace tw::wine {
 
 class HiveReleaseBatch;
 
+/// The name of a key or value as it is kept: UTF-16 units, or one byte each when all of them
+/// are below 0x80 (most names). A view, valid as long as what it names.
+class HiveName
+{
+public:
+    explicit HiveName(std::u16string_view units)
+        : m_units(units.data()), m_size(units.size()), m_ascii(false)
+    {
+    }
+    /// ASCII characters, one unit each.
+    explicit HiveName(std::string_view ascii)
+        : m_units(ascii.data()), m_size(ascii.size()), m_ascii(true)
+    {
+    }
+
+    std::size_t size() const { return m_size; }
+    bool empty() const { return m_size == 0; }
+    bool isAscii() const { return m_ascii; }
+    /// For isAscii(): the characters.
+    std::string_view ascii() const { return {static_cast<const char*>(m_units), m_size}; }
+    /// For !isAscii(): the units.
+    std::u16string_view utf16() const { return {static_cast<const char16_t*>(m_units), m_size}; }
+    /// Calls `f` with the name as kept: ascii() or utf16().
+    template <typename F> decltype(auto) visit(F&& f) const
+    {
+        return m_ascii ? f(ascii()) : f(utf16());
+    }
+
+    std::u16string toUtf16() const;
+    std::string toUtf8() const;
+    void appendTo(std::u16string& out) const;
+
+    friend bool operator==(const HiveName& a, std::u16string_view b);
+    friend bool operator==(const HiveName& a, const HiveName& b);
+
+private:
+    const void* m_units;
+    std::size_t m_size;
+    bool m_ascii;
+};
+
+/// Case-insensitive order of names, as platform::compareNamesNoCase.
+int compareNamesNoCase(const HiveName& a, std::u16string_view b);
+
 /// One value of a key: a view of its name, type and data, valid until the value is changed
 /// or removed. Name and data share one block: a registry holds millions of values. String data
-/// of ASCII characters only (most of it) is kept as one byte per character.
+/// of ASCII characters only (most of it) is kept as one byte per character, as are names.
 class HiveValue
 {
 public:
-    std::u16string_view name() const
+    HiveName name() const
     {
-        return {reinterpret_cast<const char16_t*>(m_block + 1), m_block->nameLength};
+        const char* units = reinterpret_cast<const char*>(m_block + 1);
+        return m_block->nameAscii
+                   ? HiveName(std::string_view(units, m_block->nameLength))
+                   : HiveName(std::u16string_view(reinterpret_cast<const char16_t*>(units),
+                                                  m_block->nameLength));
     }
     win::DWORD type() const { return m_block->type; }
     /// Raw data as Windows stores it (UTF-16LE for string types).
@@ -39,16 +87,18 @@ public:
     /// The data as kept: the characters for isAsciiText(), else the raw data.
     std::string_view storedData() const
     {
-        return {reinterpret_cast<const char*>(m_block + 1) + 2 * std::size_t(m_block->nameLength),
-                m_block->storedSize};
+        const std::size_t nameBytes =
+            (m_block->nameAscii ? 1 : 2) * std::size_t(m_block->nameLength);
+        return {reinterpret_cast<const char*>(m_block + 1) + nameBytes, m_block->storedSize};
     }
 
 private:
     friend class HiveKey;
-    /// Followed by the name's units, then the data as kept.
+    /// Followed by the name as kept, then the data as kept.
     struct Block
     {
-        std::uint32_t nameLength;
+        std::uint32_t nameLength : 31;
+        std::uint32_t nameAscii : 1;
         std::uint32_t storedSize : 31;
         std::uint32_t ascii : 1;
         win::DWORD type;
@@ -63,8 +113,9 @@ class Hive;
 /// One registry key. Subkeys and values are kept in Wine's order (case-insensitive,
 /// then by length), so enumeration by index and hive files come out as Wine's.
 ///
-/// A key and its name are one piece of hive memory (HiveArena.h), as are values; a key's
-/// lists grow on the heap and are moved to pieces of their exact size by compact().
+/// A key and its name (kept as HiveName tells) are one piece of hive memory (HiveArena.h), as
+/// are values; a key's lists grow on the heap and are moved to pieces of their exact size by
+/// compact().
 class HiveKey final
 {
 public:
@@ -76,9 +127,12 @@ public:
     HiveKey& operator=(const HiveKey&) = delete;
     static void operator delete(void* key) noexcept;
 
-    std::u16string_view name() const
+    HiveName name() const
     {
-        return {reinterpret_cast<const char16_t*>(this + 1), m_nameLength};
+        const char* units = reinterpret_cast<const char*>(this + 1);
+        return m_flags & AsciiName ? HiveName(std::string_view(units, m_nameLength))
+                                   : HiveName(std::u16string_view(
+                                         reinterpret_cast<const char16_t*>(units), m_nameLength));
     }
     HiveKey* parent() const { return m_parent; }
 
@@ -141,9 +195,12 @@ private:
         // size.
         SubkeysOnHeap = 8,
         ValuesOnHeap = 16,
+        AsciiName = 32,
     };
 
-    HiveKey(std::uint32_t nameLength, HiveKey* parent) : m_parent(parent), m_nameLength(nameLength)
+    HiveKey(std::uint32_t nameLength, bool asciiName, HiveKey* parent)
+        : m_parent(parent), m_nameLength(nameLength),
+          m_flags(static_cast<std::uint8_t>(asciiName ? AsciiName : 0))
     {
     }
     /// A new key with its name in one piece of hive memory.
@@ -165,7 +222,7 @@ private:
     std::uint32_t m_subkeyCount = 0;
     std::uint32_t m_valueCount = 0;
     std::uint8_t m_flags = 0;
-    // The name's units follow.
+    // The name follows as kept.
 };
 
 } // namespace tw::wine

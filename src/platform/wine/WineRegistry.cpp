@@ -348,7 +348,7 @@ LONG WineRegistry::enumKey(HKEY key, DWORD index, std::string* name)
     if (index >= found->subkeys().size())
         return ERROR_NO_MORE_ITEMS;
     if (name)
-        *name = utf16ToUtf8(found->subkeys()[index]->name());
+        *name = found->subkeys()[index]->name().toUtf8();
     return ERROR_SUCCESS;
 }
 
@@ -362,7 +362,7 @@ LONG WineRegistry::enumValue(HKEY key, DWORD index, std::string* name, DWORD* ty
         return ERROR_NO_MORE_ITEMS;
     const HiveValue& value = found->values()[index];
     if (name)
-        *name = utf16ToUtf8(value.name());
+        *name = value.name().toUtf8();
     if (type)
         *type = value.type();
     if (data)

@@ -123,7 +123,7 @@ TEST(HiveFile, KeepsWineOrderOfSubkeys)
     ASSERT_NE(key, nullptr);
     std::vector<std::u16string> names;
     for (const auto& sub : key->subkeys())
-        names.emplace_back(sub->name());
+        names.push_back(sub->name().toUtf16());
     const std::vector<std::u16string> expected = {
         u"10", u"9", u"_under", u"Deep", u"Empty Key", u"lower", u"Sub\u00e9\u65e5", u"Upper"};
     EXPECT_EQ(names, expected);
@@ -166,7 +166,7 @@ std::string describe(const HiveKey& key, const std::string& indent = "")
             out += (c >= 32 && c < 127) ? std::string(1, char(c)) : "<" + std::to_string(c) + ">";
         return out;
     };
-    std::string out = indent + "[" + units(key.name()) + "]";
+    std::string out = indent + "[" + units(key.name().toUtf16()) + "]";
     if (!key.values().empty() || key.subkeys().empty() || key.className() || key.isLink())
         out += " time " + std::to_string(key.modified());
     if (key.className())
@@ -175,8 +175,8 @@ std::string describe(const HiveKey& key, const std::string& indent = "")
         out += " link";
     out += "\n";
     for (const HiveValue& value : key.values()) {
-        out +=
-            indent + "  \"" + units(value.name()) + "\" type " + std::to_string(value.type()) + ":";
+        out += indent + "  \"" + units(value.name().toUtf16()) + "\" type " +
+               std::to_string(value.type()) + ":";
         for (unsigned char byte : value.data())
             out += " " + std::to_string(byte);
         out += "\n";
@@ -412,9 +412,9 @@ void copyTree(const HiveKey& from, HiveKey& to)
         to.setClassName(*from.className());
     to.setLink(from.isLink());
     for (const HiveValue& value : from.values())
-        to.setValue(value.name(), value.type(), value.data());
+        to.setValue(value.name().toUtf16(), value.type(), value.data());
     for (const HiveKey* sub : from.subkeys())
-        copyTree(*sub, *to.addSubkey(sub->name()));
+        copyTree(*sub, *to.addSubkey(sub->name().toUtf16()));
 }
 
 TEST(HiveTree, KeysLoadedFromAFileChangeAsKeysMadeInMemory)
@@ -434,7 +434,7 @@ TEST(HiveTree, KeysLoadedFromAFileChangeAsKeysMadeInMemory)
         key->addSubkey(u"m middle")->setValue(u"v", REG_DWORD, std::string(4, '\1'));
         key->addSubkey(u"zz last");
         while (!key->values().empty()) {
-            const std::u16string name(key->values().back().name());
+            const std::u16string name = key->values().back().name().toUtf16();
             ASSERT_TRUE(key->removeValue(name));
         }
         key->setValue(u"B", REG_SZ, std::string("b\0\0\0", 4));
@@ -457,7 +457,7 @@ TEST(HiveTree, KeysLoadedFromAFileChangeAsKeysMadeInMemory)
     EXPECT_EQ(loaded->values()[1].name(), u"B");
     std::vector<std::u16string> names;
     for (const HiveKey* sub : loaded->subkeys())
-        names.emplace_back(sub->name());
+        names.push_back(sub->name().toUtf16());
     const std::vector<std::u16string> expected = {u"0 first",         u"9",      u"Deep", u"lower",
                                                   u"Sub\u00e9\u65e5", u"zz last"};
     EXPECT_EQ(names, expected);
@@ -513,6 +513,62 @@ TEST(HiveTree, StringDataOfAnyCharactersReadsAndSavesAsWindowsStoresIt)
     key->setValue(u"v10", REG_EXPAND_SZ, utf16(u"plain\0"s));
     EXPECT_EQ(key->findValue(u"v10")->data(), utf16(u"plain\0"s));
     EXPECT_EQ(key->findValue(u"v10")->type(), DWORD(REG_EXPAND_SZ));
+}
+
+TEST(HiveTree, NamesOfAnyCharactersAreFoundAndOrderedAlike)
+{
+    // ASCII names are kept shorter than others; lookups and order must not tell.
+    const std::vector<std::u16string> names = {u"plain",
+                                               u"Caf\u00e9",
+                                               u"\u65e5\u672c",
+                                               u"zeta",
+                                               u"Alpha",
+                                               u"\u00c9t\u00e9",
+                                               u"kelvin",
+                                               u"a\u0000b"s,
+                                               u"\U0001F30E",
+                                               u"_under",
+                                               u"10",
+                                               u"9",
+                                               u"a long name well past sixteen characters"};
+    const auto key = HiveKey::create(u"Key");
+    for (const std::u16string& name : names) {
+        key->addSubkey(name);
+        key->setValue(name, REG_DWORD, std::string(4, '\0'));
+    }
+    std::vector<std::u16string> sorted = names;
+    std::sort(sorted.begin(), sorted.end(),
+              [](const auto& a, const auto& b) { return platform::compareNamesNoCase(a, b) < 0; });
+    ASSERT_EQ(key->subkeys().size(), sorted.size());
+    ASSERT_EQ(key->values().size(), sorted.size());
+    for (size_t i = 0; i < sorted.size(); ++i) {
+        EXPECT_EQ(key->subkeys()[i]->name().toUtf16(), sorted[i]);
+        EXPECT_TRUE(key->subkeys()[i]->name() == sorted[i]);
+        EXPECT_EQ(key->subkeys()[i]->name().toUtf8(), platform::utf16ToUtf8(sorted[i]));
+        EXPECT_EQ(key->values()[i].name().toUtf16(), sorted[i]);
+    }
+    // Case-insensitive either way, the Kelvin sign folding to an ASCII k included.
+    const std::vector<std::pair<std::u16string, std::u16string>> sameNames = {
+        {u"PLAIN", u"plain"},
+        {u"alpha", u"Alpha"},
+        {u"caf\u00c9", u"Caf\u00e9"},
+        {u"\u212aELVIN", u"kelvin"},
+        {u"\u00e9T\u00c9", u"\u00c9t\u00e9"},
+        {u"A LONG NAME WELL PAST SIXTEEN CHARACTERS", u"a long name well past sixteen characters"}};
+    for (const auto& [query, stored] : sameNames) {
+        const HiveKey* found = key->findSubkey(query);
+        ASSERT_NE(found, nullptr) << platform::utf16ToUtf8(query);
+        EXPECT_EQ(found->name().toUtf16(), stored);
+        bool created = true;
+        EXPECT_EQ(key->addSubkey(query, &created), found);
+        EXPECT_FALSE(created);
+        ASSERT_NE(key->findValue(query), nullptr);
+        EXPECT_EQ(key->findValue(query)->name().toUtf16(), stored);
+    }
+    EXPECT_EQ(key->findSubkey(u"plai"), nullptr);
+    EXPECT_EQ(key->findSubkey(u"Caf"), nullptr);
+    EXPECT_EQ(key->findSubkey(u"a"), nullptr);
+    EXPECT_FALSE(key->subkeys()[0]->name() == u"something else");
 }
 
 TEST(HiveTree, DetachedKeysOutliveTheTreeTheyCameFrom)
