@@ -3,6 +3,7 @@
 #include "platform/Registry.h"
 #include "platform/TextCodec.h"
 
+#include <array>
 #include <bit>
 #include <cerrno>
 #include <cstring>
@@ -111,9 +112,40 @@ private:
     int m_fd;
 };
 
+/// The value of each byte as a hex digit, -1 for other bytes.
+constexpr std::array<signed char, 256> kHexDigitValues = [] {
+    std::array<signed char, 256> values{};
+    for (int c = 0; c < 256; ++c)
+        values[c] = -1;
+    for (int c = 0; c < 10; ++c)
+        values['0' + c] = static_cast<signed char>(c);
+    for (int c = 0; c < 6; ++c)
+        values['a' + c] = values['A' + c] = static_cast<signed char>(10 + c);
+    return values;
+}();
+
 int hexDigit(char c)
 {
-    return tw::platform::hexDigitValue(c);
+    return kHexDigitValues[static_cast<unsigned char>(c)];
+}
+
+/// The first backslash or "]" from `p` on, or `end`.
+const char* findPathBreak(const char* p, const char* end)
+{
+#if defined(__SSE2__)
+    const __m128i backslash = _mm_set1_epi8('\\');
+    const __m128i bracket = _mm_set1_epi8(']');
+    for (; end - p >= 16; p += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const auto mask = static_cast<unsigned>(_mm_movemask_epi8(
+            _mm_or_si128(_mm_cmpeq_epi8(bytes, backslash), _mm_cmpeq_epi8(bytes, bracket))));
+        if (mask)
+            return p + std::countr_zero(mask);
+    }
+#endif
+    while (p < end && *p != '\\' && *p != ']')
+        ++p;
+    return p;
 }
 
 /// Room for decoded text, kept from line to line. Escaped text never decodes to more UTF-16
@@ -486,7 +518,7 @@ private:
         m_rawParts.clear();
         const char* partStart = p;
         bool closed = false;
-        while (p < end) {
+        while ((p = findPathBreak(p, end)) < end) {
             if (*p == '\\') {
                 if (p + 1 == end)
                     break;
@@ -502,11 +534,8 @@ private:
                 p += 2;
                 continue;
             }
-            if (*p == ']') {
-                closed = true;
-                break;
-            }
-            ++p;
+            closed = true; // at the "]"
+            break;
         }
         if (!closed)
             fail(lineNo, "unterminated key name (no closing \"]\")");

@@ -332,10 +332,9 @@ TEST(HiveFile, EscapesAndOtherCharactersReadTheSameAnywhereInLongText)
         std::u16string read;
     };
     const std::vector<Special> specials = {
-        {"\\n", u"\n"},          {"\\\"", u"\""},
-        {"\\\\", u"\\"},         {"\\x263a", u"\u263a"},
-        {"\xc3\xa9", u"\u00e9"}, {"\xf0\x9f\x8c\x8e", u"\U0001F30E"},
-        {"\x7f", u"\x7f"},       {"\\[", u"["}};
+        {"\\n", u"\n"},         {"\\\"", u"\""},         {"\\\\", u"\\"},
+        {"\\x263a", u"\u263a"}, {"\xc3\xa9", u"\u00e9"}, {"\xf0\x9f\x8c\x8e", u"\U0001F30E"},
+        {"\x7f", u"\x7f"},      {"\\[", u"["},           {"\\]", u"]"}};
     std::string text = kHeader;
     std::vector<std::pair<std::u16string, std::u16string>> expected;
     for (size_t at = 0; at < 40; ++at) {
