@@ -239,6 +239,8 @@ int compareNamesNoCase(const HiveName& a, std::u16string_view b)
     return a.visit([&](auto units) {
         const size_t n = units.size() < b.size() ? units.size() : b.size();
         for (size_t i = 0; i < n; ++i) {
+            if (unitOf(units[i]) == b[i])
+                continue;
             const int d = int(lower[unitOf(units[i])]) - int(lower[b[i]]);
             if (d)
                 return d;
