@@ -30,13 +30,13 @@ constexpr std::size_t kPageSize = 4096;
 struct Chunk
 {
     /// Pieces not yet released, plus kOpen while a thread still hands out pieces from it.
-    std::atomic<std::size_t> live;
+    std::atomic<std::uint64_t> live;
     std::size_t mappedBytes;
 };
 constexpr std::size_t kHeaderSize = 64;
 static_assert(sizeof(Chunk) <= kHeaderSize);
 /// More than a chunk can hold pieces.
-constexpr std::size_t kOpen = std::size_t(1) << 40;
+constexpr std::uint64_t kOpen = std::uint64_t(1) << 40;
 
 std::uintptr_t roundUp(std::uintptr_t value, std::size_t to)
 {
@@ -44,7 +44,7 @@ std::uintptr_t roundUp(std::uintptr_t value, std::size_t to)
 }
 
 /// A mapping of `bytes` (a multiple of the page size) that starts on a chunk boundary.
-Chunk* mapChunk(std::size_t bytes, std::size_t live)
+Chunk* mapChunk(std::size_t bytes, std::uint64_t live)
 {
     const std::size_t reserved = bytes + kChunkSize;
     void* mapped =
@@ -80,7 +80,7 @@ Chunk* chunkOf(void* piece)
 }
 
 /// Takes `count` from the chunk's live count; the last one out unmaps it.
-void releaseLive(Chunk* chunk, std::size_t count) noexcept
+void releaseLive(Chunk* chunk, std::uint64_t count) noexcept
 {
     if (chunk->live.fetch_sub(count, std::memory_order_acq_rel) == count)
         unmapChunk(chunk);
