@@ -120,11 +120,12 @@ SyntheticPrefixStats writeSyntheticPrefix(const std::string& dir, std::uint64_t 
     fs::create_directory_symlink("../drive_c", fs::path(dir) / "dosdevices" / "c:", ec);
 
     Generator g(dir, seed);
-    HiveKey machine(u"Machine");
-    HiveKey user(u"S-1-5-21-0-0-0-1000");
-    HiveKey* classes = g.path(&machine, {"Software", "Classes"});
-    HiveKey* current = g.path(&machine, {"Software", "Microsoft", "Windows", "CurrentVersion"});
-    HiveKey* services = g.path(&machine, {"System", "CurrentControlSet", "Services"});
+    const auto machine = HiveKey::create(u"Machine");
+    const auto user = HiveKey::create(u"S-1-5-21-0-0-0-1000");
+    HiveKey* classes = g.path(machine.get(), {"Software", "Classes"});
+    HiveKey* current =
+        g.path(machine.get(), {"Software", "Microsoft", "Windows", "CurrentVersion"});
+    HiveKey* services = g.path(machine.get(), {"System", "CurrentControlSet", "Services"});
     g.text(current, "ProgramFilesDir", "C:\\Program Files");
     g.text(current, "CommonFilesDir", "C:\\Program Files\\Common Files");
 
@@ -180,7 +181,7 @@ SyntheticPrefixStats writeSyntheticPrefix(const std::string& dir, std::uint64_t 
             break;
         }
         default: { // per-user program settings, several levels deep
-            HiveKey* settings = g.path(&user, {"Software", vendor, "Product" + n, "Settings"});
+            HiveKey* settings = g.path(user.get(), {"Software", vendor, "Product" + n, "Settings"});
             g.text(settings, "InstallDir", "C:\\Program Files\\" + vendor);
             g.text(settings, "LastFile", g.file(vendor, "data" + n + ".dat"));
             g.number(settings, "Flags", static_cast<DWORD>(g.random()()));
@@ -192,11 +193,11 @@ SyntheticPrefixStats writeSyntheticPrefix(const std::string& dir, std::uint64_t 
         }
     }
 
-    HiveKey defaultUser(u".Default");
-    g.text(g.path(&defaultUser, {"Control Panel", "Desktop"}), "Wallpaper", "");
-    writeHiveFile(dir + "/system.reg", machine, "REGISTRY\\Machine");
-    writeHiveFile(dir + "/user.reg", user, "REGISTRY\\User\\S-1-5-21-0-0-0-1000");
-    writeHiveFile(dir + "/userdef.reg", defaultUser, "REGISTRY\\User\\.Default");
+    const auto defaultUser = HiveKey::create(u".Default");
+    g.text(g.path(defaultUser.get(), {"Control Panel", "Desktop"}), "Wallpaper", "");
+    writeHiveFile(dir + "/system.reg", *machine, "REGISTRY\\Machine");
+    writeHiveFile(dir + "/user.reg", *user, "REGISTRY\\User\\S-1-5-21-0-0-0-1000");
+    writeHiveFile(dir + "/userdef.reg", *defaultUser, "REGISTRY\\User\\.Default");
     for (const char* hive : {"system.reg", "user.reg", "userdef.reg"})
         g.stats().hiveBytes += fs::file_size(fs::path(dir) / hive);
     return g.stats();

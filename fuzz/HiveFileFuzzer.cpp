@@ -49,7 +49,7 @@ private:
 
 struct Loaded
 {
-    std::unique_ptr<HiveKey> root = std::make_unique<HiveKey>(u"REGISTRY");
+    std::unique_ptr<HiveKey> root = HiveKey::create(u"REGISTRY");
     HiveKey* base = nullptr;
     HiveHeader header;
 };
@@ -107,7 +107,7 @@ bool hasSection(const HiveKey& key)
 void compare(const HiveKey& a, const HiveKey& b)
 {
     if (a.name() != b.name())
-        mismatch(a, "name became \"" + show(b.name()) + "\"");
+        mismatch(a, "name became \"" + show(b.name().toUtf16()) + "\"");
     if (hasSection(a) && a.modified() != b.modified())
         mismatch(a, "time " + std::to_string(a.modified()) + " became " +
                         std::to_string(b.modified()));
@@ -122,10 +122,11 @@ void compare(const HiveKey& a, const HiveKey& b)
         const HiveValue& va = a.values()[i];
         const HiveValue& vb = b.values()[i];
         if (va.name() != vb.name() || va.type() != vb.type() || va.data() != vb.data())
-            mismatch(a, "value \"" + show(va.name()) + "\" (type " + std::to_string(va.type()) +
-                            ", " + std::to_string(va.data().size()) + " bytes) became \"" +
-                            show(vb.name()) + "\" (type " + std::to_string(vb.type()) + ", " +
-                            std::to_string(vb.data().size()) + " bytes)");
+            mismatch(a, "value \"" + show(va.name().toUtf16()) + "\" (type " +
+                            std::to_string(va.type()) + ", " + std::to_string(va.data().size()) +
+                            " bytes) became \"" + show(vb.name().toUtf16()) + "\" (type " +
+                            std::to_string(vb.type()) + ", " + std::to_string(vb.data().size()) +
+                            " bytes)");
     }
     if (a.subkeys().size() != b.subkeys().size())
         mismatch(a, std::to_string(a.subkeys().size()) + " subkeys became " +

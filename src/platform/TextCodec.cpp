@@ -276,6 +276,11 @@ char16_t foldCase(char16_t c)
     return foldTable().lower[c];
 }
 
+const char16_t* foldCaseTable()
+{
+    return foldTable().lower.data();
+}
+
 int compareNamesNoCase(std::u16string_view a, std::u16string_view b)
 {
     const auto& lower = foldTable().lower;

@@ -40,6 +40,8 @@ inline int hexDigitValue(char c)
 
 /// Simple Unicode lower case of one UTF-16 unit, as the registry compares names.
 char16_t foldCase(char16_t c);
+/// The table foldCase() reads, indexed by unit, for loops over many units.
+const char16_t* foldCaseTable();
 /// Case-insensitive order of names: by lower-cased units, then by length.
 int compareNamesNoCase(std::u16string_view a, std::u16string_view b);
 bool equalNamesNoCase(std::u16string_view a, std::u16string_view b);

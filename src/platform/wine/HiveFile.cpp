@@ -3,14 +3,24 @@
 #include "platform/Registry.h"
 #include "platform/TextCodec.h"
 
+#include <array>
+#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <system_error>
+#include <type_traits>
 #include <unistd.h>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tw::wine {
+
+// Value data is kept as Windows keeps it, little-endian, as are the units read here.
+static_assert(std::endian::native == std::endian::little);
 
 using namespace tw::win;
 
@@ -102,43 +112,93 @@ private:
     int m_fd;
 };
 
+/// The value of each byte as a hex digit, -1 for other bytes.
+constexpr std::array<signed char, 256> kHexDigitValues = [] {
+    std::array<signed char, 256> values{};
+    for (int c = 0; c < 256; ++c)
+        values[c] = -1;
+    for (int c = 0; c < 10; ++c)
+        values['0' + c] = static_cast<signed char>(c);
+    for (int c = 0; c < 6; ++c)
+        values['a' + c] = values['A' + c] = static_cast<signed char>(10 + c);
+    return values;
+}();
+
 int hexDigit(char c)
 {
-    return tw::platform::hexDigitValue(c);
+    return kHexDigitValues[static_cast<unsigned char>(c)];
 }
 
-/// Where decoded UTF-16 units go: a UTF-16 string, or raw little-endian bytes.
-struct Utf16Sink
+/// The first backslash or "]" from `p` on, or `end`.
+const char* findPathBreak(const char* p, const char* end)
 {
-    std::u16string& out;
-    void put(char16_t c) { out.push_back(c); }
-    void putAscii(const char* from, const char* to)
-    {
-        const size_t old = out.size();
-        out.resize(old + static_cast<size_t>(to - from));
-        for (char16_t* d = out.data() + old; from != to; ++from)
-            *d++ = static_cast<unsigned char>(*from);
+#if defined(__SSE2__)
+    const __m128i backslash = _mm_set1_epi8('\\');
+    const __m128i bracket = _mm_set1_epi8(']');
+    for (; end - p >= 16; p += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const auto mask = static_cast<unsigned>(_mm_movemask_epi8(
+            _mm_or_si128(_mm_cmpeq_epi8(bytes, backslash), _mm_cmpeq_epi8(bytes, bracket))));
+        if (mask)
+            return p + std::countr_zero(mask);
     }
+#endif
+    while (p < end && *p != '\\' && *p != ']')
+        ++p;
+    return p;
+}
+
+/// Room for decoded text, kept from line to line. Escaped text never decodes to more UTF-16
+/// units than it has bytes.
+class UnitBuffer
+{
+public:
+    char16_t* reserve(size_t units)
+    {
+        if (units > m_capacity) {
+            m_capacity = units + units / 2 + 256;
+            m_units = std::make_unique_for_overwrite<char16_t[]>(m_capacity);
+        }
+        return m_units.get();
+    }
+
+private:
+    std::unique_ptr<char16_t[]> m_units;
+    size_t m_capacity = 0;
 };
 
-struct ByteSink
+/// Copies the run of plain printable ASCII at `p` (up to `endChar`, a backslash or any other
+/// byte) as UTF-16 units. Writes up to 16 units past the run, but no more units than there are
+/// bytes from `p` to `end`.
+inline void copyPlainRun(const char*& p, const char* end, char endChar, char16_t*& out)
 {
-    std::string& out;
-    void put(char16_t c)
-    {
-        out.push_back(static_cast<char>(c & 0xFF));
-        out.push_back(static_cast<char>(c >> 8));
-    }
-    void putAscii(const char* from, const char* to)
-    {
-        const size_t old = out.size();
-        out.resize(old + 2 * static_cast<size_t>(to - from));
-        for (char* d = out.data() + old; from != to; ++from) {
-            *d++ = *from;
-            *d++ = '\0';
+#if defined(__SSE2__)
+    const __m128i quote = _mm_set1_epi8(endChar);
+    const __m128i backslash = _mm_set1_epi8('\\');
+    const __m128i space = _mm_set1_epi8(0x20);
+    const __m128i zero = _mm_setzero_si128();
+    while (end - p >= 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        // Signed, bytes from 0x80 up are below the space too.
+        const __m128i special = _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, backslash)),
+            _mm_cmplt_epi8(bytes, space));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(bytes, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpackhi_epi8(bytes, zero));
+        const auto mask = static_cast<unsigned>(_mm_movemask_epi8(special));
+        if (mask) {
+            const int plain = std::countr_zero(mask);
+            p += plain;
+            out += plain;
+            return;
         }
+        p += 16;
+        out += 16;
     }
-};
+#endif
+    while (p < end && *p != endChar && *p != '\\' && static_cast<unsigned char>(*p - 0x20) < 0x60)
+        *out++ = static_cast<unsigned char>(*p++);
+}
 
 enum class TextStatus
 {
@@ -209,16 +269,13 @@ long decodeUtf8(const char*& p, const char* end)
 /// Decodes text with Wine's escapes up to `endChar` (0: up to the end of the line), as
 /// Wine's saver writes it: printable ASCII, C escapes, octal and \x escapes, and (as
 /// Wine's loader also reads it) UTF-8. On success `p` points past the closing character.
-template <typename Sink>
-TextStatus parseEscaped(const char*& p, const char* end, char endChar, Sink sink)
+/// `out` has room for one unit per byte from `p` to `end`.
+TextStatus parseEscaped(const char*& p, const char* end, char endChar, char16_t*& out)
 {
+    const auto put = [&out](char16_t c) { *out++ = c; };
     while (true) {
         // Plain printable ASCII runs are copied as they are.
-        const char* run = p;
-        while (p < end && *p != endChar && *p != '\\' &&
-               static_cast<unsigned char>(*p - 0x20) < 0x60)
-            ++p;
-        sink.putAscii(run, p);
+        copyPlainRun(p, end, endChar, out);
         if (p == end)
             return endChar == 0 ? TextStatus::Ok : TextStatus::Unterminated;
         const char c = *p;
@@ -233,28 +290,28 @@ TextStatus parseEscaped(const char*& p, const char* end, char endChar, Sink sink
             const char e = *p++;
             switch (e) {
             case 'a':
-                sink.put(u'\a');
+                put(u'\a');
                 break;
             case 'b':
-                sink.put(u'\b');
+                put(u'\b');
                 break;
             case 'e':
-                sink.put(char16_t(0x1b));
+                put(char16_t(0x1b));
                 break;
             case 'f':
-                sink.put(u'\f');
+                put(u'\f');
                 break;
             case 'n':
-                sink.put(u'\n');
+                put(u'\n');
                 break;
             case 'r':
-                sink.put(u'\r');
+                put(u'\r');
                 break;
             case 't':
-                sink.put(u'\t');
+                put(u'\t');
                 break;
             case 'v':
-                sink.put(u'\v');
+                put(u'\v');
                 break;
             case 'x': {
                 if (p == end || hexDigit(*p) < 0)
@@ -262,14 +319,14 @@ TextStatus parseEscaped(const char*& p, const char* end, char endChar, Sink sink
                 unsigned v = 0;
                 for (int i = 0; i < 4 && p < end && hexDigit(*p) >= 0; ++i)
                     v = v * 16 + static_cast<unsigned>(hexDigit(*p++));
-                sink.put(static_cast<char16_t>(v));
+                put(static_cast<char16_t>(v));
                 break;
             }
             case '\\':
             case '"':
             case '[':
             case ']':
-                sink.put(static_cast<char16_t>(e));
+                put(static_cast<char16_t>(e));
                 break;
             default:
                 if (e < '0' || e > '7')
@@ -277,7 +334,7 @@ TextStatus parseEscaped(const char*& p, const char* end, char endChar, Sink sink
                 unsigned v = static_cast<unsigned>(e - '0');
                 for (int i = 0; i < 2 && p < end && *p >= '0' && *p <= '7'; ++i)
                     v = v * 8 + static_cast<unsigned>(*p++ - '0');
-                sink.put(static_cast<char16_t>(v));
+                put(static_cast<char16_t>(v));
             }
             continue;
         }
@@ -287,18 +344,23 @@ TextStatus parseEscaped(const char*& p, const char* end, char endChar, Sink sink
         if (cp < 0)
             return TextStatus::BadUtf8;
         if (cp >= 0x10000) {
-            sink.put(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
-            sink.put(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+            put(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+            put(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
         } else {
-            sink.put(static_cast<char16_t>(cp));
+            put(static_cast<char16_t>(cp));
         }
     }
 }
 
-TextStatus parseString(const char*& p, const char* end, char endChar, std::u16string& out)
+/// Decodes escaped text into `buffer`; `text` is what it holds then.
+TextStatus parseString(const char*& p, const char* end, char endChar, UnitBuffer& buffer,
+                       std::u16string_view& text)
 {
-    out.clear();
-    return parseEscaped(p, end, endChar, Utf16Sink{out});
+    char16_t* const start = buffer.reserve(static_cast<size_t>(end - p) + 1);
+    char16_t* out = start;
+    const TextStatus status = parseEscaped(p, end, endChar, out);
+    text = std::u16string_view(start, static_cast<size_t>(out - start));
+    return status;
 }
 
 /// Reads exactly `count` hex digits; false when there are fewer.
@@ -385,6 +447,8 @@ public:
         }
         if (!inKeys)
             m_base = baseFor(header);
+        leavePathCache(0);
+        m_base->compact();
         return header;
     }
 
@@ -428,10 +492,10 @@ private:
         if (line.empty() || line.front() == ';') {
             if (line.substr(0, kRelativeTo.size()) == kRelativeTo) {
                 const char* p = line.data() + kRelativeTo.size();
-                std::u16string path;
-                check(parseString(p, line.data() + line.size(), 0, path), m_reader.lineNumber(),
-                      "\"All keys relative to\" path");
-                header.relativeTo = std::move(path);
+                std::u16string_view path;
+                check(parseString(p, line.data() + line.size(), 0, m_text, path),
+                      m_reader.lineNumber(), "\"All keys relative to\" path");
+                header.relativeTo = std::u16string(path);
             }
             return;
         }
@@ -454,7 +518,7 @@ private:
         m_rawParts.clear();
         const char* partStart = p;
         bool closed = false;
-        while (p < end) {
+        while ((p = findPathBreak(p, end)) < end) {
             if (*p == '\\') {
                 if (p + 1 == end)
                     break;
@@ -470,11 +534,8 @@ private:
                 p += 2;
                 continue;
             }
-            if (*p == ']') {
-                closed = true;
-                break;
-            }
-            ++p;
+            closed = true; // at the "]"
+            break;
         }
         if (!closed)
             fail(lineNo, "unterminated key name (no closing \"]\")");
@@ -497,23 +558,30 @@ private:
             haveStamp = true;
         }
 
-        // Consecutive sections share most of their path: reuse what matches.
+        // Consecutive sections share most of their path: reuse what matches. Keys left
+        // behind get no more subkeys or values in a file in Wine's order.
+        const char* pathStart = m_rawParts.empty() ? p : m_rawParts.front().data();
         size_t common = 0;
         while (common < m_rawParts.size() && common < m_pathCache.size() &&
-               m_pathCache[common].first == m_rawParts[common])
+               m_rawParts[common] == cachedPart(common))
             ++common;
-        m_pathCache.resize(common);
-        HiveKey* key = common ? m_pathCache[common - 1].second : m_base;
+        leavePathCache(common);
+        HiveKey* key = common ? m_pathCache[common - 1].key : m_base;
         for (size_t i = common; i < m_rawParts.size(); ++i) {
             const char* q = m_rawParts[i].data();
-            check(parseString(q, q + m_rawParts[i].size(), 0, m_text), lineNo, "key name");
-            if (m_text.empty())
+            std::u16string_view name;
+            check(parseString(q, q + m_rawParts[i].size(), 0, m_text, name), lineNo, "key name");
+            if (name.empty())
                 fail(lineNo, "an empty key name in the path");
-            if (m_text.find(u'\\') != std::u16string::npos)
+            if (name.find(u'\\') != std::u16string_view::npos)
                 fail(lineNo, "a key name with a backslash in it");
-            key = key->addSubkey(m_text);
-            m_pathCache.emplace_back(std::string(m_rawParts[i]), key);
+            key = key->addSubkey(name);
+            const size_t partEnd =
+                static_cast<size_t>(m_rawParts[i].data() + m_rawParts[i].size() - pathStart);
+            m_pathCache.push_back({partEnd, key});
         }
+        if (!m_rawParts.empty())
+            m_cachedPath.assign(pathStart, m_pathCache.back().end);
         m_key = key;
         if (haveStamp)
             m_key->setModified(static_cast<FILETIME>(stamp) * TICKS_PER_SECOND +
@@ -537,10 +605,11 @@ private:
             const char* end = option.data() + option.size();
             if (p == end || *p++ != '"')
                 fail(lineNo, "bad #class option");
-            check(parseString(p, end, '"', m_text), lineNo, "class name");
+            std::u16string_view name;
+            check(parseString(p, end, '"', m_text, name), lineNo, "class name");
             if (p != end)
                 fail(lineNo, "text after the closing quote of the class name");
-            m_key->setClassName(m_text);
+            m_key->setClassName(name);
         } else if (option == "#link") {
             m_key->setLink(true);
         } else {
@@ -554,21 +623,20 @@ private:
         if (!m_key)
             fail(lineNo, "a value before the first key");
         // Name and data are read into buffers kept from value to value; the key copies them.
-        std::u16string& name = m_valueName;
-        name.clear();
+        std::u16string_view name;
         if (*p == '@') {
             ++p;
         } else {
             ++p;
-            check(parseString(p, end, '"', name), lineNo, "value name");
+            check(parseString(p, end, '"', m_valueName, name), lineNo, "value name");
         }
         if (p == end || *p++ != '=')
             fail(lineNo, "missing \"=\" after the value name");
 
         const std::string_view rest(p, static_cast<size_t>(end - p));
         DWORD type = REG_SZ;
-        std::string& data = m_bytes;
-        data.clear();
+        std::string_view data;
+        m_bytes.clear();
         auto startsWith = [&](std::string_view tag) { return rest.substr(0, tag.size()) == tag; };
         if (startsWith("\"") || startsWith("str:\"") || startsWith("str(2):\"") ||
             startsWith("str(7):\"")) {
@@ -577,17 +645,23 @@ private:
             else if (startsWith("str(7)"))
                 type = REG_MULTI_SZ;
             p = static_cast<const char*>(std::memchr(p, '"', rest.size())) + 1;
-            check(parseEscaped(p, end, '"', ByteSink{data}), lineNo, "string");
+            char16_t* const start = m_data.reserve(static_cast<size_t>(end - p) + 1);
+            char16_t* out = start;
+            check(parseEscaped(p, end, '"', out), lineNo, "string");
             if (p != end)
                 fail(lineNo, "text after the closing quote of the string");
-            data.append(2, '\0');
+            *out++ = u'\0';
+            // The units as they lie in memory are the little-endian data.
+            data = std::string_view(reinterpret_cast<const char*>(start),
+                                    static_cast<size_t>(out - start) * sizeof(char16_t));
         } else if (startsWith("dword:")) {
             p += 6;
             type = REG_DWORD;
             DWORD v = 0;
             if (!readHexDigits(p, end, 8, v) || p != end)
                 fail(lineNo, "bad dword value (Wine writes eight hex digits)");
-            data.assign(reinterpret_cast<const char*>(&v), 4);
+            m_bytes.assign(reinterpret_cast<const char*>(&v), 4);
+            data = m_bytes;
         } else if (startsWith("hex:") || startsWith("hex(")) {
             p += 4;
             if (rest[3] == ':') {
@@ -597,7 +671,8 @@ private:
                     fail(lineNo, "bad value type");
                 p += 2;
             }
-            readHex(p, end, data);
+            readHex(p, end, m_bytes);
+            data = m_bytes;
         } else {
             fail(lineNo, "unknown kind of value data");
         }
@@ -638,11 +713,37 @@ private:
     LineReader& m_reader;
     HiveKey* m_base = nullptr;
     HiveKey* m_key = nullptr;
-    std::u16string m_text;
-    std::u16string m_valueName;
+    UnitBuffer m_text;
+    UnitBuffer m_valueName;
+    UnitBuffer m_data;
     std::string m_bytes;
+    /// The part of the cached path that leads to key `i` of m_pathCache.
+    std::string_view cachedPart(size_t i) const
+    {
+        const size_t start = i ? m_pathCache[i - 1].end + 2 : 0;
+        return std::string_view(m_cachedPath).substr(start, m_pathCache[i].end - start);
+    }
+
+    /// Keeps the first `count` keys of the path cache and compacts those after them.
+    void leavePathCache(size_t count)
+    {
+        while (m_pathCache.size() > count) {
+            m_pathCache.back().key->compact();
+            m_pathCache.pop_back();
+        }
+    }
+
+    struct CachedKey
+    {
+        /// Where the key's part of the path ends in m_cachedPath.
+        size_t end;
+        HiveKey* key;
+    };
+
     std::vector<std::string_view> m_rawParts;
-    std::vector<std::pair<std::string, HiveKey*>> m_pathCache;
+    /// The escaped path of the last key line and the keys along it.
+    std::string m_cachedPath;
+    std::vector<CachedKey> m_pathCache;
 };
 
 // --- writing ---------------------------------------------------------------------------------
@@ -677,31 +778,36 @@ void appendOctal(std::string& out, unsigned v, int minDigits)
         out.push_back(buf[--n]);
 }
 
-/// Wine's escaping of a UTF-16 string. String data ends in its NUL, which is left out
-/// (`dataNul`); in a name a final NUL is part of the name.
-void appendEscaped(std::string& out, const char16_t* str, size_t units, char esc1, char esc2,
+/// Wine's escaping of a UTF-16 string, given as its units (or as bytes for units below 0x100).
+/// String data ends in its NUL, which is left out (`dataNul`); in a name a final NUL is part of
+/// the name.
+template <typename Unit>
+void appendEscaped(std::string& out, const Unit* str, size_t units, char esc1, char esc2,
                    bool dataNul)
 {
     static const char escapes[33] = ".......abtnvfr.............e....";
+    const auto at = [str](size_t i) {
+        return static_cast<char16_t>(static_cast<std::make_unsigned_t<Unit>>(str[i]));
+    };
     for (size_t i = 0; i < units; ++i) {
         // Runs of plain printable ASCII go out as they are.
         size_t run = i;
-        while (run < units && str[run] >= 32 && str[run] < 128 && str[run] != '\\' &&
-               str[run] != esc1 && str[run] != esc2)
+        while (run < units && at(run) >= 32 && at(run) < 128 && at(run) != '\\' &&
+               at(run) != esc1 && at(run) != esc2)
             ++run;
         if (run > i) {
             const size_t old = out.size();
             out.resize(old + (run - i));
             for (char* d = out.data() + old; i < run; ++i)
-                *d++ = static_cast<char>(str[i]);
+                *d++ = static_cast<char>(at(i));
             if (i == units)
                 break;
         }
-        const char16_t c = str[i];
+        const char16_t c = at(i);
         const size_t left = units - i;
         if (c > 127) {
             out += "\\x";
-            const bool nextIsHex = left > 1 && str[i + 1] < 128 && hexDigit(char(str[i + 1])) >= 0;
+            const bool nextIsHex = left > 1 && at(i + 1) < 128 && hexDigit(char(at(i + 1))) >= 0;
             appendHex(out, c, nextIsHex ? 4 : 1);
             continue;
         }
@@ -712,7 +818,7 @@ void appendEscaped(std::string& out, const char16_t* str, size_t units, char esc
             if (escapes[c] != '.')
                 out.push_back(escapes[c]);
             else
-                appendOctal(out, c, (left > 1 && str[i + 1] >= '0' && str[i + 1] <= '7') ? 3 : 1);
+                appendOctal(out, c, (left > 1 && at(i + 1) >= '0' && at(i + 1) <= '7') ? 3 : 1);
             continue;
         }
         if (c == '\\' || c == esc1 || c == esc2)
@@ -726,6 +832,23 @@ void appendEscaped(std::string& out, std::u16string_view s, char esc1, char esc2
     appendEscaped(out, s.data(), s.size(), esc1, esc2, false);
 }
 
+void appendEscaped(std::string& out, const HiveName& name, char esc1, char esc2)
+{
+    name.visit(
+        [&](auto units) { appendEscaped(out, units.data(), units.size(), esc1, esc2, false); });
+}
+
+/// What comes before the quoted text of string data.
+void appendStringPrefix(std::string& out, DWORD type)
+{
+    if (type != REG_SZ) {
+        out += "str(";
+        appendHex(out, type, 1);
+        out += "):";
+    }
+    out.push_back('"');
+}
+
 void appendValue(std::string& out, const HiveValue& value)
 {
     const size_t lineStart = out.size();
@@ -736,19 +859,27 @@ void appendValue(std::string& out, const HiveValue& value)
     } else {
         out += "@=";
     }
-    const std::string_view data = value.data();
+    const std::string_view stored = value.storedData();
+    if (value.isAsciiText()) {
+        // Each byte one UTF-16 unit.
+        if (!stored.empty() && stored.back() == 0) {
+            appendStringPrefix(out, value.type());
+            appendEscaped(out, stored.data(), stored.size(), '"', '"', true);
+            out += "\"\n";
+            return;
+        }
+    }
+    std::string expanded;
+    if (value.isAsciiText())
+        expanded = value.data();
+    const std::string_view data = value.isAsciiText() ? std::string_view(expanded) : stored;
     switch (value.type()) {
     case REG_SZ:
     case REG_EXPAND_SZ:
     case REG_MULTI_SZ:
         if (data.size() >= 2 && data.size() % 2 == 0 && data[data.size() - 1] == 0 &&
             data[data.size() - 2] == 0) {
-            if (value.type() != REG_SZ) {
-                out += "str(";
-                appendHex(out, value.type(), 1);
-                out += "):";
-            }
-            out.push_back('"');
+            appendStringPrefix(out, value.type());
             const std::u16string text = tw::platform::bytesToUtf16(data);
             appendEscaped(out, text.data(), text.size(), '"', '"', true);
             out += "\"\n";
@@ -849,7 +980,7 @@ void writeTree(std::string& out, const HiveKey& base,
                 stack.pop_back();
                 continue;
             }
-            key = level.key->subkeys()[level.next++].get();
+            key = level.key->subkeys()[level.next++];
             path.resize(level.pathLength);
             if (!path.empty())
                 path += "\\\\";

@@ -102,7 +102,7 @@ void HiveStore::load()
     }
     ++m_generation;
     m_hives.clear();
-    m_root = std::make_unique<HiveKey>(u"REGISTRY");
+    m_root = HiveKey::create(u"REGISTRY");
     m_machine = m_root->addSubkey(u"Machine");
     m_users = m_root->addSubkey(u"User");
     m_currentUser = nullptr;

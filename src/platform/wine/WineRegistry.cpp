@@ -36,9 +36,12 @@ bool isStringType(DWORD type)
 /// Data as the "A" functions hand it out: string types converted to 8-bit text.
 std::string toNarrowData(const HiveValue& value)
 {
+    // ASCII text reads the same in UTF-8.
+    if (value.isAsciiText())
+        return std::string(value.storedData());
     if (isStringType(value.type()))
-        return utf16ToUtf8(bytesToUtf16(value.data()));
-    return std::string(value.data());
+        return utf16ToUtf8(bytesToUtf16(value.storedData()));
+    return std::string(value.storedData());
 }
 
 std::string toStoredData(DWORD type, std::string_view data)
@@ -330,7 +333,7 @@ LONG WineRegistry::queryInfoKey(HKEY key, platform::KeyInfo* info)
         ++result.values;
         result.maxValueNameLen =
             std::max<DWORD>(result.maxValueNameLen, DWORD(value.name().size()));
-        result.maxValueLen = std::max<DWORD>(result.maxValueLen, DWORD(value.data().size()));
+        result.maxValueLen = std::max<DWORD>(result.maxValueLen, DWORD(value.dataSize()));
     }
     result.lastWriteTime = found->modified();
     *info = std::move(result);
@@ -345,7 +348,7 @@ LONG WineRegistry::enumKey(HKEY key, DWORD index, std::string* name)
     if (index >= found->subkeys().size())
         return ERROR_NO_MORE_ITEMS;
     if (name)
-        *name = utf16ToUtf8(found->subkeys()[index]->name());
+        *name = found->subkeys()[index]->name().toUtf8();
     return ERROR_SUCCESS;
 }
 
@@ -359,7 +362,7 @@ LONG WineRegistry::enumValue(HKEY key, DWORD index, std::string* name, DWORD* ty
         return ERROR_NO_MORE_ITEMS;
     const HiveValue& value = found->values()[index];
     if (name)
-        *name = utf16ToUtf8(value.name());
+        *name = value.name().toUtf8();
     if (type)
         *type = value.type();
     if (data)

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <thread>
 
 using namespace std::string_literals;
 
@@ -21,7 +22,7 @@ using test::writeFile;
 
 struct LoadedHive
 {
-    std::unique_ptr<HiveKey> root = std::make_unique<HiveKey>(u"REGISTRY");
+    std::unique_ptr<HiveKey> root = HiveKey::create(u"REGISTRY");
     HiveHeader header;
     HiveKey* base = nullptr;
 };
@@ -122,7 +123,7 @@ TEST(HiveFile, KeepsWineOrderOfSubkeys)
     ASSERT_NE(key, nullptr);
     std::vector<std::u16string> names;
     for (const auto& sub : key->subkeys())
-        names.push_back(sub->name());
+        names.push_back(sub->name().toUtf16());
     const std::vector<std::u16string> expected = {
         u"10", u"9", u"_under", u"Deep", u"Empty Key", u"lower", u"Sub\u00e9\u65e5", u"Upper"};
     EXPECT_EQ(names, expected);
@@ -165,7 +166,7 @@ std::string describe(const HiveKey& key, const std::string& indent = "")
             out += (c >= 32 && c < 127) ? std::string(1, char(c)) : "<" + std::to_string(c) + ">";
         return out;
     };
-    std::string out = indent + "[" + units(key.name()) + "]";
+    std::string out = indent + "[" + units(key.name().toUtf16()) + "]";
     if (!key.values().empty() || key.subkeys().empty() || key.className() || key.isLink())
         out += " time " + std::to_string(key.modified());
     if (key.className())
@@ -174,8 +175,8 @@ std::string describe(const HiveKey& key, const std::string& indent = "")
         out += " link";
     out += "\n";
     for (const HiveValue& value : key.values()) {
-        out +=
-            indent + "  \"" + units(value.name()) + "\" type " + std::to_string(value.type()) + ":";
+        out += indent + "  \"" + units(value.name().toUtf16()) + "\" type " +
+               std::to_string(value.type()) + ":";
         for (unsigned char byte : value.data())
             out += " " + std::to_string(byte);
         out += "\n";
@@ -322,6 +323,57 @@ TEST(HiveFile, ReadsWhatWinesLoaderReadsTheSameWay)
     EXPECT_NE(save(*hive).find("[Caf\\xe9\\\\\\xd83c\\xdf0e]"), std::string::npos) << save(*hive);
 }
 
+TEST(HiveFile, EscapesAndOtherCharactersReadTheSameAnywhereInLongText)
+{
+    // Long runs of plain text are read in blocks: what ends a run must be found at any place.
+    struct Special
+    {
+        std::string written;
+        std::u16string read;
+    };
+    const std::vector<Special> specials = {
+        {"\\n", u"\n"},         {"\\\"", u"\""},         {"\\\\", u"\\"},
+        {"\\x263a", u"\u263a"}, {"\xc3\xa9", u"\u00e9"}, {"\xf0\x9f\x8c\x8e", u"\U0001F30E"},
+        {"\x7f", u"\x7f"},      {"\\[", u"["},           {"\\]", u"]"}};
+    std::string text = kHeader;
+    std::vector<std::pair<std::u16string, std::u16string>> expected;
+    for (size_t at = 0; at < 40; ++at) {
+        for (size_t i = 0; i < specials.size(); ++i) {
+            const std::string tag = std::to_string(at) + "-" + std::to_string(i) + "-";
+            const std::string written =
+                tag + std::string(at, 'a') + specials[i].written + std::string(40 - at, 'b');
+            const std::u16string read = platform::utf8ToUtf16(tag) + std::u16string(at, u'a') +
+                                        specials[i].read + std::u16string(40 - at, u'b');
+            // In a key's path an escaped backslash separates names.
+            const bool keyName = specials[i].read != u"\\";
+            text += "\n[Key\\\\" + (keyName ? written : tag) + "] 1\n\"" + written + "\"=\"" +
+                    written + "\"\n";
+            expected.emplace_back(keyName ? read : platform::utf8ToUtf16(tag), read);
+        }
+    }
+    TempDir dir;
+    const std::string path = (dir.path() / "system.reg").string();
+    writeFile(path, text);
+    const auto hive = load(path);
+    HiveKey* parent = hive->base->findSubkey(u"Key");
+    ASSERT_NE(parent, nullptr);
+    for (const auto& [keyName, text] : expected) {
+        const HiveKey* key = parent->findSubkey(keyName);
+        ASSERT_NE(key, nullptr) << platform::utf16ToUtf8(keyName);
+        EXPECT_EQ(key->name(), keyName);
+        ASSERT_EQ(key->values().size(), 1u);
+        EXPECT_EQ(key->values()[0].name(), text);
+        EXPECT_EQ(key->values()[0].data(), platform::utf16ToBytes(text + u'\0'));
+    }
+
+    // A raw control character is refused wherever it is.
+    for (size_t at = 0; at < 40; ++at) {
+        writeFile(path, kHeader + "\n[A] 1\n\"v\"=\"" + std::string(at, 'a') + "\x01" +
+                            std::string(40 - at, 'b') + "\"\n");
+        EXPECT_THROW(load(path), HiveFormatError) << at;
+    }
+}
+
 TEST(HiveFile, KeysAre512LevelsDeepAtMost)
 {
     TempDir dir;
@@ -335,7 +387,7 @@ TEST(HiveFile, TreesOfAnyDepthAreWrittenAndFreedWithoutRecursion)
 {
     // A tree built in memory is not bound by the hive limit; writing and freeing it must not
     // use the stack per level.
-    auto base = std::make_unique<HiveKey>(u"Base");
+    auto base = HiveKey::create(u"Base");
     HiveKey* key = base.get();
     for (int i = 0; i < 300000; ++i)
         key = key->addSubkey(u"k");
@@ -349,6 +401,201 @@ TEST(HiveFile, TreesOfAnyDepthAreWrittenAndFreedWithoutRecursion)
     EXPECT_TRUE(bottomWritten);
     EXPECT_GT(bytes, 300000u * 3);
     base.reset();
+}
+
+/// A copy of `from` below `to`, made key by key as edits make keys.
+void copyTree(const HiveKey& from, HiveKey& to)
+{
+    to.setModified(from.modified());
+    if (from.className())
+        to.setClassName(*from.className());
+    to.setLink(from.isLink());
+    for (const HiveValue& value : from.values())
+        to.setValue(value.name().toUtf16(), value.type(), value.data());
+    for (const HiveKey* sub : from.subkeys())
+        copyTree(*sub, *to.addSubkey(sub->name().toUtf16()));
+}
+
+TEST(HiveTree, KeysLoadedFromAFileChangeAsKeysMadeInMemory)
+{
+    // Loaded keys hold their lists at their exact size; every change must work on them as on
+    // lists that grew one entry at a time.
+    const auto hive = load(fixture("wine-8.0/varied/user.reg").string());
+    HiveKey* loaded = findPath(hive->base, u"Software\\TidewellFixture");
+    ASSERT_NE(loaded, nullptr);
+    const auto made = HiveKey::create(u"TidewellFixture");
+    copyTree(*loaded, *made);
+    ASSERT_EQ(describe(*loaded), describe(*made));
+    ASSERT_GT(loaded->values().size(), 2u);
+
+    for (HiveKey* key : {loaded, made.get()}) {
+        key->addSubkey(u"0 first");
+        key->addSubkey(u"m middle")->setValue(u"v", REG_DWORD, std::string(4, '\1'));
+        key->addSubkey(u"zz last");
+        while (!key->values().empty()) {
+            const std::u16string name = key->values().back().name().toUtf16();
+            ASSERT_TRUE(key->removeValue(name));
+        }
+        key->setValue(u"B", REG_SZ, std::string("b\0\0\0", 4));
+        key->setValue(u"a", REG_BINARY, "\x01\x02");
+        key->setValue(u"A", REG_BINARY, "\x03");
+        HiveKey* deep = findPath(key, u"Deep\\Deeper");
+        ASSERT_NE(deep, nullptr);
+        while (!deep->subkeys().empty())
+            ASSERT_NE(deep->takeSubkey(deep->subkeys().front()), nullptr);
+        deep->addSubkey(u"Again");
+        // Every other subkey, from a list loaded at its exact size.
+        for (size_t i = 1; i < key->subkeys().size(); ++i)
+            ASSERT_NE(key->takeSubkey(key->subkeys()[i]), nullptr);
+    }
+    EXPECT_EQ(describe(*loaded), describe(*made));
+    ASSERT_EQ(loaded->values().size(), 2u);
+    // The name keeps the case it was first set with; the data is the last one set.
+    EXPECT_EQ(loaded->values()[0].name(), u"a");
+    EXPECT_EQ(loaded->values()[0].data(), "\x03");
+    EXPECT_EQ(loaded->values()[1].name(), u"B");
+    std::vector<std::u16string> names;
+    for (const HiveKey* sub : loaded->subkeys())
+        names.push_back(sub->name().toUtf16());
+    const std::vector<std::u16string> expected = {u"0 first",         u"9",      u"Deep", u"lower",
+                                                  u"Sub\u00e9\u65e5", u"zz last"};
+    EXPECT_EQ(names, expected);
+}
+
+TEST(HiveTree, StringDataOfAnyCharactersReadsAndSavesAsWindowsStoresIt)
+{
+    // String data of ASCII characters is kept in a shorter form; the rest as it is.
+    struct Sample
+    {
+        DWORD type;
+        std::string data;
+        std::string saved;
+    };
+    const auto utf16 = [](std::u16string_view text) { return platform::utf16ToBytes(text); };
+    const std::vector<Sample> samples = {
+        {REG_SZ, utf16(u"abc\0"s), "\"abc\""},
+        {REG_SZ, utf16(u"ab"), "hex(1):61,00,62,00"},
+        {REG_SZ, "a\0b"s, "hex(1):61,00,62"},
+        {REG_SZ, "", "hex(1):"},
+        {REG_SZ, utf16(u"\u00e9\0"s), "\"\\xe9\""},
+        {REG_SZ, utf16(u"\u0100\0"s), "\"\\x100\""},
+        {REG_SZ, utf16(u"\u0080\0"s), "\"\\x80\""},
+        {REG_SZ, utf16(u"aaaaaaaaaaaaaaaaaaaa\u0101\0"s), "\"aaaaaaaaaaaaaaaaaaaa\\x101\""},
+        {REG_SZ, utf16(u"tab\there\x7f\0"s), "\"tab\\there\x7f\""},
+        {REG_MULTI_SZ, utf16(u"a\0b\0\0"s), "str(7):\"a\\0b\\0\""},
+        {REG_EXPAND_SZ, utf16(u"%PATH%;C:\\Windows\\System32\0"s),
+         "str(2):\"%PATH%;C:\\\\Windows\\\\System32\""},
+        {REG_BINARY, utf16(u"ab"), "hex:61,00,62,00"},
+        {REG_DWORD, "\x01\0\0\0"s, "dword:00000001"},
+    };
+    const auto key = HiveKey::create(u"Key");
+    for (size_t i = 0; i < samples.size(); ++i)
+        key->setValue(u"v" + platform::utf8ToUtf16(std::to_string(i + 10)), samples[i].type,
+                      samples[i].data);
+    std::string saved;
+    writeHive(*key, "", [&](std::string_view piece) { saved += piece; });
+    for (size_t i = 0; i < samples.size(); ++i) {
+        const std::string name = "v" + std::to_string(i + 10);
+        const HiveValue* value = key->findValue(platform::utf8ToUtf16(name));
+        ASSERT_NE(value, nullptr);
+        EXPECT_EQ(value->type(), samples[i].type) << name;
+        EXPECT_EQ(value->data(), samples[i].data) << name;
+        EXPECT_EQ(value->dataSize(), samples[i].data.size()) << name;
+        EXPECT_NE(saved.find("\n\"" + name + "\"=" + samples[i].saved + "\n"), std::string::npos)
+            << name << "\n"
+            << saved;
+    }
+
+    // Changed to text of other characters and back.
+    key->setValue(u"v10", REG_SZ, utf16(u"\u263a\0"s));
+    EXPECT_EQ(key->findValue(u"v10")->data(), utf16(u"\u263a\0"s));
+    key->setValue(u"v10", REG_EXPAND_SZ, utf16(u"plain\0"s));
+    EXPECT_EQ(key->findValue(u"v10")->data(), utf16(u"plain\0"s));
+    EXPECT_EQ(key->findValue(u"v10")->type(), DWORD(REG_EXPAND_SZ));
+}
+
+TEST(HiveTree, NamesOfAnyCharactersAreFoundAndOrderedAlike)
+{
+    // ASCII names are kept shorter than others; lookups and order must not tell.
+    const std::vector<std::u16string> names = {u"plain",
+                                               u"Caf\u00e9",
+                                               u"\u65e5\u672c",
+                                               u"zeta",
+                                               u"Alpha",
+                                               u"\u00c9t\u00e9",
+                                               u"kelvin",
+                                               u"a\u0000b"s,
+                                               u"\U0001F30E",
+                                               u"_under",
+                                               u"10",
+                                               u"9",
+                                               u"a long name well past sixteen characters"};
+    const auto key = HiveKey::create(u"Key");
+    for (const std::u16string& name : names) {
+        key->addSubkey(name);
+        key->setValue(name, REG_DWORD, std::string(4, '\0'));
+    }
+    std::vector<std::u16string> sorted = names;
+    std::sort(sorted.begin(), sorted.end(),
+              [](const auto& a, const auto& b) { return platform::compareNamesNoCase(a, b) < 0; });
+    ASSERT_EQ(key->subkeys().size(), sorted.size());
+    ASSERT_EQ(key->values().size(), sorted.size());
+    for (size_t i = 0; i < sorted.size(); ++i) {
+        EXPECT_EQ(key->subkeys()[i]->name().toUtf16(), sorted[i]);
+        EXPECT_TRUE(key->subkeys()[i]->name() == sorted[i]);
+        EXPECT_EQ(key->subkeys()[i]->name().toUtf8(), platform::utf16ToUtf8(sorted[i]));
+        EXPECT_EQ(key->values()[i].name().toUtf16(), sorted[i]);
+    }
+    // Case-insensitive either way, the Kelvin sign folding to an ASCII k included.
+    const std::vector<std::pair<std::u16string, std::u16string>> sameNames = {
+        {u"PLAIN", u"plain"},
+        {u"alpha", u"Alpha"},
+        {u"caf\u00c9", u"Caf\u00e9"},
+        {u"\u212aELVIN", u"kelvin"},
+        {u"\u00e9T\u00c9", u"\u00c9t\u00e9"},
+        {u"A LONG NAME WELL PAST SIXTEEN CHARACTERS", u"a long name well past sixteen characters"}};
+    for (const auto& [query, stored] : sameNames) {
+        const HiveKey* found = key->findSubkey(query);
+        ASSERT_NE(found, nullptr) << platform::utf16ToUtf8(query);
+        EXPECT_EQ(found->name().toUtf16(), stored);
+        bool created = true;
+        EXPECT_EQ(key->addSubkey(query, &created), found);
+        EXPECT_FALSE(created);
+        ASSERT_NE(key->findValue(query), nullptr);
+        EXPECT_EQ(key->findValue(query)->name().toUtf16(), stored);
+    }
+    EXPECT_EQ(key->findSubkey(u"plai"), nullptr);
+    EXPECT_EQ(key->findSubkey(u"Caf"), nullptr);
+    EXPECT_EQ(key->findSubkey(u"a"), nullptr);
+    EXPECT_FALSE(key->subkeys()[0]->name() == u"something else");
+}
+
+TEST(HiveTree, DetachedKeysOutliveTheTreeTheyCameFrom)
+{
+    // A deleted key stays alive while a handle holds it, also after its tree was freed.
+    auto hive = load(fixture("wine-8.0/fresh/system.reg").string());
+    HiveKey* classes = findPath(hive->base, u"Software\\Classes");
+    ASSERT_NE(classes, nullptr);
+    const std::string before = describe(*classes);
+    ASSERT_GT(before.size(), 100000u);
+    const std::unique_ptr<HiveKey> taken = classes->parent()->takeSubkey(classes);
+    ASSERT_EQ(taken.get(), classes);
+    hive.reset();
+    // The memory the freed tree gave back goes to another one.
+    const auto other = load(fixture("wine-8.0/fresh/system.reg").string());
+    EXPECT_EQ(describe(*taken), before);
+    EXPECT_EQ(describe(*findPath(other->base, u"Software\\Classes")), before);
+}
+
+TEST(HiveTree, TreesOutliveTheThreadThatMadeThemAndAreFreedOnAnother)
+{
+    const std::string path = fixture("wine-8.0/varied/system.reg").string();
+    std::unique_ptr<LoadedHive> hive;
+    std::thread([&] { hive = load(path); }).join();
+    const auto here = load(path);
+    EXPECT_EQ(describe(*hive->base), describe(*here->base));
+    std::thread([&] { hive.reset(); }).join();
+    EXPECT_EQ(test::firstDifference(save(*here), readFile(path)), "");
 }
 
 TEST(HiveFile, ZeroedPageOfARealHiveIsReportedWithItsLine)

@@ -114,6 +114,46 @@ TEST_F(WineRegistryTest, StringDataCrossesAsUtf8WithNuls)
     EXPECT_EQ(reg().queryValue(key.get(), "Missing", &type, &data), ERROR_FILE_NOT_FOUND);
 }
 
+TEST_F(WineRegistryTest, StringDataOfAnyCharactersCrossesAsUtf8AndSurvivesASave)
+{
+    const std::vector<std::string> texts = {std::string("plain ascii\0", 12),
+                                            std::string("caf\xc3\xa9\0", 6),
+                                            std::string("\xc2\x80\xc3\xbf\0", 5),
+                                            std::string("\xe6\x97\xa5\xe6\x9c\xac\0", 7),
+                                            std::string("\xf0\x9f\x8c\x8e and more\0", 14),
+                                            std::string("a\0b\0\0", 5)};
+    {
+        KeyHandle key(reg());
+        ASSERT_EQ(reg().createKey(HKEY_CURRENT_USER, "Software\\Texts", KEY_ALL_ACCESS, key.out()),
+                  ERROR_SUCCESS);
+        for (size_t i = 0; i < texts.size(); ++i)
+            ASSERT_EQ(reg().setValue(key.get(), "t" + std::to_string(i),
+                                     i + 1 == texts.size() ? REG_MULTI_SZ : REG_SZ, texts[i]),
+                      ERROR_SUCCESS);
+    }
+    const auto check = [&](const char* when) {
+        KeyHandle key(reg());
+        ASSERT_EQ(reg().openKey(HKEY_CURRENT_USER, "Software\\Texts", KEY_READ, key.out()),
+                  ERROR_SUCCESS);
+        for (size_t i = 0; i < texts.size(); ++i) {
+            std::string data;
+            ASSERT_EQ(reg().queryValue(key.get(), "t" + std::to_string(i), nullptr, &data),
+                      ERROR_SUCCESS);
+            EXPECT_EQ(data, texts[i]) << "value " << i << " " << when;
+            std::string name;
+            ASSERT_EQ(reg().enumValue(key.get(), DWORD(i), &name, nullptr, &data), ERROR_SUCCESS);
+            EXPECT_EQ(data, texts[i]) << "value " << i << " " << when;
+        }
+        platform::KeyInfo info;
+        ASSERT_EQ(reg().queryInfoKey(key.get(), &info), ERROR_SUCCESS);
+        EXPECT_EQ(info.maxValueLen, 2u * 12u) << when; // UTF-16 with its NUL
+    };
+    check("as set");
+    prefix->save();
+    prefix = std::make_unique<WinePrefix>(dir.str());
+    check("read back");
+}
+
 TEST_F(WineRegistryTest, FollowsRegistryLinks)
 {
     // Software\Wow6432Node\Classes links to Software\Classes\Wow6432Node, whose AppId links
@@ -252,6 +292,23 @@ TEST_F(WineRegistryTest, HandlesOfDeletedKeysReportTheDeletion)
     EXPECT_EQ(reg().closeKey(key.get()), ERROR_SUCCESS);
     *key.out() = 0;
     EXPECT_EQ(reg().closeKey(0x12345), ERROR_INVALID_HANDLE);
+}
+
+TEST_F(WineRegistryTest, ADeletedKeyAHandleHeldOutlivesReadingTheHivesAgain)
+{
+    const std::string path = "Software\\TidewellFixture\\Deep\\Deeper\\Deepest [x]";
+    KeyHandle key(reg());
+    ASSERT_EQ(reg().openKey(HKEY_CURRENT_USER, path, KEY_ALL_ACCESS, key.out()), ERROR_SUCCESS);
+    ASSERT_EQ(reg().deleteKey(HKEY_CURRENT_USER, path), ERROR_SUCCESS);
+    // The tree the deleted key came from is freed; the key is still held.
+    prefix->revert();
+    EXPECT_EQ(reg().queryValue(key.get(), "Leaf", nullptr, nullptr), ERROR_INVALID_HANDLE);
+    *key.out() = 0;
+    KeyHandle again(reg());
+    ASSERT_EQ(reg().openKey(HKEY_CURRENT_USER, path, KEY_READ, again.out()), ERROR_SUCCESS);
+    std::string data;
+    ASSERT_EQ(reg().queryValue(again.get(), "Leaf", nullptr, &data), ERROR_SUCCESS);
+    EXPECT_EQ(data, std::string("leaf\0", 5));
 }
 
 TEST_F(WineRegistryTest, RepeatedPathWalksSeeDeletedAndNewKeys)
