@@ -185,6 +185,7 @@ void WinePathMapper::setCaching(bool on)
 
 void WinePathMapper::forgetCached()
 {
+    m_lastFolder = nullptr;
     m_folders.clear();
     m_listings.clear();
 }
@@ -288,9 +289,15 @@ WinePathMapper::HostEntry WinePathMapper::step(ResolvedFolder& folder, std::stri
 WinePathMapper::ResolvedFolder& WinePathMapper::cachedFolder(std::string_view folder,
                                                              const std::string& root) const
 {
+    // Paths asked one after the other often share their folder.
+    if (m_lastFolder && folder == m_lastFolderName)
+        return *m_lastFolder;
     const auto known = m_folders.find(folder);
-    if (known != m_folders.end())
+    if (known != m_folders.end()) {
+        m_lastFolderName = folder;
+        m_lastFolder = &known->second;
         return known->second;
+    }
     ResolvedFolder resolved;
     if (folder.size() <= 2) {
         resolved.host = root;

@@ -126,6 +126,9 @@ private:
     mutable FolderListing m_noFolder;
     bool m_caching = false;
     mutable TextMap<ResolvedFolder> m_folders;
+    /// The folder cachedFolder() gave last.
+    mutable std::string m_lastFolderName;
+    mutable ResolvedFolder* m_lastFolder = nullptr;
 };
 
 /// The resolved form of a host path (realpath), or empty when it does not exist.
