@@ -244,8 +244,13 @@ std::unique_ptr<platform::FileFind> WineFiles::findFirstFile(std::string_view pa
         FindData data;
     };
     std::vector<Listed> entries;
+    // While caching, what is read here spares the path lookups below reading it again.
+    const bool remember = m_paths.wantsListing(*host);
+    std::vector<std::pair<std::string, unsigned char>> read;
     while (dirent* entry = ::readdir(dir)) {
         const std::string_view name = entry->d_name;
+        if (remember)
+            read.emplace_back(name, static_cast<unsigned char>(entry->d_type));
         const bool dots = name == "." || name == "..";
         if (isRoot && dots)
             continue;
@@ -300,6 +305,8 @@ std::unique_ptr<platform::FileFind> WineFiles::findFirstFile(std::string_view pa
         entries.push_back(std::move(listed));
     }
     ::closedir(dir);
+    if (remember)
+        m_paths.rememberListing(*host, folderSt.st_mtim, std::move(read));
     if (entries.empty())
         return nullptr;
     // Directory order on Linux is arbitrary; Wine's is too, but a stable one serves users.

@@ -164,6 +164,31 @@ WinePathMapper::FolderListing& WinePathMapper::listing(std::string_view folder) 
     return listing;
 }
 
+bool WinePathMapper::wantsListing(const std::string& hostDir) const
+{
+    if (!m_caching)
+        return false;
+    const auto known = m_listings.find(hostDir);
+    return known == m_listings.end() || !known->second.trusted;
+}
+
+void WinePathMapper::rememberListing(const std::string& hostDir, const struct timespec& changed,
+                                     std::vector<std::pair<std::string, unsigned char>> entries)
+{
+    if (!wantsListing(hostDir))
+        return;
+    FolderListing& listing = m_listings[hostDir];
+    listing = FolderListing();
+    listing.changedNs = static_cast<long long>(changed.tv_sec) * 1000000000LL + changed.tv_nsec;
+    listing.trusted = true;
+    listing.readable = true;
+    for (auto& [name, type] : entries) {
+        // try_emplace leaves the name as it was when the entry is taken.
+        if (!listing.entries.try_emplace(std::move(name), type).second)
+            listing.caseTwins.emplace_back(std::move(name), type);
+    }
+}
+
 bool WinePathMapper::hasEntry(const std::string& dir, std::string_view name) const
 {
     if (m_caching) {

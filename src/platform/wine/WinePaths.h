@@ -1,6 +1,7 @@
 // Mapping Windows paths of a Wine prefix to host paths through its dosdevices links.
 #pragma once
 
+#include <ctime>
 #include <functional>
 #include <optional>
 #include <string>
@@ -70,6 +71,11 @@ public:
     /// forgetCached(), drops what was learnt.
     void setCaching(bool on);
     void forgetCached();
+    /// While caching, a directory search may hand over the entries (names and d_type) it read
+    /// of a folder the lookups have not read yet, so that they need not read it again.
+    bool wantsListing(const std::string& hostDir) const;
+    void rememberListing(const std::string& hostDir, const struct timespec& changed,
+                         std::vector<std::pair<std::string, unsigned char>> entries);
 
 private:
     /// A folder's entries as read when it had this change time; the short names are worked

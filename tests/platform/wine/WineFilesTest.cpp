@@ -378,6 +378,9 @@ TEST_F(WineFilesTest, QueryCacheGivesTheAnswersTheFileSystemGives)
     EXPECT_TRUE(files().directoryExists("C:\\Program Files\\App\\Both"));
     EXPECT_TRUE(files().fileExists("C:\\Program Files\\App\\both"));
     const platform::FileQueryCache cache(files());
+    // Folders a search read first: the lookups take over what it read.
+    EXPECT_FALSE(find("C:\\Program Files\\App\\*").empty());
+    EXPECT_FALSE(find("C:\\windows\\*.exe").empty());
     for (int round = 0; round < 2; ++round) {
         for (size_t i = 0; i < paths.size(); ++i) {
             EXPECT_EQ(files().paths().toHost(paths[i]), hosts[i]) << paths[i];
