@@ -189,18 +189,6 @@ void WinePathMapper::rememberListing(const std::string& hostDir, const struct ti
     }
 }
 
-bool WinePathMapper::hasEntry(const std::string& dir, std::string_view name) const
-{
-    if (m_caching) {
-        const FolderListing& known = listing(dir);
-        if (known.missing)
-            return false;
-        if (known.readable)
-            return known.exactEntry(name) != nullptr;
-    }
-    return exists(joined(dir, name));
-}
-
 void WinePathMapper::setCaching(bool on)
 {
     if (on != m_caching)
@@ -213,18 +201,6 @@ void WinePathMapper::forgetCached()
     m_lastFolder = nullptr;
     m_folders.clear();
     m_listings.clear();
-}
-
-std::optional<std::string> WinePathMapper::findNoCase(const std::string& dir,
-                                                      std::string_view name) const
-{
-    FolderListing& listing = this->listing(dir);
-    if (listing.missing)
-        return std::nullopt;
-    const auto it = listing.entries.find(name);
-    if (it != listing.entries.end())
-        return it->first;
-    return findShortName(listing, dir, name);
 }
 
 std::optional<std::string> WinePathMapper::findShortName(FolderListing& listing,
@@ -274,41 +250,38 @@ WinePathMapper::HostEntry WinePathMapper::step(ResolvedFolder& folder, std::stri
                                                bool* matching) const
 {
     *matching = false;
+    // Listings read without caching may be out of date by the time the caller asks.
+    const auto listedType = [this](int type) { return m_caching ? type : -1; };
+    std::string direct = joined(folder.host, name);
     if (!folder.matching)
-        return {joined(folder.host, name), m_caching ? 0 : -1};
-    if (!m_caching) {
-        if (hasEntry(folder.host, name)) {
-            *matching = true;
-            return {joined(folder.host, name), -1};
-        }
-        if (std::optional<std::string> actual = findNoCase(folder.host, name)) {
-            *matching = true;
-            return {joined(folder.host, *actual), -1};
-        }
-        return {joined(folder.host, name), -1};
+        return {std::move(direct), listedType(0)};
+    // Without caching the exact name is tried first: cheaper than reading the folder.
+    if (!m_caching && exists(direct)) {
+        *matching = true;
+        return {std::move(direct), -1};
     }
-    if (!folder.listing)
+    if (m_caching && !folder.listing)
         folder.listing = &listing(folder.host);
-    FolderListing& known = *folder.listing;
+    FolderListing& known = m_caching ? *folder.listing : listing(folder.host);
     if (known.missing)
-        return {joined(folder.host, name), 0};
+        return {std::move(direct), listedType(0)};
     if (!known.readable) {
         // Names can still be tried one by one in a folder that cannot be listed.
-        *matching = exists(joined(folder.host, name));
-        return {joined(folder.host, name), -1};
+        *matching = exists(direct);
+        return {std::move(direct), -1};
     }
     *matching = true;
     if (const unsigned char* type = known.exactEntry(name))
-        return {joined(folder.host, name), knownType(*type)};
+        return {std::move(direct), listedType(knownType(*type))};
     const auto it = known.entries.find(name);
     if (it != known.entries.end())
-        return {joined(folder.host, it->first), knownType(it->second)};
+        return {joined(folder.host, it->first), listedType(knownType(it->second))};
     if (std::optional<std::string> actual = findShortName(known, folder.host, name)) {
         const unsigned char* type = known.exactEntry(*actual);
-        return {joined(folder.host, *actual), type ? knownType(*type) : -1};
+        return {joined(folder.host, *actual), type ? listedType(knownType(*type)) : -1};
     }
     *matching = false;
-    return {joined(folder.host, name), 0};
+    return {std::move(direct), listedType(0)};
 }
 
 WinePathMapper::ResolvedFolder& WinePathMapper::cachedFolder(std::string_view folder,

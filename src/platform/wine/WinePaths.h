@@ -101,11 +101,7 @@ private:
 
     /// The listing of `dir`, read now unless caching trusts the one read before.
     FolderListing& listing(std::string_view dir) const;
-    /// True when `dir` holds an entry named exactly `name`.
-    bool hasEntry(const std::string& dir, std::string_view name) const;
-    /// The entry of `dir` whose name equals `name` without regard to case, else the entry
-    /// whose Wine short name `name` is.
-    std::optional<std::string> findNoCase(const std::string& dir, std::string_view name) const;
+    /// The entry of the listing whose Wine short name `name` is.
     std::optional<std::string> findShortName(FolderListing& listing, const std::string& dir,
                                              std::string_view name) const;
 
