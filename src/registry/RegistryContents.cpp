@@ -21,6 +21,13 @@ const TRegistryContentItem& TRegistryContents::Items(int index) const
     return m_items[static_cast<size_t>(index)];
 }
 
+void TRegistryContents::TakeAll(TRegistryContents& other)
+{
+    for (TRegistryContentItem& item : other.m_items)
+        Items(Add()).Content = std::move(item.Content);
+    other.Clear();
+}
+
 int AddContentItem(TRegistryContents& collection)
 {
     return collection.Add();

@@ -63,6 +63,8 @@ public:
     const TRegistryContentItem& Items(int index) const;
     int Count() const { return static_cast<int>(m_items.size()); }
     void Clear() { m_items.clear(); }
+    /// Appends the records of `other` in their order and empties it.
+    void TakeAll(TRegistryContents& other);
 
 private:
     /// A deque: records stay where they are as more are added, without one allocation each.

@@ -34,7 +34,7 @@ void ScanContext::tickStatus(const std::string& text)
 
 bool ScanContext::aborted() const
 {
-    return m_session.OperationState == kOperationAbortScan;
+    return m_session.OperationState == kOperationAbortScan || m_view.stopRequested();
 }
 
 void ScanContext::addRecord(TRegistryContents& contents, std::string keyPath, std::string itemName,

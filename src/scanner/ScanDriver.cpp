@@ -1,5 +1,6 @@
 #include "ScanDriver.h"
 
+#include "SideLane.h"
 #include "platform/Files.h"
 #include "registry/ProgramInfo.h"
 #include "registry/TRegistry.h"
@@ -13,15 +14,6 @@ namespace {
 
 constexpr int kProgressMax = 100;
 constexpr const char* kTotalCaption = "Problems Found:";
-
-void runSection(const SectionInfo& section, ScanContext& context)
-{
-    if (section.driverStartsRow)
-        context.rowStart();
-    RunSectionCalls(context, section);
-    if (section.driverFinishesRow)
-        context.rowFinish();
-}
 
 } // namespace
 
@@ -55,6 +47,8 @@ void RunScan(Session& session, OutcomeGrid& grid, ScanView& view)
     session.StatusTick = 0;
     session.OperationState = kOperationIdle;
     const int rows = static_cast<int>(grid.rows.size());
+    // Some sections run on a second thread meanwhile; their rows are taken in turn.
+    const std::unique_ptr<SideLane> lane = SideLane::start(session, grid);
     for (int i = 0; i < rows; ++i) {
         if (session.OperationState == kOperationAbortScan)
             break;
@@ -62,8 +56,12 @@ void RunScan(Session& session, OutcomeGrid& grid, ScanView& view)
         const int number = grid.rows[static_cast<size_t>(i)].section;
         if (number < 0 || number >= kSectionCountTotal)
             continue;
+        if (lane && lane->runs(i)) {
+            lane->takeRow(i, session, grid, view);
+            continue;
+        }
         ScanContext context(session, grid, view, i);
-        runSection(Sections()[static_cast<size_t>(number)], context);
+        RunSectionRow(context, Sections()[static_cast<size_t>(number)]);
     }
 }
 

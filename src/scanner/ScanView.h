@@ -56,6 +56,9 @@ public:
     virtual void progressChanged(int position) { (void)position; }
     /// Lets pending user input run (the abort control among it).
     virtual void yield() {}
+    /// True when the scan's own driver asks the sections to end (the window's abort comes
+    /// through the session's OperationState).
+    virtual bool stopRequested() const { return false; }
 };
 
 /// What a repair shows: the state window's label and the result list.

@@ -77,6 +77,15 @@ void RunSectionCalls(ScanContext& context, const SectionInfo& section)
                      call.otherRoot ? call.otherRoot : section.root);
 }
 
+void RunSectionRow(ScanContext& context, const SectionInfo& section)
+{
+    if (section.driverStartsRow)
+        context.rowStart();
+    RunSectionCalls(context, section);
+    if (section.driverFinishesRow)
+        context.rowFinish();
+}
+
 void RepairSection(Session& session, RepairView& view, int number)
 {
     RemovedEntries removed;

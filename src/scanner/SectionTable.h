@@ -55,6 +55,8 @@ const std::array<SectionInfo, kSectionCountTotal>& Sections();
 
 /// Makes the section's calls in order, each with its root, into the section's collection.
 void RunSectionCalls(ScanContext& context, const SectionInfo& section);
+/// The calls with the row started and finished where the driver does it.
+void RunSectionRow(ScanContext& context, const SectionInfo& section);
 
 /// Repairs the checked records of section `number`: its special repair, or the standard
 /// repair of what it removes, knowing what this repair run removed before. Nothing for a

@@ -88,6 +88,7 @@ std::string HiveStore::writeRefusal()
 
 void HiveStore::load()
 {
+    waitForSideReaders();
     // Not while another Tidewell saves; a save that was cut off is finished or undone
     // before anything is read.
     std::unique_ptr<PrefixLock> lock;
@@ -201,6 +202,7 @@ bool HiveStore::hasUnsavedChanges() const
 
 void HiveStore::save()
 {
+    waitForSideReaders();
     if (!hasUnsavedChanges() || isPreview())
         return;
     if (isReadOnly())
@@ -274,6 +276,7 @@ void HiveStore::markHeldByWine()
 
 void HiveStore::holdForWine()
 {
+    waitForSideReaders();
     if (!isPreview())
         markHeldByWine();
 }
@@ -289,6 +292,7 @@ bool HiveStore::filesChangedOnDisk() const
 
 bool HiveStore::followWine()
 {
+    waitForSideReaders();
     if (isPreview() || runningWineserver(m_prefixDir))
         return false;
     if (!m_heldByWine) {
@@ -312,6 +316,25 @@ bool HiveStore::followWine()
     m_heldByWine = false;
     m_readOnlyReason = permissionRefusal(m_prefixDir, m_hives);
     return true;
+}
+
+HiveStore::SideReaderShare::SideReaderShare(const HiveStore& store) : m_store(store)
+{
+    const std::lock_guard<std::mutex> lock(store.m_sideMutex);
+    ++store.m_sideReaders;
+}
+
+HiveStore::SideReaderShare::~SideReaderShare()
+{
+    const std::lock_guard<std::mutex> lock(m_store.m_sideMutex);
+    if (--m_store.m_sideReaders == 0)
+        m_store.m_sideReadersGone.notify_all();
+}
+
+void HiveStore::waitForSideReaders() const
+{
+    std::unique_lock<std::mutex> lock(m_sideMutex);
+    m_sideReadersGone.wait(lock, [this] { return m_sideReaders == 0; });
 }
 
 void HiveStore::touch(HiveKey& key)

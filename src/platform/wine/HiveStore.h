@@ -5,7 +5,9 @@
 #include "Hive.h"
 #include "HiveSave.h"
 
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -85,6 +87,22 @@ public:
 
     const std::vector<std::unique_ptr<Hive>>& hives() const { return m_hives; }
 
+    /// Counts one reader on another thread for as long as it lives. Made on the thread that
+    /// changes the tree; may end on any thread.
+    class SideReaderShare
+    {
+    public:
+        explicit SideReaderShare(const HiveStore& store);
+        ~SideReaderShare();
+        SideReaderShare(const SideReaderShare&) = delete;
+        SideReaderShare& operator=(const SideReaderShare&) = delete;
+
+    private:
+        const HiveStore& m_store;
+    };
+    /// Returns once no reader on another thread holds the tree; called before every change.
+    void waitForSideReaders() const;
+
 private:
     void load();
     void loadHive(Hive& hive);
@@ -105,6 +123,9 @@ private:
     unsigned m_generation = 0;
     bool m_heldByWine = false;
     SaveObserver m_saveObserver;
+    mutable std::mutex m_sideMutex;
+    mutable std::condition_variable m_sideReadersGone;
+    mutable int m_sideReaders = 0;
 };
 
 } // namespace tw::wine

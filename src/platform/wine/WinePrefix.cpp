@@ -61,6 +61,35 @@ private:
     WineRegistry& m_registry;
 };
 
+/// Registry, files, system and shell over the same tree and drives, for another thread.
+class WineSideReader final : public platform::SideReader
+{
+public:
+    WineSideReader(HiveStore& store, const WinePathMapper& paths)
+        : m_share(store), m_paths(paths.prefixDir()), m_registry(store),
+          m_files(m_paths, m_registry), m_system(m_registry, store), m_shell(m_paths)
+    {
+        // Only read through: a change from here would wait for this reader itself.
+        m_registry.refuseWrites();
+        m_files.refuseWrites();
+        m_shell.refuseWrites();
+        m_platform.registry = &m_registry;
+        m_platform.files = &m_files;
+        m_platform.system = &m_system;
+        m_platform.shell = &m_shell;
+    }
+    const platform::Platform& platform() const override { return m_platform; }
+
+private:
+    HiveStore::SideReaderShare m_share;
+    WinePathMapper m_paths;
+    WineRegistry m_registry;
+    WineFiles m_files;
+    WineSystem m_system;
+    WineShell m_shell;
+    platform::Platform m_platform;
+};
+
 } // namespace
 
 WinePrefix::WinePrefix(std::string hostDir, OpenMode mode)
@@ -106,6 +135,9 @@ WinePrefix::WinePrefix(std::string hostDir, OpenMode mode)
     m_platform.processes = m_processes.get();
     m_platform.programs = m_programs.get();
     m_platform.urlCache = m_urlCache.get();
+    m_platform.sideReader = [this]() -> std::unique_ptr<platform::SideReader> {
+        return std::make_unique<WineSideReader>(*m_hiveStore, *m_paths);
+    };
 }
 
 WinePrefix::~WinePrefix() = default;

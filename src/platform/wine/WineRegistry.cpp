@@ -67,6 +67,10 @@ void WineRegistry::followStore()
 
 bool WineRegistry::writable() const
 {
+    // Asked before every change of the tree.
+    if (m_writesRefused)
+        return false;
+    m_store.waitForSideReaders();
     return !m_store.isReadOnly();
 }
 

@@ -37,6 +37,8 @@ public:
     win::LONG deleteKey(win::HKEY key, std::string_view subKey) override;
 
     size_t openHandleCount() const { return m_handles.size(); }
+    /// From now on every change fails with ERROR_ACCESS_DENIED.
+    void refuseWrites() { m_writesRefused = true; }
 
 private:
     struct OpenKey
@@ -60,6 +62,7 @@ private:
     bool writable() const;
 
     HiveStore& m_store;
+    bool m_writesRefused = false;
     unsigned m_generation;
     std::unordered_map<win::HKEY, OpenKey> m_handles;
     win::HKEY m_nextHandle = 0x100;

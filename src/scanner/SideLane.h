@@ -1,0 +1,64 @@
+// A second thread for the scan: the sections that may run beside the others.
+#pragma once
+
+#include "ScanView.h"
+#include "registry/Session.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace tw {
+
+/// True for sections a second thread may run while the scan loop runs the others: each only
+/// reads, and nothing another section does changes what it finds.
+bool RunsOnSideLane(int section);
+
+/// Runs the side-lane sections of a grid's rows on a thread of its own, over the platform's
+/// side reader and a session with the scan's settings; the scan loop takes each row's
+/// outcome when it reaches the row. Started only when the platform has a side reader and a
+/// row of the grid runs on the lane.
+class SideLane
+{
+public:
+    /// Null when there is nothing to run beside the loop.
+    static std::unique_ptr<SideLane> start(Session& session, const OutcomeGrid& grid);
+    /// Stops the lane's sections and waits for its thread.
+    ~SideLane();
+    SideLane(const SideLane&) = delete;
+    SideLane& operator=(const SideLane&) = delete;
+
+    bool runs(int row) const;
+    /// Waits for the row's section (letting `view` yield, and stopping the lane when the scan
+    /// is aborted meanwhile), then moves its cells into `grid` and its records into
+    /// `session`; a row finished while the scan was aborted shows "Abort Scan". Rethrows
+    /// what the lane's sections threw.
+    void takeRow(int row, Session& session, OutcomeGrid& grid, ScanView& view);
+
+private:
+    SideLane(Session& session, const OutcomeGrid& grid, std::vector<int> rows);
+    void run() noexcept;
+    bool finished(int row) const;
+
+    std::unique_ptr<platform::SideReader> m_reader;
+    std::unique_ptr<Session> m_session;
+    OutcomeGrid m_grid;
+    /// The grid rows the lane runs, in the order it runs them.
+    std::vector<int> m_rows;
+    std::atomic<bool> m_stop{false};
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_progress;
+    /// How many of m_rows are done; all of them once the lane has ended.
+    size_t m_done = 0;
+    bool m_ended = false;
+    std::exception_ptr m_error;
+
+    std::thread m_thread;
+};
+
+} // namespace tw
