@@ -1,5 +1,6 @@
-// tidewell-scan-bench PREFIX: a full scan of every built section, its time per section against
-// the time of opening the prefix (the floor), and peak memory against the hives' size.
+// tidewell-scan-bench PREFIX [--one-thread]: a full scan of every built section, its time per
+// section against the time of opening the prefix (the floor), and peak memory against the
+// hives' size. --one-thread runs every section on the scan's own thread.
 #include "BenchSupport.h"
 #include "platform/wine/WinePrefix.h"
 #include "registry/PublicFunctions.h"
@@ -37,11 +38,12 @@ public:
 
 int main(int argc, char** argv)
 {
-    if (argc < 2) {
-        std::cerr << "usage: tidewell-scan-bench PREFIX\n";
+    if (argc < 2 || (argc > 2 && std::string(argv[2]) != "--one-thread")) {
+        std::cerr << "usage: tidewell-scan-bench PREFIX [--one-thread]\n";
         return 2;
     }
     const std::string dir = argv[1];
+    const bool oneThread = argc > 2;
     const double hiveBytes = tw::bench::hiveBytes(dir);
 
     auto start = std::chrono::steady_clock::now();
@@ -51,7 +53,10 @@ int main(int argc, char** argv)
     const double openCpu = tw::bench::cpuSeconds() - cpuStart;
     const long openResident = tw::bench::residentKilobytes();
 
-    tw::Session session(prefix.platform());
+    tw::platform::Platform platform = prefix.platform();
+    if (oneThread)
+        platform.sideReader = nullptr;
+    tw::Session session(platform);
     tw::ReadSettings(session);
     tw::LoadAddonList(session, std::string(TIDEWELL_DATA_DIR) + "/addons/addon-list.txt");
     tw::BuildExcludedDrives(session, session.ExcludedDrives);
