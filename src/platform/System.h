@@ -4,6 +4,7 @@
 #include "WinTypes.h"
 
 #include <string>
+#include <string_view>
 
 namespace tw::platform {
 
@@ -55,6 +56,16 @@ public:
     virtual win::FILETIME currentTime() = 0;
     /// FileTimeToLocalFileTime: applies the current offset from UTC, as Windows does.
     virtual win::FILETIME fileTimeToLocalFileTime(win::FILETIME utc) = 0;
+    /// True when a font registered under `valueName` with this bare file name is the
+    /// system's own though no Windows Fonts folder holds it: a file of a fonts folder of its
+    /// own (Wine's), or an entry it writes itself for its code page whatever it ships (Wine's
+    /// "MS Serif" and the like). False where the system has neither.
+    virtual bool isBuiltInFont(std::string_view valueName, std::string_view fileName)
+    {
+        (void)valueName;
+        (void)fileName;
+        return false;
+    }
 };
 
 /// FileTimeToSystemTime: pure calendar arithmetic.

@@ -527,5 +527,18 @@ TEST_F(WineInterop, SoundEntriesOfA64BitPrefixAreNeverReported)
     EXPECT_EQ(json.find("tidewell-dotted.lnk"), std::string::npos) << "its folder exists";
 }
 
+/// A prefix just as `wineboot -i` left it, scanned before anything else touches it.
+class FreshWinePrefix : public test::WineSuite
+{
+};
+
+TEST_F(FreshWinePrefix, ScanFindsNothing)
+{
+    const auto scan = cli({"scan", "--json"});
+    ASSERT_EQ(scan.exitCode, 0) << scan.err;
+    EXPECT_NE(scan.out.find("\"result\": \"Scan Completed!\""), std::string::npos) << scan.out;
+    EXPECT_NE(scan.out.find("\"total\": 0,"), std::string::npos) << scan.out;
+}
+
 } // namespace
 } // namespace tw::cli

@@ -6,6 +6,8 @@
 namespace tw {
 namespace {
 
+namespace fs = std::filesystem;
+
 const char* kFonts = R"hive(
 [Software\\Microsoft\\Windows NT\\CurrentVersion] 1
 "SystemRoot"="C:\\windows"
@@ -13,6 +15,8 @@ const char* kFonts = R"hive(
 [Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts] 1
 "Arial (TrueType)"="ARIAL.TTF"
 "Gone (TrueType)"="gone.ttf"
+"MS Serif"="serife.fon"
+"MS Serif Elsewhere"="serife.fon"
 "Elsewhere (TrueType)"="C:\\Other\\x.ttf"
 "Elsewhere Present (TrueType)"="C:\\Other\\here.ttf"
 "Host (TrueType)"="Z:\\usr\\share\\fonts\\host.ttf"
@@ -35,19 +39,38 @@ protected:
 TEST_F(WindowsFontsTest, ReportsFontsWhoseFileIsMissing)
 {
     scanSection(9);
-    EXPECT_EQ(valueNames(9),
-              (std::vector<std::string>{"Elsewhere (TrueType)", "Expand", "Gone (TrueType)"}));
+    // "MS Serif" is Wine's own (it writes it for the code page and ships no such file).
+    EXPECT_EQ(valueNames(9), (std::vector<std::string>{"Elsewhere (TrueType)", "Expand",
+                                                       "Gone (TrueType)", "MS Serif Elsewhere"}));
     const TContent& record = session->SectionContents[9].Items(2).Content;
     EXPECT_EQ(record.KeyPath,
               "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts");
     EXPECT_EQ(record.ItemName, "Fonts");
     EXPECT_EQ(record.ValueData, "gone.ttf");
     EXPECT_FALSE(record.Checked);
-    EXPECT_EQ(row().problems, 3);
+    EXPECT_EQ(row().problems, 4);
     EXPECT_EQ(row().status, RowStatus::Finished);
-    EXPECT_EQ(view.yields, 7) << "one yield per value, whatever its type";
+    EXPECT_EQ(view.yields, 9) << "one yield per value, whatever its type";
     EXPECT_EQ(view.statuses.front(),
               "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts\\Arial (TrueType)");
+}
+
+TEST_F(WindowsFontsTest, FontsOfWinesOwnFolderAreFound)
+{
+    // Wine's data folder is share/wine beside the bin folder of the `wine` on the PATH.
+    test::TempDir wine;
+    test::writeFile(wine.path() / "bin/wine", "#!/bin/sh\n");
+    fs::permissions(wine.path() / "bin/wine", fs::perms::owner_all);
+    test::writeFile(wine.path() / "share/wine/fonts/Gone.TTF", "font");
+    test::writeFile(wine.path() / "share/wine/fonts/x.ttf", "font");
+    const std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+    ::setenv("PATH", (wine.path() / "bin").c_str(), 1);
+    reopen();
+    scanSection(9);
+    ::setenv("PATH", oldPath.c_str(), 1);
+    EXPECT_EQ(valueNames(9),
+              (std::vector<std::string>{"Elsewhere (TrueType)", "Expand", "MS Serif Elsewhere"}))
+        << "a bare name is found there in any case; a full path only where it says";
 }
 
 TEST_F(WindowsFontsTest, RepairRemovesTheRegistrations)
@@ -56,7 +79,7 @@ TEST_F(WindowsFontsTest, RepairRemovesTheRegistrations)
     scanSection(9);
     test::RecordingRepairView repairView;
     RepairSection(*session, repairView, 9);
-    ASSERT_EQ(repairView.rows.size(), 3u);
+    ASSERT_EQ(repairView.rows.size(), 4u);
     EXPECT_EQ(repairView.rows[0].second, "Repair Succeed");
     scanSection(9);
     EXPECT_EQ(session->SectionContents[9].Count(), 0);
@@ -65,6 +88,7 @@ TEST_F(WindowsFontsTest, RepairRemovesTheRegistrations)
     ASSERT_TRUE(reg.OpenPath("\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", false));
     EXPECT_TRUE(reg.HasValue("Arial (TrueType)"));
     EXPECT_TRUE(reg.HasValue("Host (TrueType)"));
+    EXPECT_TRUE(reg.HasValue("MS Serif"));
 }
 
 } // namespace

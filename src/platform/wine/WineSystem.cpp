@@ -1,11 +1,14 @@
 #include "WineSystem.h"
 
 #include "HiveStore.h"
+#include "WinePrograms.h"
 #include "platform/TextCodec.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 
 namespace tw::wine {
 
@@ -15,6 +18,9 @@ namespace {
 
 constexpr std::string_view kNtCurrentVersion = "Software\\Microsoft\\Windows NT\\CurrentVersion";
 constexpr std::string_view kCurrentVersion = "Software\\Microsoft\\Windows\\CurrentVersion";
+/// The fonts Wine registers itself for the code page in use.
+constexpr std::string_view kCodePageFonts[] = {"Courier", "MS Serif", "MS Sans Serif",
+                                               "Small Fonts"};
 
 /// The versions winecfg can set ("Version" under Software\Wine).
 struct WineVersion
@@ -241,6 +247,41 @@ FILETIME WineSystem::fileTimeToLocalFileTime(FILETIME utc)
     ::localtime_r(&now, &local);
     const long long offset = static_cast<long long>(local.tm_gmtoff) * 10000000LL;
     return static_cast<FILETIME>(static_cast<long long>(utc) + offset);
+}
+
+bool WineSystem::isBuiltInFont(std::string_view valueName, std::string_view fileName)
+{
+    if (fileName.empty() || fileName.find_first_of("\\/") != std::string_view::npos)
+        return false;
+    // Wine writes these at each change of code page, with files it may not ship at all.
+    if (std::any_of(std::begin(kCodePageFonts), std::end(kCodePageFonts),
+                    [&](std::string_view name) { return platform::equalNoCase(name, valueName); }))
+        return true;
+    if (!m_builtInFonts) {
+        namespace fs = std::filesystem;
+        // Wine looks in <data folder>/fonts: share/wine beside the bin folder it runs from
+        // (or two levels up from Debian's lib/wine), as the PATH or its links lead to it.
+        std::vector<fs::path> folders{"/usr/share/wine/fonts"};
+        std::error_code error;
+        if (const std::string wine = findOnPath("wine"); !wine.empty()) {
+            const fs::path real = fs::canonical(wine, error);
+            for (const fs::path& bin :
+                 {fs::path(wine).parent_path(), error ? fs::path() : real.parent_path(),
+                  error ? fs::path() : real.parent_path().parent_path()}) {
+                if (!bin.empty())
+                    folders.push_back(bin.parent_path() / "share" / "wine" / "fonts");
+            }
+        }
+        m_builtInFonts.emplace();
+        for (const fs::path& folder : folders) {
+            for (fs::directory_iterator it(folder, error), end; !error && it != end;
+                 it.increment(error))
+                m_builtInFonts->push_back(it->path().filename().string());
+        }
+    }
+    return std::any_of(
+        m_builtInFonts->begin(), m_builtInFonts->end(),
+        [&](const std::string& name) { return platform::equalNoCase(name, fileName); });
 }
 
 } // namespace tw::wine

@@ -5,6 +5,8 @@
 #include "platform/System.h"
 
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace tw::wine {
 
@@ -24,6 +26,10 @@ public:
     platform::OsVersionInfo versionEx() override;
     win::FILETIME currentTime() override;
     win::FILETIME fileTimeToLocalFileTime(win::FILETIME utc) override;
+    /// A file of the fonts folder of Wine's data folder (../share/wine/fonts beside the
+    /// folder of the `wine` on the PATH, or Debian's /usr/share/wine/fonts; read once), or
+    /// one of the four fonts Wine registers itself for the code page.
+    bool isBuiltInFont(std::string_view valueName, std::string_view fileName) override;
 
 private:
     bool query(win::HKEY root, std::string_view key, std::string_view name, win::DWORD* type,
@@ -37,6 +43,8 @@ private:
 
     platform::Registry& m_registry;
     const HiveStore& m_store;
+    /// The file names in Wine's fonts folders, once read.
+    std::optional<std::vector<std::string>> m_builtInFonts;
 };
 
 } // namespace tw::wine

@@ -34,8 +34,11 @@ void ScanWindowsFonts(ScanContext& context, TRegistryContents& contents, std::st
             const bool fullPath = sections::trimmed(*data).find(":\\") == 1;
             const std::string path = fullPath ? *data : windows + "\\Fonts\\" + *data;
             const bool driveLetterPath = sections::trimmed(path).find(":\\") == 1;
+            // Wine loads a font registered by its bare name from its own fonts folder too, and
+            // keeps some entries of its own.
             if (driveLetterPath && !sections::isUncheckablePath(session, path) &&
-                !files.fileExists(path))
+                !files.fileExists(path) &&
+                (fullPath || !session.system().isBuiltInFont(name, *data)))
                 context.addRecord(contents, recordKey, "Fonts", name, *data);
             return sections::Next::Go;
         });
