@@ -53,7 +53,7 @@ private:
 
     mutable std::mutex m_mutex;
     std::condition_variable m_progress;
-    /// How many of m_rows are done; all of them once the lane has ended.
+    /// How many of m_rows are done, in their order.
     size_t m_done = 0;
     bool m_ended = false;
     std::exception_ptr m_error;
