@@ -4,6 +4,7 @@
 #include "scanner/RepairLoop.h"
 #include "scanner/ScanDriver.h"
 
+#include <unordered_map>
 #include <vector>
 
 namespace tw {
@@ -30,15 +31,15 @@ public:
     int addResultRow(const std::string& problem) override
     {
         const int row = m_view.addResultRow(problem);
+        m_index[row] = m_rows.size();
         m_rows.push_back({row, m_section, ""});
         return row;
     }
     void setResultStatus(int row, const std::string& status) override
     {
-        for (Row& r : m_rows) {
-            if (r.row == row)
-                r.status = status;
-        }
+        // One lookup per status: a repair may have hundreds of thousands of rows.
+        if (const auto at = m_index.find(row); at != m_index.end())
+            m_rows[at->second].status = status;
         m_view.setResultStatus(row, status);
     }
     void yield() override { m_view.yield(); }
@@ -63,6 +64,8 @@ private:
     RepairView& m_view;
     const SectionInfo* m_section = nullptr;
     std::vector<Row> m_rows;
+    /// Where each row of the view is in m_rows.
+    std::unordered_map<int, size_t> m_index;
 };
 
 void repairReportedSections(Session& session, TrackingRepairView& view)

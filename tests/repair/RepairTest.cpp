@@ -242,6 +242,28 @@ TEST_F(RepairTest, RepairingTwiceReportsErrorsAndLosesNothing)
     EXPECT_EQ(test::firstDifference(wholeRegistry(), afterFirst), "");
 }
 
+TEST_F(RepairTest, ASaveThatFailsTurnsEveryRegistryRowIntoAnError)
+{
+    scanAll();
+    const std::string before = wholeRegistry();
+    // Another program rewrites the machine hive while the repair runs: the save must refuse.
+    bool touched = false;
+    repairView.onYield = [&] {
+        if (touched)
+            return;
+        touched = true;
+        test::writeFile(prefixPath() + "/system.reg",
+                        test::readFile(prefixPath() + "/system.reg") + "\n");
+    };
+    const RepairRun run = RepairProblems(*session, repairView);
+    EXPECT_FALSE(run.repaired);
+    EXPECT_NE(run.failure.find("could not be saved"), std::string::npos) << run.failure;
+    ASSERT_EQ(repairView.rows.size(), 5u);
+    for (const auto& [problem, status] : repairView.rows)
+        EXPECT_EQ(status, "Repair Error") << problem;
+    EXPECT_EQ(test::firstDifference(wholeRegistry(), before), "");
+}
+
 TEST_F(RepairTest, CancelStopsBeforeTheNextRecord)
 {
     scanAll();
