@@ -10,7 +10,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <stdexcept>
+#include <vector>
 
 namespace tw {
 
@@ -31,8 +33,9 @@ std::string headerFor(std::uint8_t platformKind)
     return "";
 }
 
-/// Adds what the repair of one record removes; false when there is nothing (left) to save.
-bool addRecord(const Session& session, platform::RegFileWriter& writer, const SectionInfo& section,
+/// Adds what the repair of one record removes to `writer` (or, without one, only tells
+/// whether there is any); false when there is nothing (left) to save.
+bool addRecord(const Session& session, platform::RegFileWriter* writer, const SectionInfo& section,
                const TContent& record)
 {
     const RecordRemoval removal = RemovalOf(section.removes, record);
@@ -46,15 +49,52 @@ bool addRecord(const Session& session, platform::RegFileWriter& writer, const Se
     if (!root || registry.openKey(root, path, win::KEY_READ, handle.out()))
         return false;
     if (removal.kind == RecordRemoval::Kind::Key) {
-        writer.addKeyTree(handle.get(), record.KeyPath);
+        if (writer)
+            writer->addKeyTree(handle.get(), record.KeyPath);
         return true;
     }
     win::DWORD type = 0;
     std::string data;
     if (registry.queryValue(handle.get(), removal.valueName, &type, &data) != win::ERROR_SUCCESS)
         return false;
-    writer.addKeyLine(record.KeyPath);
-    writer.addValue(removal.valueName, type, data);
+    if (writer) {
+        writer->addKeyLine(record.KeyPath);
+        writer->addValue(removal.valueName, type, data);
+    }
+    return true;
+}
+
+/// Calls `keep` for each ticked record of the reported sections, in report order, until it
+/// returns false.
+void forEachTickedRecord(const Session& session,
+                         const std::function<bool(const SectionInfo&, const TContent&)>& keep)
+{
+    for (const int number : session.ReportRowSection) {
+        if (number < 0 || number >= kSectionCountTotal)
+            continue;
+        const SectionInfo& section = Sections()[static_cast<size_t>(number)];
+        const TRegistryContents& contents = session.SectionContents[static_cast<size_t>(number)];
+        for (int i = 0; i < contents.Count(); ++i) {
+            const TContent& record = contents.Items(i).Content;
+            if (record.Checked && !keep(section, record))
+                return;
+        }
+    }
+}
+
+/// Adds the record to the backup: its registry part to `writer` (or, without one, only
+/// whether there is any), or the file the repair deletes to `files` when it exists. True when
+/// the record has something to keep.
+bool backUpRecord(const Session& session, platform::RegFileWriter* writer,
+                  std::vector<std::string>* files, const SectionInfo& section,
+                  const TContent& record)
+{
+    if (section.removes != RepairRemoves::NoRegistryData)
+        return addRecord(session, writer, section, record);
+    if (!session.files().fileExists(record.ItemName))
+        return false;
+    if (files)
+        files->push_back(record.ItemName);
     return true;
 }
 
@@ -156,35 +196,33 @@ BackupOutcome WriteBackupFile(const Session& session)
 {
     BackupOutcome outcome;
     outcome.path = NewBackupPath(session);
-    platform::RegFileWriter writer = NewBackupFileWriter(session);
-    int saved = 0;
-    // Files the repair deletes (shortcuts) are kept beside the registry backup.
-    std::vector<std::string> removedFiles;
-    for (const int number : session.ReportRowSection) {
-        if (number < 0 || number >= kSectionCountTotal)
-            continue;
-        const SectionInfo& section = Sections()[static_cast<size_t>(number)];
-        const TRegistryContents& contents = session.SectionContents[static_cast<size_t>(number)];
-        for (int i = 0; i < contents.Count(); ++i) {
-            const TContent& record = contents.Items(i).Content;
-            if (!record.Checked)
-                continue;
-            if (section.removes == RepairRemoves::NoRegistryData) {
-                if (session.files().fileExists(record.ItemName))
-                    removedFiles.push_back(record.ItemName);
-            } else if (addRecord(session, writer, section, record)) {
-                ++saved;
-            }
-        }
-    }
-    if (saved == 0 && removedFiles.empty())
+    // Nothing is made when no ticked record has anything left to keep.
+    bool anything = false;
+    forEachTickedRecord(session, [&](const SectionInfo& section, const TContent& record) {
+        anything = backUpRecord(session, nullptr, nullptr, section, record);
+        return !anything;
+    });
+    if (!anything)
         return outcome;
     if (!CreateBackupFolder(session)) {
         outcome.error = "cannot create the folder " + BackupFolder();
         return outcome;
     }
-    outcome.error = WriteBackupBytes(session, outcome.path,
-                                     SealBackup(writer.finish(), MachineIdentity(session)));
+    // Written as it is made, sealed on the way: the backup never sits in memory whole.
+    // Files the repair deletes (shortcuts) are kept beside it.
+    std::vector<std::string> removedFiles;
+    const std::string machine = MachineIdentity(session);
+    outcome.error = WriteBackupStream(session, outcome.path, [&](platform::FileStream& stream) {
+        platform::RegFileWriter writer = NewBackupFileWriter(session);
+        BackupSealWriter seal(stream, machine);
+        writer.streamTo([&](const platform::RegFilePiece& piece) { seal.write(piece); });
+        forEachTickedRecord(session, [&](const SectionInfo& section, const TContent& record) {
+            backUpRecord(session, &writer, &removedFiles, section, record);
+            return true;
+        });
+        writer.finish();
+        seal.finish();
+    });
     if (outcome.error.empty()) {
         outcome.error = SaveFilesIntoBackup(session, outcome.path, removedFiles);
         if (!outcome.error.empty())

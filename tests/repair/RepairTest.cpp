@@ -242,6 +242,44 @@ TEST_F(RepairTest, RepairingTwiceReportsErrorsAndLosesNothing)
     EXPECT_EQ(test::firstDifference(wholeRegistry(), afterFirst), "");
 }
 
+TEST_F(RepairTest, ALargeRepairBackupIsWrittenInPiecesAndSealedAsAWholeOne)
+{
+    // A value of 1.5 MB under a key the repair removes whole: the backup passes through
+    // several pieces on its way to the file.
+    std::string blob(1536 * 1024, '\0');
+    for (size_t i = 0; i < blob.size(); ++i)
+        blob[i] = static_cast<char>(i * 7 + i / 251);
+    {
+        TRegistry reg(*session);
+        reg.SelectRoot(win::HKEY_LOCAL_MACHINE);
+        ASSERT_TRUE(reg.OpenPath(
+            "\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\gone.exe", false));
+        reg.WriteBytes("Blob", blob.data(), static_cast<int>(blob.size()));
+    }
+    scanAll();
+    const BackupOutcome backup = WriteBackupFile(*session);
+    ASSERT_TRUE(backup.written) << backup.error;
+    const std::string bytes = test::readFile(hostPath(backup.path));
+    EXPECT_GT(bytes.size(), 4u * 1024 * 1024);
+    const std::string machine = MachineIdentity(*session);
+    EXPECT_EQ(CheckBackupBytes(bytes, machine, backup.path).origin, BackupOrigin::Sealed);
+    // The same bytes as the text sealed whole.
+    const std::string text = backupText(backup.path);
+    EXPECT_EQ(
+        SealBackup(std::string("\xFF\xFE", 2) + platform::utf16ToBytes(platform::utf8ToUtf16(text)),
+                   machine),
+        bytes);
+    bool found = false;
+    for (const platform::RegFileOperation& change : platform::parseRegFile(bytes)) {
+        if (change.valueName == "Blob") {
+            found = true;
+            EXPECT_EQ(change.data, blob);
+        }
+    }
+    EXPECT_TRUE(found);
+    EXPECT_FALSE(test::fs::exists(hostPath(backup.path) + ".part"));
+}
+
 TEST_F(RepairTest, ASaveThatFailsTurnsEveryRegistryRowIntoAnError)
 {
     scanAll();
