@@ -9,28 +9,28 @@
 
 namespace tw::bench {
 
-/// The process's peak resident memory (VmHWM) in kilobytes.
-inline long peakKilobytes()
+/// A "Vm..." field of /proc/self/status in kilobytes; 0 when it is not there.
+inline long statusKilobytes(const std::string& field)
 {
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::stol(line.substr(6));
+        if (line.rfind(field + ":", 0) == 0)
+            return std::stol(line.substr(field.size() + 1));
     }
     return 0;
+}
+
+/// The process's peak resident memory (VmHWM) in kilobytes.
+inline long peakKilobytes()
+{
+    return statusKilobytes("VmHWM");
 }
 
 /// The process's current resident memory (VmRSS) in kilobytes.
 inline long residentKilobytes()
 {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stol(line.substr(6));
-    }
-    return 0;
+    return statusKilobytes("VmRSS");
 }
 
 /// The size in bytes of the hives of a prefix folder.
