@@ -376,15 +376,14 @@ WineFiles::PathAnswer WineFiles::kindOf(std::string_view path)
         return lookUp(path);
     // The listing of the folder tells a file from a folder (and is the cache of it); links
     // and unknown types need a stat.
-    const std::optional<WinePathMapper::HostEntry> entry = m_paths.locate(path);
-    if (!entry)
+    const std::optional<int> type = m_paths.listedType(path);
+    if (!type)
         return PathAnswer();
-    if (entry->type < 0)
+    if (*type < 0)
         return lookUp(path);
     PathAnswer answer;
-    if (entry->type > 0)
-        answer.attributes =
-            entry->type == DT_DIR ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+    if (*type > 0)
+        answer.attributes = *type == DT_DIR ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
     return answer;
 }
 

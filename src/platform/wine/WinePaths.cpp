@@ -105,9 +105,21 @@ bool NoCaseEqual::operator()(std::string_view a, std::string_view b) const
 }
 
 WinePathMapper::WinePathMapper(std::string prefixDir)
-    : m_prefixDir(std::move(prefixDir)),
-      m_resolvedPrefix(resolvedPath(m_prefixDir).value_or(m_prefixDir))
+    : WinePathMapper(std::move(prefixDir), std::make_shared<ListingStore>())
 {
+}
+
+WinePathMapper::WinePathMapper(std::string prefixDir, std::shared_ptr<ListingStore> store)
+    : m_prefixDir(std::move(prefixDir)),
+      m_resolvedPrefix(resolvedPath(m_prefixDir).value_or(m_prefixDir)), m_store(std::move(store))
+{
+}
+
+std::unique_ptr<WinePathMapper> WinePathMapper::sharingListingsWith(const WinePathMapper& owner)
+{
+    std::unique_ptr<WinePathMapper> mapper(new WinePathMapper(owner.m_prefixDir, owner.m_store));
+    mapper->m_ownsStore = false;
+    return mapper;
 }
 
 const unsigned char* WinePathMapper::FolderListing::exactEntry(std::string_view name) const
@@ -124,69 +136,89 @@ const unsigned char* WinePathMapper::FolderListing::exactEntry(std::string_view 
     return nullptr;
 }
 
+void WinePathMapper::FolderListing::add(std::string name, unsigned char type)
+{
+    // try_emplace leaves the name as it was when the entry is taken.
+    if (!entries.try_emplace(std::move(name), type).second)
+        caseTwins.emplace_back(std::move(name), type);
+}
+
+bool WinePathMapper::readListing(const std::string& dir, FolderListing& listing)
+{
+    listing = FolderListing();
+    struct stat st;
+    if (::stat(dir.c_str(), &st) != 0) {
+        listing.missing = errno == ENOENT || errno == ENOTDIR;
+        return false;
+    }
+    listing.changedNs =
+        static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+    DIR* d = ::opendir(dir.c_str());
+    if (!d) {
+        listing.missing = errno == ENOTDIR || errno == ENOENT;
+        return true;
+    }
+    listing.readable = true;
+    while (dirent* entry = ::readdir(d))
+        listing.add(entry->d_name, static_cast<unsigned char>(entry->d_type));
+    ::closedir(d);
+    return true;
+}
+
 WinePathMapper::FolderListing& WinePathMapper::listing(std::string_view folder) const
 {
-    if (m_caching) {
-        const auto known = m_listings.find(folder);
-        if (known != m_listings.end() && known->second.trusted)
-            return known->second;
-    }
     // Scans look up many missing files in the same folders: read each folder once, and again
     // only when it changed.
     const std::string dir(folder);
     struct stat st;
-    const bool found = ::stat(dir.c_str(), &st) == 0;
-    const bool missing = !found && (errno == ENOENT || errno == ENOTDIR);
-    if (!found && !m_caching) {
+    if (::stat(dir.c_str(), &st) != 0) {
         m_noFolder = FolderListing();
         m_noFolder.missing = true;
         return m_noFolder;
     }
     const long long changed =
-        found ? static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec : -1;
+        static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
     FolderListing& listing = m_listings[dir];
-    if (!found || listing.changedNs != changed || (m_caching && !listing.trusted)) {
-        listing = FolderListing();
-        if (DIR* d = found ? ::opendir(dir.c_str()) : nullptr) {
-            listing.readable = true;
-            while (dirent* entry = ::readdir(d)) {
-                const auto type = static_cast<unsigned char>(entry->d_type);
-                if (!listing.entries.emplace(entry->d_name, type).second)
-                    listing.caseTwins.emplace_back(entry->d_name, type);
-            }
-            ::closedir(d);
-        } else {
-            listing.missing = missing || errno == ENOTDIR || errno == ENOENT;
-        }
-        listing.changedNs = changed;
-    }
-    listing.trusted = m_caching;
+    if (listing.changedNs != changed)
+        readListing(dir, listing);
     return listing;
+}
+
+WinePathMapper::SharedListing WinePathMapper::trustedListing(std::string_view dir) const
+{
+    {
+        const std::lock_guard lock(m_store->mutex);
+        const auto known = m_store->listings.find(dir);
+        if (known != m_store->listings.end())
+            return known->second;
+    }
+    // Read outside the lock; of two mappers reading the same folder the first to publish wins.
+    auto read = std::make_shared<FolderListing>();
+    readListing(std::string(dir), *read);
+    const std::lock_guard lock(m_store->mutex);
+    return m_store->listings.try_emplace(std::string(dir), std::move(read)).first->second;
 }
 
 bool WinePathMapper::wantsListing(const std::string& hostDir) const
 {
     if (!m_caching)
         return false;
-    const auto known = m_listings.find(hostDir);
-    return known == m_listings.end() || !known->second.trusted;
+    const std::lock_guard lock(m_store->mutex);
+    return !m_store->listings.contains(hostDir);
 }
 
 void WinePathMapper::rememberListing(const std::string& hostDir, const struct timespec& changed,
                                      std::vector<std::pair<std::string, unsigned char>> entries)
 {
-    if (!wantsListing(hostDir))
+    if (!m_caching)
         return;
-    FolderListing& listing = m_listings[hostDir];
-    listing = FolderListing();
-    listing.changedNs = static_cast<long long>(changed.tv_sec) * 1000000000LL + changed.tv_nsec;
-    listing.trusted = true;
-    listing.readable = true;
-    for (auto& [name, type] : entries) {
-        // try_emplace leaves the name as it was when the entry is taken.
-        if (!listing.entries.try_emplace(std::move(name), type).second)
-            listing.caseTwins.emplace_back(std::move(name), type);
-    }
+    auto listing = std::make_shared<FolderListing>();
+    listing->changedNs = static_cast<long long>(changed.tv_sec) * 1000000000LL + changed.tv_nsec;
+    listing->readable = true;
+    for (auto& [name, type] : entries)
+        listing->add(std::move(name), type);
+    const std::lock_guard lock(m_store->mutex);
+    m_store->listings.try_emplace(hostDir, std::move(listing));
 }
 
 void WinePathMapper::setCaching(bool on)
@@ -201,6 +233,10 @@ void WinePathMapper::forgetCached()
     m_lastFolder = nullptr;
     m_folders.clear();
     m_listings.clear();
+    if (m_ownsStore) {
+        const std::lock_guard lock(m_store->mutex);
+        m_store->listings.clear();
+    }
 }
 
 std::optional<std::string> WinePathMapper::findShortName(FolderListing& listing,
@@ -210,6 +246,10 @@ std::optional<std::string> WinePathMapper::findShortName(FolderListing& listing,
     std::u16string wideName = platform::utf8ToUtf16(name);
     if (!looksLikeWineShortName(wideName))
         return std::nullopt;
+    // A listing read while caching may be shared with a mapper on another thread.
+    std::unique_lock<std::mutex> lock;
+    if (m_caching)
+        lock = std::unique_lock(m_store->mutex);
     if (!listing.shortNamesRead) {
         // Only names that are not 8.3 names have a short name. Read in the folder's order, so
         // that of two names with the same short name the one Wine finds first wins.
@@ -233,55 +273,91 @@ std::optional<std::string> WinePathMapper::findShortName(FolderListing& listing,
     return shortIt->second;
 }
 
-std::optional<std::string> WinePathMapper::driveRoot(char letter) const
+const std::optional<std::string>& WinePathMapper::knownDriveRoot(char letter) const
 {
+    static const std::optional<std::string> none;
     if (!std::isalpha(static_cast<unsigned char>(letter)))
-        return std::nullopt;
+        return none;
     const char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
     const auto known = m_driveRoots.find(lower);
     if (known != m_driveRoots.end())
         return known->second;
-    std::optional<std::string> root = resolvedPath(m_prefixDir + "/dosdevices/" + lower + ":");
-    m_driveRoots.emplace(lower, root);
-    return root;
+    return m_driveRoots.emplace(lower, resolvedPath(m_prefixDir + "/dosdevices/" + lower + ":"))
+        .first->second;
+}
+
+std::optional<std::string> WinePathMapper::driveRoot(char letter) const
+{
+    return knownDriveRoot(letter);
+}
+
+int WinePathMapper::step(ResolvedFolder& folder, std::string_view name, bool* matching,
+                         std::string* path) const
+{
+    *matching = false;
+    // Listings read without caching may be out of date by the time the caller asks.
+    const auto listedType = [this](int type) { return m_caching ? type : -1; };
+    const auto direct = [&] {
+        if (path)
+            *path = joined(folder.host, name);
+    };
+    if (!folder.matching) {
+        direct();
+        return listedType(0);
+    }
+    // Without caching the exact name is tried first: cheaper than reading the folder.
+    if (!m_caching) {
+        const std::string tried = joined(folder.host, name);
+        if (exists(tried)) {
+            *matching = true;
+            if (path)
+                *path = tried;
+            return -1;
+        }
+    }
+    if (m_caching && !folder.listing)
+        folder.listing = trustedListing(folder.host);
+    FolderListing& known = m_caching ? *folder.listing : listing(folder.host);
+    if (known.missing) {
+        direct();
+        return listedType(0);
+    }
+    if (!known.readable) {
+        // Names can still be tried one by one in a folder that cannot be listed.
+        const std::string tried = joined(folder.host, name);
+        *matching = exists(tried);
+        if (path)
+            *path = tried;
+        return -1;
+    }
+    *matching = true;
+    if (const unsigned char* type = known.exactEntry(name)) {
+        direct();
+        return listedType(knownType(*type));
+    }
+    const auto it = known.entries.find(name);
+    if (it != known.entries.end()) {
+        if (path)
+            *path = joined(folder.host, it->first);
+        return listedType(knownType(it->second));
+    }
+    if (std::optional<std::string> actual = findShortName(known, folder.host, name)) {
+        const unsigned char* type = known.exactEntry(*actual);
+        if (path)
+            *path = joined(folder.host, *actual);
+        return type ? listedType(knownType(*type)) : -1;
+    }
+    *matching = false;
+    direct();
+    return listedType(0);
 }
 
 WinePathMapper::HostEntry WinePathMapper::step(ResolvedFolder& folder, std::string_view name,
                                                bool* matching) const
 {
-    *matching = false;
-    // Listings read without caching may be out of date by the time the caller asks.
-    const auto listedType = [this](int type) { return m_caching ? type : -1; };
-    std::string direct = joined(folder.host, name);
-    if (!folder.matching)
-        return {std::move(direct), listedType(0)};
-    // Without caching the exact name is tried first: cheaper than reading the folder.
-    if (!m_caching && exists(direct)) {
-        *matching = true;
-        return {std::move(direct), -1};
-    }
-    if (m_caching && !folder.listing)
-        folder.listing = &listing(folder.host);
-    FolderListing& known = m_caching ? *folder.listing : listing(folder.host);
-    if (known.missing)
-        return {std::move(direct), listedType(0)};
-    if (!known.readable) {
-        // Names can still be tried one by one in a folder that cannot be listed.
-        *matching = exists(direct);
-        return {std::move(direct), -1};
-    }
-    *matching = true;
-    if (const unsigned char* type = known.exactEntry(name))
-        return {std::move(direct), listedType(knownType(*type))};
-    const auto it = known.entries.find(name);
-    if (it != known.entries.end())
-        return {joined(folder.host, it->first), listedType(knownType(it->second))};
-    if (std::optional<std::string> actual = findShortName(known, folder.host, name)) {
-        const unsigned char* type = known.exactEntry(*actual);
-        return {joined(folder.host, *actual), type ? listedType(knownType(*type)) : -1};
-    }
-    *matching = false;
-    return {std::move(direct), listedType(0)};
+    HostEntry entry;
+    entry.type = step(folder, name, matching, &entry.path);
+    return entry;
 }
 
 WinePathMapper::ResolvedFolder& WinePathMapper::cachedFolder(std::string_view folder,
@@ -309,32 +385,46 @@ WinePathMapper::ResolvedFolder& WinePathMapper::cachedFolder(std::string_view fo
     return m_folders.emplace(std::string(folder), std::move(resolved)).first->second;
 }
 
-std::optional<WinePathMapper::HostEntry> WinePathMapper::locate(std::string_view windowsPath) const
+std::optional<WinePathMapper::DrivePath> WinePathMapper::drivePath(std::string_view windowsPath,
+                                                                   std::string& storage) const
 {
-    std::string_view path = windowsPath;
+    DrivePath result;
+    std::string_view& path = result.path;
+    path = windowsPath;
     if (path.substr(0, 4) == "\\\\?\\")
         path.remove_prefix(4);
     if (path.size() < 2 || path[1] != ':' || !std::isalpha(static_cast<unsigned char>(path[0])))
         return std::nullopt;
     if (path.size() > 2 && path[2] != '\\' && path[2] != '/')
         return std::nullopt;
-    std::optional<std::string> root = driveRoot(path[0]);
+    const std::optional<std::string>& root = knownDriveRoot(path[0]);
     if (!root)
         return std::nullopt;
-    std::string normalizedPath;
+    result.root = &*root;
     if (!isNormalized(path)) {
-        normalizedPath = normalized(path);
-        path = normalizedPath;
+        storage = normalized(path);
+        path = storage;
     }
+    return result;
+}
+
+std::optional<WinePathMapper::HostEntry> WinePathMapper::locate(std::string_view windowsPath) const
+{
+    std::string storage;
+    const std::optional<DrivePath> drive = drivePath(windowsPath, storage);
+    if (!drive)
+        return std::nullopt;
+    const std::string_view path = drive->path;
     if (path.size() == 2)
-        return HostEntry{std::move(*root), -1};
+        return HostEntry{*drive->root, -1};
 
     const size_t sep = path.rfind('\\');
     const std::string_view name = path.substr(sep + 1);
     bool matching = false;
     if (m_caching)
-        return step(cachedFolder(path.substr(0, sep), *root), name, &matching);
-    ResolvedFolder folder{std::move(*root)};
+        return step(cachedFolder(path.substr(0, sep), *drive->root), name, &matching);
+    ResolvedFolder folder;
+    folder.host = *drive->root;
     size_t start = 3;
     while (start < sep) {
         const size_t end = path.find('\\', start);
@@ -343,6 +433,25 @@ std::optional<WinePathMapper::HostEntry> WinePathMapper::locate(std::string_view
         start = end + 1;
     }
     return step(folder, name, &matching);
+}
+
+std::optional<int> WinePathMapper::listedType(std::string_view windowsPath) const
+{
+    if (!m_caching) {
+        const std::optional<HostEntry> entry = locate(windowsPath);
+        return entry ? std::optional<int>(entry->type) : std::nullopt;
+    }
+    std::string storage;
+    const std::optional<DrivePath> drive = drivePath(windowsPath, storage);
+    if (!drive)
+        return std::nullopt;
+    const std::string_view path = drive->path;
+    if (path.size() == 2)
+        return -1;
+    const size_t sep = path.rfind('\\');
+    bool matching = false;
+    return step(cachedFolder(path.substr(0, sep), *drive->root), path.substr(sep + 1), &matching,
+                nullptr);
 }
 
 std::optional<std::string> WinePathMapper::toHost(std::string_view windowsPath) const

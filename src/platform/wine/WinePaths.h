@@ -3,6 +3,8 @@
 
 #include <ctime>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -36,6 +38,9 @@ class WinePathMapper
 {
 public:
     explicit WinePathMapper(std::string prefixDir);
+    /// A mapper of the same prefix for another thread: while both cache, each folder is
+    /// read once for the two of them. `owner` must outlive it.
+    static std::unique_ptr<WinePathMapper> sharingListingsWith(const WinePathMapper& owner);
 
     /// The host path of an absolute Windows path ("C:\windows", "c:/Windows/"), each
     /// component matched without regard to case as Wine does; components that do not
@@ -54,6 +59,9 @@ public:
     };
     /// toHost, with the entry's type when the listings tell it.
     std::optional<HostEntry> locate(std::string_view windowsPath) const;
+    /// Only the type locate() would give: no host path is made when the listings tell it.
+    /// Empty for paths toHost() has no answer for.
+    std::optional<int> listedType(std::string_view windowsPath) const;
 
     /// The host folder a drive letter maps to, resolved; empty when there is none.
     std::optional<std::string> driveRoot(char letter) const;
@@ -68,7 +76,8 @@ public:
 
     /// While on (for the length of a scan), a folder is read once and trusted from then on,
     /// and the host folder of each Windows folder is worked out once. Turning it off, or
-    /// forgetCached(), drops what was learnt.
+    /// forgetCached(), drops what was learnt (the owner's also what mappers sharing its
+    /// listings learnt).
     void setCaching(bool on);
     void forgetCached();
     /// While caching, a directory search may hand over the entries (names and d_type) it read
@@ -79,13 +88,13 @@ public:
 
 private:
     /// A folder's entries as read when it had this change time; the short names are worked
-    /// out only when one is looked up.
+    /// out only when one is looked up. A listing read while caching is shared: after it is
+    /// published only its short names change, under the store's lock.
     struct FolderListing
     {
         long long changedNs = -1;
-        /// Read while caching: trusted until caching ends; `readable` false when the folder
-        /// exists but could not be read, `missing` when there is no such folder.
-        bool trusted = false;
+        /// `readable` false when the folder exists but could not be read, `missing` when there
+        /// is no such folder.
         bool readable = false;
         bool missing = false;
         /// Entry types by name, found without regard to case; of names that differ only in
@@ -97,10 +106,25 @@ private:
 
         /// The type of the entry named exactly `name`, or null.
         const unsigned char* exactEntry(std::string_view name) const;
+        void add(std::string name, unsigned char type);
     };
+    using SharedListing = std::shared_ptr<FolderListing>;
+
+    /// The listings read while caching, by host folder, for every mapper sharing them.
+    struct ListingStore
+    {
+        std::mutex mutex;
+        TextMap<SharedListing> listings;
+    };
+
+    WinePathMapper(std::string prefixDir, std::shared_ptr<ListingStore> store);
 
     /// The listing of `dir`, read now unless caching trusts the one read before.
     FolderListing& listing(std::string_view dir) const;
+    /// The listing of `dir` for this caching span, read now unless a mapper read it before.
+    SharedListing trustedListing(std::string_view dir) const;
+    /// Reads `dir` into `listing`; false when it cannot be found (`missing` tells why).
+    static bool readListing(const std::string& dir, FolderListing& listing);
     /// The entry of the listing whose Wine short name `name` is.
     std::optional<std::string> findShortName(FolderListing& listing, const std::string& dir,
                                              std::string_view name) const;
@@ -111,18 +135,34 @@ private:
         std::string host;
         bool matching = true;
         /// Its listing, once read while caching.
-        FolderListing* listing = nullptr;
+        SharedListing listing;
     };
-    /// One step down from `folder`: the entry `name` in it.
+    /// One step down from `folder`: the entry `name` in it. Without `path` only the type is
+    /// worked out, where the listings tell it.
+    int step(ResolvedFolder& folder, std::string_view name, bool* matching,
+             std::string* path) const;
     HostEntry step(ResolvedFolder& folder, std::string_view name, bool* matching) const;
     /// The host folder of a normalized Windows folder ("C:" or "C:\a\b"), worked out once
     /// per caching span.
     ResolvedFolder& cachedFolder(std::string_view folder, const std::string& root) const;
+    /// The normalized form of a Windows path (kept in `storage` when it differs) and its
+    /// drive's root, or empty.
+    struct DrivePath
+    {
+        const std::string* root = nullptr;
+        std::string_view path;
+    };
+    std::optional<DrivePath> drivePath(std::string_view windowsPath, std::string& storage) const;
 
     std::string m_prefixDir;
     std::string m_resolvedPrefix;
+    /// Listings read while not caching, checked against the folder's change time.
     mutable TextMap<FolderListing> m_listings;
+    std::shared_ptr<ListingStore> m_store;
+    /// True for the mapper that made the store: it alone clears it.
+    bool m_ownsStore = true;
     /// Resolved drive roots by letter (a - z), read once.
+    const std::optional<std::string>& knownDriveRoot(char letter) const;
     mutable std::unordered_map<char, std::optional<std::string>> m_driveRoots;
     /// What listing() gives for a folder that is not there while not caching.
     mutable FolderListing m_noFolder;

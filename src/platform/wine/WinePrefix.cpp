@@ -66,8 +66,8 @@ class WineSideReader final : public platform::SideReader
 {
 public:
     WineSideReader(HiveStore& store, const WinePathMapper& paths)
-        : m_share(store), m_paths(paths.prefixDir()), m_registry(store),
-          m_files(m_paths, m_registry), m_system(m_registry, store), m_shell(m_paths)
+        : m_share(store), m_paths(WinePathMapper::sharingListingsWith(paths)), m_registry(store),
+          m_files(*m_paths, m_registry), m_system(m_registry, store), m_shell(*m_paths)
     {
         // Only read through: a change from here would wait for this reader itself.
         m_registry.refuseWrites();
@@ -82,7 +82,7 @@ public:
 
 private:
     HiveStore::SideReaderShare m_share;
-    WinePathMapper m_paths;
+    std::unique_ptr<WinePathMapper> m_paths;
     WineRegistry m_registry;
     WineFiles m_files;
     WineSystem m_system;

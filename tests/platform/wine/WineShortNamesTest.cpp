@@ -5,7 +5,9 @@
 #include "platform/wine/WinePaths.h"
 #include "support/TestSupport.h"
 
+#include <dirent.h>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace tw::wine {
 namespace {
@@ -119,6 +121,61 @@ TEST_F(ShortPathTest, FoldersThatChangeAreReadAgain)
     // Let the folder's change time move on even on coarse file systems.
     fs::last_write_time(drive, fs::last_write_time(drive) + std::chrono::seconds(2));
     EXPECT_EQ(host(shortPath), created);
+}
+
+TEST_F(ShortPathTest, MappersOfOneScanReadEachFolderOnceForAll)
+{
+    const std::unique_ptr<WinePathMapper> side = WinePathMapper::sharingListingsWith(*mapper);
+    mapper->setCaching(true);
+    side->setCaching(true);
+    const std::string later = "C:\\Program Files\\Long Folder Name.dir\\later.txt";
+    EXPECT_EQ(mapper->listedType(later), 0);
+    const fs::path made = drive + "/Program Files/Long Folder Name.dir/later.txt";
+    test::writeFile(made, "x");
+    // The other mapper takes the listing read before the file came, short names included.
+    EXPECT_EQ(side->listedType(later), 0);
+    EXPECT_EQ(side->toHost("C:\\PROG~FBU\\LONG~WC4.DIR\\SUB_~2BZ\\MY_S~KNU.WAV"),
+              drive + "/Program Files/Long Folder Name.dir/Sub Folder Two/My Sound File.wav");
+
+    // A new span of the owner reads again; the other mapper's own span keeps what it had.
+    mapper->setCaching(false);
+    mapper->setCaching(true);
+    EXPECT_EQ(mapper->listedType(later), DT_REG);
+    EXPECT_EQ(side->listedType(later), 0);
+    side->setCaching(false);
+    side->setCaching(true);
+    EXPECT_EQ(side->listedType(later), DT_REG);
+    // Without caching the listings say nothing: a stat has to tell.
+    side->setCaching(false);
+    EXPECT_EQ(side->listedType(later), -1);
+}
+
+TEST_F(ShortPathTest, MappersSharingListingsOnTwoThreadsGiveWhatOneGives)
+{
+    std::vector<std::string> paths;
+    for (const char* folder : {"C:\\PROG~FBU\\LONG~WC4.DIR", "C:\\Program Files\\LONG~WC4.DIR",
+                               "C:\\CAF_~QIV", "C:\\prog~fbu\\long~wc4.dir\\SUB_~2BZ"}) {
+        for (const char* name : {"MY_S~KNU.WAV", "UPPER.TXT", "NA_V~2JE.TXT", "missing.txt"})
+            paths.push_back(std::string(folder) + "\\" + name);
+    }
+    std::vector<std::optional<std::string>> expected;
+    for (const std::string& path : paths)
+        expected.push_back(mapper->toHost(path));
+
+    const std::unique_ptr<WinePathMapper> side = WinePathMapper::sharingListingsWith(*mapper);
+    mapper->setCaching(true);
+    side->setCaching(true);
+    std::vector<std::optional<std::string>> onSide;
+    std::thread other([&] {
+        for (const std::string& path : paths)
+            onSide.push_back(side->toHost(path));
+    });
+    std::vector<std::optional<std::string>> onOwner;
+    for (const std::string& path : paths)
+        onOwner.push_back(mapper->toHost(path));
+    other.join();
+    EXPECT_EQ(onOwner, expected);
+    EXPECT_EQ(onSide, expected);
 }
 
 } // namespace
