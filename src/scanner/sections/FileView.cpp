@@ -53,30 +53,28 @@ FileView::FileView(const Session& session) : m_session(session), m_files(session
         m_sysnative = system.windowsDirectory() + "\\sysnative";
 }
 
-std::vector<std::string> FileView::candidates(std::string_view path) const
+bool FileView::anyPlace(std::string_view path,
+                        bool (platform::Files::*test)(std::string_view)) const
 {
-    std::vector<std::string> places = {std::string(path)};
+    if ((m_files.*test)(path))
+        return true;
     if (m_systemWow64.empty())
-        return places;
+        return false;
     if (const auto rest = below(path, m_system))
-        places.push_back(m_systemWow64 + std::string(*rest));
-    else if (const auto rest = below(path, m_sysnative))
-        places.push_back(m_system + std::string(*rest));
-    return places;
+        return (m_files.*test)(m_systemWow64 + std::string(*rest));
+    if (const auto rest = below(path, m_sysnative))
+        return (m_files.*test)(m_system + std::string(*rest));
+    return false;
 }
 
 bool FileView::fileExists(std::string_view path) const
 {
-    const std::vector<std::string> places = candidates(path);
-    return std::any_of(places.begin(), places.end(),
-                       [&](const std::string& place) { return m_files.fileExists(place); });
+    return anyPlace(path, &platform::Files::fileExists);
 }
 
 bool FileView::directoryExists(std::string_view path) const
 {
-    const std::vector<std::string> places = candidates(path);
-    return std::any_of(places.begin(), places.end(),
-                       [&](const std::string& place) { return m_files.directoryExists(place); });
+    return anyPlace(path, &platform::Files::directoryExists);
 }
 
 std::vector<std::string> FileView::programFilesFolders(int selector, ValueReaders readers) const

@@ -42,8 +42,9 @@ public:
     std::vector<std::string> programFilesFolders(int selector, ValueReaders readers) const;
 
 private:
-    /// The places on disk the path may name.
-    std::vector<std::string> candidates(std::string_view path) const;
+    /// True when `test` holds for a place on disk the path may name: the path itself, or the
+    /// other system folder's path a 32-bit or 64-bit reader would be sent to.
+    bool anyPlace(std::string_view path, bool (platform::Files::*test)(std::string_view)) const;
 
     const Session& m_session;
     platform::Files& m_files;

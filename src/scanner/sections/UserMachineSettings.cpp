@@ -11,6 +11,7 @@
 #include "registry/TRegistry.h"
 
 #include <algorithm>
+#include <array>
 
 namespace tw {
 
@@ -27,11 +28,24 @@ constexpr const char* kOpenSave =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\OpenSaveMRU";
 constexpr const char* kMenuMarker = "Menu//";
 
-bool anyOf(const std::vector<std::string>& paths,
-           const std::function<bool(const std::string&)>& test)
+/// A value as its readers may read it: one text, or one for each folder %ProgramFiles% may be.
+class Readings
 {
-    return std::any_of(paths.begin(), paths.end(), test);
-}
+public:
+    void add(std::string text) { m_texts[m_count++] = std::move(text); }
+    const std::string& front() const { return m_texts[0]; }
+    const std::string* begin() const { return m_texts.data(); }
+    const std::string* end() const { return m_texts.data() + m_count; }
+    template <typename Test> bool any(const Test& test) const
+    {
+        return std::any_of(begin(), end(), test);
+    }
+
+private:
+    /// programFilesFolders() gives one folder, or the native and the 32-bit one.
+    std::array<std::string, 2> m_texts;
+    size_t m_count = 0;
+};
 
 /// The values of the key at `path`; `key` is that key when the caller has it open.
 void CheckKeyValues(ScanContext& context, const sections::FileView& files, win::HKEY root,
@@ -61,34 +75,32 @@ void CheckKeyValues(ScanContext& context, const sections::FileView& files, win::
         if (sections::containsNoCase(*text, ".SYS") || sections::containsNoCase(*text, ".VXD") ||
             (machine && sections::containsNoCase(*text, ".DLL")))
             return sections::Next::Stop;
-        // The value as its readers may expand it: once for each folder %ProgramFiles% may be.
-        std::vector<std::string> values;
+        Readings values;
         if (sections::containsNoCase(*text, "%ProgramFiles%")) {
             for (const std::string& folder : files.programFilesFolders(0, readers))
-                values.push_back(ExpandPathVariables(session, *text, folder));
+                values.add(ExpandPathVariables(session, *text, folder));
         } else {
-            values.push_back(ExpandPathVariables(session, *text, std::string()));
+            values.add(ExpandPathVariables(session, *text, std::string()));
         }
         const std::string& value = values.front();
         const bool hostLike = machine && sections::containsNoCase(value, "h:\\");
         if (sections::trimmed(value).find(":\\") == 1 &&
             !sections::isUncheckablePath(session, value) && !hostLike && IsPlainPathText(value) &&
-            !anyOf(values, fileExists) && !anyOf(values, folderExists)) {
+            !values.any(fileExists) && !values.any(folderExists)) {
             context.addRecord(contents, keyPath, value, name, value);
             return sections::Next::Go;
         }
-        if (sections::isUncheckablePath(session, value) || hostLike || anyOf(values, folderExists))
+        if (sections::isUncheckablePath(session, value) || hostLike || values.any(folderExists))
             return sections::Next::Go;
-        std::vector<std::string> programs;
+        Readings programs;
         for (const std::string& each : values)
-            programs.push_back(ExtractCommandPath(session, fileExists, each));
+            programs.add(ExtractCommandPath(session, fileExists, each));
         const std::string& program = programs.front();
         if (machine && program.find(":\\") == std::string::npos)
             return sections::Next::Go;
         if (!IsPlausibleFilePath(program))
             return sections::Next::Go;
-        if (!anyOf(programs, fileExists) &&
-            sections::upperCase(program).find("MSOE.DLL") == std::string::npos)
+        if (!programs.any(fileExists) && !sections::containsNoCase(program, "MSOE.DLL"))
             context.addRecord(contents, keyPath, "", machine && name.empty() ? "default" : name,
                               program);
         return sections::Next::Go;
@@ -126,8 +138,9 @@ std::string ExtractCommandPath(const Session& session, const FileExists& fileExi
         std::string value = raw;
         if (!value.empty() && value.front() == '@')
             value.erase(0, 1);
-        value = sections::removeAll(value, "\"");
-        if (sections::upperCase(value).find("%SYSTEMROOT%\\") != std::string::npos)
+        if (value.find('"') != std::string::npos)
+            value = sections::removeAll(std::move(value), "\"");
+        if (sections::containsNoCase(value, "%SYSTEMROOT%\\"))
             value = sections::replaceAll(sections::upperCase(value), "%SYSTEMROOT%\\",
                                          WindowsFolderGuess(session));
         return value;
