@@ -67,18 +67,16 @@ DWORD dosAttributesFrom(char* text, ssize_t length)
     return static_cast<DWORD>(value) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
 }
 
-/// The attribute word Wine reports for a file or folder: its type, read-only when the owner
-/// may not write, hidden for a name with a leading dot, and, when `hostPath` is given, the
-/// hidden and system flags of its extended attribute.
-DWORD attributesOf(const struct stat& st, std::string_view name, const char* hostPath = nullptr)
+/// The attribute word Wine reports for a file or folder of this mode and name, without the
+/// flags of its extended attribute: its type, read-only when the owner may not write, hidden
+/// for a name with a leading dot.
+DWORD attributesOf(unsigned mode, std::string_view name)
 {
-    DWORD attributes = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
-    if (!(st.st_mode & S_IWUSR))
+    DWORD attributes = S_ISDIR(mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+    if (!(mode & S_IWUSR))
         attributes |= FILE_ATTRIBUTE_READONLY;
     if (name.size() > 1 && name.front() == '.' && name != "..")
         attributes |= FILE_ATTRIBUTE_HIDDEN;
-    if (hostPath)
-        attributes |= dosAttributesOf(hostPath);
     return attributes;
 }
 
@@ -223,8 +221,9 @@ std::unique_ptr<platform::FileFind> WineFiles::findFirstFile(std::string_view pa
     if (!host)
         return nullptr;
     const std::optional<std::string> driveRoot = m_paths.driveRoot(folder[0]);
-    struct stat rootSt;
-    if (!driveRoot || ::stat(driveRoot->c_str(), &rootSt) != 0)
+    const std::optional<platform::FileId> rootId =
+        driveRoot ? driveRootId(folder[0], *driveRoot) : std::nullopt;
+    if (!rootId)
         return nullptr;
 
     DIR* dir = ::opendir(host->c_str());
@@ -232,12 +231,34 @@ std::unique_ptr<platform::FileFind> WineFiles::findFirstFile(std::string_view pa
         return nullptr;
     // One system call per entry: each is looked at relative to the open folder.
     const int dirFd = ::dirfd(dir);
-    struct stat folderSt;
-    if (::fstat(dirFd, &folderSt) != 0) {
-        ::closedir(dir);
-        return nullptr;
+    FolderFacts self;
+    if (const FolderFacts* known = knownFolder(*host)) {
+        self = *known;
+    } else {
+        struct stat folderSt;
+        if (::fstat(dirFd, &folderSt) != 0) {
+            ::closedir(dir);
+            return nullptr;
+        }
+        self = {folderSt.st_mode, idOf(folderSt), folderSt.st_mtim, dosAttributesOf(dirFd),
+                *host == *driveRoot};
+        rememberFolder(*host, self);
     }
-    const bool isRoot = idOf(folderSt) == idOf(rootSt);
+    const bool isRoot = self.id == *rootId;
+    // The folder above, when this one was reached without links and it was read already.
+    const FolderFacts* parent = nullptr;
+    if (self.physical && !isRoot) {
+        const size_t slash = host->rfind('/');
+        parent = knownFolder(std::string_view(*host).substr(0, slash == 0 ? 1 : slash));
+    }
+    const auto listedFolder = [](std::string_view name, const FolderFacts& facts) {
+        FindData data;
+        data.name = name;
+        data.attributes = attributesOf(facts.mode, name) | facts.dosAttributes;
+        data.lastWriteTime = toFileTime(facts.changed);
+        data.id = facts.id;
+        return data;
+    };
     struct Listed
     {
         std::u16string key;
@@ -266,13 +287,10 @@ std::unique_ptr<platform::FileFind> WineFiles::findFirstFile(std::string_view pa
             entries.push_back(std::move(listed));
             continue;
         }
-        if (name == ".") {
-            // The open folder itself: no need to look it up again.
+        if (name == "." || (name == ".." && parent)) {
+            // The open folder itself and the one above: known without looking again.
             Listed listed;
-            listed.data.name = name;
-            listed.data.attributes = attributesOf(folderSt, name) | dosAttributesOf(dirFd);
-            listed.data.lastWriteTime = toFileTime(folderSt.st_mtim);
-            listed.data.id = idOf(folderSt);
+            listed.data = listedFolder(name, name == "." ? self : *parent);
             entries.push_back(std::move(listed));
             continue;
         }
@@ -293,7 +311,11 @@ std::unique_ptr<platform::FileFind> WineFiles::findFirstFile(std::string_view pa
         Listed listed;
         FindData& data = listed.data;
         data.name = name;
-        data.attributes = attributesOf(st, name, full.c_str());
+        const DWORD dosAttributes = dosAttributesOf(full.c_str());
+        data.attributes = attributesOf(st.st_mode, name) | dosAttributes;
+        if (S_ISDIR(st.st_mode) && !dots)
+            rememberFolder(
+                full, {st.st_mode, idOf(st), st.st_mtim, dosAttributes, self.physical && !link});
         // Wine reports a link to a folder as a reparse point.
         if (link && S_ISDIR(st.st_mode))
             data.attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
@@ -306,7 +328,7 @@ std::unique_ptr<platform::FileFind> WineFiles::findFirstFile(std::string_view pa
     }
     ::closedir(dir);
     if (remember)
-        m_paths.rememberListing(*host, folderSt.st_mtim, std::move(read));
+        m_paths.rememberListing(*host, self.changed, std::move(read));
     if (entries.empty())
         return nullptr;
     // Directory order on Linux is arbitrary; Wine's is too, but a stable one serves users.
@@ -336,6 +358,8 @@ void WineFiles::endQueryCache()
 {
     if (m_cacheDepth > 0 && --m_cacheDepth == 0) {
         m_answers.clear();
+        m_folderFacts.clear();
+        m_rootIds.clear();
         m_paths.setCaching(false);
     }
 }
@@ -344,8 +368,39 @@ void WineFiles::changing()
 {
     if (m_cacheDepth > 0) {
         m_answers.clear();
+        m_folderFacts.clear();
+        m_rootIds.clear();
         m_paths.forgetCached();
     }
+}
+
+const WineFiles::FolderFacts* WineFiles::knownFolder(std::string_view hostPath) const
+{
+    if (m_cacheDepth == 0)
+        return nullptr;
+    const auto known = m_folderFacts.find(hostPath);
+    return known == m_folderFacts.end() ? nullptr : &known->second;
+}
+
+void WineFiles::rememberFolder(const std::string& hostPath, const FolderFacts& facts)
+{
+    if (m_cacheDepth > 0)
+        m_folderFacts.insert_or_assign(hostPath, facts);
+}
+
+std::optional<platform::FileId> WineFiles::driveRootId(char letter, const std::string& root)
+{
+    if (m_cacheDepth > 0) {
+        const auto known = m_rootIds.find(letter);
+        if (known != m_rootIds.end())
+            return known->second;
+    }
+    struct stat st;
+    if (::stat(root.c_str(), &st) != 0)
+        return std::nullopt;
+    if (m_cacheDepth > 0)
+        m_rootIds.emplace(letter, idOf(st));
+    return idOf(st);
 }
 
 const WineFiles::PathAnswer& WineFiles::lookUp(std::string_view path)
@@ -363,8 +418,8 @@ const WineFiles::PathAnswer& WineFiles::lookUp(std::string_view path)
     struct stat st;
     if (host && ::stat(host->c_str(), &st) == 0) {
         const size_t sep = host->rfind('/');
-        answer->attributes =
-            attributesOf(st, std::string_view(*host).substr(sep + 1), host->c_str());
+        answer->attributes = attributesOf(st.st_mode, std::string_view(*host).substr(sep + 1)) |
+                             dosAttributesOf(host->c_str());
         answer->id = idOf(st);
     }
     return *answer;
@@ -455,7 +510,7 @@ bool WineFiles::deleteFile(std::string_view path)
         return noteFailure(false);
     }
     // DeleteFile refuses a read-only file, as Windows and Wine do (root could unlink it).
-    if (attributesOf(st, "") & FILE_ATTRIBUTE_READONLY) {
+    if (attributesOf(st.st_mode, "") & FILE_ATTRIBUTE_READONLY) {
         errno = EACCES;
         return noteFailure(false);
     }

@@ -5,6 +5,7 @@
 #include "platform/Files.h"
 #include "platform/Registry.h"
 
+#include <ctime>
 #include <unordered_map>
 
 namespace tw::wine {
@@ -64,6 +65,24 @@ private:
         ~ChangeScope() { files.changing(); }
     };
 
+    /// What a search learnt of a folder while a query cache is open: enough to give its "."
+    /// entry, and, when it was reached from its drive's root without links (`physical`), the
+    /// ".." entry of the folders in it.
+    struct FolderFacts
+    {
+        unsigned mode = 0;
+        platform::FileId id;
+        struct timespec changed = {};
+        win::DWORD dosAttributes = 0;
+        bool physical = false;
+    };
+    /// The facts of the host folder `hostPath`, kept while a query cache is open; null when
+    /// they are not known.
+    const FolderFacts* knownFolder(std::string_view hostPath) const;
+    void rememberFolder(const std::string& hostPath, const FolderFacts& facts);
+    /// The identity of a drive's root folder (read once while a query cache is open).
+    std::optional<platform::FileId> driveRootId(char letter, const std::string& root);
+
     /// The type Wine's registry gives the drive ("hd", "cdrom", ...), empty when none.
     std::string registeredDriveType(char letter) const;
 
@@ -75,6 +94,8 @@ private:
     bool m_writesRefused = false;
     int m_cacheDepth = 0;
     TextMap<PathAnswer> m_answers;
+    TextMap<FolderFacts> m_folderFacts;
+    std::unordered_map<char, platform::FileId> m_rootIds;
     PathAnswer m_uncached;
     int m_lastErrno = 0;
 };

@@ -143,20 +143,23 @@ void WinePathMapper::FolderListing::add(std::string name, unsigned char type)
         caseTwins.emplace_back(std::move(name), type);
 }
 
-bool WinePathMapper::readListing(const std::string& dir, FolderListing& listing)
+bool WinePathMapper::readListing(const std::string& dir, FolderListing& listing,
+                                 bool withChangeTime)
 {
     listing = FolderListing();
-    struct stat st;
-    if (::stat(dir.c_str(), &st) != 0) {
-        listing.missing = errno == ENOENT || errno == ENOTDIR;
-        return false;
+    if (withChangeTime) {
+        struct stat st;
+        if (::stat(dir.c_str(), &st) != 0) {
+            listing.missing = errno == ENOENT || errno == ENOTDIR;
+            return false;
+        }
+        listing.changedNs =
+            static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
     }
-    listing.changedNs =
-        static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
     DIR* d = ::opendir(dir.c_str());
     if (!d) {
         listing.missing = errno == ENOTDIR || errno == ENOENT;
-        return true;
+        return !listing.missing;
     }
     listing.readable = true;
     while (dirent* entry = ::readdir(d))
@@ -180,7 +183,7 @@ WinePathMapper::FolderListing& WinePathMapper::listing(std::string_view folder) 
         static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
     FolderListing& listing = m_listings[dir];
     if (listing.changedNs != changed)
-        readListing(dir, listing);
+        readListing(dir, listing, true);
     return listing;
 }
 
@@ -194,7 +197,8 @@ WinePathMapper::SharedListing WinePathMapper::trustedListing(std::string_view di
     }
     // Read outside the lock; of two mappers reading the same folder the first to publish wins.
     auto read = std::make_shared<FolderListing>();
-    readListing(std::string(dir), *read);
+    // A listing trusted for the span needs no change time.
+    readListing(std::string(dir), *read, false);
     const std::lock_guard lock(m_store->mutex);
     return m_store->listings.try_emplace(std::string(dir), std::move(read)).first->second;
 }

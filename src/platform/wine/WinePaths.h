@@ -123,8 +123,9 @@ private:
     FolderListing& listing(std::string_view dir) const;
     /// The listing of `dir` for this caching span, read now unless a mapper read it before.
     SharedListing trustedListing(std::string_view dir) const;
-    /// Reads `dir` into `listing`; false when it cannot be found (`missing` tells why).
-    static bool readListing(const std::string& dir, FolderListing& listing);
+    /// Reads `dir` into `listing`, with the folder's change time when asked; false when there
+    /// is no such folder.
+    static bool readListing(const std::string& dir, FolderListing& listing, bool withChangeTime);
     /// The entry of the listing whose Wine short name `name` is.
     std::optional<std::string> findShortName(FolderListing& listing, const std::string& dir,
                                              std::string_view name) const;

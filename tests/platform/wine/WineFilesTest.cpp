@@ -207,6 +207,77 @@ TEST_F(WineFilesTest, FolderDetailSearchListsTheSameEntriesWithFullFolderData)
               FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
+TEST_F(WineFilesTest, AWalkUnderAQueryCacheSeesWhatAWalkWithoutOneSees)
+{
+    // Walks every folder of drive C depth first, as the shortcut search does, "." and ".."
+    // included, and folders reached through links (whose ".." is not the folder above).
+    const fs::path drive = fs::path(prefix->hostPath()) / "drive_c";
+    fs::create_directories(drive / "Deep/Er/Est");
+    fs::create_directory_symlink("Er/Est", drive / "Deep/Jump");
+    const std::string hidden = (drive / "Deep/Er").string();
+    ASSERT_EQ(::setxattr(hidden.c_str(), "user.DOSATTRIB", "0x2", 3, 0), 0) << std::strerror(errno);
+    fs::permissions(drive / "Deep/Er/Est", fs::perms::owner_write, fs::perm_options::remove);
+    struct Seen
+    {
+        std::string path;
+        DWORD attributes;
+        platform::FileId id;
+        FILETIME lastWriteTime;
+        bool operator==(const Seen&) const = default;
+    };
+    const auto walk = [&](platform::FindDetail detail) {
+        std::vector<Seen> seen;
+        std::vector<std::string> folders = {"C:"};
+        while (!folders.empty()) {
+            const std::string folder = folders.back();
+            folders.pop_back();
+            auto search = files().findFirstFile(folder + "\\*", detail);
+            if (!search)
+                continue;
+            do {
+                const platform::FindData& entry = search->current();
+                const std::string path = folder + "\\" + entry.name;
+                seen.push_back({path, entry.attributes, entry.id, entry.lastWriteTime});
+                if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) && entry.name != "." &&
+                    entry.name != "..")
+                    folders.push_back(path);
+            } while (search->next());
+        }
+        return seen;
+    };
+    for (const platform::FindDetail detail :
+         {platform::FindDetail::Full, platform::FindDetail::FolderDetails}) {
+        const std::vector<Seen> plain = walk(detail);
+        std::vector<Seen> cached;
+        {
+            const platform::FileQueryCache cache(files());
+            cached = walk(detail);
+        }
+        fs::permissions(drive / "Deep/Er/Est", fs::perms::owner_write, fs::perm_options::add);
+        ASSERT_EQ(cached.size(), plain.size());
+        for (size_t i = 0; i < plain.size(); ++i) {
+            EXPECT_EQ(cached[i].path, plain[i].path);
+            EXPECT_EQ(cached[i].attributes, plain[i].attributes) << plain[i].path;
+            EXPECT_EQ(cached[i].id, plain[i].id) << plain[i].path;
+            EXPECT_EQ(cached[i].lastWriteTime, plain[i].lastWriteTime) << plain[i].path;
+        }
+        fs::permissions(drive / "Deep/Er/Est", fs::perms::owner_write, fs::perm_options::remove);
+        const auto at = [&](const std::string& path) {
+            return std::find_if(plain.begin(), plain.end(),
+                                [&](const Seen& e) { return e.path == path; });
+        };
+        ASSERT_NE(at("C:\\Deep\\Er\\Est\\.."), plain.end());
+        EXPECT_EQ(at("C:\\Deep\\Er\\Est\\..")->attributes,
+                  FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN);
+        EXPECT_EQ(at("C:\\Deep\\Er\\Est\\.")->attributes,
+                  FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY);
+        // Through the link, ".." is the folder above the link's target.
+        ASSERT_NE(at("C:\\Deep\\Jump\\.."), plain.end());
+        EXPECT_EQ(at("C:\\Deep\\Jump\\..")->id, at("C:\\Deep\\Er")->id);
+    }
+    fs::permissions(drive / "Deep/Er/Est", fs::perms::owner_write, fs::perm_options::add);
+}
+
 TEST_F(WineFilesTest, DriveTypesComeFromTheRegistryAndTheLinks)
 {
     EXPECT_EQ(files().driveType("C:\\"), DRIVE_FIXED);
