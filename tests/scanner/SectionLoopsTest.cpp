@@ -137,6 +137,20 @@ TEST(SectionText, ContainsNoCaseTriesEveryCandidateInEitherCase)
         << "only ASCII letters are compared without regard to case";
 }
 
+TEST(SectionText, AWalkPathHoldsAPartWhereverTheKeyAddsIt)
+{
+    // The part may span the separator before the key's own name, or lie in that name.
+    EXPECT_TRUE(sections::walkPathHolds("Software\\Microsoft", "", "SOFTWARE\\MICROSOFT"));
+    EXPECT_TRUE(sections::walkPathHolds("A\\Software\\Microsoft", "A", "SOFTWARE\\MICROSOFT"));
+    EXPECT_TRUE(sections::walkPathHolds("A\\Sys\\tem", "A", "S\\TEM"));
+    EXPECT_TRUE(sections::walkPathHolds("A\\B\\WinLogon", "A", "WINLOGON"));
+    EXPECT_FALSE(sections::walkPathHolds("A\\Software\\Micro", "A", "SOFTWARE\\MICROSOFT"));
+    // The start key is searched whole: no parent was asked before it.
+    EXPECT_TRUE(sections::walkPathHolds("System\\Setup", "System\\Setup", "SYSTEM"));
+    // Below the start, what the parent's path holds alone is the parent's answer.
+    EXPECT_FALSE(sections::walkPathHolds("System\\Setup\\Keys", "System\\Setup", "SYSTEM"));
+}
+
 // A type library registered in a fresh 64-bit Wine prefix, where Wine links
 // Classes\Wow6432Node\TypeLib and Wow6432Node\Classes to the keys above.
 const char* kTypeLibrary = R"hive(

@@ -1,5 +1,7 @@
 #include "SectionLoops.h"
 
+#include "SectionText.h"
+
 #include <utility>
 
 namespace tw::sections {
@@ -129,6 +131,16 @@ std::optional<std::string> stringValue(TRegistry& reg, std::string_view name)
     if (type != rdString && type != rdExpandString)
         return std::nullopt;
     return reg.ReadText(name);
+}
+
+bool walkPathHolds(std::string_view path, std::string_view start, std::string_view part)
+{
+    const size_t sep = path.rfind('\\');
+    if (path.size() <= start.size() || sep == std::string_view::npos || part.empty())
+        return containsNoCase(path, part);
+    // A match that does not reach the separator lies in the parent's path.
+    const size_t from = sep + 1 > part.size() ? sep + 1 - part.size() : 0;
+    return containsNoCase(path.substr(from), part);
 }
 
 void walkKeyTree(ScanContext& context, win::HKEY root, std::string_view path, const KeyWalk& walk)

@@ -113,6 +113,11 @@ struct KeyWalk
     std::function<Descent(const std::string& name, const std::string& path, win::HKEY key)> visit;
 };
 
+/// Whether the path of a key the walk from `start` asks `enters` about holds `part` (in any
+/// case), when a key is entered only if its path does not hold it: only what a key adds to
+/// its parent's path, which was asked first, is searched.
+bool walkPathHolds(std::string_view path, std::string_view start, std::string_view part);
+
 /// Walks the keys below `path` under `root` depth first, in enumeration order. The abort
 /// test comes before each subkey; an abort leaves each level at its next test. The yield
 /// after a subkey comes once its whole subtree is done. Registry links are passed over, so

@@ -35,6 +35,16 @@ public:
         }
         return std::string_view::npos;
     }
+    /// The position of the first byte from `from` on that is not in the set, or npos (as
+    /// find_first_not_of).
+    constexpr size_t findOutside(std::string_view text, size_t from = 0) const
+    {
+        for (size_t i = from; i < text.size(); ++i) {
+            if (!m_in[static_cast<unsigned char>(text[i])])
+                return i;
+        }
+        return std::string_view::npos;
+    }
 
 private:
     std::array<bool, 256> m_in{};

@@ -11,8 +11,8 @@ namespace tw {
 
 namespace {
 
-constexpr std::string_view kAllowed =
-    "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ.0123456789";
+constexpr sections::ByteSet
+    kAllowed("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ.0123456789");
 
 /// Text from 1-based position `from` (below 1 counts as 1), `count` characters at most.
 std::string copyFrom(const std::string& text, long from, size_t count = std::string::npos)
@@ -35,7 +35,7 @@ std::string extractProgramPath(const FileExists& fileExists, const std::string& 
         const std::string folder = sections::ExtractFilePath(commandLine);
         const std::string rest = sections::removeAll(commandLine, folder);
         const size_t dot = rest.find('.');
-        const size_t stop = rest.find_first_not_of(kAllowed, dot == std::string::npos ? 0 : dot);
+        const size_t stop = kAllowed.findOutside(rest, dot == std::string::npos ? 0 : dot);
         const std::string cut = stop == std::string::npos ? rest : rest.substr(0, stop);
         return copyFrom(folder + cut, c1 - 1);
     }

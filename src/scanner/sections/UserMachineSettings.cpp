@@ -171,8 +171,8 @@ void ScanUserKeyTree(ScanContext& context, TRegistryContents& contents, std::str
 {
     const sections::FileView files(context.session());
     sections::KeyWalk walk;
-    walk.enters = [](const std::string& path) {
-        return !sections::containsNoCase(path, "WINLOGON");
+    walk.enters = [&](const std::string& path) {
+        return !sections::walkPathHolds(path, keyPath, "WINLOGON");
     };
     walk.visit = [&](const std::string&, const std::string& path, win::HKEY key) {
         context.tickStatus(path);
@@ -192,10 +192,11 @@ void walkMachineTree(ScanContext& context, TRegistryContents& contents, std::str
     sections::KeyWalk walk;
     walk.enters = [&](const std::string& path) {
         const bool topKey = path.find('\\') == std::string::npos;
-        return !sections::containsNoCase(path, "SYSTEM") &&
-               !sections::containsNoCase(path, "WINLOGON") &&
-               !sections::containsNoCase(path, "SOFTWARE\\MICROSOFT") &&
-               !sections::containsNoCase(path, "SOFTWARE\\WOW6432NODE\\MICROSOFT") &&
+        const auto holds = [&](std::string_view part) {
+            return sections::walkPathHolds(path, keyPath, part);
+        };
+        return !holds("SYSTEM") && !holds("WINLOGON") && !holds("SOFTWARE\\MICROSOFT") &&
+               !holds("SOFTWARE\\WOW6432NODE\\MICROSOFT") &&
                !(topKey &&
                  std::any_of(passedOver.begin(), passedOver.end(), [&](const std::string& name) {
                      return platform::equalNoCase(path, name);
