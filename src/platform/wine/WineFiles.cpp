@@ -226,22 +226,24 @@ std::unique_ptr<platform::FileFind> WineFiles::findFirstFile(std::string_view pa
     if (!rootId)
         return nullptr;
 
-    DIR* dir = ::opendir(host->c_str());
-    if (!dir)
+    // A folder the path lookups have read already is not read again.
+    std::vector<std::pair<std::string, unsigned char>> listedBefore;
+    const bool readBefore = m_paths.listedEntries(*host, listedBefore);
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(readBefore ? nullptr : ::opendir(host->c_str()),
+                                                  &::closedir);
+    if (!readBefore && !dir)
         return nullptr;
     // One system call per entry: each is looked at relative to the open folder.
-    const int dirFd = ::dirfd(dir);
+    const int dirFd = dir ? ::dirfd(dir.get()) : AT_FDCWD;
     FolderFacts self;
     if (const FolderFacts* known = knownFolder(*host)) {
         self = *known;
     } else {
         struct stat folderSt;
-        if (::fstat(dirFd, &folderSt) != 0) {
-            ::closedir(dir);
+        if (dir ? ::fstat(dirFd, &folderSt) != 0 : ::stat(host->c_str(), &folderSt) != 0)
             return nullptr;
-        }
-        self = {folderSt.st_mode, idOf(folderSt), folderSt.st_mtim, dosAttributesOf(dirFd),
-                *host == *driveRoot};
+        self = {folderSt.st_mode, idOf(folderSt), folderSt.st_mtim,
+                dir ? dosAttributesOf(dirFd) : dosAttributesOf(host->c_str()), *host == *driveRoot};
         rememberFolder(*host, self);
     }
     const bool isRoot = self.id == *rootId;
@@ -266,18 +268,32 @@ std::unique_ptr<platform::FileFind> WineFiles::findFirstFile(std::string_view pa
     };
     std::vector<Listed> entries;
     // While caching, what is read here spares the path lookups below reading it again.
-    const bool remember = m_paths.wantsListing(*host);
+    const bool remember = !readBefore && m_paths.wantsListing(*host);
     std::vector<std::pair<std::string, unsigned char>> read;
-    while (dirent* entry = ::readdir(dir)) {
-        const std::string_view name = entry->d_name;
+    size_t nextListed = 0;
+    const auto nextEntry = [&]() -> std::optional<std::pair<std::string_view, unsigned char>> {
+        if (readBefore) {
+            if (nextListed == listedBefore.size())
+                return std::nullopt;
+            const auto& [name, type] = listedBefore[nextListed++];
+            return std::pair<std::string_view, unsigned char>(name, type);
+        }
+        const dirent* entry = ::readdir(dir.get());
+        if (!entry)
+            return std::nullopt;
+        return std::pair<std::string_view, unsigned char>(entry->d_name, entry->d_type);
+    };
+    std::string full;
+    while (const auto entry = nextEntry()) {
+        const auto [name, type] = *entry;
         if (remember)
-            read.emplace_back(name, static_cast<unsigned char>(entry->d_type));
+            read.emplace_back(name, type);
         const bool dots = name == "." || name == "..";
         if (isRoot && dots)
             continue;
         if (!everything && !matchesWildcard(name, mask))
             continue;
-        if (detail == platform::FindDetail::FolderDetails && entry->d_type == DT_REG) {
+        if (detail == platform::FindDetail::FolderDetails && type == DT_REG) {
             Listed listed;
             listed.data.name = name;
             listed.data.attributes = FILE_ATTRIBUTE_ARCHIVE;
@@ -294,11 +310,12 @@ std::unique_ptr<platform::FileFind> WineFiles::findFirstFile(std::string_view pa
             entries.push_back(std::move(listed));
             continue;
         }
+        full.assign(*host).append("/").append(name);
         struct stat st;
-        if (::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+        if (::fstatat(dirFd, dir ? full.c_str() + host->size() + 1 : full.c_str(), &st,
+                      AT_SYMLINK_NOFOLLOW) != 0)
             continue;
         const bool link = S_ISLNK(st.st_mode);
-        const std::string full = *host + "/" + entry->d_name;
         if (link) {
             // A walk never leaves its drive through a link (user folders point into $HOME).
             const std::optional<std::string> target = resolvedPath(full);
@@ -326,7 +343,6 @@ std::unique_ptr<platform::FileFind> WineFiles::findFirstFile(std::string_view pa
             listed.key = platform::utf8ToUtf16(name);
         entries.push_back(std::move(listed));
     }
-    ::closedir(dir);
     if (remember)
         m_paths.rememberListing(*host, self.changed, std::move(read));
     if (entries.empty())

@@ -211,6 +211,31 @@ bool WinePathMapper::wantsListing(const std::string& hostDir) const
     return !m_store->listings.contains(hostDir);
 }
 
+bool WinePathMapper::listedEntries(
+    const std::string& hostDir, std::vector<std::pair<std::string, unsigned char>>& entries) const
+{
+    if (!m_caching)
+        return false;
+    SharedListing listing;
+    {
+        const std::lock_guard lock(m_store->mutex);
+        const auto known = m_store->listings.find(hostDir);
+        if (known == m_store->listings.end())
+            return false;
+        listing = known->second;
+    }
+    // Past its publication only a listing's short names change.
+    if (!listing->readable)
+        return false;
+    entries.clear();
+    entries.reserve(listing->entries.size() + listing->caseTwins.size());
+    for (const auto& [name, type] : listing->entries)
+        entries.emplace_back(name, type);
+    // A name's case twins come after it in the folder.
+    entries.insert(entries.end(), listing->caseTwins.begin(), listing->caseTwins.end());
+    return true;
+}
+
 void WinePathMapper::rememberListing(const std::string& hostDir, const struct timespec& changed,
                                      std::vector<std::pair<std::string, unsigned char>> entries)
 {

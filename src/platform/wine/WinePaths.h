@@ -83,6 +83,11 @@ public:
     /// While caching, a directory search may hand over the entries (names and d_type) it read
     /// of a folder the lookups have not read yet, so that they need not read it again.
     bool wantsListing(const std::string& hostDir) const;
+    /// While caching, the entries (names and d_type) of a folder already read and found
+    /// readable: names that differ only in case in the folder's order. False when it has not
+    /// been read.
+    bool listedEntries(const std::string& hostDir,
+                       std::vector<std::pair<std::string, unsigned char>>& entries) const;
     void rememberListing(const std::string& hostDir, const struct timespec& changed,
                          std::vector<std::pair<std::string, unsigned char>> entries);
 
