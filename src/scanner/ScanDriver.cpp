@@ -47,7 +47,7 @@ void RunScan(Session& session, OutcomeGrid& grid, ScanView& view)
     session.StatusTick = 0;
     session.OperationState = kOperationIdle;
     const int rows = static_cast<int>(grid.rows.size());
-    // Some sections run on a second thread meanwhile; their rows are taken in turn.
+    // Some sections may run on a second thread meanwhile; their rows are taken in turn.
     const std::unique_ptr<SideLane> lane = SideLane::start(session, grid);
     for (int i = 0; i < rows; ++i) {
         if (session.OperationState == kOperationAbortScan)
@@ -56,10 +56,8 @@ void RunScan(Session& session, OutcomeGrid& grid, ScanView& view)
         const int number = grid.rows[static_cast<size_t>(i)].section;
         if (number < 0 || number >= kSectionCountTotal)
             continue;
-        if (lane && lane->runs(i)) {
-            lane->takeRow(i, session, grid, view);
+        if (lane && lane->takeRow(i, session, grid, view))
             continue;
-        }
         ScanContext context(session, grid, view, i);
         RunSectionRow(context, Sections()[static_cast<size_t>(number)]);
     }

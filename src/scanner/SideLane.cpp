@@ -11,10 +11,10 @@ namespace tw {
 
 namespace {
 
-/// The lane's sections in the order it runs them: the first row the loop reaches first, then
-/// the walk of the drives, for what it reads of the folders serves the file questions of the
-/// sections after it.
-constexpr int kSideLaneSections[] = {2, 7, 13, 12, 8, 5, 14};
+/// The sections the lane may run, in the order it takes them up: the rows the loop reaches
+/// first and the long ones early, the walk of the drives once the loop's file questions have
+/// read most folders. A row the loop reaches before the lane took it up is the loop's.
+constexpr int kSideLaneSections[] = {2, 4, 7, 13, 12, 8, 5, 14};
 
 /// How often a scan loop waiting for the lane lets the window work.
 constexpr std::chrono::milliseconds kWaitSlice(15);
@@ -56,7 +56,8 @@ std::unique_ptr<SideLane> SideLane::start(Session& session, const OutcomeGrid& g
 }
 
 SideLane::SideLane(Session& session, const OutcomeGrid& grid, std::vector<int> rows)
-    : m_reader(session.platform().sideReader()), m_grid(grid), m_rows(std::move(rows))
+    : m_reader(session.platform().sideReader()), m_grid(grid), m_rows(std::move(rows)),
+      m_claims(m_rows.size(), Claim::Open), m_finished(m_rows.size(), false)
 {
     m_session = std::make_unique<Session>(m_reader->platform());
     m_session->AppSettings = session.AppSettings;
@@ -78,11 +79,17 @@ void SideLane::run() noexcept
     try {
         const platform::FileQueryCache cache(m_session->files());
         for (size_t i = 0; i < m_rows.size(); ++i) {
+            {
+                const std::lock_guard<std::mutex> lock(m_mutex);
+                if (m_claims[i] != Claim::Open)
+                    continue;
+                m_claims[i] = Claim::Lane;
+            }
             const int row = m_rows[i];
             ScanContext context(*m_session, m_grid, view, row);
             RunSectionRow(context, Sections()[static_cast<size_t>(m_grid.rows[row].section)]);
             const std::lock_guard<std::mutex> lock(m_mutex);
-            m_done = i + 1;
+            m_finished[i] = true;
             m_progress.notify_all();
         }
     } catch (...) {
@@ -96,23 +103,23 @@ void SideLane::run() noexcept
     m_progress.notify_all();
 }
 
-bool SideLane::runs(int row) const
-{
-    return std::find(m_rows.begin(), m_rows.end(), row) != m_rows.end();
-}
-
-bool SideLane::finished(int row) const
+bool SideLane::takeRow(int row, Session& session, OutcomeGrid& grid, ScanView& view)
 {
     const auto at = std::find(m_rows.begin(), m_rows.end(), row);
-    return static_cast<size_t>(at - m_rows.begin()) < m_done;
-}
-
-void SideLane::takeRow(int row, Session& session, OutcomeGrid& grid, ScanView& view)
-{
+    if (at == m_rows.end())
+        return false;
+    const size_t index = static_cast<size_t>(at - m_rows.begin());
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_claims[index] == Claim::Open) {
+            m_claims[index] = Claim::Loop;
+            return false;
+        }
+    }
     // The window runs first, as it does when a section starts.
     view.yield();
     std::unique_lock<std::mutex> lock(m_mutex);
-    while (!finished(row) && !m_ended) {
+    while (!m_finished[index] && !m_ended) {
         if (session.OperationState == kOperationAbortScan)
             m_stop = true;
         m_progress.wait_for(lock, kWaitSlice);
@@ -120,7 +127,7 @@ void SideLane::takeRow(int row, Session& session, OutcomeGrid& grid, ScanView& v
         view.yield();
         lock.lock();
     }
-    if (!finished(row)) {
+    if (!m_finished[index]) {
         // The lane ends early only when a section threw.
         if (m_error)
             std::rethrow_exception(m_error);
@@ -138,6 +145,7 @@ void SideLane::takeRow(int row, Session& session, OutcomeGrid& grid, ScanView& v
     if (lane.problems)
         cells.problems = contents.Count();
     view.gridChanged(row);
+    return true;
 }
 
 } // namespace tw

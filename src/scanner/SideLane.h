@@ -32,29 +32,35 @@ public:
     SideLane(const SideLane&) = delete;
     SideLane& operator=(const SideLane&) = delete;
 
-    bool runs(int row) const;
-    /// Waits for the row's section (letting `view` yield, and stopping the lane when the scan
-    /// is aborted meanwhile), then moves its cells into `grid` and its records into
-    /// `session`; a row finished while the scan was aborted shows "Abort Scan". Rethrows
-    /// what the lane's sections threw.
-    void takeRow(int row, Session& session, OutcomeGrid& grid, ScanView& view);
+    /// False when the loop is to run the row itself: not a lane row, or one the lane has not
+    /// taken up yet (it passes over it from now on). Otherwise waits for the row's section
+    /// (letting `view` yield, and stopping the lane when the scan is aborted meanwhile), moves
+    /// its cells into `grid` and its records into `session`, and returns true; a row finished
+    /// while the scan was aborted shows "Abort Scan". Rethrows what the lane's sections threw.
+    bool takeRow(int row, Session& session, OutcomeGrid& grid, ScanView& view);
 
 private:
     SideLane(Session& session, const OutcomeGrid& grid, std::vector<int> rows);
     void run() noexcept;
-    bool finished(int row) const;
 
     std::unique_ptr<platform::SideReader> m_reader;
     std::unique_ptr<Session> m_session;
     OutcomeGrid m_grid;
-    /// The grid rows the lane runs, in the order it runs them.
+    /// The grid rows the lane may run, in the order it takes them up.
     std::vector<int> m_rows;
     std::atomic<bool> m_stop{false};
 
+    /// Who runs each of m_rows: the first to take it up.
+    enum class Claim
+    {
+        Open,
+        Lane,
+        Loop
+    };
     mutable std::mutex m_mutex;
     std::condition_variable m_progress;
-    /// How many of m_rows are done, in their order.
-    size_t m_done = 0;
+    std::vector<Claim> m_claims;
+    std::vector<bool> m_finished;
     bool m_ended = false;
     std::exception_ptr m_error;
 
