@@ -360,12 +360,14 @@ int WinePathMapper::step(ResolvedFolder& folder, std::string_view name, bool* ma
         return -1;
     }
     *matching = true;
-    if (const unsigned char* type = known.exactEntry(name)) {
-        direct();
-        return listedType(knownType(*type));
-    }
     const auto it = known.entries.find(name);
     if (it != known.entries.end()) {
+        // The name as written when the folder has it so, else the first in any case.
+        const unsigned char* exact = it->first == name ? &it->second : known.exactEntry(name);
+        if (exact) {
+            direct();
+            return listedType(knownType(*exact));
+        }
         if (path)
             *path = joined(folder.host, it->first);
         return listedType(knownType(it->second));
