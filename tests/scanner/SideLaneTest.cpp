@@ -138,15 +138,21 @@ TEST_F(SideLaneTest, AbortWhileTheLoopWaitsForALaneRowMarksThatRow)
     const std::unique_ptr<Session> session = startSession(prefix->platform());
     OutcomeGrid grid;
     test::RecordingView view;
-    // Empty Keys (the lane's) is the only row: the loop waits for it and lets the window run.
-    SectionSelection emptyKeys{};
-    emptyKeys[13] = true;
-    view.onYield = [&] { session->OperationState = kOperationAbortScan; };
-    const ScanResult result = ScanSections(*session, emptyKeys, grid, view);
+    // Empty Keys is the lane's only row, taken up at once while the loop runs App Paths; the
+    // abort comes when the loop waits for it and lets the window run.
+    SectionSelection rows{};
+    rows[0] = true;
+    rows[13] = true;
+    view.onYield = [&] {
+        if (view.progress.size() >= 2)
+            session->OperationState = kOperationAbortScan;
+    };
+    const ScanResult result = ScanSections(*session, rows, grid, view);
     EXPECT_EQ(result.message, "Scan Aborted!");
-    EXPECT_EQ(grid.rows[0].status, RowStatus::Aborted);
-    EXPECT_EQ(grid.rows[0].statusText(), "Abort Scan");
-    EXPECT_EQ(grid.rows[0].problems, session->SectionContents[13].Count());
+    EXPECT_EQ(grid.rows[0].status, RowStatus::Finished);
+    EXPECT_EQ(grid.rows[1].status, RowStatus::Aborted);
+    EXPECT_EQ(grid.rows[1].statusText(), "Abort Scan");
+    EXPECT_EQ(grid.rows[1].problems, session->SectionContents[13].Count());
 }
 
 TEST_F(SideLaneTest, ChangesWaitUntilTheReaderIsGone)

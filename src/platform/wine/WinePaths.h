@@ -159,6 +159,8 @@ private:
         std::string_view path;
     };
     std::optional<DrivePath> drivePath(std::string_view windowsPath, std::string& storage) const;
+    /// driveRoot(), without a copy.
+    const std::optional<std::string>& knownDriveRoot(char letter) const;
 
     std::string m_prefixDir;
     std::string m_resolvedPrefix;
@@ -168,7 +170,6 @@ private:
     /// True for the mapper that made the store: it alone clears it.
     bool m_ownsStore = true;
     /// Resolved drive roots by letter (a - z), read once.
-    const std::optional<std::string>& knownDriveRoot(char letter) const;
     mutable std::unordered_map<char, std::optional<std::string>> m_driveRoots;
     /// What listing() gives for a folder that is not there while not caching.
     mutable FolderListing m_noFolder;
