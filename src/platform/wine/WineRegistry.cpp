@@ -60,7 +60,10 @@ void WineRegistry::followStore()
     if (m_generation == m_store.generation())
         return;
     m_generation = m_store.generation();
-    m_handles.clear();
+    for (size_t slot = 0; slot < m_slots.size(); ++slot) {
+        if (m_slots[slot].open)
+            closeSlot(slot);
+    }
     m_deleted.clear();
     forgetWalk();
 }
@@ -103,14 +106,14 @@ LONG WineRegistry::lookup(HKEY handle, REGSAM needed, HiveKey** key)
                            ? ERROR_FILE_NOT_FOUND
                            : ERROR_INVALID_HANDLE);
     }
-    const auto it = m_handles.find(handle);
-    if (it == m_handles.end())
+    const OpenKey* open = openSlot(handle);
+    if (!open)
         return ERROR_INVALID_HANDLE;
-    if (it->second.key->isDeleted())
+    if (open->key->isDeleted())
         return ERROR_KEY_DELETED;
-    if ((it->second.access & needed) != needed)
+    if ((open->access & needed) != needed)
         return ERROR_ACCESS_DENIED;
-    *key = it->second.key;
+    *key = open->key;
     return ERROR_SUCCESS;
 }
 
@@ -246,12 +249,47 @@ LONG WineRegistry::walk(HiveKey* base, std::string_view path, bool create, HiveK
     return ERROR_SUCCESS;
 }
 
+// A handle is kHandleBase + 4 * slot + (generation << 32): above the predefined keys, which
+// lie below 2^32, for every generation.
+static_assert(sizeof(HKEY) >= 8, "handles need 64 bits");
+constexpr HKEY kHandleBase = 0x100;
+
 HKEY WineRegistry::newHandle(HiveKey* key, REGSAM access)
 {
-    const HKEY handle = m_nextHandle;
-    m_nextHandle += 4;
-    m_handles.emplace(handle, OpenKey{key, access});
-    return handle;
+    size_t slot;
+    if (!m_freeSlots.empty()) {
+        slot = m_freeSlots.back();
+        m_freeSlots.pop_back();
+    } else {
+        slot = m_slots.size();
+        m_slots.emplace_back();
+    }
+    OpenKey& open = m_slots[slot];
+    open.key = key;
+    open.access = access;
+    open.open = true;
+    ++m_openHandles;
+    return kHandleBase + 4 * static_cast<HKEY>(slot) + (static_cast<HKEY>(open.generation) << 32);
+}
+
+WineRegistry::OpenKey* WineRegistry::openSlot(HKEY handle)
+{
+    const HKEY low = handle & 0xffffffffu;
+    if (low < kHandleBase || (low - kHandleBase) % 4 != 0)
+        return nullptr;
+    const size_t slot = static_cast<size_t>((low - kHandleBase) / 4);
+    if (slot >= m_slots.size())
+        return nullptr;
+    OpenKey& open = m_slots[slot];
+    return open.open && open.generation == (handle >> 32) ? &open : nullptr;
+}
+
+void WineRegistry::closeSlot(size_t slot)
+{
+    OpenKey& open = m_slots[slot];
+    open = OpenKey{nullptr, 0, open.generation + 1 == 0 ? 1 : open.generation + 1, false};
+    m_freeSlots.push_back(slot);
+    --m_openHandles;
 }
 
 LONG WineRegistry::openKey(HKEY key, std::string_view subKey, REGSAM access, HKEY* result,
@@ -303,7 +341,10 @@ LONG WineRegistry::closeKey(HKEY key)
     followStore();
     if (key >= HKEY_CLASSES_ROOT && key <= HKEY_CURRENT_CONFIG + 1)
         return ERROR_SUCCESS;
-    return m_handles.erase(key) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+    if (!openSlot(key))
+        return ERROR_INVALID_HANDLE;
+    closeSlot(static_cast<size_t>(((key & 0xffffffffu) - kHandleBase) / 4));
+    return ERROR_SUCCESS;
 }
 
 LONG WineRegistry::flushKey(HKEY key)

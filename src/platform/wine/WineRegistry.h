@@ -4,6 +4,7 @@
 #include "HiveKey.h"
 #include "platform/Registry.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -36,15 +37,19 @@ public:
     win::LONG deleteValue(win::HKEY key, std::string_view name) override;
     win::LONG deleteKey(win::HKEY key, std::string_view subKey) override;
 
-    size_t openHandleCount() const { return m_handles.size(); }
+    size_t openHandleCount() const { return m_openHandles; }
     /// From now on every change fails with ERROR_ACCESS_DENIED.
     void refuseWrites() { m_writesRefused = true; }
 
 private:
+    /// A slot of the handle table. A handle names its slot and the slot's generation, which
+    /// moves on when the handle is closed: a closed handle is never taken for a newer one.
     struct OpenKey
     {
         HiveKey* key = nullptr;
         win::REGSAM access = 0;
+        std::uint32_t generation = 1;
+        bool open = false;
     };
 
     /// Forgets every open handle when the store read its hives again.
@@ -59,13 +64,17 @@ private:
     HiveKey* followLink(HiveKey* key, int depth = 0) const;
     HiveKey* findPath(HiveKey* from, std::u16string_view path, int depth) const;
     win::HKEY newHandle(HiveKey* key, win::REGSAM access);
+    /// The open slot a handle names, or null.
+    OpenKey* openSlot(win::HKEY handle);
+    void closeSlot(size_t slot);
     bool writable() const;
 
     HiveStore& m_store;
     bool m_writesRefused = false;
     unsigned m_generation;
-    std::unordered_map<win::HKEY, OpenKey> m_handles;
-    win::HKEY m_nextHandle = 0x100;
+    std::vector<OpenKey> m_slots;
+    std::vector<size_t> m_freeSlots;
+    size_t m_openHandles = 0;
     /// Deleted keys stay alive while handles may still point at them.
     std::vector<std::unique_ptr<HiveKey>> m_deleted;
     /// Drops what the last walk learnt (after any change to the tree).

@@ -294,6 +294,37 @@ TEST_F(WineRegistryTest, HandlesOfDeletedKeysReportTheDeletion)
     EXPECT_EQ(reg().closeKey(0x12345), ERROR_INVALID_HANDLE);
 }
 
+TEST_F(WineRegistryTest, AClosedHandleNeverNamesAKeyOpenedAfterIt)
+{
+    HKEY first = 0;
+    ASSERT_EQ(reg().openKey(HKEY_CURRENT_USER, "Software", KEY_READ, &first), ERROR_SUCCESS);
+    ASSERT_EQ(reg().closeKey(first), ERROR_SUCCESS);
+    HKEY second = 0;
+    ASSERT_EQ(reg().openKey(HKEY_LOCAL_MACHINE, "Software", KEY_ALL_ACCESS, &second),
+              ERROR_SUCCESS);
+    EXPECT_NE(second, first);
+    platform::KeyInfo info;
+    EXPECT_EQ(reg().queryInfoKey(first, &info), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(reg().setValue(first, "x", REG_SZ, std::string("y\0", 2)), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(reg().closeKey(first), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(reg().openHandleCount(), 1u);
+    // Many handles later, none is ever a predefined key.
+    std::vector<HKEY> handles;
+    for (int i = 0; i < 3000; ++i) {
+        HKEY key = 0;
+        ASSERT_EQ(reg().openKey(HKEY_CURRENT_USER, "Software", KEY_READ, &key), ERROR_SUCCESS);
+        EXPECT_FALSE(key >= HKEY_CLASSES_ROOT && key <= HKEY_CURRENT_CONFIG + 1);
+        if (i % 3 == 0)
+            handles.push_back(key);
+        else
+            EXPECT_EQ(reg().closeKey(key), ERROR_SUCCESS);
+    }
+    for (HKEY key : handles)
+        EXPECT_EQ(reg().closeKey(key), ERROR_SUCCESS);
+    EXPECT_EQ(reg().closeKey(second), ERROR_SUCCESS);
+    EXPECT_EQ(reg().openHandleCount(), 0u);
+}
+
 TEST_F(WineRegistryTest, ADeletedKeyAHandleHeldOutlivesReadingTheHivesAgain)
 {
     const std::string path = "Software\\TidewellFixture\\Deep\\Deeper\\Deepest [x]";
