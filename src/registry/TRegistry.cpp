@@ -155,6 +155,32 @@ void TRegistry::ListValues(std::vector<std::string>& list)
     }
 }
 
+void TRegistry::ListTextValues(std::vector<TextValue>& list)
+{
+    list.clear();
+    platform::KeyInfo info;
+    if (!m_currentKey || m_registry.queryInfoKey(m_currentKey, &info) != ERROR_SUCCESS)
+        return;
+    list.reserve(info.values);
+    for (DWORD i = 0; i < info.values; ++i) {
+        TextValue value;
+        DWORD type = 0;
+        if (m_registry.enumValue(m_currentKey, i, &value.name, &type, nullptr) != ERROR_SUCCESS)
+            break;
+        if (type == REG_SZ || type == REG_EXPAND_SZ) {
+            // Only strings' data is read: other values may be large.
+            std::string data;
+            if (m_registry.enumValue(m_currentKey, i, nullptr, nullptr, &data) != ERROR_SUCCESS)
+                break;
+            const size_t nul = data.find('\0');
+            if (nul != std::string::npos)
+                data.resize(nul);
+            value.text = std::move(data);
+        }
+        list.push_back(std::move(value));
+    }
+}
+
 TRegDataType TRegistry::ValueType(std::string_view name)
 {
     DWORD type = 0;

@@ -3,6 +3,7 @@
 
 #include "platform/Registry.h"
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -62,6 +63,15 @@ public:
     bool HasValue(std::string_view name);
     void ListSubkeys(std::vector<std::string>& list);
     void ListValues(std::vector<std::string>& list);
+    /// A value's name and, for a string (REG_SZ or REG_EXPAND_SZ), its text as ReadText
+    /// gives it.
+    struct TextValue
+    {
+        std::string name;
+        std::optional<std::string> text;
+    };
+    /// The current key's values in order, each read once.
+    void ListTextValues(std::vector<TextValue>& list);
     TRegDataType ValueType(std::string_view name);
     /// Data size in bytes (strings with their NUL); -1 when the value does not exist.
     int ValueSize(std::string_view name);

@@ -1,8 +1,9 @@
 // The registry object: paths, reads, writes and deletions over a real prefix.
+#include "registry/TRegistry.h"
+
 #include "platform/Platform.h"
 #include "platform/wine/WinePrefix.h"
 #include "platform/wine/WineRegistry.h"
-#include "registry/TRegistry.h"
 #include "registry/Session.h"
 #include "support/TestSupport.h"
 
@@ -197,6 +198,38 @@ TEST_F(TRegistryTest, ListsSubkeysAndValues)
     ASSERT_TRUE(reg.OpenPath("\\Software\\X", false));
     reg.ListSubkeys(list);
     EXPECT_EQ(list, (std::vector<std::string>{"A", "C"}));
+}
+
+TEST_F(TRegistryTest, ListsValuesWithTheTextReadTextGives)
+{
+    TRegistry reg(*session);
+    std::vector<TRegistry::TextValue> values = {{"stale", "x"}};
+    reg.ListTextValues(values);
+    EXPECT_TRUE(values.empty()) << "no key open";
+    ASSERT_TRUE(reg.OpenPath("\\Software\\App", false));
+    reg.ListTextValues(values);
+    std::vector<std::string> names;
+    reg.ListValues(names);
+    ASSERT_EQ(values.size(), names.size());
+    for (size_t i = 0; i < names.size(); ++i) {
+        EXPECT_EQ(values[i].name, names[i]) << "in the same order";
+        const TRegDataType type = reg.ValueType(names[i]);
+        if (type == rdString || type == rdExpandString)
+            EXPECT_EQ(values[i].text, reg.ReadText(names[i])) << names[i];
+        else
+            EXPECT_EQ(values[i].text, std::nullopt) << names[i];
+    }
+    const auto text = [&](const std::string& name) {
+        for (const TRegistry::TextValue& value : values) {
+            if (value.name == name)
+                return value.text;
+        }
+        return std::optional<std::string>("(missing)");
+    };
+    EXPECT_EQ(text("Expand"), "%SystemRoot%\\system32\\a.dll");
+    EXPECT_EQ(text("Empty"), "");
+    EXPECT_EQ(text("Multi"), std::nullopt) << "a multi-string is no text";
+    EXPECT_EQ(text("Number"), std::nullopt);
 }
 
 TEST_F(TRegistryTest, RemoveKeyTreeDeletesTheWholeSubtree)

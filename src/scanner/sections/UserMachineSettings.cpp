@@ -54,22 +54,22 @@ void CheckKeyValues(ScanContext& context, const sections::FileView& files, win::
 {
     Session& session = context.session();
     TRegistry reg(session);
-    std::vector<std::string> names;
-    if (key) {
-        reg.SelectRoot(root);
+    reg.SelectRoot(root);
+    if (key)
         reg.UseOpenKey(key, path);
-        reg.ListValues(names);
-    } else if (!sections::openValueList(reg, root, path, names)) {
+    else if (!reg.OpenPath(path, false))
         return;
-    }
+    std::vector<TRegistry::TextValue> listed;
+    reg.ListTextValues(listed);
     const std::string keyPath = RootKeyName(root) + "\\" + path;
     const sections::ValueReaders readers = sections::readersOfKey(path);
     const FileExists fileExists = [&](const std::string& file) { return files.fileExists(file); };
     const auto folderExists = [&](const std::string& folder) {
         return files.directoryExists(folder);
     };
-    sections::forEachItem(context, names, sections::kNoYield, {}, [&](const std::string& name) {
-        const std::optional<std::string> text = sections::stringValue(reg, name);
+    sections::forEachItem(context, listed, sections::kNoYield, {}, [&](const auto& entry) {
+        const std::string& name = entry.name;
+        const std::optional<std::string>& text = entry.text;
         if (!text)
             return sections::Next::Go;
         if (sections::containsNoCase(*text, ".SYS") || sections::containsNoCase(*text, ".VXD") ||
