@@ -439,21 +439,24 @@ std::optional<WinePathMapper::DrivePath> WinePathMapper::drivePath(std::string_v
     return result;
 }
 
-std::optional<WinePathMapper::HostEntry> WinePathMapper::locate(std::string_view windowsPath) const
+std::optional<int> WinePathMapper::resolve(std::string_view windowsPath,
+                                           std::string* hostPath) const
 {
     std::string storage;
     const std::optional<DrivePath> drive = drivePath(windowsPath, storage);
     if (!drive)
         return std::nullopt;
     const std::string_view path = drive->path;
-    if (path.size() == 2)
-        return HostEntry{*drive->root, -1};
-
+    if (path.size() == 2) {
+        if (hostPath)
+            *hostPath = *drive->root;
+        return -1;
+    }
     const size_t sep = path.rfind('\\');
     const std::string_view name = path.substr(sep + 1);
     bool matching = false;
     if (m_caching)
-        return step(cachedFolder(path.substr(0, sep), *drive->root), name, &matching);
+        return step(cachedFolder(path.substr(0, sep), *drive->root), name, &matching, hostPath);
     ResolvedFolder folder;
     folder.host = *drive->root;
     size_t start = 3;
@@ -463,26 +466,22 @@ std::optional<WinePathMapper::HostEntry> WinePathMapper::locate(std::string_view
         folder.matching = matching;
         start = end + 1;
     }
-    return step(folder, name, &matching);
+    return step(folder, name, &matching, hostPath);
+}
+
+std::optional<WinePathMapper::HostEntry> WinePathMapper::locate(std::string_view windowsPath) const
+{
+    HostEntry entry;
+    const std::optional<int> type = resolve(windowsPath, &entry.path);
+    if (!type)
+        return std::nullopt;
+    entry.type = *type;
+    return entry;
 }
 
 std::optional<int> WinePathMapper::listedType(std::string_view windowsPath) const
 {
-    if (!m_caching) {
-        const std::optional<HostEntry> entry = locate(windowsPath);
-        return entry ? std::optional<int>(entry->type) : std::nullopt;
-    }
-    std::string storage;
-    const std::optional<DrivePath> drive = drivePath(windowsPath, storage);
-    if (!drive)
-        return std::nullopt;
-    const std::string_view path = drive->path;
-    if (path.size() == 2)
-        return -1;
-    const size_t sep = path.rfind('\\');
-    bool matching = false;
-    return step(cachedFolder(path.substr(0, sep), *drive->root), path.substr(sep + 1), &matching,
-                nullptr);
+    return resolve(windowsPath, nullptr);
 }
 
 std::optional<std::string> WinePathMapper::toHost(std::string_view windowsPath) const

@@ -159,6 +159,9 @@ private:
         std::string_view path;
     };
     std::optional<DrivePath> drivePath(std::string_view windowsPath, std::string& storage) const;
+    /// The type locate() gives, and the host path when `hostPath` is given; empty when the
+    /// path has no host path.
+    std::optional<int> resolve(std::string_view windowsPath, std::string* hostPath) const;
     /// driveRoot(), without a copy.
     const std::optional<std::string>& knownDriveRoot(char letter) const;
 
