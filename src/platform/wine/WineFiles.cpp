@@ -233,7 +233,8 @@ std::unique_ptr<platform::FileFind> WineFiles::findFirstFile(std::string_view pa
                                                   &::closedir);
     if (!readBefore && !dir)
         return nullptr;
-    // One system call per entry: each is looked at relative to the open folder.
+    // One system call per entry: each is looked at relative to the open folder, or by its
+    // full path when the folder was not opened.
     const int dirFd = dir ? ::dirfd(dir.get()) : AT_FDCWD;
     FolderFacts self;
     if (const FolderFacts* known = knownFolder(*host)) {
