@@ -157,6 +157,17 @@ HiveKey* WineRegistry::followLink(HiveKey* key, int depth) const
     return findPath(&m_store.registryRoot(), rest.substr(sep + 1), depth + 1);
 }
 
+const std::u16string& WineRegistry::lookupName(std::string_view name)
+{
+    if (std::all_of(name.begin(), name.end(), [](char c) { return (c & 0x80) == 0; })) {
+        m_lookupName.resize(name.size());
+        std::copy(name.begin(), name.end(), m_lookupName.begin());
+    } else {
+        m_lookupName = utf8ToUtf16(name);
+    }
+    return m_lookupName;
+}
+
 void WineRegistry::forgetWalk()
 {
     m_walkBase = nullptr;
@@ -210,15 +221,10 @@ LONG WineRegistry::walk(HiveKey* base, std::string_view path, bool create, HiveK
         start = sep + 1;
         if (part.empty())
             continue;
-        if (std::all_of(part.begin(), part.end(), [](char c) { return (c & 0x80) == 0; })) {
-            m_walkName.resize(part.size());
-            std::copy(part.begin(), part.end(), m_walkName.begin());
-        } else {
-            m_walkName = utf8ToUtf16(part);
-        }
-        if (m_walkName.size() > kMaxKeyNameLength)
+        const std::u16string& name = lookupName(part);
+        if (name.size() > kMaxKeyNameLength)
             return ERROR_INVALID_PARAMETER;
-        HiveKey* next = key->findSubkey(m_walkName);
+        HiveKey* next = key->findSubkey(name);
         if (!next) {
             if (!create)
                 return ERROR_FILE_NOT_FOUND;
@@ -227,7 +233,7 @@ LONG WineRegistry::walk(HiveKey* base, std::string_view path, bool create, HiveK
             // Windows refuses keys deeper than it allows, as it refuses other bad names.
             if (depthOf(key) >= platform::kMaxKeyDepth)
                 return ERROR_INVALID_PARAMETER;
-            next = key->addSubkey(m_walkName);
+            next = key->addSubkey(name);
             next->setModified(m_store.now());
             m_store.touch(*key);
             if (created)
@@ -420,7 +426,7 @@ LONG WineRegistry::queryValue(HKEY key, std::string_view name, DWORD* type, std:
     HiveKey* found = nullptr;
     if (const LONG rc = lookup(key, KEY_QUERY_VALUE, &found))
         return rc;
-    const HiveValue* value = found->findValue(utf8ToUtf16(name));
+    const HiveValue* value = found->findValue(lookupName(name));
     if (!value)
         return ERROR_FILE_NOT_FOUND;
     if (type)

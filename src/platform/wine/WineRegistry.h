@@ -91,8 +91,11 @@ private:
     HiveKey* m_walkBase = nullptr;
     std::string m_walkPath;
     std::vector<WalkStep> m_walkSteps;
-    /// The component being looked up, kept to spare an allocation per component.
-    std::u16string m_walkName;
+    /// The name being looked up (a path component, a value name), kept to spare an
+    /// allocation per look-up.
+    std::u16string m_lookupName;
+    /// `name` in UTF-16, in m_lookupName.
+    const std::u16string& lookupName(std::string_view name);
 };
 
 } // namespace tw::wine
