@@ -32,7 +32,7 @@ constexpr const char* kMenuMarker = "Menu//";
 class Readings
 {
 public:
-    void add(std::string text) { m_texts[m_count++] = std::move(text); }
+    void add(std::string text) { m_texts.at(m_count++) = std::move(text); }
     const std::string& front() const { return m_texts[0]; }
     const std::string* begin() const { return m_texts.data(); }
     const std::string* end() const { return m_texts.data() + m_count; }
