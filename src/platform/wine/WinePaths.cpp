@@ -383,12 +383,12 @@ int WinePathMapper::step(ResolvedFolder& folder, std::string_view name, bool* ma
     return listedType(0);
 }
 
-WinePathMapper::HostEntry WinePathMapper::step(ResolvedFolder& folder, std::string_view name,
-                                               bool* matching) const
+std::string WinePathMapper::stepPath(ResolvedFolder& folder, std::string_view name,
+                                     bool* matching) const
 {
-    HostEntry entry;
-    entry.type = step(folder, name, matching, &entry.path);
-    return entry;
+    std::string path;
+    step(folder, name, matching, &path);
+    return path;
 }
 
 WinePathMapper::ResolvedFolder& WinePathMapper::cachedFolder(std::string_view folder,
@@ -410,7 +410,7 @@ WinePathMapper::ResolvedFolder& WinePathMapper::cachedFolder(std::string_view fo
         const size_t sep = folder.rfind('\\');
         ResolvedFolder& parent = cachedFolder(folder.substr(0, sep), root);
         bool matching = false;
-        resolved.host = step(parent, folder.substr(sep + 1), &matching).path;
+        resolved.host = stepPath(parent, folder.substr(sep + 1), &matching);
         resolved.matching = matching;
     }
     return m_folders.emplace(std::string(folder), std::move(resolved)).first->second;
@@ -462,21 +462,11 @@ std::optional<int> WinePathMapper::resolve(std::string_view windowsPath,
     size_t start = 3;
     while (start < sep) {
         const size_t end = path.find('\\', start);
-        folder.host = step(folder, path.substr(start, end - start), &matching).path;
+        folder.host = stepPath(folder, path.substr(start, end - start), &matching);
         folder.matching = matching;
         start = end + 1;
     }
     return step(folder, name, &matching, hostPath);
-}
-
-std::optional<WinePathMapper::HostEntry> WinePathMapper::locate(std::string_view windowsPath) const
-{
-    HostEntry entry;
-    const std::optional<int> type = resolve(windowsPath, &entry.path);
-    if (!type)
-        return std::nullopt;
-    entry.type = *type;
-    return entry;
 }
 
 std::optional<int> WinePathMapper::listedType(std::string_view windowsPath) const
@@ -486,10 +476,10 @@ std::optional<int> WinePathMapper::listedType(std::string_view windowsPath) cons
 
 std::optional<std::string> WinePathMapper::toHost(std::string_view windowsPath) const
 {
-    std::optional<HostEntry> entry = locate(windowsPath);
-    if (!entry)
+    std::string path;
+    if (!resolve(windowsPath, &path))
         return std::nullopt;
-    return std::move(entry->path);
+    return path;
 }
 
 bool WinePathMapper::isInside(const std::string& hostPath, const std::string& root)

@@ -49,18 +49,10 @@ public:
     /// Empty for relative paths and drives without a link.
     std::optional<std::string> toHost(std::string_view windowsPath) const;
 
-    /// A host path and what the folder listings read while caching tell of it.
-    struct HostEntry
-    {
-        std::string path;
-        /// The entry's type (DT_DIR, DT_REG, ...), 0 when it does not exist, -1 when only a
-        /// stat can tell (a link, an unknown type, a folder that cannot be read, caching off).
-        int type = -1;
-    };
-    /// toHost, with the entry's type when the listings tell it.
-    std::optional<HostEntry> locate(std::string_view windowsPath) const;
-    /// Only the type locate() would give: no host path is made when the listings tell it.
-    /// Empty for paths toHost() has no answer for.
+    /// What the folder listings read while caching tell of the entry toHost() names, without
+    /// making its host path: its type (DT_DIR, DT_REG, ...), 0 when it does not exist, -1 when
+    /// only a stat can tell (a link, an unknown type, a folder that cannot be read, caching
+    /// off). Empty for paths toHost() has no answer for.
     std::optional<int> listedType(std::string_view windowsPath) const;
 
     /// The host folder a drive letter maps to, resolved; empty when there is none.
@@ -147,7 +139,8 @@ private:
     /// worked out, where the listings tell it.
     int step(ResolvedFolder& folder, std::string_view name, bool* matching,
              std::string* path) const;
-    HostEntry step(ResolvedFolder& folder, std::string_view name, bool* matching) const;
+    /// step() for the host path alone.
+    std::string stepPath(ResolvedFolder& folder, std::string_view name, bool* matching) const;
     /// The host folder of a normalized Windows folder ("C:" or "C:\a\b"), worked out once
     /// per caching span.
     ResolvedFolder& cachedFolder(std::string_view folder, const std::string& root) const;
@@ -159,7 +152,7 @@ private:
         std::string_view path;
     };
     std::optional<DrivePath> drivePath(std::string_view windowsPath, std::string& storage) const;
-    /// The type locate() gives, and the host path when `hostPath` is given; empty when the
+    /// The type listedType() gives, and the host path when `hostPath` is given; empty when the
     /// path has no host path.
     std::optional<int> resolve(std::string_view windowsPath, std::string* hostPath) const;
     /// driveRoot(), without a copy.
