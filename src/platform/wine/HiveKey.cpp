@@ -195,6 +195,14 @@ std::string HiveName::toUtf8() const
     return m_ascii ? std::string(ascii()) : platform::utf16ToUtf8(utf16());
 }
 
+void HiveName::toUtf8(std::string& out) const
+{
+    if (m_ascii)
+        out.assign(ascii());
+    else
+        out = platform::utf16ToUtf8(utf16());
+}
+
 void HiveName::appendTo(std::u16string& out) const
 {
     if (!m_ascii) {

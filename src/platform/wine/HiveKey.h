@@ -45,6 +45,8 @@ public:
 
     std::u16string toUtf16() const;
     std::string toUtf8() const;
+    /// toUtf8() into `out`, reusing its storage.
+    void toUtf8(std::string& out) const;
     void appendTo(std::u16string& out) const;
 
     friend bool operator==(const HiveName& a, std::u16string_view b);

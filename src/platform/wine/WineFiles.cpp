@@ -374,6 +374,7 @@ void WineFiles::beginQueryCache()
 void WineFiles::endQueryCache()
 {
     if (m_cacheDepth > 0 && --m_cacheDepth == 0) {
+        m_lastKind.known = false;
         m_answers.clear();
         m_folderFacts.clear();
         m_rootIds.clear();
@@ -384,6 +385,7 @@ void WineFiles::endQueryCache()
 void WineFiles::changing()
 {
     if (m_cacheDepth > 0) {
+        m_lastKind.known = false;
         m_answers.clear();
         m_folderFacts.clear();
         m_rootIds.clear();
@@ -446,6 +448,17 @@ WineFiles::PathAnswer WineFiles::kindOf(std::string_view path)
 {
     if (m_cacheDepth == 0)
         return lookUp(path);
+    // Scans ask about one path several times in a row (a file? a folder? the program?).
+    if (m_lastKind.known && m_lastKind.path == path)
+        return m_lastKind.answer;
+    m_lastKind.answer = listedKind(path);
+    m_lastKind.path.assign(path);
+    m_lastKind.known = true;
+    return m_lastKind.answer;
+}
+
+WineFiles::PathAnswer WineFiles::listedKind(std::string_view path)
+{
     // The listing of the folder tells a file from a folder (and is the cache of it); links
     // and unknown types need a stat.
     const std::optional<int> type = m_paths.listedType(path);

@@ -57,6 +57,8 @@ private:
     /// At least whether the path is a folder, a file or nothing, from the folder listings
     /// where they tell it.
     PathAnswer kindOf(std::string_view path);
+    /// kindOf() while a query cache is open, without its memory of the last path.
+    PathAnswer listedKind(std::string_view path);
     /// Forgets the cached answers: called by every change once it is made.
     void changing();
     struct ChangeScope
@@ -97,6 +99,14 @@ private:
     TextMap<FolderFacts> m_folderFacts;
     std::unordered_map<char, platform::FileId> m_rootIds;
     PathAnswer m_uncached;
+    /// The path kindOf() answered last, and its answer, while a query cache is open.
+    struct LastKind
+    {
+        bool known = false;
+        std::string path;
+        PathAnswer answer;
+    };
+    LastKind m_lastKind;
     int m_lastErrno = 0;
 };
 

@@ -49,15 +49,23 @@ bool isNormalized(std::string_view path)
         return true;
     if (path[2] != '\\' || path.back() == '\\')
         return false;
-    size_t start = 3;
-    while (start <= path.size()) {
-        size_t end = path.find('\\', start);
-        if (end == std::string_view::npos)
-            end = path.size();
-        const std::string_view part = path.substr(start, end - start);
-        if (part.empty() || part == "." || part == ".." || part.find('/') != std::string_view::npos)
+    // One pass: each part starts after a backslash; `dots` counts a part's leading dots
+    // while it holds nothing else.
+    size_t partStart = 3;
+    size_t dots = 0;
+    for (size_t i = 3; i <= path.size(); ++i) {
+        const char c = i < path.size() ? path[i] : '\\';
+        if (c == '\\') {
+            const size_t length = i - partStart;
+            if (length == 0 || (dots == length && length <= 2))
+                return false;
+            partStart = i + 1;
+            dots = 0;
+        } else if (c == '/') {
             return false;
-        start = end + 1;
+        } else if (c == '.' && dots == i - partStart) {
+            ++dots;
+        }
     }
     return true;
 }
@@ -305,14 +313,15 @@ std::optional<std::string> WinePathMapper::findShortName(FolderListing& listing,
 const std::optional<std::string>& WinePathMapper::knownDriveRoot(char letter) const
 {
     static const std::optional<std::string> none;
-    if (!std::isalpha(static_cast<unsigned char>(letter)))
+    const char lower = static_cast<char>(letter | 0x20);
+    if (lower < 'a' || lower > 'z')
         return none;
-    const char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
-    const auto known = m_driveRoots.find(lower);
-    if (known != m_driveRoots.end())
-        return known->second;
-    return m_driveRoots.emplace(lower, resolvedPath(m_prefixDir + "/dosdevices/" + lower + ":"))
-        .first->second;
+    DriveRoot& root = m_driveRoots[static_cast<size_t>(lower - 'a')];
+    if (!root.read) {
+        root.path = resolvedPath(m_prefixDir + "/dosdevices/" + lower + ":");
+        root.read = true;
+    }
+    return root.path;
 }
 
 std::optional<std::string> WinePathMapper::driveRoot(char letter) const

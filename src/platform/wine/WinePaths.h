@@ -1,6 +1,7 @@
 // Mapping Windows paths of a Wine prefix to host paths through its dosdevices links.
 #pragma once
 
+#include <array>
 #include <ctime>
 #include <functional>
 #include <memory>
@@ -166,7 +167,12 @@ private:
     /// True for the mapper that made the store: it alone clears it.
     bool m_ownsStore = true;
     /// Resolved drive roots by letter (a - z), read once.
-    mutable std::unordered_map<char, std::optional<std::string>> m_driveRoots;
+    struct DriveRoot
+    {
+        bool read = false;
+        std::optional<std::string> path;
+    };
+    mutable std::array<DriveRoot, 26> m_driveRoots;
     /// What listing() gives for a folder that is not there while not caching.
     mutable FolderListing m_noFolder;
     bool m_caching = false;

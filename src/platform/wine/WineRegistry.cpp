@@ -157,6 +157,15 @@ HiveKey* WineRegistry::followLink(HiveKey* key, int depth) const
     return findPath(&m_store.registryRoot(), rest.substr(sep + 1), depth + 1);
 }
 
+HiveKey* WineRegistry::lastEnumerated(const HiveKey* key, std::string_view name) const
+{
+    if (m_enumerated.parent != key || m_enumerated.index >= key->subkeys().size())
+        return nullptr;
+    HiveKey* subkey = key->subkeys()[m_enumerated.index];
+    const HiveName kept = subkey->name();
+    return kept.isAscii() && kept.ascii() == name ? subkey : nullptr;
+}
+
 const std::u16string& WineRegistry::lookupName(std::string_view name)
 {
     if (std::all_of(name.begin(), name.end(), [](char c) { return (c & 0x80) == 0; })) {
@@ -170,6 +179,7 @@ const std::u16string& WineRegistry::lookupName(std::string_view name)
 
 void WineRegistry::forgetWalk()
 {
+    m_enumerated = Enumerated();
     m_walkBase = nullptr;
     m_walkPath.clear();
     m_walkSteps.clear();
@@ -221,10 +231,13 @@ LONG WineRegistry::walk(HiveKey* base, std::string_view path, bool create, HiveK
         start = sep + 1;
         if (part.empty())
             continue;
-        const std::u16string& name = lookupName(part);
-        if (name.size() > kMaxKeyNameLength)
-            return ERROR_INVALID_PARAMETER;
-        HiveKey* next = key->findSubkey(name);
+        HiveKey* next = remember ? nullptr : lastEnumerated(key, part);
+        if (!next) {
+            const std::u16string& name = lookupName(part);
+            if (name.size() > kMaxKeyNameLength)
+                return ERROR_INVALID_PARAMETER;
+            next = key->findSubkey(name);
+        }
         if (!next) {
             if (!create)
                 return ERROR_FILE_NOT_FOUND;
@@ -233,7 +246,7 @@ LONG WineRegistry::walk(HiveKey* base, std::string_view path, bool create, HiveK
             // Windows refuses keys deeper than it allows, as it refuses other bad names.
             if (depthOf(key) >= platform::kMaxKeyDepth)
                 return ERROR_INVALID_PARAMETER;
-            next = key->addSubkey(name);
+            next = key->addSubkey(lookupName(part));
             next->setModified(m_store.now());
             m_store.touch(*key);
             if (created)
@@ -399,7 +412,8 @@ LONG WineRegistry::enumKey(HKEY key, DWORD index, std::string* name)
     if (index >= found->subkeys().size())
         return ERROR_NO_MORE_ITEMS;
     if (name)
-        *name = found->subkeys()[index]->name().toUtf8();
+        found->subkeys()[index]->name().toUtf8(*name);
+    m_enumerated = {found, index};
     return ERROR_SUCCESS;
 }
 
@@ -413,7 +427,7 @@ LONG WineRegistry::enumValue(HKEY key, DWORD index, std::string* name, DWORD* ty
         return ERROR_NO_MORE_ITEMS;
     const HiveValue& value = found->values()[index];
     if (name)
-        *name = value.name().toUtf8();
+        value.name().toUtf8(*name);
     if (type)
         *type = value.type();
     if (data)

@@ -96,6 +96,16 @@ private:
     std::u16string m_lookupName;
     /// `name` in UTF-16, in m_lookupName.
     const std::u16string& lookupName(std::string_view name);
+    /// The subkey enumKey() named last: walks open the subkey they were just given the name
+    /// of, found then without a search.
+    struct Enumerated
+    {
+        const HiveKey* parent = nullptr;
+        size_t index = 0;
+    };
+    Enumerated m_enumerated;
+    /// The subkey of `key` named exactly `name` when it is the one enumKey() named last.
+    HiveKey* lastEnumerated(const HiveKey* key, std::string_view name) const;
 };
 
 } // namespace tw::wine

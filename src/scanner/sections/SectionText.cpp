@@ -14,6 +14,9 @@ char upperChar(char c)
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
+/// Where a path's folder part ends.
+constexpr ByteSet kPathSeparators("\\:");
+
 } // namespace
 
 std::string upperCase(std::string_view text)
@@ -70,20 +73,20 @@ bool isUncheckablePath(const Session& session, std::string_view path)
 
 std::string ExtractFilePath(std::string_view path)
 {
-    const size_t sep = path.find_last_of("\\:");
+    const size_t sep = kPathSeparators.findLastIn(path);
     return sep == std::string_view::npos ? std::string() : std::string(path.substr(0, sep + 1));
 }
 
 std::string ExtractFileName(std::string_view path)
 {
-    const size_t sep = path.find_last_of("\\:");
+    const size_t sep = kPathSeparators.findLastIn(path);
     return std::string(sep == std::string_view::npos ? path : path.substr(sep + 1));
 }
 
 std::string ExtractFileExt(std::string_view path)
 {
     const size_t dot = path.rfind('.');
-    const size_t sep = path.find_last_of("\\:");
+    const size_t sep = kPathSeparators.findLastIn(path);
     if (dot == std::string_view::npos || (sep != std::string_view::npos && dot < sep))
         return std::string();
     return std::string(path.substr(dot));

@@ -35,6 +35,15 @@ public:
         }
         return std::string_view::npos;
     }
+    /// The position of the last byte of `text` in the set, or npos (as find_last_of).
+    constexpr size_t findLastIn(std::string_view text) const
+    {
+        for (size_t i = text.size(); i > 0; --i) {
+            if (m_in[static_cast<unsigned char>(text[i - 1])])
+                return i - 1;
+        }
+        return std::string_view::npos;
+    }
     /// The position of the first byte from `from` on that is not in the set, or npos (as
     /// find_first_not_of).
     constexpr size_t findOutside(std::string_view text, size_t from = 0) const

@@ -61,8 +61,13 @@ void CheckKeyValues(ScanContext& context, const sections::FileView& files, win::
         return;
     std::vector<TRegistry::TextValue> listed;
     reg.ListTextValues(listed);
-    const std::string keyPath = RootKeyName(root) + "\\" + path;
-    const sections::ValueReaders readers = sections::readersOfKey(path);
+    // Most keys have no problem: their full name is made for the first one.
+    std::string keyPath;
+    const auto fullKeyPath = [&]() -> const std::string& {
+        if (keyPath.empty())
+            keyPath = RootKeyName(root) + "\\" + path;
+        return keyPath;
+    };
     const FileExists fileExists = [&](const std::string& file) { return files.fileExists(file); };
     const auto folderExists = [&](const std::string& folder) {
         return files.directoryExists(folder);
@@ -77,6 +82,7 @@ void CheckKeyValues(ScanContext& context, const sections::FileView& files, win::
             return sections::Next::Stop;
         Readings values;
         if (sections::containsNoCase(*text, "%ProgramFiles%")) {
+            const sections::ValueReaders readers = sections::readersOfKey(path);
             for (const std::string& folder : files.programFilesFolders(0, readers))
                 values.add(ExpandPathVariables(session, *text, folder));
         } else {
@@ -87,7 +93,7 @@ void CheckKeyValues(ScanContext& context, const sections::FileView& files, win::
         if (sections::trimmed(value).find(":\\") == 1 &&
             !sections::isUncheckablePath(session, value) && !hostLike && IsPlainPathText(value) &&
             !values.any(fileExists) && !values.any(folderExists)) {
-            context.addRecord(contents, keyPath, value, name, value);
+            context.addRecord(contents, fullKeyPath(), value, name, value);
             return sections::Next::Go;
         }
         if (sections::isUncheckablePath(session, value) || hostLike || values.any(folderExists))
@@ -101,8 +107,8 @@ void CheckKeyValues(ScanContext& context, const sections::FileView& files, win::
         if (!IsPlausibleFilePath(program))
             return sections::Next::Go;
         if (!programs.any(fileExists) && !sections::containsNoCase(program, "MSOE.DLL"))
-            context.addRecord(contents, keyPath, "", machine && name.empty() ? "default" : name,
-                              program);
+            context.addRecord(contents, fullKeyPath(), "",
+                              machine && name.empty() ? "default" : name, program);
         return sections::Next::Go;
     });
 }

@@ -413,6 +413,11 @@ TEST_F(WineFilesTest, QueryCacheGivesTheAnswersTheFileSystemGives)
                                             "C:\\..\\..\\windows\\win.ini",
                                             "\\\\?\\C:\\windows\\win.ini",
                                             "C:\\Program Files\\App\\.\\\\app.exe",
+                                            "C:\\windows\\.\\win.ini",
+                                            "C:\\windows\\..",
+                                            "C:\\windows\\...",
+                                            "C:\\windows\\..\\",
+                                            "C:\\windows/win.ini",
                                             "C:\\Program Files\\App\\Twin.txt",
                                             "C:\\Program Files\\App\\twin.txt",
                                             "C:\\Program Files\\App\\TWIN.TXT",
@@ -446,6 +451,11 @@ TEST_F(WineFilesTest, QueryCacheGivesTheAnswersTheFileSystemGives)
     EXPECT_EQ(files().paths().toHost("C:\\Program Files\\app\\twin.txt"), app + "twin.txt");
     EXPECT_EQ(files().paths().toHost("C:\\..\\..\\windows\\win.ini"),
               prefix->hostPath() + "/drive_c/windows/win.ini");
+    EXPECT_EQ(files().paths().toHost("C:\\windows\\.\\win.ini"),
+              prefix->hostPath() + "/drive_c/windows/win.ini");
+    EXPECT_EQ(files().paths().toHost("C:\\windows\\.."), prefix->hostPath() + "/drive_c");
+    EXPECT_EQ(files().paths().toHost("C:\\windows\\..."),
+              prefix->hostPath() + "/drive_c/windows/...");
     EXPECT_TRUE(files().directoryExists("C:\\Program Files\\App\\Both"));
     EXPECT_TRUE(files().fileExists("C:\\Program Files\\App\\both"));
     const platform::FileQueryCache cache(files());

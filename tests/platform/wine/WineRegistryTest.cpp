@@ -373,6 +373,56 @@ TEST_F(WineRegistryTest, RepeatedPathWalksSeeDeletedAndNewKeys)
               ERROR_FILE_NOT_FOUND);
 }
 
+TEST_F(WineRegistryTest, ASubkeyOpenedByTheNameEnumerationGaveIsThatKeyEvenAfterChanges)
+{
+    KeyHandle parent(reg());
+    ASSERT_EQ(reg().createKey(HKEY_CURRENT_USER, "Software\\Enum", KEY_ALL_ACCESS, parent.out()),
+              ERROR_SUCCESS);
+    const auto mark = [&](const std::string& name) {
+        KeyHandle key(reg());
+        ASSERT_EQ(reg().createKey(parent.get(), name, KEY_ALL_ACCESS, key.out()), ERROR_SUCCESS);
+        ASSERT_EQ(reg().setValue(key.get(), "", REG_SZ, name + '\0'), ERROR_SUCCESS);
+    };
+    const auto opensAs = [&](const std::string& name) {
+        KeyHandle key(reg());
+        if (reg().openKey(parent.get(), name, KEY_READ, key.out()) != ERROR_SUCCESS)
+            return std::string("(not found)");
+        std::string data;
+        reg().queryValue(key.get(), "", nullptr, &data);
+        return data.empty() ? data : data.substr(0, data.size() - 1);
+    };
+    mark("Beta");
+    mark("Delta");
+    std::string name;
+    ASSERT_EQ(reg().enumKey(parent.get(), 0, &name), ERROR_SUCCESS);
+    ASSERT_EQ(name, "Beta");
+    EXPECT_EQ(opensAs("Beta"), "Beta");
+    EXPECT_EQ(opensAs("BETA"), "Beta");
+    EXPECT_EQ(opensAs("Delta"), "Delta");
+    // A key added in front moves the others along; the names still decide.
+    ASSERT_EQ(reg().enumKey(parent.get(), 1, &name), ERROR_SUCCESS);
+    ASSERT_EQ(name, "Delta");
+    mark("Alpha");
+    EXPECT_EQ(opensAs("Delta"), "Delta");
+    EXPECT_EQ(opensAs("Beta"), "Beta");
+    ASSERT_EQ(reg().enumKey(parent.get(), 0, &name), ERROR_SUCCESS);
+    ASSERT_EQ(reg().deleteKey(parent.get(), "Alpha"), ERROR_SUCCESS);
+    EXPECT_EQ(opensAs("Alpha"), "(not found)");
+    EXPECT_EQ(opensAs("Beta"), "Beta");
+    // The same name below another key is that key's subkey.
+    KeyHandle other(reg());
+    ASSERT_EQ(reg().createKey(HKEY_CURRENT_USER, "Software\\Other\\Beta", KEY_ALL_ACCESS,
+                              other.out()),
+              ERROR_SUCCESS);
+    ASSERT_EQ(reg().enumKey(parent.get(), 0, &name), ERROR_SUCCESS);
+    KeyHandle otherParent(reg());
+    ASSERT_EQ(reg().openKey(HKEY_CURRENT_USER, "Software\\Other", KEY_READ, otherParent.out()),
+              ERROR_SUCCESS);
+    KeyHandle below(reg());
+    ASSERT_EQ(reg().openKey(otherParent.get(), "Beta", KEY_READ, below.out()), ERROR_SUCCESS);
+    EXPECT_EQ(reg().queryValue(below.get(), "", nullptr, nullptr), ERROR_FILE_NOT_FOUND);
+}
+
 TEST_F(WineRegistryTest, RepeatedPathWalksFollowALinkWhereItPointsNow)
 {
     // Software\Wow6432Node\Classes links to Software\Classes\Wow6432Node.
