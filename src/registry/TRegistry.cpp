@@ -157,28 +157,29 @@ void TRegistry::ListValues(std::vector<std::string>& list)
 
 void TRegistry::ListTextValues(std::vector<TextValue>& list)
 {
-    list.clear();
-    platform::KeyInfo info;
-    if (!m_currentKey || m_registry.queryInfoKey(m_currentKey, &info) != ERROR_SUCCESS)
-        return;
-    list.reserve(info.values);
-    for (DWORD i = 0; i < info.values; ++i) {
-        TextValue value;
+    // The list's strings are reused from call to call: a walk lists every key's values.
+    size_t count = 0;
+    for (DWORD i = 0; m_currentKey; ++i) {
+        if (count == list.size())
+            list.emplace_back();
+        TextValue& value = list[count];
         DWORD type = 0;
         if (m_registry.enumValue(m_currentKey, i, &value.name, &type, nullptr) != ERROR_SUCCESS)
             break;
         if (type == REG_SZ || type == REG_EXPAND_SZ) {
             // Only strings' data is read: other values may be large.
-            std::string data;
+            std::string& data = value.text ? *value.text : value.text.emplace();
             if (m_registry.enumValue(m_currentKey, i, nullptr, nullptr, &data) != ERROR_SUCCESS)
                 break;
             const size_t nul = data.find('\0');
             if (nul != std::string::npos)
                 data.resize(nul);
-            value.text = std::move(data);
+        } else {
+            value.text.reset();
         }
-        list.push_back(std::move(value));
+        ++count;
     }
+    list.resize(count);
 }
 
 TRegDataType TRegistry::ValueType(std::string_view name)

@@ -70,7 +70,7 @@ public:
         std::string name;
         std::optional<std::string> text;
     };
-    /// The current key's values in order, each read once.
+    /// The current key's values in order, each read once; what `list` held is replaced.
     void ListTextValues(std::vector<TextValue>& list);
     TRegDataType ValueType(std::string_view name);
     /// Data size in bytes (strings with their NUL); -1 when the value does not exist.

@@ -137,6 +137,21 @@ TEST(SectionText, ContainsNoCaseTriesEveryCandidateInEitherCase)
         << "only ASCII letters are compared without regard to case";
 }
 
+TEST(SectionText, ContainsNoCaseFindsPartsWithCaselessBytesAnywhere)
+{
+    EXPECT_TRUE(sections::containsNoCase("a:\\setup.exe", "A:"));
+    EXPECT_TRUE(sections::containsNoCase(":x:A:", "A:"));
+    EXPECT_FALSE(sections::containsNoCase("C:\\Program Files\\Acme\\data.dat", "A:"));
+    EXPECT_FALSE(sections::containsNoCase(":A", "A:"));
+    EXPECT_TRUE(sections::containsNoCase("%programfiles%\\App", "%ProgramFiles%"));
+    EXPECT_FALSE(sections::containsNoCase("%programfile%\\%App", "%ProgramFiles%"));
+    EXPECT_TRUE(sections::containsNoCase("C:\\windows\\x.Sys", ".SYS"));
+    EXPECT_FALSE(sections::containsNoCase("C:\\windows\\x.Sy", ".SYS"));
+    EXPECT_FALSE(sections::containsNoCase(".SY", ".SYS"));
+    EXPECT_TRUE(sections::containsNoCase("HKLM\\wow6432node\\x", "Wow6432Node"));
+    EXPECT_TRUE(sections::containsNoCase("Software\\Microsoft", "SOFTWARE\\MICROSOFT"));
+}
+
 TEST(SectionText, AWalkPathHoldsAPartWhereverTheKeyAddsIt)
 {
     // The part may span the separator before the key's own name, or lie in that name.

@@ -34,14 +34,14 @@ bool isStringType(DWORD type)
 }
 
 /// Data as the "A" functions hand it out: string types converted to 8-bit text.
-std::string toNarrowData(const HiveValue& value)
+/// The data as the "A" calls give it, in `out` (its storage reused).
+void toNarrowData(const HiveValue& value, std::string& out)
 {
     // ASCII text reads the same in UTF-8.
-    if (value.isAsciiText())
-        return std::string(value.storedData());
-    if (isStringType(value.type()))
-        return utf16ToUtf8(bytesToUtf16(value.storedData()));
-    return std::string(value.storedData());
+    if (!value.isAsciiText() && isStringType(value.type()))
+        out = utf16ToUtf8(bytesToUtf16(value.storedData()));
+    else
+        out.assign(value.storedData());
 }
 
 std::string toStoredData(DWORD type, std::string_view data)
@@ -168,11 +168,15 @@ HiveKey* WineRegistry::lastEnumerated(const HiveKey* key, std::string_view name)
 
 const std::u16string& WineRegistry::lookupName(std::string_view name)
 {
-    if (std::all_of(name.begin(), name.end(), [](char c) { return (c & 0x80) == 0; })) {
-        m_lookupName.resize(name.size());
-        std::copy(name.begin(), name.end(), m_lookupName.begin());
-    } else {
-        m_lookupName = utf8ToUtf16(name);
+    // ASCII names (nearly all) unit by unit, in one pass.
+    m_lookupName.resize(name.size());
+    for (size_t i = 0; i < name.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(name[i]);
+        if (c & 0x80) {
+            m_lookupName = utf8ToUtf16(name);
+            break;
+        }
+        m_lookupName[i] = c;
     }
     return m_lookupName;
 }
@@ -431,7 +435,7 @@ LONG WineRegistry::enumValue(HKEY key, DWORD index, std::string* name, DWORD* ty
     if (type)
         *type = value.type();
     if (data)
-        *data = toNarrowData(value);
+        toNarrowData(value, *data);
     return ERROR_SUCCESS;
 }
 
@@ -446,7 +450,7 @@ LONG WineRegistry::queryValue(HKEY key, std::string_view name, DWORD* type, std:
     if (type)
         *type = value->type();
     if (data)
-        *data = toNarrowData(*value);
+        toNarrowData(*value, *data);
     return ERROR_SUCCESS;
 }
 

@@ -147,14 +147,17 @@ void walkKeyTree(ScanContext& context, win::HKEY root, std::string_view path, co
 {
     platform::Registry& registry = context.session().registry();
     KeyStack stack(registry);
-    // Opens a key (or takes the handle given) and goes on with its subkeys.
-    const auto enter = [&](std::string keyPath, OpenKey key) {
+    // Opens a key (or takes the handle given, and what is known of it) and goes on with its
+    // subkeys.
+    const auto enter = [&](std::string keyPath, OpenKey key, const platform::KeyInfo* known) {
         if (walk.enters && !walk.enters(keyPath))
             return false;
         if (!key && registry.openKey(root, keyPath, win::KEY_READ, key.out()) != win::ERROR_SUCCESS)
             return false;
         platform::KeyInfo info;
-        if (registry.queryInfoKey(key.get(), &info) != win::ERROR_SUCCESS)
+        if (known)
+            info = *known;
+        else if (registry.queryInfoKey(key.get(), &info) != win::ERROR_SUCCESS)
             return false;
         stack.push({key.release(), std::move(keyPath), info.subKeys, 0});
         if (walk.opened)
@@ -162,7 +165,7 @@ void walkKeyTree(ScanContext& context, win::HKEY root, std::string_view path, co
         return true;
     };
 
-    enter(std::string(path), OpenKey(registry));
+    enter(std::string(path), OpenKey(registry), nullptr);
     std::string name;
     while (!stack.empty()) {
         KeyStack::Frame& frame = stack.top();
@@ -183,14 +186,20 @@ void walkKeyTree(ScanContext& context, win::HKEY root, std::string_view path, co
         // A registry link is a second name of a key the walk reaches by its own name. The
         // subkey is opened below its parent's handle, not again from the root.
         OpenKey subkey(registry);
+        platform::KeyInfo info;
+        bool infoRead = false;
         if (registry.openKey(frame.key, name, win::KEY_READ, subkey.out(),
-                             win::REG_OPTION_OPEN_LINK) == win::ERROR_SUCCESS &&
-            isLink(registry, subkey.get()))
-            continue;
+                             win::REG_OPTION_OPEN_LINK) == win::ERROR_SUCCESS) {
+            infoRead = registry.queryInfoKey(subkey.get(), &info) == win::ERROR_SUCCESS;
+            // A link keeps its target in a value: a key without values is none.
+            if ((!infoRead || info.values > 0) && isLink(registry, subkey.get()))
+                continue;
+        }
         const Descent descent = walk.visit(name, subPath, subkey.get());
         if (descent == Descent::PassOver)
             continue;
-        if (descent == Descent::Into && enter(std::move(subPath), std::move(subkey)))
+        if (descent == Descent::Into &&
+            enter(std::move(subPath), std::move(subkey), infoRead ? &info : nullptr))
             continue;
         context.yield();
     }

@@ -14,6 +14,11 @@ char upperChar(char c)
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
+char lowerChar(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
 /// Where a path's folder part ends.
 constexpr ByteSet kPathSeparators("\\:");
 
@@ -38,6 +43,25 @@ bool containsNoCase(std::string_view text, std::string_view part)
 {
     if (part.empty())
         return true;
+    if (part.size() > text.size())
+        return false;
+    // A byte of the part without case ("A:", ".SYS", "%ProgramFiles%") finds the candidates
+    // in one search.
+    size_t anchorAt = 0;
+    while (anchorAt < part.size() && upperChar(part[anchorAt]) != lowerChar(part[anchorAt]))
+        ++anchorAt;
+    if (anchorAt < part.size()) {
+        const char anchor = part[anchorAt];
+        for (size_t at = text.find(anchor, anchorAt); at != std::string_view::npos;
+             at = text.find(anchor, at + 1)) {
+            const size_t start = at - anchorAt;
+            if (start + part.size() > text.size())
+                return false;
+            if (equalsNoCase(text.substr(start, part.size()), part))
+                return true;
+        }
+        return false;
+    }
     // Candidates start with the first character in either case; find them with find().
     const char upper = upperChar(part.front());
     const char lower = upper >= 'A' && upper <= 'Z' ? static_cast<char>(upper - 'A' + 'a') : upper;

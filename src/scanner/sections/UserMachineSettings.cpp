@@ -47,10 +47,11 @@ private:
     size_t m_count = 0;
 };
 
-/// The values of the key at `path`; `key` is that key when the caller has it open.
+/// The values of the key at `path`; `key` is that key when the caller has it open. `listed`
+/// holds the values as read, kept from key to key.
 void CheckKeyValues(ScanContext& context, const sections::FileView& files, win::HKEY root,
                     const std::string& path, win::HKEY key, TRegistryContents& contents,
-                    bool machine)
+                    bool machine, std::vector<TRegistry::TextValue>& listed)
 {
     Session& session = context.session();
     TRegistry reg(session);
@@ -59,7 +60,6 @@ void CheckKeyValues(ScanContext& context, const sections::FileView& files, win::
         reg.UseOpenKey(key, path);
     else if (!reg.OpenPath(path, false))
         return;
-    std::vector<TRegistry::TextValue> listed;
     reg.ListTextValues(listed);
     // Most keys have no problem: their full name is made for the first one.
     std::string keyPath;
@@ -176,13 +176,14 @@ void ScanUserKeyTree(ScanContext& context, TRegistryContents& contents, std::str
                      win::HKEY root)
 {
     const sections::FileView files(context.session());
+    std::vector<TRegistry::TextValue> listed;
     sections::KeyWalk walk;
     walk.enters = [&](const std::string& path) {
         return !sections::walkPathHolds(path, keyPath, "WINLOGON");
     };
     walk.visit = [&](const std::string&, const std::string& path, win::HKEY key) {
         context.tickStatus(path);
-        CheckKeyValues(context, files, root, path, key, contents, false);
+        CheckKeyValues(context, files, root, path, key, contents, false, listed);
         return sections::Descent::Into;
     };
     sections::walkKeyTree(context, root, keyPath, walk);
@@ -195,6 +196,7 @@ void walkMachineTree(ScanContext& context, TRegistryContents& contents, std::str
                      win::HKEY root, const std::vector<std::string>& passedOver)
 {
     const sections::FileView files(context.session());
+    std::vector<TRegistry::TextValue> listed;
     sections::KeyWalk walk;
     walk.enters = [&](const std::string& path) {
         const bool topKey = path.find('\\') == std::string::npos;
@@ -212,7 +214,7 @@ void walkMachineTree(ScanContext& context, TRegistryContents& contents, std::str
         context.tickStatus(path);
         if (name == "App Paths")
             return sections::Descent::Past;
-        CheckKeyValues(context, files, root, path, key, contents, true);
+        CheckKeyValues(context, files, root, path, key, contents, true, listed);
         return sections::Descent::Into;
     };
     sections::walkKeyTree(context, root, keyPath, walk);
