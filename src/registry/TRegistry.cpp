@@ -157,19 +157,25 @@ void TRegistry::ListValues(std::vector<std::string>& list)
 
 void TRegistry::ListTextValues(std::vector<TextValue>& list)
 {
+    ListTextValues(m_registry, m_currentKey, list);
+}
+
+void TRegistry::ListTextValues(platform::Registry& registry, HKEY key,
+                               std::vector<TextValue>& list)
+{
     // The list's strings are reused from call to call: a walk lists every key's values.
     size_t count = 0;
-    for (DWORD i = 0; m_currentKey; ++i) {
+    for (DWORD i = 0; key; ++i) {
         if (count == list.size())
             list.emplace_back();
         TextValue& value = list[count];
         DWORD type = 0;
-        if (m_registry.enumValue(m_currentKey, i, &value.name, &type, nullptr) != ERROR_SUCCESS)
+        if (registry.enumValue(key, i, &value.name, &type, nullptr) != ERROR_SUCCESS)
             break;
         if (type == REG_SZ || type == REG_EXPAND_SZ) {
             // Only strings' data is read: other values may be large.
             std::string& data = value.text ? *value.text : value.text.emplace();
-            if (m_registry.enumValue(m_currentKey, i, nullptr, nullptr, &data) != ERROR_SUCCESS)
+            if (registry.enumValue(key, i, nullptr, nullptr, &data) != ERROR_SUCCESS)
                 break;
             const size_t nul = data.find('\0');
             if (nul != std::string::npos)

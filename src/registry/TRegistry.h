@@ -72,6 +72,9 @@ public:
     };
     /// The current key's values in order, each read once; what `list` held is replaced.
     void ListTextValues(std::vector<TextValue>& list);
+    /// ListTextValues() of a key the caller holds open.
+    static void ListTextValues(platform::Registry& registry, HKEY key,
+                               std::vector<TextValue>& list);
     TRegDataType ValueType(std::string_view name);
     /// Data size in bytes (strings with their NUL); -1 when the value does not exist.
     int ValueSize(std::string_view name);

@@ -15,7 +15,8 @@ public:
     struct Frame
     {
         win::HKEY key = 0;
-        std::string path;
+        /// The length of the key's path in the walk's path.
+        size_t pathLength = 0;
         win::DWORD subKeys = 0;
         win::DWORD next = 0;
     };
@@ -143,29 +144,31 @@ bool walkPathHolds(std::string_view path, std::string_view start, std::string_vi
     return containsNoCase(path.substr(from), part);
 }
 
-void walkKeyTree(ScanContext& context, win::HKEY root, std::string_view path, const KeyWalk& walk)
+void walkKeyTree(ScanContext& context, win::HKEY root, std::string_view start, const KeyWalk& walk)
 {
     platform::Registry& registry = context.session().registry();
     KeyStack stack(registry);
-    // Opens a key (or takes the handle given, and what is known of it) and goes on with its
-    // subkeys.
-    const auto enter = [&](std::string keyPath, OpenKey key, const platform::KeyInfo* known) {
-        if (walk.enters && !walk.enters(keyPath))
+    // The path of the key being entered or visited: each level's own is where its frame says.
+    std::string path(start);
+    // Opens the key at `path` (or takes the handle given, and what is known of it) and goes
+    // on with its subkeys.
+    const auto enter = [&](OpenKey key, const platform::KeyInfo* known) {
+        if (walk.enters && !walk.enters(path))
             return false;
-        if (!key && registry.openKey(root, keyPath, win::KEY_READ, key.out()) != win::ERROR_SUCCESS)
+        if (!key && registry.openKey(root, path, win::KEY_READ, key.out()) != win::ERROR_SUCCESS)
             return false;
         platform::KeyInfo info;
         if (known)
             info = *known;
         else if (registry.queryInfoKey(key.get(), &info) != win::ERROR_SUCCESS)
             return false;
-        stack.push({key.release(), std::move(keyPath), info.subKeys, 0});
+        stack.push({key.release(), path.size(), info.subKeys, 0});
         if (walk.opened)
-            walk.opened(stack.top().path, info);
+            walk.opened(path, info);
         return true;
     };
 
-    enter(std::string(path), OpenKey(registry), nullptr);
+    enter(OpenKey(registry), nullptr);
     std::string name;
     while (!stack.empty()) {
         KeyStack::Frame& frame = stack.top();
@@ -182,7 +185,10 @@ void walkKeyTree(ScanContext& context, win::HKEY root, std::string_view path, co
                 context.yield();
             continue;
         }
-        std::string subPath = joinKeyPath(frame.path, name);
+        path.resize(frame.pathLength);
+        if (!path.empty())
+            path.push_back('\\');
+        path.append(name);
         // A registry link is a second name of a key the walk reaches by its own name. The
         // subkey is opened below its parent's handle, not again from the root.
         OpenKey subkey(registry);
@@ -195,11 +201,10 @@ void walkKeyTree(ScanContext& context, win::HKEY root, std::string_view path, co
             if ((!infoRead || info.values > 0) && isLink(registry, subkey.get()))
                 continue;
         }
-        const Descent descent = walk.visit(name, subPath, subkey.get());
+        const Descent descent = walk.visit(name, path, subkey.get());
         if (descent == Descent::PassOver)
             continue;
-        if (descent == Descent::Into &&
-            enter(std::move(subPath), std::move(subkey), infoRead ? &info : nullptr))
+        if (descent == Descent::Into && enter(std::move(subkey), infoRead ? &info : nullptr))
             continue;
         context.yield();
     }

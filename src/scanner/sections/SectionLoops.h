@@ -118,11 +118,12 @@ struct KeyWalk
 /// its parent's path, which was asked first, is searched.
 bool walkPathHolds(std::string_view path, std::string_view start, std::string_view part);
 
-/// Walks the keys below `path` under `root` depth first, in enumeration order. The abort
+/// Walks the keys below `start` under `root` depth first, in enumeration order. The abort
 /// test comes before each subkey; an abort leaves each level at its next test. The yield
 /// after a subkey comes once its whole subtree is done. Registry links are passed over, so
 /// every key is visited once, by its own name. An explicit stack holds the open keys, so a
 /// tree of any depth is walked.
-void walkKeyTree(ScanContext& context, win::HKEY root, std::string_view path, const KeyWalk& walk);
+void walkKeyTree(ScanContext& context, win::HKEY root, std::string_view start,
+                 const KeyWalk& walk);
 
 } // namespace tw::sections

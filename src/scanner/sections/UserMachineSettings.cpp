@@ -54,13 +54,15 @@ void CheckKeyValues(ScanContext& context, const sections::FileView& files, win::
                     bool machine, std::vector<TRegistry::TextValue>& listed)
 {
     Session& session = context.session();
-    TRegistry reg(session);
-    reg.SelectRoot(root);
-    if (key)
-        reg.UseOpenKey(key, path);
-    else if (!reg.OpenPath(path, false))
-        return;
-    reg.ListTextValues(listed);
+    if (key) {
+        TRegistry::ListTextValues(session.registry(), key, listed);
+    } else {
+        TRegistry reg(session);
+        reg.SelectRoot(root);
+        if (!reg.OpenPath(path, false))
+            return;
+        reg.ListTextValues(listed);
+    }
     // Most keys have no problem: their full name is made for the first one.
     std::string keyPath;
     const auto fullKeyPath = [&]() -> const std::string& {
