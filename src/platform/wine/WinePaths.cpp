@@ -102,16 +102,6 @@ int knownType(unsigned char type)
 
 } // namespace
 
-size_t NoCaseHash::operator()(std::string_view text) const
-{
-    return platform::hashNoCase(text);
-}
-
-bool NoCaseEqual::operator()(std::string_view a, std::string_view b) const
-{
-    return platform::equalNoCase(a, b);
-}
-
 WinePathMapper::WinePathMapper(std::string prefixDir)
     : WinePathMapper(std::move(prefixDir), std::make_shared<ListingStore>())
 {
@@ -130,25 +120,69 @@ std::unique_ptr<WinePathMapper> WinePathMapper::sharingListingsWith(const WinePa
     return mapper;
 }
 
-const unsigned char* WinePathMapper::FolderListing::exactEntry(std::string_view name) const
+void WinePathMapper::FolderListing::add(std::string_view name, unsigned char type)
 {
-    const auto it = entries.find(name);
-    if (it == entries.end())
-        return nullptr;
-    if (it->first == name)
-        return &it->second;
-    for (const auto& [twin, type] : caseTwins) {
-        if (twin == name)
-            return &type;
-    }
-    return nullptr;
+    list.push_back({static_cast<std::uint32_t>(names.size()),
+                    static_cast<std::uint32_t>(name.size()),
+                    static_cast<std::uint32_t>(platform::hashNoCase(name)), type});
+    names.append(name);
 }
 
-void WinePathMapper::FolderListing::add(std::string name, unsigned char type)
+void WinePathMapper::FolderListing::index()
 {
-    // try_emplace leaves the name as it was when the entry is taken.
-    if (!entries.try_emplace(std::move(name), type).second)
-        caseTwins.emplace_back(std::move(name), type);
+    size_t size = 8;
+    while (size < 2 * list.size())
+        size *= 2;
+    m_slots.assign(size, 0);
+    m_caseTwins.clear();
+    const size_t mask = size - 1;
+    for (size_t i = 0; i < list.size(); ++i) {
+        const Entry& entry = list[i];
+        size_t slot = entry.hash & mask;
+        for (;; slot = (slot + 1) & mask) {
+            const std::uint32_t held = m_slots[slot];
+            if (held == 0) {
+                m_slots[slot] = static_cast<std::uint32_t>(i + 1);
+                break;
+            }
+            const Entry& other = list[held - 1];
+            if (other.hash == entry.hash &&
+                platform::equalNoCase(nameOf(other), nameOf(entry))) {
+                m_caseTwins.push_back(static_cast<std::uint32_t>(i));
+                break;
+            }
+        }
+    }
+}
+
+const WinePathMapper::FolderListing::Entry*
+WinePathMapper::FolderListing::findNoCase(std::string_view name) const
+{
+    if (m_slots.empty())
+        return nullptr;
+    const auto hash = static_cast<std::uint32_t>(platform::hashNoCase(name));
+    const size_t mask = m_slots.size() - 1;
+    for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+        const std::uint32_t held = m_slots[slot];
+        if (held == 0)
+            return nullptr;
+        const Entry& entry = list[held - 1];
+        if (entry.hash == hash && platform::equalNoCase(nameOf(entry), name))
+            return &entry;
+    }
+}
+
+const WinePathMapper::FolderListing::Entry*
+WinePathMapper::FolderListing::exactEntry(std::string_view name) const
+{
+    const Entry* first = findNoCase(name);
+    if (!first || nameOf(*first) == name)
+        return first;
+    for (const std::uint32_t twin : m_caseTwins) {
+        if (nameOf(list[twin]) == name)
+            return &list[twin];
+    }
+    return nullptr;
 }
 
 bool WinePathMapper::readListing(const std::string& dir, FolderListing& listing,
@@ -173,6 +207,7 @@ bool WinePathMapper::readListing(const std::string& dir, FolderListing& listing,
     while (dirent* entry = ::readdir(d))
         listing.add(entry->d_name, static_cast<unsigned char>(entry->d_type));
     ::closedir(d);
+    listing.index();
     return true;
 }
 
@@ -236,11 +271,9 @@ bool WinePathMapper::listedEntries(
     if (!listing->readable)
         return false;
     entries.clear();
-    entries.reserve(listing->entries.size() + listing->caseTwins.size());
-    for (const auto& [name, type] : listing->entries)
-        entries.emplace_back(name, type);
-    // A name's case twins come after it in the folder.
-    entries.insert(entries.end(), listing->caseTwins.begin(), listing->caseTwins.end());
+    entries.reserve(listing->list.size());
+    for (const FolderListing::Entry& entry : listing->list)
+        entries.emplace_back(listing->nameOf(entry), entry.type);
     return true;
 }
 
@@ -252,8 +285,9 @@ void WinePathMapper::rememberListing(const std::string& hostDir, const struct ti
     auto listing = std::make_shared<FolderListing>();
     listing->changedNs = static_cast<long long>(changed.tv_sec) * 1000000000LL + changed.tv_nsec;
     listing->readable = true;
-    for (auto& [name, type] : entries)
-        listing->add(std::move(name), type);
+    for (const auto& [name, type] : entries)
+        listing->add(name, type);
+    listing->index();
     const std::lock_guard lock(m_store->mutex);
     m_store->listings.try_emplace(hostDir, std::move(listing));
 }
@@ -369,23 +403,23 @@ int WinePathMapper::step(ResolvedFolder& folder, std::string_view name, bool* ma
         return -1;
     }
     *matching = true;
-    const auto it = known.entries.find(name);
-    if (it != known.entries.end()) {
+    if (const FolderListing::Entry* first = known.findNoCase(name)) {
         // The name as written when the folder has it so, else the first in any case.
-        const unsigned char* exact = it->first == name ? &it->second : known.exactEntry(name);
+        const FolderListing::Entry* exact =
+            known.nameOf(*first) == name ? first : known.exactEntry(name);
         if (exact) {
             direct();
-            return listedType(knownType(*exact));
+            return listedType(knownType(exact->type));
         }
         if (path)
-            *path = joined(folder.host, it->first);
-        return listedType(knownType(it->second));
+            *path = joined(folder.host, known.nameOf(*first));
+        return listedType(knownType(first->type));
     }
     if (std::optional<std::string> actual = findShortName(known, folder.host, name)) {
-        const unsigned char* type = known.exactEntry(*actual);
+        const FolderListing::Entry* entry = known.exactEntry(*actual);
         if (path)
             *path = joined(folder.host, *actual);
-        return type ? listedType(knownType(*type)) : -1;
+        return entry ? listedType(knownType(entry->type)) : -1;
     }
     *matching = false;
     direct();

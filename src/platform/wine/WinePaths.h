@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <ctime>
 #include <functional>
 #include <memory>
@@ -22,18 +23,6 @@ struct TextHash
     size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
 };
 template <typename T> using TextMap = std::unordered_map<std::string, T, TextHash, std::equal_to<>>;
-
-/// Hashes and compares UTF-8 names without regard to case, as Wine matches file names.
-struct NoCaseHash
-{
-    using is_transparent = void;
-    size_t operator()(std::string_view text) const;
-};
-struct NoCaseEqual
-{
-    using is_transparent = void;
-    bool operator()(std::string_view a, std::string_view b) const;
-};
 
 class WinePathMapper
 {
@@ -95,16 +84,39 @@ private:
         /// is no such folder.
         bool readable = false;
         bool missing = false;
-        /// Entry types by name, found without regard to case; of names that differ only in
-        /// case the first in the folder's order is here, the others in `caseTwins`.
-        std::unordered_map<std::string, unsigned char, NoCaseHash, NoCaseEqual> entries;
-        std::vector<std::pair<std::string, unsigned char>> caseTwins;
+        /// A name and its type (DT_DIR, DT_REG, ...).
+        struct Entry
+        {
+            std::uint32_t offset;
+            std::uint32_t length;
+            std::uint32_t hash;
+            unsigned char type;
+        };
+        /// The entries in the folder's order, their names one after the other in `names`.
+        std::vector<Entry> list;
+        std::string names;
         bool shortNamesRead = false;
         std::unordered_map<std::u16string, std::string> byShortName;
 
-        /// The type of the entry named exactly `name`, or null.
-        const unsigned char* exactEntry(std::string_view name) const;
-        void add(std::string name, unsigned char type);
+        void add(std::string_view name, unsigned char type);
+        /// Makes the entries added so far findable.
+        void index();
+        std::string_view nameOf(const Entry& entry) const
+        {
+            return std::string_view(names).substr(entry.offset, entry.length);
+        }
+        /// Of the names that differ from `name` only in case, the first in the folder's order;
+        /// null when there is none.
+        const Entry* findNoCase(std::string_view name) const;
+        /// The entry named exactly `name`, or null.
+        const Entry* exactEntry(std::string_view name) const;
+
+    private:
+        /// Open addressing by the names' case-blind hash: 1 + the index in `list` of the first
+        /// name of each spelling without regard to case, 0 for a free slot.
+        std::vector<std::uint32_t> m_slots;
+        /// The other names that differ only in case from one before them, in folder order.
+        std::vector<std::uint32_t> m_caseTwins;
     };
     using SharedListing = std::shared_ptr<FolderListing>;
 
