@@ -22,29 +22,30 @@ std::vector<std::string> rootNames(const Session& session, win::HKEY root)
     return sections::subkeyNames(session, root, "").value_or(std::vector<std::string>());
 }
 
-std::string lowerCase(const std::string& text)
-{
-    return platform::utf16ToUtf8([&] {
-        std::u16string wide = platform::utf8ToUtf16(text);
-        for (char16_t& c : wide)
-            c = platform::foldCase(c);
-        return wide;
-    }());
-}
-
-/// The names of the class keys, for case-insensitive lookups.
+/// The names of the class keys, found without regard to case as the registry finds them.
 class ClassList
 {
 public:
-    explicit ClassList(const std::vector<std::string>& names)
+    explicit ClassList(const std::vector<std::string>& names) : m_names(names.begin(), names.end())
     {
-        for (const std::string& name : names)
-            m_names.insert(lowerCase(name));
     }
-    bool contains(const std::string& name) const { return m_names.count(lowerCase(name)) > 0; }
+    bool contains(std::string_view name) const { return m_names.find(name) != m_names.end(); }
 
 private:
-    std::unordered_set<std::string> m_names;
+    struct NoCaseHash
+    {
+        using is_transparent = void;
+        size_t operator()(std::string_view text) const { return platform::hashNoCase(text); }
+    };
+    struct NoCaseEqual
+    {
+        using is_transparent = void;
+        bool operator()(std::string_view a, std::string_view b) const
+        {
+            return platform::equalNoCase(a, b);
+        }
+    };
+    std::unordered_set<std::string, NoCaseHash, NoCaseEqual> m_names;
 };
 
 bool isRegistered(const Session& session, const std::string& extension,
