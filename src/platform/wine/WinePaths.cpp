@@ -3,6 +3,7 @@
 #include "WineShortNames.h"
 #include "platform/TextCodec.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -434,17 +435,63 @@ std::string WinePathMapper::stepPath(ResolvedFolder& folder, std::string_view na
     return path;
 }
 
+WinePathMapper::ResolvedFolder* WinePathMapper::FolderCache::find(std::string_view name,
+                                                                   size_t hash) const
+{
+    if (m_slots.empty())
+        return nullptr;
+    const size_t mask = m_slots.size() - 1;
+    for (size_t at = hash & mask; m_slots[at].folder; at = (at + 1) & mask) {
+        const Slot& slot = m_slots[at];
+        if (slot.hash == hash && slot.folder->first == name)
+            return &slot.folder->second;
+    }
+    return nullptr;
+}
+
+WinePathMapper::ResolvedFolder&
+WinePathMapper::FolderCache::add(std::string_view name, size_t hash, ResolvedFolder folder)
+{
+    m_folders.emplace_back(std::string(name), std::move(folder));
+    // At most half the slots are taken.
+    if (2 * m_folders.size() > m_slots.size()) {
+        std::vector<Slot> old(std::max<size_t>(64, 2 * m_slots.size()));
+        old.swap(m_slots);
+        for (const Slot& slot : old) {
+            if (slot.folder)
+                place(slot);
+        }
+    }
+    place({hash, &m_folders.back()});
+    return m_folders.back().second;
+}
+
+void WinePathMapper::FolderCache::place(Slot slot)
+{
+    const size_t mask = m_slots.size() - 1;
+    size_t at = slot.hash & mask;
+    while (m_slots[at].folder)
+        at = (at + 1) & mask;
+    m_slots[at] = slot;
+}
+
+void WinePathMapper::FolderCache::clear()
+{
+    m_slots.clear();
+    m_folders.clear();
+}
+
 WinePathMapper::ResolvedFolder& WinePathMapper::cachedFolder(std::string_view folder,
                                                              const std::string& root) const
 {
     // Paths asked one after the other often share their folder.
     if (m_lastFolder && folder == m_lastFolderName)
         return *m_lastFolder;
-    const auto known = m_folders.find(folder);
-    if (known != m_folders.end()) {
+    const size_t hash = std::hash<std::string_view>()(folder);
+    if (ResolvedFolder* known = m_folders.find(folder, hash)) {
         m_lastFolderName = folder;
-        m_lastFolder = &known->second;
-        return known->second;
+        m_lastFolder = known;
+        return *known;
     }
     ResolvedFolder resolved;
     if (folder.size() <= 2) {
@@ -456,7 +503,7 @@ WinePathMapper::ResolvedFolder& WinePathMapper::cachedFolder(std::string_view fo
         resolved.host = stepPath(parent, folder.substr(sep + 1), &matching);
         resolved.matching = matching;
     }
-    return m_folders.emplace(std::string(folder), std::move(resolved)).first->second;
+    return m_folders.add(folder, hash, std::move(resolved));
 }
 
 std::optional<WinePathMapper::DrivePath> WinePathMapper::drivePath(std::string_view windowsPath,

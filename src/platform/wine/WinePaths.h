@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <ctime>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -148,6 +149,25 @@ private:
         /// Its listing, once read while caching.
         SharedListing listing;
     };
+    /// The resolved folders of a caching span by Windows folder, found by open addressing;
+    /// a folder stays where it is until clear().
+    class FolderCache
+    {
+    public:
+        ResolvedFolder* find(std::string_view name, size_t hash) const;
+        ResolvedFolder& add(std::string_view name, size_t hash, ResolvedFolder folder);
+        void clear();
+
+    private:
+        struct Slot
+        {
+            size_t hash = 0;
+            std::pair<std::string, ResolvedFolder>* folder = nullptr;
+        };
+        void place(Slot slot);
+        std::deque<std::pair<std::string, ResolvedFolder>> m_folders;
+        std::vector<Slot> m_slots;
+    };
     /// One step down from `folder`: the entry `name` in it. Without `path` only the type is
     /// worked out, where the listings tell it.
     int step(ResolvedFolder& folder, std::string_view name, bool* matching,
@@ -188,7 +208,7 @@ private:
     /// What listing() gives for a folder that is not there while not caching.
     mutable FolderListing m_noFolder;
     bool m_caching = false;
-    mutable TextMap<ResolvedFolder> m_folders;
+    mutable FolderCache m_folders;
     /// The folder cachedFolder() gave last.
     mutable std::string m_lastFolderName;
     mutable ResolvedFolder* m_lastFolder = nullptr;
