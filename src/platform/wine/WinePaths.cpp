@@ -48,24 +48,18 @@ bool isNormalized(std::string_view path)
 {
     if (path.size() == 2)
         return true;
-    if (path[2] != '\\' || path.back() == '\\')
+    if (path[2] != '\\' || path.back() == '\\' || path.find('/') != std::string_view::npos)
         return false;
-    // One pass: each part starts after a backslash; `dots` counts a part's leading dots
-    // while it holds nothing else.
-    size_t partStart = 3;
-    size_t dots = 0;
-    for (size_t i = 3; i <= path.size(); ++i) {
-        const char c = i < path.size() ? path[i] : '\\';
-        if (c == '\\') {
-            const size_t length = i - partStart;
-            if (length == 0 || (dots == length && length <= 2))
-                return false;
-            partStart = i + 1;
-            dots = 0;
-        } else if (c == '/') {
+    // An empty part is a backslash after another, a "." or ".." part a dot after one.
+    for (size_t at = path.find('\\'); at != std::string_view::npos;
+         at = path.find('\\', at + 1)) {
+        const std::string_view rest = path.substr(at + 1);
+        if (rest.empty() || rest.front() == '\\')
             return false;
-        } else if (c == '.' && dots == i - partStart) {
-            ++dots;
+        if (rest.front() == '.') {
+            const size_t dots = rest.size() > 1 && rest[1] == '.' ? 2 : 1;
+            if (rest.size() == dots || rest[dots] == '\\')
+                return false;
         }
     }
     return true;
