@@ -166,6 +166,38 @@ TEST(SectionText, AWalkPathHoldsAPartWhereverTheKeyAddsIt)
     EXPECT_FALSE(sections::walkPathHolds("System\\Setup\\Keys", "System\\Setup", "SYSTEM"));
 }
 
+TEST(SectionText, SeveralWalkPathPartsAnswerAsEachPartAlone)
+{
+    const sections::WalkPathParts parts(
+        {"SYSTEM", "winlogon", "SOFTWARE\\MICROSOFT", "SOFTWARE\\WOW6432NODE\\MICROSOFT"});
+    const std::string longName(600, 'x');
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"Software\\Microsoft", ""},
+        {"A\\Software\\Microsoft", "A"},
+        {"A\\Software\\Wow6432Node\\Microsoft", "A"},
+        {"A\\Software\\Wow6432Node\\Micro", "A"},
+        {"A\\B\\WinLogon", "A"},
+        {"A\\B\\WinLogo", "A"},
+        {"System\\Setup", "System\\Setup"},
+        {"System\\Setup\\Keys", "System\\Setup"},
+        {"System\\Setup\\Keys\\subsystem", "System\\Setup"},
+        {"Software\\Wow6432Node\\Microsoft\\Windows\\Deep\\Key", "Software\\Wow6432Node"},
+        {"A\\" + longName + "system", "A"},
+        {"A\\" + longName, "A"},
+        {"A\\" + longName + "\\Software\\microsoft", "A"},
+        {"Top", ""},
+    };
+    for (const auto& [path, start] : cases) {
+        const bool each = sections::walkPathHolds(path, start, "SYSTEM") ||
+                          sections::walkPathHolds(path, start, "WINLOGON") ||
+                          sections::walkPathHolds(path, start, "SOFTWARE\\MICROSOFT") ||
+                          sections::walkPathHolds(path, start, "SOFTWARE\\WOW6432NODE\\MICROSOFT");
+        EXPECT_EQ(parts.heldBy(path, start), each) << path.substr(0, 80);
+    }
+    EXPECT_TRUE(parts.heldBy("A\\B\\Winlogon", "A"));
+    EXPECT_FALSE(parts.heldBy("System\\Setup\\Keys", "System\\Setup"));
+}
+
 // A type library registered in a fresh 64-bit Wine prefix, where Wine links
 // Classes\Wow6432Node\TypeLib and Wow6432Node\Classes to the keys above.
 const char* kTypeLibrary = R"hive(

@@ -2,6 +2,8 @@
 
 #include "SectionText.h"
 
+#include <algorithm>
+#include <array>
 #include <utility>
 
 namespace tw::sections {
@@ -142,6 +144,42 @@ bool walkPathHolds(std::string_view path, std::string_view start, std::string_vi
     // A match that does not reach the separator lies in the parent's path.
     const size_t from = sep + 1 > part.size() ? sep + 1 - part.size() : 0;
     return containsNoCase(path.substr(from), part);
+}
+
+WalkPathParts::WalkPathParts(std::initializer_list<std::string_view> parts)
+{
+    for (const std::string_view part : parts) {
+        m_parts.push_back(upperCase(part));
+        m_longest = std::max(m_longest, part.size());
+    }
+}
+
+bool WalkPathParts::heldBy(std::string_view path, std::string_view start) const
+{
+    const size_t sep = path.rfind('\\');
+    const bool whole = path.size() <= start.size() || sep == std::string_view::npos;
+    // Where the search for a part of `length` starts (see walkPathHolds).
+    const auto windowStart = [&](size_t length) {
+        return whole || sep + 1 <= length ? 0 : sep + 1 - length;
+    };
+    const size_t from = windowStart(m_longest);
+    const std::string_view window = path.substr(from);
+    std::array<char, 512> buffer;
+    if (window.size() > buffer.size()) {
+        return std::any_of(m_parts.begin(), m_parts.end(), [&](const std::string& part) {
+            return walkPathHolds(path, start, part);
+        });
+    }
+    for (size_t i = 0; i < window.size(); ++i) {
+        const char c = window[i];
+        buffer[i] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    }
+    const std::string_view upper(buffer.data(), window.size());
+    return std::any_of(m_parts.begin(), m_parts.end(), [&](const std::string& part) {
+        return part.empty() || (part.size() <= window.size() &&
+                                upper.find(part, windowStart(part.size()) - from) !=
+                                    std::string_view::npos);
+    });
 }
 
 void walkKeyTree(ScanContext& context, win::HKEY root, std::string_view start, const KeyWalk& walk)

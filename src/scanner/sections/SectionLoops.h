@@ -10,6 +10,7 @@
 #include "scanner/ScanContext.h"
 
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -117,6 +118,19 @@ struct KeyWalk
 /// case), when a key is entered only if its path does not hold it: only what a key adds to
 /// its parent's path, which was asked first, is searched.
 bool walkPathHolds(std::string_view path, std::string_view start, std::string_view part);
+
+/// walkPathHolds() for several parts at once: the path is upper-cased once for all of them.
+class WalkPathParts
+{
+public:
+    explicit WalkPathParts(std::initializer_list<std::string_view> parts);
+    /// True when walkPathHolds(path, start, part) is for one of the parts.
+    bool heldBy(std::string_view path, std::string_view start) const;
+
+private:
+    std::vector<std::string> m_parts;
+    size_t m_longest = 0;
+};
 
 /// Walks the keys below `start` under `root` depth first, in enumeration order. The abort
 /// test comes before each subkey; an abort leaves each level at its next test. The yield

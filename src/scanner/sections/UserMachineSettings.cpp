@@ -180,9 +180,8 @@ void ScanUserKeyTree(ScanContext& context, TRegistryContents& contents, std::str
     const sections::FileView files(context.session());
     std::vector<TRegistry::TextValue> listed;
     sections::KeyWalk walk;
-    walk.enters = [&](const std::string& path) {
-        return !sections::walkPathHolds(path, keyPath, "WINLOGON");
-    };
+    const sections::WalkPathParts passedOver({"WINLOGON"});
+    walk.enters = [&](const std::string& path) { return !passedOver.heldBy(path, keyPath); };
     walk.visit = [&](const std::string&, const std::string& path, win::HKEY key) {
         context.tickStatus(path);
         CheckKeyValues(context, files, root, path, key, contents, false, listed);
@@ -200,13 +199,11 @@ void walkMachineTree(ScanContext& context, TRegistryContents& contents, std::str
     const sections::FileView files(context.session());
     std::vector<TRegistry::TextValue> listed;
     sections::KeyWalk walk;
+    const sections::WalkPathParts passedParts(
+        {"SYSTEM", "WINLOGON", "SOFTWARE\\MICROSOFT", "SOFTWARE\\WOW6432NODE\\MICROSOFT"});
     walk.enters = [&](const std::string& path) {
         const bool topKey = path.find('\\') == std::string::npos;
-        const auto holds = [&](std::string_view part) {
-            return sections::walkPathHolds(path, keyPath, part);
-        };
-        return !holds("SYSTEM") && !holds("WINLOGON") && !holds("SOFTWARE\\MICROSOFT") &&
-               !holds("SOFTWARE\\WOW6432NODE\\MICROSOFT") &&
+        return !passedParts.heldBy(path, keyPath) &&
                !(topKey &&
                  std::any_of(passedOver.begin(), passedOver.end(), [&](const std::string& name) {
                      return platform::equalNoCase(path, name);
