@@ -1,5 +1,6 @@
 #include "WineFiles.h"
 
+#include "FolderReader.h"
 #include "platform/TextCodec.h"
 
 #include <algorithm>
@@ -229,13 +230,15 @@ std::unique_ptr<platform::FileFind> WineFiles::findFirstFile(std::string_view pa
     // A folder the path lookups have read already is not read again.
     std::vector<std::pair<std::string, unsigned char>> listedBefore;
     const bool readBefore = m_paths.listedEntries(*host, listedBefore);
-    const std::unique_ptr<DIR, int (*)(DIR*)> dir(readBefore ? nullptr : ::opendir(host->c_str()),
-                                                  &::closedir);
-    if (!readBefore && !dir)
-        return nullptr;
+    std::optional<FolderReader> dir;
+    if (!readBefore) {
+        dir.emplace(*host);
+        if (!dir->isOpen())
+            return nullptr;
+    }
     // One system call per entry: each is looked at relative to the open folder, or by its
     // full path when the folder was not opened.
-    const int dirFd = dir ? ::dirfd(dir.get()) : AT_FDCWD;
+    const int dirFd = dir ? dir->fd() : AT_FDCWD;
     FolderFacts self;
     if (const FolderFacts* known = knownFolder(*host)) {
         self = *known;
@@ -279,10 +282,11 @@ std::unique_ptr<platform::FileFind> WineFiles::findFirstFile(std::string_view pa
             const auto& [name, type] = listedBefore[nextListed++];
             return std::pair<std::string_view, unsigned char>(name, type);
         }
-        const dirent* entry = ::readdir(dir.get());
-        if (!entry)
+        std::string_view name;
+        unsigned char type = 0;
+        if (!dir->next(name, type))
             return std::nullopt;
-        return std::pair<std::string_view, unsigned char>(entry->d_name, entry->d_type);
+        return std::pair<std::string_view, unsigned char>(name, type);
     };
     std::string full;
     while (const auto entry = nextEntry()) {

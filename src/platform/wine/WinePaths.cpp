@@ -1,5 +1,6 @@
 #include "WinePaths.h"
 
+#include "FolderReader.h"
 #include "WineShortNames.h"
 #include "platform/TextCodec.h"
 
@@ -193,15 +194,16 @@ bool WinePathMapper::readListing(const std::string& dir, FolderListing& listing,
         listing.changedNs =
             static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
     }
-    DIR* d = ::opendir(dir.c_str());
-    if (!d) {
-        listing.missing = errno == ENOTDIR || errno == ENOENT;
+    FolderReader folder(dir);
+    if (!folder.isOpen()) {
+        listing.missing = folder.error() == ENOTDIR || folder.error() == ENOENT;
         return !listing.missing;
     }
     listing.readable = true;
-    while (dirent* entry = ::readdir(d))
-        listing.add(entry->d_name, static_cast<unsigned char>(entry->d_type));
-    ::closedir(d);
+    std::string_view name;
+    unsigned char type = 0;
+    while (folder.next(name, type))
+        listing.add(name, type);
     listing.index();
     return true;
 }
@@ -319,13 +321,13 @@ std::optional<std::string> WinePathMapper::findShortName(FolderListing& listing,
     if (!listing.shortNamesRead) {
         // Only names that are not 8.3 names have a short name. Read in the folder's order, so
         // that of two names with the same short name the one Wine finds first wins.
-        if (DIR* d = ::opendir(dir.c_str())) {
-            while (dirent* entry = ::readdir(d)) {
-                const std::u16string wide = platform::utf8ToUtf16(entry->d_name);
-                if (!isLegal8dot3Name(wide))
-                    listing.byShortName.emplace(wineShortName(wide), entry->d_name);
-            }
-            ::closedir(d);
+        FolderReader folder(dir);
+        std::string_view entry;
+        unsigned char type = 0;
+        while (folder.next(entry, type)) {
+            const std::u16string wide = platform::utf8ToUtf16(entry);
+            if (!isLegal8dot3Name(wide))
+                listing.byShortName.emplace(wineShortName(wide), entry);
         }
         listing.shortNamesRead = true;
     }
