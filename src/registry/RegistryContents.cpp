@@ -23,6 +23,13 @@ const TRegistryContentItem& TRegistryContents::Items(int index) const
 
 void TRegistryContents::TakeAll(TRegistryContents& other)
 {
+    if (m_items.empty()) {
+        // The other's records become these where they lie, none copied or freed.
+        m_items.swap(other.m_items);
+        for (TRegistryContentItem& item : m_items)
+            item.m_collection = this;
+        return;
+    }
     for (TRegistryContentItem& item : other.m_items)
         Items(Add()).Content = std::move(item.Content);
     other.Clear();

@@ -43,6 +43,7 @@ public:
     TContent Content;
 
 private:
+    friend class TRegistryContents;
     TRegistryContents* m_collection;
     int m_index;
 };

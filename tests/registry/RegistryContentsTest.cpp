@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <memory>
+#include <string>
 
 namespace tw {
 namespace {
@@ -34,6 +35,35 @@ TEST(RegistryContents, RecordsKeepTheirPlaceUntilCleared)
     EXPECT_EQ(contents.Items(0).Content.ItemName, "first");
     contents.Clear();
     EXPECT_EQ(contents.Count(), 0);
+}
+
+TEST(RegistryContents, TakingAllMovesTheRecordsInOrderAndTheyBelongHere)
+{
+    const auto fill = [](TRegistryContents& contents, const std::string& prefix, int count) {
+        for (int i = 0; i < count; ++i)
+            contents.Items(AddContentItem(contents)).Content.ItemName = prefix + std::to_string(i);
+    };
+    for (const int before : {0, 2}) {
+        TRegistryContents contents;
+        TRegistryContents other;
+        fill(contents, "own", before);
+        fill(other, "other", 3);
+        contents.TakeAll(other);
+        EXPECT_EQ(other.Count(), 0);
+        ASSERT_EQ(contents.Count(), before + 3);
+        for (int i = 0; i < contents.Count(); ++i) {
+            const std::string expected =
+                i < before ? "own" + std::to_string(i) : "other" + std::to_string(i - before);
+            EXPECT_EQ(contents.Items(i).Content.ItemName, expected);
+            EXPECT_EQ(contents.Items(i).Index(), i);
+            EXPECT_EQ(&contents.Items(i).Collection(), &contents);
+        }
+        // Both go on as separate collections.
+        fill(other, "again", 1);
+        EXPECT_EQ(AddContentItem(contents), before + 3);
+        EXPECT_EQ(other.Items(0).Content.ItemName, "again0");
+        EXPECT_EQ(&other.Items(0).Collection(), &other);
+    }
 }
 
 TEST(RegistryContents, IndexOutOfBoundsRaisesTheListError)

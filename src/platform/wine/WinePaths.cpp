@@ -229,26 +229,28 @@ WinePathMapper::FolderListing& WinePathMapper::listing(std::string_view folder) 
 
 WinePathMapper::SharedListing WinePathMapper::trustedListing(std::string_view dir) const
 {
+    ListingStore::Shard& shard = m_store->shardOf(dir);
     {
-        const std::lock_guard lock(m_store->mutex);
-        const auto known = m_store->listings.find(dir);
-        if (known != m_store->listings.end())
+        const std::lock_guard lock(shard.mutex);
+        const auto known = shard.listings.find(dir);
+        if (known != shard.listings.end())
             return known->second;
     }
     // Read outside the lock; of two mappers reading the same folder the first to publish wins.
     auto read = std::make_shared<FolderListing>();
     // A listing trusted for the span needs no change time.
     readListing(std::string(dir), *read, false);
-    const std::lock_guard lock(m_store->mutex);
-    return m_store->listings.try_emplace(std::string(dir), std::move(read)).first->second;
+    const std::lock_guard lock(shard.mutex);
+    return shard.listings.try_emplace(std::string(dir), std::move(read)).first->second;
 }
 
 bool WinePathMapper::wantsListing(const std::string& hostDir) const
 {
     if (!m_caching)
         return false;
-    const std::lock_guard lock(m_store->mutex);
-    return !m_store->listings.contains(hostDir);
+    ListingStore::Shard& shard = m_store->shardOf(hostDir);
+    const std::lock_guard lock(shard.mutex);
+    return !shard.listings.contains(hostDir);
 }
 
 bool WinePathMapper::listedEntries(
@@ -258,9 +260,10 @@ bool WinePathMapper::listedEntries(
         return false;
     SharedListing listing;
     {
-        const std::lock_guard lock(m_store->mutex);
-        const auto known = m_store->listings.find(hostDir);
-        if (known == m_store->listings.end())
+        ListingStore::Shard& shard = m_store->shardOf(hostDir);
+        const std::lock_guard lock(shard.mutex);
+        const auto known = shard.listings.find(hostDir);
+        if (known == shard.listings.end())
             return false;
         listing = known->second;
     }
@@ -285,8 +288,9 @@ void WinePathMapper::rememberListing(const std::string& hostDir, const struct ti
     for (const auto& [name, type] : entries)
         listing->add(name, type);
     listing->index();
-    const std::lock_guard lock(m_store->mutex);
-    m_store->listings.try_emplace(hostDir, std::move(listing));
+    ListingStore::Shard& shard = m_store->shardOf(hostDir);
+    const std::lock_guard lock(shard.mutex);
+    shard.listings.try_emplace(hostDir, std::move(listing));
 }
 
 void WinePathMapper::setCaching(bool on)
@@ -302,8 +306,10 @@ void WinePathMapper::forgetCached()
     m_folders.clear();
     m_listings.clear();
     if (m_ownsStore) {
-        const std::lock_guard lock(m_store->mutex);
-        m_store->listings.clear();
+        for (ListingStore::Shard& shard : m_store->shards) {
+            const std::lock_guard lock(shard.mutex);
+            shard.listings.clear();
+        }
     }
 }
 
@@ -317,7 +323,7 @@ std::optional<std::string> WinePathMapper::findShortName(FolderListing& listing,
     // A listing read while caching may be shared with a mapper on another thread.
     std::unique_lock<std::mutex> lock;
     if (m_caching)
-        lock = std::unique_lock(m_store->mutex);
+        lock = std::unique_lock(m_store->shardOf(dir).mutex);
     if (!listing.shortNamesRead) {
         // Only names that are not 8.3 names have a short name. Read in the folder's order, so
         // that of two names with the same short name the one Wine finds first wins.

@@ -77,7 +77,7 @@ public:
 private:
     /// A folder's entries as read when it had this change time; the short names are worked
     /// out only when one is looked up. A listing read while caching is shared: after it is
-    /// published only its short names change, under the store's lock.
+    /// published only its short names change, under its shard's lock.
     struct FolderListing
     {
         long long changedNs = -1;
@@ -121,11 +121,20 @@ private:
     };
     using SharedListing = std::shared_ptr<FolderListing>;
 
-    /// The listings read while caching, by host folder, for every mapper sharing them.
+    /// The listings read while caching, by host folder, for every mapper sharing them; in
+    /// shards with a lock each, so that two threads seldom wait for each other.
     struct ListingStore
     {
-        std::mutex mutex;
-        TextMap<SharedListing> listings;
+        struct Shard
+        {
+            std::mutex mutex;
+            TextMap<SharedListing> listings;
+        };
+        std::array<Shard, 64> shards;
+        Shard& shardOf(std::string_view dir)
+        {
+            return shards[std::hash<std::string_view>()(dir) % shards.size()];
+        }
     };
 
     WinePathMapper(std::string prefixDir, std::shared_ptr<ListingStore> store);
