@@ -160,8 +160,7 @@ void TRegistry::ListTextValues(std::vector<TextValue>& list)
     ListTextValues(m_registry, m_currentKey, list);
 }
 
-void TRegistry::ListTextValues(platform::Registry& registry, HKEY key,
-                               std::vector<TextValue>& list)
+void TRegistry::ListTextValues(platform::Registry& registry, HKEY key, std::vector<TextValue>& list)
 {
     // The list's strings are reused from call to call: a walk lists every key's values.
     size_t count = 0;

@@ -43,9 +43,9 @@ const char* kClasses = R"hive(
 [Software\\Classes\\Directory] 1
 @="File Folder"
 )hive"
-    // .apf names its class in other letters' case, some of them not ASCII.
-    "\n[Software\\\\Classes\\\\.apf] 1\n@=\"\xc3\xa4pfelDATEI\"\n"
-    "\n[Software\\\\Classes\\\\\xc3\x84pfelDatei] 1\n@=\"x\"\n";
+                       // .apf names its class in other letters' case, some of them not ASCII.
+                       "\n[Software\\\\Classes\\\\.apf] 1\n@=\"\xc3\xa4pfelDATEI\"\n"
+                       "\n[Software\\\\Classes\\\\\xc3\x84pfelDatei] 1\n@=\"x\"\n";
 
 const char* kUser = R"hive(
 [Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.user] 1
@@ -81,9 +81,9 @@ TEST_F(FileExtensionsTest, ReportsExtensionsWhoseClassIsRegisteredNowhere)
     for (int i = 0; i < session->SectionContents[5].Count(); ++i)
         found.push_back(session->SectionContents[5].Items(i).Content.ItemName + "=" +
                         session->SectionContents[5].Items(i).Content.ValueData);
-    // .abc matches abcfile and .apf its class without regard to case; .user has a FileExts key; ProgIdClass is
-    // among some extension's OpenWithProgids; the keys CompressedFolder and Directory
-    // exist, whatever their names hold.
+    // .abc matches abcfile and .apf its class without regard to case; .user has a FileExts key;
+    // ProgIdClass is among some extension's OpenWithProgids; the keys CompressedFolder and
+    // Directory exist, whatever their names hold.
     EXPECT_EQ(found, (std::vector<std::string>{".nosuch=NoSuchClass"}));
     EXPECT_EQ(row().status, RowStatus::Finished);
 }

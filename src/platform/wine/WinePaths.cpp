@@ -52,8 +52,7 @@ bool isNormalized(std::string_view path)
     if (path[2] != '\\' || path.back() == '\\' || path.find('/') != std::string_view::npos)
         return false;
     // An empty part is a backslash after another, a "." or ".." part a dot after one.
-    for (size_t at = path.find('\\'); at != std::string_view::npos;
-         at = path.find('\\', at + 1)) {
+    for (size_t at = path.find('\\'); at != std::string_view::npos; at = path.find('\\', at + 1)) {
         const std::string_view rest = path.substr(at + 1);
         if (rest.empty() || rest.front() == '\\')
             return false;
@@ -373,7 +372,7 @@ std::string WinePathMapper::stepPath(ResolvedFolder& folder, std::string_view na
 }
 
 WinePathMapper::ResolvedFolder* WinePathMapper::FolderCache::find(std::string_view name,
-                                                                   size_t hash) const
+                                                                  size_t hash) const
 {
     if (m_slots.empty())
         return nullptr;
@@ -386,8 +385,8 @@ WinePathMapper::ResolvedFolder* WinePathMapper::FolderCache::find(std::string_vi
     return nullptr;
 }
 
-WinePathMapper::ResolvedFolder&
-WinePathMapper::FolderCache::add(std::string_view name, size_t hash, ResolvedFolder folder)
+WinePathMapper::ResolvedFolder& WinePathMapper::FolderCache::add(std::string_view name, size_t hash,
+                                                                 ResolvedFolder folder)
 {
     m_folders.emplace_back(std::string(name), std::move(folder));
     // At most half the slots are taken.

@@ -176,9 +176,9 @@ bool WalkPathParts::heldBy(std::string_view path, std::string_view start) const
     }
     const std::string_view upper(buffer.data(), window.size());
     return std::any_of(m_parts.begin(), m_parts.end(), [&](const std::string& part) {
-        return part.empty() || (part.size() <= window.size() &&
-                                upper.find(part, windowStart(part.size()) - from) !=
-                                    std::string_view::npos);
+        return part.empty() ||
+               (part.size() <= window.size() &&
+                upper.find(part, windowStart(part.size()) - from) != std::string_view::npos);
     });
 }
 

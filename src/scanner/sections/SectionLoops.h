@@ -137,7 +137,6 @@ private:
 /// after a subkey comes once its whole subtree is done. Registry links are passed over, so
 /// every key is visited once, by its own name. An explicit stack holds the open keys, so a
 /// tree of any depth is walked.
-void walkKeyTree(ScanContext& context, win::HKEY root, std::string_view start,
-                 const KeyWalk& walk);
+void walkKeyTree(ScanContext& context, win::HKEY root, std::string_view start, const KeyWalk& walk);
 
 } // namespace tw::sections

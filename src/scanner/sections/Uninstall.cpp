@@ -30,9 +30,10 @@ std::string extractProgramPath(const FileExists& fileExists, const std::string& 
     const size_t colon = commandLine.find(':');
     const long c1 = colon == std::string::npos ? 0 : static_cast<long>(colon) + 1;
     // The next colon after the first.
-    const size_t second = static_cast<size_t>(c1) < commandLine.size()
-                              ? std::string_view(commandLine).substr(static_cast<size_t>(c1)).find(':')
-                              : std::string_view::npos;
+    const size_t second =
+        static_cast<size_t>(c1) < commandLine.size()
+            ? std::string_view(commandLine).substr(static_cast<size_t>(c1)).find(':')
+            : std::string_view::npos;
     if (second == std::string::npos) {
         const std::string folder = sections::ExtractFilePath(commandLine);
         const std::string rest = sections::removeAll(commandLine, folder);

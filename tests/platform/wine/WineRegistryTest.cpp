@@ -411,9 +411,9 @@ TEST_F(WineRegistryTest, ASubkeyOpenedByTheNameEnumerationGaveIsThatKeyEvenAfter
     EXPECT_EQ(opensAs("Beta"), "Beta");
     // The same name below another key is that key's subkey.
     KeyHandle other(reg());
-    ASSERT_EQ(reg().createKey(HKEY_CURRENT_USER, "Software\\Other\\Beta", KEY_ALL_ACCESS,
-                              other.out()),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        reg().createKey(HKEY_CURRENT_USER, "Software\\Other\\Beta", KEY_ALL_ACCESS, other.out()),
+        ERROR_SUCCESS);
     ASSERT_EQ(reg().enumKey(parent.get(), 0, &name), ERROR_SUCCESS);
     KeyHandle otherParent(reg());
     ASSERT_EQ(reg().openKey(HKEY_CURRENT_USER, "Software\\Other", KEY_READ, otherParent.out()),
