@@ -188,6 +188,17 @@ private:
     std::string m_path;
 };
 
+/// A name in UTF-16 with each unit folded to lower case: in the order of such keys names
+/// compare as compareNamesNoCase() compares them.
+std::u16string foldedName(std::string_view name)
+{
+    std::u16string key = platform::utf8ToUtf16(name);
+    const char16_t* lower = platform::foldCaseTable();
+    for (char16_t& unit : key)
+        unit = lower[unit];
+    return key;
+}
+
 char driveLetterOf(std::string_view root)
 {
     if (root.size() >= 2 && root[1] == ':' && std::isalpha(static_cast<unsigned char>(root[0])))
@@ -230,9 +241,9 @@ std::unique_ptr<platform::FileFind> WineFiles::findFirstFile(std::string_view pa
     // A folder the path lookups have read already is not read again.
     std::vector<std::pair<std::string, unsigned char>> listedBefore;
     const bool readBefore = m_paths.listedEntries(*host, listedBefore);
-    std::optional<FolderReader> dir;
+    std::unique_ptr<FolderReader> dir;
     if (!readBefore) {
-        dir.emplace(*host);
+        dir = std::make_unique<FolderReader>(*host);
         if (!dir->isOpen())
             return nullptr;
     }
@@ -267,6 +278,7 @@ std::unique_ptr<platform::FileFind> WineFiles::findFirstFile(std::string_view pa
     };
     struct Listed
     {
+        /// The name folded to lower case, so that names compare as Wine compares them.
         std::u16string key;
         FindData data;
     };
@@ -304,7 +316,7 @@ std::unique_ptr<platform::FileFind> WineFiles::findFirstFile(std::string_view pa
             listed.data.attributes = FILE_ATTRIBUTE_ARCHIVE;
             if (name.front() == '.')
                 listed.data.attributes |= FILE_ATTRIBUTE_HIDDEN;
-            listed.key = platform::utf8ToUtf16(name);
+            listed.key = foldedName(name);
             entries.push_back(std::move(listed));
             continue;
         }
@@ -345,7 +357,7 @@ std::unique_ptr<platform::FileFind> WineFiles::findFirstFile(std::string_view pa
         data.lastWriteTime = toFileTime(st.st_mtim);
         data.id = idOf(st);
         if (!dots)
-            listed.key = platform::utf8ToUtf16(name);
+            listed.key = foldedName(name);
         entries.push_back(std::move(listed));
     }
     if (remember)
@@ -360,7 +372,7 @@ std::unique_ptr<platform::FileFind> WineFiles::findFirstFile(std::string_view pa
             return aDot;
         if (aDot)
             return a.data.name.size() < b.data.name.size();
-        return platform::compareNamesNoCase(a.key, b.key) < 0;
+        return a.key < b.key;
     });
     std::vector<FindData> found;
     found.reserve(entries.size());
