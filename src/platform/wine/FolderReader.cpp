@@ -26,15 +26,15 @@ bool FolderReader::next(std::string_view& name, unsigned char& type)
     if (m_fd < 0)
         return false;
     if (m_at >= m_size) {
-        ssize_t read;
+        ssize_t filled;
         do {
-            read = ::getdents64(m_fd, m_buffer, sizeof m_buffer);
-        } while (read < 0 && errno == EINTR);
-        if (read <= 0) {
-            m_error = read < 0 ? errno : 0;
+            filled = ::getdents64(m_fd, m_buffer, sizeof m_buffer);
+        } while (filled < 0 && errno == EINTR);
+        if (filled <= 0) {
+            m_error = filled < 0 ? errno : 0;
             return false;
         }
-        m_size = static_cast<size_t>(read);
+        m_size = static_cast<size_t>(filled);
         m_at = 0;
     }
     const auto* entry = reinterpret_cast<const dirent64*>(m_buffer + m_at);

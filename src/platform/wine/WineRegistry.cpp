@@ -33,8 +33,8 @@ bool isStringType(DWORD type)
     return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
 }
 
-/// Data as the "A" functions hand it out: string types converted to 8-bit text.
-/// The data as the "A" calls give it, in `out` (its storage reused).
+/// Data as the "A" functions hand it out, string types converted to 8-bit text, in `out`
+/// (its storage reused).
 void toNarrowData(const HiveValue& value, std::string& out)
 {
     // ASCII text reads the same in UTF-8.
