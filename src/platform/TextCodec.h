@@ -49,5 +49,16 @@ bool equalNamesNoCase(std::u16string_view a, std::u16string_view b);
 bool equalNoCase(std::string_view a, std::string_view b);
 /// A hash of UTF-8 text that is equal for texts that equalNoCase finds equal.
 size_t hashNoCase(std::string_view text);
+/// hashNoCase() and equalNoCase() for unordered containers searched with a string_view.
+struct NoCaseHash
+{
+    using is_transparent = void;
+    size_t operator()(std::string_view text) const { return hashNoCase(text); }
+};
+struct NoCaseEqual
+{
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const { return equalNoCase(a, b); }
+};
 
 } // namespace tw::platform

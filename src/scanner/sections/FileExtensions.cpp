@@ -32,20 +32,7 @@ public:
     bool contains(std::string_view name) const { return m_names.find(name) != m_names.end(); }
 
 private:
-    struct NoCaseHash
-    {
-        using is_transparent = void;
-        size_t operator()(std::string_view text) const { return platform::hashNoCase(text); }
-    };
-    struct NoCaseEqual
-    {
-        using is_transparent = void;
-        bool operator()(std::string_view a, std::string_view b) const
-        {
-            return platform::equalNoCase(a, b);
-        }
-    };
-    std::unordered_set<std::string, NoCaseHash, NoCaseEqual> m_names;
+    std::unordered_set<std::string, platform::NoCaseHash, platform::NoCaseEqual> m_names;
 };
 
 bool isRegistered(const Session& session, const std::string& extension,
