@@ -259,15 +259,13 @@ std::optional<std::string> WinePathMapper::findShortName(FolderListing& listing,
     if (m_caching)
         lock = std::unique_lock(m_store->shardOf(dir).mutex);
     if (!listing.shortNamesRead) {
-        // Only names that are not 8.3 names have a short name. Read in the folder's order, so
+        // Only names that are not 8.3 names have a short name. Taken in the folder's order, so
         // that of two names with the same short name the one Wine finds first wins.
-        FolderReader folder(dir);
-        std::string_view entry;
-        unsigned char type = 0;
-        while (folder.next(entry, type)) {
-            const std::u16string wide = platform::utf8ToUtf16(entry);
+        for (const FolderListing::Entry& entry : listing.list) {
+            const std::string_view entryName = listing.nameOf(entry);
+            const std::u16string wide = platform::utf8ToUtf16(entryName);
             if (!isLegal8dot3Name(wide))
-                listing.byShortName.emplace(wineShortName(wide), entry);
+                listing.byShortName.emplace(wineShortName(wide), entryName);
         }
         listing.shortNamesRead = true;
     }

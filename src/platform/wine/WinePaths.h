@@ -104,7 +104,7 @@ private:
     /// Reads `dir` into `listing`, with the folder's change time when asked; false when there
     /// is no such folder.
     static bool readListing(const std::string& dir, FolderListing& listing, bool withChangeTime);
-    /// The entry of the listing whose Wine short name `name` is.
+    /// The entry of `listing` (the listing of `dir`) whose Wine short name `name` is.
     std::optional<std::string> findShortName(FolderListing& listing, const std::string& dir,
                                              std::string_view name) const;
 
