@@ -1,6 +1,7 @@
 // tidewell-export-bench PREFIX: the whole registry exported as reg export and as a full backup
 // writes it, with the time and the memory each takes beyond the loaded registry.
 #include "BenchSupport.h"
+#include "platform/MemoryPages.h"
 #include "platform/wine/WineFiles.h"
 #include "platform/wine/WinePrefix.h"
 #include "platform/wine/WineRegistryEditor.h"
@@ -17,6 +18,7 @@ using tw::bench::peakKilobytes;
 
 int main(int argc, char** argv)
 {
+    tw::platform::preferLargeMemoryPages();
     if (argc < 2) {
         std::cerr << "usage: tidewell-export-bench PREFIX\n";
         return 2;

@@ -1,6 +1,7 @@
 // tidewell-hive-bench DIR: hive load and save throughput and peak memory on a prefix, against
 // counting the lines of the same hives (wc -l) in the same run.
 #include "BenchSupport.h"
+#include "platform/MemoryPages.h"
 #include "platform/wine/WinePrefix.h"
 
 #include <chrono>
@@ -15,6 +16,7 @@ using tw::bench::peakKilobytes;
 
 int main(int argc, char** argv)
 {
+    tw::platform::preferLargeMemoryPages();
     if (argc < 2) {
         std::cerr << "usage: tidewell-hive-bench PREFIX\n";
         return 2;

@@ -4,6 +4,7 @@
 #include "BenchSupport.h"
 #include "cleaner/JunkFileTypes.h"
 #include "cleaner/JunkScan.h"
+#include "platform/MemoryPages.h"
 #include "platform/wine/WineFiles.h"
 #include "platform/wine/WinePrefix.h"
 #include "registry/Session.h"
@@ -137,6 +138,7 @@ public:
 
 int main(int argc, char** argv)
 {
+    tw::platform::preferLargeMemoryPages();
     if (argc < 2) {
         std::cerr << "usage: tidewell-junk-bench DIR [FILES]\n";
         return 2;

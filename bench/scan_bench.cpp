@@ -2,6 +2,7 @@
 // section against the time of opening the prefix (the floor), and peak memory against the
 // hives' size. --one-thread runs every section on the scan's own thread.
 #include "BenchSupport.h"
+#include "platform/MemoryPages.h"
 #include "platform/wine/WinePrefix.h"
 #include "registry/PublicFunctions.h"
 #include "registry/Session.h"
@@ -38,6 +39,7 @@ public:
 
 int main(int argc, char** argv)
 {
+    tw::platform::preferLargeMemoryPages();
     if (argc < 2 || (argc > 2 && std::string(argv[2]) != "--one-thread")) {
         std::cerr << "usage: tidewell-scan-bench PREFIX [--one-thread]\n";
         return 2;
@@ -91,12 +93,11 @@ int main(int argc, char** argv)
         const auto to = i + 1 < view.starts.size() ? view.starts[i + 1] : end;
         const double cpuFrom = i < view.cpuStarts.size() ? view.cpuStarts[i] : cpuEnd;
         const double cpuTo = i + 1 < view.cpuStarts.size() ? view.cpuStarts[i + 1] : cpuEnd;
-        const long rssTo = i + 1 < view.residentStarts.size() ? view.residentStarts[i + 1]
-                                                              : residentEnd;
-        std::printf("  %2d %-33s %8d %7.2f s %7.2f s %6.0f MB\n", row.section,
-                    row.caption.c_str(), row.problems.value_or(0),
-                    std::chrono::duration<double>(to - from).count(), cpuTo - cpuFrom,
-                    static_cast<double>(rssTo) * 1024.0 / 1e6);
+        const long rssTo =
+            i + 1 < view.residentStarts.size() ? view.residentStarts[i + 1] : residentEnd;
+        std::printf("  %2d %-33s %8d %7.2f s %7.2f s %6.0f MB\n", row.section, row.caption.c_str(),
+                    row.problems.value_or(0), std::chrono::duration<double>(to - from).count(),
+                    cpuTo - cpuFrom, static_cast<double>(rssTo) * 1024.0 / 1e6);
     }
     const double peak = static_cast<double>(peakKilobytes()) * 1024.0;
     std::printf("peak memory:   %.1f MB = %.2f x hives\n", peak / 1e6, peak / hiveBytes);

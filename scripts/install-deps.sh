@@ -7,6 +7,7 @@ packages=(
     build-essential cmake ccache pkg-config
     qt6-base-dev libcurl4-openssl-dev libssl-dev liblnk-dev libbfio-dev
     libgtest-dev libgmock-dev
+    libmimalloc-dev
     wine wine64 nsis
     gcc-mingw-w64-x86-64
 )

@@ -2,6 +2,7 @@
 #include "CliError.h"
 #include "CommandLine.h"
 #include "app/SessionStart.h"
+#include "platform/MemoryPages.h"
 
 #include <iostream>
 
@@ -26,6 +27,7 @@ int run(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    tw::platform::preferLargeMemoryPages();
     try {
         return run(argc, argv);
     } catch (const tw::cli::UsageError& e) {

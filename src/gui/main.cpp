@@ -5,6 +5,7 @@
 #include "gui/preferences/UpdateFlow.h"
 #include "gui/widgets/MessageBox.h"
 #include "gui/widgets/Theme.h"
+#include "platform/MemoryPages.h"
 #include "registry/ProgramInfo.h"
 
 #include <QApplication>
@@ -13,6 +14,7 @@
 
 int main(int argc, char** argv)
 {
+    tw::platform::preferLargeMemoryPages();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tidewell Ver ") +
                                      QString::fromLatin1(tw::kProgramVersion));
