@@ -21,8 +21,9 @@ constexpr bool kPooled = true;
 constexpr bool kPooled = true;
 #endif
 
-/// Chunks are aligned to their size, so a piece finds its chunk from its own address.
-constexpr std::size_t kChunkSize = std::size_t(1) << 20;
+/// Chunks are aligned to their size, so a piece finds its chunk from its own address; the
+/// size of a large memory page, so that a chunk can be one.
+constexpr std::size_t kChunkSize = std::size_t(2) << 20;
 /// Pieces larger than this get a chunk of their own.
 constexpr std::size_t kLargePiece = kChunkSize / 4;
 constexpr std::size_t kPageSize = 4096;
@@ -57,6 +58,12 @@ Chunk* mapChunk(std::size_t bytes, std::uint64_t live)
         ::munmap(mapped, start - first);
     if (first + reserved > start + bytes)
         ::munmap(reinterpret_cast<void*>(start + bytes), first + reserved - (start + bytes));
+#ifdef MADV_HUGEPAGE
+    // A whole chunk in one large page where the kernel has them: a fault, and a TLB entry,
+    // instead of 512 (a registry's keys are read all over its memory).
+    if (bytes % kChunkSize == 0)
+        ::madvise(reinterpret_cast<void*>(start), bytes, MADV_HUGEPAGE);
+#endif
 #ifdef MADV_POPULATE_WRITE
     // The chunk will be filled: one call instead of a page fault per page (where the kernel
     // knows it).
