@@ -3,6 +3,7 @@
 #include "platform/RegFile.h"
 #include "platform/TextCodec.h"
 #include "support/CliFixture.h"
+#include "support/RealWinePrefix.h"
 
 #include <gtest/gtest.h>
 #include <map>
@@ -108,9 +109,7 @@ protected:
         if (runProcess({"sh", "-c", "command -v wine"}).exitCode != 0)
             GTEST_SKIP() << "wine is not installed";
         fs::create_directories(m_dir.path() / "home");
-        const auto boot = runProcess({"wineboot", "-i"}, env());
-        runProcess({"wineserver", "-w"}, env());
-        ASSERT_EQ(boot.exitCode, 0) << boot.err;
+        ASSERT_EQ(test::copyBootedPrefix(prefix()), "");
         ASSERT_TRUE(fs::exists(prefix() + "/system.reg"));
     }
     void TearDown() override
@@ -140,10 +139,15 @@ protected:
     /// Runs a Wine program and waits until Wine has written the registry back.
     test::ProcessResult wine(std::vector<std::string> args)
     {
-        args.insert(args.begin(), "wine");
-        auto result = runProcess(args, env());
+        auto result = wineLeftRunning(std::move(args));
         runProcess({"wineserver", "-w"}, env());
         return result;
+    }
+    /// Runs a Wine program that only reads, and leaves Wine running for the next one.
+    test::ProcessResult wineLeftRunning(std::vector<std::string> args)
+    {
+        args.insert(args.begin(), "wine");
+        return runProcess(args, env());
     }
     test::ProcessResult cli(std::vector<std::string> args)
     {
@@ -163,18 +167,19 @@ protected:
               "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies",
               "HKEY_CURRENT_USER\\Software\\Policies", "HKEY_USERS\\.DEFAULT\\Software"}) {
             const std::string out = file(name + std::to_string(part++) + ".reg");
-            const auto exported = wine({"regedit", "/E", windowsPath(out), key});
+            const auto exported = wineLeftRunning({"regedit", "/E", windowsPath(out), key});
             if (exported.exitCode != 0 || !fs::exists(out)) {
                 image["(missing) " + lower(key)];
                 continue;
             }
             addToImage(image, readFile(out));
         }
+        runProcess({"wineserver", "-w"}, env());
         return image;
     }
     std::string wineQuery(const std::string& key, const std::string& name)
     {
-        return wine({"reg", "query", key, "/v", name}).out;
+        return wineLeftRunning({"reg", "query", key, "/v", name}).out;
     }
 
     TempDir m_dir;

@@ -46,7 +46,8 @@ protected:
              "C:\\once.exe"},
         };
         for (const auto& v : values) {
-            const auto added = wine({"reg", "add", v[0], "/v", v[1], "/t", v[2], "/d", v[3], "/f"});
+            const auto added =
+                wineLeftRunning({"reg", "add", v[0], "/v", v[1], "/t", v[2], "/d", v[3], "/f"});
             if (added.exitCode != 0)
                 return "reg add " + v[1] + ": " + added.out + added.err;
         }
@@ -60,14 +61,15 @@ protected:
         fs::create_directories(common / "Sub Folder");
         for (const auto& [flags, name] : std::vector<std::pair<std::string, std::string>>{
                  {"+h", kCommon + "\\secret.lnk"}, {"+s", kCommon + "\\sys.lnk"}}) {
-            const auto marked = wine({"cmd", "/c", "attrib", flags, name});
+            const auto marked = wineLeftRunning({"cmd", "/c", "attrib", flags, name});
             if (marked.exitCode != 0)
                 return "attrib " + name + ": " + marked.out + marked.err;
         }
-        const auto desktop = wine({"cmd", "/c", "attrib", "+h", "+s",
-                                   "C:\\users\\" + user() +
-                                       "\\AppData\\Roaming\\Microsoft\\Windows\\Start "
-                                       "Menu\\Programs\\StartUp\\desktop.ini"});
+        const auto desktop = wineLeftRunning({"cmd", "/c", "attrib", "+h", "+s",
+                                              "C:\\users\\" + user() +
+                                                  "\\AppData\\Roaming\\Microsoft\\Windows\\Start "
+                                                  "Menu\\Programs\\StartUp\\desktop.ini"});
+        waitForWine();
         if (desktop.exitCode != 0)
             return "attrib desktop.ini: " + desktop.out + desktop.err;
         s_winIni = readFile(winIni()) + kWinIniTail;

@@ -419,7 +419,7 @@ TEST_F(WineInterop, ShortNamesWineGivesResolveToTheSameFiles)
     for (const std::string& folder : folders) {
         std::string windowsFolder = "C:\\" + folder;
         std::replace(windowsFolder.begin(), windowsFolder.end(), '/', '\\');
-        const auto listing = wine({"cmd", "/c", "dir", "/x", "/a", windowsFolder});
+        const auto listing = wineLeftRunning({"cmd", "/c", "dir", "/x", "/a", windowsFolder});
         ASSERT_EQ(listing.exitCode, 0) << windowsFolder << listing.err;
         std::istringstream lines(listing.out);
         for (std::string line; std::getline(lines, line);) {
@@ -448,6 +448,7 @@ TEST_F(WineInterop, ShortNamesWineGivesResolveToTheSameFiles)
             resolved.insert(*host);
         }
     }
+    waitForWine();
     // Every created name but UPPER.TXT (an 8.3 name has no short name) was listed and found.
     std::set<std::string> expected;
     for (const std::string& relative : created) {
@@ -478,8 +479,8 @@ TEST_F(WineInterop, SoundEntriesOfA64BitPrefixAreNeverReported)
                                    "%ProgramFiles%\\TidewellVendor\\tool.exe"},
           {"Missing", "REG_EXPAND_SZ", "%ProgramFiles%\\TidewellVendor\\gone.exe"},
           {"Helper", "REG_SZ", "C:\\windows\\system32\\tidewell-helper.exe /quiet"}})
-        ASSERT_EQ(wine({"reg", "add", vendor, "/v", value[0], "/t", value[1], "/d", value[2],
-                        "/reg:32", "/f"})
+        ASSERT_EQ(wineLeftRunning({"reg", "add", vendor, "/v", value[0], "/t", value[1], "/d",
+                                   value[2], "/reg:32", "/f"})
                       .exitCode,
                   0);
     ASSERT_EQ(wine({"reg", "add", "HKLM\\Software\\Microsoft\\TidewellGone", "/v", "Dir", "/d",
