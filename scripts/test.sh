@@ -11,4 +11,5 @@ if [ "$fuzz_seconds" -gt 0 ]; then
     scripts/fuzz.sh "$fuzz_seconds"
 fi
 export QT_QPA_PLATFORM=offscreen
-ctest --test-dir build --output-on-failure -j2 "$@"
+# Many tests wait for Wine or for programs they started: one job more than processors.
+ctest --test-dir build --output-on-failure -j"$(($(nproc) + 1))" "$@"
