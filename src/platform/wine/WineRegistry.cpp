@@ -60,6 +60,7 @@ void WineRegistry::followStore()
     if (m_generation == m_store.generation())
         return;
     m_generation = m_store.generation();
+    m_classesRoot = nullptr;
     for (size_t slot = 0; slot < m_slots.size(); ++slot) {
         if (m_slots[slot].open)
             closeSlot(slot);
@@ -87,7 +88,7 @@ HiveKey* WineRegistry::predefinedKey(HKEY handle) const
     case HKEY_CURRENT_USER:
         return m_store.currentUserKey();
     case HKEY_CLASSES_ROOT:
-        return findPath(m_store.machineKey(), u"Software\\Classes", 0);
+        return classesRoot();
     case HKEY_CURRENT_CONFIG:
         return findPath(m_store.machineKey(),
                         u"System\\CurrentControlSet\\Hardware Profiles\\Current", 0);
@@ -115,6 +116,19 @@ LONG WineRegistry::lookup(HKEY handle, REGSAM needed, HiveKey** key)
         return ERROR_ACCESS_DENIED;
     *key = open->key;
     return ERROR_SUCCESS;
+}
+
+HiveKey* WineRegistry::classesRoot() const
+{
+    if (m_classesRoot && !m_classesRoot->isDeleted())
+        return m_classesRoot;
+    HiveKey* machine = m_store.machineKey();
+    HiveKey* found = findPath(machine, u"Software\\Classes", 0);
+    const HiveKey* software = found ? found->parent() : nullptr;
+    const bool direct = software && machine->findSubkey(u"Software") == software &&
+                        software->findSubkey(u"Classes") == found;
+    m_classesRoot = direct ? found : nullptr;
+    return found;
 }
 
 HiveKey* WineRegistry::findPath(HiveKey* from, std::u16string_view path, int depth) const

@@ -56,6 +56,10 @@ private:
     void followStore();
     win::LONG lookup(win::HKEY handle, win::REGSAM needed, HiveKey** key);
     HiveKey* predefinedKey(win::HKEY handle) const;
+    /// HKLM\Software\Classes, asked for at every use of HKEY_CLASSES_ROOT: kept while it
+    /// stands when it was reached without a link (it cannot move then, only be deleted).
+    HiveKey* classesRoot() const;
+    mutable HiveKey* m_classesRoot = nullptr;
     /// Walks `path` below `base`, following registry links (but the last one when
     /// `openLink`); creates missing keys if asked.
     win::LONG walk(HiveKey* base, std::string_view path, bool create, HiveKey** result,

@@ -5,6 +5,7 @@
 #include "platform/wine/WinePrefix.h"
 #include "support/TestSupport.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace tw::wine {
@@ -62,6 +63,43 @@ TEST_F(WineRegistryTest, RootsMapToTheHives)
         reg().openKey(HKEY_LOCAL_MACHINE, "Software\\Classes\\.ini", KEY_READ, txtMachine.out()),
         ERROR_SUCCESS);
     EXPECT_EQ(subkeys(HKEY_USERS), (std::vector<std::string>{".Default", "S-1-5-21-0-0-0-1000"}));
+}
+
+TEST_F(WineRegistryTest, ClassesRootIsTheClassesKeyOfTheMomentAfterItIsDeletedAndMadeAgain)
+{
+    KeyHandle ini(reg());
+    ASSERT_EQ(reg().openKey(HKEY_CLASSES_ROOT, ".ini", KEY_READ, ini.out()), ERROR_SUCCESS);
+
+    // Removes a key with everything below it, leaves first; a link only as itself.
+    const std::function<void(const std::string&)> removeTree = [&](const std::string& path) {
+        KeyHandle key(reg());
+        ASSERT_EQ(reg().openKey(HKEY_LOCAL_MACHINE, path, KEY_ALL_ACCESS, key.out(),
+                                REG_OPTION_OPEN_LINK),
+                  ERROR_SUCCESS);
+        DWORD type = 0;
+        std::vector<std::string> names;
+        if (reg().queryValue(key.get(), "SymbolicLinkValue", &type, nullptr) == ERROR_SUCCESS) {
+            ASSERT_EQ(reg().deleteKey(HKEY_LOCAL_MACHINE, path), ERROR_SUCCESS) << path;
+            return;
+        }
+        std::string name;
+        for (DWORD i = 0; reg().enumKey(key.get(), i, &name) == ERROR_SUCCESS; ++i)
+            names.push_back(name);
+        for (const std::string& subkey : names)
+            removeTree(path + "\\" + subkey);
+        ASSERT_EQ(reg().deleteKey(HKEY_LOCAL_MACHINE, path), ERROR_SUCCESS) << path;
+    };
+    removeTree("Software\\Classes");
+    KeyHandle gone(reg());
+    EXPECT_EQ(reg().openKey(HKEY_CLASSES_ROOT, ".ini", KEY_READ, gone.out()), ERROR_FILE_NOT_FOUND);
+
+    KeyHandle made(reg());
+    ASSERT_EQ(reg().createKey(HKEY_LOCAL_MACHINE, "Software\\Classes\\.fresh", KEY_ALL_ACCESS,
+                              made.out()),
+              ERROR_SUCCESS);
+    KeyHandle fresh(reg());
+    EXPECT_EQ(reg().openKey(HKEY_CLASSES_ROOT, ".fresh", KEY_READ, fresh.out()), ERROR_SUCCESS);
+    EXPECT_EQ(subkeys(HKEY_CLASSES_ROOT), std::vector<std::string>{".fresh"});
 }
 
 TEST_F(WineRegistryTest, NamesAreCaseInsensitiveAndCasePreserving)
