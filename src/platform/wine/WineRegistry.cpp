@@ -55,10 +55,14 @@ std::string toStoredData(DWORD type, std::string_view data)
 
 WineRegistry::WineRegistry(HiveStore& store) : m_store(store), m_generation(store.generation()) {}
 
-void WineRegistry::followStore()
+inline void WineRegistry::followStore()
 {
-    if (m_generation == m_store.generation())
-        return;
+    if (m_generation != m_store.generation())
+        adoptStoreGeneration();
+}
+
+void WineRegistry::adoptStoreGeneration()
+{
     m_generation = m_store.generation();
     m_classesRoot = nullptr;
     for (size_t slot = 0; slot < m_slots.size(); ++slot) {
@@ -95,6 +99,23 @@ HiveKey* WineRegistry::predefinedKey(HKEY handle) const
     default:
         return nullptr;
     }
+}
+
+// A handle is kHandleBase + 4 * slot + (generation << 32): above the predefined keys, which
+// lie below 2^32, for every generation.
+static_assert(sizeof(HKEY) >= 8, "handles need 64 bits");
+constexpr HKEY kHandleBase = 0x100;
+
+inline WineRegistry::OpenKey* WineRegistry::openSlot(HKEY handle)
+{
+    const HKEY low = handle & 0xffffffffu;
+    if (low < kHandleBase || (low - kHandleBase) % 4 != 0)
+        return nullptr;
+    const size_t slot = static_cast<size_t>((low - kHandleBase) / 4);
+    if (slot >= m_slots.size())
+        return nullptr;
+    OpenKey& open = m_slots[slot];
+    return open.open && open.generation == (handle >> 32) ? &open : nullptr;
 }
 
 LONG WineRegistry::lookup(HKEY handle, REGSAM needed, HiveKey** key)
@@ -286,11 +307,6 @@ LONG WineRegistry::walk(HiveKey* base, std::string_view path, bool create, HiveK
     return ERROR_SUCCESS;
 }
 
-// A handle is kHandleBase + 4 * slot + (generation << 32): above the predefined keys, which
-// lie below 2^32, for every generation.
-static_assert(sizeof(HKEY) >= 8, "handles need 64 bits");
-constexpr HKEY kHandleBase = 0x100;
-
 HKEY WineRegistry::newHandle(HiveKey* key, REGSAM access)
 {
     size_t slot;
@@ -307,18 +323,6 @@ HKEY WineRegistry::newHandle(HiveKey* key, REGSAM access)
     open.open = true;
     ++m_openHandles;
     return kHandleBase + 4 * static_cast<HKEY>(slot) + (static_cast<HKEY>(open.generation) << 32);
-}
-
-WineRegistry::OpenKey* WineRegistry::openSlot(HKEY handle)
-{
-    const HKEY low = handle & 0xffffffffu;
-    if (low < kHandleBase || (low - kHandleBase) % 4 != 0)
-        return nullptr;
-    const size_t slot = static_cast<size_t>((low - kHandleBase) / 4);
-    if (slot >= m_slots.size())
-        return nullptr;
-    OpenKey& open = m_slots[slot];
-    return open.open && open.generation == (handle >> 32) ? &open : nullptr;
 }
 
 void WineRegistry::closeSlot(size_t slot)

@@ -52,8 +52,9 @@ private:
         bool open = false;
     };
 
-    /// Forgets every open handle when the store read its hives again.
+    /// Forgets every open handle when the store read its hives again (asked at every call).
     void followStore();
+    void adoptStoreGeneration();
     win::LONG lookup(win::HKEY handle, win::REGSAM needed, HiveKey** key);
     HiveKey* predefinedKey(win::HKEY handle) const;
     /// HKLM\Software\Classes, asked for at every use of HKEY_CLASSES_ROOT: kept while it
