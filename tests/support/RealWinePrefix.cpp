@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <memory>
 #include <unistd.h>
+#include <vector>
 
 namespace tw::test {
 
@@ -91,6 +92,20 @@ std::string copyBootedPrefix(const fs::path& dir)
             fs::remove(entry.path());
             fs::copy_file(source, entry.path());
         }
+    }
+    // Wine linked the user folders to the home of whoever booted the prefix: they lead to
+    // the home beside the copy instead, as a boot with that HOME makes them, so that no test
+    // reaches a real home through them.
+    const fs::path home = dir.parent_path() / "home";
+    fs::create_directories(home);
+    std::vector<fs::path> links;
+    for (const auto& entry : fs::recursive_directory_iterator(dir / "drive_c" / "users")) {
+        if (entry.is_symlink() && fs::read_symlink(entry.path()).is_absolute())
+            links.push_back(entry.path());
+    }
+    for (const fs::path& link : links) {
+        fs::remove(link);
+        fs::create_directory_symlink(home, link);
     }
     return std::string();
 }

@@ -10,8 +10,9 @@ namespace tw::test {
 bool wineInstalled();
 
 /// Copies a prefix that `wineboot -i` made (once per test program, in a temporary folder)
-/// to `dir`. Also sets the environment every Wine of the test inherits: no display, no
-/// downloads of Wine's add-ons, no debug output. Returns an error text, empty on success.
+/// to `dir`; the user folders Wine links to a home lead to `dir`/../home (made if missing).
+/// Also sets the environment every Wine of the test inherits: no display, no downloads of
+/// Wine's add-ons, no debug output. Returns an error text, empty on success.
 std::string copyBootedPrefix(const std::filesystem::path& dir);
 
 /// Stops Wine in the prefix and waits until its wineserver has written the registry.

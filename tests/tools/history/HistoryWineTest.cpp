@@ -4,6 +4,7 @@
 #include "platform/wine/WinePrefix.h"
 #include "platform/wine/WineUrlCache.h"
 #include "registry/Session.h"
+#include "support/RealWinePrefix.h"
 #include "support/TestSupport.h"
 #include "tools/history/HistoryCleaner.h"
 
@@ -33,12 +34,10 @@ protected:
             s_skip = "tidewell-urlcache.exe was not built (no x86_64-w64-mingw32-gcc)";
             return;
         }
-        const auto boot = runProcess({"wineboot", "-i"}, wineEnv());
-        runProcess({"wineserver", "-w"}, wineEnv());
-        if (boot.exitCode == 127 || boot.exitCode == -1)
+        if (!test::wineInstalled())
             s_skip = "wine is not installed";
-        else if (boot.exitCode != 0 || !fs::exists(prefixDir() / "system.reg"))
-            s_bootError = "wineboot failed (" + std::to_string(boot.exitCode) + "): " + boot.err;
+        else
+            s_bootError = test::copyBootedPrefix(prefixDir());
     }
     static void TearDownTestSuite()
     {
