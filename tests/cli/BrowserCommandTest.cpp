@@ -106,7 +106,7 @@ class BrowserWineTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (runProcess({"sh", "-c", "command -v wine"}).exitCode != 0)
+        if (!test::wineInstalled())
             GTEST_SKIP() << "wine is not installed";
         fs::create_directories(m_dir.path() / "home");
         ASSERT_EQ(test::copyBootedPrefix(prefix()), "");
