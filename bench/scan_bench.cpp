@@ -1,6 +1,8 @@
-// tidewell-scan-bench PREFIX [--one-thread]: a full scan of every built section, its time per
-// section against the time of opening the prefix (the floor), and peak memory against the
-// hives' size. --one-thread runs every section on the scan's own thread.
+// tidewell-scan-bench PREFIX [--one-thread]: a full scan of every built section against the
+// time of opening the prefix (the floor), each section's time on the thread that ran it, and
+// peak memory against the hives' size; beside them the time of reading every folder of
+// drive_c once, which the scan's drive walk cannot undercut. --one-thread runs every section
+// on the scan's own thread.
 #include "BenchSupport.h"
 #include "platform/MemoryPages.h"
 #include "platform/wine/WinePrefix.h"
@@ -17,25 +19,6 @@
 #include <vector>
 
 using tw::bench::peakKilobytes;
-
-namespace {
-
-/// Notes when each row starts: the driver moves the progress bar as it starts a row.
-class TimingView final : public tw::ScanView
-{
-public:
-    void progressChanged(int) override
-    {
-        starts.push_back(std::chrono::steady_clock::now());
-        cpuStarts.push_back(tw::bench::cpuSeconds());
-        residentStarts.push_back(tw::bench::residentKilobytes());
-    }
-    std::vector<std::chrono::steady_clock::time_point> starts;
-    std::vector<double> cpuStarts;
-    std::vector<long> residentStarts;
-};
-
-} // namespace
 
 int main(int argc, char** argv)
 {
@@ -65,7 +48,7 @@ int main(int argc, char** argv)
     tw::SectionSelection all;
     all.fill(true);
     tw::OutcomeGrid grid;
-    TimingView view;
+    tw::ScanView view;
     start = std::chrono::steady_clock::now();
     cpuStart = tw::bench::cpuSeconds();
     const tw::ScanResult result = tw::ScanSections(session, all, grid, view);
@@ -80,26 +63,21 @@ int main(int argc, char** argv)
                 static_cast<double>(openResident) * 1024.0 / 1e6);
     std::printf("scan:          %.2f s = %.2f x open  (cpu %.2f s = %.2f x open) (%s)\n", scan,
                 scan / open, scanCpu, scanCpu / openCpu, result.message.c_str());
-    const long residentEnd = tw::bench::residentKilobytes();
-    std::printf("  %2s %-33s %8s %9s %9s %9s\n", "", "section", "problems", "time", "cpu",
-                "memory");
-    for (size_t i = 0; i < grid.rows.size(); ++i) {
-        const tw::OutcomeRow& row = grid.rows[i];
+    std::printf("  %2s %-33s %8s %9s  %s\n", "", "section", "problems", "time", "thread");
+    for (const tw::OutcomeRow& row : grid.rows) {
         if (row.isTotal) {
             std::printf("  %-36s %8d\n", row.caption.c_str(), row.problems.value_or(0));
             continue;
         }
-        const auto from = i < view.starts.size() ? view.starts[i] : end;
-        const auto to = i + 1 < view.starts.size() ? view.starts[i + 1] : end;
-        const double cpuFrom = i < view.cpuStarts.size() ? view.cpuStarts[i] : cpuEnd;
-        const double cpuTo = i + 1 < view.cpuStarts.size() ? view.cpuStarts[i + 1] : cpuEnd;
-        const long rssTo =
-            i + 1 < view.residentStarts.size() ? view.residentStarts[i + 1] : residentEnd;
-        std::printf("  %2d %-33s %8d %7.2f s %7.2f s %6.0f MB\n", row.section, row.caption.c_str(),
-                    row.problems.value_or(0), std::chrono::duration<double>(to - from).count(),
-                    cpuTo - cpuFrom, static_cast<double>(rssTo) * 1024.0 / 1e6);
+        std::printf("  %2d %-33s %8d %7.2f s  %s\n", row.section, row.caption.c_str(),
+                    row.problems.value_or(0), row.ran.count(), row.ranBeside ? "second" : "scan");
     }
     const double peak = static_cast<double>(peakKilobytes()) * 1024.0;
+    start = std::chrono::steady_clock::now();
+    const long folders = tw::bench::readEveryFolder(AT_FDCWD, (dir + "/drive_c").c_str());
+    const double reading = tw::bench::secondsSince(start);
+    std::printf("folders:       %.2f s to read the %ld folders of drive_c once (%.2f x open)\n",
+                reading, folders, reading / open);
     std::printf("peak memory:   %.1f MB = %.2f x hives\n", peak / 1e6, peak / hiveBytes);
     return 0;
 }

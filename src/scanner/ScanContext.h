@@ -4,6 +4,7 @@
 #include "ScanView.h"
 #include "registry/Session.h"
 
+#include <chrono>
 #include <string>
 #include <string_view>
 
@@ -33,6 +34,8 @@ public:
     void status(const std::string& text) { m_view.statusChanged(text); }
     /// Counts one entry of a deep walk in StatusTick; shows `text` on every 200th.
     void tickStatus(const std::string& text);
+    /// Notes how long the row's section ran (the grid's row says so; nothing is shown).
+    void ranFor(std::chrono::steady_clock::duration time) { cells().ran = time; }
     /// Adds a record (ticked as the "SelectAll" setting says), then the row count.
     void addRecord(TRegistryContents& contents, std::string keyPath, std::string itemName,
                    std::string valueName, std::string valueData);

@@ -1,6 +1,7 @@
 // What a scan shows: the outcome grid, the status text, the progress bar, and the yield.
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -30,6 +31,10 @@ struct OutcomeRow
     /// The section the row runs; -1 for none (the total row).
     int section = -1;
     bool isTotal = false;
+    /// How long the row's section ran, on the thread that ran it (zero until it ran), and
+    /// whether that was the scan's second thread.
+    std::chrono::duration<double> ran{};
+    bool ranBeside = false;
 
     /// The Problems cell as shown: the count in decimal, or "" when empty.
     std::string problemsText() const

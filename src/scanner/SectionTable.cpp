@@ -11,6 +11,8 @@
 #include "sections/UserMachineSettings.h"
 #include "sections/WindowsFonts.h"
 
+#include <chrono>
+
 namespace tw {
 
 using namespace tw::win;
@@ -79,11 +81,13 @@ void RunSectionCalls(ScanContext& context, const SectionInfo& section)
 
 void RunSectionRow(ScanContext& context, const SectionInfo& section)
 {
+    const auto start = std::chrono::steady_clock::now();
     if (section.driverStartsRow)
         context.rowStart();
     RunSectionCalls(context, section);
     if (section.driverFinishesRow)
         context.rowFinish();
+    context.ranFor(std::chrono::steady_clock::now() - start);
 }
 
 void RepairSection(Session& session, RepairView& view, int number)

@@ -144,6 +144,8 @@ bool SideLane::takeRow(int row, Session& session, OutcomeGrid& grid, ScanView& v
     cells.status = lane.status == RowStatus::Finished && aborted ? RowStatus::Aborted : lane.status;
     if (lane.problems)
         cells.problems = contents.Count();
+    cells.ran = lane.ran;
+    cells.ranBeside = true;
     view.gridChanged(row);
     return true;
 }

@@ -92,10 +92,22 @@ TEST_F(SideLaneTest, FindsWhatOneThreadFinds)
     EXPECT_EQ(result.reportRows, expected.reportRows);
     EXPECT_EQ(view.progress, sequentialView.progress);
     ASSERT_EQ(grid.rows.size(), sequentialGrid.rows.size());
+    int besideRows = 0;
     for (size_t i = 0; i < grid.rows.size(); ++i) {
         EXPECT_EQ(grid.rows[i].problems, sequentialGrid.rows[i].problems) << "row " << i;
         EXPECT_EQ(grid.rows[i].status, sequentialGrid.rows[i].status) << "row " << i;
+        // Each row says how long its section ran, and where.
+        if (grid.rows[i].isTotal)
+            continue;
+        EXPECT_GT(grid.rows[i].ran.count(), 0) << "row " << i;
+        EXPECT_GT(sequentialGrid.rows[i].ran.count(), 0) << "row " << i;
+        EXPECT_FALSE(sequentialGrid.rows[i].ranBeside) << "row " << i;
+        if (grid.rows[i].ranBeside) {
+            EXPECT_TRUE(RunsOnSideLane(grid.rows[i].section)) << "row " << i;
+            ++besideRows;
+        }
     }
+    EXPECT_GT(besideRows, 0);
     for (int section = 0; section < kSectionCountTotal; ++section)
         EXPECT_EQ(records(*parallel, section), records(*sequential, section))
             << "section " << section;
