@@ -21,6 +21,14 @@ const char* kUser = R"hive(
 "Driver"="C:\\windows\\system32\\drivers\\x.sys"
 "Zafter"="C:\\Gone2"
 
+[Software\\App\\Drivers2] 1
+"Driver"="x.sys"
+"Zafter"="C:\\Gone2"
+
+[Software\\App\\Words] 1
+"Plain"="no drive named here"
+"Var"="%windir%\\gone.exe"
+
 [Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\Deeper] 1
 "Skipped"="C:\\Gone3"
 
@@ -122,6 +130,7 @@ TEST_F(UserMachineSettingsTest, UserSectionFindsGonePathsAndListsTheHistory)
                   "HKEY_CURRENT_USER\\Software\\App | C:\\Gone | Folder | C:\\Gone",
                   "HKEY_CURRENT_USER\\Software\\App |  | Pf | C:\\PROGRAM FILES\\APP\\X.EXE",
                   "HKEY_CURRENT_USER\\Software\\App |  | TwoColons | C:\\a\\b.exe",
+                  "HKEY_CURRENT_USER\\Software\\App\\Words |  | Var | C:\\WINDOWS\\GONE.EXE",
                   "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
                   "ComDlg32\\OpenSaveMRU\\txt |  | a | C:\\x.txt",
                   "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\ShellNoRoam\\MUICache | "
@@ -183,7 +192,7 @@ TEST_F(UserMachineSettingsTest, RepairDeletesValuesAndMenuOrderKeys)
     RepairSection(*session, view, 3);
     // The walk and the history pass both list the dialog value: it is removed once, and the
     // second row finds it gone by that removal.
-    ASSERT_EQ(view.rows.size(), 10u);
+    ASSERT_EQ(view.rows.size(), 11u);
     for (const auto& [problem, status] : view.rows)
         EXPECT_EQ(status, "Repair Succeed") << problem;
     TRegistry reg(*session);

@@ -82,6 +82,10 @@ void CheckKeyValues(ScanContext& context, const sections::FileView& files, win::
         if (sections::containsNoCase(*text, ".SYS") || sections::containsNoCase(*text, ".VXD") ||
             (machine && sections::containsNoCase(*text, ".DLL")))
             return sections::Next::Stop;
+        // Without a drive's colon or a variable that brings one, no reading of the text is a
+        // drive path, nor is a program cut from it.
+        if (text->find(':') == std::string::npos && text->find('%') == std::string::npos)
+            return sections::Next::Go;
         Readings values;
         if (sections::containsNoCase(*text, "%ProgramFiles%")) {
             const sections::ValueReaders readers = sections::readersOfKey(path);
