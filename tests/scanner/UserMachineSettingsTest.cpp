@@ -111,6 +111,17 @@ TEST_F(UserMachineSettingsTest, PathHelpers)
     EXPECT_FALSE(IsPlausibleFilePath("C:\\a\\b.exe:"));
     EXPECT_FALSE(IsPlausibleFilePath("x.exe"));
     EXPECT_FALSE(IsPlausibleFilePath("C:\\a\\noext"));
+    // Quotes read as spaces: a leading one leaves no drive letter in front, a trailing one
+    // is part of the extension.
+    EXPECT_FALSE(IsPlausibleFilePath("\"C:\\a\\b.exe\""));
+    EXPECT_TRUE(IsPlausibleFilePath("C:\\a\\b.exe\""));
+    EXPECT_FALSE(IsPlausibleFilePath(" C:\\a\\b.exe"));
+    EXPECT_FALSE(IsPlausibleFilePath("C:\\a\\b.e|e"));
+    EXPECT_FALSE(IsPlausibleFilePath("C:\\x.exe,1"));
+    EXPECT_FALSE(IsPlausibleFilePath("C:\\x.exe /a/b"));
+    EXPECT_FALSE(IsPlausibleFilePath("C:\\a.b\\"));
+    EXPECT_FALSE(IsPlausibleFilePath("C"));
+    EXPECT_FALSE(IsPlausibleFilePath(""));
     EXPECT_TRUE(HasSingleColon("C:\\x"));
     EXPECT_FALSE(HasSingleColon("C:\\x:"));
     const FileExists fileExists = [this](const std::string& path) {

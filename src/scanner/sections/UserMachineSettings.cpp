@@ -17,7 +17,7 @@ namespace tw {
 
 namespace {
 
-constexpr sections::ByteSet kForbidden("%/*?\"<>|;,");
+constexpr sections::ByteSet kForbiddenBesideQuotes("%/*?<>|;,");
 constexpr sections::ByteSet kNonPath("/*?\"<>|;.+-&@!,%");
 constexpr const char* kMuiCache = "Software\\Microsoft\\Windows\\ShellNoRoam\\MUICache";
 constexpr const char* kMenuPrograms =
@@ -167,15 +167,15 @@ bool HasSingleColon(std::string_view text)
 
 bool IsPlausibleFilePath(const std::string& text)
 {
-    const std::string g = sections::replaceAll(text, "\"", " ");
-    if (kForbidden.findIn(sections::trimmed(g)) != std::string_view::npos)
+    // Quotes are read as spaces, which are neither forbidden nor separators: a forbidden byte
+    // anywhere else fails the text (trimming spaces cannot remove one), and the name and
+    // extension are empty for the text as for the spaced one.
+    if (kForbiddenBesideQuotes.findIn(text) != std::string_view::npos)
         return false;
-    const std::string name = sections::ExtractFileName(g);
-    const std::string extension = sections::ExtractFileExt(g);
-    if (name.empty() || extension.empty() ||
-        kForbidden.findIn(extension) != std::string_view::npos || !HasSingleColon(g))
+    if (sections::ExtractFileName(text).empty() || sections::ExtractFileExt(text).empty() ||
+        !HasSingleColon(text))
         return false;
-    return g.size() >= 2 && std::isalpha(static_cast<unsigned char>(g[0])) && g[1] == ':';
+    return text.size() >= 2 && std::isalpha(static_cast<unsigned char>(text[0])) && text[1] == ':';
 }
 
 void ScanUserKeyTree(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
