@@ -29,14 +29,18 @@ void CheckHelpDir(ScanContext& context, win::HKEY root, const std::string& path,
         context.addRecord(contents, RootKeyName(root) + "\\" + path, "HELPDIR", "default", path);
 }
 
+/// `key` is the server key as the walk opened it, or 0 when it could not.
 void CheckServerKey(ScanContext& context, win::HKEY root, const std::string& path,
-                    const std::string& name, TRegistryContents& contents)
+                    const std::string& name, win::HKEY key, TRegistryContents& contents)
 {
     Session& session = context.session();
     TRegistry reg(session);
     reg.SelectRoot(root);
     std::string text;
-    if (reg.OpenPath(path, false))
+    // The walk reached the key through no link, so it is the key the path leads to.
+    if (key)
+        reg.UseOpenKey(key, path);
+    if (key || reg.OpenPath(path, false))
         text = sections::stringValue(reg, "").value_or(std::string());
     if (text.empty())
         context.addRecord(contents, RootKeyName(root) + "\\" + path, name, "default", "");
@@ -48,7 +52,7 @@ void WalkClassesTree(ScanContext& context, TRegistryContents& contents, std::str
                      win::HKEY root)
 {
     sections::KeyWalk walk;
-    walk.visit = [&](const std::string& name, const std::string& path, win::HKEY) {
+    walk.visit = [&](const std::string& name, const std::string& path, win::HKEY key) {
         if (name == "AppID")
             return sections::Descent::PassOver;
         context.status(path);
@@ -56,7 +60,7 @@ void WalkClassesTree(ScanContext& context, TRegistryContents& contents, std::str
             CheckHelpDir(context, root, path, contents);
         for (const char* server : kServerKeys) {
             if (name == server)
-                CheckServerKey(context, root, path, name, contents);
+                CheckServerKey(context, root, path, name, key, contents);
         }
         return sections::Descent::Into;
     };
