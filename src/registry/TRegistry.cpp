@@ -217,6 +217,18 @@ std::string TRegistry::ReadText(std::string_view name)
     return data;
 }
 
+std::optional<std::string> TRegistry::ReadTextValue(std::string_view name)
+{
+    DWORD type = 0;
+    std::string data;
+    if (!query(name, &type, &data) || (type != REG_SZ && type != REG_EXPAND_SZ))
+        return std::nullopt;
+    const size_t nul = data.find('\0');
+    if (nul != std::string::npos)
+        data.resize(nul);
+    return data;
+}
+
 std::int32_t TRegistry::ReadNumber(std::string_view name)
 {
     DWORD type = 0;

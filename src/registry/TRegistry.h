@@ -80,6 +80,9 @@ public:
     int ValueSize(std::string_view name);
 
     std::string ReadText(std::string_view name);
+    /// The text of a REG_SZ or REG_EXPAND_SZ value, up to its first NUL, read in one query;
+    /// nullopt for a value of another type or none.
+    std::optional<std::string> ReadTextValue(std::string_view name);
     std::int32_t ReadNumber(std::string_view name);
     /// Copies a binary value (or one of unknown type) into `buffer`; returns its size.
     int ReadBytes(std::string_view name, void* buffer, int bufferSize);

@@ -25,6 +25,7 @@ const std::string kUserKeys = R"(
 "Multi"=str(7):"a\0b\0"
 "None"=hex(0):09
 "Empty"=""
+"Cut"="ab\0cd"
 
 [Software\\App\\Sub] 1
 @="unnamed"
@@ -46,7 +47,8 @@ protected:
     }
     void TearDown() override
     {
-        EXPECT_EQ(prefix->registry().openHandleCount(), 0u) << "a registry object leaked a key";
+        if (prefix)
+            EXPECT_EQ(prefix->registry().openHandleCount(), 0u) << "a registry object leaked a key";
     }
 
     void expectError(const std::function<void()>& action, const std::string& message)
@@ -218,7 +220,9 @@ TEST_F(TRegistryTest, ListsValuesWithTheTextReadTextGives)
             EXPECT_EQ(values[i].text, reg.ReadText(names[i])) << names[i];
         else
             EXPECT_EQ(values[i].text, std::nullopt) << names[i];
+        EXPECT_EQ(reg.ReadTextValue(names[i]), values[i].text) << names[i];
     }
+    EXPECT_EQ(reg.ReadTextValue("Missing"), std::nullopt);
     const auto text = [&](const std::string& name) {
         for (const TRegistry::TextValue& value : values) {
             if (value.name == name)
@@ -228,6 +232,7 @@ TEST_F(TRegistryTest, ListsValuesWithTheTextReadTextGives)
     };
     EXPECT_EQ(text("Expand"), "%SystemRoot%\\system32\\a.dll");
     EXPECT_EQ(text("Empty"), "");
+    EXPECT_EQ(text("Cut"), "ab") << "text ends at its first NUL";
     EXPECT_EQ(text("Multi"), std::nullopt) << "a multi-string is no text";
     EXPECT_EQ(text("Number"), std::nullopt);
 }

@@ -130,10 +130,7 @@ bool openValueList(TRegistry& reg, win::HKEY root, std::string_view keyPath,
 
 std::optional<std::string> stringValue(TRegistry& reg, std::string_view name)
 {
-    const TRegDataType type = reg.ValueType(name);
-    if (type != rdString && type != rdExpandString)
-        return std::nullopt;
-    return reg.ReadText(name);
+    return reg.ReadTextValue(name);
 }
 
 bool walkPathHolds(std::string_view path, std::string_view start, std::string_view part)
