@@ -47,8 +47,9 @@ protected:
     }
     void TearDown() override
     {
-        if (prefix)
-            EXPECT_EQ(prefix->registry().openHandleCount(), 0u) << "a registry object leaked a key";
+        if (!prefix)
+            return;
+        EXPECT_EQ(prefix->registry().openHandleCount(), 0u) << "a registry object leaked a key";
     }
 
     void expectError(const std::function<void()>& action, const std::string& message)
