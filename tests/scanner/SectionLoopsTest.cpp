@@ -244,6 +244,28 @@ TEST_F(RegistryLinksTest, WalksReportEachKeyOnceByItsOwnName)
         EXPECT_EQ(status.find("Wow6432Node\\Classes"), std::string::npos) << status;
 }
 
+TEST_F(RegistryLinksTest, LinkKeysAreNeitherVisitedNorEntered)
+{
+    grid.rows.assign(1, OutcomeRow());
+    ScanContext context(*session, grid, view, 0);
+    sections::KeyWalk walk;
+    std::vector<std::string> visited;
+    walk.visit = [&](const std::string&, const std::string& path, win::HKEY) {
+        visited.push_back(path);
+        return sections::Descent::Into;
+    };
+    sections::walkKeyTree(context, win::HKEY_LOCAL_MACHINE, "Software", walk);
+    const auto seen = [&](const std::string& path) {
+        return std::find(visited.begin(), visited.end(), path) != visited.end();
+    };
+    // Wine's links hold nothing but their target's name (a value of 17 letters).
+    EXPECT_TRUE(seen("Software\\Wow6432Node"));
+    EXPECT_TRUE(seen("Software\\Classes\\Wow6432Node"));
+    EXPECT_FALSE(seen("Software\\Wow6432Node\\Classes"));
+    EXPECT_FALSE(seen("Software\\Classes\\Wow6432Node\\TypeLib"));
+    EXPECT_TRUE(seen("Software\\Classes\\Typelib\\{5A4E0001-0000-4000-8000-000000000001}"));
+}
+
 /// A key chain far deeper than a recursion of walk calls could follow on the stack: `top`,
 /// then `depth` keys "k", then `leaf` with `values`.
 std::string deepChain(const std::string& top, int depth, const std::string& leaf,

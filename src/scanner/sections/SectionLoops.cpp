@@ -70,11 +70,13 @@ private:
     win::HKEY m_key = 0;
 };
 
+constexpr std::string_view kLinkValue = "SymbolicLinkValue";
+
 /// True for a key opened with REG_OPTION_OPEN_LINK that is a registry link.
 bool isLink(platform::Registry& registry, win::HKEY key)
 {
     win::DWORD type = 0;
-    return registry.queryValue(key, "SymbolicLinkValue", &type, nullptr) == win::ERROR_SUCCESS &&
+    return registry.queryValue(key, kLinkValue, &type, nullptr) == win::ERROR_SUCCESS &&
            type == win::REG_LINK;
 }
 
@@ -232,8 +234,11 @@ void walkKeyTree(ScanContext& context, win::HKEY root, std::string_view start, c
         if (registry.openKey(frame.key, name, win::KEY_READ, subkey.out(),
                              win::REG_OPTION_OPEN_LINK) == win::ERROR_SUCCESS) {
             infoRead = registry.queryInfoKey(subkey.get(), &info) == win::ERROR_SUCCESS;
-            // A link keeps its target in a value: a key without values is none.
-            if ((!infoRead || info.values > 0) && isLink(registry, subkey.get()))
+            // A link keeps its target in a value: a key without values, or whose value names
+            // are all shorter than that one's, is none.
+            const bool mayBeLink =
+                !infoRead || (info.values > 0 && info.maxValueNameLen >= kLinkValue.size());
+            if (mayBeLink && isLink(registry, subkey.get()))
                 continue;
         }
         const Descent descent = walk.visit(name, path, subkey.get());
