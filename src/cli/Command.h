@@ -45,6 +45,9 @@ struct Command
     int (*run)(CommandContext& context) = nullptr;
     /// Runs when the first word of the name is given alone ("backups").
     bool groupDefault = false;
+    /// For a command on host files alone, which runs without opening the Wine prefix (a
+    /// missing or damaged one does not stop it); `run` is null then.
+    int (*runOnHost)(const Arguments& args, std::ostream& out, std::ostream& err) = nullptr;
 };
 
 /// Every command, in the order --help lists them.

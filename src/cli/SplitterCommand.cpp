@@ -43,16 +43,15 @@ std::int64_t pieceSizeOf(const Arguments& args)
     return *bytes;
 }
 
-int runSplit(CommandContext& context)
+int runSplit(const Arguments& args, std::ostream& out, std::ostream& err)
 {
-    const std::int64_t size = pieceSizeOf(context.args);
-    QuietView view(context.err);
-    const SplitOutcome outcome = SplitFile(
-        context.args.at(0), context.args.value("prefix").value_or(std::string()), size, view);
+    const std::int64_t size = pieceSizeOf(args);
+    QuietView view(err);
+    const SplitOutcome outcome =
+        SplitFile(args.at(0), args.value("prefix").value_or(std::string()), size, view);
     if (!outcome.ok)
         throw CliError("Nothing was split: " + outcome.error);
-    std::ostream& out = context.out;
-    if (context.args.has("json")) {
+    if (args.has("json")) {
         out << "{\"pieces\": [";
         for (size_t i = 0; i < outcome.pieces.size(); ++i)
             out << (i ? ", " : "") << jsonString(outcome.pieces[i]);
@@ -65,17 +64,17 @@ int runSplit(CommandContext& context)
     return 0;
 }
 
-int runJoin(CommandContext& context)
+int runJoin(const Arguments& args, std::ostream& out, std::ostream& err)
 {
-    const std::optional<std::string> target = context.args.value("to");
+    const std::optional<std::string> target = args.value("to");
     if (!target)
         throw UsageError("join needs --to FILE");
-    QuietView view(context.err);
-    const JoinOutcome outcome = JoinFiles(context.args.positional(), *target, view);
+    QuietView view(err);
+    const JoinOutcome outcome = JoinFiles(args.positional(), *target, view);
     if (!outcome.ok)
         throw CliError("Nothing was joined: " + outcome.error);
-    context.out << "Joined " << context.args.count() - outcome.missing.size() << " of "
-                << context.args.count() << " pieces into " << *target << "\n";
+    out << "Joined " << args.count() - outcome.missing.size() << " of " << args.count()
+        << " pieces into " << *target << "\n";
     return outcome.missing.empty() ? 0 : 1;
 }
 
@@ -91,6 +90,8 @@ std::vector<Command> splitterCommands()
          {{"size", "360K|720K|1.2M|1.44M|2.88M|100M|BYTES"}, {"prefix", "PREFIX"}, kJsonOption},
          1,
          1,
+         nullptr,
+         false,
          runSplit},
         {"join",
          "PIECE...",
@@ -99,6 +100,8 @@ std::vector<Command> splitterCommands()
          {{"to", "FILE"}},
          1,
          1000000,
+         nullptr,
+         false,
          runJoin},
     };
 }

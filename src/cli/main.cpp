@@ -16,6 +16,8 @@ int run(int argc, char** argv)
         tw::cli::printUsage(std::cout, line.help);
         return 0;
     }
+    if (line.command->runOnHost)
+        return line.command->runOnHost(line.args, std::cout, std::cerr);
     const std::unique_ptr<tw::app::StartedSession> started =
         tw::app::startSession({line.prefix, tw::app::SettingsMode::Read});
     tw::cli::CommandContext context{*started,  started->session(), started->prefix(),

@@ -81,5 +81,29 @@ TEST_F(SplitterCommandTest, MissingPieceIsWarnedAboutAndFailsTheExitStatus)
     EXPECT_EQ(readFile(file("a")), "abc");
 }
 
+TEST_F(SplitterCommandTest, HostFilesNeedNoWinePrefix)
+{
+    writeFile(file("f"), std::string(1000, 'y'));
+    // A damaged prefix, and $WINEPREFIX naming a folder that is not there.
+    fs::create_directory(file("broken"));
+    writeFile(file("broken/system.reg"), "not a registry\n");
+    const auto split = test::runProcess({test::cliPath(), "--prefix", file("broken"), "split",
+                                         file("f"), "--size", "400", "--prefix", file("p")},
+                                        {{"HOME", dir.str()}, {"WINEPREFIX", file("none")}});
+    ASSERT_EQ(split.exitCode, 0) << split.err;
+    EXPECT_EQ(fs::file_size(file("p002.spt")), 200u);
+    const auto join = test::runProcess({test::cliPath(), "join", file("p000.spt"), file("p001.spt"),
+                                        file("p002.spt"), "--to", file("back")},
+                                       {{"HOME", dir.str()}, {"WINEPREFIX", file("none")}});
+    ASSERT_EQ(join.exitCode, 0) << join.err;
+    EXPECT_EQ(readFile(file("back")), std::string(1000, 'y'));
+    EXPECT_EQ(readFile(file("broken/system.reg")), "not a registry\n");
+    // Commands on the prefix still say what is wrong with it.
+    const auto scan = test::runProcess({test::cliPath(), "--prefix", file("broken"), "scan"},
+                                       {{"HOME", dir.str()}});
+    EXPECT_EQ(scan.exitCode, 1);
+    EXPECT_NE(scan.err.find("system.reg"), std::string::npos) << scan.err;
+}
+
 } // namespace
 } // namespace tw::cli
