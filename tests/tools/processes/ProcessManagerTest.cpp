@@ -83,7 +83,14 @@ TEST_F(ProcessManagerTest, ListsAStartedProgramWithItsParentThreadsAndPriority)
 TEST_F(ProcessManagerTest, ModulesAreTheMappedFilesWithTheProgramFirst)
 {
     const auto child = start({"sleep", "300"}, "sleep");
-    const ListRows modules = listModules(*session, static_cast<win::DWORD>(child->pid()));
+    // The program's name changes at exec, before the loader has mapped its libraries.
+    ListRows modules;
+    const auto hasLibc = [&] {
+        modules = listModules(*session, static_cast<win::DWORD>(child->pid()));
+        return std::any_of(modules.rows.begin(), modules.rows.end(),
+                           [](const ListRow& row) { return row.texts[0].starts_with("libc.so"); });
+    };
+    EXPECT_TRUE(eventually(hasLibc));
     ASSERT_EQ(modules.error, "");
     ASSERT_GE(modules.rows.size(), 2u);
     char target[4096] = {};
