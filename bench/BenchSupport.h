@@ -62,9 +62,9 @@ inline double secondsSince(std::chrono::steady_clock::time_point from)
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - from).count();
 }
 
-/// Reads every folder below `folder` once (`name` relative to the open folder `parent`), with
-/// as few system calls as a walk can make: the least any scan of those folders costs. Returns
-/// how many folders were read.
+/// Reads the folder `name` (relative to the open folder `parent`) and every folder below it
+/// once, with as few system calls as a walk can make: the least any scan of those folders
+/// costs. Returns how many folders were read.
 inline long readEveryFolder(int parent, const char* name)
 {
     const int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
