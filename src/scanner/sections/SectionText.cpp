@@ -80,13 +80,13 @@ bool containsNoCase(std::string_view text, std::string_view part)
     }
 }
 
-std::string trimmed(std::string_view text)
+std::string_view trimmed(std::string_view text)
 {
     const size_t first = text.find_first_not_of(" \t\r\n");
     if (first == std::string_view::npos)
-        return std::string();
+        return std::string_view();
     const size_t last = text.find_last_not_of(" \t\r\n");
-    return std::string(text.substr(first, last - first + 1));
+    return text.substr(first, last - first + 1);
 }
 
 bool isUncheckablePath(const Session& session, std::string_view path)

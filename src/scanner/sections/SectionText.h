@@ -15,7 +15,8 @@ std::string upperCase(std::string_view text);
 bool equalsNoCase(std::string_view a, std::string_view b);
 /// True when `part` occurs in `text`, ASCII letters compared without regard to case.
 bool containsNoCase(std::string_view text, std::string_view part);
-std::string trimmed(std::string_view text);
+/// `text` without the spaces, tabs and line breaks at either end.
+std::string_view trimmed(std::string_view text);
 
 /// A set of bytes to look for in a text, tested by table rather than one search per byte.
 class ByteSet

@@ -17,7 +17,7 @@ namespace {
 /// A whole signed decimal number (leading blanks allowed), 0 for anything else.
 int parseCount(const std::string& text)
 {
-    const std::string number = sections::trimmed(text);
+    const std::string number(sections::trimmed(text));
     if (number.empty() || number.find_first_not_of("+-0123456789") != std::string::npos)
         return 0;
     errno = 0;

@@ -108,7 +108,7 @@ void ScanMalignantActiveX(ScanContext& context, TRegistryContents& contents, std
     Session& session = context.session();
     context.rowStart();
     for (const std::string& raw : session.MemoActiveX) {
-        const std::string line = sections::trimmed(raw);
+        const std::string line(sections::trimmed(raw));
         if (line.empty())
             continue;
         const size_t brace = line.find('{');
