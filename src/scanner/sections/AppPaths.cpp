@@ -20,7 +20,7 @@ void CheckAppPath(ScanContext& context, const sections::FileView& files, win::HK
     reg.SelectRoot(root);
     if (!reg.OpenPath(subkeyPath, false))
         return;
-    const std::optional<std::string> defaultText = sections::stringValue(reg, "");
+    const std::optional<std::string> defaultText = reg.ReadTextValue("");
     if (!defaultText)
         return;
     const std::string& program = *defaultText;

@@ -41,7 +41,7 @@ void CheckServerKey(ScanContext& context, win::HKEY root, const std::string& pat
     if (key)
         reg.UseOpenKey(key, path);
     if (key || reg.OpenPath(path, false))
-        text = sections::stringValue(reg, "").value_or(std::string());
+        text = reg.ReadTextValue("").value_or(std::string());
     if (text.empty())
         context.addRecord(contents, RootKeyName(root) + "\\" + path, name, "default", "");
 }
@@ -83,7 +83,7 @@ void ScanTypeLibRefs(ScanContext& context, TRegistryContents& contents, std::str
             reg.SelectRoot(win::HKEY_CLASSES_ROOT);
             if (!reg.OpenPath(path, false))
                 return sections::Next::Go;
-            const std::string library = sections::stringValue(reg, "").value_or(std::string());
+            const std::string library = reg.ReadTextValue("").value_or(std::string());
             if (library.empty())
                 return sections::Next::Go;
             TRegistry libraries(session);

@@ -60,7 +60,7 @@ bool isRegistered(const Session& session, const std::string& extension,
 /// The default value's text when it is a string, else empty.
 std::string defaultText(TRegistry& reg)
 {
-    return sections::stringValue(reg, "").value_or(std::string());
+    return reg.ReadTextValue("").value_or(std::string());
 }
 
 } // namespace
@@ -123,7 +123,7 @@ void ScanFileAssociations(ScanContext& context, TRegistryContents& contents,
         reg.SelectRoot(root);
         if (!reg.OpenPath(extension, false))
             continue;
-        const std::optional<std::string> text = sections::stringValue(reg, "");
+        const std::optional<std::string> text = reg.ReadTextValue("");
         if (text && text->empty())
             context.addRecord(contents, RootKeyName(root) + "\\" + extension, extension, "default",
                               std::string(keyPath));

@@ -87,8 +87,8 @@ std::vector<std::string> FileView::programFilesFolders(int selector, ValueReader
         TRegistry reg(m_session);
         reg.SelectRoot(win::HKEY_LOCAL_MACHINE);
         if (reg.OpenPath(kCurrentVersion, false)) {
-            m_programFilesX86[0] = stringValue(reg, "ProgramFilesDir (x86)").value_or("");
-            m_programFilesX86[1] = stringValue(reg, "CommonFilesDir (x86)").value_or("");
+            m_programFilesX86[0] = reg.ReadTextValue("ProgramFilesDir (x86)").value_or("");
+            m_programFilesX86[1] = reg.ReadTextValue("CommonFilesDir (x86)").value_or("");
         }
         m_programFilesRead = true;
     }

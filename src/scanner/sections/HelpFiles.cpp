@@ -40,7 +40,7 @@ void ScanHelpKey(ScanContext& context, const sections::FileView& files, win::HKE
     if (!sections::openValueList(reg, root, key, names))
         return;
     sections::forEachItem(context, names, sections::kNoYield, {}, [&](const std::string& name) {
-        const std::optional<std::string> folder = sections::stringValue(reg, name);
+        const std::optional<std::string> folder = reg.ReadTextValue(name);
         if (!folder)
             return sections::Next::Go;
         const std::string path = JoinFolderAndName(*folder, name);

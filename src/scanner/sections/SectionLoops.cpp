@@ -130,11 +130,6 @@ bool openValueList(TRegistry& reg, win::HKEY root, std::string_view keyPath,
     return true;
 }
 
-std::optional<std::string> stringValue(TRegistry& reg, std::string_view name)
-{
-    return reg.ReadTextValue(name);
-}
-
 bool walkPathHolds(std::string_view path, std::string_view start, std::string_view part)
 {
     const size_t sep = path.rfind('\\');

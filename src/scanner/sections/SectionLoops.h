@@ -89,10 +89,6 @@ std::optional<std::vector<std::string>> subkeyNames(const Session& session, win:
 bool openValueList(TRegistry& reg, win::HKEY root, std::string_view keyPath,
                    std::vector<std::string>& names);
 
-/// The text of a string or expandable-string value; none for a missing value or another
-/// type.
-std::optional<std::string> stringValue(TRegistry& reg, std::string_view name);
-
 /// What a deep walk does with one subkey once it has been visited.
 enum class Descent
 {

@@ -81,7 +81,7 @@ void ScanUninstall(ScanContext& context, TRegistryContents& contents, std::strin
             if (!reg.OpenPath(std::string(keyPath) + "\\" + name, false))
                 return sections::Next::Go;
             const std::string command = sections::removeAll(
-                sections::stringValue(reg, "UninstallString").value_or(std::string()), "\"");
+                reg.ReadTextValue("UninstallString").value_or(std::string()), "\"");
             if (!command.empty() && command.find(':') != std::string::npos &&
                 !sections::isUncheckablePath(session, command) &&
                 !fileExists(ExtractProgramPath(fileExists, command)))

@@ -27,7 +27,7 @@ void ScanWindowsFonts(ScanContext& context, TRegistryContents& contents, std::st
         context, names, sections::kEachItem,
         [&](const std::string& name) { return std::string(keyPath) + "\\" + name; },
         [&](const std::string& name) {
-            const std::optional<std::string> data = sections::stringValue(reg, name);
+            const std::optional<std::string> data = reg.ReadTextValue(name);
             if (!data)
                 return sections::Next::Go;
             // A font registered with its full path is looked for there, not in Fonts.

@@ -17,14 +17,6 @@ namespace {
 constexpr std::string_view kUninstallKey =
     "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 
-std::string stringValue(TRegistry& registry, std::string_view name)
-{
-    const TRegDataType type = registry.ValueType(name);
-    if (type != TRegDataType::rdString && type != TRegDataType::rdExpandString)
-        return std::string();
-    return registry.ReadText(name);
-}
-
 } // namespace
 
 std::vector<InstalledProgram> ListInstalledPrograms(const Session& session)
@@ -41,8 +33,8 @@ std::vector<InstalledProgram> ListInstalledPrograms(const Session& session)
         if (!registry.OpenPath(path, false) || !registry.HasValue("DisplayName") ||
             !registry.HasValue("UninstallString"))
             continue;
-        programs.push_back(
-            {stringValue(registry, "DisplayName"), stringValue(registry, "UninstallString"), path});
+        programs.push_back({registry.ReadTextValue("DisplayName").value_or(""),
+                            registry.ReadTextValue("UninstallString").value_or(""), path});
     }
     return programs;
 }
