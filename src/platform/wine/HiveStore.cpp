@@ -89,18 +89,42 @@ std::string HiveStore::writeRefusal()
 void HiveStore::load()
 {
     waitForSideReaders();
-    // Not while another Tidewell saves; a save that was cut off is finished or undone
-    // before anything is read.
-    std::unique_ptr<PrefixLock> lock;
-    if (!isReadOnly() && !isPreview()) {
-        try {
-            lock = std::make_unique<PrefixLock>(m_prefixDir, PrefixLock::Mode::IfPresent);
-            recoverInterruptedSave(m_prefixDir, kHiveFiles);
-        } catch (const std::exception& e) {
-            throw PrefixError(std::string("Cannot open the registry of ") + m_prefixDir + ": " +
-                              e.what());
+    // Read again when a file changed while it was read (Wine or another Tidewell saving it
+    // just then); by the second reading another Tidewell has made its lock file, and its
+    // saves wait for ours.
+    for (int attempt = 0;; ++attempt) {
+        const std::unique_ptr<PrefixLock> lock = lockForReading();
+        const std::optional<std::string> changing = readHives();
+        if (!changing) {
+            checkArchitectures();
+            return;
         }
+        if (attempt == 2)
+            throw PrefixError(*changing + " keeps changing while it is read; is Wine "
+                                          "running in the prefix?");
     }
+}
+
+std::unique_ptr<PrefixLock> HiveStore::lockForReading()
+{
+    if (isReadOnly() || isPreview())
+        return nullptr;
+    // Not while another Tidewell saves; a save that was cut off is finished or undone before
+    // anything is read, but only by the holder of the lock: without it, the files may be
+    // those of a save going on right now.
+    try {
+        auto lock = std::make_unique<PrefixLock>(m_prefixDir, PrefixLock::Mode::IfPresent);
+        if (lock->isHeld())
+            recoverInterruptedSave(m_prefixDir, kHiveFiles);
+        return lock;
+    } catch (const std::exception& e) {
+        throw PrefixError(std::string("Cannot open the registry of ") + m_prefixDir + ": " +
+                          e.what());
+    }
+}
+
+std::optional<std::string> HiveStore::readHives()
+{
     ++m_generation;
     m_hives.clear();
     m_root = HiveKey::create(u"REGISTRY");
@@ -113,12 +137,13 @@ void HiveStore::load()
         if (name == "userdef.reg" && !isFile(path))
             continue;
         m_hives.push_back(std::make_unique<Hive>(name, path));
-        loadHive(*m_hives.back());
+        if (!readHive(*m_hives.back()))
+            return path;
     }
-    checkArchitectures();
+    return std::nullopt;
 }
 
-void HiveStore::loadHive(Hive& hive)
+bool HiveStore::readHive(Hive& hive)
 {
     const std::string& name = hive.fileName();
     auto baseFor = [&](const HiveHeader& header) -> HiveKey* {
@@ -143,33 +168,20 @@ void HiveStore::loadHive(Hive& hive)
         return base;
     };
 
-    // Read again when the file changed while it was read (Wine saving it just then).
-    for (int attempt = 0;; ++attempt) {
-        const FileIdentity before = FileIdentity::of(hive.hostPath());
-        try {
-            hive.header() = readHiveFile(hive.hostPath(), baseFor);
-        } catch (const HiveFormatError& e) {
-            throw PrefixError(std::string("Damaged registry file: ") + e.what() +
-                              ". Tidewell will not change this prefix.");
-        } catch (const std::system_error& e) {
-            throw PrefixError(std::string("Cannot read ") + hive.hostPath() + ": " +
-                              e.code().message());
-        }
-        if (FileIdentity::of(hive.hostPath()) == before) {
-            hive.setIdentity(before);
-            return;
-        }
-        if (attempt == 2)
-            throw PrefixError(hive.hostPath() + " keeps changing while it is read; is Wine "
-                                                "running in the prefix?");
-        // Start over with an empty hive.
-        if (HiveKey* parent = hive.base()->parent()) {
-            parent->takeSubkey(hive.base());
-            hive.setBase(nullptr);
-        }
-        if (name == "system.reg")
-            m_machine = m_root->addSubkey(u"Machine");
+    const FileIdentity before = FileIdentity::of(hive.hostPath());
+    try {
+        hive.header() = readHiveFile(hive.hostPath(), baseFor);
+    } catch (const HiveFormatError& e) {
+        throw PrefixError(std::string("Damaged registry file: ") + e.what() +
+                          ". Tidewell will not change this prefix.");
+    } catch (const std::system_error& e) {
+        throw PrefixError(std::string("Cannot read ") + hive.hostPath() + ": " +
+                          e.code().message());
     }
+    if (!(FileIdentity::of(hive.hostPath()) == before))
+        return false;
+    hive.setIdentity(before);
+    return true;
 }
 
 void HiveStore::checkArchitectures() const

@@ -8,11 +8,14 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace tw::wine {
+
+class PrefixLock;
 
 /// A prefix that cannot be opened or saved; the message says why and what to do.
 class PrefixError : public std::runtime_error
@@ -105,7 +108,14 @@ public:
 
 private:
     void load();
-    void loadHive(Hive& hive);
+    /// The save lock while the hives are read, when there is a lock file and this store may
+    /// write; an interrupted save is recovered under it.
+    std::unique_ptr<PrefixLock> lockForReading();
+    /// Reads every hive into a new tree; the path of a hive that changed while it was read,
+    /// if one did.
+    std::optional<std::string> readHives();
+    /// False when the file changed while it was read.
+    bool readHive(Hive& hive);
     void checkArchitectures() const;
     bool filesChangedOnDisk() const;
     /// Records that Wine runs in the prefix now.

@@ -151,6 +151,35 @@ TEST(HiveSave, ProcessKilledAtRandomMomentsLeavesBothHivesOfOneSave)
     }
 }
 
+TEST(HiveSave, ReaderThatFoundNoLockFileLeavesASaveInProgressAlone)
+{
+    // A reader that looked for the lock file before the writer made it reads without the
+    // lock: it must not take the writer's files for the leftovers of an interrupted save.
+    TempDir dir;
+    PrefixBuilder(dir.path()).fixtureHives("wine-8.0/varied");
+    const fs::path lockFile = dir.path() / ".tidewell.lock";
+    WinePrefix writer(dir.str());
+    std::vector<std::string> seenMeanwhile;
+    int generation = 0;
+    for (const SaveStep during : {SaveStep::TemporaryWritten, SaveStep::JournalWritten}) {
+        bool met = false;
+        writer.hiveStore().setSaveObserver([&](SaveStep step, const std::string&) {
+            if (step != during || met)
+                return;
+            met = true;
+            fs::rename(lockFile, dir.path() / "lock-aside");
+            seenMeanwhile.push_back(consistentGeneration(dir.str()));
+            fs::rename(dir.path() / "lock-aside", lockFile);
+        });
+        setGeneration(writer, ++generation);
+        EXPECT_NO_THROW(writer.save());
+        EXPECT_TRUE(saveLeftovers(dir.path()).empty());
+    }
+    // The reader saw what was saved before each save, and each save went through.
+    EXPECT_EQ(seenMeanwhile, std::vector<std::string>({"none", "1"}));
+    EXPECT_EQ(consistentGeneration(dir.str()), "2");
+}
+
 TEST(HiveSave, FailedRenamePutsBackTheHivesAlreadyReplaced)
 {
     if (::geteuid() != 0)
