@@ -57,12 +57,6 @@ bool isRegistered(const Session& session, const std::string& extension,
     return false;
 }
 
-/// The default value's text when it is a string, else empty.
-std::string defaultText(TRegistry& reg)
-{
-    return reg.ReadTextValue("").value_or(std::string());
-}
-
 } // namespace
 
 void SplitRootKeyNames(std::vector<std::string>& names, std::vector<std::string>& extensions)
@@ -99,7 +93,7 @@ void ScanFileExtensions(ScanContext& context, TRegistryContents& contents, std::
             TRegistry reg(session);
             reg.SelectRoot(root);
             if (reg.OpenPath(extension, false)) {
-                const std::string className = defaultText(reg);
+                const std::string className = reg.ReadTextValue("").value_or(std::string());
                 if (!className.empty() && className.find('\\') == std::string::npos &&
                     IsCheckablePath(session.ExcludedDrives, className) &&
                     !isRegistered(session, extension, className, classes, userExtensions))
