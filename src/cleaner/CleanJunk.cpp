@@ -4,18 +4,6 @@
 
 namespace tw {
 
-namespace {
-
-std::string trimmedBlanks(const std::string& text)
-{
-    const size_t first = text.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return std::string();
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
-} // namespace
-
 CleanOutcome CleanJunkFiles(const Session& session, const std::vector<FoundJunkRow>& rows,
                             CleanMode mode, const std::string& moveFolder, CleanView& view)
 {
@@ -26,18 +14,22 @@ CleanOutcome CleanJunkFiles(const Session& session, const std::vector<FoundJunkR
         const FoundJunkRow& row = rows[i];
         if (row.checked) {
             const int result = view.addResultRow(row.path);
-            const std::string path = trimmedBlanks(row.path);
+            // Exactly the file the scan found: gone or replaced since, it is left alone.
+            const std::string& path = row.path;
+            const bool unchanged = !row.id || session.files().fileId(path) == row.id;
             bool ok = false;
-            switch (mode) {
-            case CleanMode::Delete:
-                ok = session.files().deleteFile(path);
-                break;
-            case CleanMode::Recycle:
-                ok = session.shell().recycle(path);
-                break;
-            case CleanMode::Move:
-                ok = session.shell().moveToFolder(path, moveFolder);
-                break;
+            if (unchanged) {
+                switch (mode) {
+                case CleanMode::Delete:
+                    ok = session.files().deleteFile(path);
+                    break;
+                case CleanMode::Recycle:
+                    ok = session.shell().recycle(path);
+                    break;
+                case CleanMode::Move:
+                    ok = session.shell().moveToFolder(path, moveFolder);
+                    break;
+                }
             }
             const bool moving = mode == CleanMode::Move;
             view.setResultStatus(result, ok ? (moving ? kFileMoved : kFileDeleted)

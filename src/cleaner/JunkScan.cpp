@@ -42,6 +42,7 @@ void JunkScan::ScanSelectedDrives(const std::vector<std::string>& tickedRoots)
 {
     m_view.clearFound();
     m_patterns.clear();
+    m_searched.clear();
     for (const TJunkFileType& type : FileTypes) {
         if (type.Checked)
             m_patterns.emplace_back(type.Pattern);
@@ -59,6 +60,10 @@ void JunkScan::ScanSelectedDrives(const std::vector<std::string>& tickedRoots)
 void JunkScan::ScanFolder(const std::string& folder)
 {
     platform::Files& files = m_session.files();
+    const std::optional<platform::FileId> id =
+        files.fileId(folder.size() == 2 ? folder + "\\" : folder);
+    if (id && !m_searched.insert(*id).second)
+        return;
     const std::unique_ptr<platform::FileFind> search = files.findFirstFile(folder + "\\*.*");
     if (!search)
         return;
@@ -84,7 +89,8 @@ void JunkScan::ScanFolder(const std::string& folder)
             if (stopped())
                 break;
             if (pattern.matches(entry.name, extension)) {
-                m_view.addFound({std::to_string(FoundNumber), true, folder + "\\" + entry.name});
+                m_view.addFound(
+                    {std::to_string(FoundNumber), true, folder + "\\" + entry.name, entry.id});
                 ++FoundNumber;
                 break;
             }

@@ -3,8 +3,11 @@
 
 #include "JunkFileTypes.h"
 #include "JunkPattern.h"
+#include "platform/Files.h"
 
+#include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace tw {
@@ -17,6 +20,8 @@ struct FoundJunkRow
     std::string caption;
     bool checked = true;
     std::string path;
+    /// The file the scan found there: a clean acts only while the path still names it.
+    std::optional<platform::FileId> id;
 };
 
 /// What the scan shows; implemented by the window, the command line and tests. Every call
@@ -62,6 +67,9 @@ private:
     JunkScanView& m_view;
     /// The patterns of the ticked types, in list order, for the scan that runs.
     std::vector<JunkPattern> m_patterns;
+    /// The folders searched so far: one reached again (through another drive letter) is not
+    /// searched twice.
+    std::unordered_set<platform::FileId> m_searched;
 };
 
 /// True for the attribute words whose entries are shown and may be searched: hidden,

@@ -126,6 +126,15 @@ std::optional<std::string> trashFor(const std::string& folder, dev_t device)
     return usableTrash(mine);
 }
 
+std::optional<std::string> resolvedPathOfFd(int fd)
+{
+    char resolved[PATH_MAX];
+    const std::string link = "/proc/self/fd/" + std::to_string(fd);
+    if (!::realpath(link.c_str(), resolved))
+        return std::nullopt;
+    return std::string(resolved);
+}
+
 std::string deletionDate()
 {
     const std::time_t now = std::time(nullptr);
@@ -158,13 +167,29 @@ bool moveToDesktopTrash(const std::string& hostPath)
     while (path.size() > 1 && path.back() == '/')
         path.pop_back();
     const size_t slash = path.find_last_of('/');
-    struct stat st;
-    if (path.empty() || path.front() != '/' || slash + 1 == path.size() ||
-        ::lstat(path.c_str(), &st) != 0)
+    if (path.empty() || path.front() != '/' || slash + 1 == path.size())
         return false;
-    const std::string folder = slash == 0 ? "/" : path.substr(0, slash);
-    const std::string name = path.substr(slash + 1);
-    const std::optional<std::string> trash = trashFor(folder, st.st_dev);
+    const int folder =
+        ::open(slash == 0 ? "/" : path.substr(0, slash).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0)
+        return false;
+    const bool moved = moveToDesktopTrash(folder, path.substr(slash + 1));
+    ::close(folder);
+    return moved;
+}
+
+bool moveToDesktopTrash(int folderFd, const std::string& name)
+{
+    struct stat st;
+    if (name.empty() || name.find('/') != std::string::npos || name == "." || name == ".." ||
+        ::fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return false;
+    // Where the folder is now, as the information file records it.
+    const std::optional<std::string> folder = resolvedPathOfFd(folderFd);
+    if (!folder)
+        return false;
+    const std::string path = (*folder == "/" ? std::string() : *folder) + "/" + name;
+    const std::optional<std::string> trash = trashFor(*folder, st.st_dev);
     if (!trash)
         return false;
 
@@ -178,7 +203,8 @@ bool moveToDesktopTrash(const std::string& hostPath)
         if (::lstat(target.c_str(), &taken) == 0)
             continue;
         // The information file comes first, made exclusively: it reserves the name.
-        const int fd = ::open(infoFile.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        const int fd =
+            ::open(infoFile.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0) {
             if (errno == EEXIST)
                 continue;
@@ -190,9 +216,9 @@ bool moveToDesktopTrash(const std::string& hostPath)
             ::unlink(infoFile.c_str());
             return false;
         }
-        int moved = ::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE);
+        int moved = ::renameat2(folderFd, name.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE);
         if (moved != 0 && errno == EINVAL)
-            moved = ::rename(path.c_str(), target.c_str());
+            moved = ::renameat(folderFd, name.c_str(), AT_FDCWD, target.c_str());
         if (moved == 0)
             return true;
         const int error = errno;
@@ -238,6 +264,23 @@ bool lexicallyInside(const std::string& path, const std::string& folder)
 {
     return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
            (folder == "/" || path[folder.size()] == '/');
+}
+
+/// False when the folder that held `original` still exists but lies, links resolved, outside
+/// every root: the item came there through a link and is not the roots' own.
+bool parentStaysInside(const std::string& original, const std::vector<std::string>& roots)
+{
+    const size_t slash = original.rfind('/');
+    char resolved[PATH_MAX];
+    if (slash == std::string::npos ||
+        !::realpath(slash == 0 ? "/" : original.substr(0, slash).c_str(), resolved))
+        return true;
+    const std::string folder = resolved;
+    for (const std::string& root : roots) {
+        if (folder == root || lexicallyInside(folder, root))
+            return true;
+    }
+    return false;
 }
 
 /// The Path key of a .trashinfo file; empty when it has none.
@@ -315,7 +358,7 @@ std::vector<TrashedItem> trashedItemsFrom(const std::vector<std::string>& folder
                 bool inside = false;
                 for (const std::string& root : roots)
                     inside = inside || lexicallyInside(original, root);
-                if (!inside)
+                if (!inside || !parentStaysInside(original, roots))
                     continue;
                 const std::string name = file.substr(0, file.size() - suffix.size());
                 items.push_back({original, trash + "/files/" + name, infoFolder + "/" + file});

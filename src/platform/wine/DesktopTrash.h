@@ -14,6 +14,9 @@ namespace tw::wine {
 /// specification asks, and removed again when the move fails. False, with nothing changed,
 /// when the file cannot be trashed; it is never copied.
 bool moveToDesktopTrash(const std::string& hostPath);
+/// The same for the entry `name` of the open folder `folderFd`: the folder is not looked up
+/// again by its path, and the information file records where it is now.
+bool moveToDesktopTrash(int folderFd, const std::string& name);
 
 /// A path as a `.trashinfo` file's Path key holds it: bytes other than letters, digits,
 /// "-._~" and "/" as %XX.

@@ -208,6 +208,32 @@ char driveLetterOf(std::string_view root)
 
 } // namespace
 
+bool isWindowsFileName(std::string_view name)
+{
+    if (name.empty() || name == "." || name == ".." || name.back() == ' ' || name.back() == '.')
+        return false;
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20)
+            return false;
+        switch (c) {
+        case '\\':
+        case '/':
+        case ':':
+        case '*':
+        case '?':
+        case '"':
+        case '<':
+        case '>':
+        case '|':
+            return false;
+        default:
+            break;
+        }
+    }
+    return true;
+}
+
 bool matchesWildcard(std::string_view name, std::string_view pattern)
 {
     if (pattern == "*.*")
@@ -307,6 +333,10 @@ std::unique_ptr<platform::FileFind> WineFiles::findFirstFile(std::string_view pa
             read.emplace_back(name, type);
         const bool dots = name == "." || name == "..";
         if (isRoot && dots)
+            continue;
+        // A name Windows cannot hold is never handed out: made into a path it would name
+        // something else.
+        if (!dots && !isWindowsFileName(name))
             continue;
         if (!everything && !matchesWildcard(name, mask))
             continue;
@@ -515,41 +545,61 @@ bool WineFiles::directoryExists(std::string_view path)
 
 bool WineFiles::noteFailure(bool ok)
 {
-    if (!ok)
+    if (!ok) {
         m_lastErrno = errno ? errno : ENOENT;
+        m_lastLeftDrive = false;
+    }
     return ok;
+}
+
+std::optional<HeldFolder> WineFiles::holdFolderOf(std::string_view path)
+{
+    if (m_writesRefused) {
+        errno = EROFS;
+        noteFailure(false);
+        return std::nullopt;
+    }
+    HeldFolder::Failure failure;
+    std::optional<HeldFolder> folder = m_paths.holdFolderOf(path, failure);
+    if (!folder) {
+        errno = failure.error;
+        noteFailure(false);
+        m_lastLeftDrive = failure.leavesDrive;
+    }
+    return folder;
 }
 
 bool WineFiles::createDirectory(std::string_view path)
 {
     const ChangeScope change{*this};
-    const std::optional<std::string> host = m_paths.toHost(path);
-    errno = m_writesRefused ? EROFS : ENOENT;
-    return noteFailure(!m_writesRefused && host && ::mkdir(host->c_str(), 0755) == 0);
+    const std::optional<HeldFolder> folder = holdFolderOf(path);
+    return folder && noteFailure(::mkdirat(folder->fd(), folder->name().c_str(), 0755) == 0);
 }
 
 bool WineFiles::removeDirectory(std::string_view path)
 {
     const ChangeScope change{*this};
-    const std::optional<std::string> host = m_paths.toHost(path);
+    const std::optional<HeldFolder> folder = holdFolderOf(path);
+    if (!folder)
+        return false;
     struct stat st;
-    errno = m_writesRefused ? EROFS : ENOENT;
-    if (m_writesRefused || !host || ::lstat(host->c_str(), &st) != 0)
+    if (::fstatat(folder->fd(), folder->name().c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return noteFailure(false);
     if (!S_ISDIR(st.st_mode)) {
         errno = ENOTDIR;
         return noteFailure(false);
     }
-    return noteFailure(::rmdir(host->c_str()) == 0);
+    return noteFailure(::unlinkat(folder->fd(), folder->name().c_str(), AT_REMOVEDIR) == 0);
 }
 
 bool WineFiles::deleteFile(std::string_view path)
 {
     const ChangeScope change{*this};
-    const std::optional<std::string> host = m_paths.toHost(path);
+    const std::optional<HeldFolder> folder = holdFolderOf(path);
+    if (!folder)
+        return false;
     struct stat st;
-    errno = m_writesRefused ? EROFS : ENOENT;
-    if (m_writesRefused || !host || ::lstat(host->c_str(), &st) != 0)
+    if (::fstatat(folder->fd(), folder->name().c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return noteFailure(false);
     if (S_ISDIR(st.st_mode)) {
         errno = EISDIR;
@@ -560,50 +610,45 @@ bool WineFiles::deleteFile(std::string_view path)
         errno = EACCES;
         return noteFailure(false);
     }
-    return noteFailure(::unlink(host->c_str()) == 0);
+    return noteFailure(::unlinkat(folder->fd(), folder->name().c_str(), 0) == 0);
 }
 
 bool WineFiles::moveFile(std::string_view from, std::string_view to, bool replaceExisting)
 {
     const ChangeScope change{*this};
-    const std::optional<std::string> hostFrom = m_paths.toHost(from);
-    const std::optional<std::string> hostTo = m_paths.toHost(to);
-    errno = m_writesRefused ? EROFS : ENOENT;
-    if (m_writesRefused || !hostFrom || !hostTo)
-        return noteFailure(false);
-    if (replaceExisting)
-        return noteFailure(::rename(hostFrom->c_str(), hostTo->c_str()) == 0);
-    return noteFailure(
-        ::renameat2(AT_FDCWD, hostFrom->c_str(), AT_FDCWD, hostTo->c_str(), RENAME_NOREPLACE) == 0);
+    const std::optional<HeldFolder> source = holdFolderOf(from);
+    if (!source)
+        return false;
+    const std::optional<HeldFolder> target = holdFolderOf(to);
+    if (!target)
+        return false;
+    return noteFailure(::renameat2(source->fd(), source->name().c_str(), target->fd(),
+                                   target->name().c_str(),
+                                   replaceExisting ? 0 : RENAME_NOREPLACE) == 0);
 }
 
 std::unique_ptr<FileStream> WineFiles::openFile(std::string_view path, FileStream::Mode mode)
 {
-    std::optional<ChangeScope> change;
-    if (mode != FileStream::Mode::Read)
-        change.emplace(*this);
-    const std::optional<std::string> host = m_paths.toHost(path);
-    if (!host || (m_writesRefused && mode != FileStream::Mode::Read)) {
-        errno = host ? EROFS : ENOENT;
-        noteFailure(false);
+    if (mode == FileStream::Mode::Read) {
+        const std::optional<std::string> host = m_paths.toHost(path);
+        errno = ENOENT;
+        const int fd = host ? ::open(host->c_str(), O_RDONLY | O_CLOEXEC) : -1;
+        if (!noteFailure(fd >= 0))
+            return nullptr;
+        return std::make_unique<HostFileStream>(fd, *host);
+    }
+    // Written only through the folder reached inside the drive, and never through a link.
+    const ChangeScope change{*this};
+    const std::optional<HeldFolder> folder = holdFolderOf(path);
+    if (!folder)
         return nullptr;
-    }
-    int flags = O_CLOEXEC;
-    switch (mode) {
-    case FileStream::Mode::Read:
-        flags |= O_RDONLY;
-        break;
-    case FileStream::Mode::ReadWrite:
-        flags |= O_RDWR;
-        break;
-    case FileStream::Mode::Create:
-        flags |= O_RDWR | O_CREAT | O_TRUNC;
-        break;
-    }
-    const int fd = ::open(host->c_str(), flags, 0644);
+    int flags = O_CLOEXEC | O_NOFOLLOW | O_RDWR;
+    if (mode == FileStream::Mode::Create)
+        flags |= O_CREAT | O_TRUNC;
+    const int fd = ::openat(folder->fd(), folder->name().c_str(), flags, 0644);
     if (!noteFailure(fd >= 0))
         return nullptr;
-    return std::make_unique<HostFileStream>(fd, *host);
+    return std::make_unique<HostFileStream>(fd, folder->currentPath());
 }
 
 std::string WineFiles::registeredDriveType(char letter) const
@@ -687,6 +732,8 @@ std::string WineFiles::driveDisplayName(std::string_view root)
 
 std::string WineFiles::lastErrorText()
 {
+    if (m_lastLeftDrive)
+        return "A folder on the way is a link that leads out of its drive";
     return m_lastErrno ? std::string(std::strerror(m_lastErrno)) : std::string();
 }
 

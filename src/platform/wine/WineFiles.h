@@ -90,6 +90,9 @@ private:
 
     /// Keeps errno for lastErrorText when `ok` is false; returns `ok`.
     bool noteFailure(bool ok);
+    /// The folder that holds `path`, held for a change; empty, with the failure noted, when
+    /// writes are refused or it cannot be reached inside the path's drive.
+    std::optional<HeldFolder> holdFolderOf(std::string_view path);
 
     WinePathMapper& m_paths;
     platform::Registry& m_registry;
@@ -108,7 +111,13 @@ private:
     };
     LastKind m_lastKind;
     int m_lastErrno = 0;
+    /// The last failure was a link on the way that leads out of the drive.
+    bool m_lastLeftDrive = false;
 };
+
+/// True when Windows can hold `name` as a file name: not empty, no control character, none of
+/// \ / : * ? " < > |, no trailing blank or dot ("." and ".." are no names).
+bool isWindowsFileName(std::string_view name);
 
 /// Windows' match of a file name against a pattern with * and ?, without regard to case.
 bool matchesWildcard(std::string_view name, std::string_view pattern);

@@ -506,6 +506,19 @@ std::optional<std::string> WinePathMapper::toHost(std::string_view windowsPath) 
     return path;
 }
 
+std::optional<HeldFolder> WinePathMapper::holdFolderOf(std::string_view windowsPath,
+                                                       HeldFolder::Failure& failure) const
+{
+    std::string storage;
+    const std::optional<DrivePath> drive = drivePath(windowsPath, storage);
+    std::string host;
+    if (!drive || drive->path.size() <= 2 || !resolve(drive->path, &host)) {
+        failure = {ENOENT, false};
+        return std::nullopt;
+    }
+    return HeldFolder::open(host, *drive->root, failure);
+}
+
 bool WinePathMapper::isInside(const std::string& hostPath, const std::string& root)
 {
     if (root == "/")

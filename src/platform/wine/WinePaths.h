@@ -2,6 +2,7 @@
 #pragma once
 
 #include "FolderListing.h"
+#include "HeldFolder.h"
 
 #include <array>
 #include <cstdint>
@@ -41,6 +42,12 @@ public:
     /// Wine made ("PROG~FBU") stands for the long name it was made from, as in Wine.
     /// Empty for relative paths and drives without a link.
     std::optional<std::string> toHost(std::string_view windowsPath) const;
+
+    /// The folder that holds the entry toHost() names, held for a change (see HeldFolder):
+    /// never reached through a link that leaves the path's drive. Empty, with `failure` set,
+    /// when it cannot be.
+    std::optional<HeldFolder> holdFolderOf(std::string_view windowsPath,
+                                           HeldFolder::Failure& failure) const;
 
     /// What the folder listings read while caching tell of the entry toHost() names, without
     /// making its host path: its type (DT_DIR, DT_REG, ...), 0 when it does not exist, -1 when

@@ -127,15 +127,22 @@ namespace tw::wine {
 
 bool WineShell::recycle(std::string_view path)
 {
-    const std::optional<std::string> host = m_paths.toHost(path);
-    return !m_writesRefused && host && moveToDesktopTrash(*host);
+    if (m_writesRefused)
+        return false;
+    HeldFolder::Failure failure;
+    const std::optional<HeldFolder> held = m_paths.holdFolderOf(path, failure);
+    return held && moveToDesktopTrash(held->fd(), held->name());
 }
 
 bool WineShell::moveToFolder(std::string_view path, std::string_view folder)
 {
-    const std::optional<std::string> host = m_paths.toHost(path);
+    if (m_writesRefused)
+        return false;
+    HeldFolder::Failure failure;
+    const std::optional<HeldFolder> held = m_paths.holdFolderOf(path, failure);
     const std::optional<std::string> hostFolder = m_paths.toHost(folder);
-    return !m_writesRefused && host && hostFolder && moveIntoFolder(*host, *hostFolder);
+    // The source is named through its held folder, so a swapped folder cannot redirect it.
+    return held && hostFolder && moveIntoFolder(held->pinnedPath(), *hostFolder);
 }
 
 platform::RecycleBinEmptied WineShell::emptyRecycleBin()

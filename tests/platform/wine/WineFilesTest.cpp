@@ -3,6 +3,7 @@
 
 #include "platform/TextCodec.h"
 #include "platform/wine/WinePrefix.h"
+#include "platform/wine/WineShell.h"
 #include "platform/wine/WineShortNames.h"
 #include "support/TestSupport.h"
 
@@ -316,6 +317,76 @@ TEST_F(WineFilesTest, CreatesAndDeletesFilesAndFolders)
     EXPECT_FALSE(files().deleteFile("C:\\Program Files\\Tidewell")) << "folders are not files";
     EXPECT_TRUE(files().deleteFile("c:\\program files\\tidewell\\DATA.BIN"));
     EXPECT_FALSE(files().fileExists("C:\\Program Files\\Tidewell\\data.bin"));
+}
+
+TEST_F(WineFilesTest, ChangesNeverLandOutsideTheDriveThroughALink)
+{
+    // C:\users\me\Documents leads to a folder outside the prefix, as Wine's user folders do.
+    const fs::path driveC = dir.path() / "prefix" / "drive_c";
+    const fs::path victim = outside.path() / "private.txt";
+    const auto unchanged = [&] {
+        EXPECT_EQ(test::readFile(victim), "host file");
+        EXPECT_EQ(std::distance(fs::directory_iterator(outside.path()), fs::directory_iterator()),
+                  1)
+            << "nothing was made outside";
+    };
+    EXPECT_FALSE(files().deleteFile("C:\\users\\me\\Documents\\private.txt"));
+    EXPECT_EQ(files().lastErrorText(), "A folder on the way is a link that leads out of its drive");
+    EXPECT_FALSE(files().deleteFile("C:\\Program Files\\..\\users\\me\\Documents\\private.txt"));
+    EXPECT_FALSE(files().openFile("C:\\users\\me\\Documents\\private.txt",
+                                  platform::FileStream::Mode::Create));
+    EXPECT_FALSE(
+        files().openFile("C:\\users\\me\\Documents\\new.txt", platform::FileStream::Mode::Create));
+    EXPECT_FALSE(files().createDirectory("C:\\users\\me\\Documents\\made"));
+    EXPECT_FALSE(files().moveFile("C:\\users\\me\\Documents\\private.txt", "C:\\taken.txt", false));
+    EXPECT_FALSE(
+        files().moveFile("C:\\windows\\win.ini", "C:\\users\\me\\Documents\\win.ini", false));
+    EXPECT_TRUE(fs::exists(driveC / "windows/win.ini"));
+    EXPECT_FALSE(prefix->shell().recycle("C:\\users\\me\\Documents\\private.txt"));
+    EXPECT_FALSE(
+        prefix->shell().moveToFolder("C:\\users\\me\\Documents\\private.txt", "C:\\Program Files"));
+    unchanged();
+
+    // A link planted at the name itself: written never through it, deleted as the link alone.
+    fs::create_symlink(victim, driveC / "planted.tmp");
+    EXPECT_FALSE(files().openFile("C:\\planted.tmp", platform::FileStream::Mode::Create));
+    EXPECT_TRUE(files().deleteFile("C:\\planted.tmp"));
+    EXPECT_FALSE(fs::is_symlink(driveC / "planted.tmp"));
+    unchanged();
+
+    // A folder swapped for a link after it was seen: refused, not followed.
+    test::writeFile(driveC / "Junk/a.tmp", "junk");
+    ASSERT_TRUE(files().fileExists("C:\\Junk\\a.tmp"));
+    fs::remove_all(driveC / "Junk");
+    fs::create_directory_symlink(outside.path(), driveC / "Junk");
+    EXPECT_FALSE(files().deleteFile("C:\\Junk\\private.txt"));
+    EXPECT_FALSE(prefix->shell().recycle("C:\\Junk\\private.txt"));
+    EXPECT_FALSE(prefix->shell().moveToFolder("C:\\Junk\\private.txt", "C:\\Program Files"));
+    EXPECT_FALSE(files().moveFile("C:\\Junk\\private.txt", "C:\\private.txt", false));
+    unchanged();
+
+    // Links that stay inside the drive are followed, as Wine follows them.
+    EXPECT_TRUE(files().deleteFile("C:\\users\\me\\Inside\\App\\readme.txt"));
+    EXPECT_FALSE(fs::exists(driveC / "Program Files/App/readme.txt"));
+    EXPECT_TRUE(files().createDirectory("C:\\users\\me\\Inside\\Made"));
+    EXPECT_TRUE(fs::is_directory(driveC / "Program Files/Made"));
+}
+
+TEST_F(WineFilesTest, NamesWindowsCannotHoldAreNeverListed)
+{
+    // Linux names that, made into Windows paths, would name something else.
+    const fs::path folder = dir.path() / "prefix" / "drive_c" / "names";
+    for (const char* name : {"a\\..\\..\\b.tmp", "c:d.tmp", "trail.tmp ", "dot.tmp.", "q?.tmp",
+                             "star*.tmp", "pipe|.tmp", "quote\".tmp", "lt<.tmp", "ctl\x01.tmp",
+                             "ok.tmp", " lead.tmp", "caf\xc3\xa9.tmp"})
+        test::writeFile(folder / name, "x");
+    EXPECT_EQ(find("C:\\names\\*"),
+              (std::vector<std::string>{".", "..", " lead.tmp", "caf\xc3\xa9.tmp", "ok.tmp"}));
+    EXPECT_EQ(find("C:\\names\\*.tmp"),
+              (std::vector<std::string>{" lead.tmp", "caf\xc3\xa9.tmp", "ok.tmp"}));
+    EXPECT_TRUE(isWindowsFileName("..a"));
+    EXPECT_FALSE(isWindowsFileName(".."));
+    EXPECT_FALSE(isWindowsFileName(""));
 }
 
 TEST_F(WineFilesTest, ReadOnlyFilesAreNotDeletedAsWindowsRefusesThem)
