@@ -141,6 +141,38 @@ TEST_F(CleanJunkTest, DeleteRemovesTickedFilesAndGoesOnAfterAFailure)
     EXPECT_FALSE(fs::exists(trash()));
 }
 
+TEST_F(CleanJunkTest, AFolderSwappedForALinkAfterTheScanIsNeverFollowed)
+{
+    // The scan finds b\x.tmp and b\keep.tmp; then b becomes a link to a folder outside the
+    // prefix that holds files of the same names.
+    class Found : public JunkScanView
+    {
+    public:
+        void clearFound() override { rows.clear(); }
+        void addFound(const FoundJunkRow& row) override { rows.push_back(row); }
+        std::vector<FoundJunkRow> rows;
+    } found;
+    JunkScan scan(*session, found);
+    scan.FileTypes = {{1, "*.tmp", "Temporary files"}};
+    scan.ScanSelectedDrives({"C:\\b"});
+    ASSERT_EQ(found.rows.size(), 2u);
+    test::TempDir outside;
+    writeFile(outside.path() / "x.tmp", "outside x");
+    writeFile(outside.path() / "keep.tmp", "outside keep");
+    fs::remove_all(driveC() / "b");
+    fs::create_directory_symlink(outside.path(), driveC() / "b");
+    fs::create_directories(driveC() / "Junk");
+
+    for (const CleanMode mode : {CleanMode::Delete, CleanMode::Recycle, CleanMode::Move}) {
+        const CleanOutcome outcome = clean(found.rows, mode, "C:\\Junk");
+        EXPECT_EQ(outcome.failed, 2);
+        EXPECT_EQ(readFile(outside.path() / "x.tmp"), "outside x");
+        EXPECT_EQ(readFile(outside.path() / "keep.tmp"), "outside keep");
+    }
+    EXPECT_FALSE(fs::exists(trash()));
+    EXPECT_TRUE(fs::is_empty(driveC() / "Junk"));
+}
+
 TEST_F(CleanJunkTest, UntickedRowsAdvanceTheBarWithoutAResultRow)
 {
     clean({row("C:\\a\\x.tmp", false), row("C:\\b\\x.tmp")}, CleanMode::Recycle);
