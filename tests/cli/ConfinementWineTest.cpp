@@ -49,19 +49,23 @@ protected:
         ASSERT_TRUE(s_bootError.empty()) << s_bootError;
         fs::remove_all(home() / ".local");
         ASSERT_TRUE(fs::is_symlink(user() / "Desktop")) << "Wine links the user folders";
-        // Canaries: files of the user's own, outside the prefix.
-        writeFile(home() / "Desktop/victim.txt", "the user's letter");
-        writeFile(home() / "Desktop/~victim.tmp", "looks like junk, is the user's");
+        // Canaries: files of the user's own, outside the prefix; the user folders of the
+        // prefix lead into this home.
+        writeFile(home() / "victim.txt", "the user's letter");
+        writeFile(home() / "~victim.tmp", "looks like junk, is the user's");
         writeFile(elsewhere() / "victim.txt", "another file of the user's");
         m_canaries = canaries();
     }
     void TearDown() override { EXPECT_EQ(canaries(), m_canaries) << "a file outside changed"; }
 
+    /// The files of the home (its trash aside) and of another folder outside the prefix.
     static std::map<std::string, std::string> canaries()
     {
         std::map<std::string, std::string> all;
-        for (const auto& [name, content] : contentsBelow(home() / "Desktop"))
-            all["Desktop/" + name] = content;
+        for (const auto& [name, content] : contentsBelow(home())) {
+            if (name.rfind(".local/", 0) != 0)
+                all["home/" + name] = content;
+        }
         for (const auto& [name, content] : contentsBelow(elsewhere()))
             all["elsewhere/" + name] = content;
         return all;
@@ -128,8 +132,8 @@ TEST_F(ConfinementWine, ANameWithBackslashesNeverLeadsTheJunkCleanerOut)
         const auto clean = cli(args);
         EXPECT_EQ(clean.out.find("victim"), std::string::npos) << clean.out;
         EXPECT_EQ(canaries(), (std::map<std::string, std::string>{
-                                  {"Desktop/victim.txt", "the user's letter"},
-                                  {"Desktop/~victim.tmp", "looks like junk, is the user's"},
+                                  {"home/victim.txt", "the user's letter"},
+                                  {"home/~victim.tmp", "looks like junk, is the user's"},
                                   {"elsewhere/victim.txt", "another file of the user's"}}))
             << mode[1];
     }
@@ -141,7 +145,7 @@ TEST_F(ConfinementWine, TheHistoryCleanerTakesNothingFromOutsideThroughTempOrThe
 {
     const fs::path temp = user() / "Temp";
     ASSERT_TRUE(fs::is_directory(temp));
-    writeFile(temp / "x\\..\\..\\..\\Desktop\\victim.txt", "planted");
+    writeFile(temp / "x\\..\\..\\Desktop\\victim.txt", "planted");
     writeFile(temp / "plain.tmp", "temp");
     // An item the desktop's trash holds that reached it from the user's Desktop, recorded by
     // a path through the prefix's Desktop link: not one of the prefix's own.
@@ -162,7 +166,7 @@ TEST_F(ConfinementWine, TheHistoryCleanerTakesNothingFromOutsideThroughTempOrThe
     EXPECT_EQ(clearBin.exitCode, 0) << clearBin.err << clearBin.out;
     EXPECT_FALSE(fs::exists(trash() / "files/plain.tmp")) << "the prefix's own item went";
     EXPECT_EQ(readFile(trash() / "files/letter.txt"), "trashed by the user");
-    EXPECT_EQ(readFile(temp / "x\\..\\..\\..\\Desktop\\victim.txt"), "planted");
+    EXPECT_EQ(readFile(temp / "x\\..\\..\\Desktop\\victim.txt"), "planted");
 }
 
 } // namespace
