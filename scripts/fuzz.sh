@@ -2,19 +2,19 @@
 # Builds the fuzz targets (clang, libFuzzer, ASan, UBSan) in build-fuzz/ and runs each for
 # SECONDS (default 60), one after the other. Fails on any crash, leak, hang or sanitizer
 # report; the inputs that caused them are kept in build-fuzz/crashes/<target>/.
-# usage: scripts/fuzz.sh [SECONDS [TARGET...]]   (targets: hive reg; default both)
+# usage: scripts/fuzz.sh [SECONDS [TARGET...]]   (targets: hive reg path; default all)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"
 targets=("${@:2}")
-[ ${#targets[@]} -eq 0 ] && targets=(hive reg)
+[ ${#targets[@]} -eq 0 ] && targets=(hive reg path)
 usage() {
-    echo "usage: scripts/fuzz.sh [SECONDS [TARGET...]]   (targets: hive reg)" >&2
+    echo "usage: scripts/fuzz.sh [SECONDS [TARGET...]]   (targets: hive reg path)" >&2
     exit 2
 }
 [[ "$seconds" =~ ^[0-9]+$ ]] && [ "$seconds" -ge 1 ] || usage
 for target in "${targets[@]}"; do
-    [[ "$target" == hive || "$target" == reg ]] || usage
+    [[ "$target" == hive || "$target" == reg || "$target" == path ]] || usage
 done
 
 # libclang-rt-dev holds libFuzzer and the sanitizer runtimes (clang only recommends it);
@@ -40,6 +40,18 @@ if [ ! -d "$build/seeds/hive" ] || [ ! -d "$build/seeds/reg" ]; then
     gzip -dc "$data/varied/regedit-export-full.reg.gz" >"$build/seeds/full-export.reg"
     "$build/fuzz/make-fuzz-seeds" reg "$build/seeds/full-export.reg" "$build/seeds/reg" 120
     rm "$build/seeds/full-export.reg"
+fi
+
+# Path seeds: a name and a Windows path, split by a NUL byte.
+if [ ! -d "$build/seeds/path" ]; then
+    mkdir -p "$build/seeds/path"
+    n=0
+    for seed in '~z\..\..\users\me\Desktop\victim.txt' 'trail.tmp ' 'c:d.tmp' 'PROGRA~1' \
+        'café.tmp' 'users\me\Desktop\victim.txt' 'users\me\Inside\App\app.exe' \
+        'users\me\Temp\..\..\..\..\windows' 'Program Files\App\.\app.exe'; do
+        n=$((n + 1))
+        printf '%s\0%s' "$seed" "$seed" >"$build/seeds/path/seed-$n"
+    done
 fi
 
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:${ASAN_OPTIONS:-}"

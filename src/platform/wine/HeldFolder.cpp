@@ -47,7 +47,8 @@ std::optional<HeldFolder> HeldFolder::open(const std::string& hostPath,
         return std::nullopt;
     }
     std::vector<std::string> names = namesBelow(hostPath, driveRoot);
-    if (names.empty() || names.back() == "." || names.back() == "..") {
+    if (names.empty() || names.back() == "." || names.back() == ".." ||
+        hostPath.find('\0') != std::string::npos) {
         failure = {EINVAL, false};
         return std::nullopt;
     }

@@ -208,32 +208,6 @@ char driveLetterOf(std::string_view root)
 
 } // namespace
 
-bool isWindowsFileName(std::string_view name)
-{
-    if (name.empty() || name == "." || name == ".." || name.back() == ' ' || name.back() == '.')
-        return false;
-    for (const char c : name) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20)
-            return false;
-        switch (c) {
-        case '\\':
-        case '/':
-        case ':':
-        case '*':
-        case '?':
-        case '"':
-        case '<':
-        case '>':
-        case '|':
-            return false;
-        default:
-            break;
-        }
-    }
-    return true;
-}
-
 bool matchesWildcard(std::string_view name, std::string_view pattern)
 {
     if (pattern == "*.*")

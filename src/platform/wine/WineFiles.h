@@ -115,10 +115,6 @@ private:
     bool m_lastLeftDrive = false;
 };
 
-/// True when Windows can hold `name` as a file name: not empty, no control character, none of
-/// \ / : * ? " < > |, no trailing blank or dot ("." and ".." are no names).
-bool isWindowsFileName(std::string_view name);
-
 /// Windows' match of a file name against a pattern with * and ?, without regard to case.
 bool matchesWildcard(std::string_view name, std::string_view pattern);
 

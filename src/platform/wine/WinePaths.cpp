@@ -25,6 +25,32 @@ std::optional<std::string> resolvedPath(const std::string& path)
     return result;
 }
 
+bool isWindowsFileName(std::string_view name)
+{
+    if (name.empty() || name == "." || name == ".." || name.back() == ' ' || name.back() == '.')
+        return false;
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20)
+            return false;
+        switch (c) {
+        case '\\':
+        case '/':
+        case ':':
+        case '*':
+        case '?':
+        case '"':
+        case '<':
+        case '>':
+        case '|':
+            return false;
+        default:
+            break;
+        }
+    }
+    return true;
+}
+
 namespace {
 
 bool exists(const std::string& path)
@@ -449,6 +475,9 @@ std::optional<WinePathMapper::DrivePath> WinePathMapper::drivePath(std::string_v
     if (path.substr(0, 4) == "\\\\?\\")
         path.remove_prefix(4);
     if (path.size() < 2 || path[1] != ':' || !std::isalpha(static_cast<unsigned char>(path[0])))
+        return std::nullopt;
+    // A NUL would end the host path early, where the kernel reads it.
+    if (path.find('\0') != std::string_view::npos)
         return std::nullopt;
     if (path.size() > 2 && path[2] != '\\' && path[2] != '/')
         return std::nullopt;

@@ -40,7 +40,7 @@ public:
     /// component matched without regard to case as Wine does; components that do not
     /// exist are kept as written. A component that names nothing but looks like a short name
     /// Wine made ("PROG~FBU") stands for the long name it was made from, as in Wine.
-    /// Empty for relative paths and drives without a link.
+    /// Empty for relative paths, paths holding a NUL and drives without a link.
     std::optional<std::string> toHost(std::string_view windowsPath) const;
 
     /// The folder that holds the entry toHost() names, held for a change (see HeldFolder):
@@ -187,6 +187,10 @@ private:
     mutable std::string m_lastFolderName;
     mutable ResolvedFolder* m_lastFolder = nullptr;
 };
+
+/// True when Windows can hold `name` as a file name: not empty, no control character, none of
+/// \ / : * ? " < > |, no trailing blank or dot ("." and ".." are no names).
+bool isWindowsFileName(std::string_view name);
 
 /// The resolved form of a host path (realpath), or empty when it does not exist.
 std::optional<std::string> resolvedPath(const std::string& path);

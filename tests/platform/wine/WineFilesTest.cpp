@@ -347,6 +347,12 @@ TEST_F(WineFilesTest, ChangesNeverLandOutsideTheDriveThroughALink)
         prefix->shell().moveToFolder("C:\\users\\me\\Documents\\private.txt", "C:\\Program Files"));
     unchanged();
 
+    // A NUL would end the path where the kernel reads it: "C:\..\0x\made" is no path.
+    using namespace std::string_literals;
+    EXPECT_FALSE(files().createDirectory("C:\\..\0x\\made"s));
+    EXPECT_FALSE(fs::exists(dir.path() / "prefix" / "made"));
+    EXPECT_FALSE(files().unixFileName("C:\\a\0b"s));
+
     // A link planted at the name itself: written never through it, deleted as the link alone.
     fs::create_symlink(victim, driveC / "planted.tmp");
     EXPECT_FALSE(files().openFile("C:\\planted.tmp", platform::FileStream::Mode::Create));
