@@ -45,8 +45,10 @@ void saveStartupWrites(StartedSession& started)
 std::unique_ptr<StartedSession> startSession(const StartOptions& options)
 {
     wine::PrefixChoice choice = wine::choosePrefix(options.prefix);
-    auto prefix = std::make_unique<wine::WinePrefix>(
-        choice.path, options.preview ? wine::OpenMode::Preview : wine::OpenMode::Normal);
+    const wine::OpenMode mode = options.preview           ? wine::OpenMode::Preview
+                                : options.changesRegistry ? wine::OpenMode::Writer
+                                                          : wine::OpenMode::Normal;
+    auto prefix = std::make_unique<wine::WinePrefix>(choice.path, mode);
     std::unique_ptr<platform::Http> http;
     if (!options.preview)
         http = std::make_unique<platform::CurlHttp>();

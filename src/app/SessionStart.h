@@ -29,6 +29,9 @@ struct StartOptions
     /// Changes stay in memory, no file of the prefix changes and the network is not used
     /// (pictures of the windows).
     bool preview = false;
+    /// For one command that changes the registry: other Tidewell writers of the prefix wait
+    /// until this session ends (see wine::OpenMode::Writer).
+    bool changesRegistry = false;
 };
 
 /// The prefix in use and the session over it; the session lives as long as this does.

@@ -100,14 +100,15 @@ int runBrowserRepair(CommandContext& context)
 
 std::vector<Command> browserCommands()
 {
-    return {{"browser-repair",
-             "",
-             "write the undo backup, then run the browser repair items\n(--items: numbers "
-             "counted from 1, such as 1,3; all by default)",
-             {{"items", "LIST"}, kJsonOption},
-             0,
-             0,
-             runBrowserRepair}};
+    return {changingRegistry(
+        {"browser-repair",
+         "",
+         "write the undo backup, then run the browser repair items\n(--items: numbers "
+         "counted from 1, such as 1,3; all by default)",
+         {{"items", "LIST"}, kJsonOption},
+         0,
+         0,
+         runBrowserRepair})};
 }
 
 } // namespace tw::cli

@@ -48,7 +48,16 @@ struct Command
     /// For a command on host files alone, which runs without opening the Wine prefix (a
     /// missing or damaged one does not stop it); `run` is null then.
     int (*runOnHost)(const Arguments& args, std::ostream& out, std::ostream& err) = nullptr;
+    /// Changes the registry: the prefix is opened for one writer at a time.
+    bool changesRegistry = false;
 };
+
+/// `command` marked as one that changes the registry.
+inline Command changingRegistry(Command command)
+{
+    command.changesRegistry = true;
+    return command;
+}
 
 /// Every command, in the order --help lists them.
 const std::vector<Command>& commandTable();

@@ -149,14 +149,15 @@ std::vector<Command> historyCommands()
          1,
          1,
          listHistory},
-        {"history clear",
-         "ITEM",
-         "clear history item ITEM: files go to the Recycle Bin, removed\nregistry values to a "
-         "backup; the Recycle Bin and URL cache entries\ngo for good",
-         {kJsonOption},
-         1,
-         1,
-         clearHistory},
+        changingRegistry(
+            {"history clear",
+             "ITEM",
+             "clear history item ITEM: files go to the Recycle Bin, removed\nregistry values to a "
+             "backup; the Recycle Bin and URL cache entries\ngo for good",
+             {kJsonOption},
+             1,
+             1,
+             clearHistory}),
     };
 }
 

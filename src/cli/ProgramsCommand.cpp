@@ -89,13 +89,13 @@ std::vector<Command> programsCommands()
          1,
          1,
          uninstallProgram},
-        {"programs remove",
-         "N",
-         "delete entry N from the registry (its backup restores it)",
-         {},
-         1,
-         1,
-         removeProgram},
+        changingRegistry({"programs remove",
+                          "N",
+                          "delete entry N from the registry (its backup restores it)",
+                          {},
+                          1,
+                          1,
+                          removeProgram}),
     };
 }
 

@@ -188,15 +188,22 @@ std::vector<Command> regCommands()
          1,
          2,
          query},
-        {"reg set",
-         "KEY NAME TYPE DATA",
-         "set a value; TYPE is REG_SZ, REG_EXPAND_SZ,\nREG_MULTI_SZ (items split by \\0), "
-         "REG_DWORD,\nREG_QWORD (decimal or 0x...), REG_BINARY (hex bytes)",
-         {},
-         4,
-         4,
-         set},
-        {"reg delete", "KEY [NAME]", "delete a value, or a key with its subtree", {}, 1, 2, remove},
+        changingRegistry(
+            {"reg set",
+             "KEY NAME TYPE DATA",
+             "set a value; TYPE is REG_SZ, REG_EXPAND_SZ,\nREG_MULTI_SZ (items split by \\0), "
+             "REG_DWORD,\nREG_QWORD (decimal or 0x...), REG_BINARY (hex bytes)",
+             {},
+             4,
+             4,
+             set}),
+        changingRegistry({"reg delete",
+                          "KEY [NAME]",
+                          "delete a value, or a key with its subtree",
+                          {},
+                          1,
+                          2,
+                          remove}),
         {"reg export",
          "FILE [KEY]",
          "write a .reg file (the whole registry without KEY)",
@@ -204,7 +211,8 @@ std::vector<Command> regCommands()
          1,
          2,
          exportFile},
-        {"reg import", "FILE", "import a .reg file, all or nothing", {}, 1, 1, importFile},
+        changingRegistry(
+            {"reg import", "FILE", "import a .reg file, all or nothing", {}, 1, 1, importFile}),
     };
 }
 

@@ -144,13 +144,13 @@ int removeBackup(CommandContext& context)
 
 std::vector<Command> repairCommands()
 {
-    return {{"repair",
-             "",
-             "scan, select every record, write the backup, repair",
-             {kSectionsOption, {"no-backup", ""}, kJsonOption},
-             0,
-             0,
-             runRepair}};
+    return {changingRegistry({"repair",
+                              "",
+                              "scan, select every record, write the backup, repair",
+                              {kSectionsOption, {"no-backup", ""}, kJsonOption},
+                              0,
+                              0,
+                              runRepair})};
 }
 
 std::vector<Command> backupCommands()
@@ -165,14 +165,15 @@ std::vector<Command> backupCommands()
          listBackups,
          true},
         {"backups full", "", "export the whole registry into a new backup", {}, 0, 0, fullBackup},
-        {"backups restore",
-         "FILE",
-         "import a backup; FILE as the list shows it or as a host\npath; --force restores one "
-         "that was changed or\ncomes from another prefix",
-         {{"force", ""}},
-         1,
-         1,
-         restoreBackup},
+        changingRegistry(
+            {"backups restore",
+             "FILE",
+             "import a backup; FILE as the list shows it or as a host\npath; --force restores one "
+             "that was changed or\ncomes from another prefix",
+             {{"force", ""}},
+             1,
+             1,
+             restoreBackup}),
         {"backups remove", "FILE", "delete a backup", {}, 1, 1, removeBackup},
     };
 }

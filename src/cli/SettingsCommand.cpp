@@ -92,14 +92,15 @@ std::vector<Command> settingsCommands()
          0,
          show,
          true},
-        {"settings set",
-         "NAME VALUE",
-         "set a setting (flags take 1 or 0); Autostart 1 or 0\nwrites or removes the desktop's "
-         "autostart entry",
-         {},
-         2,
-         2,
-         set},
+        changingRegistry(
+            {"settings set",
+             "NAME VALUE",
+             "set a setting (flags take 1 or 0); Autostart 1 or 0\nwrites or removes the desktop's "
+             "autostart entry",
+             {},
+             2,
+             2,
+             set}),
     };
 }
 

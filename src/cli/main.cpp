@@ -19,7 +19,9 @@ int run(int argc, char** argv)
     if (line.command->runOnHost)
         return line.command->runOnHost(line.args, std::cout, std::cerr);
     const std::unique_ptr<tw::app::StartedSession> started =
-        tw::app::startSession({line.prefix, tw::app::SettingsMode::Read});
+        tw::app::startSession({.prefix = line.prefix,
+                               .settings = tw::app::SettingsMode::Read,
+                               .changesRegistry = line.command->changesRegistry});
     tw::cli::CommandContext context{*started,  started->session(), started->prefix(),
                                     line.args, std::cout,          std::cerr};
     return line.command->run(context);

@@ -2,6 +2,7 @@
 
 #include "TextCodec.h"
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -133,6 +134,9 @@ private:
         if (levelsOf(key->subKey) > kMaxKeyDepth)
             fail("a key deeper than " + std::to_string(kMaxKeyDepth) +
                  " levels below its root (Windows allows no more)");
+        if (longestLevel(key->subKey) > kMaxKeyNameLength)
+            fail("a key name longer than " + std::to_string(kMaxKeyNameLength) +
+                 " characters (Windows allows no more)");
         RegFileOperation op;
         op.kind = remove ? RegFileOperation::Kind::DeleteKey : RegFileOperation::Kind::CreateKey;
         op.line = m_line;
@@ -155,6 +159,31 @@ private:
             }
         }
         return levels;
+    }
+
+    /// The length of the longest name in a key path, in UTF-16 units.
+    static size_t longestLevel(std::string_view path)
+    {
+        size_t longest = 0;
+        for (size_t start = 0; start <= path.size();) {
+            size_t end = path.find('\\', start);
+            if (end == std::string_view::npos)
+                end = path.size();
+            longest = std::max(longest, utf16Length(path.substr(start, end - start)));
+            start = end + 1;
+        }
+        return longest;
+    }
+
+    static size_t utf16Length(std::string_view utf8)
+    {
+        size_t units = 0;
+        for (const char c : utf8) {
+            const auto byte = static_cast<unsigned char>(c);
+            if ((byte & 0xC0) != 0x80)
+                units += (byte & 0xF8) == 0xF0 ? 2 : 1;
+        }
+        return units;
     }
 
     /// A quoted string from after its opening quote; `rest` is left after the closing one.
@@ -207,6 +236,9 @@ private:
         } else {
             rest.remove_prefix(1);
             op.valueName = parseQuoted(rest);
+            if (utf16Length(op.valueName) > kMaxValueNameLength)
+                fail("a value name longer than " + std::to_string(kMaxValueNameLength) +
+                     " characters (Windows allows no more)");
         }
         rest = trimFront(rest);
         if (rest.empty() || rest.front() != '=')

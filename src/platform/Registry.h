@@ -10,6 +10,9 @@ namespace tw::platform {
 
 /// Windows keeps keys at most this many levels below a root key.
 inline constexpr size_t kMaxKeyDepth = 512;
+/// The longest key name (one path component) and value name Windows takes, in UTF-16 units.
+inline constexpr size_t kMaxKeyNameLength = 255;
+inline constexpr size_t kMaxValueNameLength = 16383;
 
 /// What RegQueryInfoKey reports. Lengths count characters without the terminating NUL.
 struct KeyInfo

@@ -135,6 +135,67 @@ TEST_F(RegCommandTest, ImportIsAllOrNothing)
     EXPECT_NE(folder.err.find("is a folder"), std::string::npos) << folder.err;
 }
 
+TEST_F(RegCommandTest, ImportAndSetKeepToWhatTheHivesCanHold)
+{
+    const std::vector<std::string> hives = {hive("system.reg"), hive("user.reg"),
+                                            hive("userdef.reg")};
+    const std::string good =
+        "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Good]\r\n\"a\"=\"1\"\r\n";
+    struct Refused
+    {
+        std::string lines;
+        std::string says;
+    };
+    const std::vector<Refused> files = {
+        {"[HKEY_CURRENT_USER\\Software\\Long]\r\n\"" + std::string(16384, 'v') + "\"=\"1\"\r\n",
+         "line 6: a value name longer than 16383 characters"},
+        {"[HKEY_LOCAL_MACHINE\\Software\\" + std::string(256, 'k') + "\\Below]\r\n",
+         "line 5: a key name longer than 255 characters"},
+        {"[HKEY_USERS\\S-1-5-21-1-2-3-1001\\Software\\Other]\r\n\"b\"=\"2\"\r\n",
+         "line 5: no registry file of this prefix holds HKEY_USERS\\S-1-5-21-1-2-3-1001"},
+    };
+    for (const Refused& refused : files) {
+        const std::string file = (dir.path() / "refused.reg").string();
+        test::writeFile(file, good + refused.lines);
+        const auto result = cli({"reg", "import", file});
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_NE(result.err.find(refused.says), std::string::npos) << result.err;
+        EXPECT_NE(result.err.find("nothing was imported"), std::string::npos) << result.err;
+    }
+
+    // reg set refuses the same with the errors Windows gives.
+    auto result =
+        cli({"reg", "set", "HKCU\\Software\\Good", std::string(16384, 'v'), "REG_SZ", "1"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find("invalid name"), std::string::npos) << result.err;
+    result = cli({"reg", "set", "HKCU\\Software\\" + std::string(256, 'k'), "a", "REG_SZ", "1"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find("invalid name"), std::string::npos) << result.err;
+    result = cli({"reg", "set", "HKEY_USERS\\S-1-5-21-1-2-3-1001\\Software", "a", "REG_SZ", "1"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find("access denied"), std::string::npos) << result.err;
+
+    EXPECT_EQ(hive("system.reg"), hives[0]);
+    EXPECT_EQ(hive("user.reg"), hives[1]);
+    EXPECT_EQ(hive("userdef.reg"), hives[2]);
+
+    // Names at the limits import, and another process reads them from the saved hives.
+    const std::string key = "HKEY_CURRENT_USER\\Software\\" + std::string(255, 'k');
+    const std::string value(16383, 'v');
+    const std::string file = (dir.path() / "limits.reg").string();
+    test::writeFile(file, "REGEDIT4\r\n\r\n[" + key + "]\r\n\"" + value +
+                              "\"=\"kept\"\r\n"
+                              "[HKEY_USERS\\.DEFAULT\\Software\\Tidewell]\r\n\"c\"=\"3\"\r\n");
+    result = cli({"reg", "import", file});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+
+    result = cli({"reg", "query", key, value});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.out.find("REG_SZ    kept"), std::string::npos) << result.out;
+    result = cli({"reg", "query", "HKEY_USERS\\.DEFAULT\\Software\\Tidewell", "c"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+}
+
 TEST_F(RegCommandTest, DamagedHiveIsNamedWithItsLine)
 {
     std::string system = hive("system.reg");

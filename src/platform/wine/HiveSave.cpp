@@ -57,36 +57,13 @@ std::string errorText(int error)
     throw std::system_error(errno, std::generic_category(), what);
 }
 
-std::string identityText(const FileIdentity& id)
-{
-    return std::to_string(id.device) + ":" + std::to_string(id.inode) + ":" +
-           std::to_string(id.size) + ":" + std::to_string(id.modifiedNs);
-}
-
-std::optional<FileIdentity> parseIdentity(const std::string& text)
-{
-    FileIdentity id;
-    unsigned long long device = 0, inode = 0;
-    long long size = 0, modified = 0;
-    char end = 0;
-    if (std::sscanf(text.c_str(), "%llu:%llu:%lld:%lld%c", &device, &inode, &size, &modified,
-                    &end) != 4)
-        return std::nullopt;
-    id.exists = true;
-    id.device = static_cast<dev_t>(device);
-    id.inode = static_cast<ino_t>(inode);
-    id.size = static_cast<off_t>(size);
-    id.modifiedNs = modified;
-    return id;
-}
-
 void writeJournal(const std::string& path, const std::vector<Entry>& entries)
 {
     std::string text(kJournalSignature);
     text += '\n';
     for (const Entry& e : entries)
         text += baseName(e.target) + '\t' + baseName(e.temporary) + '\t' + baseName(e.kept) + '\t' +
-                identityText(e.old) + '\t' + identityText(e.fresh) + '\n';
+                e.old.toText() + '\t' + e.fresh.toText() + '\n';
     writeFileAtomically(path, text);
 }
 
@@ -114,8 +91,8 @@ std::vector<Entry> readJournal(const std::string& folder, const std::string& pat
             fields[1].find('/') != std::string::npos ||
             fields[2] != fields[0] + std::string(kKeptSuffix))
             throw damaged();
-        const auto old = parseIdentity(fields[3]);
-        const auto fresh = parseIdentity(fields[4]);
+        const auto old = FileIdentity::fromText(fields[3]);
+        const auto fresh = FileIdentity::fromText(fields[4]);
         if (!old || !fresh)
             throw damaged();
         entries.push_back({folder + "/" + fields[0], folder + "/" + fields[1],

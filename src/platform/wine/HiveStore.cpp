@@ -1,6 +1,7 @@
 #include "HiveStore.h"
 
 #include "PrefixLock.h"
+#include "SaveRecord.h"
 #include "WineServer.h"
 #include "platform/TextCodec.h"
 
@@ -64,10 +65,14 @@ HiveStore::HiveStore(std::string prefixDir, OpenMode mode)
                           "\"wineboot -i\" with WINEPREFIX set to it first)");
     if (runningWineserver(m_prefixDir))
         markHeldByWine();
+    else if (m_mode == OpenMode::Writer)
+        m_writerLock = lockForWriting();
     load();
     if (!isReadOnly() && !isPreview())
         m_readOnlyReason = permissionRefusal(m_prefixDir, m_hives);
 }
+
+HiveStore::~HiveStore() = default;
 
 std::string HiveStore::writeRefusal()
 {
@@ -79,11 +84,36 @@ std::string HiveStore::writeRefusal()
     }
     for (const auto& hive : m_hives) {
         if (!(FileIdentity::of(hive->hostPath()) == hive->identity()))
-            return hive->hostPath() +
-                   " changed on disk after Tidewell read it (Wine or another program wrote "
-                   "it). Open the prefix again and repeat the change.";
+            return changedOnDisk(*hive) + ". Open the prefix again and repeat the change.";
     }
     return permissionRefusal(m_prefixDir, m_hives);
+}
+
+std::string HiveStore::changedOnDisk(const Hive& hive) const
+{
+    if (savedByTidewell(m_prefixDir, hive.hostPath()))
+        return hive.hostPath() +
+               " changed on disk after Tidewell read it: another Tidewell saved its changes "
+               "to the prefix meanwhile";
+    return hive.hostPath() +
+           " changed on disk after Tidewell read it (Wine or another program wrote it)";
+}
+
+std::unique_ptr<PrefixLock> HiveStore::lockForWriting() const
+{
+    try {
+        return std::make_unique<PrefixLock>(m_prefixDir, PrefixLock::Mode::Create,
+                                            PrefixLock::Kind::Writer);
+    } catch (const std::system_error& e) {
+        // A prefix the user may not write opens read-only; it needs no turn.
+        if (e.code() == std::errc::permission_denied ||
+            e.code() == std::errc::read_only_file_system)
+            return nullptr;
+        throw PrefixError(std::string("Cannot open the registry of ") + m_prefixDir +
+                          " for writing: " + e.what());
+    } catch (const std::exception& e) {
+        throw PrefixError(std::string("Cannot change the registry: ") + e.what());
+    }
 }
 
 void HiveStore::load()
@@ -114,8 +144,10 @@ std::unique_ptr<PrefixLock> HiveStore::lockForReading()
     // those of a save going on right now.
     try {
         auto lock = std::make_unique<PrefixLock>(m_prefixDir, PrefixLock::Mode::IfPresent);
-        if (lock->isHeld())
+        if (lock->isHeld()) {
             recoverInterruptedSave(m_prefixDir, kHiveFiles);
+            removeStaleRecordFiles(m_prefixDir);
+        }
         return lock;
     } catch (const std::exception& e) {
         throw PrefixError(std::string("Cannot open the registry of ") + m_prefixDir + ": " +
@@ -220,6 +252,11 @@ void HiveStore::save()
     if (isReadOnly())
         throw PrefixError(m_readOnlyReason);
     {
+        // A store that read the hives without the writer lock saves in its turn too; then
+        // the hives may have changed since it read them, which the check below tells.
+        std::unique_ptr<PrefixLock> writerTurn;
+        if (!m_writerLock)
+            writerTurn = lockForWriting();
         // Our own writers save one at a time; each compares what it read with the disk
         // while it holds the lock, up to its last rename.
         std::unique_ptr<PrefixLock> lock;
@@ -235,14 +272,14 @@ void HiveStore::save()
         std::vector<Replacement> files;
         try {
             recoverInterruptedSave(m_prefixDir, kHiveFiles);
+            removeStaleRecordFiles(m_prefixDir);
             for (const auto& hive : m_hives) {
                 if (!hive->isDirty())
                     continue;
                 if (!(FileIdentity::of(hive->hostPath()) == hive->identity()))
-                    throw SaveError(hive->hostPath() +
-                                    " changed on disk after Tidewell read it (Wine or another "
-                                    "program wrote it); nothing was saved. Open the prefix "
-                                    "again and repeat the change.");
+                    throw SaveError(changedOnDisk(*hive) +
+                                    "; nothing was saved. Open the prefix again and repeat "
+                                    "the change.");
                 files.push_back(
                     {hive->hostPath(),
                      [&hive = *hive](const std::function<void(std::string_view)>& sink) {
@@ -251,6 +288,10 @@ void HiveStore::save()
                      hive->identity()});
             }
             replaceFiles(m_prefixDir, files, m_saveObserver);
+            std::vector<std::string> written;
+            for (const Replacement& file : files)
+                written.push_back(file.target);
+            recordSave(m_prefixDir, written);
         } catch (const std::system_error& e) {
             throw PrefixError(std::string("Cannot save the registry: ") + e.what() +
                               "; nothing was saved.");

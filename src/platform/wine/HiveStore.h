@@ -27,6 +27,9 @@ public:
 enum class OpenMode
 {
     Normal,
+    /// For one change of the registry: the prefix's writer lock is held from reading the
+    /// hives until the store ends, so Tidewell's writers of a prefix take turns.
+    Writer,
     /// Changes stay in memory: nothing is ever written, not even the finishing of an
     /// interrupted save (for pictures of the windows).
     Preview,
@@ -39,6 +42,7 @@ public:
     /// damaged hive (naming the file and line). A prefix the user may not write is
     /// read-only.
     explicit HiveStore(std::string prefixDir, OpenMode mode = OpenMode::Normal);
+    ~HiveStore();
     HiveStore(const HiveStore&) = delete;
     HiveStore& operator=(const HiveStore&) = delete;
 
@@ -49,8 +53,9 @@ public:
     const std::string& readOnlyReason() const { return m_readOnlyReason; }
 
     /// Writes every changed hive, all of them or none (an interrupted save is finished or
-    /// undone when the prefix is next opened). Refuses (PrefixError) when Wine now runs in
-    /// the prefix or a hive changed on disk since it was read; then nothing is written.
+    /// undone when the prefix is next opened). Waits for a writer that holds the writer
+    /// lock. Refuses (PrefixError) when Wine now runs in the prefix or a hive changed on
+    /// disk since it was read; then nothing is written.
     void save();
     /// Why a change made now could not be saved (see save()); empty when it could be.
     std::string writeRefusal();
@@ -107,6 +112,12 @@ public:
     void waitForSideReaders() const;
 
 private:
+    /// The writer lock, or null when the prefix cannot be written anyway (Wine runs in it,
+    /// or the user may not write its folder). Throws PrefixError when another Tidewell
+    /// keeps it.
+    std::unique_ptr<PrefixLock> lockForWriting() const;
+    /// Why `hive` differs from what was read: which writer changed it.
+    std::string changedOnDisk(const Hive& hive) const;
     void load();
     /// The save lock while the hives are read, when there is a lock file and this store may
     /// write; an interrupted save is recovered under it.
@@ -123,6 +134,7 @@ private:
 
     std::string m_prefixDir;
     OpenMode m_mode;
+    std::unique_ptr<PrefixLock> m_writerLock;
     std::string m_readOnlyReason;
     std::unique_ptr<HiveKey> m_root;
     HiveKey* m_machine = nullptr;

@@ -18,9 +18,10 @@ constexpr auto kLongestWait = std::chrono::seconds(60);
 
 } // namespace
 
-PrefixLock::PrefixLock(const std::string& prefixDir, Mode mode)
+PrefixLock::PrefixLock(const std::string& prefixDir, Mode mode, Kind kind)
 {
-    const std::string path = prefixDir + "/.tidewell.lock";
+    const std::string path =
+        prefixDir + (kind == Kind::Save ? "/.tidewell.lock" : "/.tidewell.writer.lock");
     // flock() needs no write access, so a lock file that root made serves every user.
     m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (m_fd < 0 && errno == ENOENT && mode == Mode::Create) {
@@ -46,8 +47,12 @@ PrefixLock::PrefixLock(const std::string& prefixDir, Mode mode)
         if (std::chrono::steady_clock::now() > giveUp) {
             ::close(m_fd);
             m_fd = -1;
-            throw std::runtime_error("another program has held " + path +
-                                     " for a minute (another Tidewell saving this prefix?)");
+            throw std::runtime_error(
+                kind == Kind::Save
+                    ? "another program has held " + path +
+                          " for a minute (another Tidewell saving this prefix?)"
+                    : "another Tidewell has been changing the registry of " + prefixDir +
+                          " for a minute (it holds " + path + "); try again when it has ended");
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }

@@ -16,7 +16,6 @@ using platform::utf8ToUtf16;
 namespace {
 
 constexpr int kMaxLinkDepth = 16;
-constexpr size_t kMaxKeyNameLength = 255;
 constexpr std::u16string_view kLinkValue = u"SymbolicLinkValue";
 
 /// How many levels `key` lies below the root key of its hive (or of the tree).
@@ -273,7 +272,7 @@ LONG WineRegistry::walk(HiveKey* base, std::string_view path, bool create, HiveK
         HiveKey* next = remember ? nullptr : lastEnumerated(key, part);
         if (!next) {
             const std::u16string& name = lookupName(part);
-            if (name.size() > kMaxKeyNameLength)
+            if (name.size() > platform::kMaxKeyNameLength)
                 return ERROR_INVALID_PARAMETER;
             next = key->findSubkey(name);
         }
@@ -285,6 +284,9 @@ LONG WineRegistry::walk(HiveKey* base, std::string_view path, bool create, HiveK
             // Windows refuses keys deeper than it allows, as it refuses other bad names.
             if (depthOf(key) >= platform::kMaxKeyDepth)
                 return ERROR_INVALID_PARAMETER;
+            // A key no hive file holds (below another user's SID) would be lost at the save.
+            if (!key->hive())
+                return ERROR_ACCESS_DENIED;
             next = key->addSubkey(lookupName(part));
             next->setModified(m_store.now());
             m_store.touch(*key);
@@ -477,9 +479,12 @@ LONG WineRegistry::setValue(HKEY key, std::string_view name, DWORD type, std::st
     HiveKey* found = nullptr;
     if (const LONG rc = lookup(key, KEY_SET_VALUE, &found))
         return rc;
-    if (!writable())
+    const std::u16string wideName = utf8ToUtf16(name);
+    if (wideName.size() > platform::kMaxValueNameLength)
+        return ERROR_INVALID_PARAMETER;
+    if (!writable() || !found->hive())
         return ERROR_ACCESS_DENIED;
-    found->setValue(utf8ToUtf16(name), type, toStoredData(type, data));
+    found->setValue(wideName, type, toStoredData(type, data));
     forgetWalk();
     m_store.touch(*found);
     return ERROR_SUCCESS;

@@ -4,7 +4,9 @@
 #include "HiveStore.h"
 #include "WineRegistry.h"
 #include "platform/RegFile.h"
+#include "platform/TextCodec.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -55,6 +57,36 @@ void WineRegistryEditor::exportToHostFile(const std::string& hostFile, std::stri
     }
 }
 
+void WineRegistryEditor::refuseKeysOfNoHive(
+    const std::vector<platform::RegFileOperation>& operations) const
+{
+    using Kind = platform::RegFileOperation::Kind;
+    for (const platform::RegFileOperation& op : operations) {
+        if (op.key.root != win::HKEY_USERS || op.kind == Kind::DeleteKey ||
+            op.kind == Kind::DeleteValue)
+            continue;
+        const std::string_view top =
+            std::string_view(op.key.subKey)
+                .substr(0, std::min(op.key.subKey.find('\\'), op.key.subKey.size()));
+        if (top.empty() && op.kind == Kind::CreateKey)
+            continue;
+        const HiveKey* user =
+            top.empty() ? nullptr : m_store.usersKey()->findSubkey(platform::utf8ToUtf16(top));
+        if (user && user->hiveBase())
+            continue;
+        std::string held;
+        for (const HiveKey* key : m_store.usersKey()->subkeys()) {
+            if (key->hiveBase())
+                held +=
+                    (held.empty() ? "" : " and ") + op.key.rootName + "\\" + key->name().toUtf8();
+        }
+        throw RegistryEditorError("line " + std::to_string(op.line) +
+                                  ": no registry file of this prefix holds " + op.key.rootName +
+                                  (top.empty() ? "" : "\\" + std::string(top)) +
+                                  ", so Wine would not keep it (the prefix keeps " + held + ")");
+    }
+}
+
 void WineRegistryEditor::importHostFile(const std::string& hostFile)
 {
     std::error_code error;
@@ -72,6 +104,7 @@ void WineRegistryEditor::importHostFile(const std::string& hostFile)
     std::vector<platform::RegFileOperation> operations;
     try {
         operations = platform::parseRegFile(bytes.str(), platform::ansiCodePage(m_registry));
+        refuseKeysOfNoHive(operations);
     } catch (const RegistryEditorError& e) {
         throw RegistryEditorError(hostFile + " " + e.what() + "; nothing was imported");
     }

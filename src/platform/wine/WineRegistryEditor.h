@@ -2,6 +2,7 @@
 #pragma once
 
 #include "WinePaths.h"
+#include "platform/RegFile.h"
 #include "platform/RegistryEditor.h"
 
 namespace tw::wine {
@@ -25,6 +26,9 @@ public:
 
 private:
     std::string hostPathOf(std::string_view file) const;
+    /// Throws RegistryEditorError "line N: ..." for the first key or value the file would
+    /// add where no hive of the prefix holds it (below another user's SID).
+    void refuseKeysOfNoHive(const std::vector<platform::RegFileOperation>& operations) const;
 
     WineRegistry& m_registry;
     HiveStore& m_store;

@@ -28,13 +28,15 @@ void setUserValue(WinePrefix& prefix, const std::string& name, const std::string
     ASSERT_EQ(prefix.registry().setValue(key.get(), name, REG_SZ, text + '\0'), ERROR_SUCCESS);
 }
 
-/// Files of ours in the prefix folder but the lock file, which stays.
+/// Files of ours in the prefix folder but the lock files and the record of the last save,
+/// which stay.
 std::vector<std::string> leftovers(const fs::path& dir)
 {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(dir)) {
         const std::string name = entry.path().filename().string();
-        if (name.find("tidewell") != std::string::npos && name != ".tidewell.lock")
+        if (name.find("tidewell") != std::string::npos && name != ".tidewell.lock" &&
+            name != ".tidewell.writer.lock" && name != ".tidewell.saved")
             names.push_back(name);
     }
     return names;
@@ -121,6 +123,45 @@ TEST(WinePrefix, NeverOverwritesAHiveThatChangedOnDisk)
     }
     EXPECT_EQ(test::firstDifference(readFile(dir.path() / "user.reg"), changed), "");
     EXPECT_TRUE(leftovers(dir.path()).empty());
+}
+
+TEST(WinePrefix, ARefusedSaveNamesWhoChangedTheHive)
+{
+    TempDir dir;
+    PrefixBuilder(dir.path()).fixtureHives("wine-8.0/varied");
+    const auto refusal = [](WinePrefix& prefix) {
+        try {
+            prefix.save();
+        } catch (const PrefixError& e) {
+            return std::string(e.what());
+        }
+        return std::string("saved");
+    };
+
+    // The window's store read the hives; a command of another Tidewell saved in between.
+    WinePrefix window(dir.str());
+    setUserValue(window, "Mine", "1");
+    {
+        WinePrefix command(dir.str(), OpenMode::Writer);
+        setUserValue(command, "Theirs", "2");
+        command.save();
+    }
+    EXPECT_NE(window.writeRefusal().find("another Tidewell saved"), std::string::npos)
+        << window.writeRefusal();
+    const std::string byTidewell = refusal(window);
+    EXPECT_NE(byTidewell.find("user.reg changed on disk"), std::string::npos) << byTidewell;
+    EXPECT_NE(byTidewell.find("another Tidewell saved"), std::string::npos) << byTidewell;
+
+    // Wine writes a new file in the hive's place when it saves.
+    WinePrefix again(dir.str());
+    setUserValue(again, "Mine", "1");
+    const std::string wine = readFile(dir.path() / "user.reg") + "\n[Software\\\\Wine] 1\n";
+    test::writeFile(dir.path() / "user.reg.new", wine);
+    fs::rename(dir.path() / "user.reg.new", dir.path() / "user.reg");
+    const std::string byWine = refusal(again);
+    EXPECT_NE(byWine.find("Wine or another program"), std::string::npos) << byWine;
+    EXPECT_EQ(byWine.find("another Tidewell"), std::string::npos) << byWine;
+    EXPECT_EQ(test::firstDifference(readFile(dir.path() / "user.reg"), wine), "");
 }
 
 TEST(WinePrefix, RevertForgetsUnsavedChanges)

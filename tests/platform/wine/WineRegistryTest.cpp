@@ -502,6 +502,49 @@ TEST_F(WineRegistryTest, RejectsPathsThatStartWithABackslash)
               ERROR_BAD_PATHNAME);
 }
 
+TEST_F(WineRegistryTest, RefusesNamesAndKeysNoHiveCanKeepAsWindowsDoes)
+{
+    const std::string longKey = "Software\\" + std::string(255, 'k');
+    const std::string x("x\0", 2);
+    // Non-ASCII names count in UTF-16 units, as Windows counts them.
+    std::string wide;
+    for (int i = 0; i < 16383; ++i)
+        wide += "\xC3\xA9";
+    {
+        KeyHandle key(reg());
+        ASSERT_EQ(reg().createKey(HKEY_CURRENT_USER, longKey, KEY_ALL_ACCESS, key.out()),
+                  ERROR_SUCCESS);
+        EXPECT_EQ(reg().setValue(key.get(), std::string(16383, 'v'), REG_SZ, x), ERROR_SUCCESS);
+        EXPECT_EQ(reg().setValue(key.get(), std::string(16384, 'v'), REG_SZ, x),
+                  ERROR_INVALID_PARAMETER);
+        EXPECT_EQ(reg().setValue(key.get(), wide, REG_SZ, x), ERROR_SUCCESS);
+        EXPECT_EQ(reg().setValue(key.get(), wide + "\xC3\xA9", REG_SZ, x), ERROR_INVALID_PARAMETER);
+
+        KeyHandle other(reg());
+        EXPECT_EQ(reg().createKey(HKEY_CURRENT_USER, "Software\\" + std::string(256, 'k'),
+                                  KEY_ALL_ACCESS, other.out()),
+                  ERROR_INVALID_PARAMETER);
+        // Another user's keys lie in no hive file of the prefix: Wine would never keep them.
+        EXPECT_EQ(reg().createKey(HKEY_USERS, "S-1-5-21-1-2-3-1001\\Software", KEY_ALL_ACCESS,
+                                  other.out()),
+                  ERROR_ACCESS_DENIED);
+        EXPECT_EQ(reg().setValue(HKEY_USERS, "Loose", REG_SZ, x), ERROR_ACCESS_DENIED);
+        EXPECT_EQ(subkeys(HKEY_USERS),
+                  (std::vector<std::string>{".Default", "S-1-5-21-0-0-0-1000"}));
+        EXPECT_EQ(reg().createKey(HKEY_USERS, ".Default\\Software\\Tidewell", KEY_ALL_ACCESS,
+                                  other.out()),
+                  ERROR_SUCCESS);
+    }
+    prefix->save();
+
+    prefix = std::make_unique<WinePrefix>(dir.str());
+    KeyHandle key(reg());
+    ASSERT_EQ(reg().openKey(HKEY_CURRENT_USER, longKey, KEY_READ, key.out()), ERROR_SUCCESS);
+    EXPECT_EQ(reg().queryValue(key.get(), std::string(16383, 'v'), nullptr, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(reg().queryValue(key.get(), wide, nullptr, nullptr), ERROR_SUCCESS);
+}
+
 TEST_F(WineRegistryTest, QueryInfoCountsSubkeysAndValues)
 {
     KeyHandle key(reg());
