@@ -1,7 +1,6 @@
 // Files a Windows program could leave in a prefix made by Wine, aimed at files outside it: the
 // cleaners never delete, move or trash anything outside the prefix.
-#include "support/RealWinePrefix.h"
-#include "support/TestSupport.h"
+#include "support/WineSuite.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +9,6 @@ namespace {
 
 using test::readFile;
 using test::runProcess;
-using test::TempDir;
 using test::writeFile;
 namespace fs = std::filesystem;
 
@@ -28,25 +26,12 @@ std::map<std::string, std::string> contentsBelow(const fs::path& dir)
     return files;
 }
 
-class ConfinementWine : public ::testing::Test
+class ConfinementWine : public test::WineSuite
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        s_root = new TempDir;
-        fs::create_directories(s_root->path() / "home");
-        s_bootError = test::copyBootedPrefix(prefix());
-    }
-    static void TearDownTestSuite()
-    {
-        runProcess({"wineserver", "-k"}, wineEnv());
-        runProcess({"wineserver", "-w"}, wineEnv());
-        delete s_root;
-        s_root = nullptr;
-    }
     void SetUp() override
     {
-        ASSERT_TRUE(s_bootError.empty()) << s_bootError;
+        WineSuite::SetUp();
         fs::remove_all(home() / ".local");
         ASSERT_TRUE(fs::is_symlink(user() / "Desktop")) << "Wine links the user folders";
         // Canaries: files of the user's own, outside the prefix; the user folders of the
@@ -70,52 +55,39 @@ protected:
             all["elsewhere/" + name] = content;
         return all;
     }
-    static fs::path prefix() { return s_root->path() / "prefix"; }
-    static fs::path home() { return s_root->path() / "home"; }
-    static fs::path elsewhere() { return s_root->path() / "elsewhere"; }
+    static fs::path home() { return root() / "home"; }
+    static fs::path elsewhere() { return root() / "elsewhere"; }
     static fs::path trash() { return home() / ".local/share/Trash"; }
     /// The prefix's user folder (C:\users\<name>).
     static fs::path user()
     {
-        for (const auto& entry : fs::directory_iterator(prefix() / "drive_c/users")) {
+        for (const auto& entry : fs::directory_iterator(fs::path(prefix()) / "drive_c/users")) {
             if (fs::is_symlink(entry.path() / "Desktop"))
                 return entry.path();
         }
-        return prefix() / "drive_c/users/none";
+        return fs::path(prefix()) / "drive_c/users/none";
     }
-    static std::map<std::string, std::string> wineEnv()
-    {
-        return {{"WINEPREFIX", prefix().string()},
-                {"HOME", home().string()},
-                {"WINEDEBUG", "-all"},
-                {"DISPLAY", ""}};
-    }
+    /// tidewell-cli with the desktop's trash in the test's home.
     static test::ProcessResult cli(std::vector<std::string> args)
     {
-        std::vector<std::string> all = {"env",           "-u",       "XDG_DATA_HOME",
-                                        test::cliPath(), "--prefix", prefix().string()};
-        all.insert(all.end(), args.begin(), args.end());
-        return runProcess(all, wineEnv());
+        args.insert(args.begin(), {test::cliPath(), "--prefix", prefix()});
+        std::map<std::string, std::string> env = wineEnv();
+        env["XDG_DATA_HOME"] = (home() / ".local/share").string();
+        return runProcess(args, env);
     }
-
-    static TempDir* s_root;
-    static std::string s_bootError;
 
 private:
     std::map<std::string, std::string> m_canaries;
 };
-
-TempDir* ConfinementWine::s_root = nullptr;
-std::string ConfinementWine::s_bootError;
 
 TEST_F(ConfinementWine, ANameWithBackslashesNeverLeadsTheJunkCleanerOut)
 {
     // "~z" matches the junk type ~*.*; read as a Windows path it climbs into the Desktop link.
     const std::string user = ConfinementWine::user().filename().string();
     const fs::path planted =
-        prefix() / "drive_c" / ("~z\\..\\..\\users\\" + user + "\\Desktop\\victim.txt");
+        fs::path(prefix()) / "drive_c" / ("~z\\..\\..\\users\\" + user + "\\Desktop\\victim.txt");
     const fs::path plantedJunk =
-        prefix() / "drive_c" / ("~z\\..\\..\\users\\" + user + "\\Desktop\\~victim.tmp");
+        fs::path(prefix()) / "drive_c" / ("~z\\..\\..\\users\\" + user + "\\Desktop\\~victim.tmp");
     writeFile(planted, "planted");
     writeFile(plantedJunk, "planted");
     const auto scan = cli({"junk", "scan", "--json"});
