@@ -1,6 +1,7 @@
 #include "JunkFileTypes.h"
 
 #include "RecordStream.h"
+#include "platform/TempFile.h"
 #include "registry/ProgramInfo.h"
 #include "registry/PublicFunctions.h"
 #include "registry/Session.h"
@@ -183,24 +184,24 @@ std::string SaveFileTypes(const Session& session, const FileTypeList& list)
 {
     platform::Files& files = session.files();
     const std::string path = FileListPath();
-    const std::string temporary = path + ".part";
     if (!CreateFolderChain(files, kProgramFolder)) {
         const std::string reason = files.lastErrorText();
         return "Cannot create the folder \"" + std::string(kProgramFolder) + "\"." +
                (reason.empty() ? "" : " " + reason);
     }
     try {
-        TRecordStream stream(files, temporary, TRecordStream::Mode::Create);
-        for (const TJunkFileType& type : list)
-            stream.AppendRecord(EncodeJunkRecord(type).data());
+        platform::TempFile temporary(files, session.processes(), path);
+        {
+            TRecordStream stream(temporary.stream());
+            for (const TJunkFileType& type : list)
+                stream.AppendRecord(EncodeJunkRecord(type).data());
+        }
+        if (!temporary.moveTo(path, true)) {
+            const std::string reason = files.lastErrorText();
+            return "Cannot write \"" + path + "\"." + (reason.empty() ? "" : " " + reason);
+        }
     } catch (const std::exception& e) {
-        files.deleteFile(temporary);
         return e.what();
-    }
-    if (!files.moveFile(temporary, path, true)) {
-        const std::string reason = files.lastErrorText();
-        files.deleteFile(temporary);
-        return "Cannot write \"" + path + "\"." + (reason.empty() ? "" : " " + reason);
     }
     return std::string();
 }

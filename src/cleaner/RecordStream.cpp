@@ -9,8 +9,9 @@ namespace tw {
 
 TRecordStream::TRecordStream(platform::Files& files, const std::string& path, Mode mode)
 {
-    m_stream = files.openFile(path, mode == Mode::Read ? platform::FileStream::Mode::Read
-                                                       : platform::FileStream::Mode::Create);
+    m_owned = files.openFile(path, mode == Mode::Read ? platform::FileStream::Mode::Read
+                                                      : platform::FileStream::Mode::Create);
+    m_stream = m_owned.get();
     if (!m_stream) {
         const std::string reason = files.lastErrorText();
         throw std::runtime_error(
@@ -18,6 +19,8 @@ TRecordStream::TRecordStream(platform::Files& files, const std::string& path, Mo
             path + "\"." + (reason.empty() ? "" : " " + reason));
     }
 }
+
+TRecordStream::TRecordStream(platform::FileStream& stream) : m_stream(&stream) {}
 
 std::int64_t TRecordStream::GetRecordSize() const
 {

@@ -23,6 +23,8 @@ public:
     /// Opens `path` through `files`; throws std::runtime_error naming the file and giving
     /// the system's reason when it cannot be opened or created.
     TRecordStream(platform::Files& files, const std::string& path, Mode mode);
+    /// Works on a file opened elsewhere (such as a platform::TempFile), which must outlive it.
+    explicit TRecordStream(platform::FileStream& stream);
     virtual ~TRecordStream() = default;
     TRecordStream(const TRecordStream&) = delete;
     TRecordStream& operator=(const TRecordStream&) = delete;
@@ -48,7 +50,8 @@ public:
     std::int64_t Size() const;
 
 private:
-    std::unique_ptr<platform::FileStream> m_stream;
+    std::unique_ptr<platform::FileStream> m_owned;
+    platform::FileStream* m_stream = nullptr;
 };
 
 } // namespace tw

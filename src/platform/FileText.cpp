@@ -1,5 +1,7 @@
 #include "FileText.h"
 
+#include "TempFile.h"
+
 #include <exception>
 
 namespace tw::platform {
@@ -26,24 +28,18 @@ std::optional<std::string> readWholeFile(Files& files, std::string_view path, st
     return bytes;
 }
 
-std::string replaceFile(Files& files, std::string_view path, std::string_view bytes)
+std::string replaceFile(Files& files, Processes& processes, std::string_view path,
+                        std::string_view bytes)
 {
-    const std::string temporary = std::string(path) + ".tmp";
-    {
-        const std::unique_ptr<FileStream> stream =
-            files.openFile(temporary, FileStream::Mode::Create);
-        if (!stream)
-            return "Cannot create " + temporary;
-        try {
-            stream->write(bytes.data(), static_cast<std::int64_t>(bytes.size()));
-        } catch (const std::exception& e) {
-            files.deleteFile(temporary);
-            return "Cannot write " + temporary + ": " + e.what();
+    try {
+        TempFile temporary(files, processes, path);
+        temporary.stream().write(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+        if (!temporary.moveTo(path, true)) {
+            const std::string reason = files.lastErrorText();
+            return "Cannot replace " + std::string(path) + (reason.empty() ? "" : ": " + reason);
         }
-    }
-    if (!files.moveFile(temporary, path, true)) {
-        files.deleteFile(temporary);
-        return "Cannot replace " + std::string(path);
+    } catch (const std::exception& e) {
+        return e.what();
     }
     return {};
 }

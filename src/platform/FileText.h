@@ -2,6 +2,7 @@
 #pragma once
 
 #include "Files.h"
+#include "Processes.h"
 
 #include <cstddef>
 #include <optional>
@@ -13,8 +14,9 @@ namespace tw::platform {
 /// The file's bytes; empty when it cannot be opened or is longer than `maxBytes`.
 std::optional<std::string> readWholeFile(Files& files, std::string_view path, std::size_t maxBytes);
 
-/// Writes `bytes` to "<path>.tmp" and renames it over `path`, so that the file is either
-/// replaced whole or left as it was. Returns an error text; empty on success.
-std::string replaceFile(Files& files, std::string_view path, std::string_view bytes);
+/// Writes `bytes` to a TempFile beside `path` and renames it over `path`, so that the file is
+/// either replaced whole or left as it was. Returns an error text; empty on success.
+std::string replaceFile(Files& files, Processes& processes, std::string_view path,
+                        std::string_view bytes);
 
 } // namespace tw::platform

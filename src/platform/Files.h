@@ -67,7 +67,10 @@ public:
     {
         Read,
         ReadWrite,
-        Create
+        /// CREATE_ALWAYS: a new file, or the existing one emptied; never through a link.
+        Create,
+        /// CREATE_NEW: a new file only; fails when anything, a link included, has the name.
+        CreateNew
     };
     virtual ~FileStream() = default;
     /// Reads up to `size` bytes; returns how many were read (0 at the end).

@@ -111,23 +111,14 @@ std::string WriteBackupBytes(const Session& session, std::string& path, const st
 std::string WriteBackupStream(const Session& session, std::string& path,
                               const std::function<void(platform::FileStream&)>& produce)
 {
-    platform::Files& files = session.files();
-    const std::string temporary = path + ".part";
-    {
-        auto stream = files.openFile(temporary, platform::FileStream::Mode::Create);
-        if (!stream)
-            return "cannot create " + temporary;
-        try {
-            produce(*stream);
-        } catch (const std::exception& e) {
-            stream.reset();
-            files.deleteFile(temporary);
-            return e.what();
-        }
-    }
-    if (!PlaceBackupFile(session, temporary, path)) {
-        files.deleteFile(temporary);
-        return "cannot rename " + temporary;
+    try {
+        platform::TempFile temporary(session.files(), session.processes(), path);
+        produce(temporary.stream());
+        temporary.close();
+        if (!PlaceBackupFile(session, temporary, path))
+            return "cannot rename " + temporary.path();
+    } catch (const std::exception& e) {
+        return e.what();
     }
     return std::string();
 }
@@ -147,18 +138,17 @@ std::string backupName(const std::string& stamp, int number)
 constexpr int kMaxBackupsPerSecond = 1000;
 } // namespace
 
-bool PlaceBackupFile(const Session& session, const std::string& temporary, std::string& path)
+bool PlaceBackupFile(const Session& session, platform::TempFile& temporary, std::string& path)
 {
-    platform::Files& files = session.files();
-    if (files.moveFile(temporary, path, false))
+    if (temporary.moveTo(path, false))
         return true;
     // Taken since the name was chosen: the next free one, never over another backup.
     const std::string stem = path.substr(0, path.size() - 4);
     for (int number = 2; number <= kMaxBackupsPerSecond; ++number) {
         const std::string candidate = stem + "_" + std::to_string(number) + ".reg";
-        if (files.fileExists(candidate))
+        if (session.files().fileExists(candidate))
             continue;
-        if (files.moveFile(temporary, candidate, false)) {
+        if (temporary.moveTo(candidate, false)) {
             path = candidate;
             return true;
         }

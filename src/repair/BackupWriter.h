@@ -3,6 +3,7 @@
 
 #include "platform/RegFile.h"
 #include "platform/Files.h"
+#include "platform/TempFile.h"
 #include "registry/TRegistry.h"
 
 #include <functional>
@@ -20,15 +21,15 @@ bool CreateBackupFolder(const Session& session);
 /// "<folder>Full Registry Backup_yyyy_mm_dd_hh_nn_ss.reg" for the current local time; when
 /// a backup of that second exists, the first free "..._N.reg" (N from 2).
 std::string NewBackupPath(const Session& session);
-/// Writes `bytes` as the backup `path`: a temporary file first, then the rename of
+/// Writes `bytes` as the backup `path`: a platform::TempFile first, then the rename of
 /// PlaceBackupFile (which may choose the next free name). Returns an error text.
 std::string WriteBackupBytes(const Session& session, std::string& path, const std::string& bytes);
 /// The same for a file that `produce` writes to the stream in pieces.
 std::string WriteBackupStream(const Session& session, std::string& path,
                               const std::function<void(platform::FileStream&)>& produce);
 /// Renames a finished `temporary` file to `path`, or to the next free name when `path` was
-/// taken meanwhile (updating `path`); never replaces a file. False when it cannot.
-bool PlaceBackupFile(const Session& session, const std::string& temporary, std::string& path);
+/// taken meanwhile (updating `path`); never replaces a file or a link. False when it cannot.
+bool PlaceBackupFile(const Session& session, platform::TempFile& temporary, std::string& path);
 
 /// A writer with the first line and format backups have on this platform (PlatformKind).
 platform::RegFileWriter NewBackupFileWriter(const Session& session);

@@ -1,9 +1,11 @@
 #include "FileBackup.h"
 
+#include "platform/TempFile.h"
 #include "registry/PublicFunctions.h"
 #include "registry/Session.h"
 #include "scanner/sections/SectionText.h"
 
+#include <functional>
 #include <sstream>
 
 namespace tw {
@@ -17,24 +19,30 @@ std::string indexPath(const std::string& backupPath)
     return BackupFilesFolder(backupPath) + "\\" + kIndexName;
 }
 
-bool copyFile(platform::Files& files, const std::string& from, const std::string& to)
+/// Writes `to` through a TempFile beside it that `produce` fills; an existing `to` (or a link
+/// there) is replaced only with `replace`. False when anything fails; nothing is left then.
+bool writeFile(const Session& session, const std::string& to, bool replace,
+               const std::function<void(platform::FileStream&)>& produce)
 {
-    auto in = files.openFile(from, platform::FileStream::Mode::Read);
-    if (!in)
-        return false;
-    auto out = files.openFile(to, platform::FileStream::Mode::Create);
-    if (!out)
-        return false;
     try {
-        char buffer[64 * 1024];
-        for (std::int64_t got; (got = in->read(buffer, sizeof buffer)) > 0;)
-            out->write(buffer, got);
+        platform::TempFile out(session.files(), session.processes(), to);
+        produce(out.stream());
+        return out.moveTo(to, replace);
     } catch (const std::exception&) {
-        out.reset();
-        files.deleteFile(to);
         return false;
     }
-    return true;
+}
+
+bool copyFile(const Session& session, const std::string& from, const std::string& to, bool replace)
+{
+    auto in = session.files().openFile(from, platform::FileStream::Mode::Read);
+    if (!in)
+        return false;
+    return writeFile(session, to, replace, [&](platform::FileStream& out) {
+        char buffer[64 * 1024];
+        for (std::int64_t got; (got = in->read(buffer, sizeof buffer)) > 0;)
+            out.write(buffer, got);
+    });
 }
 
 std::string readAll(platform::Files& files, const std::string& path)
@@ -112,19 +120,17 @@ std::string SaveFilesIntoBackup(const Session& session, const std::string& backu
         if (!files.fileExists(path))
             continue;
         const std::string copy = std::to_string(++number) + sections::ExtractFileExt(path);
-        if (!copyFile(files, path, folder + "\\" + copy)) {
+        if (!copyFile(session, path, folder + "\\" + copy, false)) {
             error = "cannot copy " + path + " into " + folder;
             break;
         }
         index += copy + "\t" + path + (file.replaceOnRestore ? kReplaceMark : "") + "\n";
     }
-    if (error.empty()) {
-        auto out = files.openFile(indexPath(backupPath), platform::FileStream::Mode::Create);
-        if (!out)
-            error = "cannot write " + indexPath(backupPath);
-        else
-            out->write(index.data(), static_cast<std::int64_t>(index.size()));
-    }
+    if (error.empty() &&
+        !writeFile(session, indexPath(backupPath), false, [&](platform::FileStream& out) {
+            out.write(index.data(), static_cast<std::int64_t>(index.size()));
+        }))
+        error = "cannot write " + indexPath(backupPath);
     if (!error.empty())
         RemoveBackupFiles(session, backupPath);
     return error;
@@ -144,17 +150,12 @@ FilesRestore RestoreFilesFromBackup(const Session& session, const std::string& b
             result.failed.push_back(entry.original + ": cannot create its folder");
             continue;
         }
-        // A file put back over another is copied beside it first, then renamed in one step.
-        const std::string target =
-            entry.replace ? entry.original + ".restore.part" : entry.original;
-        if (copyFile(files, folder + "\\" + entry.copy, target) &&
-            (!entry.replace || files.moveFile(target, entry.original, true))) {
+        // Copied beside its place first, then renamed there in one step; a file that
+        // appeared meanwhile is replaced only when the entry says so.
+        if (copyFile(session, folder + "\\" + entry.copy, entry.original, entry.replace))
             ++result.restored;
-        } else {
-            if (entry.replace)
-                files.deleteFile(target);
+        else
             result.failed.push_back(entry.original + ": cannot copy it back");
-        }
     }
     return result;
 }
@@ -168,6 +169,8 @@ bool RemoveBackupFiles(const Session& session, const std::string& backupPath)
     for (const IndexEntry& entry : readIndex(files, backupPath))
         files.deleteFile(folder + "\\" + entry.copy);
     files.deleteFile(indexPath(backupPath));
+    // What a copy cut off by a kill left there.
+    platform::removeStaleTempFiles(files, session.processes(), folder);
     return files.removeDirectory(folder);
 }
 

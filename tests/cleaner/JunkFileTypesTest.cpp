@@ -4,6 +4,9 @@
 #include "cleaner/RecordStream.h"
 #include "support/PrefixFixture.h"
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace tw {
 namespace {
 
@@ -167,18 +170,29 @@ TEST_F(JunkFileTypesTest, SavedTextsAreCutToOneHundredCharacters)
     EXPECT_EQ(bytes.substr(kJunkRecordSize), record(0, " *.tmp ", ""));
 }
 
-TEST_F(JunkFileTypesTest, AFailedSaveLeavesTheOldFileWhole)
+TEST_F(JunkFileTypesTest, AFailedSaveLeavesTheOldFileWholeAndNoTemporaryFile)
 {
     const std::string old = record(1, "*.old", "Old");
     writeFile(fileList(), old);
-    // The temporary file cannot be made where a folder of its name is.
-    test::fs::create_directories(fileList().string() + ".part");
-    const std::string error = SaveFileTypes(*session, {MakeJunkFileType(1, "*.new", "New")});
-    EXPECT_NE(error.find("Cannot create file \"C:\\Program Files\\Tidewell\\FileList.part\"."),
-              std::string::npos)
-        << error;
-    EXPECT_NE(error.find("directory"), std::string::npos) << "the system's reason: " << error;
+    std::string error;
+    {
+        // The disk fills before the first record is written.
+        rlimit saved{};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = saved;
+        limit.rlim_cur = 100;
+        setrlimit(RLIMIT_FSIZE, &limit);
+        error = SaveFileTypes(*session, {MakeJunkFileType(1, "*.new", "New")});
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, handler);
+    }
+    EXPECT_EQ(error.find("Cannot write "), 0u) << error;
     EXPECT_EQ(readFile(fileList()), old);
+    std::vector<std::string> names;
+    for (const auto& entry : test::fs::directory_iterator(fileList().parent_path()))
+        names.push_back(entry.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"FileList"});
 }
 
 TEST_F(JunkFileTypesTest, RecordStreamSteps)

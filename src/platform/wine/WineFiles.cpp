@@ -619,6 +619,8 @@ std::unique_ptr<FileStream> WineFiles::openFile(std::string_view path, FileStrea
     int flags = O_CLOEXEC | O_NOFOLLOW | O_RDWR;
     if (mode == FileStream::Mode::Create)
         flags |= O_CREAT | O_TRUNC;
+    else if (mode == FileStream::Mode::CreateNew)
+        flags |= O_CREAT | O_EXCL;
     const int fd = ::openat(folder->fd(), folder->name().c_str(), flags, 0644);
     if (!noteFailure(fd >= 0))
         return nullptr;

@@ -1,13 +1,18 @@
 #include "FileSplitter.h"
 
+#include "platform/TempFile.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <signal.h>
+#include <unistd.h>
 #include <vector>
 
 namespace tw {
@@ -49,15 +54,42 @@ File openForReading(const std::string& path, std::string& error)
     return file;
 }
 
-/// A new file beside `path` that did not exist before ("<path>.part", "<path>.part2", ...).
+/// Removes the temporary files beside `path` whose writer no longer runs.
+void removeStaleTemporaries(const std::string& path)
+{
+    const fs::path folder = fs::path(path).parent_path();
+    std::error_code failed;
+    std::vector<fs::path> stale;
+    for (fs::directory_iterator it(folder.empty() ? fs::path(".") : folder, failed), end;
+         !failed && it != end; it.increment(failed)) {
+        win::DWORD writer = 0;
+        if (!platform::isTempFileName(it->path().filename().string(), &writer) ||
+            writer == static_cast<win::DWORD>(::getpid()) ||
+            !fs::is_regular_file(it->symlink_status(failed)))
+            continue;
+        if (::kill(static_cast<pid_t>(writer), 0) != 0 && errno == ESRCH)
+            stale.push_back(it->path());
+    }
+    for (const fs::path& file : stale)
+        fs::remove(file, failed);
+}
+
+/// A new file beside `path` under a name no one can guess, made only where nothing (not even
+/// a link) has that name.
 File createTemporary(const std::string& path, std::string& temporary, std::string& error)
 {
-    for (int number = 1; number < 1000; ++number) {
-        temporary = path + ".part" + (number > 1 ? std::to_string(number) : std::string());
-        errno = 0;
-        File file(std::fopen(temporary.c_str(), "wbx"));
-        if (file)
-            return file;
+    removeStaleTemporaries(path);
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        temporary = platform::tempFileName(path, static_cast<win::DWORD>(::getpid()));
+        const int fd =
+            ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            if (File file{::fdopen(fd, "wb")})
+                return file;
+            ::close(fd);
+            ::unlink(temporary.c_str());
+            break;
+        }
         if (errno != EEXIST)
             break;
     }

@@ -2,6 +2,7 @@
 
 #include "platform/IniFile.h"
 #include "platform/RegFile.h"
+#include "platform/TempFile.h"
 #include "platform/TextCodec.h"
 #include "registry/Session.h"
 #include "registry/TRegistry.h"
@@ -100,24 +101,14 @@ std::string writeWinIni(const Session& session, const WinIni& file)
 {
     platform::Files& files = session.files();
     const std::string path = WinIniPath(session);
-    const std::string temporary = path + ".part";
     const std::string bytes = file.bytes();
-    {
-        auto out = files.openFile(temporary, platform::FileStream::Mode::Create);
-        if (!out)
-            return "cannot write " + temporary + ": " + files.lastErrorText();
-        try {
-            out->write(bytes.data(), static_cast<std::int64_t>(bytes.size()));
-        } catch (const std::exception& e) {
-            out.reset();
-            files.deleteFile(temporary);
-            return e.what();
-        }
-    }
-    if (!files.moveFile(temporary, path, true)) {
-        const std::string reason = files.lastErrorText();
-        files.deleteFile(temporary);
-        return "cannot replace " + path + ": " + reason;
+    try {
+        platform::TempFile temporary(files, session.processes(), path);
+        temporary.stream().write(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+        if (!temporary.moveTo(path, true))
+            return "cannot replace " + path + ": " + files.lastErrorText();
+    } catch (const std::exception& e) {
+        return e.what();
     }
     return std::string();
 }

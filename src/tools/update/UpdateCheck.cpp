@@ -94,7 +94,8 @@ UpdateOutcome FinishUpdateCheck(Session& session, const platform::HttpResponse& 
         outcome.reason = std::string("Cannot create the folder ") + kProgramFolder;
         return outcome;
     }
-    if (std::string error = platform::replaceFile(files, path, response.body); !error.empty()) {
+    if (std::string error = platform::replaceFile(files, session.processes(), path, response.body);
+        !error.empty()) {
         outcome.reason = std::move(error);
         return outcome;
     }

@@ -395,6 +395,29 @@ TEST_F(WineFilesTest, NamesWindowsCannotHoldAreNeverListed)
     EXPECT_FALSE(isWindowsFileName(""));
 }
 
+TEST_F(WineFilesTest, CreateNewTakesOnlyANameNothingHas)
+{
+    const fs::path app = prefix->hostPath() + "/drive_c/Program Files/App";
+    const fs::path canary = outside.path() / "canary";
+    test::writeFile(canary, "canary!!!");
+    fs::create_symlink(canary, app / "linked");
+    fs::create_symlink(outside.path() / "made-outside", app / "dangling");
+    for (const char* taken : {"linked", "dangling", "app.exe", "Sub Folder"}) {
+        EXPECT_FALSE(files().openFile("C:\\Program Files\\App\\" + std::string(taken),
+                                      platform::FileStream::Mode::CreateNew))
+            << taken;
+    }
+    EXPECT_EQ(test::readFile(canary), "canary!!!");
+    EXPECT_FALSE(fs::exists(outside.path() / "made-outside"));
+    EXPECT_EQ(test::readFile(app / "app.exe"), "12345");
+    auto fresh =
+        files().openFile("C:\\Program Files\\App\\new.txt", platform::FileStream::Mode::CreateNew);
+    ASSERT_TRUE(fresh);
+    fresh->write("new", 3);
+    fresh.reset();
+    EXPECT_EQ(test::readFile(app / "new.txt"), "new");
+}
+
 TEST_F(WineFilesTest, ReadOnlyFilesAreNotDeletedAsWindowsRefusesThem)
 {
     const fs::path file = dir.path() / "prefix" / "drive_c" / "locked.lnk";

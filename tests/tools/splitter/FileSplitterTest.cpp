@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace tw {
 namespace {
@@ -255,11 +257,12 @@ TEST(FileSplitterFailures, SplitStoppedHalfWayLeavesNoPieceAndReplacesNothing)
     RecordedView view;
     std::unique_ptr<FileSizeLimit> limit;
     // Once the first piece is complete, no file may grow beyond 10 bytes.
-    const fs::path first = dir.path() / "p000.spt.part";
     view.onProgress = [&](double) {
-        std::error_code absent;
-        if (!limit && fs::file_size(first, absent) == 1000)
-            limit = std::make_unique<FileSizeLimit>(10);
+        for (const auto& entry : fs::directory_iterator(dir.path())) {
+            if (!limit && entry.path().filename().string().starts_with("p000.spt.") &&
+                entry.file_size() == 1000)
+                limit = std::make_unique<FileSizeLimit>(10);
+        }
     };
     const SplitOutcome outcome =
         SplitFile((dir.path() / "src").string(), (dir.path() / "p").string(), 1000, view);
@@ -329,6 +332,62 @@ TEST(FileSplitterFailures, FailedJoinLeavesTheOldTargetAndNoHalfFile)
     EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"a", "b", "folder", "t"}));
     join = JoinFiles({(dir.path() / "a").string()}, "", view);
     EXPECT_FALSE(join.ok);
+}
+
+TEST(FileSplitterTemporaries, LinksAtGuessableNamesNeitherStopNorRedirectSplitOrJoin)
+{
+    TempDir dir;
+    const std::string data = pattern(2500);
+    writeFile(dir.path() / "src", data);
+    writeFile(dir.path() / "canary", "canary!!!");
+    // Every name a writer could have guessed for the first piece and the joined file.
+    for (const std::string& name : {std::string("p000.spt"), std::string("joined")}) {
+        fs::create_symlink(dir.path() / "canary", dir.path() / (name + ".part"));
+        for (int number = 2; number < 1000; ++number)
+            fs::create_symlink(dir.path() / "canary",
+                               dir.path() / (name + ".part" + std::to_string(number)));
+    }
+    RecordedView view;
+    const SplitOutcome split =
+        SplitFile((dir.path() / "src").string(), (dir.path() / "p").string(), 1000, view);
+    ASSERT_TRUE(split.ok) << split.error;
+    ASSERT_EQ(split.pieces.size(), 3u);
+    const JoinOutcome join = JoinFiles(split.pieces, (dir.path() / "joined").string(), view);
+    ASSERT_TRUE(join.ok) << join.error;
+    EXPECT_EQ(readFile(dir.path() / "joined"), data);
+    EXPECT_EQ(readFile(dir.path() / "canary"), "canary!!!");
+    for (const auto& entry : fs::directory_iterator(dir.path()))
+        EXPECT_TRUE(entry.is_symlink() || !entry.path().string().ends_with(".part"))
+            << entry.path();
+}
+
+TEST(FileSplitterTemporaries, LeftoversOfGoneWritersGoAtTheNextSplit)
+{
+    TempDir dir;
+    writeFile(dir.path() / "src", pattern(100));
+    const pid_t gone = ::fork();
+    if (gone == 0)
+        ::_exit(0);
+    ASSERT_GT(gone, 0);
+    ::waitpid(gone, nullptr, 0);
+    const std::string random = "0abc1def2ghi";
+    const auto ours = [&](pid_t pid) {
+        return "p000.spt.tidewell-" + std::to_string(pid) + "-" + random + ".part";
+    };
+    // Of the parent: a writer that runs.
+    const std::vector<std::string> others = {
+        ours(::getppid()), "p000.spt.tidewell-" + std::to_string(gone) + "-short.part", "mine.part",
+        "p000.spt.part"};
+    writeFile(dir.path() / ours(gone), "half");
+    for (const std::string& name : others)
+        writeFile(dir.path() / name, "keep");
+    RecordedView view;
+    const SplitOutcome split =
+        SplitFile((dir.path() / "src").string(), (dir.path() / "p").string(), 1000, view);
+    ASSERT_TRUE(split.ok) << split.error;
+    EXPECT_FALSE(fs::exists(dir.path() / ours(gone)));
+    for (const std::string& name : others)
+        EXPECT_EQ(readFile(dir.path() / name), "keep") << name;
 }
 
 /// SHA-256 of a stream of files, read in order.
