@@ -284,6 +284,8 @@ int runClean(CommandContext& context)
     context.session.DiskScanState = kDiskScanCleaning;
     CollectedResults results;
     const CleanOutcome outcome = CleanJunkFiles(context.session, found, mode, folder, results);
+    if (!outcome.refused.empty())
+        throw CliError("Nothing was cleaned. " + outcome.refused);
 
     std::ostream& out = context.out;
     if (context.args.has("json")) {
