@@ -8,6 +8,9 @@ CleanOutcome CleanJunkFiles(const Session& session, const std::vector<FoundJunkR
                             CleanMode mode, const std::string& moveFolder, CleanView& view)
 {
     CleanOutcome outcome;
+    outcome.refused = session.changeRefusal();
+    if (!outcome.refused.empty())
+        return outcome;
     view.cleanStarted(static_cast<int>(rows.size()) - 1);
     view.progressChanged(0);
     for (size_t i = 0; i < rows.size(); ++i) {

@@ -42,10 +42,13 @@ struct CleanOutcome
 {
     int treated = 0;
     int failed = 0;
+    /// Why nothing was treated (the prefix may not be changed now); empty when the clean ran.
+    std::string refused;
 };
 
 /// Treats every ticked row in order, each by itself: a failure gives its row the error
 /// status and the next row goes on. `moveFolder` is the destination of CleanMode::Move.
+/// Refused whole, before the view hears of it, while the prefix may not be changed.
 CleanOutcome CleanJunkFiles(const Session& session, const std::vector<FoundJunkRow>& rows,
                             CleanMode mode, const std::string& moveFolder, CleanView& view);
 

@@ -157,7 +157,9 @@ std::string LoadFileTypes(const Session& session, FileTypeList& list, bool store
     list.clear();
     if (!FileListExists(session)) {
         BuildDefaultFileTypes(list);
-        return storeBuiltIn ? SaveFileTypes(session, list) : std::string();
+        // The built-in list is stored only where it may be; it is used all the same.
+        const bool store = storeBuiltIn && session.changeRefusal().empty();
+        return store ? SaveFileTypes(session, list) : std::string();
     }
     try {
         TRecordStream stream(session.files(), FileListPath(), TRecordStream::Mode::Read);
@@ -182,6 +184,8 @@ std::string LoadFileTypes(const Session& session, FileTypeList& list, bool store
 
 std::string SaveFileTypes(const Session& session, const FileTypeList& list)
 {
+    if (std::string refusal = session.changeRefusal(); !refusal.empty())
+        return "The junk file types were not saved. " + refusal;
     platform::Files& files = session.files();
     const std::string path = FileListPath();
     if (!CreateFolderChain(files, kProgramFolder)) {

@@ -49,11 +49,13 @@ std::string FileListPath();
 bool FileListExists(const Session& session);
 
 /// Fills `list` from "FileList", or with the built-in types when the file does not exist
-/// (and, when `storeBuiltIn` is set, writes them to the file). Returns an error text that
-/// names the file and the reason when it cannot be read or written; empty on success.
+/// (and, when `storeBuiltIn` is set and the prefix may be changed, writes them to the file).
+/// Returns an error text that names the file and the reason when it cannot be read or written;
+/// empty on success.
 std::string LoadFileTypes(const Session& session, FileTypeList& list, bool storeBuiltIn);
 /// Writes "FileList" from `list`, whole or not at all (a temporary file renamed over it);
-/// the program folder is made when it is missing. Returns an error text, empty on success.
+/// the program folder is made when it is missing. Refused, with nothing written, while the
+/// prefix may not be changed. Returns an error text, empty on success.
 std::string SaveFileTypes(const Session& session, const FileTypeList& list);
 
 } // namespace tw

@@ -58,4 +58,25 @@ std::optional<std::string> Arguments::value(std::string_view name) const
     return std::nullopt;
 }
 
+std::uint64_t parseNumber(std::string_view text, std::uint64_t min, std::uint64_t max,
+                          std::string_view what)
+{
+    std::uint64_t number = 0;
+    // No sign, blank or leading zero: "01" and " 1" are not taken for 1.
+    bool fits = !text.empty() && (text.size() == 1 || text[0] != '0');
+    for (const char c : text) {
+        if (c < '0' || c > '9' || number > (UINT64_MAX - static_cast<unsigned>(c - '0')) / 10) {
+            fits = false;
+            break;
+        }
+        number = number * 10 + static_cast<unsigned>(c - '0');
+    }
+    if (fits && number >= min && number <= max)
+        return number;
+    const std::string range = max < min ? std::string("there is none")
+                                        : std::to_string(min) + " to " + std::to_string(max);
+    throw UsageError("\"" + std::string(text) + "\" is not " + std::string(what) + " (" + range +
+                     ")");
+}
+
 } // namespace tw::cli

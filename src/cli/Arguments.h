@@ -2,6 +2,7 @@
 // plain words in between.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -38,5 +39,11 @@ private:
     std::vector<std::pair<std::string, std::string>> m_options;
     std::vector<std::string> m_positional;
 };
+
+/// `text` as a whole number from `min` to `max`: decimal digits alone, no sign, blank,
+/// leading zero or other character. Otherwise a UsageError that names `what` ("a type number") and
+/// the range.
+std::uint64_t parseNumber(std::string_view text, std::uint64_t min, std::uint64_t max,
+                          std::string_view what);
 
 } // namespace tw::cli

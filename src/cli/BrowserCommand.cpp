@@ -27,17 +27,7 @@ std::vector<bool> selectedItems(const Arguments& args)
     std::string item;
     bool any = false;
     while (std::getline(items, item, ',')) {
-        size_t used = 0;
-        long number = 0;
-        try {
-            number = std::stol(item, &used);
-        } catch (const std::exception&) {
-        }
-        if (item.empty() || used != item.size() || number < 1 ||
-            static_cast<size_t>(number) > count)
-            throw UsageError("\"" + item + "\" is not an item number (1 to " +
-                             std::to_string(count) + ")");
-        checked[static_cast<size_t>(number - 1)] = true;
+        checked[parseNumber(item, 1, count, "an item number") - 1] = true;
         any = true;
     }
     if (!any)

@@ -16,9 +16,20 @@ namespace {
 
 int itemRow(const std::string& text)
 {
-    if (text.size() != 1 || text[0] < '0' || text[0] > '8')
-        throw UsageError("\"" + text + "\" is not a history item (0 to 8)");
-    return text[0] - '0';
+    return static_cast<int>(parseNumber(text, 0, kHistoryItemCount - 1, "a history item"));
+}
+
+/// Which listing runs Wine, said beside what it listed.
+std::string wineNote(int row)
+{
+    if (HistoryItems()[static_cast<size_t>(row)].clear == HistoryClear::All)
+        return "The URL cache (item 5) is not listed here: reading it starts Wine in the "
+               "prefix. \"history list 5\" lists it.";
+    for (const std::int32_t kind : HistoryItems()[static_cast<size_t>(row)].kinds) {
+        if (kind == kKindCacheEntry)
+            return "The URL cache was read through Wine, which ran in the prefix for it.";
+    }
+    return std::string();
 }
 
 /// Lists the item as choosing its row does; a value that is not a string fails the command.
@@ -33,13 +44,15 @@ void listItem(HistoryCleaner& cleaner, int row, std::string& problem)
 
 int listHistory(CommandContext& context)
 {
-    const int row = itemRow(context.args.at(0));
+    // Without an item: "All", which starts no Wine.
+    const int row = context.args.count() ? itemRow(context.args.at(0)) : 0;
     HistoryCleaner cleaner(context.session);
     std::string problem;
     listItem(cleaner, row, problem);
     const std::vector<TRecycleData>& records = cleaner.records();
     std::ostream& out = context.out;
     const char* name = HistoryItems()[static_cast<size_t>(row)].name;
+    const std::string note = wineNote(row);
     if (context.args.has("json")) {
         out << "{\"item\": " << row << ", \"name\": " << jsonString(name) << ", \"records\": [";
         for (size_t i = 0; i < records.size(); ++i)
@@ -47,13 +60,18 @@ int listHistory(CommandContext& context)
                 << ", \"text\": " << jsonString(records[i].DisplayText)
                 << ", \"origin\": " << jsonString(records[i].Origin)
                 << ", \"selected\": " << (records[i].Selected ? "true" : "false") << "}";
-        out << "]}\n";
+        out << "]";
+        if (!note.empty())
+            out << ", \"wine\": " << jsonString(note);
+        out << "}\n";
     } else {
         out << row << " " << name << "\n";
         for (const TRecycleData& record : records)
             out << "  " << record.Kind << "  " << std::left << std::setw(40) << record.DisplayText
                 << " " << record.Origin << "\n";
         out << records.size() << " found\n";
+        if (!note.empty())
+            out << note << "\n";
     }
     if (!problem.empty()) {
         context.err << problem << "\n";
@@ -142,22 +160,23 @@ std::vector<Command> historyCommands()
 {
     return {
         {"history list",
-         "ITEM",
-         "what history item ITEM holds: 0 All, 1 Run history, 2 Recent,\n3 NetHood, 4 Temp, "
-         "5 URL cache, 6 Recycle Bin, 7 typed addresses,\n8 History folder",
+         "[ITEM]",
+         "what history item ITEM holds: 0 All (the default), 1 Run history,\n2 Recent, "
+         "3 NetHood, 4 Temp, 5 URL cache, 6 Recycle Bin,\n7 typed addresses, 8 History "
+         "folder; only item 5 starts\nWine (to read the URL cache), All lists all but it",
          {kJsonOption},
-         1,
+         0,
          1,
          listHistory},
-        changingRegistry(
-            {"history clear",
-             "ITEM",
-             "clear history item ITEM: files go to the Recycle Bin, removed\nregistry values to a "
-             "backup; the Recycle Bin and URL cache entries\ngo for good",
-             {kJsonOption},
-             1,
-             1,
-             clearHistory}),
+        changingRegistry({"history clear",
+                          "ITEM",
+                          "clear history item ITEM: files go to the Recycle Bin, removed\nregistry "
+                          "values to a backup; the Recycle Bin and URL cache entries\ngo for good; "
+                          "items 0, 5 and 8 run Wine (the URL cache\nand the URL history)",
+                          {kJsonOption},
+                          1,
+                          1,
+                          clearHistory}),
     };
 }
 

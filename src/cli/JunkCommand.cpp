@@ -73,16 +73,7 @@ int listTypes(CommandContext& context)
 /// Row N of the list (counted from 1); a UsageError for a number that is not one.
 size_t typeIndex(const std::string& text, const FileTypeList& types)
 {
-    size_t used = 0;
-    long number = 0;
-    try {
-        number = std::stol(text, &used);
-    } catch (const std::exception&) {
-    }
-    if (used != text.size() || number < 1 || static_cast<size_t>(number) > types.size())
-        throw UsageError("\"" + text + "\" is not a type number (1 to " +
-                         std::to_string(types.size()) + ")");
-    return static_cast<size_t>(number - 1);
+    return parseNumber(text, 1, types.size(), "a type number") - 1;
 }
 
 int addType(CommandContext& context)
@@ -293,6 +284,8 @@ int runClean(CommandContext& context)
     context.session.DiskScanState = kDiskScanCleaning;
     CollectedResults results;
     const CleanOutcome outcome = CleanJunkFiles(context.session, found, mode, folder, results);
+    if (!outcome.refused.empty())
+        throw CliError("Nothing was cleaned. " + outcome.refused);
 
     std::ostream& out = context.out;
     if (context.args.has("json")) {

@@ -15,17 +15,8 @@ namespace {
 /// The PID argument; a UsageError for a word that is not one.
 win::DWORD processIdArgument(const std::string& text)
 {
-    size_t used = 0;
-    unsigned long long number = 0;
-    try {
-        if (!text.empty() && std::isdigit(static_cast<unsigned char>(text[0])))
-            number = std::stoull(text, &used);
-    } catch (const std::exception&) {
-        used = 0;
-    }
-    if (used == 0 || used != text.size() || number > std::numeric_limits<win::DWORD>::max())
-        throw UsageError("\"" + text + "\" is not a process ID");
-    return static_cast<win::DWORD>(number);
+    return static_cast<win::DWORD>(
+        parseNumber(text, 0, std::numeric_limits<win::DWORD>::max(), "a process ID"));
 }
 
 ListRows processRows(CommandContext& context)

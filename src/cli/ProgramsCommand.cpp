@@ -11,16 +11,7 @@ namespace {
 
 const InstalledProgram& entryAt(const std::string& text, const std::vector<InstalledProgram>& list)
 {
-    size_t used = 0;
-    long number = 0;
-    try {
-        number = std::stol(text, &used);
-    } catch (const std::exception&) {
-    }
-    if (used != text.size() || number < 1 || static_cast<size_t>(number) > list.size())
-        throw UsageError("\"" + text + "\" is not an entry number (1 to " +
-                         std::to_string(list.size()) + ")");
-    return list[static_cast<size_t>(number - 1)];
+    return list[parseNumber(text, 1, list.size(), "an entry number") - 1];
 }
 
 int listPrograms(CommandContext& context)

@@ -24,15 +24,7 @@ SectionSelection parseSectionsText(const std::string& list)
     std::string item;
     bool any = false;
     while (std::getline(items, item, ',')) {
-        size_t used = 0;
-        int number = -1;
-        try {
-            number = std::stoi(item, &used);
-        } catch (const std::exception&) {
-        }
-        if (used != item.size() || number < 0 || number >= kSectionCountTotal)
-            throw UsageError("\"" + item + "\" is not a section number (0 to 14)");
-        selection[static_cast<size_t>(number)] = true;
+        selection[parseNumber(item, 0, kSectionCountTotal - 1, "a section number")] = true;
         any = true;
     }
     if (!any)

@@ -58,7 +58,7 @@ int set(CommandContext& context)
             throw UsageError(std::string(kAutostartName) + " is 1 (on) or 0 (off), not \"" + value +
                              "\"");
         try {
-            context.session.installation().setAutostart(value == "1");
+            SetAutostart(context.session, value == "1");
         } catch (const std::runtime_error& e) {
             throw CliError(e.what());
         }

@@ -5,6 +5,7 @@
 #include "tools/splitter/FileSplitter.h"
 
 #include <iostream>
+#include <limits>
 
 namespace tw::cli {
 
@@ -35,12 +36,14 @@ std::int64_t pieceSizeOf(const Arguments& args)
         if (choice.bytes != kCustomPieceSize && choice.label == *given)
             return choice.bytes;
     }
-    const std::optional<std::int32_t> bytes = ParsePieceSize(*given);
-    if (!bytes || *bytes < 1)
+    try {
+        return static_cast<std::int64_t>(
+            parseNumber(*given, 1, std::numeric_limits<std::int32_t>::max(), "a piece size"));
+    } catch (const UsageError&) {
         throw UsageError("\"" + *given +
                          "\" is not a piece size (360K, 720K, 1.2M, 1.44M, 2.88M, 100M or a number "
                          "of bytes from 1 to 2147483647)");
-    return *bytes;
+    }
 }
 
 int runSplit(const Arguments& args, std::ostream& out, std::ostream& err)
@@ -69,6 +72,10 @@ int runJoin(const Arguments& args, std::ostream& out, std::ostream& err)
     const std::optional<std::string> target = args.value("to");
     if (!target)
         throw UsageError("join needs --to FILE");
+    // Checked whole first: a join without one of its pieces would replace the target with a
+    // file that is too short.
+    if (const std::string refusal = JoinListRefusal(args.positional()); !refusal.empty())
+        throw CliError("Nothing was joined: " + refusal);
     QuietView view(err);
     const JoinOutcome outcome = JoinFiles(args.positional(), *target, view);
     if (!outcome.ok)
@@ -95,8 +102,9 @@ std::vector<Command> splitterCommands()
          runSplit},
         {"join",
          "PIECE...",
-         "write the pieces, in the order given, into the FILE of --to\n(needed; replaced); a "
-         "missing piece is skipped with a\nwarning and exit status 1",
+         "write the pieces, in the order given, into the FILE of --to\n(needed; replaced); "
+         "pieces named NAME000.spt, NAME001.spt, ...\nmust follow on from 000; a missing "
+         "piece refuses the join",
          {{"to", "FILE"}},
          1,
          1000000,

@@ -20,16 +20,7 @@ std::vector<StartupEntry> listEntries(CommandContext& context)
 /// Row N of the list (counted from 1); a UsageError for a number that is not one.
 const StartupEntry& entryAt(const std::string& text, const std::vector<StartupEntry>& entries)
 {
-    size_t used = 0;
-    long number = 0;
-    try {
-        number = std::stol(text, &used);
-    } catch (const std::exception&) {
-    }
-    if (used != text.size() || number < 1 || static_cast<size_t>(number) > entries.size())
-        throw UsageError("\"" + text + "\" is not a row of the list (1 to " +
-                         std::to_string(entries.size()) + ")");
-    return entries[static_cast<size_t>(number - 1)];
+    return entries[parseNumber(text, 1, entries.size(), "a row of the list") - 1];
 }
 
 int listStartup(CommandContext& context)

@@ -1,6 +1,7 @@
 #include "Session.h"
 
 #include <stdexcept>
+#include <utility>
 
 namespace tw {
 
@@ -66,6 +67,17 @@ platform::Programs& Session::programs() const
 platform::UrlCache& Session::urlCache() const
 {
     return require(m_platform.urlCache, "URL cache");
+}
+
+std::string Session::changeRefusal() const
+{
+    return storage().writeRefusal();
+}
+
+void Session::requireChangeable() const
+{
+    if (std::string refusal = changeRefusal(); !refusal.empty())
+        throw ChangeRefused(std::move(refusal));
 }
 
 void ClearSectionContents(Session& session)

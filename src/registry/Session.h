@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,13 @@ inline constexpr std::uint8_t kDiskScanIdle = 0;
 inline constexpr std::uint8_t kDiskScanRunning = 1;
 inline constexpr std::uint8_t kDiskScanStopped = 2;
 inline constexpr std::uint8_t kDiskScanCleaning = 4;
+
+/// An action refused whole before it changed anything; the message says why.
+class ChangeRefused : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
 
 /// Built once by each front end (tests build their own) and handed to every routine.
 /// The fields keep the program's own names.
@@ -50,6 +58,13 @@ public:
     platform::Processes& processes() const;
     platform::Programs& programs() const;
     platform::UrlCache& urlCache() const;
+
+    /// Why nothing of the system may be changed now (Wine runs in the prefix and holds it,
+    /// the registry may not be written); empty when changes may be made. Every action that
+    /// changes the system's files or registry asks first and changes nothing when refused.
+    std::string changeRefusal() const;
+    /// Throws ChangeRefused with the refusal when changes may not be made now.
+    void requireChangeable() const;
 
     /// A stop request for the long loop that runs (kOperation...).
     std::uint8_t OperationState = kOperationIdle;

@@ -71,7 +71,7 @@ BackupActionResult FullBackup(const Session& session)
     BackupActionResult result;
     // Beside a running Wine the hive files lag behind what Wine holds: such a backup would
     // silently miss changes.
-    if (const std::string refusal = session.storage().writeRefusal(); !refusal.empty()) {
+    if (const std::string refusal = session.changeRefusal(); !refusal.empty()) {
         result.message = "Backup registry fail!";
         result.detail = refusal;
         return result;
@@ -105,7 +105,7 @@ BackupActionResult RestoreBackup(const Session& session, const std::string& path
 {
     BackupActionResult result;
     try {
-        if (const std::string refusal = session.storage().writeRefusal(); !refusal.empty())
+        if (const std::string refusal = session.changeRefusal(); !refusal.empty())
             throw platform::StorageError(refusal);
         session.registryEditor().importFile(path);
         try {
@@ -150,6 +150,11 @@ BackupActionResult RemoveBackup(const Session& session, const std::string& path)
     if (!IsBackupFile(path)) {
         result.message = "Backup file remove fail!";
         result.detail = path + " is not a file of the backup folder " + BackupFolder();
+        return result;
+    }
+    if (std::string refusal = session.changeRefusal(); !refusal.empty()) {
+        result.message = "Backup file remove fail!";
+        result.detail = std::move(refusal);
         return result;
     }
     if (!files.fileExists(path))

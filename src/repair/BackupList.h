@@ -49,8 +49,9 @@ std::string BackupBeforeProgramRun(const Session& session);
 BackupActionResult RestoreBackup(const Session& session, const std::string& path);
 /// True for a ".reg" file directly inside the backup folder (any letter case).
 bool IsBackupFile(std::string_view path);
-/// "Remove Backup": deletes the file; a file outside the backup folder is refused. A file that is
-/// gone already gives ok = false and no message.
+/// "Remove Backup": deletes the file; a file outside the backup folder is refused, and so is
+/// any while the prefix may not be changed. A file that is gone already gives ok = false and
+/// no message.
 BackupActionResult RemoveBackup(const Session& session, const std::string& path);
 
 inline constexpr const char* kNoSelectionMessage = "You not select registry item!";

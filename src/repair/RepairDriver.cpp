@@ -98,7 +98,7 @@ RepairRun RepairProblems(Session& session, RepairView& view, bool skipBackup,
     session.OperationState = kOperationIdle;
     // All or nothing: a repair that could not be saved is not begun (its file deletions
     // could not be taken back with the registry changes).
-    const std::string refusal = session.storage().writeRefusal();
+    const std::string refusal = session.changeRefusal();
     if (!refusal.empty()) {
         run.failure = "Nothing was repaired. " + refusal;
         return run;

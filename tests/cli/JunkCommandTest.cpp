@@ -93,10 +93,20 @@ TEST_F(JunkCommandTest, TypeVerbsEditTheFile)
                                                  {"types", "check", "1", "maybe"},
                                                  {"types", "add", "  ", "blank"},
                                                  {"types", "remove", "1x"},
+                                                 {"types", "remove", " 1"},
+                                                 {"types", "remove", "+1"},
+                                                 {"types", "remove", "01"},
+                                                 {"types", "check", " 1", "on"},
+                                                 {"types", "check", "1 ", "off"},
                                                  {"types", "add", "*.x"}}) {
         const auto bad = junk(args);
-        EXPECT_EQ(bad.exitCode, 2) << args[1] << " " << args[2];
+        EXPECT_EQ(bad.exitCode, 2) << args[1] << " \"" << args[2] << "\"";
         EXPECT_FALSE(bad.err.empty());
+        if (args[1] != "add" && args[2] != "1") {
+            EXPECT_NE(bad.err.find("\"" + args[2] + "\" is not a type number (1 to "),
+                      std::string::npos)
+                << bad.err;
+        }
     }
     EXPECT_EQ(readFile(fileList()), bytes);
     EXPECT_FALSE(fs::exists(fileList().string() + ".part"));

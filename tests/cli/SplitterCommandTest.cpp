@@ -52,7 +52,7 @@ TEST_F(SplitterCommandTest, DefaultsToThreeHundredSixtyKBesideTheSource)
 TEST_F(SplitterCommandTest, BadInputIsRefusedAndLosesNothing)
 {
     writeFile(file("f"), "0123456789");
-    for (const char* size : {"0", "-1", "1.5M", "big", "3000000000"}) {
+    for (const char* size : {"0", "-1", "1.5M", "big", "3000000000", " 100", "100 ", "+100"}) {
         const auto run = cli({"split", file("f"), "--size", size});
         EXPECT_EQ(run.exitCode, 2) << size;
         EXPECT_NE(run.err.find("not a piece size"), std::string::npos) << run.err;
@@ -71,14 +71,50 @@ TEST_F(SplitterCommandTest, BadInputIsRefusedAndLosesNothing)
         << "f, a000.spt and the prefix folder";
 }
 
-TEST_F(SplitterCommandTest, MissingPieceIsWarnedAboutAndFailsTheExitStatus)
+TEST_F(SplitterCommandTest, ExistingPieceNameRefusesTheSplitWhole)
+{
+    writeFile(file("f"), "0123456789");
+    writeFile(file("f001.spt"), "an unrelated file");
+    const auto split = cli({"split", file("f"), "--size", "4"});
+    EXPECT_EQ(split.exitCode, 1);
+    EXPECT_NE(split.err.find(file("f001.spt") + " exists already"), std::string::npos) << split.err;
+    EXPECT_EQ(readFile(file("f001.spt")), "an unrelated file");
+    EXPECT_FALSE(fs::exists(file("f000.spt")));
+    EXPECT_FALSE(fs::exists(file("f002.spt")));
+}
+
+TEST_F(SplitterCommandTest, JoinWithAPieceMissingIsRefusedAndLeavesTheTarget)
 {
     writeFile(file("a000.spt"), "abc");
-    const auto join = cli({"join", file("a000.spt"), file("a001.spt"), "--to", file("a")});
-    EXPECT_EQ(join.exitCode, 1);
-    EXPECT_NE(join.err.find(file("a001.spt") + " could not be found"), std::string::npos)
-        << join.err;
-    EXPECT_EQ(readFile(file("a")), "abc");
+    writeFile(file("a002.spt"), "ghi");
+    writeFile(file("a"), "the old target");
+    // As the shell expands a*.spt without the lost piece, as typed, and out of order.
+    const std::vector<std::pair<std::vector<std::string>, std::string>> lists = {
+        {{file("a000.spt"), file("a002.spt")}, file("a001.spt") + " is missing"},
+        {{file("a000.spt"), file("a001.spt"), file("a002.spt")}, file("a001.spt") + " is missing"},
+        {{file("a002.spt")}, file("a000.spt") + " should come where " + file("a002.spt")},
+        {{file("a002.spt"), file("a000.spt")}, file("a000.spt") + " should come where"},
+    };
+    for (const auto& [pieces, reason] : lists) {
+        std::vector<std::string> args = {"join"};
+        args.insert(args.end(), pieces.begin(), pieces.end());
+        args.insert(args.end(), {"--to", file("a")});
+        const auto join = cli(args);
+        EXPECT_EQ(join.exitCode, 1) << reason;
+        EXPECT_NE(join.err.find("Nothing was joined: the piece"), std::string::npos) << join.err;
+        EXPECT_NE(join.err.find(reason), std::string::npos) << join.err;
+        EXPECT_EQ(readFile(file("a")), "the old target");
+    }
+    // Files not named as pieces are joined in the order given; each must exist.
+    writeFile(file("x"), "x1");
+    writeFile(file("y"), "y2");
+    const auto missing = cli({"join", file("x"), file("z"), "--to", file("a")});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_NE(missing.err.find(file("z") + " is missing"), std::string::npos) << missing.err;
+    EXPECT_EQ(readFile(file("a")), "the old target");
+    const auto plain = cli({"join", file("y"), file("x"), "--to", file("a")});
+    ASSERT_EQ(plain.exitCode, 0) << plain.err;
+    EXPECT_EQ(readFile(file("a")), "y2x1");
 }
 
 TEST_F(SplitterCommandTest, HostFilesNeedNoWinePrefix)

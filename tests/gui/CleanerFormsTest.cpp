@@ -1,9 +1,7 @@
 // The disk cleaner's windows, driven as a user would: types, drives, scan, Stop, clean.
 #include "app/SessionStart.h"
 #include "cleaner/JunkFileTypes.h"
-#include "gui/widgets/ImageButton.h"
 #include "gui/MainForm.h"
-#include "gui/widgets/MessageBox.h"
 #include "gui/cleaner/CleanerViews.h"
 #include "gui/cleaner/DiskFileClearSelectForm.h"
 #include "gui/cleaner/DiskScanForm.h"
@@ -11,7 +9,10 @@
 #include "gui/cleaner/JunkOptionForm.h"
 #include "gui/cleaner/SysDiskClearForm.h"
 #include "gui/cleaner/TemporaryFileForm.h"
+#include "gui/widgets/ImageButton.h"
+#include "gui/widgets/MessageBox.h"
 #include "registry/Session.h"
+#include "support/RealWinePrefix.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>
@@ -21,6 +22,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QStackedWidget>
 #include <QTableView>
 #include <QTableWidget>
@@ -64,7 +66,8 @@ private:
     QList<Message> m_messages;
     QMessageBox::StandardButton m_answer = QMessageBox::Yes;
 
-    fs::path driveC() const { return m_dir->path() / "prefix/drive_c"; }
+    fs::path builderDir() const { return m_dir->path() / "prefix"; }
+    fs::path driveC() const { return builderDir() / "drive_c"; }
     fs::path fileList() const { return driveC() / "Program Files/Tidewell/FileList"; }
     std::vector<std::string> foundPaths(const TFormDiskScan& scan) const
     {
@@ -334,6 +337,65 @@ private slots:
         clean.SpbResultsClose->click();
         clean.show();
         QCOMPARE(clean.NotebookClear->currentIndex(), int(TFormDiskFileClearSelect::OptionsPage));
+    }
+
+    void besideARunningWineTheCleanAndTheTypeEditsChangeNothing()
+    {
+        if (!test::wineInstalled())
+            QSKIP("wine is not installed");
+        TFormSysDiskClear cleaner(*m_session, {});
+        cleaner.setTicked("C:", true);
+        scanWith(cleaner);
+        cleaner.FormDiskScan->SpbClearJunk->click();
+        TFormDiskFileClearSelect& clean = *cleaner.FormDiskFileClearSelect;
+        clean.show();
+
+        QVERIFY(fs::exists(fileList()));
+        const std::string types = test::readFile(fileList());
+
+        // Wine starts after the scan, in the prefix the window has open.
+        const std::map<std::string, std::string> env{{"WINEPREFIX", builderDir().string()},
+                                                     {"WINEDEBUG", "-all"}};
+        QCOMPARE(test::runProcess({"wineserver", "-p"}, env).exitCode, 0);
+        const auto stopWine = qScopeGuard([&] {
+            test::runProcess({"wineserver", "-k"}, env);
+            test::runProcess({"wineserver", "-w"}, env);
+        });
+        clean.SpbExcute->click();
+        QCOMPARE(m_messages.size(), 1);
+        QVERIFY(
+            m_messages[0].text.startsWith(QStringLiteral("Nothing was cleaned. Wine is running")));
+        QVERIFY(m_messages[0].text.contains(QStringLiteral("wineserver -k")));
+        QCOMPARE(clean.NotebookClear->currentIndex(), int(TFormDiskFileClearSelect::OptionsPage));
+        QCOMPARE(clean.windowTitle(), QStringLiteral("Cleaner Option"));
+        QVERIFY(clean.resultModel()->rows().empty());
+        QVERIFY(fs::exists(driveC() / "Sounds/mix.tmp"));
+        QVERIFY(fs::exists(driveC() / "Sounds/old.bak/song.log"));
+        QVERIFY(!fs::exists(m_dir->path() / "data/Trash"));
+
+        // An edit of the types is refused with the reason when their window closes.
+        m_messages.clear();
+        TFormJunkOption options(*m_session, true);
+        QCOMPARE(m_messages.size(), 0);
+        QCOMPARE(options.JunkFilesListView->rowCount(), 47);
+        options.JunkFilesListView->item(0, 0)->setCheckState(Qt::Unchecked);
+        options.reject();
+        QCOMPARE(m_messages.size(), 1);
+        QVERIFY(
+            m_messages[0].text.startsWith(QStringLiteral("The junk file types were not saved")));
+        QVERIFY(m_messages[0].text.contains(QStringLiteral("wineserver -k")));
+        QCOMPARE(test::readFile(fileList()), types);
+        QCOMPARE(std::distance(fs::directory_iterator(fileList().parent_path()),
+                               fs::directory_iterator()),
+                 std::ptrdiff_t(1));
+
+        // Without the file, the window shows the built-in types and does not store them.
+        fs::remove(fileList());
+        m_messages.clear();
+        TFormJunkOption builtIn(*m_session, true);
+        QCOMPARE(m_messages.size(), 0);
+        QCOMPARE(builtIn.JunkFilesListView->rowCount(), 47);
+        QVERIFY(!fs::exists(fileList()));
     }
 
     void moveAsksForTheFolderWhenNoneIsChosen()

@@ -9,12 +9,14 @@
 #include "gui/widgets/MessageBox.h"
 #include "platform/wine/WineInstallation.h"
 #include "registry/TRegistry.h"
+#include "support/RealWinePrefix.h"
 #include "support/TestSupport.h"
 #include "support/UpdateServer.h"
 #include "tools/update/Preferences.h"
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
 #include <cstdlib>
@@ -119,6 +121,42 @@ private slots:
         form.IgOKClick();
         QVERIFY(!std::filesystem::exists(m_started->prefix().installation().desktopFilePath()));
         QVERIFY(m_messages.isEmpty());
+    }
+
+    void wineStartedWhileTheWindowIsOpenRefusesOkAndTheManualDownload()
+    {
+        if (!test::wineInstalled())
+            QSKIP("wine is not installed");
+        test::UpdateServer server;
+        setUpdateHost(server.host("2.1"));
+        m_started->prefix().save();
+        TFormOptions form(*m_context);
+        form.show();
+        const std::map<std::string, std::string> env{{"WINEPREFIX", prefixPath()},
+                                                     {"WINEDEBUG", "-all"}};
+        QCOMPARE(test::runProcess({"wineserver", "-p"}, env).exitCode, 0);
+        const auto stopWine = qScopeGuard([&] {
+            test::runProcess({"wineserver", "-k"}, env);
+            test::runProcess({"wineserver", "-w"}, env);
+        });
+        const std::string userHive = test::readFile(m_dir->path() / "prefix/user.reg");
+
+        form.ChkRun->setChecked(true);
+        form.cbCheckUpdate->setChecked(true);
+        form.IgOKClick();
+        QCOMPARE(m_messages.size(), 1);
+        QVERIFY(m_messages[0].contains(QStringLiteral("Wine is running in the prefix")));
+        QVERIFY(m_messages[0].contains(QStringLiteral("wineserver -k")));
+        QVERIFY(form.isVisible());
+        QVERIFY(!std::filesystem::exists(m_dir->path() / "config/autostart"));
+
+        form.IgUpdatesClick();
+        QTRY_COMPARE(m_messages.size(), 2);
+        QVERIFY(m_messages[1].startsWith(QStringLiteral("The update check failed: Update.ini was "
+                                                        "not written. Wine is running")));
+        QVERIFY(!std::filesystem::exists(m_dir->path() /
+                                         "prefix/drive_c/Program Files/Tidewell/Update.ini"));
+        QCOMPARE(test::readFile(m_dir->path() / "prefix/user.reg"), userHive);
     }
 
     void updatesSaysThereIsNothingNewer()

@@ -125,12 +125,24 @@ void TFormDiskFileClearSelect::SpbExcuteClick()
         if (panJunkMoveFolder->text().isEmpty())
             return;
     }
+    const int page = NotebookClear->currentIndex();
+    const QString title = windowTitle();
+    const std::uint8_t state = m_session.DiskScanState;
     NotebookClear->setCurrentIndex(ResultsPage);
     setWindowTitle(QStringLiteral("Junk Files"));
     m_session.DiskScanState = kDiskScanCleaning;
     m_sincePaint.invalidate();
-    CleanJunkFiles(m_session, m_scan.foundModel()->rows(), mode(),
-                   panJunkMoveFolder->text().toStdString(), *this);
+    const CleanOutcome outcome = CleanJunkFiles(m_session, m_scan.foundModel()->rows(), mode(),
+                                                panJunkMoveFolder->text().toStdString(), *this);
+    if (!outcome.refused.empty()) {
+        NotebookClear->setCurrentIndex(page);
+        setWindowTitle(title);
+        m_session.DiskScanState = state;
+        showMessage(
+            this, QStringLiteral("Nothing was cleaned. ") + QString::fromStdString(outcome.refused),
+            MessageIcon::Error);
+        return;
+    }
     SuiPgb->repaint();
 }
 

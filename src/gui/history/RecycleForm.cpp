@@ -71,6 +71,10 @@ TRecycleForm::TRecycleForm(WindowContext& context, QWidget* parent)
     RundownListView->setSelectionMode(QAbstractItemView::SingleSelection);
     RundownListView->setColumnWidth(0, 50);
     layout->addWidget(RundownListView, 3);
+    WineNote = new QLabel(this);
+    WineNote->setWordWrap(true);
+    WineNote->hide();
+    layout->addWidget(WineNote);
     DataListView = reportList({QString(), QStringLiteral("Item Name")}, this);
     DataListView->setSelectionMode(QAbstractItemView::SingleSelection);
     DataListView->header()->setStretchLastSection(false);
@@ -133,10 +137,13 @@ void TRecycleForm::FillRundownList()
 {
     const QSignalBlocker blocker(RundownListView);
     RundownListView->clear();
-    for (int row = 0; row < kHistoryItemCount; ++row)
-        new QTreeWidgetItem(RundownListView,
-                            {QString::number(row + 1),
-                             QString::fromLatin1(HistoryItems()[static_cast<size_t>(row)].name)});
+    for (int row = 0; row < kHistoryItemCount; ++row) {
+        const HistoryItem& entry = HistoryItems()[static_cast<size_t>(row)];
+        auto* item = new QTreeWidgetItem(
+            RundownListView, {QString::number(row + 1), QString::fromLatin1(entry.name)});
+        if (entry.wineUse)
+            item->setToolTip(1, QStringLiteral("Uses Wine: ") + QString::fromLatin1(entry.wineUse));
+    }
 }
 
 int TRecycleForm::selectedRow() const
@@ -148,6 +155,11 @@ int TRecycleForm::selectedRow() const
 void TRecycleForm::RundownListViewChange()
 {
     const int row = selectedRow();
+    const char* wineUse = row >= 0 ? HistoryItems()[static_cast<size_t>(row)].wineUse : nullptr;
+    WineNote->setText(wineUse ? QStringLiteral("Uses Wine: ") + QString::fromLatin1(wineUse) +
+                                    QStringLiteral(".")
+                              : QString());
+    WineNote->setVisible(wineUse != nullptr);
     if (row >= 0)
         listAndFill(row);
 }
@@ -216,9 +228,10 @@ bool TRecycleForm::confirmFinalSteps(int row)
     QString text;
     switch (HistoryItems()[static_cast<size_t>(row)].clear) {
     case HistoryClear::All:
-        text = QStringLiteral("The Recycle Bin will be emptied and the ticked cache entries "
-                              "removed for good; the ticked files go to the Recycle Bin and the "
-                              "ticked registry values to a backup. Do you want to go on?");
+        text = QStringLiteral("The Recycle Bin will be emptied and the URL cache's entries "
+                              "removed for good (read through Wine); the ticked files go to the "
+                              "Recycle Bin and the ticked registry values to a backup. Do you "
+                              "want to go on?");
         break;
     case HistoryClear::CacheEntries:
         text = QStringLiteral(

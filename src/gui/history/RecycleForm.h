@@ -7,6 +7,7 @@
 #include <memory>
 
 class QCheckBox;
+class QLabel;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -48,6 +49,8 @@ public:
     TRepairDialogForm* stateWindow() const { return m_state; }
 
     QTreeWidget* RundownListView = nullptr;
+    /// What of the chosen item runs Wine; hidden for items that start none.
+    QLabel* WineNote = nullptr;
     QTreeWidget* DataListView = nullptr;
     QCheckBox* cbSelectAll = nullptr;
     ClickLabel* abSelectAll = nullptr;

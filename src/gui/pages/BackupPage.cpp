@@ -139,7 +139,7 @@ void BackupPage::SpdRemoveClick()
             return;
         if (result.ok)
             delete row;
-        showMessage(this, QString::fromStdString(result.message),
+        showMessage(this, resultText(result),
                     result.ok ? MessageIcon::None : MessageIcon::Exclamation);
     });
 }

@@ -119,11 +119,6 @@ void TFormOptions::FormShow()
 
 void TFormOptions::IgOKClick()
 {
-    // Nothing is written beside a running Wine: it would rewrite the registry itself.
-    if (m_context.isReadOnly()) {
-        showMessage(this, m_context.readOnlyReason, MessageIcon::Error);
-        return;
-    }
     PreferenceBoxes boxes;
     boxes.runAtStartup = ChkRun->isChecked();
     boxes.notAutoBackup = ChkAutoBackup->isChecked();

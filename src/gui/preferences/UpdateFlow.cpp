@@ -72,8 +72,9 @@ void UpdateFlow::downloaded(const platform::HttpResponse& response)
             showMessage(m_owner, QString::fromLatin1(kNoUpdatesText), MessageIcon::Information);
         break;
     case UpdateResult::Failed:
-        // A download that fails at start-up stays silent; asked for, it says why.
-        if (!outcome.downloadFailed || m_mode == Mode::Manual)
+        // A download that fails at start-up stays silent, and so does the refusal while Wine
+        // runs (the window says so already); asked for, it says why.
+        if ((!outcome.downloadFailed && !outcome.refused) || m_mode == Mode::Manual)
             showMessage(m_owner,
                         QStringLiteral("The update check failed: ") +
                             QString::fromStdString(outcome.reason),

@@ -65,7 +65,7 @@ BrowserRepairRun RepairBrowser(Session& session, const std::vector<bool>& checke
     }
     if (rows.empty())
         return run;
-    const std::string refusal = session.storage().writeRefusal();
+    const std::string refusal = session.changeRefusal();
     if (!refusal.empty()) {
         run.failure = "Nothing was repaired. " + refusal;
         return run;

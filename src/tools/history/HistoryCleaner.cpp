@@ -162,7 +162,7 @@ HistoryClearOutcome HistoryCleaner::Clear(int row, HistoryView& view)
     if (row < 0 || row >= kHistoryItemCount)
         throw HistoryRefused("There is no history item " + std::to_string(row));
     const HistoryClear clear = HistoryItems()[static_cast<size_t>(row)].clear;
-    const std::string refusal = m_session.storage().writeRefusal();
+    const std::string refusal = m_session.changeRefusal();
     if (!refusal.empty())
         throw HistoryRefused(refusal);
 
@@ -183,6 +183,12 @@ HistoryClearOutcome HistoryCleaner::Clear(int row, HistoryView& view)
     switch (clear) {
     case HistoryClear::All:
         emptyRecycleBin(outcome);
+        // Its listing left the cache out; the clear reads it now.
+        if (std::none_of(m_records.begin(), m_records.end(),
+                         [](const TRecycleData& r) { return r.Kind == kKindCacheEntry; })) {
+            if (std::string problem = listCache(); !problem.empty())
+                outcome.notes.push_back(std::move(problem));
+        }
         deleteCacheEntries(outcome);
         deleteValues(kKindTypedUrl, kTypedUrlsKey, outcome);
         deleteFiles(view, outcome);

@@ -84,7 +84,8 @@ public:
     std::vector<TRecycleData>& records() { return m_records; }
     const std::vector<TRecycleData>& records() const { return m_records; }
 
-    /// Empties the record list and runs the listings of item `row` in order. A value of
+    /// Empties the record list and runs the listings of item `row` in order; only the URL
+    /// cache's own item reads the cache (which starts Wine). A value of
     /// RunMRU or TypedURLs that is not a string stops the listing with ERegistryException;
     /// what was listed before stays. Returns why the cache could not be listed (the other
     /// listings ran), empty normally.
@@ -93,7 +94,8 @@ public:
     /// clear deletes one by one.
     std::vector<size_t> ShownRecords() const;
 
-    /// Clears item `row` as its table row says, acting on the ticked records: first the
+    /// Clears item `row` as its table row says, acting on the ticked records ("All" also on
+    /// every entry of the URL cache, which its listing left out): first the
     /// backup of the registry values it will remove, then the steps. Refused whole
     /// (HistoryRefused) when the prefix cannot be changed or the backup cannot be written.
     /// The record list is not listed again (see HistoryItem::listsAgain). Files go to the

@@ -48,6 +48,9 @@ struct HistoryItem
     HistoryClear clear;
     /// Whether the item is listed again after its clear.
     bool listsAgain;
+    /// What of the item runs Wine in the prefix (the URL cache and the URL history are read
+    /// and cleared through Wine's own libraries); null when nothing does.
+    const char* wineUse = nullptr;
 };
 
 inline constexpr int kHistoryItemCount = 9;

@@ -53,7 +53,7 @@ RemoveOutcome RemoveInstalledEntry(const Session& session, const InstalledProgra
 {
     RemoveOutcome outcome;
     platform::Storage& storage = session.storage();
-    if (const std::string refusal = storage.writeRefusal(); !refusal.empty()) {
+    if (const std::string refusal = session.changeRefusal(); !refusal.empty()) {
         outcome.error = "The entry was not removed. " + refusal;
         return outcome;
     }

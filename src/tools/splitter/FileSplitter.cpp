@@ -218,9 +218,15 @@ SplitOutcome SplitFile(const std::string& source, const std::string& prefixText,
     const std::string prefix = prefixText.empty() ? source : prefixText;
     const std::int64_t count = size / pieceSize + (size % pieceSize ? 1 : 0);
     for (std::int64_t k = 0; k < count; ++k) {
-        if (sameFile(PieceName(prefix, k), source)) {
-            outcome.error = "the piece " + PieceName(prefix, k) + " would replace " + source +
-                            ", the file being split";
+        const std::string name = PieceName(prefix, k);
+        if (sameFile(name, source)) {
+            outcome.error =
+                "the piece " + name + " would replace " + source + ", the file being split";
+            return outcome;
+        }
+        if (fs::exists(fs::symlink_status(name, failed))) {
+            outcome.error =
+                "the piece " + name + " exists already; move it away or choose another prefix";
             return outcome;
         }
     }
@@ -269,6 +275,35 @@ SplitOutcome SplitFile(const std::string& source, const std::string& prefixText,
     view.setProgress(static_cast<double>(maximum), maximum);
     outcome.ok = true;
     return outcome;
+}
+
+std::string JoinListRefusal(const std::vector<std::string>& pieces)
+{
+    if (pieces.empty())
+        return "no piece was named";
+    // Named as a split names them: the numbers run from 000 one by one.
+    const std::string& first = pieces.front();
+    const bool numbered =
+        first.size() >= 7 && first.compare(first.size() - 4, 4, ".spt") == 0 &&
+        std::all_of(first.end() - 7, first.end() - 4, [](char c) { return c >= '0' && c <= '9'; });
+    const std::string stem = numbered ? first.substr(0, first.size() - 7) : std::string();
+    std::error_code failed;
+    for (size_t k = 0; k < pieces.size(); ++k) {
+        const std::string& piece = pieces[k];
+        if (numbered) {
+            const std::string expected = PieceName(stem, static_cast<std::int64_t>(k));
+            if (piece != expected && !sameFile(piece, expected)) {
+                if (!fs::exists(expected, failed))
+                    return "the piece " + expected + " is missing";
+                return "the pieces must follow on from 000 one by one: " + expected +
+                       " should come where " + piece + " is listed";
+            }
+        }
+        if (!fs::is_regular_file(piece, failed))
+            return "the piece " + piece +
+                   (fs::exists(piece, failed) ? " is not a file" : " is missing");
+    }
+    return std::string();
 }
 
 JoinOutcome JoinFiles(const std::vector<std::string>& pieces, const std::string& target,

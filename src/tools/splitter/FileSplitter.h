@@ -57,9 +57,9 @@ struct SplitOutcome
 };
 
 /// Cuts `source` (a host path) into pieces of `pieceSize` bytes named by PieceName with
-/// `prefix` (the source itself when empty), replacing files of those names. The pieces are
-/// written under temporary names and put in place only once all are complete; on failure
-/// none is left and no file is replaced. A piece name that is the source itself is refused.
+/// `prefix` (the source itself when empty). A piece name that exists already (or is the
+/// source itself) refuses the split before anything is written. The pieces are written under
+/// temporary names and put in place only once all are complete; on failure none is left.
 SplitOutcome SplitFile(const std::string& source, const std::string& prefix, std::int64_t pieceSize,
                        SplitterView& view);
 
@@ -70,6 +70,12 @@ struct JoinOutcome
     std::vector<std::string> missing;
     std::string error;
 };
+
+/// Why `pieces` may not be joined as listed: a piece that is missing or not a file, or, when
+/// the first is named as a split names pieces (NAME000.spt), pieces that do not run
+/// NAME000.spt, NAME001.spt, ... one by one (naming the first one missing). Empty when they
+/// may.
+std::string JoinListRefusal(const std::vector<std::string>& pieces);
 
 /// Writes the listed pieces, in list order, one after the other into `target` (a host path),
 /// replacing it. Missing pieces are reported and skipped. The target is written under a

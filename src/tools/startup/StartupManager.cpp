@@ -320,7 +320,7 @@ std::vector<StartupEntry> ListStartupEntries(const Session& session,
 
 StartupRemoval RemoveStartupEntry(const Session& session, const StartupEntry& entry)
 {
-    if (const std::string refusal = session.storage().writeRefusal(); !refusal.empty()) {
+    if (const std::string refusal = session.changeRefusal(); !refusal.empty()) {
         StartupRemoval result;
         result.error = "Nothing was removed. " + refusal;
         return result;

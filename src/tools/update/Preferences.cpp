@@ -79,8 +79,16 @@ PreferencesState LoadPreferences(Session& session)
     return state;
 }
 
+void SetAutostart(Session& session, bool enabled)
+{
+    // The entry starts Tidewell on the prefix: not changed beside a running Wine either.
+    session.requireChangeable();
+    session.installation().setAutostart(enabled);
+}
+
 std::string SavePreferences(Session& session, const PreferenceBoxes& boxes)
 {
+    session.requireChangeable();
     std::string autostartError;
     try {
         // Ticked writes the entry anew (replacing an edited one); unticked removes it.

@@ -40,8 +40,13 @@ PreferencesState LoadPreferences(Session& session);
 
 /// OK: the start with the session, then "NotAutoBackup", "SelectAll", "ScanSetting" and
 /// "CheckUpdate" as "1" or "0". The settings are written even when the autostart could not
-/// be changed; returns why it could not, empty when it was.
+/// be changed; returns why it could not, empty when it was. Refused whole (ChangeRefused)
+/// while the prefix may not be changed.
 std::string SavePreferences(Session& session, const PreferenceBoxes& boxes);
+
+/// Writes the desktop's autostart entry for the prefix, or removes it. Throws ChangeRefused
+/// while the prefix may not be changed, std::runtime_error when the entry cannot be written.
+void SetAutostart(Session& session, bool enabled);
 
 /// The settings as stored, in their order: name and value (empty when missing).
 std::vector<std::pair<std::string, std::optional<std::string>>> StoredSettings(Session& session);

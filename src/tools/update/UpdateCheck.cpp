@@ -88,6 +88,11 @@ UpdateOutcome FinishUpdateCheck(Session& session, const platform::HttpResponse& 
         outcome.downloadFailed = true;
         return outcome;
     }
+    if (std::string refusal = session.changeRefusal(); !refusal.empty()) {
+        outcome.reason = "Update.ini was not written. " + refusal;
+        outcome.refused = true;
+        return outcome;
+    }
     platform::Files& files = session.files();
     const std::string path = UpdateIniPath();
     if (!ensureProgramFolder(files)) {
@@ -119,6 +124,13 @@ UpdateOutcome CheckForUpdate(Session& session, const std::string& url,
         UpdateOutcome outcome;
         outcome.reason = "The network is not used here";
         outcome.downloadFailed = true;
+        return outcome;
+    }
+    // Nothing is downloaded that could not be kept.
+    if (std::string refusal = session.changeRefusal(); !refusal.empty()) {
+        UpdateOutcome outcome;
+        outcome.reason = "Update.ini was not written. " + refusal;
+        outcome.refused = true;
         return outcome;
     }
     return FinishUpdateCheck(session, DownloadDescriptor(session.http(), url, limits));

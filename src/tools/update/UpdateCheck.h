@@ -31,6 +31,8 @@ struct UpdateOutcome
     std::string reason;
     /// The failure was the download's (not the program folder's).
     bool downloadFailed = false;
+    /// Nothing was written: the prefix may not be changed now (Wine runs in it).
+    bool refused = false;
 };
 
 /// The limits of the download: a few seconds and a small body.
@@ -57,7 +59,8 @@ platform::HttpResponse DownloadDescriptor(platform::Http& http, const std::strin
                                           const platform::HttpLimits& limits);
 
 /// Writes a downloaded body to Update.ini (replaced whole, or left as it was), reads its
-/// version and compares it with the installed one. A failed download writes nothing.
+/// version and compares it with the installed one. A failed download writes nothing, nor
+/// does one while the prefix may not be changed (Session::changeRefusal).
 UpdateOutcome FinishUpdateCheck(Session& session, const platform::HttpResponse& response);
 
 /// CheckForUpdate: the download and the comparison, one after the other.

@@ -209,8 +209,9 @@ TEST_F(HistoryCleanerTest, EachItemListsItsKindsAndNothingElse)
 TEST_F(HistoryCleanerTest, AllShowsTheRunHistoryAfterTheHistoryFolder)
 {
     HistoryCleaner cleaner(*session);
-    // This prefix was not set up by Wine: the cache cannot be read, the rest is listed.
-    EXPECT_NE(cleaner.ListItem(0).find("wininet.dll is missing"), std::string::npos);
+    // "All" leaves the URL cache out (reading it starts Wine), so this prefix, which Wine
+    // did not set up, lists without a problem.
+    EXPECT_EQ(cleaner.ListItem(0), "");
     std::vector<int> kinds;
     for (const TRecycleData& record : cleaner.records())
         kinds.push_back(record.Kind);

@@ -150,12 +150,11 @@ TEST(FileSplitter, ExactMultipleGivesFullPiecesAndOneMoreByteAThirdPiece)
     EXPECT_EQ(readFile(outcome.pieces[2]), data.substr(2 * 355870));
 }
 
-TEST(FileSplitter, EmptyPrefixPutsPiecesBesideTheSourceAndReplacesOldPieces)
+TEST(FileSplitter, EmptyPrefixPutsPiecesBesideTheSourceAndNeverOverAnExistingFile)
 {
     TempDir dir;
     const fs::path source = dir.path() / "movie.avi";
     writeFile(source, "abcdefg");
-    writeFile(dir.path() / "movie.avi001.spt", "old piece, longer than the new one");
     RecordedView view;
     const SplitOutcome outcome = SplitFile(source.string(), "", 4, view);
     ASSERT_TRUE(outcome.ok) << outcome.error;
@@ -163,6 +162,16 @@ TEST(FileSplitter, EmptyPrefixPutsPiecesBesideTheSourceAndReplacesOldPieces)
     EXPECT_EQ(readFile(dir.path() / "movie.avi001.spt"), "efg");
     EXPECT_EQ(filesIn(dir.path()),
               (std::vector<std::string>{"movie.avi", "movie.avi000.spt", "movie.avi001.spt"}));
+
+    // A file that only has a piece's name (the second here) refuses the split whole.
+    fs::remove(dir.path() / "movie.avi000.spt");
+    writeFile(dir.path() / "movie.avi001.spt", "unrelated file");
+    const SplitOutcome refused = SplitFile(source.string(), "", 4, view);
+    EXPECT_FALSE(refused.ok);
+    EXPECT_NE(refused.error.find("movie.avi001.spt exists already"), std::string::npos)
+        << refused.error;
+    EXPECT_EQ(readFile(dir.path() / "movie.avi001.spt"), "unrelated file");
+    EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"movie.avi", "movie.avi001.spt"}));
 }
 
 TEST(FileSplitter, ThousandAndFirstPieceHasFourDigits)
@@ -249,11 +258,10 @@ TEST(FileSplitterFailures, MissingSourceOrFolderWritesNothing)
     EXPECT_EQ(filesIn(dir.path()), std::vector<std::string>{"src"});
 }
 
-TEST(FileSplitterFailures, SplitStoppedHalfWayLeavesNoPieceAndReplacesNothing)
+TEST(FileSplitterFailures, SplitStoppedHalfWayLeavesNoPiece)
 {
     TempDir dir;
     writeFile(dir.path() / "src", pattern(3000));
-    writeFile(dir.path() / "p000.spt", "an older piece");
     RecordedView view;
     std::unique_ptr<FileSizeLimit> limit;
     // Once the first piece is complete, no file may grow beyond 10 bytes.
@@ -269,8 +277,7 @@ TEST(FileSplitterFailures, SplitStoppedHalfWayLeavesNoPieceAndReplacesNothing)
     limit.reset();
     EXPECT_FALSE(outcome.ok);
     EXPECT_NE(outcome.error.find("p001.spt"), std::string::npos) << outcome.error;
-    EXPECT_EQ(readFile(dir.path() / "p000.spt"), "an older piece");
-    EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"p000.spt", "src"}));
+    EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"src"}));
 }
 
 TEST(FileSplitterFailures, PieceNamedLikeTheSourceIsRefused)
