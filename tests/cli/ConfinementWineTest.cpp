@@ -12,20 +12,6 @@ using test::runProcess;
 using test::writeFile;
 namespace fs = std::filesystem;
 
-/// Every file below `dir` (links not followed) with its content.
-std::map<std::string, std::string> contentsBelow(const fs::path& dir)
-{
-    std::map<std::string, std::string> files;
-    if (!fs::exists(dir))
-        return files;
-    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
-        if (entry.is_symlink() || !entry.is_regular_file())
-            continue;
-        files[fs::relative(entry.path(), dir).string()] = readFile(entry.path());
-    }
-    return files;
-}
-
 class ConfinementWine : public test::WineSuite
 {
 protected:
@@ -47,11 +33,11 @@ protected:
     static std::map<std::string, std::string> canaries()
     {
         std::map<std::string, std::string> all;
-        for (const auto& [name, content] : contentsBelow(home())) {
-            if (name.rfind(".local/", 0) != 0)
+        for (const auto& [name, content] : test::treeContents(home())) {
+            if (name != ".local" && name.rfind(".local/", 0) != 0)
                 all["home/" + name] = content;
         }
-        for (const auto& [name, content] : contentsBelow(elsewhere()))
+        for (const auto& [name, content] : test::treeContents(elsewhere()))
             all["elsewhere/" + name] = content;
         return all;
     }

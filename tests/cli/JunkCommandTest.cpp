@@ -10,17 +10,6 @@ using test::PrefixBuilder;
 using test::readFile;
 namespace fs = std::filesystem;
 
-/// Every entry below a folder with its content, to see that nothing changed.
-std::map<std::string, std::string> snapshot(const fs::path& dir)
-{
-    std::map<std::string, std::string> entries;
-    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
-        const bool file = !entry.is_symlink() && entry.is_regular_file();
-        entries[entry.path().string()] = file ? readFile(entry.path()) : "";
-    }
-    return entries;
-}
-
 class JunkCommandTest : public test::CliTest
 {
 protected:
@@ -53,7 +42,7 @@ protected:
 
 TEST_F(JunkCommandTest, TypesAreTheBuiltInOnesWhileTheFileIsMissing)
 {
-    const auto before = snapshot(dir.path() / "prefix");
+    const auto before = test::treeContents(dir.path() / "prefix");
     const auto result = junk({"types", "--json"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.out.rfind("{\"file\": \"" + fileList().string() +
@@ -66,7 +55,7 @@ TEST_F(JunkCommandTest, TypesAreTheBuiltInOnesWhileTheFileIsMissing)
     EXPECT_NE(result.out.find("{\"checked\": true, \"pattern\": \"readme.txt\", \"description\": "
                               "\"Readme Files\"}]}\n"),
               std::string::npos);
-    EXPECT_EQ(snapshot(dir.path() / "prefix"), before) << "listing writes nothing";
+    EXPECT_EQ(test::treeContents(dir.path() / "prefix"), before) << "listing writes nothing";
 }
 
 TEST_F(JunkCommandTest, TypeVerbsEditTheFile)
@@ -138,7 +127,7 @@ TEST_F(JunkCommandTest, DrivesAreTheFixedOnesInsideThePrefix)
 
 TEST_F(JunkCommandTest, ScanListsFindsInScanOrderAndChangesNothing)
 {
-    const auto before = snapshot(dir.path() / "prefix");
+    const auto before = test::treeContents(dir.path() / "prefix");
     auto result = junk({"scan", "--json"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.out, "{\"drives\": [\"C:\", \"D:\"], \"found\": ["
@@ -154,7 +143,7 @@ TEST_F(JunkCommandTest, ScanListsFindsInScanOrderAndChangesNothing)
     EXPECT_EQ(result.out.rfind("{\"drives\": [\"C:\", \"D:\"]", 0), 0u);
     result = junk({"scan", "--drives", "D:"});
     EXPECT_EQ(result.out, "     1  D:\\game\\save.tmp\n1 found on D:\n");
-    EXPECT_EQ(snapshot(dir.path() / "prefix"), before);
+    EXPECT_EQ(test::treeContents(dir.path() / "prefix"), before);
 
     result = junk({"scan", "--drives", "Z:"});
     EXPECT_EQ(result.exitCode, 2);
@@ -230,7 +219,7 @@ TEST_F(JunkCommandTest, MoveTakesAWindowsOrAHostFolder)
 
 TEST_F(JunkCommandTest, CleanRefusesABadCommandLineBeforeChangingAnything)
 {
-    const auto before = snapshot(dir.path() / "prefix");
+    const auto before = test::treeContents(dir.path() / "prefix");
     for (const std::vector<std::string>& args : {
              std::vector<std::string>{"clean"},
              {"clean", "--mode", "shred"},
@@ -244,7 +233,7 @@ TEST_F(JunkCommandTest, CleanRefusesABadCommandLineBeforeChangingAnything)
         EXPECT_FALSE(result.err.empty()) << args.back();
         EXPECT_TRUE(result.out.empty()) << args.back();
     }
-    EXPECT_EQ(snapshot(dir.path() / "prefix"), before);
+    EXPECT_EQ(test::treeContents(dir.path() / "prefix"), before);
     EXPECT_FALSE(fs::exists(trash()));
 }
 

@@ -68,17 +68,6 @@ std::vector<std::string> statusesOf(const std::string& json)
     return statuses;
 }
 
-/// Every file and folder below `dir` with the content of the files.
-std::map<std::string, std::string> snapshot(const fs::path& dir)
-{
-    std::map<std::string, std::string> entries;
-    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
-        const bool file = !entry.is_symlink() && entry.is_regular_file();
-        entries[fs::relative(entry.path(), dir).string()] = file ? readFile(entry.path()) : "/";
-    }
-    return entries;
-}
-
 std::string percentDecoded(const std::string& text)
 {
     std::string out;
@@ -187,7 +176,7 @@ TEST_F(JunkWine, ScanListsThePlantedJunkInOrderAndNothingOutsideThePrefix)
     EXPECT_NE(drives.out.find("{\"root\": \"D:\""), std::string::npos) << drives.out;
     EXPECT_EQ(drives.out.find("\"Z:\""), std::string::npos) << "Z: is the host's root";
 
-    const auto before = snapshot(prefix());
+    const auto before = test::treeContents(prefix());
     const auto scan = cli({"junk", "scan", "--json"});
     ASSERT_EQ(scan.exitCode, 0) << scan.err;
     EXPECT_EQ(scan.out.rfind("{\"drives\": [\"C:\", \"D:\"], \"found\": [{\"number\": 1, ", 0), 0u)
@@ -198,13 +187,13 @@ TEST_F(JunkWine, ScanListsThePlantedJunkInOrderAndNothingOutsideThePrefix)
         EXPECT_TRUE(path.rfind("C:\\", 0) == 0 || path.rfind("D:\\", 0) == 0) << path;
         EXPECT_EQ(path.find("outside.tmp"), std::string::npos) << path;
     }
-    EXPECT_EQ(snapshot(prefix()), before) << "a scan changes nothing";
+    EXPECT_EQ(test::treeContents(prefix()), before) << "a scan changes nothing";
     EXPECT_FALSE(fs::exists(prefix() / "drive_c/Program Files/Tidewell/FileList"));
 }
 
 TEST_F(JunkWine, RecycledFindsWaitInTheDesktopTrashAndComeBackWhole)
 {
-    const auto before = snapshot(prefix() / "drive_c");
+    const auto before = test::treeContents(prefix() / "drive_c");
     const auto clean = cli({"junk", "clean", "--mode", "recycle", "--json"});
     ASSERT_EQ(clean.exitCode, 0) << clean.err << clean.out;
     EXPECT_EQ(planted(pathsOf(clean.out)), kJunk);
@@ -236,7 +225,7 @@ TEST_F(JunkWine, RecycledFindsWaitInTheDesktopTrashAndComeBackWhole)
         fs::rename(inTrash, original);
         fs::remove(info);
     }
-    EXPECT_EQ(snapshot(prefix() / "drive_c"), before);
+    EXPECT_EQ(test::treeContents(prefix() / "drive_c"), before);
     EXPECT_EQ(readFile(prefix() / "drive_c/Sounds/old.bak/song.wav"), "song");
     EXPECT_EQ(readFile(prefix() / "drive_d/Loops/beat.$$$"), "beat temp");
 }

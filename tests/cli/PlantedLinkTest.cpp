@@ -178,6 +178,24 @@ TEST_F(PlantedLinkTest, StartupRemovalAndItsRestoreWriteNoLink)
     expectUntouched(dir.path() / "prefix/drive_c" / kStartUp);
 }
 
+TEST_F(PlantedLinkTest, LockFilesAreNeverMadeThroughALink)
+{
+    // A dangling link at each lock file's name: a writer must not make the file it names.
+    fs::create_symlink(dir.path() / "made-outside", dir.path() / "prefix/.tidewell.lock");
+    fs::create_symlink(dir.path() / "made-outside-too",
+                       dir.path() / "prefix/.tidewell.writer.lock");
+    const auto set = test::runProcess({test::cliPath(), "--prefix", prefix(), "reg", "set",
+                                       "HKCU\\Software\\T", "v", "REG_SZ", "x"},
+                                      {{"HOME", dir.str()}});
+    EXPECT_NE(set.exitCode, 0) << set.out;
+    EXPECT_NE(set.err.find(".tidewell"), std::string::npos) << set.err;
+    EXPECT_FALSE(fs::exists(dir.path() / "made-outside"));
+    EXPECT_FALSE(fs::exists(dir.path() / "made-outside-too"));
+    const auto scan =
+        test::runProcess({test::cliPath(), "--prefix", prefix(), "scan"}, {{"HOME", dir.str()}});
+    EXPECT_EQ(scan.exitCode, 0) << "reading goes on without the lock: " << scan.err;
+}
+
 TEST_F(PlantedLinkTest, TemporaryFilesOfWritersThatAreGoneGoAtTheNextWrite)
 {
     test::ChildProcess gone({"true"});

@@ -17,25 +17,6 @@ using test::runProcess;
 using test::writeFile;
 namespace fs = std::filesystem;
 
-/// Every file and link below `dir`: its content's hash and size, or where the link leads.
-std::map<std::string, std::string> treeDigest(const fs::path& dir)
-{
-    std::map<std::string, std::string> digest;
-    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
-        const std::string name = fs::relative(entry.path(), dir).string();
-        if (entry.is_symlink()) {
-            digest[name] = "-> " + fs::read_symlink(entry.path()).string();
-        } else if (entry.is_regular_file()) {
-            const std::string content = readFile(entry.path());
-            digest[name] = std::to_string(std::hash<std::string>{}(content)) + " " +
-                           std::to_string(content.size());
-        } else {
-            digest[name] = "/";
-        }
-    }
-    return digest;
-}
-
 /// What changed between two digests, for the failure message.
 std::string changes(const std::map<std::string, std::string>& before,
                     const std::map<std::string, std::string>& after)
@@ -133,11 +114,11 @@ TEST_F(WineRunning, EveryChangeIsRefusedWholeAndRunsOnceWineHasStopped)
     };
 
     ASSERT_EQ(runProcess({"wineserver", "-p"}, wineEnv()).exitCode, 0);
-    const auto before = treeDigest(prefix());
+    const auto before = test::treeContents(prefix());
     std::vector<test::ProcessResult> refused;
     for (const auto& command : commands)
         refused.push_back(run(command));
-    const auto after = treeDigest(prefix());
+    const auto after = test::treeContents(prefix());
     runProcess({"wineserver", "-k"}, wineEnv());
     runProcess({"wineserver", "-w"}, wineEnv());
 

@@ -81,6 +81,23 @@ void writeFile(const fs::path& path, const std::string& content)
         throw std::runtime_error("cannot write " + path.string());
 }
 
+std::map<std::string, std::string> treeContents(const fs::path& dir)
+{
+    std::map<std::string, std::string> entries;
+    if (!fs::exists(dir))
+        return entries;
+    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+        const std::string name = fs::relative(entry.path(), dir).string();
+        if (entry.is_symlink())
+            entries[name] = "-> " + fs::read_symlink(entry.path()).string();
+        else if (entry.is_regular_file())
+            entries[name] = readFile(entry.path());
+        else
+            entries[name] = "/";
+    }
+    return entries;
+}
+
 std::string hiveText(const std::string& relativeTo, const std::string& sections,
                      const std::string& arch)
 {

@@ -34,6 +34,9 @@ std::string readFile(const fs::path& path);
 /// Empty when the texts are equal; otherwise where they first differ, with some context.
 std::string firstDifference(const std::string& actual, const std::string& expected);
 void writeFile(const fs::path& path, const std::string& content);
+/// Every entry below `dir` by its relative path: a file's content, where a link leads
+/// ("-> target", never followed), "/" for a folder. Empty when `dir` does not exist.
+std::map<std::string, std::string> treeContents(const fs::path& dir);
 
 /// Builds a Wine prefix in a folder: hive files from text, drive_c, drive links.
 class PrefixBuilder

@@ -23,12 +23,15 @@ PrefixLock::PrefixLock(const std::string& prefixDir, Mode mode, Kind kind)
     const std::string path =
         prefixDir + (kind == Kind::Save ? "/.tidewell.lock" : "/.tidewell.writer.lock");
     // flock() needs no write access, so a lock file that root made serves every user.
-    m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Never through a link planted at the name: it could make a file outside the prefix.
+    m_fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (m_fd < 0 && errno == ENOENT && mode == Mode::Create) {
-        m_fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
+        m_fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
         struct stat folder;
         if (m_fd >= 0 && ::geteuid() == 0 && ::stat(prefixDir.c_str(), &folder) == 0)
             (void)!::fchown(m_fd, folder.st_uid, folder.st_gid);
+        if (m_fd < 0 && errno == EEXIST)
+            m_fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     }
     if (m_fd < 0) {
         // Reading goes on without the lock when it cannot be had; writing does not.
