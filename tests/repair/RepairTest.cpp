@@ -542,5 +542,53 @@ TEST_F(RepairTest, OddBackupNamesStayInsideTheFolderAndCanBeRemoved)
         EXPECT_FALSE(IsBackupFile(BackupFolder() + name)) << name;
 }
 
+/// Values whose folders are gone, in keys that hold nothing else or something more.
+class EmptiedKeysTest : public RepairTest
+{
+protected:
+    void build(test::PrefixBuilder& builder) override
+    {
+        builder.systemHive("\n[Software\\\\Litware\\\\Runtime] 1\n\"InstallDir\"=\"C:\\\\Gone\"\n")
+            .userHive("\n[Software\\\\Tidewell] 1\n\"SelectAll\"=\"1\"\n"
+                      "\n[Software\\\\Gone Vendor\\\\Editor] 1\n\"Folder\"=\"C:\\\\Gone\"\n"
+                      "\n[Software\\\\Kept Vendor] 1\n\"Folder\"=\"C:\\\\Gone\"\n"
+                      "\"Name\"=\"kept\"\n"
+                      "\n[Software\\\\Kept Vendor\\\\Sub] 1\n\"Folder\"=\"C:\\\\Gone\"\n");
+    }
+    bool exists(win::HKEY root, const std::string& path)
+    {
+        TRegistry reg(*session);
+        reg.SelectRoot(root);
+        return reg.PathExists(path);
+    }
+};
+
+TEST_F(EmptiedKeysTest, ARepairTakesOnlyTheReportableKeysItEmptied)
+{
+    const std::string before = wholeRegistry();
+    scanAll();
+    ASSERT_EQ(session->SectionContents[13].Count(), 0);
+    const RepairRun run = RepairProblems(*session, repairView);
+    ASSERT_TRUE(run.repaired);
+    ASSERT_TRUE(run.backupPath);
+
+    EXPECT_FALSE(exists(win::HKEY_CURRENT_USER, "Software\\Gone Vendor"))
+        << "the key and the one above it held only the value";
+    EXPECT_TRUE(exists(win::HKEY_CURRENT_USER, "Software\\Kept Vendor"));
+    EXPECT_FALSE(exists(win::HKEY_CURRENT_USER, "Software\\Kept Vendor\\Sub"));
+    EXPECT_TRUE(exists(win::HKEY_LOCAL_MACHINE, "Software\\Litware\\Runtime"))
+        << "an empty machine key is no finding, so it stays";
+    TRegistry machine(*session);
+    machine.SelectRoot(win::HKEY_LOCAL_MACHINE);
+    ASSERT_TRUE(machine.OpenPath("Software\\Litware\\Runtime", false));
+    EXPECT_FALSE(machine.HasValue("InstallDir"));
+    scanAll();
+    EXPECT_TRUE(session->ReportRowSection.empty());
+
+    const BackupActionResult restored = RestoreBackup(*session, *run.backupPath);
+    ASSERT_TRUE(restored.ok) << restored.detail;
+    EXPECT_EQ(test::firstDifference(wholeRegistry(), before), "");
+}
+
 } // namespace
 } // namespace tw
