@@ -43,6 +43,7 @@ void JunkScan::ScanSelectedDrives(const std::vector<std::string>& tickedRoots)
     m_view.clearFound();
     m_patterns.clear();
     m_searched.clear();
+    m_own.emplace(m_session);
     for (const TJunkFileType& type : FileTypes) {
         if (type.Checked)
             m_patterns.emplace_back(type.Pattern);
@@ -60,9 +61,11 @@ void JunkScan::ScanSelectedDrives(const std::vector<std::string>& tickedRoots)
 void JunkScan::ScanFolder(const std::string& folder)
 {
     platform::Files& files = m_session.files();
+    if (!m_own)
+        m_own.emplace(m_session);
     const std::optional<platform::FileId> id =
         files.fileId(folder.size() == 2 ? folder + "\\" : folder);
-    if (id && !m_searched.insert(*id).second)
+    if (id && (m_own->holds(*id) || !m_searched.insert(*id).second))
         return;
     const std::unique_ptr<platform::FileFind> search = files.findFirstFile(folder + "\\*.*");
     if (!search)
@@ -81,7 +84,7 @@ void JunkScan::ScanFolder(const std::string& folder)
                 files.directoryExists(path))
                 ScanFolder(path);
         }
-        if (dots)
+        if (dots || m_own->holds(entry.id))
             continue;
         const std::string_view extension = JunkExtension(entry.name);
         for (const JunkPattern& pattern : m_patterns) {

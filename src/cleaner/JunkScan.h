@@ -4,6 +4,7 @@
 #include "JunkFileTypes.h"
 #include "JunkPattern.h"
 #include "platform/Files.h"
+#include "registry/OwnFolders.h"
 
 #include <optional>
 #include <string>
@@ -70,6 +71,8 @@ private:
     /// The folders searched so far: one reached again (through another drive letter) is not
     /// searched twice.
     std::unordered_set<platform::FileId> m_searched;
+    /// The program's own folders, read when the scan starts: never searched nor offered.
+    std::optional<OwnFolders> m_own;
 };
 
 /// True for the attribute words whose entries are shown and may be searched: hidden,

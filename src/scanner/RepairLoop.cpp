@@ -1,6 +1,9 @@
 #include "RepairLoop.h"
 
 #include "platform/TextCodec.h"
+#include "registry/TRegistry.h"
+#include "sections/Classes.h"
+#include "sections/SmallSections.h"
 
 namespace tw {
 
@@ -24,6 +27,46 @@ std::string keyIdentity(const RecordKeyPath& key)
     while (!path.empty() && path.front() == '\\')
         path.remove_prefix(1);
     return key.rootName + "\\" + folded(path);
+}
+
+/// The key above `path` ("a\\b" -> "a"), or "" at the top.
+std::string parentKey(std::string_view path)
+{
+    const size_t slash = path.rfind('\\');
+    return std::string(slash == std::string_view::npos ? std::string_view()
+                                                       : path.substr(0, slash));
+}
+
+/// True when the key exists and holds neither values nor subkeys.
+bool isEmptyKey(const Session& session, win::HKEY root, const std::string& path)
+{
+    TRegistry reg(session);
+    reg.SelectRoot(root);
+    platform::KeyInfo info;
+    return reg.OpenPath(path, false) &&
+           session.registry().queryInfoKey(reg.CurrentKey(), &info) == win::ERROR_SUCCESS &&
+           info.subKeys == 0 && info.values == 0;
+}
+
+/// After a removal: the key it left empty goes too, and so does each key above that this
+/// leaves empty, as long as a section would report it for being empty. Restoring the backup
+/// brings them back with what the removal took.
+void removeEmptiedKeys(Session& session, const RecordRemoval& removal, RemovedEntries& removed)
+{
+    const win::HKEY root = RootKeyFromName(removal.key.rootName);
+    std::string_view path = removal.key.path;
+    while (!path.empty() && path.front() == '\\')
+        path.remove_prefix(1);
+    std::string key =
+        removal.kind == RecordRemoval::Kind::Key ? parentKey(path) : std::string(path);
+    while ((IsReportedWhenEmpty(root, key) || IsClassKeyReportedWhenEmpty(root, key)) &&
+           isEmptyKey(session, root, key) && DeleteRegistryKey(session, root, "\\" + key)) {
+        RecordRemoval emptied;
+        emptied.kind = RecordRemoval::Kind::Key;
+        emptied.key = {removal.key.rootName, "\\" + key};
+        removed.add(emptied);
+        key = parentKey(key);
+    }
 }
 
 } // namespace
@@ -121,6 +164,7 @@ void RunStandardRepair(Session& session, RepairView& view, const TRegistryConten
                           if (!remove(r, removal))
                               return false;
                           removed.add(removal);
+                          removeEmptiedKeys(session, removal, removed);
                           return true;
                       },
                       endsQuietly});

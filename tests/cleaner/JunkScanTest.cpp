@@ -152,6 +152,29 @@ TEST_F(JunkScanTest, UsesTheTickedTypesOfTheFile)
     EXPECT_TRUE(scan({"C:", "D:"}).empty()) << "an empty list finds nothing";
 }
 
+TEST_F(JunkScanTest, TheProgramsOwnFolderIsNeverOffered)
+{
+    // Junk-looking files of the program's own folder, beside a junk file of another program.
+    const test::fs::path own = driveC() / "Program Files/Tidewell";
+    for (const char* name : {"~x.tmp", "FileList.bak", "Update.ini.old", "AllRegBack/a.bak",
+                             "AllRegBack/a.files/1.tmp"})
+        test::writeFile(own / name, "kept");
+    test::writeFile(driveC() / "Program Files/Other/y.tmp", "junk");
+    // The same folder through a drive letter of its own.
+    test::fs::create_directory_symlink("../drive_c/Program Files/Tidewell",
+                                       test::fs::path(prefixPath()) / "dosdevices/t:");
+    reopen();
+    const std::vector<std::string> found = scan({"C:", "T:"});
+    EXPECT_NE(std::find(found.begin(), found.end(), "C:\\Program Files\\Other\\y.tmp"),
+              found.end());
+    for (const std::string& path : found) {
+        EXPECT_EQ(path.find("Tidewell"), std::string::npos) << path;
+        EXPECT_NE(path.substr(0, 2), "T:") << path;
+    }
+    EXPECT_TRUE(scan({"C:\\PROGRAM FILES\\TIDEWELL", "T:"}).empty())
+        << "another spelling leads to the same folder";
+}
+
 TEST_F(JunkScanTest, NoDriveTickedEndsAtOnce)
 {
     EXPECT_TRUE(scan({}).empty());

@@ -173,6 +173,31 @@ TEST_F(ShortcutRepairTest, RemovedShortcutsComeBackWithTheBackup)
     EXPECT_FALSE(fs::exists(backup));
 }
 
+TEST_F(ShortcutRepairTest, TheShortcutsABackupKeepsAreNoFindings)
+{
+    // Tidewell's folder through a drive letter of its own as well.
+    fs::create_directories(dir.path() / "prefix/drive_c/Program Files/Tidewell");
+    fs::create_directory_symlink("../drive_c/Program Files/Tidewell",
+                                 dir.path() / "prefix/dosdevices/t:");
+    const auto repair = cli({"repair", "--sections", "7", "--json"});
+    ASSERT_EQ(repair.exitCode, 0) << repair.err;
+    const std::string backup = repair.out.substr(12, repair.out.find(".reg\"") + 4 - 12);
+    const fs::path kept = backup.substr(0, backup.size() - 4) + ".files";
+    ASSERT_TRUE(fs::exists(kept / "1.lnk")) << kept;
+
+    const auto scan = cli({"scan", "--sections", "7"});
+    ASSERT_EQ(scan.exitCode, 0) << scan.err;
+    EXPECT_EQ(scan.out.find(".lnk"), std::string::npos) << scan.out;
+    const auto again = cli({"repair", "--sections", "7", "--json"});
+    EXPECT_EQ(again.out.find(".lnk"), std::string::npos) << again.out;
+    EXPECT_TRUE(fs::exists(kept / "1.lnk"));
+
+    const auto restore = cli({"backups", "restore", backup});
+    ASSERT_EQ(restore.exitCode, 0) << restore.err;
+    EXPECT_EQ(readFile(shortcut()),
+              readFile(test::fixture("wine-8.0/varied/lnk/missing-file.lnk")));
+}
+
 TEST_F(ShortcutRepairTest, AReadOnlyShortcutStays)
 {
     fs::permissions(shortcut(),

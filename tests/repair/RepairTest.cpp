@@ -101,10 +101,11 @@ TEST_F(RepairTest, RestoringTheBackupUndoesTheRepairCompletely)
     EXPECT_EQ(test::firstDifference(wholeRegistry(), before), "");
 }
 
-TEST(RepairOfEverySection, TheBackupUndoesEveryKindOfRepair)
+TEST(RepairOfEverySection, LeavesNothingToFindAndTheBackupUndoesIt)
 {
     // The demo prefix plants problems for every section: whole keys, values named by the
-    // record's value or item, start-menu order keys, a kill bit and a shortcut file.
+    // record's value or item, start-menu order keys, a kill bit and a shortcut file. After the
+    // repair a scan finds nothing, not even what the repair emptied or the shortcut it kept.
     test::TempDir dir;
     wine::WinePrefix prefix(wine::layOutDemoPrefix((dir.path() / "demo").string()));
     Session session(prefix.platform());
@@ -112,6 +113,18 @@ TEST(RepairOfEverySection, TheBackupUndoesEveryKindOfRepair)
     session.AppSettings.SelectAll = true;
     ASSERT_TRUE(LoadAddonList(session, wine::dataDirectory() + "/addons/addon-list.txt"));
     BuildExcludedDrives(session, session.ExcludedDrives);
+    // Type libraries whose help folder is gone, the machine's and the user's: the repair
+    // removes the value and leaves its key empty.
+    for (const auto& [root, path] :
+         {std::pair(win::HKEY_LOCAL_MACHINE, "Software\\Classes\\TypeLib\\{7D1E0C44-0000-4000-8000-"
+                                             "000000000001}\\1.0\\HELPDIR"),
+          std::pair(win::HKEY_CURRENT_USER, "Software\\Classes\\TypeLib\\{7D1E0C44-0000-4000-8000-"
+                                            "000000000002}\\1.0\\HELPDIR")}) {
+        TRegistry reg(session);
+        reg.SelectRoot(root);
+        ASSERT_TRUE(reg.OpenPath(path, true));
+        reg.WriteText("", "C:\\Gone\\help");
+    }
     const auto wholeRegistry = [&] {
         return platform::exportRegFile(prefix.registry(), "", platform::RegFileFormat::Unicode);
     };
@@ -131,6 +144,17 @@ TEST(RepairOfEverySection, TheBackupUndoesEveryKindOfRepair)
         succeeded += status == "Repair Succeed";
     EXPECT_GE(succeeded, 24);
     EXPECT_NE(wholeRegistry(), before);
+
+    // A repair leaves nothing that the next scan reports.
+    ScanSections(session, all, grid, view);
+    std::vector<std::string> left;
+    for (size_t section = 0; section < session.SectionContents.size(); ++section) {
+        const TRegistryContents& contents = session.SectionContents[section];
+        for (int i = 0; i < contents.Count(); ++i)
+            left.push_back(std::to_string(section) + ": " + contents.Items(i).Content.KeyPath +
+                           " " + contents.Items(i).Content.ValueName);
+    }
+    EXPECT_EQ(left, std::vector<std::string>());
 
     const BackupActionResult restored = RestoreBackup(session, *run.backupPath);
     ASSERT_TRUE(restored.ok) << restored.detail;
@@ -516,6 +540,54 @@ TEST_F(RepairTest, OddBackupNamesStayInsideTheFolderAndCanBeRemoved)
     for (const std::string& name : {std::string("..\\..\\..\\windows\\x.reg"),
                                     std::string("\\x.reg"), std::string("sub/x.reg")})
         EXPECT_FALSE(IsBackupFile(BackupFolder() + name)) << name;
+}
+
+/// Values whose folders are gone, in keys that hold nothing else or something more.
+class EmptiedKeysTest : public RepairTest
+{
+protected:
+    void build(test::PrefixBuilder& builder) override
+    {
+        builder.systemHive("\n[Software\\\\Litware\\\\Runtime] 1\n\"InstallDir\"=\"C:\\\\Gone\"\n")
+            .userHive("\n[Software\\\\Tidewell] 1\n\"SelectAll\"=\"1\"\n"
+                      "\n[Software\\\\Gone Vendor\\\\Editor] 1\n\"Folder\"=\"C:\\\\Gone\"\n"
+                      "\n[Software\\\\Kept Vendor] 1\n\"Folder\"=\"C:\\\\Gone\"\n"
+                      "\"Name\"=\"kept\"\n"
+                      "\n[Software\\\\Kept Vendor\\\\Sub] 1\n\"Folder\"=\"C:\\\\Gone\"\n");
+    }
+    bool exists(win::HKEY root, const std::string& path)
+    {
+        TRegistry reg(*session);
+        reg.SelectRoot(root);
+        return reg.PathExists(path);
+    }
+};
+
+TEST_F(EmptiedKeysTest, ARepairTakesOnlyTheReportableKeysItEmptied)
+{
+    const std::string before = wholeRegistry();
+    scanAll();
+    ASSERT_EQ(session->SectionContents[13].Count(), 0);
+    const RepairRun run = RepairProblems(*session, repairView);
+    ASSERT_TRUE(run.repaired);
+    ASSERT_TRUE(run.backupPath);
+
+    EXPECT_FALSE(exists(win::HKEY_CURRENT_USER, "Software\\Gone Vendor"))
+        << "the key and the one above it held only the value";
+    EXPECT_TRUE(exists(win::HKEY_CURRENT_USER, "Software\\Kept Vendor"));
+    EXPECT_FALSE(exists(win::HKEY_CURRENT_USER, "Software\\Kept Vendor\\Sub"));
+    EXPECT_TRUE(exists(win::HKEY_LOCAL_MACHINE, "Software\\Litware\\Runtime"))
+        << "an empty machine key is no finding, so it stays";
+    TRegistry machine(*session);
+    machine.SelectRoot(win::HKEY_LOCAL_MACHINE);
+    ASSERT_TRUE(machine.OpenPath("Software\\Litware\\Runtime", false));
+    EXPECT_FALSE(machine.HasValue("InstallDir"));
+    scanAll();
+    EXPECT_TRUE(session->ReportRowSection.empty());
+
+    const BackupActionResult restored = RestoreBackup(*session, *run.backupPath);
+    ASSERT_TRUE(restored.ok) << restored.detail;
+    EXPECT_EQ(test::firstDifference(wholeRegistry(), before), "");
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "SectionLoops.h"
 #include "SectionText.h"
+#include "platform/TextCodec.h"
 #include "registry/PublicFunctions.h"
 #include "registry/TRegistry.h"
 
@@ -46,7 +47,50 @@ void CheckServerKey(ScanContext& context, win::HKEY root, const std::string& pat
         context.addRecord(contents, RootKeyName(root) + "\\" + path, name, "default", "");
 }
 
+/// The parts of a key path split at backslashes.
+std::vector<std::string_view> pathParts(std::string_view path)
+{
+    std::vector<std::string_view> parts;
+    for (size_t start = 0; start <= path.size();) {
+        const size_t end = std::min(path.find('\\', start), path.size());
+        parts.push_back(path.substr(start, end - start));
+        start = end + 1;
+    }
+    return parts;
+}
+
 } // namespace
+
+bool IsClassKeyReportedWhenEmpty(win::HKEY root, std::string_view path)
+{
+    std::vector<std::string_view> parts = pathParts(path);
+    if (root == win::HKEY_LOCAL_MACHINE) {
+        // Software\Classes and Software\Wow6432Node\Classes are what the walk sees as the
+        // classes root and its Wow6432Node.
+        if (parts.size() < 3 || !platform::equalNoCase(parts[0], "Software"))
+            return false;
+        const bool wow = platform::equalNoCase(parts[1], "Wow6432Node");
+        if (!platform::equalNoCase(parts[wow ? 2 : 1], "Classes"))
+            return false;
+        parts.erase(parts.begin(), parts.begin() + (wow ? 3 : 2));
+    } else if (root != win::HKEY_CLASSES_ROOT) {
+        return false;
+    }
+    if (parts.size() < 2)
+        return false;
+    for (const std::string_view part : parts) {
+        if (part == "AppID")
+            return false;
+    }
+    const std::string_view name = parts.back();
+    if (name == "HELPDIR")
+        return true;
+    for (const char* server : kServerKeys) {
+        if (name == server)
+            return true;
+    }
+    return false;
+}
 
 void WalkClassesTree(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                      win::HKEY root)

@@ -4,6 +4,7 @@
 #include "SectionLoops.h"
 #include "SectionText.h"
 #include "platform/Platform.h"
+#include "registry/OwnFolders.h"
 #include "registry/PublicFunctions.h"
 #include "registry/TRegistry.h"
 #include "scanner/RepairLoop.h"
@@ -36,7 +37,7 @@ using VisitedFolders = std::unordered_set<platform::FileId>;
 
 void ScanFolderShortcuts(ScanContext& context, const sections::FileView& view,
                          const std::string& folder, TRegistryContents& contents,
-                         VisitedFolders& visited)
+                         VisitedFolders& visited, const OwnFolders& own)
 {
     Session& session = context.session();
     platform::Files& files = session.files();
@@ -54,9 +55,9 @@ void ScanFolderShortcuts(ScanContext& context, const sections::FileView& view,
         if (isSearched(entry.attributes)) {
             context.tickStatus(path);
             if (entry.name != "." && entry.name != ".." &&
-                (entry.attributes & win::FILE_ATTRIBUTE_DIRECTORY) &&
+                (entry.attributes & win::FILE_ATTRIBUTE_DIRECTORY) && !own.holds(entry.id) &&
                 visited.insert(entry.id).second)
-                ScanFolderShortcuts(context, view, path, contents, visited);
+                ScanFolderShortcuts(context, view, path, contents, visited, own);
         }
         if (sections::ExtractFileExt(entry.name) != ".lnk")
             continue;
@@ -118,6 +119,8 @@ void ScanShortcuts(ScanContext& context, TRegistryContents& contents, std::strin
     platform::Files& files = session.files();
     const sections::FileView view(session);
     VisitedFolders visited;
+    // The shortcuts a repair keeps beside its backup are not looked at.
+    const OwnFolders own(session);
     for (char letter = 'C'; letter <= 'Z'; ++letter) {
         if (context.aborted())
             break;
@@ -125,8 +128,8 @@ void ScanShortcuts(ScanContext& context, TRegistryContents& contents, std::strin
         if (files.driveType(drive + ":\\") != win::DRIVE_FIXED)
             continue;
         const std::optional<platform::FileId> root = files.fileId(drive + ":\\");
-        if (root && visited.insert(*root).second)
-            ScanFolderShortcuts(context, view, drive + ":", contents, visited);
+        if (root && !own.holds(*root) && visited.insert(*root).second)
+            ScanFolderShortcuts(context, view, drive + ":", contents, visited, own);
     }
     context.rowFinish();
 }

@@ -34,6 +34,15 @@ constexpr const char* kUserKeysKeptEmpty[] = {
     "Software\\Microsoft\\Protected Storage System Provider",
 };
 
+bool isKeptInUserHive(std::string_view inHive)
+{
+    for (const char* kept : kUserKeysKeptEmpty) {
+        if (platform::equalNoCase(inHive, kept))
+            return true;
+    }
+    return false;
+}
+
 bool isKeptEmpty(const std::string& path)
 {
     for (const char* kept : kEmptyOnPurpose) {
@@ -41,14 +50,7 @@ bool isKeptEmpty(const std::string& path)
             return true;
     }
     const size_t sid = path.find('\\');
-    if (sid == std::string::npos)
-        return false;
-    const std::string_view inHive = std::string_view(path).substr(sid + 1);
-    for (const char* kept : kUserKeysKeptEmpty) {
-        if (platform::equalNoCase(inHive, kept))
-            return true;
-    }
-    return false;
+    return sid != std::string::npos && isKeptInUserHive(std::string_view(path).substr(sid + 1));
 }
 
 } // namespace
@@ -100,6 +102,21 @@ void ScanEmptyKeys(ScanContext& context, TRegistryContents& contents, std::strin
         return defaultProfile ? sections::Descent::Past : sections::Descent::Into;
     };
     sections::walkKeyTree(context, root, keyPath, walk);
+}
+
+bool IsReportedWhenEmpty(win::HKEY root, std::string_view path)
+{
+    if (path.empty())
+        return false;
+    if (root == win::HKEY_CURRENT_USER)
+        return !isKeptInUserHive(path);
+    if (root != win::HKEY_USERS)
+        return false;
+    // A profile's own key, and anything in the default profile, is never reported.
+    const size_t sid = path.find('\\');
+    return sid != std::string_view::npos &&
+           !platform::equalNoCase(path.substr(0, sid), ".DEFAULT") &&
+           !isKeptEmpty(std::string(path));
 }
 
 void ScanMalignantActiveX(ScanContext& context, TRegistryContents& contents, std::string_view,

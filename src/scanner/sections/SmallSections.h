@@ -19,6 +19,10 @@ void ScanServices(ScanContext& context, TRegistryContents& contents, std::string
 void ScanEmptyKeys(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                    win::HKEY root);
 
+/// True when the empty keys section reports the key `path` (no leading backslash) of
+/// `root` once it has neither values nor subkeys.
+bool IsReportedWhenEmpty(win::HKEY root, std::string_view path);
+
 void ScanMalignantActiveX(ScanContext& context, TRegistryContents& contents,
                           std::string_view keyPath, win::HKEY root);
 /// Sets the kill bit (Compatibility Flags = 1024) of each checked add-on.
