@@ -97,6 +97,22 @@ private slots:
         QCOMPARE(ListBackups(*m_session).size(), size_t(1));
     }
 
+    void installedUninstallThatCannotStartSaysWhyAndWritesNoBackup()
+    {
+        // The entry's uninstaller is not in the prefix.
+        TInstalledManageForm form(*m_context);
+        form.show();
+        form.ListInstalled->topLevelItem(0)->setSelected(true);
+        form.BtnUninstallClick();
+        QCOMPARE(m_messages.size(), 1);
+        QVERIFY2(
+            m_messages[0].contains(QStringLiteral("C:\\one\\un.exe was not found in the prefix")) ||
+                m_messages[0].contains(QStringLiteral("Wine is not installed")),
+            qPrintable(m_messages[0]));
+        QCOMPARE(ListBackups(*m_session).size(), size_t(0));
+        QVERIFY(!m_prefix->isReadOnly());
+    }
+
     void dllFixCollectsThenReportsRegistrationsThatCannotStart()
     {
         // No wine on the PATH: every registration fails to start, and the window says why.
