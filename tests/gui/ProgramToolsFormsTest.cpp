@@ -127,7 +127,12 @@ private slots:
         ::setenv("PATH", oldPath.c_str(), 1);
         QCOMPARE(form.Gauge->value(), 2);
         QCOMPARE(m_messages.size(), 1);
+        QVERIFY(m_messages[0].startsWith(
+            QStringLiteral("2 of 2 libraries were not registered again:\n")));
+        QVERIFY(m_messages[0].contains(QStringLiteral("\nC:\\windows\\system32\\a.dll (")));
+        QVERIFY(m_messages[0].contains(QStringLiteral("\nC:\\windows\\system32\\b.ocx (")));
         QVERIFY(m_messages[0].contains(QStringLiteral("Wine is not installed")));
+        QCOMPARE(ListBackups(*m_session).size(), size_t(0));
     }
 };
 
