@@ -37,16 +37,27 @@ int runDllFix(CommandContext& context)
         out << "{\"system\": " << jsonString(folder) << ", \"collected\": [";
         for (size_t i = 0; i < paths.size(); ++i)
             out << (i ? ", " : "") << jsonString(paths[i]);
-        out << "], \"started\": " << queue.started() << "}\n";
+        out << "], \"started\": " << queue.started() << ", \"registered\": " << queue.registered()
+            << ", \"failed\": [";
+        const auto& failures = queue.failures();
+        for (size_t i = 0; i < failures.size(); ++i)
+            out << (i ? ", " : "") << "{\"path\": " << jsonString(failures[i].path)
+                << ", \"reason\": " << jsonString(failures[i].reason) << "}";
+        out << "]}\n";
     } else {
         for (const std::string& path : paths)
             out << path << "\n";
-        out << "Registered again with regsvr32: " << queue.started() << " of " << paths.size()
+        for (const RegistrationFailure& failure : queue.failures())
+            out << "Not registered: " << failure.path << " (" << failure.reason << ")\n";
+        out << "Registered again with regsvr32: " << queue.registered() << " of " << paths.size()
             << " (at most " << kMaxRegistrations << " at once)\n";
     }
     if (queue.failed() > 0)
-        throw CliError(std::to_string(queue.failed()) + " registrations could not start. " +
-                       queue.firstError());
+        throw CliError(std::to_string(queue.failed()) + " of " + std::to_string(paths.size()) +
+                       " registrations failed" +
+                       (queue.firstError().empty()
+                            ? std::string(": regsvr32 returned an error (see the list).")
+                            : ". " + queue.firstError()));
     return 0;
 }
 

@@ -66,6 +66,9 @@ public:
     /// nothing starts and `error` says why. While the program (or the system it brought up)
     /// runs, the registry is read-only; Storage::refresh() reads it again once it has ended.
     virtual ProgramRun start(const ProgramStart& start) = 0;
+    /// Why start() would not start this command line (no such program, no way to run it),
+    /// as the `error` start() would return; empty when it would start.
+    virtual std::string startRefusal(const std::string& commandLine) const = 0;
     /// True while a program started here, or the system it runs in, still runs.
     virtual bool busy() = 0;
     /// Waits until busy() is false, then reads the registry again (Storage::refresh()).

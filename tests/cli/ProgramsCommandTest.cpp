@@ -4,7 +4,9 @@
 #include "support/RealWinePrefix.h"
 
 #include <chrono>
+#include <fstream>
 #include <thread>
+#include <unistd.h>
 
 namespace tw::test {
 namespace {
@@ -53,13 +55,25 @@ TEST_F(ProgramsCommandTest, RemoveDeletesTheEntryAndNamesItsBackup)
               0);
 }
 
-TEST_F(ProgramsCommandTest, UninstallWithoutWineSaysSo)
+TEST_F(ProgramsCommandTest, UninstallerThatWouldNotStartWritesNoBackup)
 {
-    const ProcessResult started =
+    const fs::path backups = dir.path() / "prefix/drive_c/Program Files/Tidewell";
+    const ProcessResult noWine =
         runProcess({cliPath(), "--prefix", prefix(), "programs", "uninstall", "1"},
                    {{"HOME", dir.str()}, {"PATH", dir.str()}});
-    EXPECT_NE(started.exitCode, 0);
-    EXPECT_NE(started.err.find("Wine is not installed"), std::string::npos) << started.err;
+    EXPECT_NE(noWine.exitCode, 0);
+    EXPECT_NE(noWine.err.find("Wine is not installed"), std::string::npos) << noWine.err;
+    EXPECT_FALSE(fs::exists(backups));
+
+    if (!wineInstalled())
+        GTEST_SKIP() << "wine is not installed";
+    // Wine is there, the entry's uninstaller is not.
+    const ProcessResult missing = cli({"programs", "uninstall", "1"});
+    EXPECT_NE(missing.exitCode, 0);
+    EXPECT_NE(missing.err.find("C:\\Program Files\\App\\un.exe was not found in the prefix"),
+              std::string::npos)
+        << missing.err;
+    EXPECT_FALSE(fs::exists(backups));
 }
 
 const char* kInstallerScript = R"nsis(
@@ -135,6 +149,85 @@ TEST(ProgramsCommandWine, RealUninstallerRemovesItsEntryAndOurChangeSurvives)
     const ProcessResult kept =
         cli({"reg", "query", "HKEY_CURRENT_USER\\Software\\TidewellBefore", "Kept"});
     EXPECT_NE(kept.out.find("yes"), std::string::npos) << kept.out << kept.err;
+}
+
+/// The processes of this user that run in `prefix` (its WINEPREFIX), wineserver aside.
+std::vector<pid_t> processesIn(const fs::path& prefix)
+{
+    std::vector<pid_t> pids;
+    const std::string wanted = "WINEPREFIX=" + prefix.string();
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        const std::string pid = entry.path().filename().string();
+        if (pid.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        std::ifstream environ(entry.path() / "environ");
+        std::ifstream comm(entry.path() / "comm");
+        std::string name;
+        std::getline(comm, name);
+        if (name.starts_with("wineserver"))
+            continue;
+        for (std::string variable; std::getline(environ, variable, '\0');) {
+            if (variable == wanted) {
+                pids.push_back(std::stoi(pid));
+                break;
+            }
+        }
+    }
+    return pids;
+}
+
+TEST(ProgramsCommandWine, UninstallerHasNoneOfOurOutputAndRunsInItsOwnSession)
+{
+    if (!wineInstalled())
+        GTEST_SKIP() << "wine is not installed";
+    TempDir dir;
+    const fs::path prefix = dir.path() / "prefix";
+    ASSERT_EQ(copyBootedPrefix(prefix), "");
+    struct Stop
+    {
+        fs::path prefix;
+        ~Stop() { stopWine(prefix); }
+    } stop{prefix};
+    // An uninstaller that runs until the test lets it end.
+    writeFile(prefix / "drive_c/looper/un.bat", "@echo off\r\n"
+                                                "echo running> C:\\looper\\running\r\n"
+                                                ":wait\r\n"
+                                                "if not exist C:\\looper\\go goto wait\r\n");
+    const std::map<std::string, std::string> env{{"WINEPREFIX", prefix.string()},
+                                                 {"HOME", dir.str()}};
+    const auto cli = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {cliPath(), "--prefix", prefix.string()});
+        return runProcess(args, env);
+    };
+    const std::string entry =
+        "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Looper";
+    ASSERT_EQ(cli({"reg", "set", entry, "DisplayName", "REG_SZ", "Looper"}).exitCode, 0);
+    ASSERT_EQ(cli({"reg", "set", entry, "UninstallString", "REG_SZ",
+                   "C:\\windows\\system32\\cmd.exe /c C:\\looper\\un.bat"})
+                  .exitCode,
+              0);
+    const ProcessResult listed = cli({"programs", "list"});
+    const size_t number = listed.out.find(". Looper\n");
+    ASSERT_NE(number, std::string::npos) << listed.out;
+    const std::string index = listed.out.substr(listed.out.rfind('\n', number) + 1,
+                                                number - listed.out.rfind('\n', number) - 1);
+
+    const ProcessResult started = cli({"programs", "uninstall", index});
+    ASSERT_EQ(started.exitCode, 0) << started.err;
+    EXPECT_NE(started.out.find("Started the uninstaller of Looper"), std::string::npos);
+    for (int i = 0; i < 600 && !fs::exists(prefix / "drive_c/looper/running"); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_TRUE(fs::exists(prefix / "drive_c/looper/running"));
+
+    const std::vector<pid_t> running = processesIn(prefix);
+    EXPECT_FALSE(running.empty());
+    for (const pid_t pid : running) {
+        const fs::path fds = "/proc/" + std::to_string(pid) + "/fd";
+        for (const char* fd : {"0", "1", "2"})
+            EXPECT_EQ(fs::read_symlink(fds / fd), "/dev/null") << "process " << pid << " fd " << fd;
+        EXPECT_NE(::getsid(pid), ::getsid(0)) << "process " << pid;
+    }
+    writeFile(prefix / "drive_c/looper/go", "");
 }
 
 } // namespace

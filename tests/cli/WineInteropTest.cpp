@@ -171,6 +171,46 @@ TEST_F(WineInterop, WritesAreRefusedWhileWineRuns)
     EXPECT_EQ(readFile(prefix() + "/user.reg").find("Refused"), std::string::npos);
 }
 
+TEST_F(WineInterop, WineStartedWithItsOwnTmpdirHoldsWritesUntilItStops)
+{
+    const std::string wineTmp = file("wine-tmp");
+    const std::string otherTmp = file("other-tmp");
+    fs::create_directories(wineTmp);
+    fs::create_directories(otherTmp);
+    auto wineTmpEnv = wineEnv();
+    wineTmpEnv["TMPDIR"] = wineTmp;
+    auto otherTmpEnv = wineEnv();
+    otherTmpEnv["TMPDIR"] = otherTmp;
+    const std::vector<std::string> set = {
+        cliPath(), "--prefix", prefix(), "reg", "set", "HKEY_CURRENT_USER\\Software\\Tidewell",
+        "Held",    "REG_SZ",   "x"};
+
+    ASSERT_EQ(runProcess({"wineserver", "-p"}, wineTmpEnv).exitCode, 0);
+    // Found through its folder under the same TMPDIR, and among the processes from a shell
+    // whose TMPDIR differs.
+    const auto sameTmp = runProcess(set, wineTmpEnv);
+    const auto otherTmpSet = runProcess(set, otherTmpEnv);
+    const std::string whileRunning = readFile(prefix() + "/user.reg");
+    runProcess({"wineserver", "-k"}, wineTmpEnv);
+    runProcess({"wineserver", "-w"}, wineTmpEnv);
+
+    for (const auto& refused : {sameTmp, otherTmpSet}) {
+        EXPECT_EQ(refused.exitCode, 1);
+        EXPECT_NE(refused.err.find("Wine is running in the prefix"), std::string::npos)
+            << refused.err;
+        EXPECT_NE(refused.err.find("TMPDIR='" + wineTmp + "' WINEPREFIX='" + prefix() +
+                                   "' wineserver -k"),
+                  std::string::npos)
+            << refused.err;
+    }
+    EXPECT_EQ(whileRunning.find("Held"), std::string::npos);
+    EXPECT_EQ(readFile(prefix() + "/user.reg").find("Held"), std::string::npos);
+
+    const auto afterStop = runProcess(set, otherTmpEnv);
+    ASSERT_EQ(afterStop.exitCode, 0) << afterStop.err;
+    EXPECT_NE(readFile(prefix() + "/user.reg").find("\"Held\"=\"x\""), std::string::npos);
+}
+
 TEST_F(WineInterop, ScanFindsExactlyTheEntriesPlantedThroughWine)
 {
     test::writeFile(

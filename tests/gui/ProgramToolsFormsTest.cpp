@@ -97,6 +97,22 @@ private slots:
         QCOMPARE(ListBackups(*m_session).size(), size_t(1));
     }
 
+    void installedUninstallThatCannotStartSaysWhyAndWritesNoBackup()
+    {
+        // The entry's uninstaller is not in the prefix.
+        TInstalledManageForm form(*m_context);
+        form.show();
+        form.ListInstalled->topLevelItem(0)->setSelected(true);
+        form.BtnUninstallClick();
+        QCOMPARE(m_messages.size(), 1);
+        QVERIFY2(
+            m_messages[0].contains(QStringLiteral("C:\\one\\un.exe was not found in the prefix")) ||
+                m_messages[0].contains(QStringLiteral("Wine is not installed")),
+            qPrintable(m_messages[0]));
+        QCOMPARE(ListBackups(*m_session).size(), size_t(0));
+        QVERIFY(!m_prefix->isReadOnly());
+    }
+
     void dllFixCollectsThenReportsRegistrationsThatCannotStart()
     {
         // No wine on the PATH: every registration fails to start, and the window says why.
@@ -111,7 +127,12 @@ private slots:
         ::setenv("PATH", oldPath.c_str(), 1);
         QCOMPARE(form.Gauge->value(), 2);
         QCOMPARE(m_messages.size(), 1);
+        QVERIFY(m_messages[0].startsWith(
+            QStringLiteral("2 of 2 libraries were not registered again:\n")));
+        QVERIFY(m_messages[0].contains(QStringLiteral("\nC:\\windows\\system32\\a.dll (")));
+        QVERIFY(m_messages[0].contains(QStringLiteral("\nC:\\windows\\system32\\b.ocx (")));
         QVERIFY(m_messages[0].contains(QStringLiteral("Wine is not installed")));
+        QCOMPARE(ListBackups(*m_session).size(), size_t(0));
     }
 };
 

@@ -15,6 +15,30 @@
 
 namespace tw::gui {
 
+namespace {
+
+/// At most this many failed libraries are named in the message.
+constexpr std::size_t kNamedFailures = 15;
+
+QString failureMessage(const RegistrationQueue& queue)
+{
+    const auto& failures = queue.failures();
+    if (failures.empty())
+        return {};
+    QString text = QStringLiteral("%1 of %2 libraries were not registered again:")
+                       .arg(failures.size())
+                       .arg(queue.total());
+    for (std::size_t i = 0; i < failures.size() && i < kNamedFailures; ++i)
+        text += QStringLiteral("\n%1 (%2)")
+                    .arg(QString::fromStdString(failures[i].path),
+                         QString::fromStdString(failures[i].reason));
+    if (failures.size() > kNamedFailures)
+        text += QStringLiteral("\nand %1 more.").arg(failures.size() - kNamedFailures);
+    return text;
+}
+
+} // namespace
+
 RegistrationRunner::RegistrationRunner(WindowContext& context, std::vector<std::string> paths,
                                        QObject* parent)
     : QObject(parent), m_context(context), m_queue(context.session, std::move(paths))
@@ -30,7 +54,7 @@ void RegistrationRunner::pump()
     if (m_finished)
         return;
     const bool busy = m_queue.pump();
-    emit progressed(static_cast<int>(m_queue.started() + m_queue.failed()));
+    emit progressed(static_cast<int>(m_queue.ended()));
     if (busy)
         return;
     // The registry is Wine's until its server has ended; then it is read again.
@@ -39,7 +63,7 @@ void RegistrationRunner::pump()
     m_finished = true;
     m_timer->stop();
     m_context.followPrefix();
-    emit finished(static_cast<int>(m_queue.failed()), QString::fromStdString(m_queue.firstError()));
+    emit finished(failureMessage(m_queue));
 }
 
 TFormRegDll::TFormRegDll(WindowContext& context, QWidget* parent)
@@ -109,14 +133,13 @@ void TFormRegDll::SpbFixClick()
     Gauge->setValue(0);
     LabStatus->setText(total > 0 ? QStringLiteral("Repairing Dll") : QString());
     connect(m_runner, &RegistrationRunner::progressed, this,
-            [this](int started) { Gauge->setValue(started); });
-    connect(m_runner, &RegistrationRunner::finished, this,
-            [this](int failed, const QString& error) {
-                m_runner = nullptr;
-                LabStatus->setText(QStringLiteral("Fix Completed"));
-                if (failed > 0)
-                    showMessage(this, error, MessageIcon::Error);
-            });
+            [this](int ended) { Gauge->setValue(ended); });
+    connect(m_runner, &RegistrationRunner::finished, this, [this](const QString& failures) {
+        m_runner = nullptr;
+        LabStatus->setText(QStringLiteral("Fix Completed"));
+        if (!failures.isEmpty())
+            showMessage(this, failures, MessageIcon::Error);
+    });
     connect(m_runner, &QObject::destroyed, this, [this] { m_runner = nullptr; });
 }
 

@@ -27,10 +27,11 @@ public:
     bool isFinished() const { return m_finished; }
 
 signals:
-    /// Registrations started so far.
-    void progressed(int started);
-    /// Every registration has ended (`failed` of them could not start; `error` says why).
-    void finished(int failed, const QString& error);
+    /// Registrations ended so far, well or not.
+    void progressed(int ended);
+    /// Every registration has ended; `failures` names those that did not succeed and why
+    /// (empty when all did).
+    void finished(const QString& failures);
 
 private:
     void pump();

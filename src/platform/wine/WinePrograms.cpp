@@ -157,10 +157,12 @@ std::string findOnPath(const std::string& program)
     std::string_view dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
     while (true) {
         const size_t colon = dirs.find(':');
-        std::string dir(dirs.substr(0, colon));
+        std::string_view dir = dirs.substr(0, colon);
         if (dir.empty())
             dir = ".";
-        const std::string candidate = dir + "/" + program;
+        std::string candidate(dir);
+        candidate += '/';
+        candidate += program;
         if (isRegularFile(candidate) && ::access(candidate.c_str(), X_OK) == 0)
             return candidate;
         if (colon == std::string_view::npos)
@@ -209,6 +211,24 @@ WinePrograms::findProgram(const std::string& line) const
     return std::nullopt;
 }
 
+std::string WinePrograms::startRefusal(const std::string& line) const
+{
+    const auto cannot = [&](const std::string& why) {
+        return "Cannot start \"" + line + "\": " + why;
+    };
+    if (platform::commandLineToArgv(line).empty())
+        return "There is no command line to start.";
+    if (m_startsRefused)
+        return cannot("programs are not started in a preview of the prefix.");
+    if (findOnPath("wine").empty())
+        return cannot("Wine is not installed (there is no \"wine\" program on the PATH). "
+                      "Install Wine (on Debian: apt-get install wine) and try again.");
+    if (!findProgram(line))
+        return cannot("the program " + platform::commandLineToArgv(line).front() +
+                      " was not found in the prefix " + m_store.prefixDir() + ".");
+    return {};
+}
+
 ProgramRun WinePrograms::start(const ProgramStart& start)
 {
     ProgramRun run;
@@ -217,20 +237,14 @@ ProgramRun WinePrograms::start(const ProgramStart& start)
         run.error = "Cannot start \"" + line + "\": " + why;
         return run;
     };
-    if (platform::commandLineToArgv(line).empty()) {
-        run.error = "There is no command line to start.";
+    if (std::string refusal = startRefusal(line); !refusal.empty()) {
+        run.error = std::move(refusal);
         return run;
     }
-    if (m_startsRefused)
-        return fail("programs are not started in a preview of the prefix.");
     const std::string wine = findOnPath("wine");
-    if (wine.empty())
-        return fail("Wine is not installed (there is no \"wine\" program on the PATH). Install "
-                    "Wine (on Debian: apt-get install wine) and try again.");
     const auto program = findProgram(line);
     if (!program)
-        return fail("the program " + platform::commandLineToArgv(line).front() +
-                    " was not found in the prefix " + m_store.prefixDir() + ".");
+        return fail("the program was removed from the prefix while it was started.");
     const std::string hostProgram = m_paths.toHost(program->first).value_or(m_store.prefixDir());
     try {
         m_store.save();
@@ -256,18 +270,21 @@ ProgramRun WinePrograms::start(const ProgramStart& start)
         output[0].fd = fds[0];
         output[1].fd = fds[1];
         posix_spawn_file_actions_adddup2(&spawn.actions, fds[1], 1);
-    } else if (start.show == ShowCommand::Hide) {
+    } else {
+        // Not our output: whoever reads it would wait for the program and its Wine.
         posix_spawn_file_actions_addopen(&spawn.actions, 1, "/dev/null", O_WRONLY, 0);
     }
-    if (capture || start.show == ShowCommand::Hide)
-        posix_spawn_file_actions_addopen(&spawn.actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&spawn.actions, 2, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addchdir_np(&spawn.actions, parentOf(hostProgram).c_str());
-    // Its own process group: a Ctrl+C meant for us does not stop it.
+    // Its own process group: a Ctrl+C meant for us does not stop it. One not waited for gets
+    // its own session too, so that it outlives our terminal.
     sigset_t noSignals;
     sigemptyset(&noSignals);
     posix_spawnattr_setsigmask(&spawn.attributes, &noSignals);
     posix_spawnattr_setpgroup(&spawn.attributes, 0);
-    posix_spawnattr_setflags(&spawn.attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setflags(&spawn.attributes,
+                             POSIX_SPAWN_SETSIGMASK |
+                                 (start.wait ? POSIX_SPAWN_SETPGROUP : POSIX_SPAWN_SETSID));
 
     pid_t pid = 0;
     std::vector<char*> args = pointers(argv);

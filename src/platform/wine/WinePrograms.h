@@ -26,6 +26,7 @@ public:
     /// Wine has ended. Hidden: no output reaches the terminal. Shown: the program's output
     /// goes where ours goes.
     platform::ProgramRun start(const platform::ProgramStart& start) override;
+    std::string startRefusal(const std::string& commandLine) const override;
     bool busy() override;
     /// Waits for the started programs, then polls until the wineserver has ended.
     void waitUntilIdle() override;

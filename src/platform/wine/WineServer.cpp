@@ -1,6 +1,8 @@
 #include "WineServer.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
 #include <sys/stat.h>
@@ -39,14 +41,102 @@ std::string quoteForShell(const std::string& text)
     return out + "'";
 }
 
+/// The temporary folders Wine may have used: $TMPDIR (when set and absolute) and /tmp.
+std::vector<std::string> tempRoots()
+{
+    std::vector<std::string> roots;
+    if (const char* tmp = std::getenv("TMPDIR"); tmp && tmp[0] == '/') {
+        std::string root = tmp;
+        while (root.size() > 1 && root.back() == '/')
+            root.pop_back();
+        if (root != "/tmp")
+            roots.push_back(root);
+    }
+    roots.push_back("/tmp");
+    return roots;
+}
+
+std::string readLink(const std::string& path)
+{
+    std::string target(4096, '\0');
+    const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
+    if (n <= 0 || static_cast<size_t>(n) >= target.size())
+        return {};
+    target.resize(static_cast<size_t>(n));
+    return target;
+}
+
+bool holdsFolder(const std::string& procDir, const struct stat& folder)
+{
+    DIR* fds = ::opendir((procDir + "/fd").c_str());
+    if (!fds)
+        return false;
+    bool found = false;
+    while (const dirent* entry = ::readdir(fds)) {
+        struct stat st;
+        if (entry->d_name[0] != '.' &&
+            ::stat((procDir + "/fd/" + entry->d_name).c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+            st.st_dev == folder.st_dev && st.st_ino == folder.st_ino) {
+            found = true;
+            break;
+        }
+    }
+    ::closedir(fds);
+    return found;
+}
+
+/// A wineserver process of this user that serves the prefix: it works in a folder named
+/// `serverName`, or holds the prefix folder open. Returns its working folder.
+std::optional<std::string> serverProcess(const std::string& serverName, const struct stat& prefix)
+{
+    DIR* proc = ::opendir("/proc");
+    if (!proc)
+        return std::nullopt;
+    std::optional<std::string> found;
+    while (const dirent* entry = ::readdir(proc)) {
+        const std::string pid = entry->d_name;
+        if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        const std::string procDir = "/proc/" + pid;
+        std::ifstream commFile(procDir + "/comm");
+        std::string comm;
+        if (!std::getline(commFile, comm) || comm.rfind("wineserver", 0) != 0)
+            continue;
+        std::string cwd = readLink(procDir + "/cwd");
+        if (cwd.empty())
+            continue; // another user's process, or it just ended
+        const std::string deleted = " (deleted)";
+        if (cwd.size() > deleted.size() &&
+            cwd.compare(cwd.size() - deleted.size(), deleted.size(), deleted) == 0)
+            cwd.resize(cwd.size() - deleted.size());
+        const bool named =
+            cwd.size() > serverName.size() && cwd.compare(cwd.size() - serverName.size() - 1,
+                                                          std::string::npos, "/" + serverName) == 0;
+        if (named || holdsFolder(procDir, prefix)) {
+            found = cwd;
+            break;
+        }
+    }
+    ::closedir(proc);
+    return found;
+}
+
 } // namespace
 
 std::string wineRunningMessage(const std::string& prefixDir)
 {
+    // Debian's Wine looks for its server under $TMPDIR: `wineserver -k` needs the same one.
+    std::string tmpDir;
+    if (const auto serverDir = runningWineserver(prefixDir)) {
+        const std::string parent = serverDir->substr(0, serverDir->rfind('/'));
+        const std::string root = parent.substr(0, parent.rfind('/'));
+        if (!root.empty() && root != "/tmp" && parent.find("/wine-", root.size()) == root.size())
+            tmpDir = "TMPDIR=" + quoteForShell(root) + " ";
+    }
     return "Wine is running in the prefix " + prefixDir +
            " (its wineserver keeps the registry and would overwrite any change), so it is "
-           "open read-only. Close the Windows programs or stop Wine with: WINEPREFIX=" +
-           quoteForShell(prefixDir) + " wineserver -k";
+           "open read-only. Close the Windows programs or stop Wine with: " +
+           tmpDir + "WINEPREFIX=" + quoteForShell(prefixDir) + " wineserver -k";
 }
 
 std::optional<std::string> runningWineserver(const std::string& prefixDir)
@@ -62,17 +152,20 @@ std::optional<std::string> runningWineserver(const std::string& prefixDir)
     std::vector<std::string> tmpDirs;
     std::ifstream recorded(prefixDir + "/wineserver");
     std::string name;
-    if (recorded && std::getline(recorded, name) && !name.empty() &&
-        name.find('/') == std::string::npos && name != "." && name != "..")
-        tmpDirs.push_back("/tmp/" + name);
-    tmpDirs.push_back("/tmp/.wine-" + std::to_string(::getuid()));
+    const bool named = recorded && std::getline(recorded, name) && !name.empty() &&
+                       name.find('/') == std::string::npos && name != "." && name != "..";
+    for (const std::string& root : tempRoots()) {
+        if (named)
+            tmpDirs.push_back(root + "/" + name);
+        tmpDirs.push_back(root + "/.wine-" + std::to_string(::getuid()));
+    }
 
     for (const std::string& dir : tmpDirs) {
         const std::string serverDir = dir + "/" + serverName;
         if (isServing(serverDir))
             return serverDir;
     }
-    return std::nullopt;
+    return serverProcess(serverName, st);
 }
 
 } // namespace tw::wine

@@ -6,10 +6,12 @@
 
 namespace tw::wine {
 
-/// The folder of the wineserver that serves `prefixDir`, when one runs: a folder
-/// server-<dev>-<inode> (of the prefix folder) under /tmp/.wine-<uid>/ or under the /tmp
-/// folder named in the prefix's "wineserver" file, whose "lock" file is locked and whose
-/// "socket" exists.
+/// The folder of the wineserver that serves `prefixDir`, when one runs. Wine names it
+/// server-<dev>-<inode> (of the prefix folder); it lies under .wine-<uid>/ in /tmp or in
+/// $TMPDIR, or under the folder named in the prefix's "wineserver" file in either of them
+/// (Debian's Wine). There a server runs while its "lock" file is locked and its "socket"
+/// exists. A server started with another TMPDIR, or whose folder was removed, is found among
+/// the processes: a wineserver works in its server folder and holds the prefix folder open.
 std::optional<std::string> runningWineserver(const std::string& prefixDir);
 
 /// The message for a prefix in which Wine runs.

@@ -70,17 +70,39 @@ RegistrationQueue::RegistrationQueue(const Session& session, std::vector<std::st
 {
 }
 
+void RegistrationQueue::fail(const std::string& path, std::string reason)
+{
+    m_failures.push_back({path, std::move(reason)});
+}
+
 bool RegistrationQueue::pump()
 {
     if (m_next == 0 && !m_paths.empty()) {
-        // Nothing starts unless the registry can be brought back from a backup.
-        if (std::string error = BackupBeforeProgramRun(m_session); !error.empty()) {
+        // Nothing starts unless the registry can be brought back from a backup, and no
+        // backup is written when regsvr32 would not start.
+        const platform::Programs& programs = m_session.programs();
+        std::string error = programs.startRefusal(RegistrationCommand(m_paths[0]));
+        const bool refused = !error.empty();
+        if (!refused)
+            error = BackupBeforeProgramRun(m_session);
+        if (!error.empty()) {
+            for (const std::string& path : m_paths)
+                fail(path, refused ? programs.startRefusal(RegistrationCommand(path)) : error);
             m_firstError = std::move(error);
-            m_failed = m_next = m_paths.size();
+            m_next = m_paths.size();
             return false;
         }
     }
-    std::erase_if(m_running, [](const auto& process) { return process->hasEnded(); });
+    std::erase_if(m_running, [this](const Running& running) {
+        if (!running.process->hasEnded())
+            return false;
+        const win::DWORD code = running.process->exitCode();
+        if (code == 0)
+            ++m_registered;
+        else
+            fail(running.path, "regsvr32 returned " + std::to_string(code));
+        return true;
+    });
     while (m_running.size() < m_maxRunning && m_next < m_paths.size()) {
         const std::string& path = m_paths[m_next++];
         platform::ProgramStart start;
@@ -88,11 +110,13 @@ bool RegistrationQueue::pump()
         start.show = platform::ShowCommand::Hide;
         platform::ProgramRun run = m_session.programs().start(start);
         if (!run.started()) {
-            if (m_failed++ == 0)
+            if (m_firstError.empty())
                 m_firstError = run.error;
+            fail(path, run.error);
             continue;
         }
-        m_running.push_back(std::move(run.process));
+        ++m_started;
+        m_running.push_back({path, std::move(run.process)});
         m_peak = std::max(m_peak, m_running.size());
     }
     return !m_running.empty() || m_next < m_paths.size();

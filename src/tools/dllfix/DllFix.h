@@ -40,36 +40,61 @@ std::string RegistrationCommand(const std::string& path);
 /// At most this many registrations run at once.
 inline constexpr std::size_t kMaxRegistrations = 3;
 
+/// A registration that did not succeed, and why.
+struct RegistrationFailure
+{
+    std::string path;
+    std::string reason;
+};
+
 /// The registrations of one fix, started hidden without waiting, at most `maxRunning` at once:
-/// pump() starts the next ones as the running ones end. The first pump writes a full backup
-/// of the registry; when it cannot, nothing starts and every registration counts as failed.
+/// pump() starts the next ones as the running ones end. A registration succeeded only when
+/// regsvr32 returned 0. The first pump writes a full backup of the registry; when it cannot,
+/// nothing starts and every registration counts as failed.
 class RegistrationQueue
 {
 public:
     RegistrationQueue(const Session& session, std::vector<std::string> paths,
                       std::size_t maxRunning = kMaxRegistrations);
 
-    /// Forgets finished registrations and starts waiting ones while fewer than the limit
+    /// Collects the ended registrations and starts waiting ones while fewer than the limit
     /// run. True while any runs or waits.
     bool pump();
     std::size_t total() const { return m_paths.size(); }
     /// Registrations started so far.
-    std::size_t started() const { return m_next - m_failed; }
-    /// Registrations that could not be started, and why the first could not.
-    std::size_t failed() const { return m_failed; }
+    std::size_t started() const { return m_started; }
+    /// Registrations whose regsvr32 returned 0.
+    std::size_t registered() const { return m_registered; }
+    /// Registrations that could not start or whose regsvr32 returned an error, in the order
+    /// they ended.
+    std::size_t failed() const { return m_failures.size(); }
+    const std::vector<RegistrationFailure>& failures() const { return m_failures; }
+    /// Registrations that have ended, well or not.
+    std::size_t ended() const { return m_registered + m_failures.size(); }
+    /// Why the first registration that could not start did not (empty when all started).
     const std::string& firstError() const { return m_firstError; }
     /// The most that ran at once.
     std::size_t peakRunning() const { return m_peak; }
 
 private:
+    struct Running
+    {
+        std::string path;
+        std::shared_ptr<platform::Process> process;
+    };
+
+    void fail(const std::string& path, std::string reason);
+
     const Session& m_session;
     std::vector<std::string> m_paths;
     std::size_t m_maxRunning;
     std::size_t m_next = 0;
-    std::size_t m_failed = 0;
+    std::size_t m_started = 0;
+    std::size_t m_registered = 0;
     std::size_t m_peak = 0;
     std::string m_firstError;
-    std::vector<std::shared_ptr<platform::Process>> m_running;
+    std::vector<RegistrationFailure> m_failures;
+    std::vector<Running> m_running;
 };
 
 } // namespace tw

@@ -41,6 +41,10 @@ std::vector<InstalledProgram> ListInstalledPrograms(const Session& session)
 
 std::string StartUninstaller(const Session& session, const InstalledProgram& program)
 {
+    // No backup for an uninstaller that would not start.
+    if (std::string refusal = session.programs().startRefusal(program.uninstallString);
+        !refusal.empty())
+        return refusal;
     if (std::string error = BackupBeforeProgramRun(session); !error.empty())
         return error;
     platform::ProgramStart start;

@@ -26,9 +26,10 @@ struct InstalledProgram
 /// cannot be opened.
 std::vector<InstalledProgram> ListInstalledPrograms(const Session& session);
 
-/// Writes a full backup of the registry, then starts the entry's uninstall string unchanged
-/// as a command line, shown, without waiting. Returns why it did not start (nothing starts
-/// without the backup); empty when it did.
+/// Checks that the entry's uninstall string would start, writes a full backup of the
+/// registry, then starts it unchanged as a command line, shown, without waiting. Returns why
+/// it did not start (nothing starts without the backup, no backup is written for a program
+/// that would not start); empty when it did.
 std::string StartUninstaller(const Session& session, const InstalledProgram& program);
 
 struct RemoveOutcome

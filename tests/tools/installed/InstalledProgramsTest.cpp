@@ -130,6 +130,7 @@ TEST_F(InstalledProgramsTest, UninstallerThatCannotStartSaysWhy)
     const std::string error = StartUninstaller(*session, ListInstalledPrograms(*session)[0]);
     EXPECT_NE(error.find("uninst.exe"), std::string::npos) << error;
     EXPECT_FALSE(prefix->isReadOnly());
+    EXPECT_TRUE(ListBackups(*session).empty()) << "no backup for a program that did not start";
 }
 
 } // namespace
