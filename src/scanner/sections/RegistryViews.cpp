@@ -3,6 +3,8 @@
 #include "SectionLoops.h"
 #include "platform/TextCodec.h"
 
+#include <utility>
+
 namespace tw::sections {
 
 namespace {
@@ -105,15 +107,14 @@ std::vector<std::string> keyViews(const Session& session, win::HKEY root,
     const auto add = [&](const std::string& path) {
         if (!keyOpens(session, root, path))
             return;
-        // A key Wine links to one already listed, or to nothing this tree holds, is left out.
-        const std::optional<std::string> resolved = resolvedKeyPath(session, root, path);
-        if (!resolved)
-            return;
+        // A key Wine links to one already listed is that key again. (One that links lead
+        // elsewhere is known by its own path.)
+        const std::string resolved = resolvedKeyPath(session, root, path).value_or(path);
         for (const std::string& known : read) {
-            if (platform::equalNoCase(known, *resolved))
+            if (platform::equalNoCase(known, resolved))
                 return;
         }
-        read.push_back(*resolved);
+        read.push_back(resolved);
         views.push_back(path);
     };
     for (const std::string& path : keyPaths) {

@@ -22,7 +22,7 @@ std::optional<std::string> resolvedKeyPath(const Session& session, win::HKEY roo
                                            std::string_view keyPath);
 
 /// The keys to read for the keys a section names, in order: each key, then its Wow6432Node
-/// twin. Only keys that open are listed, and a key that links make one already listed is not.
+/// twin. Only keys that open are listed, and none that links make the same key as one listed.
 std::vector<std::string> keyViews(const Session& session, win::HKEY root,
                                   const std::vector<std::string>& keyPaths);
 std::vector<std::string> keyViews(const Session& session, win::HKEY root, std::string_view keyPath);
