@@ -568,6 +568,66 @@ TEST_F(WineInterop, SoundEntriesOfA64BitPrefixAreNeverReported)
     EXPECT_EQ(json.find("tidewell-dotted.lnk"), std::string::npos) << "its folder exists";
 }
 
+TEST_F(WineInterop, ThirtyTwoBitEntriesAreFoundRepairedAndRestored)
+{
+    // What a 32-bit installer registers, imported by Wine's reg into the 32-bit view.
+    test::writeFile(
+        file("view32.reg"),
+        "REGEDIT4\r\n\r\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\SharedDlls]\r\n"
+        "\"C:\\\\windows\\\\system32\\\\tidewell32.dll\"=dword:00000001\r\n"
+        "\"C:\\\\windows\\\\system32\\\\tidewell32-gone.dll\"=dword:00000001\r\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\Help]\r\n"
+        "\"tidewell32.hlp\"=\"C:\\\\Program Files (x86)\\\\Tidewell32\"\r\n"
+        "\"tidewell32-gone.hlp\"=\"C:\\\\Program Files (x86)\\\\Tidewell32\"\r\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+        "Tidewell32 Tool]\r\n"
+        "\"UninstallString\"=\"\\\"C:\\\\Program Files (x86)\\\\Tidewell32\\\\uninst.exe\\\" "
+        "/S\"\r\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+        "Tidewell32 Gone]\r\n"
+        "\"UninstallString\"=\"C:\\\\Program Files (x86)\\\\Tidewell32 Gone\\\\uninst.exe\"\r\n");
+    ASSERT_EQ(wine({"reg", "import", windowsPath(file("view32.reg")), "/reg:32"}).exitCode, 0);
+    const fs::path driveC = fs::path(prefix()) / "drive_c";
+    test::writeFile(driveC / "windows/syswow64/tidewell32.dll", "MZ");
+    test::writeFile(driveC / "Program Files (x86)/Tidewell32/tidewell32.hlp", "?_");
+    test::writeFile(driveC / "Program Files (x86)/Tidewell32/uninst.exe", "MZ");
+    ASSERT_EQ(cli({"reg", "export", file("view32-before.reg")}).exitCode, 0);
+
+    const auto scan = cli({"scan", "--sections", "6,8,12", "--json"});
+    ASSERT_EQ(scan.exitCode, 0) << scan.err;
+    const std::string wow64 = "\"keyPath\": \"HKEY_LOCAL_MACHINE\\\\SOFTWARE\\\\Wow6432Node\\\\"
+                              "Microsoft\\\\Windows\\\\";
+    for (const std::string& found :
+         {wow64 + "Help\", \"itemName\": \"tidewell32-gone.hlp\"",
+          wow64 + "CurrentVersion\\\\SharedDlls\", \"itemName\": \"SharedDlls\", \"valueName\": "
+                  "\"C:\\\\windows\\\\system32\\\\tidewell32-gone.dll\"",
+          wow64 + "CurrentVersion\\\\Uninstall\\\\Tidewell32 Gone\", \"itemName\": "
+                  "\"Tidewell32 Gone\""})
+        EXPECT_EQ(occurrences(scan.out, found), 1u) << found << "\n" << scan.out;
+    EXPECT_NE(scan.out.find("\"total\": 3,"), std::string::npos) << "nothing sound is reported";
+
+    const auto repair = cli({"repair", "--sections", "6,8,12", "--json"});
+    ASSERT_EQ(repair.exitCode, 0) << repair.err;
+    EXPECT_EQ(repair.out.find("Repair Error"), std::string::npos) << repair.out;
+    const auto query =
+        wine({"reg", "query", "HKLM\\Software\\Microsoft\\Windows\\Help", "/reg:32"});
+    EXPECT_EQ(query.out.find("tidewell32-gone.hlp"), std::string::npos) << query.out;
+    EXPECT_NE(query.out.find("tidewell32.hlp"), std::string::npos) << query.out;
+    const auto rescan = cli({"scan", "--sections", "6,8,12", "--json"});
+    EXPECT_EQ(rescan.out.find("tidewell32"), std::string::npos) << rescan.out;
+
+    const std::string marker = "{\"backup\": \"";
+    ASSERT_EQ(repair.out.find(marker), 0u) << repair.out;
+    const std::string backup =
+        repair.out.substr(marker.size(), repair.out.find('"', marker.size()) - marker.size());
+    ASSERT_EQ(cli({"backups", "restore", backup}).exitCode, 0);
+    ASSERT_EQ(cli({"reg", "export", file("view32-after.reg")}).exitCode, 0);
+    EXPECT_EQ(test::firstDifference(readFile(file("view32-after.reg")),
+                                    readFile(file("view32-before.reg"))),
+              "");
+}
+
 /// A prefix just as `wineboot -i` left it, scanned before anything else touches it.
 class FreshWinePrefix : public test::WineSuite
 {

@@ -1,6 +1,7 @@
 #include "AppPaths.h"
 
 #include "FileView.h"
+#include "RegistryViews.h"
 #include "SectionLoops.h"
 #include "SectionText.h"
 #include "platform/Platform.h"
@@ -77,21 +78,26 @@ std::string ResolveAppPath(const Session& session, const std::string& defaultTex
 void ScanAppPaths(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                   win::HKEY root)
 {
-    const auto names = sections::subkeyNames(context.session(), root, keyPath);
-    if (!names)
+    const std::vector<std::string> views = sections::keyViews(context.session(), root, keyPath);
+    if (views.empty())
         return;
     context.rowStart();
     const sections::FileView files(context.session());
-    sections::forEachItem(
-        context, *names, sections::kEachItem,
-        [&](const std::string& name) {
-            return RootKeyName(root) + "\\" + sections::joinKeyPath(keyPath, name);
-        },
-        [&](const std::string& name) {
-            CheckAppPath(context, files, root, sections::joinKeyPath(keyPath, name), name,
-                         contents);
-            return sections::Next::Go;
-        });
+    for (const std::string& view : views) {
+        const auto names = sections::subkeyNames(context.session(), root, view);
+        if (!names)
+            continue;
+        sections::forEachItem(
+            context, *names, sections::kEachItem,
+            [&](const std::string& name) {
+                return RootKeyName(root) + "\\" + sections::joinKeyPath(view, name);
+            },
+            [&](const std::string& name) {
+                CheckAppPath(context, files, root, sections::joinKeyPath(view, name), name,
+                             contents);
+                return sections::Next::Go;
+            });
+    }
     context.rowFinish();
 }
 

@@ -1,6 +1,7 @@
 #include "HelpFiles.h"
 
 #include "FileView.h"
+#include "RegistryViews.h"
 #include "SectionLoops.h"
 #include "SectionText.h"
 #include "platform/Platform.h"
@@ -63,12 +64,12 @@ std::string JoinFolderAndName(std::string_view folder, std::string_view name)
 void ScanHelpFiles(ScanContext& context, TRegistryContents& contents, std::string_view,
                    win::HKEY root)
 {
-    const std::vector<std::string> keys(std::begin(kHelpKeys), std::end(kHelpKeys));
+    const std::vector<std::string> keys =
+        sections::keyViews(context.session(), root,
+                           std::vector<std::string>(std::begin(kHelpKeys), std::end(kHelpKeys)));
     context.rowStart();
     const sections::FileView files(context.session());
     sections::forEachItem(context, keys, sections::kEachItem, {}, [&](const std::string& key) {
-        if (!sections::keyOpens(context.session(), root, key))
-            return sections::Next::GoQuietly;
         context.status(RootKeyName(root) + "\\" + key);
         ScanHelpKey(context, files, root, key, contents);
         return sections::Next::Go;

@@ -1,6 +1,7 @@
 #include "SharedDlls.h"
 
 #include "FileView.h"
+#include "RegistryViews.h"
 #include "SectionLoops.h"
 #include "SectionText.h"
 #include "platform/Platform.h"
@@ -55,21 +56,16 @@ int referenceCount(TRegistry& reg, const std::string& name)
     }
 }
 
-} // namespace
-
-void ScanSharedDlls(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
-                    win::HKEY root)
+/// The values of one view's SharedDlls key.
+void scanSharedDllsKey(ScanContext& context, const sections::FileView& files, win::HKEY root,
+                       const std::string& keyPath, TRegistryContents& contents)
 {
     Session& session = context.session();
-    contents.Clear();
     TRegistry reg(session);
     std::vector<std::string> names;
     if (!sections::openValueList(reg, root, keyPath, names))
         return;
-    context.rowStart();
-    const std::string recordKey = RootKeyName(root) + "\\" + std::string(keyPath);
-    const sections::FileView files(session);
-
+    const std::string recordKey = RootKeyName(root) + "\\" + keyPath;
     sections::forEachItem(context, names, sections::kEachItem, {}, [&](const std::string& name) {
         const int count = referenceCount(reg, name);
         context.status(name);
@@ -82,6 +78,22 @@ void ScanSharedDlls(ScanContext& context, TRegistryContents& contents, std::stri
         context.addRecord(contents, recordKey, "SharedDlls", name, std::to_string(count));
         return sections::Next::Go;
     });
+}
+
+} // namespace
+
+void ScanSharedDlls(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
+                    win::HKEY root)
+{
+    Session& session = context.session();
+    contents.Clear();
+    const std::vector<std::string> views = sections::keyViews(session, root, keyPath);
+    if (views.empty())
+        return;
+    context.rowStart();
+    const sections::FileView files(session);
+    for (const std::string& view : views)
+        scanSharedDllsKey(context, files, root, view, contents);
     context.rowFinish();
 }
 

@@ -1,5 +1,6 @@
 #include "SmallSections.h"
 
+#include "RegistryViews.h"
 #include "SectionLoops.h"
 #include "SectionText.h"
 #include "platform/TextCodec.h"
@@ -14,7 +15,7 @@ namespace tw {
 namespace {
 
 constexpr const char* kCompatibilityKey =
-    "SOFTWARE\\Microsoft\\Internet Explorer\\ActiveX Compatibility\\";
+    "SOFTWARE\\Microsoft\\Internet Explorer\\ActiveX Compatibility";
 constexpr const char* kFlagsValue = "Compatibility Flags";
 constexpr std::int32_t kKillBit = 1024;
 
@@ -124,24 +125,29 @@ void ScanMalignantActiveX(ScanContext& context, TRegistryContents& contents, std
 {
     Session& session = context.session();
     context.rowStart();
+    // 32-bit browsers read the flags of the Wow6432Node twin.
+    const std::vector<std::string> views =
+        sections::keyViews(session, win::HKEY_LOCAL_MACHINE, kCompatibilityKey);
     for (const std::string& raw : session.MemoActiveX) {
         const std::string line(sections::trimmed(raw));
         if (line.empty())
             continue;
         const size_t brace = line.find('{');
         const std::string id = brace == std::string::npos ? line : line.substr(brace);
-        const std::string path = std::string(kCompatibilityKey) + id;
-        TRegistry reg(session);
-        reg.SelectRoot(win::HKEY_LOCAL_MACHINE);
-        if (!reg.OpenPath(path, false) || !reg.HasValue(kFlagsValue))
-            continue;
-        const std::int32_t flags =
-            reg.ValueType(kFlagsValue) == rdInteger ? reg.ReadNumber(kFlagsValue) : 0;
-        if (flags == kKillBit)
-            continue;
-        const std::string keyPath = "HKEY_LOCAL_MACHINE\\" + path;
-        context.status(keyPath);
-        context.addRecord(contents, keyPath, id, kFlagsValue, std::to_string(flags));
+        for (const std::string& view : views) {
+            const std::string path = view + "\\" + id;
+            TRegistry reg(session);
+            reg.SelectRoot(win::HKEY_LOCAL_MACHINE);
+            if (!reg.OpenPath(path, false) || !reg.HasValue(kFlagsValue))
+                continue;
+            const std::int32_t flags =
+                reg.ValueType(kFlagsValue) == rdInteger ? reg.ReadNumber(kFlagsValue) : 0;
+            if (flags == kKillBit)
+                continue;
+            const std::string keyPath = "HKEY_LOCAL_MACHINE\\" + path;
+            context.status(keyPath);
+            context.addRecord(contents, keyPath, id, kFlagsValue, std::to_string(flags));
+        }
     }
     context.rowFinish();
 }

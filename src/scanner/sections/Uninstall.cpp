@@ -1,6 +1,7 @@
 #include "Uninstall.h"
 
 #include "FileView.h"
+#include "RegistryViews.h"
 #include "SectionLoops.h"
 #include "SectionText.h"
 #include "platform/Platform.h"
@@ -49,6 +50,33 @@ std::string extractProgramPath(const FileExists& fileExists, const std::string& 
     return program;
 }
 
+/// The programs listed in one view's Uninstall key.
+void scanUninstallKey(ScanContext& context, const sections::FileView& files, win::HKEY root,
+                      const std::string& keyPath, TRegistryContents& contents)
+{
+    Session& session = context.session();
+    const auto names = sections::subkeyNames(session, root, keyPath);
+    if (!names)
+        return;
+    const FileExists fileExists = [&](const std::string& path) { return files.fileExists(path); };
+    sections::forEachItem(
+        context, *names, sections::kEachItem, [](const std::string& name) { return name; },
+        [&](const std::string& name) {
+            TRegistry reg(session);
+            reg.SelectRoot(root);
+            if (!reg.OpenPath(keyPath + "\\" + name, false))
+                return sections::Next::Go;
+            const std::string command = sections::removeAll(
+                reg.ReadTextValue("UninstallString").value_or(std::string()), "\"");
+            if (!command.empty() && command.find(':') != std::string::npos &&
+                !sections::isUncheckablePath(session, command) &&
+                !fileExists(ExtractProgramPath(fileExists, command)))
+                context.addRecord(contents, RootKeyName(root) + "\\" + keyPath + "\\" + name, name,
+                                  "UninstallString", command);
+            return sections::Next::Go;
+        });
+}
+
 } // namespace
 
 std::string ExtractProgramPath(const FileExists& fileExists, const std::string& commandLine)
@@ -67,29 +95,13 @@ void ScanUninstall(ScanContext& context, TRegistryContents& contents, std::strin
 {
     Session& session = context.session();
     contents.Clear();
-    const auto names = sections::subkeyNames(session, root, keyPath);
-    if (!names)
+    const std::vector<std::string> views = sections::keyViews(session, root, keyPath);
+    if (views.empty())
         return;
     context.rowStart();
     const sections::FileView files(session);
-    const FileExists fileExists = [&](const std::string& path) { return files.fileExists(path); };
-    sections::forEachItem(
-        context, *names, sections::kEachItem, [](const std::string& name) { return name; },
-        [&](const std::string& name) {
-            TRegistry reg(session);
-            reg.SelectRoot(root);
-            if (!reg.OpenPath(std::string(keyPath) + "\\" + name, false))
-                return sections::Next::Go;
-            const std::string command = sections::removeAll(
-                reg.ReadTextValue("UninstallString").value_or(std::string()), "\"");
-            if (!command.empty() && command.find(':') != std::string::npos &&
-                !sections::isUncheckablePath(session, command) &&
-                !fileExists(ExtractProgramPath(fileExists, command)))
-                context.addRecord(contents,
-                                  RootKeyName(root) + "\\" + std::string(keyPath) + "\\" + name,
-                                  name, "UninstallString", command);
-            return sections::Next::Go;
-        });
+    for (const std::string& view : views)
+        scanUninstallKey(context, files, root, view, contents);
     context.rowFinish();
 }
 

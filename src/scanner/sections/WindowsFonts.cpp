@@ -1,6 +1,7 @@
 #include "WindowsFonts.h"
 
 #include "FileView.h"
+#include "RegistryViews.h"
 #include "SectionLoops.h"
 #include "SectionText.h"
 #include "platform/Platform.h"
@@ -9,23 +10,22 @@
 
 namespace tw {
 
-void ScanWindowsFonts(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
-                      win::HKEY root)
+namespace {
+
+/// The fonts registered in one view's Fonts key.
+void scanFontsKey(ScanContext& context, const sections::FileView& files, win::HKEY root,
+                  const std::string& keyPath, TRegistryContents& contents)
 {
     Session& session = context.session();
     const std::string windows = session.system().windowsDirectory();
-    contents.Clear();
     TRegistry reg(session);
     std::vector<std::string> names;
     if (!sections::openValueList(reg, root, keyPath, names))
         return;
-    context.rowStart();
-    const std::string recordKey = RootKeyName(root) + "\\" + std::string(keyPath);
-    const sections::FileView files(session);
-
+    const std::string recordKey = RootKeyName(root) + "\\" + keyPath;
     sections::forEachItem(
         context, names, sections::kEachItem,
-        [&](const std::string& name) { return std::string(keyPath) + "\\" + name; },
+        [&](const std::string& name) { return keyPath + "\\" + name; },
         [&](const std::string& name) {
             const std::optional<std::string> data = reg.ReadTextValue(name);
             if (!data)
@@ -42,6 +42,22 @@ void ScanWindowsFonts(ScanContext& context, TRegistryContents& contents, std::st
                 context.addRecord(contents, recordKey, "Fonts", name, *data);
             return sections::Next::Go;
         });
+}
+
+} // namespace
+
+void ScanWindowsFonts(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
+                      win::HKEY root)
+{
+    Session& session = context.session();
+    contents.Clear();
+    const std::vector<std::string> views = sections::keyViews(session, root, keyPath);
+    if (views.empty())
+        return;
+    context.rowStart();
+    const sections::FileView files(session);
+    for (const std::string& view : views)
+        scanFontsKey(context, files, root, view, contents);
     context.rowFinish();
 }
 
