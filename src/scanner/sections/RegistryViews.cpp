@@ -1,5 +1,6 @@
 #include "RegistryViews.h"
 
+#include "FileView.h"
 #include "SectionLoops.h"
 #include "platform/TextCodec.h"
 
@@ -128,6 +129,20 @@ std::vector<std::string> keyViews(const Session& session, win::HKEY root,
 std::vector<std::string> keyViews(const Session& session, win::HKEY root, std::string_view keyPath)
 {
     return keyViews(session, root, std::vector<std::string>{std::string(keyPath)});
+}
+
+void scanKeyViews(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
+                  win::HKEY root, KeyViewScan scanKey)
+{
+    contents.Clear();
+    const std::vector<std::string> views = keyViews(context.session(), root, keyPath);
+    if (views.empty())
+        return;
+    context.rowStart();
+    const FileView files(context.session());
+    for (const std::string& view : views)
+        scanKey(context, files, root, view, contents);
+    context.rowFinish();
 }
 
 } // namespace tw::sections

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "registry/Session.h"
+#include "scanner/ScanContext.h"
 
 #include <optional>
 #include <string>
@@ -26,5 +27,14 @@ std::optional<std::string> resolvedKeyPath(const Session& session, win::HKEY roo
 std::vector<std::string> keyViews(const Session& session, win::HKEY root,
                                   const std::vector<std::string>& keyPaths);
 std::vector<std::string> keyViews(const Session& session, win::HKEY root, std::string_view keyPath);
+
+class FileView;
+/// Scans one opened view of a section's key.
+using KeyViewScan = void (*)(ScanContext& context, const FileView& files, win::HKEY root,
+                             const std::string& keyPath, TRegistryContents& contents);
+/// The row of a section that reads one key in both views: empties `contents`; when a view
+/// opens, starts the row, hands each view (keyViews) to `scanKey`, and finishes the row.
+void scanKeyViews(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
+                  win::HKEY root, KeyViewScan scanKey);
 
 } // namespace tw::sections

@@ -85,16 +85,7 @@ void scanSharedDllsKey(ScanContext& context, const sections::FileView& files, wi
 void ScanSharedDlls(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                     win::HKEY root)
 {
-    Session& session = context.session();
-    contents.Clear();
-    const std::vector<std::string> views = sections::keyViews(session, root, keyPath);
-    if (views.empty())
-        return;
-    context.rowStart();
-    const sections::FileView files(session);
-    for (const std::string& view : views)
-        scanSharedDllsKey(context, files, root, view, contents);
-    context.rowFinish();
+    sections::scanKeyViews(context, contents, keyPath, root, scanSharedDllsKey);
 }
 
 } // namespace tw

@@ -93,16 +93,7 @@ std::string ExtractProgramPathWith(const FileExists& fileExists, const std::stri
 void ScanUninstall(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                    win::HKEY root)
 {
-    Session& session = context.session();
-    contents.Clear();
-    const std::vector<std::string> views = sections::keyViews(session, root, keyPath);
-    if (views.empty())
-        return;
-    context.rowStart();
-    const sections::FileView files(session);
-    for (const std::string& view : views)
-        scanUninstallKey(context, files, root, view, contents);
-    context.rowFinish();
+    sections::scanKeyViews(context, contents, keyPath, root, scanUninstallKey);
 }
 
 } // namespace tw

@@ -49,16 +49,7 @@ void scanFontsKey(ScanContext& context, const sections::FileView& files, win::HK
 void ScanWindowsFonts(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                       win::HKEY root)
 {
-    Session& session = context.session();
-    contents.Clear();
-    const std::vector<std::string> views = sections::keyViews(session, root, keyPath);
-    if (views.empty())
-        return;
-    context.rowStart();
-    const sections::FileView files(session);
-    for (const std::string& view : views)
-        scanFontsKey(context, files, root, view, contents);
-    context.rowFinish();
+    sections::scanKeyViews(context, contents, keyPath, root, scanFontsKey);
 }
 
 } // namespace tw
