@@ -106,11 +106,7 @@ TEST(ProgramsCommandWine, RealUninstallerRemovesItsEntryAndOurChangeSurvives)
     TempDir dir;
     const fs::path prefix = dir.path() / "prefix";
     ASSERT_EQ(copyBootedPrefix(prefix), "");
-    struct Stop
-    {
-        fs::path prefix;
-        ~Stop() { stopWine(prefix); }
-    } stop{prefix};
+    const test::WineStopper stop{prefix};
     writeFile(dir.path() / "setup.nsi", kInstallerScript);
     const ProcessResult built =
         runProcess({"makensis", "-V2", (dir.path() / "setup.nsi").string()});
@@ -183,11 +179,7 @@ TEST(ProgramsCommandWine, UninstallerHasNoneOfOurOutputAndRunsInItsOwnSession)
     TempDir dir;
     const fs::path prefix = dir.path() / "prefix";
     ASSERT_EQ(copyBootedPrefix(prefix), "");
-    struct Stop
-    {
-        fs::path prefix;
-        ~Stop() { stopWine(prefix); }
-    } stop{prefix};
+    const test::WineStopper stop{prefix};
     // An uninstaller that runs until the test lets it end.
     writeFile(prefix / "drive_c/looper/un.bat", "@echo off\r\n"
                                                 "echo running> C:\\looper\\running\r\n"

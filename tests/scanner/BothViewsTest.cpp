@@ -138,18 +138,7 @@ protected:
     /// The records of a section that name the planted entries.
     std::vector<std::string> zetaRecords(int section)
     {
-        scanSection(section);
-        std::vector<std::string> found;
-        const TRegistryContents& contents = session->SectionContents[static_cast<size_t>(section)];
-        for (int i = 0; i < contents.Count(); ++i) {
-            const TContent& r = contents.Items(i).Content;
-            const std::string text =
-                r.KeyPath + " | " + r.ItemName + " | " + r.ValueName + " | " + r.ValueData;
-            if (sections::containsNoCase(text, "zeta") ||
-                sections::containsNoCase(text, "5A4E7A00"))
-                found.push_back(text);
-        }
-        return found;
+        return recordsNaming(section, {"zeta", "5A4E7A00"});
     }
     std::string wholeRegistry()
     {

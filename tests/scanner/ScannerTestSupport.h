@@ -6,6 +6,7 @@
 #include "registry/Settings.h"
 #include "registry/TRegistry.h"
 #include "scanner/ScanDriver.h"
+#include "scanner/sections/SectionText.h"
 #include "support/PrefixFixture.h"
 
 #include <functional>
@@ -81,6 +82,26 @@ protected:
         for (int i = 0; i < contents.Count(); ++i)
             names.push_back(contents.Items(i).Content.ValueName);
         return names;
+    }
+    /// Scans a section and gives its records ("key | item | value name | data") that hold
+    /// one of `words` (without regard to case).
+    std::vector<std::string> recordsNaming(int section, std::initializer_list<const char*> words)
+    {
+        scanSection(section);
+        std::vector<std::string> found;
+        const TRegistryContents& contents = session->SectionContents[static_cast<size_t>(section)];
+        for (int i = 0; i < contents.Count(); ++i) {
+            const TContent& r = contents.Items(i).Content;
+            const std::string text =
+                r.KeyPath + " | " + r.ItemName + " | " + r.ValueName + " | " + r.ValueData;
+            for (const char* word : words) {
+                if (sections::containsNoCase(text, word)) {
+                    found.push_back(text);
+                    break;
+                }
+            }
+        }
+        return found;
     }
     const OutcomeRow& row() const { return grid.rows.at(0); }
 

@@ -63,20 +63,7 @@ protected:
     /// The records of a section that name the vendor's entries.
     std::vector<std::string> vendorRecords(int section)
     {
-        scanSection(section);
-        std::vector<std::string> found;
-        const TRegistryContents& contents = session->SectionContents[static_cast<size_t>(section)];
-        for (int i = 0; i < contents.Count(); ++i) {
-            const TContent& r = contents.Items(i).Content;
-            const std::string text =
-                r.KeyPath + " | " + r.ItemName + " | " + r.ValueName + " | " + r.ValueData;
-            if (sections::containsNoCase(text, "vendor") ||
-                sections::containsNoCase(text, "vgone") ||
-                sections::containsNoCase(text, "vhelper") ||
-                sections::containsNoCase(text, "vshared"))
-                found.push_back(text);
-        }
-        return found;
+        return recordsNaming(section, {"vendor", "vgone", "vhelper", "vshared"});
     }
 };
 

@@ -18,4 +18,11 @@ std::string copyBootedPrefix(const std::filesystem::path& dir);
 /// Stops Wine in the prefix and waits until its wineserver has written the registry.
 void stopWine(const std::filesystem::path& prefix);
 
+/// Stops Wine in a prefix when it goes out of scope.
+struct WineStopper
+{
+    std::filesystem::path prefix;
+    ~WineStopper() { stopWine(prefix); }
+};
+
 } // namespace tw::test
