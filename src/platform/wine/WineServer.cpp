@@ -106,9 +106,15 @@ std::optional<std::string> serverProcess(const std::string& serverName, const st
         if (cwd.empty())
             continue; // another user's process, or it just ended
         const std::string deleted = " (deleted)";
-        if (cwd.size() > deleted.size() &&
-            cwd.compare(cwd.size() - deleted.size(), deleted.size(), deleted) == 0)
+        const bool folderGone =
+            cwd.size() > deleted.size() &&
+            cwd.compare(cwd.size() - deleted.size(), deleted.size(), deleted) == 0;
+        if (folderGone)
             cwd.resize(cwd.size() - deleted.size());
+        // A server on its way out has let go of its lock (`wineserver -w` returns then): it
+        // serves no more. One whose folder was removed under it still holds the registry.
+        if (!folderGone && !isServing(procDir + "/cwd"))
+            continue;
         const bool named =
             cwd.size() > serverName.size() && cwd.compare(cwd.size() - serverName.size() - 1,
                                                           std::string::npos, "/" + serverName) == 0;
