@@ -2,6 +2,8 @@
 
 #include "BrowserRepairItems.h"
 #include "platform/RootKeys.h"
+#include "platform/TextCodec.h"
+#include "registry/RegistryViews.h"
 #include "registry/Session.h"
 
 #include <algorithm>
@@ -253,7 +255,10 @@ public:
                     remove(step, v.name);
                 const std::string file =
                     m_session.system().tempPath().substr(0, 3) + std::string(v.text);
-                if (m_session.files().fileExists(file))
+                const bool kept = std::any_of(
+                    m_item.files.begin(), m_item.files.end(),
+                    [&](const KeptFile& k) { return platform::equalNoCase(k.path, file); });
+                if (!kept && m_session.files().fileExists(file))
                     m_item.files.push_back({file, false});
             }
             break;
@@ -319,6 +324,43 @@ private:
     PlannedRegistry* m_planned = nullptr;
 };
 
+/// A step of HKLM\Software in the 32-bit view: the same step on the Wow6432Node keys, which
+/// it never creates.
+struct Wow32Step
+{
+    BrowserRepairStep native;
+    std::string key;
+    std::string source;
+
+    BrowserRepairStep step() const
+    {
+        BrowserRepairStep twin = native;
+        twin.key = key;
+        twin.source = source;
+        twin.create = false;
+        return twin;
+    }
+};
+
+std::optional<Wow32Step> wow32Step(const BrowserRepairStep& step)
+{
+    if (step.root != win::HKEY_LOCAL_MACHINE)
+        return std::nullopt;
+    Wow32Step twin{step, wow32KeyPath(step.key), wow32KeyPath(step.source)};
+    if (twin.key.empty() || (!step.source.empty() && twin.source.empty()))
+        return std::nullopt;
+    return twin;
+}
+
+/// The step runs in the 32-bit view too when that view's key is another key than the
+/// native one (not one Wine links to it).
+bool runsInBothViews(const Session& session, const BrowserRepairStep& step, const Wow32Step& twin)
+{
+    const std::string twinKey = resolvedKeyName(session, step.root, twin.key);
+    return !twinKey.empty() &&
+           !platform::equalNoCase(twinKey, resolvedKeyName(session, step.root, step.key));
+}
+
 } // namespace
 
 std::vector<PlannedItem> PlanBrowserRepair(const Session& session, const std::vector<int>& rows)
@@ -332,8 +374,12 @@ std::vector<PlannedItem> PlanBrowserRepair(const Session& session, const std::ve
         PlannedItem& item = plan.emplace_back();
         item.row = row;
         Planner planner(session, item);
-        for (const BrowserRepairStep& step : items[static_cast<size_t>(row)].steps)
+        for (const BrowserRepairStep& step : items[static_cast<size_t>(row)].steps) {
             planner.run(step, registry);
+            if (const std::optional<Wow32Step> twin = wow32Step(step);
+                twin && runsInBothViews(session, step, *twin))
+                planner.run(twin->step(), registry);
+        }
     }
     return plan;
 }

@@ -135,11 +135,12 @@ void listStartupFolder(const Session& session, const std::string& folder,
     } while (search->next());
 }
 
-void listRunKey(const Session& session, HKEY root, const std::string& key,
+void listRunKey(const Session& session, HKEY root, const ViewKey& viewKey,
                 std::vector<StartupEntry>& rows)
 {
     TRegistry reg(session);
     reg.SelectRoot(root);
+    const std::string& key = viewKey.path;
     if (!reg.OpenPath(key, false))
         return;
     std::vector<std::string> names;
@@ -167,6 +168,7 @@ void listRunKey(const Session& session, HKEY root, const std::string& key,
         row.Name = name;
         row.Path = data;
         row.Registry = {root, key, name, data};
+        row.view = viewKey.view;
         rows.push_back(std::move(row));
     }
 }
@@ -309,8 +311,10 @@ std::vector<StartupEntry> ListStartupEntries(const Session& session,
         }
     }
     for (const HKEY root : {win::HKEY_LOCAL_MACHINE, win::HKEY_CURRENT_USER}) {
-        for (const char* key : kRunKeys)
-            listRunKey(session, root, key, rows);
+        for (const char* key : kRunKeys) {
+            for (const ViewKey& view : keyViews(session, root, key))
+                listRunKey(session, root, view, rows);
+        }
     }
     const std::optional<WinIni> winIni = readWinIni(session);
     for (const char* section : kWinIniSections)
