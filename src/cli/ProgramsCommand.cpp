@@ -31,7 +31,8 @@ int listPrograms(CommandContext& context)
         return 0;
     }
     for (size_t i = 0; i < programs.size(); ++i)
-        out << i + 1 << ". " << withViewMark(programs[i].name, programs[i].view) << "\n   " << programs[i].uninstallString << "\n";
+        out << i + 1 << ". " << withViewMark(programs[i].name, programs[i].view) << "\n   "
+            << programs[i].uninstallString << "\n";
     if (programs.empty())
         out << "No uninstall entries.\n";
     return 0;
@@ -70,7 +71,8 @@ std::vector<Command> programsCommands()
     return {
         {"programs list",
          "",
-         "the programs registered for uninstallation on the machine (both\nregistry views) and for the user",
+         "the programs registered for uninstallation on the machine (both\nregistry views) and for "
+         "the user",
          {kJsonOption},
          0,
          0,

@@ -42,8 +42,7 @@ int listStartup(CommandContext& context)
     }
     for (size_t i = 0; i < entries.size(); ++i)
         out << i + 1 << "  " << entries[i].Kind << "  "
-            << withViewMark(entries[i].Name, entries[i].view) << "  "
-            << entries[i].Path << "\n";
+            << withViewMark(entries[i].Name, entries[i].view) << "  " << entries[i].Path << "\n";
     return 0;
 }
 

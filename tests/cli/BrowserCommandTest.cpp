@@ -295,7 +295,6 @@ TEST_F(BrowserWineTest, RepairsWhatWinePlantedAndItsBackupPutsEverythingBack)
     EXPECT_EQ(readFile(fs::path(prefix()) / "drive_c/Program Files/registry.exe"), "planted");
 }
 
-
 TEST_F(BrowserWineTest, RepairsA32BitHijackAndItsBackupPutsItBack)
 {
     const std::string ieMain = "HKLM\\Software\\Microsoft\\Internet Explorer\\Main";
@@ -308,10 +307,10 @@ TEST_F(BrowserWineTest, RepairsA32BitHijackAndItsBackupPutsItBack)
           {run, "Import32", "REG_SZ", "REGEDIT /S C:\\evil\\policy.reg"},
           {run, "Fine32", "REG_SZ", "C:\\tools\\ok.exe"},
           {policies, "NoFolderOptions", "REG_DWORD", "1"}})
-        ASSERT_EQ(wine({"reg", "add", add[0], "/v", add[1], "/t", add[2], "/d", add[3], "/reg:32",
-                        "/f"})
-                      .exitCode,
-                  0)
+        ASSERT_EQ(
+            wine({"reg", "add", add[0], "/v", add[1], "/t", add[2], "/d", add[3], "/reg:32", "/f"})
+                .exitCode,
+            0)
             << add[1];
     // The 32-bit view's trees the hijack was planted in, and the native Run key.
     const std::vector<std::string> trees = {

@@ -276,7 +276,8 @@ TEST(ProgramsCommandWine, EntriesOf32BitProgramsAndTheUserAreListedRemovedAndRes
         args.insert(args.begin(), {cliPath(), "--prefix", prefix.string()});
         return runProcess(args, env);
     };
-    const std::string entry = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\TidewellViews";
+    const std::string entry =
+        "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\TidewellViews";
     const auto query = [&](const std::string& key, const std::string& view) {
         const ProcessResult result =
             runProcess({"wine", "reg", "query", key, "/v", "DisplayName", view}, env);
@@ -286,7 +287,8 @@ TEST(ProgramsCommandWine, EntriesOf32BitProgramsAndTheUserAreListedRemovedAndRes
 
     const ProcessResult listed = cli({"programs", "list"});
     ASSERT_EQ(listed.exitCode, 0) << listed.err;
-    EXPECT_EQ(listed.out, "1. Views 32 (32-bit)\n   C:\\un32.exe\n2. Views User\n   C:\\unuser.exe\n");
+    EXPECT_EQ(listed.out,
+              "1. Views 32 (32-bit)\n   C:\\un32.exe\n2. Views User\n   C:\\unuser.exe\n");
     const std::string json = cli({"programs", "list", "--json"}).out;
     EXPECT_NE(json.find("\"key\": \"\\\\SOFTWARE\\\\Wow6432Node\\\\Microsoft\\\\Windows\\\\"
                         "CurrentVersion\\\\Uninstall\\\\TidewellViews\", \"root\": "

@@ -159,7 +159,8 @@ private slots:
 
     void a32BitValueIsMarkedAndRemovedFromItsOwnView()
     {
-        const std::string wow32Run = "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run";
+        const std::string wow32Run =
+            "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run";
         {
             TRegistry reg(m_started->session());
             reg.SelectRoot(win::HKEY_LOCAL_MACHINE);

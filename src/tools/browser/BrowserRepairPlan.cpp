@@ -3,8 +3,8 @@
 #include "BrowserRepairItems.h"
 #include "platform/RootKeys.h"
 #include "platform/TextCodec.h"
-#include "registry/RegistryViews.h"
 #include "registry/Session.h"
+#include "scanner/sections/RegistryViews.h"
 
 #include <algorithm>
 #include <cctype>
@@ -255,9 +255,10 @@ public:
                     remove(step, v.name);
                 const std::string file =
                     m_session.system().tempPath().substr(0, 3) + std::string(v.text);
-                const bool kept = std::any_of(
-                    m_item.files.begin(), m_item.files.end(),
-                    [&](const KeptFile& k) { return platform::equalNoCase(k.path, file); });
+                const bool kept =
+                    std::any_of(m_item.files.begin(), m_item.files.end(), [&](const KeptFile& k) {
+                        return platform::equalNoCase(k.path, file);
+                    });
                 if (!kept && m_session.files().fileExists(file))
                     m_item.files.push_back({file, false});
             }
@@ -324,9 +325,9 @@ private:
     PlannedRegistry* m_planned = nullptr;
 };
 
-/// A step of HKLM\Software in the 32-bit view: the same step on the Wow6432Node keys, which
-/// it never creates.
-struct Wow32Step
+/// A step on a key of HKLM\Software in the 32-bit view: the same step on the Wow6432Node
+/// keys, which it never creates.
+struct Wow64Step
 {
     BrowserRepairStep native;
     std::string key;
@@ -342,23 +343,25 @@ struct Wow32Step
     }
 };
 
-std::optional<Wow32Step> wow32Step(const BrowserRepairStep& step)
+/// The step's 32-bit twin when its key there opens and is another key than the native one
+/// (not one Wine links to it).
+std::optional<Wow64Step> wow64Step(const Session& session, const BrowserRepairStep& step)
 {
-    if (step.root != win::HKEY_LOCAL_MACHINE)
+    const std::optional<std::string> key = sections::wow64Twin(step.root, step.key);
+    if (!key)
         return std::nullopt;
-    Wow32Step twin{step, wow32KeyPath(step.key), wow32KeyPath(step.source)};
-    if (twin.key.empty() || (!step.source.empty() && twin.source.empty()))
+    std::string source;
+    if (!step.source.empty()) {
+        const std::optional<std::string> twin = sections::wow64Twin(step.root, step.source);
+        if (!twin)
+            return std::nullopt;
+        source = *twin;
+    }
+    const std::vector<std::string> views = sections::keyViews(session, step.root, step.key);
+    if (std::none_of(views.begin(), views.end(),
+                     [&](const std::string& view) { return view == *key; }))
         return std::nullopt;
-    return twin;
-}
-
-/// The step runs in the 32-bit view too when that view's key is another key than the
-/// native one (not one Wine links to it).
-bool runsInBothViews(const Session& session, const BrowserRepairStep& step, const Wow32Step& twin)
-{
-    const std::string twinKey = resolvedKeyName(session, step.root, twin.key);
-    return !twinKey.empty() &&
-           !platform::equalNoCase(twinKey, resolvedKeyName(session, step.root, step.key));
+    return Wow64Step{step, *key, std::move(source)};
 }
 
 } // namespace
@@ -376,8 +379,7 @@ std::vector<PlannedItem> PlanBrowserRepair(const Session& session, const std::ve
         Planner planner(session, item);
         for (const BrowserRepairStep& step : items[static_cast<size_t>(row)].steps) {
             planner.run(step, registry);
-            if (const std::optional<Wow32Step> twin = wow32Step(step);
-                twin && runsInBothViews(session, step, *twin))
+            if (const std::optional<Wow64Step> twin = wow64Step(session, step))
                 planner.run(twin->step(), registry);
         }
     }

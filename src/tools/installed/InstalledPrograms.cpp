@@ -1,13 +1,14 @@
 #include "InstalledPrograms.h"
 
 #include "platform/Programs.h"
-#include "platform/TextCodec.h"
 #include "platform/Storage.h"
+#include "platform/TextCodec.h"
 #include "registry/PublicFunctions.h"
 #include "registry/Session.h"
 #include "registry/TRegistry.h"
 #include "repair/BackupList.h"
 #include "repair/UndoBackup.h"
+#include "scanner/sections/RegistryViews.h"
 
 #include <unordered_set>
 
@@ -15,17 +16,20 @@ namespace tw {
 
 namespace {
 
-constexpr std::string_view kUninstallKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+constexpr std::string_view kUninstallKey =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 
 /// Keys already listed, links followed: an entry Wine links between the views is listed once.
 using SeenKeys = std::unordered_set<std::string, platform::NoCaseHash, platform::NoCaseEqual>;
 
-void listUninstallKey(const Session& session, win::HKEY root, const ViewKey& key,
+void listUninstallKey(const Session& session, win::HKEY root, const std::string& key,
                       std::vector<InstalledProgram>& programs, SeenKeys& seen)
 {
     TRegistry registry(session);
     registry.SelectRoot(root);
-    const std::string keyPath = "\\" + key.path;
+    const std::string keyPath = "\\" + key;
+    const RegistryView view =
+        root == win::HKEY_LOCAL_MACHINE ? viewOfKeyPath(key) : RegistryView::Native;
     if (!registry.OpenPath(keyPath, false))
         return;
     std::vector<std::string> names;
@@ -35,11 +39,14 @@ void listUninstallKey(const Session& session, win::HKEY root, const ViewKey& key
         if (!registry.OpenPath(path, false) || !registry.HasValue("DisplayName") ||
             !registry.HasValue("UninstallString"))
             continue;
-        if (!seen.insert(resolvedKeyName(session, root, path.substr(1))).second)
+        const std::string entry = path.substr(1);
+        if (!seen.insert(RootKeyName(root) + "\\" +
+                         sections::resolvedKeyPath(session, root, entry).value_or(entry))
+                 .second)
             continue;
         programs.push_back({registry.ReadTextValue("DisplayName").value_or(""),
                             registry.ReadTextValue("UninstallString").value_or(""), path, root,
-                            key.view});
+                            view});
     }
 }
 
@@ -50,7 +57,7 @@ std::vector<InstalledProgram> ListInstalledPrograms(const Session& session)
     std::vector<InstalledProgram> programs;
     SeenKeys seen;
     for (const win::HKEY root : kUninstallRoots) {
-        for (const ViewKey& key : keyViews(session, root, kUninstallKey))
+        for (const std::string& key : sections::keyViews(session, root, kUninstallKey))
             listUninstallKey(session, root, key, programs, seen);
     }
     return programs;

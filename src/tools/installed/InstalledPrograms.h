@@ -3,7 +3,7 @@
 #pragma once
 
 #include "platform/WinTypes.h"
-#include "registry/RegistryViews.h"
+#include "registry/RegistryView.h"
 
 #include <string>
 #include <vector>

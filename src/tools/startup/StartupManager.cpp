@@ -7,6 +7,7 @@
 #include "registry/Session.h"
 #include "registry/TRegistry.h"
 #include "repair/UndoBackup.h"
+#include "scanner/sections/RegistryViews.h"
 
 #include <optional>
 
@@ -135,12 +136,11 @@ void listStartupFolder(const Session& session, const std::string& folder,
     } while (search->next());
 }
 
-void listRunKey(const Session& session, HKEY root, const ViewKey& viewKey,
+void listRunKey(const Session& session, HKEY root, const std::string& key,
                 std::vector<StartupEntry>& rows)
 {
     TRegistry reg(session);
     reg.SelectRoot(root);
-    const std::string& key = viewKey.path;
     if (!reg.OpenPath(key, false))
         return;
     std::vector<std::string> names;
@@ -168,7 +168,7 @@ void listRunKey(const Session& session, HKEY root, const ViewKey& viewKey,
         row.Name = name;
         row.Path = data;
         row.Registry = {root, key, name, data};
-        row.view = viewKey.view;
+        row.view = root == win::HKEY_LOCAL_MACHINE ? viewOfKeyPath(key) : RegistryView::Native;
         rows.push_back(std::move(row));
     }
 }
@@ -312,7 +312,7 @@ std::vector<StartupEntry> ListStartupEntries(const Session& session,
     }
     for (const HKEY root : {win::HKEY_LOCAL_MACHINE, win::HKEY_CURRENT_USER}) {
         for (const char* key : kRunKeys) {
-            for (const ViewKey& view : keyViews(session, root, key))
+            for (const std::string& view : sections::keyViews(session, root, key))
                 listRunKey(session, root, view, rows);
         }
     }

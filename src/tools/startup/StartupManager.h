@@ -3,7 +3,7 @@
 #pragma once
 
 #include "registry/PublicFunctions.h"
-#include "registry/RegistryViews.h"
+#include "registry/RegistryView.h"
 
 #include <array>
 #include <functional>
@@ -69,7 +69,8 @@ struct StartupEntry
 std::vector<TFolderData> ReadStartupFolders(const Session& session);
 
 /// The whole listing, in the window's order: the all-users startup folder, the user's, the
-/// Run-type keys (those of HKLM in both views, a key linked between them once), then win.ini's [Load] and [Run]. `yield` runs once per folder entry.
+/// Run-type keys (those of HKLM in both views, a key linked between them once), then win.ini's
+/// [Load] and [Run]. `yield` runs once per folder entry.
 std::vector<StartupEntry> ListStartupEntries(const Session& session,
                                              const std::vector<TFolderData>& startupFolders,
                                              const std::function<void()>& yield = {});

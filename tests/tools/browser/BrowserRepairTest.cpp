@@ -409,7 +409,6 @@ TEST_F(BrowserRepairTest, SaveThatFailsTakesTheRepairBackWhole)
     EXPECT_TRUE(ListBackups(*session).empty());
 }
 
-
 // A 64-bit prefix hijacked in the 32-bit view, whose toolbar extensions key Wine links to the
 // native one.
 const std::string kViewsMachine = std::string(R"(

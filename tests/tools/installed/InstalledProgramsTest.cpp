@@ -128,7 +128,8 @@ TEST_F(InstalledProgramsTest, RemoveBesideRunningWineIsRefusedWhole)
 
 // A 64-bit prefix: the native uninstall key, the 32-bit view's (one entry of it reached twice
 // through a link), and the user's own.
-const std::string kViewsMachine = R"hive(
+const std::string kViewsMachine =
+    R"hive(
 [Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Native] 1
 "DisplayName"="Native Tool"
 "UninstallString"="C:\\native\\un.exe"
@@ -139,8 +140,10 @@ const std::string kViewsMachine = R"hive(
 
 [Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Old\\Parts] 1
 "Part"=dword:00000003
-)hive" + test::linkSection("Software\\\\Wow6432Node\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\Shared",
-                          "\\Registry\\Machine\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Native");
+)hive" +
+    test::linkSection(
+        "Software\\\\Wow6432Node\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\Shared",
+        "\\Registry\\Machine\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Native");
 
 const char* kViewsUser = R"hive(
 [Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Mine] 1
@@ -195,8 +198,8 @@ TEST_F(InstalledViewsTest, Removes32BitAndUserEntriesWhereTheyAreAndTheBackupsBr
     ASSERT_EQ(mine.error, "");
 
     reopen();
-    EXPECT_EQ(rows(), (std::vector<std::string>{
-                          "Native Tool|HKEY_LOCAL_MACHINE" + kUninstallKey + "Native"}));
+    EXPECT_EQ(rows(), (std::vector<std::string>{"Native Tool|HKEY_LOCAL_MACHINE" + kUninstallKey +
+                                                "Native"}));
     TRegistry registry(*session);
     registry.SelectRoot(win::HKEY_LOCAL_MACHINE);
     EXPECT_FALSE(registry.PathExists(kWow32UninstallKey + "Old")) << "its subtree went too";

@@ -276,15 +276,15 @@ TEST_F(StartupManagerTest, BackupThatCannotBeWrittenRefusesTheRemovalWhole)
 const std::string kNative = "Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\";
 const std::string kWow32 = "Software\\\\Wow6432Node\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\";
 const std::string kViewsMachine =
-    "[" + kNative + "Run] 1\n\"Native\"=\"C:\\\\native.exe\"\n\n" +
-    "[" + kWow32 + "Run] 1\n\"Native\"=\"C:\\\\x86.exe\"\n\"Tray\"=\"C:\\\\tray.exe\"\n\n" +
-    "[" + kNative + "RunOnce] 1\n\"Once\"=\"C:\\\\once.exe\"\n" +
-    test::linkSection(kWow32 + "RunOnce",
-                      "\\Registry\\Machine\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce") +
-    "\n[" + kWow32 + "RunOnceEx] 1\n\"Ex32\"=\"C:\\\\ex32.exe\"\n" +
+    "[" + kNative + "Run] 1\n\"Native\"=\"C:\\\\native.exe\"\n\n" + "[" + kWow32 +
+    "Run] 1\n\"Native\"=\"C:\\\\x86.exe\"\n\"Tray\"=\"C:\\\\tray.exe\"\n\n" + "[" + kNative +
+    "RunOnce] 1\n\"Once\"=\"C:\\\\once.exe\"\n" +
     test::linkSection(
-        kNative + "RunOnceEx",
-        "\\Registry\\Machine\\Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\RunOnceEx") +
+        kWow32 + "RunOnce",
+        "\\Registry\\Machine\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce") +
+    "\n[" + kWow32 + "RunOnceEx] 1\n\"Ex32\"=\"C:\\\\ex32.exe\"\n" +
+    test::linkSection(kNative + "RunOnceEx", "\\Registry\\Machine\\Software\\Wow6432Node\\Microsoft"
+                                             "\\Windows\\CurrentVersion\\RunOnceEx") +
     "\n[" + kWow32 + "RunServices] 1\n\"Svc32\"=\"C:\\\\svc32.exe\"\n";
 
 class StartupViewsTest : public test::PrefixTest
@@ -321,16 +321,16 @@ const std::string kWow32RunKey = "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\Cur
 
 TEST_F(StartupViewsTest, ListsBothViewsNativeFirstAndALinkedKeyOnce)
 {
-    EXPECT_EQ(rowsOf(list()), (std::vector<std::string>{
-                                  "Registration|Native|C:\\native.exe|" + kRunKey + "Run",
-                                  "Registration|Native (32-bit)|C:\\x86.exe|" + kWow32RunKey + "Run",
-                                  "Registration|Tray (32-bit)|C:\\tray.exe|" + kWow32RunKey + "Run",
-                                  "Registration|Once|C:\\once.exe|" + kRunKey + "RunOnce",
-                                  "Registration|Ex32|C:\\ex32.exe|" + kRunKey + "RunOnceEx",
-                                  "Registration|Svc32 (32-bit)|C:\\svc32.exe|" + kWow32RunKey +
-                                      "RunServices",
-                                  "Registration|Mine|C:\\mine.exe|" + kRunKey + "Run",
-                              }));
+    EXPECT_EQ(rowsOf(list()),
+              (std::vector<std::string>{
+                  "Registration|Native|C:\\native.exe|" + kRunKey + "Run",
+                  "Registration|Native (32-bit)|C:\\x86.exe|" + kWow32RunKey + "Run",
+                  "Registration|Tray (32-bit)|C:\\tray.exe|" + kWow32RunKey + "Run",
+                  "Registration|Once|C:\\once.exe|" + kRunKey + "RunOnce",
+                  "Registration|Ex32|C:\\ex32.exe|" + kRunKey + "RunOnceEx",
+                  "Registration|Svc32 (32-bit)|C:\\svc32.exe|" + kWow32RunKey + "RunServices",
+                  "Registration|Mine|C:\\mine.exe|" + kRunKey + "Run",
+              }));
 }
 
 TEST_F(StartupViewsTest, Removing32BitValueLeavesTheNativeOneAndIsUndone)
