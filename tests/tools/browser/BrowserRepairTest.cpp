@@ -484,6 +484,22 @@ TEST_F(BrowserViewsTest, RepairsThe32BitViewTooAndALinkedKeyOnce)
         << "keys missing in the 32-bit view are not made";
     EXPECT_TRUE(valuesOf("Software\\Microsoft\\Internet Explorer\\Extensions\\{AAAA}").empty());
     EXPECT_EQ(textOf(wow + "Internet Explorer\\Extensions\\{AAAA}", "ButtonText"), "(no key)");
+    // The linked key's subtree is deleted, and kept in the backup, once.
+    std::string backup;
+    {
+        auto in = session->files().openFile(*run.backupPath, platform::FileStream::Mode::Read);
+        ASSERT_TRUE(in);
+        backup.resize(static_cast<size_t>(in->size()));
+        backup.resize(
+            static_cast<size_t>(in->read(backup.data(), static_cast<std::int64_t>(backup.size()))));
+    }
+    if (backup.starts_with("\xFF\xFE"))
+        backup = platform::utf16ToUtf8(platform::bytesToUtf16(backup.substr(2)));
+    size_t kept = 0;
+    for (size_t at = backup.find("\"ButtonText\""); at != std::string::npos;
+         at = backup.find("\"ButtonText\"", at + 1))
+        ++kept;
+    EXPECT_EQ(kept, 1u) << backup;
 
     const BackupActionResult restored = RestoreBackup(*session, *run.backupPath);
     ASSERT_TRUE(restored.ok) << restored.message << " " << restored.detail;
