@@ -2,6 +2,7 @@
 #include "CliError.h"
 #include "Command.h"
 #include "Json.h"
+#include "registry/PublicFunctions.h"
 #include "registry/Session.h"
 #include "tools/installed/InstalledPrograms.h"
 
@@ -23,12 +24,15 @@ int listPrograms(CommandContext& context)
         for (size_t i = 0; i < programs.size(); ++i)
             out << (i ? ", " : "") << "{\"name\": " << jsonString(programs[i].name)
                 << ", \"uninstallString\": " << jsonString(programs[i].uninstallString)
-                << ", \"key\": " << jsonString(programs[i].keyPath) << "}";
+                << ", \"key\": " << jsonString(programs[i].keyPath)
+                << ", \"root\": " << jsonString(RootKeyName(programs[i].root))
+                << ", \"view\": " << jsonString(registryViewName(programs[i].view)) << "}";
         out << "]}\n";
         return 0;
     }
     for (size_t i = 0; i < programs.size(); ++i)
-        out << i + 1 << ". " << programs[i].name << "\n   " << programs[i].uninstallString << "\n";
+        out << i + 1 << ". " << withViewMark(programs[i].name, programs[i].view) << "\n   "
+            << programs[i].uninstallString << "\n";
     if (programs.empty())
         out << "No uninstall entries.\n";
     return 0;
@@ -53,8 +57,8 @@ int removeProgram(CommandContext& context)
     const RemoveOutcome outcome = RemoveInstalledEntry(context.session, program);
     if (!outcome.error.empty())
         throw CliError(outcome.error);
-    context.out << "Removed the entry of " << program.name << " (HKEY_LOCAL_MACHINE"
-                << program.keyPath << ")\n";
+    context.out << "Removed the entry of " << withViewMark(program.name, program.view) << " ("
+                << RootKeyName(program.root) << program.keyPath << ")\n";
     if (!outcome.backupPath.empty())
         context.out << "Backup: " << outcome.backupPath << "\n";
     return 0;
@@ -67,7 +71,8 @@ std::vector<Command> programsCommands()
     return {
         {"programs list",
          "",
-         "the programs registered for uninstallation on the machine",
+         "the programs registered for uninstallation on the machine (both\nregistry views) and for "
+         "the user",
          {kJsonOption},
          0,
          0,

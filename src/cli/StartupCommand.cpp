@@ -32,13 +32,17 @@ int listStartup(CommandContext& context)
         for (size_t i = 0; i < entries.size(); ++i)
             out << (i ? ", " : "") << "{\"kind\": " << jsonString(entries[i].Kind)
                 << ", \"name\": " << jsonString(entries[i].Name)
-                << ", \"path\": " << jsonString(entries[i].Path) << "}";
+                << ", \"path\": " << jsonString(entries[i].Path)
+                << (entries[i].Kind == kKindRegistration
+                        ? ", \"view\": " + jsonString(registryViewName(entries[i].view))
+                        : std::string())
+                << "}";
         out << "]}\n";
         return 0;
     }
     for (size_t i = 0; i < entries.size(); ++i)
-        out << i + 1 << "  " << entries[i].Kind << "  " << entries[i].Name << "  "
-            << entries[i].Path << "\n";
+        out << i + 1 << "  " << entries[i].Kind << "  "
+            << withViewMark(entries[i].Name, entries[i].view) << "  " << entries[i].Path << "\n";
     return 0;
 }
 
@@ -50,7 +54,7 @@ int removeStartup(CommandContext& context)
     const StartupRemoval removal = RemoveStartupEntry(context.session, entry);
     if (!removal.error.empty())
         throw CliError(removal.error);
-    const std::string what = entry.Kind + " " + entry.Name;
+    const std::string what = entry.Kind + " " + withViewMark(entry.Name, entry.view);
     if (!removal.removed)
         throw CliError("Could not remove " + context.args.at(0) + ": " + what +
                        (entry.Kind == kKindStartupFolder ? " (folders are not removed)" : ""));

@@ -100,6 +100,15 @@ void addToImage(RegistryImage& image, const std::string& regFile)
     }
 }
 
+const std::vector<std::string> kRepairedTrees = {
+    "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Internet Explorer",
+    "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+    "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies",
+    "HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Explorer",
+    "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies",
+    "HKEY_CURRENT_USER\\Software\\Policies",
+    "HKEY_USERS\\.DEFAULT\\Software"};
+
 /// Real Wine's prefix, hijacked by Wine's own tools.
 class BrowserWineTest : public ::testing::Test
 {
@@ -155,17 +164,12 @@ protected:
         return runProcess(args, env());
     }
     /// The trees the repair works in, as Wine's regedit exports them.
-    RegistryImage wineImage(const std::string& name)
+    RegistryImage wineImage(const std::string& name,
+                            const std::vector<std::string>& keys = kRepairedTrees)
     {
         RegistryImage image;
         int part = 0;
-        for (const char* key :
-             {"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Internet Explorer",
-              "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run",
-              "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies",
-              "HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Explorer",
-              "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies",
-              "HKEY_CURRENT_USER\\Software\\Policies", "HKEY_USERS\\.DEFAULT\\Software"}) {
+        for (const std::string& key : keys) {
             const std::string out = file(name + std::to_string(part++) + ".reg");
             const auto exported = wineLeftRunning({"regedit", "/E", windowsPath(out), key});
             if (exported.exitCode != 0 || !fs::exists(out)) {
@@ -289,6 +293,54 @@ TEST_F(BrowserWineTest, RepairsWhatWinePlantedAndItsBackupPutsEverythingBack)
             ADD_FAILURE() << "left behind: " << key;
     }
     EXPECT_EQ(readFile(fs::path(prefix()) / "drive_c/Program Files/registry.exe"), "planted");
+}
+
+TEST_F(BrowserWineTest, RepairsA32BitHijackAndItsBackupPutsItBack)
+{
+    const std::string ieMain = "HKLM\\Software\\Microsoft\\Internet Explorer\\Main";
+    const std::string run = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+    const std::string policies =
+        "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer";
+    for (const std::vector<std::string>& add :
+         {std::vector<std::string>{ieMain, "Start Page", "REG_SZ", "http://hijack32.example/"},
+          {run, "Updater32", "REG_SZ", "C:\\evil\\upd.exe http://hijack32.example/"},
+          {run, "Import32", "REG_SZ", "REGEDIT /S C:\\evil\\policy.reg"},
+          {run, "Fine32", "REG_SZ", "C:\\tools\\ok.exe"},
+          {policies, "NoFolderOptions", "REG_DWORD", "1"}})
+        ASSERT_EQ(
+            wine({"reg", "add", add[0], "/v", add[1], "/t", add[2], "/d", add[3], "/reg:32", "/f"})
+                .exitCode,
+            0)
+            << add[1];
+    // The 32-bit view's trees the hijack was planted in, and the native Run key.
+    const std::vector<std::string> trees = {
+        "HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Microsoft\\Internet Explorer",
+        "HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run",
+        "HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Policies",
+        "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"};
+    const RegistryImage before = wineImage("before", trees);
+    for (const auto& [key, values] : before)
+        ASSERT_NE(key.rfind("(missing)", 0), 0u) << "Wine's regedit could not export " << key;
+
+    const auto repaired = cli({"browser-repair", "--items", "1,2", "--json"});
+    ASSERT_EQ(repaired.exitCode, 0) << repaired.err;
+    const std::string backup = repaired.out.substr(12, repaired.out.find('"', 12) - 12);
+    ASSERT_TRUE(fs::exists(backup)) << repaired.out;
+
+    const auto query32 = [&](const std::string& key) {
+        return wine({"reg", "query", key, "/reg:32"}).out;
+    };
+    const std::string runKey = query32(run);
+    EXPECT_EQ(runKey.find("Updater32"), std::string::npos) << runKey;
+    EXPECT_EQ(runKey.find("Import32"), std::string::npos) << runKey;
+    EXPECT_NE(runKey.find("Fine32"), std::string::npos) << runKey;
+    EXPECT_NE(query32(ieMain).find("about:blank"), std::string::npos);
+    const std::string policy = query32(policies);
+    EXPECT_NE(policy.find("NoFolderOptions    REG_BINARY"), std::string::npos) << policy;
+
+    const auto restore = cli({"backups", "restore", backup});
+    ASSERT_EQ(restore.exitCode, 0) << restore.err;
+    EXPECT_EQ(wineImage("after", trees), before);
 }
 
 } // namespace

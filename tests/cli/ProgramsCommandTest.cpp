@@ -35,8 +35,8 @@ TEST_F(ProgramsCommandTest, ListsEntriesAsJson)
     EXPECT_EQ(listed.out,
               "{\"programs\": [{\"name\": \"App \\\"One\\\"\", \"uninstallString\": "
               "\"\\\"C:\\\\Program Files\\\\App\\\\un.exe\\\" /S\", \"key\": "
-              "\"\\\\SOFTWARE\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\App\"}]}"
-              "\n");
+              "\"\\\\SOFTWARE\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\App\", "
+              "\"root\": \"HKEY_LOCAL_MACHINE\", \"view\": \"native\"}]}\n");
 }
 
 TEST_F(ProgramsCommandTest, RemoveDeletesTheEntryAndNamesItsBackup)
@@ -220,6 +220,101 @@ TEST(ProgramsCommandWine, UninstallerHasNoneOfOurOutputAndRunsInItsOwnSession)
         EXPECT_NE(::getsid(pid), ::getsid(0)) << "process " << pid;
     }
     writeFile(prefix / "drive_c/looper/go", "");
+}
+
+// A 64-bit installer that registers itself for 32-bit programs and for the user alone.
+const char* kViewsInstallerScript = R"nsis(
+Unicode true
+Target amd64-unicode
+Name "Tidewell Views"
+OutFile "setup.exe"
+InstallDir "$PROGRAMFILES64\Tidewell Views"
+RequestExecutionLevel admin
+!define Entry "Software\Microsoft\Windows\CurrentVersion\Uninstall\TidewellViews"
+Section
+  SetRegView 32
+  WriteRegStr HKLM "${Entry}" "DisplayName" "Views 32"
+  WriteRegStr HKLM "${Entry}" "UninstallString" "C:\un32.exe"
+  WriteRegDWORD HKLM "${Entry}\Sub" "Size" 7
+  SetRegView 64
+  WriteRegStr HKCU "${Entry}" "DisplayName" "Views User"
+  WriteRegStr HKCU "${Entry}" "UninstallString" "C:\unuser.exe"
+SectionEnd
+)nsis";
+
+TEST(ProgramsCommandWine, EntriesOf32BitProgramsAndTheUserAreListedRemovedAndRestored)
+{
+    if (!wineInstalled())
+        GTEST_SKIP() << "wine is not installed";
+    if (runProcess({"sh", "-c", "command -v makensis"}).exitCode != 0)
+        GTEST_SKIP() << "makensis (Debian's nsis) is not installed";
+    TempDir dir;
+    const fs::path prefix = dir.path() / "prefix";
+    ASSERT_EQ(copyBootedPrefix(prefix), "");
+    struct Stop
+    {
+        fs::path prefix;
+        ~Stop() { stopWine(prefix); }
+    } stop{prefix};
+    writeFile(dir.path() / "setup.nsi", kViewsInstallerScript);
+    const ProcessResult built =
+        runProcess({"makensis", "-V2", (dir.path() / "setup.nsi").string()});
+    ASSERT_EQ(built.exitCode, 0) << built.out << built.err;
+    const std::map<std::string, std::string> env{{"WINEPREFIX", prefix.string()},
+                                                 {"HOME", dir.str()}};
+    ASSERT_EQ(runProcess({"wine", (dir.path() / "setup.exe").string(), "/S"}, env).exitCode, 0);
+    runProcess({"wineserver", "-w"}, env);
+    const auto cli = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {cliPath(), "--prefix", prefix.string()});
+        return runProcess(args, env);
+    };
+    const std::string entry =
+        "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\TidewellViews";
+    const auto query = [&](const std::string& key, const std::string& view) {
+        const ProcessResult result =
+            runProcess({"wine", "reg", "query", key, "/v", "DisplayName", view}, env);
+        runProcess({"wineserver", "-w"}, env);
+        return result;
+    };
+
+    const ProcessResult listed = cli({"programs", "list"});
+    ASSERT_EQ(listed.exitCode, 0) << listed.err;
+    EXPECT_EQ(listed.out,
+              "1. Views 32 (32-bit)\n   C:\\un32.exe\n2. Views User\n   C:\\unuser.exe\n");
+    const std::string json = cli({"programs", "list", "--json"}).out;
+    EXPECT_NE(json.find("\"key\": \"\\\\SOFTWARE\\\\Wow6432Node\\\\Microsoft\\\\Windows\\\\"
+                        "CurrentVersion\\\\Uninstall\\\\TidewellViews\", \"root\": "
+                        "\"HKEY_LOCAL_MACHINE\", \"view\": \"32-bit\"}"),
+              std::string::npos)
+        << json;
+    EXPECT_NE(json.find("\"root\": \"HKEY_CURRENT_USER\", \"view\": \"native\"}"),
+              std::string::npos)
+        << json;
+
+    const auto removeFirst = [&] {
+        const ProcessResult removed = cli({"programs", "remove", "1"});
+        EXPECT_EQ(removed.exitCode, 0) << removed.err;
+        const size_t at = removed.out.find("Backup: ");
+        EXPECT_NE(at, std::string::npos) << removed.out;
+        return at == std::string::npos
+                   ? std::string()
+                   : removed.out.substr(at + 8, removed.out.find('\n', at) - at - 8);
+    };
+    const std::string machineBackup = removeFirst();
+    const std::string userBackup = removeFirst();
+    EXPECT_EQ(cli({"programs", "list", "--json"}).out, "{\"programs\": []}\n");
+    EXPECT_NE(query("HKLM\\" + entry, "/reg:32").exitCode, 0) << "gone for 32-bit programs";
+    EXPECT_NE(query("HKCU\\" + entry, "/reg:64").exitCode, 0);
+
+    for (const std::string& backup : {machineBackup, userBackup}) {
+        const ProcessResult restored = cli({"backups", "restore", backup});
+        EXPECT_EQ(restored.exitCode, 0) << restored.out << restored.err;
+    }
+    EXPECT_EQ(cli({"programs", "list"}).out, listed.out);
+    EXPECT_NE(query("HKLM\\" + entry, "/reg:32").out.find("Views 32"), std::string::npos);
+    const ProcessResult size = runProcess(
+        {"wine", "reg", "query", "HKLM\\" + entry + "\\Sub", "/v", "Size", "/reg:32"}, env);
+    EXPECT_NE(size.out.find("0x7"), std::string::npos) << size.out << size.err;
 }
 
 } // namespace

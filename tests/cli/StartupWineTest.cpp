@@ -51,6 +51,11 @@ protected:
             if (added.exitCode != 0)
                 return "reg add " + v[1] + ": " + added.out + added.err;
         }
+        // A 32-bit program's entry, named like a native one.
+        const auto added32 = wineLeftRunning(
+            {"reg", "add", kRun, "/v", "Updater", "/d", "C:\\x86\\upd.exe", "/reg:32", "/f"});
+        if (added32.exitCode != 0)
+            return "reg add /reg:32: " + added32.out + added32.err;
         const fs::path common =
             driveC() / "ProgramData/Microsoft/Windows/Start Menu/Programs/StartUp";
         const fs::path mine = driveC() / "users" / user() /
@@ -103,6 +108,7 @@ protected:
             "Registration|None|",
             "Registration|Quad|",
             "Registration|Updater|C:\\Machine\\upd.exe",
+            "Registration|Updater|C:\\x86\\upd.exe",
             "Registration|winemenubuilder|C:\\windows\\system32\\winemenubuilder.exe -a -r",
             "Registration|Updater|\"C:\\Program Files\\App\\app.exe\" /min",
             "Registration|Once|C:\\once.exe",
@@ -195,6 +201,35 @@ TEST_F(StartupWine, RemovingTheUserValueLeavesTheMachineOneAndItsBackupBringsItB
     const auto user = wine({"reg", "query", kUserRun, "/v", "Updater"});
     EXPECT_NE(user.out.find("\"C:\\Program Files\\App\\app.exe\" /min"), std::string::npos)
         << user.out;
+    EXPECT_EQ(listedRows(), expectedRows());
+}
+
+TEST_F(StartupWine, The32BitValueIsMarkedAndGoesAndComesBackInItsOwnView)
+{
+    const std::string row = "Registration|Updater|C:\\x86\\upd.exe";
+    const auto json = cli({"startup", "list", "--json"}).out;
+    EXPECT_NE(json.find("\"path\": \"C:\\\\x86\\\\upd.exe\", \"view\": \"32-bit\"}"),
+              std::string::npos)
+        << json;
+    EXPECT_NE(json.find("\"path\": \"C:\\\\Machine\\\\upd.exe\", \"view\": \"native\"}"),
+              std::string::npos)
+        << json;
+    const auto text = cli({"startup", "list"}).out;
+    EXPECT_NE(text.find("Registration  Updater (32-bit)  C:\\x86\\upd.exe\n"), std::string::npos)
+        << text;
+
+    const std::string backup = remove(row);
+    EXPECT_NE(wine({"reg", "query", kRun, "/v", "Updater", "/reg:32"}).exitCode, 0)
+        << "gone for 32-bit programs";
+    const auto machine = wine({"reg", "query", kRun, "/v", "Updater", "/reg:64"});
+    EXPECT_NE(machine.out.find("C:\\Machine\\upd.exe"), std::string::npos) << machine.out;
+    std::vector<std::string> expected = expectedRows();
+    std::erase(expected, row);
+    EXPECT_EQ(listedRows(), expected);
+
+    restore(backup);
+    const auto back = wine({"reg", "query", kRun, "/v", "Updater", "/reg:32"});
+    EXPECT_NE(back.out.find("C:\\x86\\upd.exe"), std::string::npos) << back.out;
     EXPECT_EQ(listedRows(), expectedRows());
 }
 

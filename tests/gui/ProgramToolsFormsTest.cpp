@@ -5,6 +5,7 @@
 #include "gui/widgets/MessageBox.h"
 #include "platform/wine/WinePrefix.h"
 #include "registry/Session.h"
+#include "registry/TRegistry.h"
 #include "repair/BackupList.h"
 #include "support/TestSupport.h"
 
@@ -111,6 +112,30 @@ private slots:
             qPrintable(m_messages[0]));
         QCOMPARE(ListBackups(*m_session).size(), size_t(0));
         QVERIFY(!m_prefix->isReadOnly());
+    }
+
+    void installedListMarks32BitEntriesAndRemovesThemFromTheirView()
+    {
+        const std::string old =
+            "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Old";
+        {
+            TRegistry reg(*m_session);
+            reg.SelectRoot(win::HKEY_LOCAL_MACHINE);
+            QVERIFY(reg.OpenPath(old, true));
+            reg.WriteText("DisplayName", "Old");
+            reg.WriteText("UninstallString", "C:\\old\\un.exe");
+        }
+        TInstalledManageForm form(*m_context);
+        form.show();
+        QCOMPARE(form.ListInstalled->topLevelItemCount(), 3);
+        QCOMPARE(form.ListInstalled->topLevelItem(2)->text(0), QStringLiteral("Old (32-bit)"));
+        form.ListInstalled->topLevelItem(2)->setSelected(true);
+        form.BtnRemoveClick();
+        QCOMPARE(form.ListInstalled->topLevelItemCount(), 2);
+        TRegistry reg(*m_session);
+        reg.SelectRoot(win::HKEY_LOCAL_MACHINE);
+        QVERIFY(!reg.PathExists(old));
+        QVERIFY(reg.PathExists("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Two"));
     }
 
     void dllFixCollectsThenReportsRegistrationsThatCannotStart()

@@ -7,6 +7,7 @@
 #include "gui/widgets/ImageButton.h"
 #include "gui/widgets/MessageBox.h"
 #include "registry/Session.h"
+#include "registry/TRegistry.h"
 #include "repair/BackupList.h"
 #include "support/TestSupport.h"
 
@@ -154,6 +155,36 @@ private slots:
         form.show();
         QCOMPARE(form.StartupListView->topLevelItemCount(), 4);
         QVERIFY(rows(form).contains(QStringLiteral("Updater|C:\\Machine\\upd.exe")));
+    }
+
+    void a32BitValueIsMarkedAndRemovedFromItsOwnView()
+    {
+        const std::string wow32Run =
+            "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run";
+        {
+            TRegistry reg(m_started->session());
+            reg.SelectRoot(win::HKEY_LOCAL_MACHINE);
+            QVERIFY(reg.OpenPath(wow32Run, true));
+            reg.WriteText("Updater", "C:\\x86\\upd.exe");
+        }
+        TStartupManagerForm form(*m_context);
+        form.show();
+        QCOMPARE(rows(form).mid(1, 4),
+                 (QStringList{
+                     QStringLiteral("Count|5"),
+                     QStringLiteral("Updater|C:\\Machine\\upd.exe"),
+                     QStringLiteral("Updater (32-bit)|C:\\x86\\upd.exe"),
+                     QStringLiteral("Updater|\"C:\\Program Files\\App\\app.exe\" /min"),
+                 }));
+        select(form, 3);
+        form.SpbRemoveClick();
+        QCOMPARE(form.StartupListView->topLevelItemCount(), 5);
+        QVERIFY(rows(form).contains(QStringLiteral("Updater|C:\\Machine\\upd.exe")));
+        TRegistry reg(m_started->session());
+        reg.SelectRoot(win::HKEY_LOCAL_MACHINE);
+        QVERIFY(reg.OpenPath(wow32Run, false));
+        QVERIFY(!reg.HasValue("Updater"));
+        QCOMPARE(ListBackups(m_started->session()).size(), size_t(1));
     }
 
     void refusalIsShownAndTheRowStays()

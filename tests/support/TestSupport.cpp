@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
@@ -96,6 +97,17 @@ std::map<std::string, std::string> treeContents(const fs::path& dir)
             entries[name] = "/";
     }
     return entries;
+}
+
+std::string linkSection(const std::string& key, const std::string& target)
+{
+    std::string data;
+    char byte[4];
+    for (const unsigned char c : target) {
+        std::snprintf(byte, sizeof byte, "%02x", c);
+        data += std::string(data.empty() ? "" : ",") + byte + ",00";
+    }
+    return "\n[" + key + "] 1\n#link\n\"SymbolicLinkValue\"=hex(6):" + data + "\n";
 }
 
 std::string hiveText(const std::string& relativeTo, const std::string& sections,

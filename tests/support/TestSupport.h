@@ -67,6 +67,10 @@ private:
 std::string hiveText(const std::string& relativeTo, const std::string& sections,
                      const std::string& arch = "win64");
 
+/// A hive section (as hiveText takes them) that makes `key` a registry link to `target`,
+/// such as "\\Registry\\Machine\\Software\\Microsoft"; `key` is escaped as in the hive.
+std::string linkSection(const std::string& key, const std::string& target);
+
 struct ProcessResult
 {
     int exitCode = -1;

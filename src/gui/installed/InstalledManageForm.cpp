@@ -81,8 +81,9 @@ void TInstalledManageForm::FillInstalledList()
     m_context.followPrefix();
     m_programs = ListInstalledPrograms(m_context.session);
     for (const InstalledProgram& program : m_programs)
-        new QTreeWidgetItem(ListInstalled, {QString::fromStdString(program.name),
-                                            QString::fromStdString(program.uninstallString)});
+        new QTreeWidgetItem(ListInstalled,
+                            {QString::fromStdString(withViewMark(program.name, program.view)),
+                             QString::fromStdString(program.uninstallString)});
 }
 
 void TInstalledManageForm::BtnRefreshClick()

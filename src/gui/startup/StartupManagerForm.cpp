@@ -85,8 +85,9 @@ void TStartupManagerForm::FormShow()
                                        [] { QCoreApplication::processEvents(); });
     });
     for (const StartupEntry& entry : m_entries) {
-        auto* item = new QTreeWidgetItem(StartupListView, {QString::fromStdString(entry.Name),
-                                                           QString::fromStdString(entry.Path)});
+        auto* item = new QTreeWidgetItem(
+            StartupListView, {QString::fromStdString(withViewMark(entry.Name, entry.view)),
+                              QString::fromStdString(entry.Path)});
         item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
     }
 }

@@ -2,7 +2,9 @@
 
 #include "BrowserRepairItems.h"
 #include "platform/RootKeys.h"
+#include "platform/TextCodec.h"
 #include "registry/Session.h"
+#include "scanner/sections/RegistryViews.h"
 
 #include <algorithm>
 #include <cctype>
@@ -253,7 +255,11 @@ public:
                     remove(step, v.name);
                 const std::string file =
                     m_session.system().tempPath().substr(0, 3) + std::string(v.text);
-                if (m_session.files().fileExists(file))
+                const bool kept =
+                    std::any_of(m_item.files.begin(), m_item.files.end(), [&](const KeptFile& k) {
+                        return platform::equalNoCase(k.path, file);
+                    });
+                if (!kept && m_session.files().fileExists(file))
                     m_item.files.push_back({file, false});
             }
             break;
@@ -319,6 +325,45 @@ private:
     PlannedRegistry* m_planned = nullptr;
 };
 
+/// A step on a key of HKLM\Software in the 32-bit view: the same step on the Wow6432Node
+/// keys, which it never creates.
+struct Wow64Step
+{
+    BrowserRepairStep native;
+    std::string key;
+    std::string source;
+
+    BrowserRepairStep step() const
+    {
+        BrowserRepairStep twin = native;
+        twin.key = key;
+        twin.source = source;
+        twin.create = false;
+        return twin;
+    }
+};
+
+/// The step's 32-bit twin when its key there opens and is another key than the native one
+/// (not one Wine links to it).
+std::optional<Wow64Step> wow64Step(const Session& session, const BrowserRepairStep& step)
+{
+    const std::optional<std::string> key = sections::wow64Twin(step.root, step.key);
+    if (!key)
+        return std::nullopt;
+    std::string source;
+    if (!step.source.empty()) {
+        const std::optional<std::string> twin = sections::wow64Twin(step.root, step.source);
+        if (!twin)
+            return std::nullopt;
+        source = *twin;
+    }
+    const std::vector<std::string> views = sections::keyViews(session, step.root, step.key);
+    if (std::none_of(views.begin(), views.end(),
+                     [&](const std::string& view) { return view == *key; }))
+        return std::nullopt;
+    return Wow64Step{step, *key, std::move(source)};
+}
+
 } // namespace
 
 std::vector<PlannedItem> PlanBrowserRepair(const Session& session, const std::vector<int>& rows)
@@ -332,8 +377,11 @@ std::vector<PlannedItem> PlanBrowserRepair(const Session& session, const std::ve
         PlannedItem& item = plan.emplace_back();
         item.row = row;
         Planner planner(session, item);
-        for (const BrowserRepairStep& step : items[static_cast<size_t>(row)].steps)
+        for (const BrowserRepairStep& step : items[static_cast<size_t>(row)].steps) {
             planner.run(step, registry);
+            if (const std::optional<Wow64Step> twin = wow64Step(session, step))
+                planner.run(twin->step(), registry);
+        }
     }
     return plan;
 }

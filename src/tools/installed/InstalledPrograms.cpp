@@ -2,39 +2,63 @@
 
 #include "platform/Programs.h"
 #include "platform/Storage.h"
+#include "platform/TextCodec.h"
 #include "registry/PublicFunctions.h"
 #include "registry/Session.h"
 #include "registry/TRegistry.h"
 #include "repair/BackupList.h"
 #include "repair/UndoBackup.h"
+#include "scanner/sections/RegistryViews.h"
+
+#include <unordered_set>
 
 namespace tw {
-
-using win::HKEY_LOCAL_MACHINE;
 
 namespace {
 
 constexpr std::string_view kUninstallKey =
-    "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+
+/// Keys already listed, links followed: an entry Wine links between the views is listed once.
+using SeenKeys = std::unordered_set<std::string, platform::NoCaseHash, platform::NoCaseEqual>;
+
+void listUninstallKey(const Session& session, win::HKEY root, const std::string& key,
+                      std::vector<InstalledProgram>& programs, SeenKeys& seen)
+{
+    TRegistry registry(session);
+    registry.SelectRoot(root);
+    const std::string keyPath = "\\" + key;
+    const RegistryView view =
+        root == win::HKEY_LOCAL_MACHINE ? viewOfKeyPath(key) : RegistryView::Native;
+    if (!registry.OpenPath(keyPath, false))
+        return;
+    std::vector<std::string> names;
+    registry.ListSubkeys(names);
+    for (const std::string& name : names) {
+        const std::string path = keyPath + "\\" + name;
+        if (!registry.OpenPath(path, false) || !registry.HasValue("DisplayName") ||
+            !registry.HasValue("UninstallString"))
+            continue;
+        const std::string entry = path.substr(1);
+        if (!seen.insert(RootKeyName(root) + "\\" +
+                         sections::resolvedKeyPath(session, root, entry).value_or(entry))
+                 .second)
+            continue;
+        programs.push_back({registry.ReadTextValue("DisplayName").value_or(""),
+                            registry.ReadTextValue("UninstallString").value_or(""), path, root,
+                            view});
+    }
+}
 
 } // namespace
 
 std::vector<InstalledProgram> ListInstalledPrograms(const Session& session)
 {
     std::vector<InstalledProgram> programs;
-    TRegistry registry(session);
-    registry.SelectRoot(HKEY_LOCAL_MACHINE);
-    if (!registry.OpenPath(kUninstallKey, false))
-        return programs;
-    std::vector<std::string> names;
-    registry.ListSubkeys(names);
-    for (const std::string& name : names) {
-        const std::string path = std::string(kUninstallKey) + "\\" + name;
-        if (!registry.OpenPath(path, false) || !registry.HasValue("DisplayName") ||
-            !registry.HasValue("UninstallString"))
-            continue;
-        programs.push_back({registry.ReadTextValue("DisplayName").value_or(""),
-                            registry.ReadTextValue("UninstallString").value_or(""), path});
+    SeenKeys seen;
+    for (const win::HKEY root : kUninstallRoots) {
+        for (const std::string& key : sections::keyViews(session, root, kUninstallKey))
+            listUninstallKey(session, root, key, programs, seen);
     }
     return programs;
 }
@@ -63,12 +87,12 @@ RemoveOutcome RemoveInstalledEntry(const Session& session, const InstalledProgra
     }
     {
         TRegistry registry(session);
-        registry.SelectRoot(HKEY_LOCAL_MACHINE);
+        registry.SelectRoot(program.root);
         if (!registry.PathExists(program.keyPath))
             return outcome;
     }
     const UndoBackupOutcome backup = WriteUndoBackup(
-        session, {RegistryChange::deleteKey("HKEY_LOCAL_MACHINE" + program.keyPath)});
+        session, {RegistryChange::deleteKey(RootKeyName(program.root) + program.keyPath)});
     if (!backup.written()) {
         outcome.error =
             "The entry was not removed: its backup could not be written. " + backup.error;
@@ -80,7 +104,7 @@ RemoveOutcome RemoveInstalledEntry(const Session& session, const InstalledProgra
         outcome.error = "The entry was not removed. " + why;
         return outcome;
     };
-    if (!DeleteRegistryKey(session, HKEY_LOCAL_MACHINE, program.keyPath))
+    if (!DeleteRegistryKey(session, program.root, program.keyPath))
         return undo("The registry refused to delete " + program.keyPath + ".");
     try {
         storage.commit();

@@ -2,6 +2,9 @@
 // uninstallers, and removing an entry (with a backup that brings it back).
 #pragma once
 
+#include "platform/WinTypes.h"
+#include "registry/RegistryView.h"
+
 #include <string>
 #include <vector>
 
@@ -16,14 +19,20 @@ struct InstalledProgram
     std::string name;
     /// "UninstallString" (empty unless a string), not expanded.
     std::string uninstallString;
-    /// Under HKEY_LOCAL_MACHINE, with the leading backslash:
-    /// "\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\<subkey>".
+    /// Below `root`, with the leading backslash:
+    /// "\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\<subkey>" (or the
+    /// Wow6432Node one of the 32-bit view).
     std::string keyPath;
+    win::HKEY root = win::HKEY_LOCAL_MACHINE;
+    RegistryView view = RegistryView::Native;
 };
 
-/// FillInstalledList: the subkeys of the machine's uninstall key that have both a
-/// "DisplayName" and an "UninstallString" value, in registry order. Empty when the key
-/// cannot be opened.
+/// The uninstall keys, read in this order: HKEY_LOCAL_MACHINE's (native, then 32-bit view;
+/// a key linked between them once), then HKEY_CURRENT_USER's.
+inline constexpr win::HKEY kUninstallRoots[] = {win::HKEY_LOCAL_MACHINE, win::HKEY_CURRENT_USER};
+
+/// FillInstalledList: the subkeys of the uninstall keys that have both a "DisplayName" and
+/// an "UninstallString" value, key by key in registry order. Empty when no key opens.
 std::vector<InstalledProgram> ListInstalledPrograms(const Session& session);
 
 /// Checks that the entry's uninstall string would start, writes a full backup of the

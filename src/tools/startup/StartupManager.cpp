@@ -7,6 +7,7 @@
 #include "registry/Session.h"
 #include "registry/TRegistry.h"
 #include "repair/UndoBackup.h"
+#include "scanner/sections/RegistryViews.h"
 
 #include <optional>
 
@@ -167,6 +168,7 @@ void listRunKey(const Session& session, HKEY root, const std::string& key,
         row.Name = name;
         row.Path = data;
         row.Registry = {root, key, name, data};
+        row.view = root == win::HKEY_LOCAL_MACHINE ? viewOfKeyPath(key) : RegistryView::Native;
         rows.push_back(std::move(row));
     }
 }
@@ -309,8 +311,10 @@ std::vector<StartupEntry> ListStartupEntries(const Session& session,
         }
     }
     for (const HKEY root : {win::HKEY_LOCAL_MACHINE, win::HKEY_CURRENT_USER}) {
-        for (const char* key : kRunKeys)
-            listRunKey(session, root, key, rows);
+        for (const char* key : kRunKeys) {
+            for (const std::string& view : sections::keyViews(session, root, key))
+                listRunKey(session, root, view, rows);
+        }
     }
     const std::optional<WinIni> winIni = readWinIni(session);
     for (const char* section : kWinIniSections)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "registry/PublicFunctions.h"
+#include "registry/RegistryView.h"
 
 #include <array>
 #include <functional>
@@ -32,7 +33,8 @@ inline constexpr const char* kKindStartupFolder = "Startup Folder";
 inline constexpr const char* kKindRegistration = "Registration";
 inline constexpr const char* kKindWinIni = "Win.ini";
 
-/// The Run-type keys, listed in this order under HKEY_LOCAL_MACHINE, then HKEY_CURRENT_USER.
+/// The Run-type keys, listed in this order under HKEY_LOCAL_MACHINE (each native key, then its
+/// 32-bit twin), then HKEY_CURRENT_USER.
 inline constexpr std::array<const char*, 4> kRunKeys = {
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
@@ -57,6 +59,8 @@ struct StartupEntry
     std::string Path;
     /// Registration rows: root, key, value name and the data shown.
     TFolderData Registry;
+    /// Registration rows: the registry view the key belongs to.
+    RegistryView view = RegistryView::Native;
     /// Win.ini rows: the section and the entry.
     TWinIniData WinIni;
 };
@@ -65,7 +69,8 @@ struct StartupEntry
 std::vector<TFolderData> ReadStartupFolders(const Session& session);
 
 /// The whole listing, in the window's order: the all-users startup folder, the user's, the
-/// eight Run-type keys, then win.ini's [Load] and [Run]. `yield` runs once per folder entry.
+/// Run-type keys (those of HKLM in both views, a key linked between them once), then win.ini's
+/// [Load] and [Run]. `yield` runs once per folder entry.
 std::vector<StartupEntry> ListStartupEntries(const Session& session,
                                              const std::vector<TFolderData>& startupFolders,
                                              const std::function<void()>& yield = {});

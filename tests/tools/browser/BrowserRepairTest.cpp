@@ -409,5 +409,102 @@ TEST_F(BrowserRepairTest, SaveThatFailsTakesTheRepairBackWhole)
     EXPECT_TRUE(ListBackups(*session).empty());
 }
 
+// A 64-bit prefix hijacked in the 32-bit view, whose toolbar extensions key Wine links to the
+// native one.
+const std::string kViewsMachine = std::string(R"(
+[Software\\Microsoft\\Internet Explorer\\Extensions\\{AAAA}] 1
+"ButtonText"="Hijack"
+[Software\\Microsoft\\Internet Explorer\\Main] 1
+"Start Page"="http://native.example/"
+[Software\\Microsoft\\Windows\\CurrentVersion\\Run] 1
+"Native"="C:\\tools\\launch.exe http://hijack32.example/"
+[Software\\Wow6432Node\\Microsoft\\Internet Explorer\\Main] 1
+"Start Page"="http://hijack32.example/"
+"Keep"="this stays"
+[Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer] 1
+"NoFolderOptions"=dword:00000001
+[Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run] 1
+"Hijack32"="C:\\evil\\launch.exe http://hijack32.example/"
+"Importer32"="regedit /s C:\\evil\\x.reg"
+"Fine"="C:\\tools\\ok.exe"
+)") + test::linkSection("Software\\\\Wow6432Node\\\\Microsoft\\\\Internet Explorer\\\\Extensions",
+                        "\\Registry\\Machine\\Software\\Microsoft\\Internet Explorer\\Extensions");
+
+class BrowserViewsTest : public test::PrefixTest
+{
+protected:
+    void build(test::PrefixBuilder& builder) override
+    {
+        builder.systemHive(kViewsMachine).userHive("[Software] 1\n").userdefHive("[Software] 1\n");
+    }
+    void sessionStarted() override { session->PlatformKind = 4; }
+
+    std::vector<std::string> valuesOf(const std::string& key)
+    {
+        TRegistry reg(*session);
+        reg.SelectRoot(win::HKEY_LOCAL_MACHINE);
+        std::vector<std::string> names;
+        if (reg.OpenPath(key, false))
+            reg.ListValues(names);
+        return names;
+    }
+    std::string textOf(const std::string& key, const std::string& name)
+    {
+        TRegistry reg(*session);
+        reg.SelectRoot(win::HKEY_LOCAL_MACHINE);
+        return reg.OpenPath(key, false) ? reg.ReadTextValue(name).value_or("(none)") : "(no key)";
+    }
+
+    RecordedStatuses statuses;
+};
+
+TEST_F(BrowserViewsTest, RepairsThe32BitViewTooAndALinkedKeyOnce)
+{
+    const RegistryImage before = imageOf(*session);
+    // Restore HomePage, Fix Explorer, Fix Explorer Search Engine, Fix Explorer Button.
+    std::vector<bool> checked(13, false);
+    for (const size_t row : {0u, 1u, 3u, 12u})
+        checked[row] = true;
+    const BrowserRepairRun run = RepairBrowser(*session, checked, statuses);
+    ASSERT_EQ(run.failure, "");
+    ASSERT_TRUE(run.backupPath);
+
+    reopen();
+    const std::string wow = "Software\\Wow6432Node\\Microsoft\\";
+    EXPECT_EQ(valuesOf(wow + "Windows\\CurrentVersion\\Run"), std::vector<std::string>{"Fine"});
+    EXPECT_EQ(valuesOf("Software\\Microsoft\\Windows\\CurrentVersion\\Run"),
+              std::vector<std::string>{"Native"})
+        << "the 32-bit start page is looked for in the 32-bit Run key only";
+    EXPECT_EQ(textOf(wow + "Internet Explorer\\Main", "Start Page"), "about:blank");
+    EXPECT_EQ(textOf(wow + "Internet Explorer\\Main", "Keep"), "this stays");
+    EXPECT_EQ(imageOf(*session)[kHklm + "software\\wow6432node\\microsoft\\windows\\currentversion"
+                                        "\\policies\\explorer"]["nofolderoptions"],
+              binary0());
+    EXPECT_EQ(textOf(wow + "Internet Explorer\\Search", "SearchAssistant"), "(no key)")
+        << "keys missing in the 32-bit view are not made";
+    EXPECT_TRUE(valuesOf("Software\\Microsoft\\Internet Explorer\\Extensions\\{AAAA}").empty());
+    EXPECT_EQ(textOf(wow + "Internet Explorer\\Extensions\\{AAAA}", "ButtonText"), "(no key)");
+    // The linked key's subtree is deleted, and kept in the backup, once.
+    std::string backup;
+    {
+        auto in = session->files().openFile(*run.backupPath, platform::FileStream::Mode::Read);
+        ASSERT_TRUE(in);
+        backup.resize(static_cast<size_t>(in->size()));
+        backup.resize(
+            static_cast<size_t>(in->read(backup.data(), static_cast<std::int64_t>(backup.size()))));
+    }
+    if (backup.starts_with("\xFF\xFE"))
+        backup = platform::utf16ToUtf8(platform::bytesToUtf16(backup.substr(2)));
+    size_t kept = 0;
+    for (size_t at = backup.find("\"ButtonText\""); at != std::string::npos;
+         at = backup.find("\"ButtonText\"", at + 1))
+        ++kept;
+    EXPECT_EQ(kept, 1u) << backup;
+
+    const BackupActionResult restored = RestoreBackup(*session, *run.backupPath);
+    ASSERT_TRUE(restored.ok) << restored.message << " " << restored.detail;
+    EXPECT_EQ(difference(imageOf(*session), before), "");
+}
+
 } // namespace
 } // namespace tw

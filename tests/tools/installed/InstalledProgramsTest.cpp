@@ -1,7 +1,9 @@
 // The uninstall entries: which are listed, and their removal with a backup that restores it.
 #include "tools/installed/InstalledPrograms.h"
 
+#include "platform/RegFile.h"
 #include "platform/wine/WineServer.h"
+#include "registry/PublicFunctions.h"
 #include "registry/TRegistry.h"
 #include "repair/BackupList.h"
 #include "support/PrefixFixture.h"
@@ -122,6 +124,91 @@ TEST_F(InstalledProgramsTest, RemoveBesideRunningWineIsRefusedWhole)
     EXPECT_TRUE(ListBackups(*session).empty());
     EXPECT_FALSE(prefix->hasUnsavedChanges());
     EXPECT_EQ(test::readFile(dir.path() / "prefix" / "system.reg"), systemHive);
+}
+
+// A 64-bit prefix: the native uninstall key, the 32-bit view's (one entry of it reached twice
+// through a link), and the user's own.
+const std::string kViewsMachine =
+    R"hive(
+[Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Native] 1
+"DisplayName"="Native Tool"
+"UninstallString"="C:\\native\\un.exe"
+
+[Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Old] 1
+"DisplayName"="Old Tool"
+"UninstallString"="\"C:\\Program Files (x86)\\Old\\un.exe\" /S"
+
+[Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Old\\Parts] 1
+"Part"=dword:00000003
+)hive" +
+    test::linkSection(
+        "Software\\\\Wow6432Node\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\Shared",
+        "\\Registry\\Machine\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Native");
+
+const char* kViewsUser = R"hive(
+[Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Mine] 1
+"DisplayName"="My Tool"
+"UninstallString"="C:\\users\\me\\un.exe"
+)hive";
+
+class InstalledViewsTest : public test::PrefixTest
+{
+protected:
+    void build(test::PrefixBuilder& builder) override
+    {
+        builder.systemHive(kViewsMachine).userHive(kViewsUser);
+    }
+    void sessionStarted() override { session->PlatformKind = 4; }
+
+    std::vector<std::string> rows()
+    {
+        std::vector<std::string> list;
+        for (const InstalledProgram& p : ListInstalledPrograms(*session))
+            list.push_back(withViewMark(p.name, p.view) + "|" + RootKeyName(p.root) + p.keyPath);
+        return list;
+    }
+    std::string wholeRegistry()
+    {
+        return platform::exportRegFile(session->registry(), "", platform::RegFileFormat::Unicode);
+    }
+};
+
+const std::string kUninstallKey = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+const std::string kWow32UninstallKey =
+    "\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
+TEST_F(InstalledViewsTest, ListsMachineViewsThenTheUsersEntries)
+{
+    // "Shared" is the native entry under a second name: listed once, where it is first met.
+    EXPECT_EQ(rows(), (std::vector<std::string>{
+                          "Native Tool|HKEY_LOCAL_MACHINE" + kUninstallKey + "Native",
+                          "Old Tool (32-bit)|HKEY_LOCAL_MACHINE" + kWow32UninstallKey + "Old",
+                          "My Tool|HKEY_CURRENT_USER" + kUninstallKey + "Mine",
+                      }));
+}
+
+TEST_F(InstalledViewsTest, Removes32BitAndUserEntriesWhereTheyAreAndTheBackupsBringThemBack)
+{
+    const std::string before = wholeRegistry();
+    const std::vector<InstalledProgram> programs = ListInstalledPrograms(*session);
+    ASSERT_EQ(programs.size(), 3u);
+    const RemoveOutcome old = RemoveInstalledEntry(*session, programs[1]);
+    ASSERT_EQ(old.error, "");
+    const RemoveOutcome mine = RemoveInstalledEntry(*session, programs[2]);
+    ASSERT_EQ(mine.error, "");
+
+    reopen();
+    EXPECT_EQ(rows(), (std::vector<std::string>{"Native Tool|HKEY_LOCAL_MACHINE" + kUninstallKey +
+                                                "Native"}));
+    TRegistry registry(*session);
+    registry.SelectRoot(win::HKEY_LOCAL_MACHINE);
+    EXPECT_FALSE(registry.PathExists(kWow32UninstallKey + "Old")) << "its subtree went too";
+    EXPECT_TRUE(registry.PathExists(kWow32UninstallKey + "Shared"));
+
+    ASSERT_TRUE(RestoreBackup(*session, mine.backupPath).ok);
+    ASSERT_TRUE(RestoreBackup(*session, old.backupPath).ok);
+    reopen();
+    EXPECT_EQ(test::firstDifference(wholeRegistry(), before), "");
 }
 
 TEST_F(InstalledProgramsTest, UninstallerThatCannotStartSaysWhy)

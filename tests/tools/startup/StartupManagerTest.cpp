@@ -271,6 +271,87 @@ TEST_F(StartupManagerTest, BackupThatCannotBeWrittenRefusesTheRemovalWhole)
         fs::exists(driveC() / "ProgramData/Microsoft/Windows/Start Menu/Programs/StartUp/app.lnk"));
 }
 
+// The Run-type keys of a 64-bit prefix: the native ones and the 32-bit view's, some of them
+// one key under two names.
+const std::string kNative = "Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\";
+const std::string kWow32 = "Software\\\\Wow6432Node\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\";
+const std::string kViewsMachine =
+    "[" + kNative + "Run] 1\n\"Native\"=\"C:\\\\native.exe\"\n\n" + "[" + kWow32 +
+    "Run] 1\n\"Native\"=\"C:\\\\x86.exe\"\n\"Tray\"=\"C:\\\\tray.exe\"\n\n" + "[" + kNative +
+    "RunOnce] 1\n\"Once\"=\"C:\\\\once.exe\"\n" +
+    test::linkSection(
+        kWow32 + "RunOnce",
+        "\\Registry\\Machine\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce") +
+    "\n[" + kWow32 + "RunOnceEx] 1\n\"Ex32\"=\"C:\\\\ex32.exe\"\n" +
+    test::linkSection(kNative + "RunOnceEx", "\\Registry\\Machine\\Software\\Wow6432Node\\Microsoft"
+                                             "\\Windows\\CurrentVersion\\RunOnceEx") +
+    "\n[" + kWow32 + "RunServices] 1\n\"Svc32\"=\"C:\\\\svc32.exe\"\n";
+
+class StartupViewsTest : public test::PrefixTest
+{
+protected:
+    void build(test::PrefixBuilder& builder) override
+    {
+        builder.systemHive(kViewsMachine)
+            .userHive("[" + kNative + "Run] 1\n\"Mine\"=\"C:\\\\mine.exe\"\n");
+    }
+    void sessionStarted() override { session->PlatformKind = 4; }
+
+    std::vector<StartupEntry> list()
+    {
+        return ListStartupEntries(*session, ReadStartupFolders(*session));
+    }
+    static std::vector<std::string> rowsOf(const std::vector<StartupEntry>& entries)
+    {
+        std::vector<std::string> rows;
+        for (const StartupEntry& e : entries) {
+            rows.push_back(e.Kind + "|" + withViewMark(e.Name, e.view) + "|" + e.Path + "|" +
+                           e.Registry.KeyName);
+        }
+        return rows;
+    }
+    std::string wholeRegistry()
+    {
+        return platform::exportRegFile(session->registry(), "", platform::RegFileFormat::Unicode);
+    }
+};
+
+const std::string kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
+const std::string kWow32RunKey = "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\";
+
+TEST_F(StartupViewsTest, ListsBothViewsNativeFirstAndALinkedKeyOnce)
+{
+    EXPECT_EQ(rowsOf(list()),
+              (std::vector<std::string>{
+                  "Registration|Native|C:\\native.exe|" + kRunKey + "Run",
+                  "Registration|Native (32-bit)|C:\\x86.exe|" + kWow32RunKey + "Run",
+                  "Registration|Tray (32-bit)|C:\\tray.exe|" + kWow32RunKey + "Run",
+                  "Registration|Once|C:\\once.exe|" + kRunKey + "RunOnce",
+                  "Registration|Ex32|C:\\ex32.exe|" + kRunKey + "RunOnceEx",
+                  "Registration|Svc32 (32-bit)|C:\\svc32.exe|" + kWow32RunKey + "RunServices",
+                  "Registration|Mine|C:\\mine.exe|" + kRunKey + "Run",
+              }));
+}
+
+TEST_F(StartupViewsTest, Removing32BitValueLeavesTheNativeOneAndIsUndone)
+{
+    const std::string before = wholeRegistry();
+    const std::vector<StartupEntry> entries = list();
+    ASSERT_GE(entries.size(), 2u);
+    const StartupRemoval removal = RemoveStartupEntry(*session, entries[1]);
+    ASSERT_TRUE(removal.removed) << removal.error;
+
+    reopen();
+    std::vector<std::string> rows = rowsOf(list());
+    ASSERT_EQ(rows.size(), 6u);
+    EXPECT_EQ(rows[0], "Registration|Native|C:\\native.exe|" + kRunKey + "Run");
+    EXPECT_EQ(rows[1], "Registration|Tray (32-bit)|C:\\tray.exe|" + kWow32RunKey + "Run");
+
+    const BackupActionResult restored = RestoreBackup(*session, removal.backupPath);
+    ASSERT_TRUE(restored.ok) << restored.detail;
+    EXPECT_EQ(test::firstDifference(wholeRegistry(), before), "");
+}
+
 TEST(OpenPathFolder, TakesTheFolderOfTheProgramWithoutQuotes)
 {
     EXPECT_EQ(OpenPathFolder("\"C:\\Program Files\\App\\app.exe\" /min"),
