@@ -5,7 +5,7 @@
 #include "platform/TextCodec.h"
 #include "repair/BackupList.h"
 #include "repair/RepairDriver.h"
-#include "scanner/sections/RegistryViews.h"
+#include "registry/RegistryView.h"
 #include "scanner/sections/SectionText.h"
 
 #include <cstdio>
@@ -222,7 +222,6 @@ TEST_F(BothViewsTest, RepairRemovesThe32BitEntriesAndTheBackupBringsThemBack)
 
 TEST_F(BothViewsTest, KeysLinkedBetweenTheViewsAreReadOnce)
 {
-    using sections::keyViews;
     const win::HKEY machine = win::HKEY_LOCAL_MACHINE;
     EXPECT_EQ(
         keyViews(*session, machine, kSharedDlls),

@@ -1,7 +1,7 @@
 #include "AppPaths.h"
 
 #include "FileView.h"
-#include "RegistryViews.h"
+#include "registry/RegistryView.h"
 #include "SectionLoops.h"
 #include "SectionText.h"
 #include "platform/Platform.h"
@@ -78,7 +78,7 @@ std::string ResolveAppPath(const Session& session, const std::string& defaultTex
 void ScanAppPaths(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
                   win::HKEY root)
 {
-    const std::vector<std::string> views = sections::keyViews(context.session(), root, keyPath);
+    const std::vector<std::string> views = keyViews(context.session(), root, keyPath);
     if (views.empty())
         return;
     context.rowStart();

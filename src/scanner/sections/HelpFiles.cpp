@@ -1,7 +1,7 @@
 #include "HelpFiles.h"
 
 #include "FileView.h"
-#include "RegistryViews.h"
+#include "registry/RegistryView.h"
 #include "SectionLoops.h"
 #include "SectionText.h"
 #include "platform/Platform.h"
@@ -65,7 +65,7 @@ void ScanHelpFiles(ScanContext& context, TRegistryContents& contents, std::strin
                    win::HKEY root)
 {
     const std::vector<std::string> keys =
-        sections::keyViews(context.session(), root,
+        keyViews(context.session(), root,
                            std::vector<std::string>(std::begin(kHelpKeys), std::end(kHelpKeys)));
     context.rowStart();
     const sections::FileView files(context.session());

@@ -1,6 +1,8 @@
 #include "SectionLoops.h"
 
+#include "FileView.h"
 #include "SectionText.h"
+#include "registry/RegistryView.h"
 
 #include <algorithm>
 #include <array>
@@ -243,6 +245,20 @@ void walkKeyTree(ScanContext& context, win::HKEY root, std::string_view start, c
             continue;
         context.yield();
     }
+}
+
+void scanKeyViews(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
+                  win::HKEY root, KeyViewScan scanKey)
+{
+    contents.Clear();
+    const std::vector<std::string> views = tw::keyViews(context.session(), root, keyPath);
+    if (views.empty())
+        return;
+    context.rowStart();
+    const FileView files(context.session());
+    for (const std::string& view : views)
+        scanKey(context, files, root, view, contents);
+    context.rowFinish();
 }
 
 } // namespace tw::sections

@@ -135,4 +135,13 @@ private:
 /// tree of any depth is walked.
 void walkKeyTree(ScanContext& context, win::HKEY root, std::string_view start, const KeyWalk& walk);
 
+class FileView;
+/// Scans one opened view of a section's key.
+using KeyViewScan = void (*)(ScanContext& context, const FileView& files, win::HKEY root,
+                             const std::string& keyPath, TRegistryContents& contents);
+/// The row of a section that reads one key in both views: empties `contents`; when a view
+/// opens, starts the row, hands each view (keyViews) to `scanKey`, and finishes the row.
+void scanKeyViews(ScanContext& context, TRegistryContents& contents, std::string_view keyPath,
+                  win::HKEY root, KeyViewScan scanKey);
+
 } // namespace tw::sections

@@ -1,6 +1,6 @@
 #include "SmallSections.h"
 
-#include "RegistryViews.h"
+#include "registry/RegistryView.h"
 #include "SectionLoops.h"
 #include "SectionText.h"
 #include "platform/TextCodec.h"
@@ -127,7 +127,7 @@ void ScanMalignantActiveX(ScanContext& context, TRegistryContents& contents, std
     context.rowStart();
     // 32-bit browsers read the flags of the Wow6432Node twin.
     const std::vector<std::string> views =
-        sections::keyViews(session, win::HKEY_LOCAL_MACHINE, kCompatibilityKey);
+        keyViews(session, win::HKEY_LOCAL_MACHINE, kCompatibilityKey);
     for (const std::string& raw : session.MemoActiveX) {
         const std::string line(sections::trimmed(raw));
         if (line.empty())

@@ -1,7 +1,7 @@
 #include "WindowsFonts.h"
 
 #include "FileView.h"
-#include "RegistryViews.h"
+#include "registry/RegistryView.h"
 #include "SectionLoops.h"
 #include "SectionText.h"
 #include "platform/Platform.h"

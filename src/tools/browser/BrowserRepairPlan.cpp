@@ -4,7 +4,7 @@
 #include "platform/RootKeys.h"
 #include "platform/TextCodec.h"
 #include "registry/Session.h"
-#include "scanner/sections/RegistryViews.h"
+#include "registry/RegistryView.h"
 
 #include <algorithm>
 #include <cctype>
@@ -347,17 +347,17 @@ struct Wow64Step
 /// (not one Wine links to it).
 std::optional<Wow64Step> wow64Step(const Session& session, const BrowserRepairStep& step)
 {
-    const std::optional<std::string> key = sections::wow64Twin(step.root, step.key);
+    const std::optional<std::string> key = wow64Twin(step.root, step.key);
     if (!key)
         return std::nullopt;
     std::string source;
     if (!step.source.empty()) {
-        const std::optional<std::string> twin = sections::wow64Twin(step.root, step.source);
+        const std::optional<std::string> twin = wow64Twin(step.root, step.source);
         if (!twin)
             return std::nullopt;
         source = *twin;
     }
-    const std::vector<std::string> views = sections::keyViews(session, step.root, step.key);
+    const std::vector<std::string> views = keyViews(session, step.root, step.key);
     if (std::none_of(views.begin(), views.end(),
                      [&](const std::string& view) { return view == *key; }))
         return std::nullopt;

@@ -8,7 +8,7 @@
 #include "registry/TRegistry.h"
 #include "repair/BackupList.h"
 #include "repair/UndoBackup.h"
-#include "scanner/sections/RegistryViews.h"
+#include "registry/RegistryView.h"
 
 #include <unordered_set>
 
@@ -41,7 +41,7 @@ void listUninstallKey(const Session& session, win::HKEY root, const std::string&
             continue;
         const std::string entry = path.substr(1);
         if (!seen.insert(RootKeyName(root) + "\\" +
-                         sections::resolvedKeyPath(session, root, entry).value_or(entry))
+                         resolvedKeyPath(session, root, entry).value_or(entry))
                  .second)
             continue;
         programs.push_back({registry.ReadTextValue("DisplayName").value_or(""),
@@ -57,7 +57,7 @@ std::vector<InstalledProgram> ListInstalledPrograms(const Session& session)
     std::vector<InstalledProgram> programs;
     SeenKeys seen;
     for (const win::HKEY root : kUninstallRoots) {
-        for (const std::string& key : sections::keyViews(session, root, kUninstallKey))
+        for (const std::string& key : keyViews(session, root, kUninstallKey))
             listUninstallKey(session, root, key, programs, seen);
     }
     return programs;

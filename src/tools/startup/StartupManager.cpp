@@ -7,7 +7,7 @@
 #include "registry/Session.h"
 #include "registry/TRegistry.h"
 #include "repair/UndoBackup.h"
-#include "scanner/sections/RegistryViews.h"
+#include "registry/RegistryView.h"
 
 #include <optional>
 
@@ -312,7 +312,7 @@ std::vector<StartupEntry> ListStartupEntries(const Session& session,
     }
     for (const HKEY root : {win::HKEY_LOCAL_MACHINE, win::HKEY_CURRENT_USER}) {
         for (const char* key : kRunKeys) {
-            for (const std::string& view : sections::keyViews(session, root, key))
+            for (const std::string& view : keyViews(session, root, key))
                 listRunKey(session, root, view, rows);
         }
     }
