@@ -305,9 +305,10 @@ private slots:
         QVERIFY(!form.ConVerSptFileEdit->isEnabled());
     }
 
-    void splitterCombineWarnsOfAMissingPieceAndGoesOn()
+    void splitterCombineWithAMissingPieceIsRefused()
     {
         test::writeFile(files() / "a000.spt", "first-");
+        test::writeFile(files() / "joined", "the old file");
         TFormFilesSplitte form(*m_context);
         form.FileListBox->addItems({file("a000.spt"), file("gone001.spt"), file("a000.spt")});
         form.ConVerSptFileEdit->setText(file("joined"));
@@ -317,8 +318,9 @@ private slots:
         QCOMPARE(m_messages[0].icon, MessageIcon::Warning);
         QCOMPARE(m_messages[0].text,
                  QStringLiteral("  The file ") + file("gone001.spt") + "could not be Found");
+        QCOMPARE(m_messages[1].caption, QStringLiteral("Error"));
         QCOMPARE(QString::fromStdString(test::readFile(files() / "joined")),
-                 QStringLiteral("first-first-"));
+                 QStringLiteral("the old file"));
     }
 
     void splitterCombineIntoAListedPieceIsRefused()

@@ -325,6 +325,19 @@ JoinOutcome JoinFiles(const std::vector<std::string>& pieces, const std::string&
         outcome.error = target + " is a folder";
         return outcome;
     }
+    // Without one of its pieces the target would be a short file in the place of the old one.
+    const auto missing = [&](const std::string& piece) {
+        if (fs::exists(piece, failed))
+            return false;
+        outcome.missing.push_back(piece);
+        outcome.error = "the piece " + piece + " is missing";
+        view.pieceMissing(piece);
+        return true;
+    };
+    for (const std::string& piece : pieces) {
+        if (missing(piece))
+            return outcome;
+    }
     std::string temporary;
     File out = createTemporary(target, temporary, outcome.error);
     if (!out)
@@ -339,11 +352,8 @@ JoinOutcome JoinFiles(const std::vector<std::string>& pieces, const std::string&
     view.setProgress(0, maximum);
     double position = 0;
     for (const std::string& piece : pieces) {
-        if (!fs::exists(piece, failed)) {
-            outcome.missing.push_back(piece);
-            view.pieceMissing(piece);
-            continue;
-        }
+        if (missing(piece))
+            return fail();
         File in = openForReading(piece, outcome.error);
         if (!in)
             return fail();

@@ -66,7 +66,7 @@ SplitOutcome SplitFile(const std::string& source, const std::string& prefix, std
 struct JoinOutcome
 {
     bool ok = false;
-    /// The listed pieces that did not exist.
+    /// The listed piece that did not exist, which refused the join.
     std::vector<std::string> missing;
     std::string error;
 };
@@ -78,7 +78,8 @@ struct JoinOutcome
 std::string JoinListRefusal(const std::vector<std::string>& pieces);
 
 /// Writes the listed pieces, in list order, one after the other into `target` (a host path),
-/// replacing it. Missing pieces are reported and skipped. The target is written under a
+/// replacing it. A missing piece is reported (pieceMissing) and refuses the join: nothing is
+/// written. The target is written under a
 /// temporary name and put in place at the end; on failure it is left as it was. A target
 /// that is one of the listed pieces is refused.
 JoinOutcome JoinFiles(const std::vector<std::string>& pieces, const std::string& target,

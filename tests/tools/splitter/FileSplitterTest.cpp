@@ -211,19 +211,22 @@ TEST(FileSplitter, JoinInListOrderReproducesSourceAndOtherOrdersPermute)
               (std::vector<std::string>{"joined", "p000.spt", "p001.spt", "p002.spt", "src"}));
 }
 
-TEST(FileSplitter, MissingPieceIsReportedAndSkipped)
+TEST(FileSplitter, AMissingPieceIsReportedAndRefusesTheJoin)
 {
     TempDir dir;
     writeFile(dir.path() / "a", "AAA");
     writeFile(dir.path() / "c", "CCC");
+    writeFile(dir.path() / "t", "the old target");
     RecordedView view;
     const std::string gone = (dir.path() / "b").string();
     const JoinOutcome join =
         JoinFiles({(dir.path() / "a").string(), gone, (dir.path() / "c").string()},
                   (dir.path() / "t").string(), view);
-    ASSERT_TRUE(join.ok) << join.error;
+    EXPECT_FALSE(join.ok);
+    EXPECT_EQ(join.error, "the piece " + gone + " is missing");
     EXPECT_EQ(view.missing, std::vector<std::string>{gone});
-    EXPECT_EQ(readFile(dir.path() / "t"), "AAACCC");
+    EXPECT_EQ(readFile(dir.path() / "t"), "the old target") << "no short file in its place";
+    EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"a", "c", "t"}));
 }
 
 TEST(FileSplitter, ProgressMovesWithinOnePiece)
