@@ -1,8 +1,8 @@
 // The backup file written before a repair: what the repair will remove, importable again.
 #pragma once
 
-#include "platform/RegFile.h"
 #include "platform/Files.h"
+#include "platform/RegFile.h"
 #include "platform/TempFile.h"
 #include "registry/TRegistry.h"
 

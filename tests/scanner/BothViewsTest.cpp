@@ -3,9 +3,9 @@
 #include "ScannerTestSupport.h"
 #include "platform/RegFile.h"
 #include "platform/TextCodec.h"
+#include "registry/RegistryView.h"
 #include "repair/BackupList.h"
 #include "repair/RepairDriver.h"
-#include "registry/RegistryView.h"
 #include "scanner/sections/SectionText.h"
 
 #include <cstdio>

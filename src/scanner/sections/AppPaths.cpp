@@ -1,11 +1,11 @@
 #include "AppPaths.h"
 
 #include "FileView.h"
-#include "registry/RegistryView.h"
 #include "SectionLoops.h"
 #include "SectionText.h"
 #include "platform/Platform.h"
 #include "registry/PublicFunctions.h"
+#include "registry/RegistryView.h"
 #include "registry/TRegistry.h"
 
 namespace tw {

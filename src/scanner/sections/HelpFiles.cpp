@@ -1,11 +1,11 @@
 #include "HelpFiles.h"
 
 #include "FileView.h"
-#include "registry/RegistryView.h"
 #include "SectionLoops.h"
 #include "SectionText.h"
 #include "platform/Platform.h"
 #include "registry/PublicFunctions.h"
+#include "registry/RegistryView.h"
 #include "registry/TRegistry.h"
 
 namespace tw {
@@ -66,7 +66,7 @@ void ScanHelpFiles(ScanContext& context, TRegistryContents& contents, std::strin
 {
     const std::vector<std::string> keys =
         keyViews(context.session(), root,
-                           std::vector<std::string>(std::begin(kHelpKeys), std::end(kHelpKeys)));
+                 std::vector<std::string>(std::begin(kHelpKeys), std::end(kHelpKeys)));
     context.rowStart();
     const sections::FileView files(context.session());
     sections::forEachItem(context, keys, sections::kEachItem, {}, [&](const std::string& key) {

@@ -1,10 +1,10 @@
 #include "SmallSections.h"
 
-#include "registry/RegistryView.h"
 #include "SectionLoops.h"
 #include "SectionText.h"
 #include "platform/TextCodec.h"
 #include "registry/PublicFunctions.h"
+#include "registry/RegistryView.h"
 #include "registry/TRegistry.h"
 #include "scanner/RepairLoop.h"
 

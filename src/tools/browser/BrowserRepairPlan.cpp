@@ -3,8 +3,8 @@
 #include "BrowserRepairItems.h"
 #include "platform/RootKeys.h"
 #include "platform/TextCodec.h"
-#include "registry/Session.h"
 #include "registry/RegistryView.h"
+#include "registry/Session.h"
 
 #include <algorithm>
 #include <cctype>

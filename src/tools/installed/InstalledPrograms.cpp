@@ -4,11 +4,11 @@
 #include "platform/Storage.h"
 #include "platform/TextCodec.h"
 #include "registry/PublicFunctions.h"
+#include "registry/RegistryView.h"
 #include "registry/Session.h"
 #include "registry/TRegistry.h"
 #include "repair/BackupList.h"
 #include "repair/UndoBackup.h"
-#include "registry/RegistryView.h"
 
 #include <unordered_set>
 

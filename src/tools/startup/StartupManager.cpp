@@ -4,10 +4,10 @@
 #include "platform/RegFile.h"
 #include "platform/TempFile.h"
 #include "platform/TextCodec.h"
+#include "registry/RegistryView.h"
 #include "registry/Session.h"
 #include "registry/TRegistry.h"
 #include "repair/UndoBackup.h"
-#include "registry/RegistryView.h"
 
 #include <optional>
 
