@@ -97,6 +97,20 @@ Section "Uninstall"
 SectionEnd
 )nsis";
 
+/// Builds the NSIS script in `dir` with makensis and runs its installer silently under Wine,
+/// waiting until Wine has written the registry. Returns what went wrong, empty when nothing did.
+std::string installSilently(const char* script, const fs::path& dir,
+                            const std::map<std::string, std::string>& env)
+{
+    writeFile(dir / "setup.nsi", script);
+    const ProcessResult built = runProcess({"makensis", "-V2", (dir / "setup.nsi").string()});
+    if (built.exitCode != 0)
+        return "makensis failed: " + built.out + built.err;
+    const ProcessResult installed = runProcess({"wine", (dir / "setup.exe").string(), "/S"}, env);
+    runProcess({"wineserver", "-w"}, env);
+    return installed.exitCode == 0 ? std::string() : "the installer failed: " + installed.err;
+}
+
 TEST(ProgramsCommandWine, RealUninstallerRemovesItsEntryAndOurChangeSurvives)
 {
     if (!wineInstalled())
@@ -107,14 +121,9 @@ TEST(ProgramsCommandWine, RealUninstallerRemovesItsEntryAndOurChangeSurvives)
     const fs::path prefix = dir.path() / "prefix";
     ASSERT_EQ(copyBootedPrefix(prefix), "");
     const test::WineStopper stop{prefix};
-    writeFile(dir.path() / "setup.nsi", kInstallerScript);
-    const ProcessResult built =
-        runProcess({"makensis", "-V2", (dir.path() / "setup.nsi").string()});
-    ASSERT_EQ(built.exitCode, 0) << built.out << built.err;
     const std::map<std::string, std::string> env{{"WINEPREFIX", prefix.string()},
                                                  {"HOME", dir.str()}};
-    ASSERT_EQ(runProcess({"wine", (dir.path() / "setup.exe").string(), "/S"}, env).exitCode, 0);
-    runProcess({"wineserver", "-w"}, env);
+    ASSERT_EQ(installSilently(kInstallerScript, dir.path(), env), "");
 
     const auto cli = [&](std::vector<std::string> args) {
         args.insert(args.begin(), {cliPath(), "--prefix", prefix.string()});
@@ -251,19 +260,10 @@ TEST(ProgramsCommandWine, EntriesOf32BitProgramsAndTheUserAreListedRemovedAndRes
     TempDir dir;
     const fs::path prefix = dir.path() / "prefix";
     ASSERT_EQ(copyBootedPrefix(prefix), "");
-    struct Stop
-    {
-        fs::path prefix;
-        ~Stop() { stopWine(prefix); }
-    } stop{prefix};
-    writeFile(dir.path() / "setup.nsi", kViewsInstallerScript);
-    const ProcessResult built =
-        runProcess({"makensis", "-V2", (dir.path() / "setup.nsi").string()});
-    ASSERT_EQ(built.exitCode, 0) << built.out << built.err;
+    const test::WineStopper stop{prefix};
     const std::map<std::string, std::string> env{{"WINEPREFIX", prefix.string()},
                                                  {"HOME", dir.str()}};
-    ASSERT_EQ(runProcess({"wine", (dir.path() / "setup.exe").string(), "/S"}, env).exitCode, 0);
-    runProcess({"wineserver", "-w"}, env);
+    ASSERT_EQ(installSilently(kViewsInstallerScript, dir.path(), env), "");
     const auto cli = [&](std::vector<std::string> args) {
         args.insert(args.begin(), {cliPath(), "--prefix", prefix.string()});
         return runProcess(args, env);
