@@ -111,24 +111,37 @@ std::string installSilently(const char* script, const fs::path& dir,
     return installed.exitCode == 0 ? std::string() : "the installer failed: " + installed.err;
 }
 
-TEST(ProgramsCommandWine, RealUninstallerRemovesItsEntryAndOurChangeSurvives)
+/// A copy of a booted prefix (where a test may run a real NSIS installer), and tidewell-cli
+/// on it.
+class ProgramsCommandWine : public ::testing::Test
 {
-    if (!wineInstalled())
-        GTEST_SKIP() << "wine is not installed";
-    if (runProcess({"sh", "-c", "command -v makensis"}).exitCode != 0)
-        GTEST_SKIP() << "makensis (Debian's nsis) is not installed";
+protected:
+    void SetUp() override
+    {
+        if (!wineInstalled())
+            GTEST_SKIP() << "wine is not installed";
+        if (runProcess({"sh", "-c", "command -v makensis"}).exitCode != 0)
+            GTEST_SKIP() << "makensis (Debian's nsis) is not installed";
+        ASSERT_EQ(copyBootedPrefix(prefix), "");
+    }
+    std::string install(const char* script) { return installSilently(script, dir.path(), env); }
+    ProcessResult cli(std::vector<std::string> args) const
+    {
+        args.insert(args.begin(), {cliPath(), "--prefix", prefix.string()});
+        return runProcess(args, env);
+    }
+
     TempDir dir;
     const fs::path prefix = dir.path() / "prefix";
-    ASSERT_EQ(copyBootedPrefix(prefix), "");
     const test::WineStopper stop{prefix};
     const std::map<std::string, std::string> env{{"WINEPREFIX", prefix.string()},
                                                  {"HOME", dir.str()}};
-    ASSERT_EQ(installSilently(kInstallerScript, dir.path(), env), "");
+};
 
-    const auto cli = [&](std::vector<std::string> args) {
-        args.insert(args.begin(), {cliPath(), "--prefix", prefix.string()});
-        return runProcess(args, env);
-    };
+TEST_F(ProgramsCommandWine, RealUninstallerRemovesItsEntryAndOurChangeSurvives)
+{
+    ASSERT_EQ(install(kInstallerScript), "");
+
     const ProcessResult listed = cli({"programs", "list"});
     ASSERT_EQ(listed.exitCode, 0) << listed.err;
     EXPECT_NE(listed.out.find("1. Tidewell Test App\n   \"C:\\Program Files\\Tidewell Test "
@@ -181,25 +194,13 @@ std::vector<pid_t> processesIn(const fs::path& prefix)
     return pids;
 }
 
-TEST(ProgramsCommandWine, UninstallerHasNoneOfOurOutputAndRunsInItsOwnSession)
+TEST_F(ProgramsCommandWine, UninstallerHasNoneOfOurOutputAndRunsInItsOwnSession)
 {
-    if (!wineInstalled())
-        GTEST_SKIP() << "wine is not installed";
-    TempDir dir;
-    const fs::path prefix = dir.path() / "prefix";
-    ASSERT_EQ(copyBootedPrefix(prefix), "");
-    const test::WineStopper stop{prefix};
     // An uninstaller that runs until the test lets it end.
     writeFile(prefix / "drive_c/looper/un.bat", "@echo off\r\n"
                                                 "echo running> C:\\looper\\running\r\n"
                                                 ":wait\r\n"
                                                 "if not exist C:\\looper\\go goto wait\r\n");
-    const std::map<std::string, std::string> env{{"WINEPREFIX", prefix.string()},
-                                                 {"HOME", dir.str()}};
-    const auto cli = [&](std::vector<std::string> args) {
-        args.insert(args.begin(), {cliPath(), "--prefix", prefix.string()});
-        return runProcess(args, env);
-    };
     const std::string entry =
         "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Looper";
     ASSERT_EQ(cli({"reg", "set", entry, "DisplayName", "REG_SZ", "Looper"}).exitCode, 0);
@@ -251,23 +252,9 @@ Section
 SectionEnd
 )nsis";
 
-TEST(ProgramsCommandWine, EntriesOf32BitProgramsAndTheUserAreListedRemovedAndRestored)
+TEST_F(ProgramsCommandWine, EntriesOf32BitProgramsAndTheUserAreListedRemovedAndRestored)
 {
-    if (!wineInstalled())
-        GTEST_SKIP() << "wine is not installed";
-    if (runProcess({"sh", "-c", "command -v makensis"}).exitCode != 0)
-        GTEST_SKIP() << "makensis (Debian's nsis) is not installed";
-    TempDir dir;
-    const fs::path prefix = dir.path() / "prefix";
-    ASSERT_EQ(copyBootedPrefix(prefix), "");
-    const test::WineStopper stop{prefix};
-    const std::map<std::string, std::string> env{{"WINEPREFIX", prefix.string()},
-                                                 {"HOME", dir.str()}};
-    ASSERT_EQ(installSilently(kViewsInstallerScript, dir.path(), env), "");
-    const auto cli = [&](std::vector<std::string> args) {
-        args.insert(args.begin(), {cliPath(), "--prefix", prefix.string()});
-        return runProcess(args, env);
-    };
+    ASSERT_EQ(install(kViewsInstallerScript), "");
     const std::string entry =
         "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\TidewellViews";
     const auto query = [&](const std::string& key, const std::string& view) {
