@@ -147,5 +147,29 @@ TEST_F(FreshPrefixEmptyKeysTest, KeysWineCreatesEmptyAreNotReported)
     EXPECT_EQ(session->SectionContents[13].Count(), 1) << "other empty keys still are";
 }
 
+/// The user hive of a prefix booted with winemenubuilder on, as users boot theirs: it keeps
+/// the keys it records menu entries and file associations in, empty until it writes there.
+class MenuBuilderEmptyKeysTest : public test::ScannerTest
+{
+protected:
+    void build(test::PrefixBuilder& builder) override
+    {
+        builder.fixtureHives("wine-8.0/fresh");
+        std::filesystem::copy_file(test::fixture("wine-8.0/menubuilder/user.reg"),
+                                   builder.dir() / "user.reg",
+                                   std::filesystem::copy_options::overwrite_existing);
+    }
+};
+
+TEST_F(MenuBuilderEmptyKeysTest, WinesMenuBuilderKeysAreNotReported)
+{
+    TRegistry reg(*session);
+    reg.SelectRoot(win::HKEY_CURRENT_USER);
+    ASSERT_TRUE(reg.PathExists("Software\\Wine\\MenuFiles"));
+    ASSERT_TRUE(reg.PathExists("Software\\Wine\\FileOpenAssociations"));
+    scanSection(13);
+    EXPECT_EQ(session->SectionContents[13].Count(), 0);
+}
+
 } // namespace
 } // namespace tw

@@ -28,6 +28,9 @@ constexpr const char* kEmptyOnPurpose[] = {"S-1-5-19_Classes", "S-1-5-19\\Softwa
 constexpr const char* kUserKeysKeptEmpty[] = {
     "Software\\Wine\\DllOverrides",
     "Software\\Wine\\AppDefaults",
+    // Where winemenubuilder records the menu entries and file associations it made.
+    "Software\\Wine\\FileOpenAssociations",
+    "Software\\Wine\\MenuFiles",
     "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
     "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
     "Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon",
