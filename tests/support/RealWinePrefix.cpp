@@ -44,13 +44,23 @@ struct BootedPrefix
         setWineEnvironment();
         const ProcessResult version = runProcess({"wine", "--version"});
         std::string first = version.out.substr(0, version.out.find('\n'));
-        path = fs::temp_directory_path() /
-               ("tidewell-test-wineprefix-" + std::to_string(::getuid()) + "-" + sanitized(first));
+        path =
+            fs::temp_directory_path() / ("tidewell-test-wineprefix-" + std::to_string(::getuid()) +
+                                         "-" + sanitized(first) + "-menubuilder");
         if (fs::exists(path / "system.reg"))
             return;
         TempDir boot;
         const fs::path made = boot.path() / "prefix";
-        const std::map<std::string, std::string> env{{"WINEPREFIX", made.string()}};
+        // Booted as users boot theirs: winemenubuilder on. What it writes for the desktop goes
+        // to a home of the boot's own.
+        const fs::path home = boot.path() / "home";
+        fs::create_directories(home);
+        const std::map<std::string, std::string> env{
+            {"WINEPREFIX", made.string()},
+            {"WINEDLLOVERRIDES", "mscoree,mshtml="},
+            {"HOME", home.string()},
+            {"XDG_DATA_HOME", (home / ".local/share").string()},
+            {"XDG_CONFIG_HOME", (home / ".config").string()}};
         const ProcessResult booted = runProcess({"wineboot", "-i"}, env);
         runProcess({"wineserver", "-w"}, env);
         if (booted.exitCode != 0 || !fs::exists(made / "system.reg")) {

@@ -9,7 +9,8 @@ namespace tw::test {
 /// True when `wine` is on the PATH.
 bool wineInstalled();
 
-/// Copies a prefix that `wineboot -i` made (once per test program, in a temporary folder)
+/// Copies a prefix that `wineboot -i` made with winemenubuilder on, as users make theirs (once
+/// per machine and Wine version, kept in the temporary folder)
 /// to `dir`; the user folders Wine links to a home lead to `dir`/../home (made if missing).
 /// Also sets the environment every Wine of the test inherits: no display, no downloads of
 /// Wine's add-ons, no debug output. Returns an error text, empty on success.
