@@ -4,9 +4,11 @@
 #include "support/WineSuite.h"
 
 #include <chrono>
+#include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <thread>
+#include <unistd.h>
 
 namespace tw::cli {
 namespace {
@@ -26,10 +28,20 @@ template <class Ready> bool eventually(Ready ready)
     return false;
 }
 
+/// What a process's /proc entry holds; what was read so far when the process ended meanwhile
+/// (a stream would throw then).
 std::string procText(pid_t pid, const char* entry)
 {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/" + entry);
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const int fd =
+        ::open(("/proc/" + std::to_string(pid) + "/" + entry).c_str(), O_RDONLY | O_CLOEXEC);
+    std::string text;
+    if (fd < 0)
+        return text;
+    char buffer[4096];
+    ssize_t n;
+    while ((n = ::read(fd, buffer, sizeof buffer)) > 0)
+        text.append(buffer, static_cast<size_t>(n));
+    ::close(fd);
     return text;
 }
 

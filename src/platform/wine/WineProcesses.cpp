@@ -46,38 +46,6 @@ std::string procPath(win::DWORD processId, const char* entry)
     return "/proc/" + std::to_string(processId) + "/" + entry;
 }
 
-/// The whole of a /proc file; errno tells why when it is empty and `ok` is false.
-std::string readProcFile(const std::string& path, bool& ok)
-{
-    ok = false;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return {};
-    std::string text;
-    char buffer[8192];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0) {
-            const int error = errno;
-            ::close(fd);
-            errno = error;
-            return {};
-        }
-        if (n == 0)
-            break;
-        text.append(buffer, static_cast<size_t>(n));
-    }
-    ::close(fd);
-    ok = true;
-    return text;
-}
-
-std::string readProcFile(const std::string& path)
-{
-    bool ok = false;
-    return readProcFile(path, ok);
-}
-
 /// UTF-8 text cut to at most `length` bytes, never inside a character.
 std::string limited(std::string text, size_t length)
 {
@@ -378,6 +346,37 @@ std::string WineProcesses::windowsPath(const std::string& hostPath) const
     std::string path = "\\\\?\\unix" + hostPath;
     std::replace(path.begin(), path.end(), '/', '\\');
     return path;
+}
+
+std::string readProcFile(const std::string& path, bool& ok)
+{
+    ok = false;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    std::string text;
+    char buffer[8192];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0) {
+            const int error = errno;
+            ::close(fd);
+            errno = error;
+            return {};
+        }
+        if (n == 0)
+            break;
+        text.append(buffer, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    ok = true;
+    return text;
+}
+
+std::string readProcFile(const std::string& path)
+{
+    bool ok = false;
+    return readProcFile(path, ok);
 }
 
 } // namespace tw::wine

@@ -40,4 +40,9 @@ private:
 /// normal (8), 5 to 14 below normal (6), 15 and more idle (4).
 win::LONG basePriorityOf(int policy, int nice);
 
+/// The whole of a /proc file, read with plain reads (a stream throws when the process ends
+/// under it); errno tells why when it is empty and `ok` is false.
+std::string readProcFile(const std::string& path, bool& ok);
+std::string readProcFile(const std::string& path);
+
 } // namespace tw::wine

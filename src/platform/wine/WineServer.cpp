@@ -1,5 +1,7 @@
 #include "WineServer.h"
 
+#include "WineProcesses.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
@@ -98,9 +100,8 @@ std::optional<std::string> serverProcess(const std::string& serverName, const st
         if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos)
             continue;
         const std::string procDir = "/proc/" + pid;
-        std::ifstream commFile(procDir + "/comm");
-        std::string comm;
-        if (!std::getline(commFile, comm) || comm.rfind("wineserver", 0) != 0)
+        // The process may end while it is looked at: read without a stream.
+        if (readProcFile(procDir + "/comm").rfind("wineserver", 0) != 0)
             continue;
         std::string cwd = readLink(procDir + "/cwd");
         if (cwd.empty())
