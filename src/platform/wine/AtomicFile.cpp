@@ -1,7 +1,9 @@
 #include "AtomicFile.h"
 
 #include <cerrno>
+#include <dirent.h>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -22,6 +24,27 @@ std::string folderOf(const std::string& path)
 {
     const auto slash = path.rfind('/');
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash ? slash : 1);
+}
+
+bool removeTemporaryFilesOf(const std::string& folder, const std::vector<std::string>& names)
+{
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
+    if (!dir)
+        return false;
+    std::vector<std::string> stale;
+    while (const dirent* entry = ::readdir(dir.get())) {
+        const std::string_view name = entry->d_name;
+        for (const std::string& target : names) {
+            const std::string prefix = target + ".tidewell-";
+            if (name.size() > prefix.size() && name.substr(0, prefix.size()) == prefix) {
+                stale.emplace_back(name);
+                break;
+            }
+        }
+    }
+    for (const std::string& name : stale)
+        ::unlink((folder + "/" + name).c_str());
+    return !stale.empty();
 }
 
 void syncFolder(const std::string& folder)

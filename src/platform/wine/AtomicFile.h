@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tw::wine {
 
@@ -30,6 +31,10 @@ private:
     std::string m_path;
     bool m_kept = false;
 };
+
+/// Removes the temporary files TemporaryFile made in `folder` for the files named `names`
+/// ("<name>.tidewell-XXXXXX", left by a writer that was killed). True when it removed any.
+bool removeTemporaryFilesOf(const std::string& folder, const std::vector<std::string>& names);
 
 /// Flushes a folder's entries (after renames in it).
 void syncFolder(const std::string& folder);

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
 #include <memory>
@@ -333,24 +332,9 @@ void recoverInterruptedSave(const std::string& folder, const std::vector<std::st
     }
 
     // What is left of a save that died before its journal was written.
-    std::vector<std::string> prefixes;
-    for (const std::string& target : targets)
-        prefixes.push_back(target + std::string(kTemporaryMark));
-    prefixes.push_back(std::string(kJournalName) + std::string(kTemporaryMark));
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
-    if (!dir)
-        return;
-    std::vector<std::string> stale;
-    while (const dirent* entry = ::readdir(dir.get())) {
-        const std::string name = entry->d_name;
-        for (const std::string& prefix : prefixes) {
-            if (name.size() > prefix.size() && name.compare(0, prefix.size(), prefix) == 0)
-                stale.push_back(name);
-        }
-    }
-    for (const std::string& name : stale)
-        ::unlink((folder + "/" + name).c_str());
-    if (!stale.empty())
+    std::vector<std::string> names = targets;
+    names.emplace_back(kJournalName);
+    if (removeTemporaryFilesOf(folder, names))
         syncFolder(folder);
 }
 

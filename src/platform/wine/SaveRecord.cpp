@@ -3,12 +3,9 @@
 #include "AtomicFile.h"
 #include "FileIdentity.h"
 
-#include <dirent.h>
 #include <fstream>
 #include <map>
-#include <memory>
 #include <string_view>
-#include <unistd.h>
 
 namespace tw::wine {
 
@@ -54,19 +51,7 @@ void recordSave(const std::string& folder, const std::vector<std::string>& files
 
 void removeStaleRecordFiles(const std::string& folder)
 {
-    // writeFileAtomically's temporary files are "<file>.tidewell-XXXXXX".
-    const std::string prefix = std::string(kRecordName) + ".tidewell-";
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
-    if (!dir)
-        return;
-    std::vector<std::string> stale;
-    while (const dirent* entry = ::readdir(dir.get())) {
-        const std::string_view name = entry->d_name;
-        if (name.size() > prefix.size() && name.substr(0, prefix.size()) == prefix)
-            stale.emplace_back(name);
-    }
-    for (const std::string& name : stale)
-        ::unlink((folder + "/" + name).c_str());
+    removeTemporaryFilesOf(folder, {std::string(kRecordName)});
 }
 
 bool savedByTidewell(const std::string& folder, const std::string& file)
