@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev libcurl4-openssl-dev libssl-dev liblnk-dev libbfio-dev
     libgtest-dev libgmock-dev
     libmimalloc-dev
-    wine wine64 nsis
+    wine wine64 wine32:i386 nsis
     gcc-mingw-w64-x86-64
 )
 if [ $# -gt 0 ]; then
@@ -28,5 +28,10 @@ if [ "$(id -u)" -ne 0 ]; then
     sudo=(sudo)
 fi
 echo "Installing: ${missing[*]}"
+# wine32 is an i386 package: 32-bit Windows programs need it, as Wine tells every user.
+if [[ " ${missing[*]} " == *":i386 "* ]] &&
+    ! dpkg --print-foreign-architectures | grep -qx i386; then
+    "${sudo[@]}" dpkg --add-architecture i386
+fi
 "${sudo[@]}" apt-get update -qq
 DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

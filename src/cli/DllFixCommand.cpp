@@ -23,8 +23,9 @@ public:
 int runDllFix(CommandContext& context)
 {
     const std::string folder = DllFixSystemFolder(context.session);
+    const std::vector<std::string> folders = DllFixFolders(context.session);
     PrintView view;
-    const std::vector<std::string> paths = CollectDllFiles(context.session, folder, view);
+    const std::vector<std::string> paths = CollectAllDllFiles(context.session, view);
     RegistrationQueue queue(context.session, paths);
     while (queue.pump())
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -34,7 +35,10 @@ int runDllFix(CommandContext& context)
 
     std::ostream& out = context.out;
     if (context.args.has("json")) {
-        out << "{\"system\": " << jsonString(folder) << ", \"collected\": [";
+        out << "{\"system\": " << jsonString(folder) << ", \"folders\": [";
+        for (size_t i = 0; i < folders.size(); ++i)
+            out << (i ? ", " : "") << jsonString(folders[i]);
+        out << "], \"collected\": [";
         for (size_t i = 0; i < paths.size(); ++i)
             out << (i ? ", " : "") << jsonString(paths[i]);
         out << "], \"started\": " << queue.started() << ", \"registered\": " << queue.registered()

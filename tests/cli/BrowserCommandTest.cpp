@@ -155,7 +155,7 @@ protected:
     /// Runs a Wine program that only reads, and leaves Wine running for the next one.
     test::ProcessResult wineLeftRunning(std::vector<std::string> args)
     {
-        args.insert(args.begin(), "wine");
+        args.insert(args.begin(), test::wineLoader64());
         return runProcess(args, env());
     }
     test::ProcessResult cli(std::vector<std::string> args)

@@ -28,7 +28,10 @@ TEST_F(DllFixCommandTest, NamesEveryRegistrationThatFailedAndCountsNoneAsDone)
     EXPECT_NE(json.exitCode, 0);
     EXPECT_NE(json.err.find("2 of 2 registrations failed"), std::string::npos) << json.err;
     EXPECT_NE(json.err.find("Wine is not installed"), std::string::npos) << json.err;
-    EXPECT_EQ(json.out.rfind("{\"system\": \"C:\\\\windows\\\\system32\", \"collected\": [", 0), 0u)
+    EXPECT_EQ(json.out.rfind("{\"system\": \"C:\\\\windows\\\\system32\", \"folders\": "
+                            "[\"C:\\\\windows\\\\system32\"], \"collected\": [",
+                            0),
+              0u)
         << json.out;
     EXPECT_NE(json.out.find("\"started\": 0, \"registered\": 0, \"failed\": [{\"path\": "),
               std::string::npos)

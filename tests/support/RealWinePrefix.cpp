@@ -1,6 +1,7 @@
 #include "RealWinePrefix.h"
 
 #include "TestSupport.h"
+#include "platform/wine/WineLoader.h"
 
 #include <cctype>
 #include <cstdlib>
@@ -46,7 +47,8 @@ struct BootedPrefix
         std::string first = version.out.substr(0, version.out.find('\n'));
         path =
             fs::temp_directory_path() / ("tidewell-test-wineprefix-" + std::to_string(::getuid()) +
-                                         "-" + sanitized(first) + "-menubuilder");
+                                         "-" + sanitized(first) + "-menubuilder" +
+                                         (wineRuns32Bit() ? "-wine32" : ""));
         if (fs::exists(path / "system.reg"))
             return;
         TempDir boot;
@@ -75,6 +77,17 @@ struct BootedPrefix
 };
 
 } // namespace
+
+std::string wineLoader64()
+{
+    return wine::wineLoader(wine::Machine::X64);
+}
+
+bool wineRuns32Bit()
+{
+    // Debian's 32-bit loader, from wine32.
+    return ::access("/usr/lib/wine/wine", X_OK) == 0;
+}
 
 bool wineInstalled()
 {

@@ -9,6 +9,13 @@ namespace tw::test {
 /// True when `wine` is on the PATH.
 bool wineInstalled();
 
+/// The loader that starts Wine's own programs (reg, regedit, cmd) of a 64-bit prefix as the
+/// 64-bit programs they are: with wine32 installed, `wine` starts their 32-bit twins.
+std::string wineLoader64();
+
+/// True when the booted prefix runs 32-bit programs (wine32 is installed).
+bool wineRuns32Bit();
+
 /// Copies a prefix that `wineboot -i` made with winemenubuilder on, as users make theirs (once
 /// per machine and Wine version, kept in the temporary folder)
 /// to `dir`; the user folders Wine links to a home lead to `dir`/../home (made if missing).

@@ -45,7 +45,8 @@ protected:
                 {"WINEDLLOVERRIDES", "mscoree,mshtml=;winemenubuilder.exe=d"},
                 {"DISPLAY", ""}};
     }
-    /// Runs a Wine program and waits until Wine has written the registry back.
+    /// Runs one of Wine's own programs (as the 64-bit program it is) and waits until Wine has
+    /// written the registry back.
     static ProcessResult wine(std::vector<std::string> args)
     {
         ProcessResult result = wineLeftRunning(std::move(args));
@@ -56,7 +57,7 @@ protected:
     /// program in a running Wine a fraction of one. waitForWine() before the prefix is read.
     static ProcessResult wineLeftRunning(std::vector<std::string> args)
     {
-        args.insert(args.begin(), "wine");
+        args.insert(args.begin(), wineLoader64());
         return runProcess(args, wineEnv());
     }
     /// Waits until Wine has ended and written the registry back.

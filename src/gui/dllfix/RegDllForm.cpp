@@ -116,12 +116,11 @@ void TFormRegDll::yield()
 
 void TFormRegDll::SpbFixClick()
 {
-    const std::string folder = DllFixSystemFolder(m_context.session);
     m_running = true;
     Gauge->setMaximum(100);
     Gauge->setValue(0);
     QPointer<TFormRegDll> self(this);
-    std::vector<std::string> paths = CollectDllFiles(m_context.session, folder, *this);
+    std::vector<std::string> paths = CollectAllDllFiles(m_context.session, *this);
     // Registrations outlive the window: they belong to its owner.
     QObject* owner = self ? static_cast<QObject*>(parentWidget()) : nullptr;
     m_runner = new RegistrationRunner(m_context, std::move(paths), owner ? owner : qApp);

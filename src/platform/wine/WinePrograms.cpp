@@ -1,5 +1,7 @@
 #include "WinePrograms.h"
 
+#include "WineLoader.h"
+
 #include "HiveStore.h"
 #include "WinePaths.h"
 #include "WineServer.h"
@@ -241,11 +243,11 @@ ProgramRun WinePrograms::start(const ProgramStart& start)
         run.error = std::move(refusal);
         return run;
     }
-    const std::string wine = findOnPath("wine");
     const auto program = findProgram(line);
     if (!program)
         return fail("the program was removed from the prefix while it was started.");
     const std::string hostProgram = m_paths.toHost(program->first).value_or(m_store.prefixDir());
+    const std::string wine = wineLoaderFor(hostProgram);
     try {
         m_store.save();
     } catch (const std::exception& e) {

@@ -2,6 +2,7 @@
 
 #include "DesktopTrash.h"
 #include "FolderMove.h"
+#include "WineLoader.h"
 
 #include <cstdlib>
 #include <fcntl.h>
@@ -86,7 +87,7 @@ bool WineShell::execute(std::string_view file, std::string_view directory, bool 
     std::string hostDirectory;
     if (!directory.empty())
         hostDirectory = m_paths.toHost(directory).value_or("");
-    return startDetached({"wine", *host}, hostDirectory,
+    return startDetached({wineLoaderFor(*host), *host}, hostDirectory,
                          {{"WINEPREFIX", m_paths.prefixDir()}, {"WINEDEBUG", "-all"}});
 }
 

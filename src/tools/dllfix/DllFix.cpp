@@ -15,6 +15,10 @@ namespace {
 /// GetSystemDirectory's buffer: at most 80 characters and the NUL.
 constexpr std::size_t kSystemFolderBuffer = 81;
 
+constexpr const char* kRegsvr32 = "regsvr32.exe";
+/// The 32-bit system folder of a 64-bit system, upper-cased with its separator.
+constexpr std::string_view kWow64FolderName = "\\SYSWOW64\\";
+
 std::string upper(std::string text)
 {
     for (char& c : text)
@@ -58,9 +62,32 @@ std::vector<std::string> CollectDllFiles(const Session& session, const std::stri
     return paths;
 }
 
+std::vector<std::string> DllFixFolders(const Session& session)
+{
+    std::vector<std::string> folders{DllFixSystemFolder(session)};
+    const std::string wow64 = session.system().systemWow64Directory();
+    if (!wow64.empty() && session.files().fileAttributes(wow64 + "\\" + kRegsvr32) !=
+                              win::INVALID_FILE_ATTRIBUTES)
+        folders.push_back(wow64);
+    return folders;
+}
+
+std::vector<std::string> CollectAllDllFiles(const Session& session, DllFixView& view)
+{
+    std::vector<std::string> paths;
+    for (const std::string& folder : DllFixFolders(session)) {
+        std::vector<std::string> found = CollectDllFiles(session, folder, view);
+        paths.insert(paths.end(), found.begin(), found.end());
+    }
+    return paths;
+}
+
 std::string RegistrationCommand(const std::string& path)
 {
-    return "regsvr32.exe /s \"" + path + "\"";
+    const std::string folder = path.substr(0, path.rfind('\\') + 1);
+    const std::string regsvr32 =
+        upper(folder).ends_with(kWow64FolderName) ? folder + kRegsvr32 : std::string(kRegsvr32);
+    return regsvr32 + " /s \"" + path + "\"";
 }
 
 RegistrationQueue::RegistrationQueue(const Session& session, std::vector<std::string> paths,

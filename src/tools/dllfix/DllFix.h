@@ -34,7 +34,15 @@ std::string DllFixSystemFolder(const Session& session);
 std::vector<std::string> CollectDllFiles(const Session& session, const std::string& folder,
                                          DllFixView& view);
 
-/// The silent registration of one file: regsvr32.exe /s "<path>".
+/// The folders whose libraries are registered again: the system folder, then, on a 64-bit
+/// system, the 32-bit system folder when it holds its own regsvr32.exe.
+std::vector<std::string> DllFixFolders(const Session& session);
+
+/// The libraries of every folder of DllFixFolders, as CollectDllFiles lists them.
+std::vector<std::string> CollectAllDllFiles(const Session& session, DllFixView& view);
+
+/// The silent registration of one file: regsvr32.exe /s "<path>". A library of the 32-bit
+/// system folder is registered by that folder's own (32-bit) regsvr32.exe.
 std::string RegistrationCommand(const std::string& path);
 
 /// At most this many registrations run at once.

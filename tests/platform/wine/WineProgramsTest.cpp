@@ -1,6 +1,7 @@
 // Windows programs started in a real prefix with real Wine, and the registry they change.
 #include "platform/wine/WinePrograms.h"
 
+#include "platform/wine/WineLoader.h"
 #include "platform/wine/WinePrefix.h"
 #include "platform/wine/WineRegistry.h"
 #include "platform/wine/WineServer.h"
@@ -165,6 +166,37 @@ TEST_F(WinePrograms, WaitsAndCapturesOutputAndExitCode)
     ASSERT_TRUE(failed.started()) << failed.error;
     EXPECT_EQ(failed.exitCode, 7u);
     EXPECT_EQ(failed.process, nullptr);
+}
+
+TEST_F(WinePrograms, EachProgramStartsWithTheLoaderOfItsArchitecture)
+{
+    const fs::path windows = prefixDir() / "drive_c/windows";
+    EXPECT_EQ(peMachine((windows / "system32/cmd.exe").string()), Machine::X64);
+    test::writeFile(dir.path() / "text.exe", "MZ but nothing more");
+    EXPECT_EQ(peMachine((dir.path() / "text.exe").string()), Machine::Unknown);
+    EXPECT_EQ(peMachine((dir.path() / "missing.exe").string()), Machine::Unknown);
+
+    // The system programs of a 64-bit prefix are 64-bit ones, even where `wine` is the 32-bit
+    // loader.
+    const ProgramRun native = run("cmd /c echo %PROCESSOR_ARCHITECTURE%", true, true);
+    ASSERT_TRUE(native.started()) << native.error;
+    EXPECT_EQ(native.output.substr(0, 5), "AMD64") << native.output;
+    if (test::wineRuns32Bit()) {
+        EXPECT_EQ(peMachine((windows / "syswow64/cmd.exe").string()), Machine::X86);
+        const ProgramRun wow64 =
+            run("C:\\windows\\syswow64\\cmd.exe /c echo %PROCESSOR_ARCHITECTURE%", true, true);
+        ASSERT_TRUE(wow64.started()) << wow64.error;
+        EXPECT_EQ(wow64.output.substr(0, 3), "x86") << wow64.output;
+    }
+    prefix->programs().waitUntilIdle();
+
+    // A prefix booted before wine32 was installed has no 32-bit system programs: its own
+    // programs start all the same.
+    for (const auto& entry : fs::directory_iterator(windows / "syswow64"))
+        fs::remove_all(entry.path());
+    const ProgramRun booted64 = run("cmd /c echo still starts", true, true);
+    ASSERT_TRUE(booted64.started()) << booted64.error;
+    EXPECT_NE(booted64.output.find("still starts"), std::string::npos) << booted64.output;
 }
 
 TEST_F(WinePrograms, StartWithoutWaitingHandsBackTheRunningProgram)

@@ -181,6 +181,42 @@ TEST_F(DllFixWine, CountsOnlyWhatRegsvr32RegisteredAndNamesTheRest)
     EXPECT_EQ(queue.firstError(), "") << "all of them started";
 }
 
+TEST_F(DllFixWine, The32BitSystemFolderIsRegisteredByThe32BitRegsvr32IntoItsOwnView)
+{
+    if (!test::wineRuns32Bit())
+        GTEST_SKIP() << "wine32 is not installed: the prefix has no 32-bit system folder";
+    EXPECT_EQ(DllFixFolders(*session),
+              (std::vector<std::string>{"C:\\windows\\system32", "C:\\windows\\syswow64"}));
+    const std::string library = "C:\\windows\\syswow64\\quartz.dll";
+    EXPECT_EQ(RegistrationCommand(library),
+              "C:\\windows\\syswow64\\regsvr32.exe /s \"" + library + "\"");
+    RecordingView view;
+    const std::vector<std::string> all = CollectAllDllFiles(*session, view);
+    EXPECT_NE(std::find(all.begin(), all.end(), library), all.end());
+    EXPECT_NE(std::find(all.begin(), all.end(), "C:\\windows\\system32\\quartz.dll"), all.end());
+
+    // The filter graph class in each view, removed beforehand; only the 32-bit library runs.
+    const std::string native = "\\Software\\Classes\\CLSID\\{e436ebb3-524f-11ce-9f53-0020af0ba770}";
+    const std::string wow64 =
+        "\\Software\\Classes\\Wow6432Node\\CLSID\\{e436ebb3-524f-11ce-9f53-0020af0ba770}";
+    {
+        TRegistry registry(*session);
+        registry.SelectRoot(win::HKEY_LOCAL_MACHINE);
+        ASSERT_TRUE(registry.RemoveKeyTree(native));
+        ASSERT_TRUE(registry.RemoveKeyTree(wow64));
+    }
+    RegistrationQueue queue(*session, {library});
+    while (queue.pump())
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    session->programs().waitUntilIdle();
+    EXPECT_EQ(queue.registered(), 1u) << (queue.failures().empty() ? "" : queue.failures()[0].reason);
+
+    TRegistry registry(*session);
+    registry.SelectRoot(win::HKEY_LOCAL_MACHINE);
+    EXPECT_TRUE(registry.PathExists(wow64)) << "written where 32-bit programs read it";
+    EXPECT_FALSE(registry.PathExists(native)) << "the 64-bit view is not the 32-bit library's";
+}
+
 TEST_F(DllFixWine, WithoutABackupNothingIsRegistered)
 {
     // A file where the backup folder would go.

@@ -87,7 +87,7 @@ protected:
     /// Runs a Wine program and waits until Wine has written the registry back.
     static test::ProcessResult wine(std::vector<std::string> args)
     {
-        args.insert(args.begin(), "wine");
+        args.insert(args.begin(), test::wineLoader64());
         auto result = runProcess(args, wineEnv());
         runProcess({"wineserver", "-w"}, wineEnv());
         return result;
