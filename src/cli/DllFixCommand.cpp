@@ -72,8 +72,8 @@ std::vector<Command> dllFixCommands()
     return {
         {"dllfix",
          "",
-         "register every library of the system folder whose name holds\n.dll or .ocx again "
-         "(regsvr32 /s under Wine, a few at a time)",
+         "register every library of the system folders whose name holds\n.dll or .ocx again "
+         "(regsvr32 /s under Wine, a few at a time; syswow64's\nwith its own 32-bit regsvr32)",
          {kJsonOption},
          0,
          0,

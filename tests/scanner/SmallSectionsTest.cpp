@@ -171,5 +171,28 @@ TEST_F(MenuBuilderEmptyKeysTest, WinesMenuBuilderKeysAreNotReported)
     EXPECT_EQ(session->SectionContents[13].Count(), 0);
 }
 
+TEST_F(MenuBuilderEmptyKeysTest, MenuEntriesOfRemovedShortcutsAreWinesToCleanNotFindings)
+{
+    // What winemenubuilder records of a shortcut a repair has since removed: Wine drops the
+    // entry and its menu file itself at its next start.
+    const auto set = [&](const std::string& key, const std::string& name, const std::string& data) {
+        platform::KeyHandle handle(prefix->registry());
+        ASSERT_EQ(prefix->registry().createKey(win::HKEY_CURRENT_USER, key, win::KEY_ALL_ACCESS,
+                                               handle.out()),
+                  win::ERROR_SUCCESS);
+        ASSERT_EQ(prefix->registry().setValue(handle.get(), name, win::REG_SZ, data + '\0'),
+                  win::ERROR_SUCCESS);
+    };
+    const std::string lnk = "C:\\users\\me\\Start Menu\\Programs\\Gone\\Gone.lnk";
+    set("Software\\Wine\\MenuFiles",
+        "\\\\?\\unix\\home\\me\\.local\\share\\applications\\wine\\Gone.desktop", lnk);
+    set("Software\\Wine\\FileOpenAssociations\\.gone", "Extensions", "C:\\Gone\\gone.exe");
+    set("Software\\Wine\\Elsewhere", "Tool", "C:\\Gone\\tool.exe");
+    EXPECT_EQ(recordsNaming(3, {"Gone"}),
+              (std::vector<std::string>{"HKEY_CURRENT_USER\\Software\\Wine\\Elsewhere |  | Tool | "
+                                        "C:\\Gone\\tool.exe"}))
+        << "other keys of Wine's are checked as before";
+}
+
 } // namespace
 } // namespace tw

@@ -28,6 +28,21 @@ constexpr const char* kOpenSave =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\OpenSaveMRU";
 constexpr const char* kMenuMarker = "Menu//";
 
+/// Where winemenubuilder records the menu entries and file associations it made. Wine drops
+/// the records of removed shortcuts and programs itself, at its next start.
+constexpr const char* kMenuBuilderKeys[] = {"Software\\Wine\\MenuFiles",
+                                            "Software\\Wine\\FileOpenAssociations"};
+
+bool isMenuBuilderRecord(std::string_view path)
+{
+    return std::any_of(std::begin(kMenuBuilderKeys), std::end(kMenuBuilderKeys),
+                       [&](std::string_view key) {
+                           return path.size() >= key.size() &&
+                                  platform::equalNoCase(path.substr(0, key.size()), key) &&
+                                  (path.size() == key.size() || path[key.size()] == '\\');
+                       });
+}
+
 /// A value as its readers may read it: one text, or one for each folder %ProgramFiles% may be.
 class Readings
 {
@@ -188,6 +203,8 @@ void ScanUserKeyTree(ScanContext& context, TRegistryContents& contents, std::str
     walk.enters = [&](const std::string& path) { return !passedOver.heldBy(path, keyPath); };
     walk.visit = [&](const std::string&, const std::string& path, win::HKEY key) {
         context.tickStatus(path);
+        if (isMenuBuilderRecord(path))
+            return sections::Descent::Past;
         CheckKeyValues(context, files, root, path, key, contents, false, listed);
         return sections::Descent::Into;
     };
