@@ -22,12 +22,12 @@ namespace {
 // A feature fills in its row's window: {..., &toolWindow<TStartupManagerForm>}.
 const ToolRow kOptionTools[] = {
     {"Startup Manager", "S", qRgb(40, 140, 90), &toolWindow<TStartupManagerForm>},
-    {"Add/Revove Pragram Manager", "A", qRgb(200, 120, 30), &toolWindow<TInstalledManageForm>},
+    {"Add/Remove Program Manager", "A", qRgb(200, 120, 30), &toolWindow<TInstalledManageForm>},
     {"System and Disk Cleaner", "C", qRgb(30, 110, 200), &toolWindow<TFormSysDiskClear>},
     {"Fix DLL File", "D", qRgb(120, 80, 170), &toolWindow<TFormRegDll>},
     {"Fix IE Browser", "e", qRgb(30, 150, 200), &toolWindow<TBrowserRepairForm>},
     {"History Cleaner", "H", qRgb(180, 60, 60), &toolWindow<TRecycleForm>},
-    {"File Splitte", "F", qRgb(90, 110, 130), &toolWindow<TFormFilesSplitte>},
+    {"File Splitter", "F", qRgb(90, 110, 130), &toolWindow<TFormFilesSplitte>},
     {"Process Manager", "P", qRgb(60, 130, 60), &toolWindow<TFormProcess>},
 };
 

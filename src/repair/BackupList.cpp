@@ -85,7 +85,7 @@ BackupActionResult FullBackup(const Session& session)
     if (!path.empty() && session.files().fileExists(path)) {
         result.ok = true;
         result.added = entryFor(session, path);
-        result.message = "Backup registry successfuly!";
+        result.message = "Backup registry successfully!";
     } else {
         result.message = "Backup registry fail!";
     }
@@ -118,7 +118,7 @@ BackupActionResult RestoreBackup(const Session& session, const std::string& path
         const FilesRestore files = RestoreFilesFromBackup(session, path);
         if (files.failed.empty()) {
             result.ok = true;
-            result.message = "Restore registry successfuly!";
+            result.message = "Restore registry successfully!";
         } else {
             result.message = "Restore registry fail!";
             result.detail = "The registry was restored, but these files could not be put back:";
@@ -161,7 +161,7 @@ BackupActionResult RemoveBackup(const Session& session, const std::string& path)
         return result;
     if (files.deleteFile(path) && RemoveBackupFiles(session, path)) {
         result.ok = true;
-        result.message = "Backup file remove successfuly!";
+        result.message = "Backup file remove successfully!";
     } else {
         result.message = "Backup file remove fail!";
     }

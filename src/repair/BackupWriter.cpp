@@ -130,9 +130,9 @@ std::string BackupFolder()
 
 namespace {
 /// The name for the backup made at `stamp`; the second and later of one second get a number.
-std::string backupName(const std::string& stamp, int number)
+std::string backupName(std::string_view name, const std::string& stamp, int number)
 {
-    return BackupFolder() + "Full Registry Backup_" + stamp +
+    return BackupFolder() + std::string(name) + "_" + stamp +
            (number > 1 ? "_" + std::to_string(number) : std::string()) + ".reg";
 }
 constexpr int kMaxBackupsPerSecond = 1000;
@@ -156,7 +156,7 @@ bool PlaceBackupFile(const Session& session, platform::TempFile& temporary, std:
     return false;
 }
 
-std::string NewBackupPath(const Session& session)
+std::string NewBackupPath(const Session& session, std::string_view name)
 {
     platform::System& system = session.system();
     const platform::SystemTime now =
@@ -165,12 +165,12 @@ std::string NewBackupPath(const Session& session)
     std::snprintf(stamp, sizeof stamp, "%04d_%02d_%02d_%02d_%02d_%02d", now.year, now.month,
                   now.day, now.hour, now.minute, now.second);
     for (int number = 1; number < kMaxBackupsPerSecond; ++number) {
-        const std::string path = backupName(stamp, number);
+        const std::string path = backupName(name, stamp, number);
         if (!session.files().fileExists(path) &&
             !session.files().directoryExists(BackupFilesFolder(path)))
             return path;
     }
-    return backupName(stamp, kMaxBackupsPerSecond);
+    return backupName(name, stamp, kMaxBackupsPerSecond);
 }
 
 platform::RegFileWriter NewBackupFileWriter(const Session& session)

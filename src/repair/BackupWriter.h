@@ -18,9 +18,11 @@ class Session;
 std::string BackupFolder();
 /// Creates the backup folder and every missing folder above it; true when it exists.
 bool CreateBackupFolder(const Session& session);
-/// "<folder>Full Registry Backup_yyyy_mm_dd_hh_nn_ss.reg" for the current local time; when
-/// a backup of that second exists, the first free "..._N.reg" (N from 2).
-std::string NewBackupPath(const Session& session);
+/// The name of the backups of the whole registry and of repairs.
+inline constexpr const char* kFullBackupName = "Full Registry Backup";
+/// "<folder><name>_yyyy_mm_dd_hh_nn_ss.reg" for the current local time; when a backup of that
+/// second exists, the first free "..._N.reg" (N from 2).
+std::string NewBackupPath(const Session& session, std::string_view name = kFullBackupName);
 /// Writes `bytes` as the backup `path`: a platform::TempFile first, then the rename of
 /// PlaceBackupFile (which may choose the next free name). Returns an error text.
 std::string WriteBackupBytes(const Session& session, std::string& path, const std::string& bytes);

@@ -229,7 +229,7 @@ std::string errorText(const std::string& what, win::LONG rc)
 
 } // namespace
 
-UndoBackupOutcome WriteUndoBackup(const Session& session,
+UndoBackupOutcome WriteUndoBackup(const Session& session, std::string_view undoes,
                                   const std::vector<RegistryChange>& changes,
                                   const std::vector<KeptFile>& files)
 {
@@ -252,7 +252,7 @@ UndoBackupOutcome WriteUndoBackup(const Session& session,
         outcome.error = "cannot create the folder " + BackupFolder();
         return outcome;
     }
-    std::string path = NewBackupPath(session);
+    std::string path = NewBackupPath(session, std::string(undoes) + " Backup");
     if (std::string error = WriteBackupBytes(session, path, bytes); !error.empty()) {
         outcome.error = std::move(error);
         return outcome;

@@ -5,6 +5,7 @@
 #include "platform/WinTypes.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tw {
@@ -54,8 +55,9 @@ struct UndoBackupOutcome
 /// overwritten or deleted value with its type and data, a value that is new as "name"=-, a
 /// deleted key with its whole subtree, a key that is new (the highest missing one of its
 /// path) as [-key]. `files` are kept in the backup's folder and put back by its restore.
-/// On failure nothing is left behind and the caller must not make the changes.
-UndoBackupOutcome WriteUndoBackup(const Session& session,
+/// On failure nothing is left behind and the caller must not make the changes. The file is
+/// named after what it undoes: "<undoes> Backup_<time stamp>.reg".
+UndoBackupOutcome WriteUndoBackup(const Session& session, std::string_view undoes,
                                   const std::vector<RegistryChange>& changes,
                                   const std::vector<KeptFile>& files = {});
 

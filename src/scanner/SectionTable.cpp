@@ -53,7 +53,7 @@ const std::array<SectionInfo, kSectionCountTotal>& Sections()
         {9, "Windows Fonts    ", HKEY_LOCAL_MACHINE,
          "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", false, false,
          {{ScanWindowsFonts}}, R::ValueNamedByValueName, Key, !Quiet},
-        {10, "File Assonciations   ", HKEY_CLASSES_ROOT, "", true, true,
+        {10, "File Associations    ", HKEY_CLASSES_ROOT, "", true, true,
          {{ScanFileAssociations}}, R::WholeKey, Key, Quiet},
         {11, "System Services   ", HKEY_LOCAL_MACHINE,
          "SYSTEM\\CurrentControlSet\\Services", false, false,

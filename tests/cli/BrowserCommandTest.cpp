@@ -39,7 +39,7 @@ TEST_F(BrowserCommandTest, RunsTheChosenItemsAndNamesTheBackup)
     const auto run = cli({"browser-repair", "--items", "3,7", "--json"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const std::string backupDir = prefix() + "/drive_c/Program Files/Tidewell/AllRegBack/";
-    EXPECT_EQ(run.out.find("{\"backup\": \"" + backupDir + "Full Registry Backup_"), 0u) << run.out;
+    EXPECT_EQ(run.out.find("{\"backup\": \"" + backupDir + "Browser Repair Backup_"), 0u) << run.out;
     EXPECT_NE(run.out.find("\"rows\": [{\"name\": \"Restore Regedit\", \"status\": \"Completed\"}, "
                            "{\"name\": \"Enable Desktop Icon\", \"status\": \"Completed\"}]}\n"),
               std::string::npos)

@@ -57,7 +57,7 @@ TEST_F(HistoryCommandTest, ListPrintsTheItemsRecordsAsJson)
     auto result = history({"list", "1", "--json"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.out,
-              "{\"item\": 1, \"name\": \"Run Memu's History\", \"records\": ["
+              "{\"item\": 1, \"name\": \"Run Menu's History\", \"records\": ["
               "{\"kind\": 7, \"text\": \"notepad\\\\1\", \"origin\": \"a\", \"selected\": true}, "
               "{\"kind\": 7, \"text\": \"regedit \\\"x\\\"\\\\1\", \"origin\": \"b\", "
               "\"selected\": true}, "
@@ -85,16 +85,16 @@ TEST_F(HistoryCommandTest, ClearSaysWhatWentAndKeepsABackup)
     auto result = history({"clear", "1", "--json"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     const std::regex shape(
-        "\\{\"item\": 1, \"name\": \"Run Memu's History\", \"removed\": \\["
+        "\\{\"item\": 1, \"name\": \"Run Menu's History\", \"removed\": \\["
         "\\{\"kind\": 7, \"text\": \"notepad\\\\\\\\1\", \"origin\": \"a\"\\}, "
         "\\{\"kind\": 7, \"text\": \"regedit \\\\\"x\\\\\"\\\\\\\\1\", \"origin\": \"b\"\\}, "
         "\\{\"kind\": 7, \"text\": \"ba\", \"origin\": \"MRUList\"\\}\\], \"failed\": \\[\\], "
         "\"backup\": \"C:\\\\\\\\Program Files\\\\\\\\Tidewell\\\\\\\\AllRegBack\\\\\\\\"
-        "Full Registry Backup_[0-9_]+\\.reg\", \"urlHistory\": null, \"stopped\": null, "
+        "History Clearing Backup_[0-9_]+\\.reg\", \"urlHistory\": null, \"stopped\": null, "
         "\"notes\": \\[\\]\\}\n");
     EXPECT_TRUE(std::regex_match(result.out, shape)) << result.out;
     result = history({"list", "1", "--json"});
-    EXPECT_EQ(result.out, "{\"item\": 1, \"name\": \"Run Memu's History\", \"records\": []}\n");
+    EXPECT_EQ(result.out, "{\"item\": 1, \"name\": \"Run Menu's History\", \"records\": []}\n");
     // Nothing else went.
     result = history({"list", "7", "--json"});
     EXPECT_NE(result.out.find("http://example.org/"), std::string::npos);
@@ -102,7 +102,7 @@ TEST_F(HistoryCommandTest, ClearSaysWhatWentAndKeepsABackup)
     // The backup page lists the backup.
     result = test::runProcess({test::cliPath(), "--prefix", prefix(), "backups", "list"},
                               {{"HOME", dir.str()}});
-    EXPECT_NE(result.out.find("Full Registry Backup_"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("History Clearing Backup_"), std::string::npos) << result.out;
 }
 
 TEST_F(HistoryCommandTest, ClearingFilesPutsThemInTheRecycleBin)

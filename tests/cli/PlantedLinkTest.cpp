@@ -43,15 +43,15 @@ protected:
 
     /// Links at the names a backup made in the coming half minute had: its temporary name
     /// at the canary, its own name at a file outside that does not exist.
-    void plantAtBackupNames() const
+    void plantAtBackupNames(const std::string& kind = "Full Registry Backup") const
     {
         for (std::time_t t = std::time(nullptr) - 2, end = t + 32; t < end; ++t) {
             std::tm local{};
             localtime_r(&t, &local);
             char name[64];
-            std::strftime(name, sizeof name, "Full Registry Backup_%Y_%m_%d_%H_%M_%S.reg", &local);
-            plant(backupFolder() / (std::string(name) + ".part"));
-            fs::create_symlink(dir.path() / "made-outside", backupFolder() / name);
+            std::strftime(name, sizeof name, "_%Y_%m_%d_%H_%M_%S.reg", &local);
+            plant(backupFolder() / (kind + name + ".part"));
+            fs::create_symlink(dir.path() / "made-outside", backupFolder() / (kind + name));
         }
     }
 
@@ -146,7 +146,7 @@ TEST_F(PlantedLinkTest, StartupRemovalAndItsRestoreWriteNoLink)
 {
     const fs::path windows = dir.path() / "prefix/drive_c/windows";
     plant(windows / "win.ini.part");
-    plantAtBackupNames();
+    plantAtBackupNames("Startup Entry Removal Backup");
 
     const int first = startupRow("first");
     ASSERT_GT(first, 0);

@@ -44,7 +44,8 @@ TEST_F(ProgramsCommandTest, RemoveDeletesTheEntryAndNamesItsBackup)
     EXPECT_NE(cli({"programs", "remove", "2"}).exitCode, 0) << "there is one entry";
     const ProcessResult removed = cli({"programs", "remove", "1"});
     ASSERT_EQ(removed.exitCode, 0) << removed.err;
-    EXPECT_NE(removed.out.find("Backup: C:\\Program Files\\Tidewell\\AllRegBack\\"),
+    EXPECT_NE(removed.out.find("Backup: C:\\Program Files\\Tidewell\\AllRegBack\\Uninstall "
+                               "Entry Removal Backup_"),
               std::string::npos)
         << removed.out;
     EXPECT_EQ(cli({"programs", "list", "--json"}).out, "{\"programs\": []}\n");

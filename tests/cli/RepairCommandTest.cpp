@@ -67,7 +67,7 @@ TEST_F(RepairCommandTest, RepairsBacksUpAndRestores)
 
     const auto restore = cli({"backups", "restore", shown});
     ASSERT_EQ(restore.exitCode, 0) << restore.err;
-    EXPECT_EQ(restore.out, "Restore registry successfuly!\n");
+    EXPECT_EQ(restore.out, "Restore registry successfully!\n");
     ASSERT_EQ(cli({"reg", "export", (dir.path() / "after.reg").string()}).exitCode, 0);
     EXPECT_EQ(test::firstDifference(readFile(dir.path() / "after.reg"),
                                     readFile(dir.path() / "before.reg")),
@@ -75,7 +75,7 @@ TEST_F(RepairCommandTest, RepairsBacksUpAndRestores)
 
     const auto remove = cli({"backups", "remove", backupDir + shown.substr(shown.rfind('\\') + 1)});
     ASSERT_EQ(remove.exitCode, 0) << remove.err;
-    EXPECT_EQ(remove.out, "Backup file remove successfuly!\n");
+    EXPECT_EQ(remove.out, "Backup file remove successfully!\n");
     EXPECT_EQ(cli({"backups", "list"}).out, "");
 }
 
@@ -83,7 +83,7 @@ TEST_F(RepairCommandTest, FullBackupAndNoBackupRepair)
 {
     const auto full = cli({"backups", "full"});
     ASSERT_EQ(full.exitCode, 0) << full.err;
-    EXPECT_EQ(full.out.find("Backup registry successfuly!\n"), 0u);
+    EXPECT_EQ(full.out.find("Backup registry successfully!\n"), 0u);
     const auto repair = cli({"repair", "--sections", "8", "--no-backup"});
     ASSERT_EQ(repair.exitCode, 0) << repair.err;
     EXPECT_EQ(repair.out.find("Backup: none\n"), 0u);

@@ -155,6 +155,8 @@ protected:
         EXPECT_NE(at, std::string::npos) << removed.out;
         if (at == std::string::npos)
             return "";
+        EXPECT_NE(removed.out.find("Startup Entry Removal Backup_", at), std::string::npos)
+            << "named after what it undoes: " << removed.out;
         return removed.out.substr(at + 8, removed.out.find('\n', at) - at - 8);
     }
     static void restore(const std::string& backup)

@@ -285,7 +285,7 @@ private slots:
         QVERIFY(refused);
         QCOMPARE(m_messages.size(), 2);
         QCOMPARE(m_messages[0].caption, QStringLiteral("Hit"));
-        QCOMPARE(m_messages[0].text, QStringLiteral("Stop Scaning first"));
+        QCOMPARE(m_messages[0].text, QStringLiteral("Stop Scanning first"));
         QCOMPARE(m_messages[1].caption, QStringLiteral("Tidewell"));
         QCOMPARE(m_messages[1].text, QStringLiteral("Stop Succeed."));
         QVERIFY(scan.foundModel()->rows().size() < all.size());

@@ -137,7 +137,7 @@ private slots:
         QCOMPARE(texts(form.RundownListView, 0),
                  QStringList({"1", "2", "3", "4", "5", "6", "7", "8", "9"}));
         QCOMPARE(texts(form.RundownListView, 1),
-                 QStringList({"All", "Run Memu's History", "Recent File", "NetHood History",
+                 QStringList({"All", "Run Menu's History", "Recent File", "NetHood History",
                               "Windows Temporary Files", "Explorer Cache", "Recycle Bin",
                               "Explorer Address's History", "History"}));
         QCOMPARE(form.DataListView->headerItem()->text(1), QStringLiteral("Item Name"));

@@ -285,7 +285,7 @@ private slots:
 
         m_messages.clear();
         backups()->SpbBackRegClick();
-        QCOMPARE(m_messages.value(0), QStringLiteral("Backup registry successfuly!"));
+        QCOMPARE(m_messages.value(0), QStringLiteral("Backup registry successfully!"));
         QCOMPARE(backups()->BackupDataListView->topLevelItemCount(), 1);
         const QString path = backups()->BackupDataListView->topLevelItem(0)->text(1);
         QVERIFY(path.startsWith(
@@ -296,11 +296,11 @@ private slots:
         m_messages.clear();
         backups()->SpbRestoreClick();
         QCOMPARE(m_messages, QStringList({"Are you want to restore registry now?",
-                                          "Restore registry successfuly!"}));
+                                          "Restore registry successfully!"}));
         m_messages.clear();
         backups()->SpdRemoveClick();
         QCOMPARE(m_messages, QStringList({"Are you want to remove registry now?",
-                                          "Backup file remove successfuly!"}));
+                                          "Backup file remove successfully!"}));
         QCOMPARE(backups()->BackupDataListView->topLevelItemCount(), 0);
         QVERIFY(!m_session->files().fileExists(path.toStdString()));
     }

@@ -196,7 +196,7 @@ private slots:
                  qPrintable(form->Panels[2]->text()));
         QVERIFY(form->Panels[2]->text().endsWith(QStringLiteral(" KB")));
         const QStringList titles = {"Module Name", "Module Path", "Module ID", "Size(KB)",
-                                    QString::fromUtf8("引用计数")};
+                                    QStringLiteral("Reference Count")};
         const int widths[] = {120, 160, 100, 70, 0};
         for (int column = 0; column < titles.size(); ++column) {
             QCOMPARE(

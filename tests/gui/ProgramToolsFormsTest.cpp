@@ -88,9 +88,10 @@ private slots:
         m_messages.clear();
         form.ListInstalled->topLevelItem(0)->setSelected(true);
         form.BtnRemoveClick();
-        QCOMPARE(m_messages, QStringList({"Are you sure you want to remove this entry from "
-                                          "registry?\rYou will not be able to revert this "
-                                          "action!"}));
+        QCOMPARE(m_messages,
+                 QStringList({"Are you sure you want to remove this entry from registry?\rA "
+                              "backup that brings it back is written first, to C:\\Program "
+                              "Files\\Tidewell\\AllRegBack\\ (Restore on the backup page)."}));
         QVERIFY(m_buttons.last() == MessageButtons::YesNoDefaultNo);
         QCOMPARE(form.ListInstalled->topLevelItemCount(), 1);
         QCOMPARE(form.ListInstalled->topLevelItem(0)->text(0), QStringLiteral("Two"));

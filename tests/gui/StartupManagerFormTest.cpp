@@ -105,7 +105,7 @@ private slots:
         QCOMPARE(form.windowTitle(), QStringLiteral("Startup Manager"));
         QVERIFY(form.LabelIntro->text().startsWith(
             QStringLiteral("Startup Programs are application that run each time you start your "
-                           "computer.you can wiew details")));
+                           "computer.you can view details")));
         QVERIFY(form.LabelNote->text().startsWith(QStringLiteral("Note :Removal of items below")));
         QCOMPARE(form.StartupListView->headerItem()->text(0), QStringLiteral("Name"));
         QCOMPARE(form.StartupListView->headerItem()->text(1), QStringLiteral("Path"));
@@ -135,7 +135,9 @@ private slots:
         QCOMPARE(m_messages.size(), 1);
         QCOMPARE(m_messages[0].text,
                  QStringLiteral("Are you sure you want to remove this entry from startup "
-                                "folder?\rYou will not be able to revert this action!"));
+                                "folder?\rA backup that brings it back is written first, to "
+                                "C:\\Program Files\\Tidewell\\AllRegBack\\ (Restore on the "
+                                "backup page)."));
         QCOMPARE(m_messages[0].caption, QStringLiteral("Tidewell"));
         QVERIFY(m_messages[0].icon == MessageIcon::Warning);
         QVERIFY(m_messages[0].buttons == MessageButtons::YesNoDefaultNo);

@@ -199,7 +199,7 @@ private slots:
     void splitterSizeListSetsTheSizeAndTheSizeBox()
     {
         TFormFilesSplitte form(*m_context);
-        QCOMPARE(form.windowTitle(), QStringLiteral("Files Splitte Tool"));
+        QCOMPARE(form.windowTitle(), QStringLiteral("Files Splitter Tool"));
         QCOMPARE(form.pieceSize(), 0);
         QCOMPARE(form.FileSizeCmBox->count(), 7);
         QVERIFY(!form.FileSizeEdit->isEnabled());
@@ -223,7 +223,7 @@ private slots:
         test::writeFile(files() / "movie.avi", bytes(2 * 355870 + 1));
         TFormFilesSplitte form(*m_context);
         form.dialogs.openFile = [&](QWidget*, const QString& filter) {
-            [&] { QCOMPARE(filter, QStringLiteral("所有文件(*.*) (*)")); }();
+            [&] { QCOMPARE(filter, QStringLiteral("All files (*.*) (*)")); }();
             return file("movie.avi");
         };
         form.SourceBrowseClick();
@@ -231,7 +231,7 @@ private slots:
         form.SplitteClick();
         QCOMPARE(m_messages.size(), 1);
         QCOMPARE(m_messages[0].caption, QStringLiteral("Hint"));
-        QCOMPARE(m_messages[0].text, QStringLiteral("       File successfully splited"));
+        QCOMPARE(m_messages[0].text, QStringLiteral("       File successfully split"));
         QCOMPARE(form.windowTitle(), QStringLiteral("Splitting......"));
         QCOMPARE(fs::file_size(files() / "movie.avi000.spt"), std::uintmax_t(355870));
         QCOMPARE(fs::file_size(files() / "movie.avi001.spt"), std::uintmax_t(355870));
@@ -255,13 +255,13 @@ private slots:
         QCOMPARE(m_messages.size(), 1);
         QCOMPARE(m_messages[0].caption, QStringLiteral("Error"));
         QVERIFY(m_messages[0].text.startsWith(QStringLiteral(
-            "    Can not Split，Possibly does not have the splited files existence!")));
+            "    Can not Split, Possibly does not have the split files existence!")));
         QCOMPARE(std::distance(fs::directory_iterator(files()), fs::directory_iterator()), 1);
         QCOMPARE(form.SourceFileEdit->text(), file("data"));
 
         form.FileSizeEdit->setText(QStringLiteral(" 1000 "));
         form.SplitteClick();
-        QCOMPARE(m_messages.last().text, QStringLiteral("       File successfully splited"));
+        QCOMPARE(m_messages.last().text, QStringLiteral("       File successfully split"));
         QCOMPARE(fs::file_size(files() / "piece000.spt"), std::uintmax_t(1000));
         QCOMPARE(fs::file_size(files() / "piece002.spt"), std::uintmax_t(500));
 
@@ -350,7 +350,7 @@ private slots:
         window.show();
         window.showPage(TMainForm::Options);
         QStringList opened;
-        for (const char* name : {"Fix IE Browser", "File Splitte"}) {
+        for (const char* name : {"Fix IE Browser", "File Splitter"}) {
             QLabel* link = nullptr;
             for (QLabel* label : window.findChildren<QLabel*>(QStringLiteral("toolLink"))) {
                 if (label->text() == QLatin1String(name))
@@ -366,7 +366,7 @@ private slots:
             });
             QTest::mouseClick(link, Qt::LeftButton);
         }
-        QCOMPARE(opened, QStringList({"Browser Repair", "Files Splitte Tool"}));
+        QCOMPARE(opened, QStringList({"Browser Repair", "Files Splitter Tool"}));
         QVERIFY(m_messages.isEmpty());
     }
 

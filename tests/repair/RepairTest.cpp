@@ -97,7 +97,7 @@ TEST_F(RepairTest, RestoringTheBackupUndoesTheRepairCompletely)
 
     const BackupActionResult restored = RestoreBackup(*session, *run.backupPath);
     EXPECT_TRUE(restored.ok) << restored.detail;
-    EXPECT_EQ(restored.message, "Restore registry successfuly!");
+    EXPECT_EQ(restored.message, "Restore registry successfully!");
     EXPECT_EQ(test::firstDifference(wholeRegistry(), before), "");
 }
 
@@ -372,7 +372,7 @@ TEST_F(RepairTest, BackupPageListsRestoresAndRemoves)
     EXPECT_TRUE(ListBackups(*session).empty()) << "a missing folder gives an empty list";
     const BackupActionResult full = FullBackup(*session);
     ASSERT_TRUE(full.ok) << full.detail;
-    EXPECT_EQ(full.message, "Backup registry successfuly!");
+    EXPECT_EQ(full.message, "Backup registry successfully!");
     ASSERT_TRUE(full.added);
     const std::vector<BackupEntry> entries = ListBackups(*session);
     ASSERT_EQ(entries.size(), 1u);
@@ -390,7 +390,7 @@ TEST_F(RepairTest, BackupPageListsRestoresAndRemoves)
 
     const BackupActionResult removed = RemoveBackup(*session, full.added->path);
     EXPECT_TRUE(removed.ok);
-    EXPECT_EQ(removed.message, "Backup file remove successfuly!");
+    EXPECT_EQ(removed.message, "Backup file remove successfully!");
     const BackupActionResult again = RemoveBackup(*session, full.added->path);
     EXPECT_FALSE(again.ok);
     EXPECT_TRUE(again.message.empty()) << "a file that is gone: nothing happens";

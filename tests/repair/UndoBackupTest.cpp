@@ -117,9 +117,9 @@ TEST_F(UndoBackupTest, RestoringTheBackupGivesTheRegistryBeforeEveryKindOfChange
 {
     const std::string before = wholeRegistry();
     const std::vector<RegistryChange> changes = everyKindOfChange();
-    const UndoBackupOutcome backup = WriteUndoBackup(*session, changes);
+    const UndoBackupOutcome backup = WriteUndoBackup(*session, "Test Change", changes);
     ASSERT_TRUE(backup.written()) << backup.error;
-    EXPECT_EQ(backup.path.rfind(BackupFolder() + "Full Registry Backup_", 0), 0u);
+    EXPECT_EQ(backup.path.rfind(BackupFolder() + "Test Change Backup_", 0), 0u);
 
     ASSERT_EQ(ApplyRegistryChanges(*session, changes), "");
     win::DWORD type = 0;
@@ -150,7 +150,7 @@ TEST_F(UndoBackupTest, RestoringTheBackupGivesTheRegistryBeforeEveryKindOfChange
 TEST_F(UndoBackupTest, BackupLinesUndoInAnyOrder)
 {
     const UndoBackupOutcome backup =
-        WriteUndoBackup(*session, {RegistryChange::deleteValue(kApp, "Num"),
+        WriteUndoBackup(*session, "Test Change", {RegistryChange::deleteValue(kApp, "Num"),
                                    RegistryChange::setValue(kApp, "Fresh", win::REG_SZ, "f"),
                                    RegistryChange::createKey("HKLM\\Software\\New\\Deeper"),
                                    RegistryChange::deleteKey("HKCU\\Software\\Gone")});
@@ -178,7 +178,7 @@ TEST_F(UndoBackupTest, BackupLinesUndoInAnyOrder)
 TEST_F(UndoBackupTest, NothingToUndoWritesNoFile)
 {
     const UndoBackupOutcome backup =
-        WriteUndoBackup(*session, {RegistryChange::deleteValue(kApp, "NoSuchValue"),
+        WriteUndoBackup(*session, "Test Change", {RegistryChange::deleteValue(kApp, "NoSuchValue"),
                                    RegistryChange::deleteKey("HKCU\\Software\\NoSuchKey"),
                                    RegistryChange::createKey(kApp + "\\Sub")});
     EXPECT_EQ(backup.error, "");
@@ -191,14 +191,14 @@ TEST_F(UndoBackupTest, FailureLeavesNothingBehind)
     // The backup folder's place is taken by a file.
     test::writeFile(driveC() / "Program Files" / "Tidewell" / "AllRegBack", "not a folder");
     UndoBackupOutcome backup =
-        WriteUndoBackup(*session, {RegistryChange::deleteValue(kApp, "Num")});
+        WriteUndoBackup(*session, "Test Change", {RegistryChange::deleteValue(kApp, "Num")});
     EXPECT_FALSE(backup.written());
     EXPECT_NE(backup.error.find("AllRegBack"), std::string::npos) << backup.error;
 
     EXPECT_FALSE(
-        WriteUndoBackup(*session, {RegistryChange::deleteKey("HKXX\\Software")}).error.empty());
+        WriteUndoBackup(*session, "Test Change", {RegistryChange::deleteKey("HKXX\\Software")}).error.empty());
     EXPECT_FALSE(
-        WriteUndoBackup(*session, {RegistryChange::deleteKey("HKEY_CURRENT_USER")}).error.empty());
+        WriteUndoBackup(*session, "Test Change", {RegistryChange::deleteKey("HKEY_CURRENT_USER")}).error.empty());
     EXPECT_EQ(test::readFile(driveC() / "Program Files" / "Tidewell" / "AllRegBack"),
               "not a folder");
 }
@@ -208,7 +208,7 @@ TEST_F(UndoBackupTest, KeptFilesComeBackWithTheRegistry)
     const std::string winIni = "C:\\windows\\win.ini";
     const std::string kept = "C:\\users\\Public\\kept.txt";
     const UndoBackupOutcome backup = WriteUndoBackup(
-        *session, {RegistryChange::deleteValue(kApp, "Num")}, {{winIni, true}, {kept, false}});
+        *session, "Test Change", {RegistryChange::deleteValue(kApp, "Num")}, {{winIni, true}, {kept, false}});
     ASSERT_TRUE(backup.written()) << backup.error;
     ASSERT_EQ(ApplyRegistryChanges(*session, {RegistryChange::deleteValue(kApp, "Num")}), "");
     test::writeFile(driveC() / "windows" / "win.ini", "[windows]\r\n");
@@ -226,7 +226,7 @@ TEST_F(UndoBackupTest, KeptFilesComeBackWithTheRegistry)
 TEST_F(UndoBackupTest, OnlyFilesMakeABackupOfTheirOwn)
 {
     const UndoBackupOutcome backup =
-        WriteUndoBackup(*session, {}, {{"C:\\windows\\win.ini", true}});
+        WriteUndoBackup(*session, "Test Change", {}, {{"C:\\windows\\win.ini", true}});
     ASSERT_TRUE(backup.written()) << backup.error;
     test::writeFile(driveC() / "windows" / "win.ini", "changed");
     ASSERT_TRUE(RestoreBackup(*session, backup.path).ok);

@@ -155,7 +155,7 @@ TEST_F(ScanDriverTest, ScanSettingChoosesTheStartingSelection)
 TEST_F(ScanDriverTest, SectionTableKeepsTheCaptionsAsListed)
 {
     EXPECT_EQ(Sections()[8].caption, "Shared Dll     ");
-    EXPECT_EQ(Sections()[10].caption, "File Assonciations   ");
+    EXPECT_EQ(Sections()[10].caption, "File Associations    ");
     for (int i = 0; i < kSectionCountTotal; ++i)
         EXPECT_EQ(Sections()[static_cast<size_t>(i)].number, i);
 }

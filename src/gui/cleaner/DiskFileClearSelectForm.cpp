@@ -68,7 +68,7 @@ TFormDiskFileClearSelect::TFormDiskFileClearSelect(Session& session, TFormDiskSc
     optionsLayout->addStretch();
     auto* optionButtons = new QHBoxLayout;
     optionButtons->addStretch();
-    SpbExcute = new ImageButton(QStringLiteral("Excute"), ImageButton::Size::Small, options);
+    SpbExcute = new ImageButton(QStringLiteral("Execute"), ImageButton::Size::Small, options);
     SpbOptionsClose = new ImageButton(QStringLiteral("Close"), ImageButton::Size::Small, options);
     optionButtons->addWidget(SpbExcute);
     optionButtons->addWidget(SpbOptionsClose);

@@ -126,7 +126,7 @@ void TFormDiskScan::ChbSelectAllClick(bool fromLabel)
 void TFormDiskScan::reject()
 {
     if (m_session.DiskScanState == kDiskScanRunning) {
-        showMessage(this, QStringLiteral("Stop Scaning first"), MessageIcon::None,
+        showMessage(this, QStringLiteral("Stop Scanning first"), MessageIcon::None,
                     MessageButtons::Ok, QStringLiteral("Hit"));
         return;
     }

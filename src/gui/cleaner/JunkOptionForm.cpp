@@ -38,7 +38,7 @@ TFormJunkOption::TFormJunkOption(Session& session, bool storeFileList, QWidget* 
                             this);
     text->setWordWrap(true);
     layout->addWidget(text);
-    layout->addWidget(new QLabel(QStringLiteral("Junk Files Catagories:"), this));
+    layout->addWidget(new QLabel(QStringLiteral("Junk Files Categories:"), this));
     JunkFilesListView = new QTableWidget(0, 2, this);
     JunkFilesListView->setHorizontalHeaderLabels(
         {QStringLiteral("File to find"), QStringLiteral("Description")});

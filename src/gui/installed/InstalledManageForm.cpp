@@ -4,6 +4,7 @@
 #include "gui/widgets/ImageButton.h"
 #include "gui/widgets/MessageBox.h"
 #include "registry/Session.h"
+#include "repair/BackupWriter.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -19,13 +20,13 @@ TInstalledManageForm::TInstalledManageForm(WindowContext& context, QWidget* pare
     setWindowTitle(QStringLiteral("Manage Installed Programs"));
     auto* layout = new QVBoxLayout(this);
     for (const char* text :
-         {"Add/Remove pragrams items are entries that are listed when you access the "
+         {"Add/Remove programs items are entries that are listed when you access the "
           "Add/Remove section of your PC's control panel.Incomplete installation or "
           "uninstallation of a particular program might leave an entry behind.Removal of items "
-          "below will prevent them from appearing when you access your Add/Remove Pragames "
+          "below will prevent them from appearing when you access your Add/Remove Programs "
           "section of your control panel.",
           "Note : Removal of items below will prevent then from being displayed when you go to "
-          "Add/Remove pragrams but will not remove the actual application from your PC."}) {
+          "Add/Remove programs but will not remove the actual application from your PC."}) {
         auto* label = new QLabel(QString::fromUtf8(text), this);
         label->setWordWrap(true);
         layout->addWidget(label);
@@ -122,7 +123,9 @@ void TInstalledManageForm::BtnRemoveClick()
         return;
     if (showMessage(this,
                     QStringLiteral("Are you sure you want to remove this entry from registry?\r"
-                                   "You will not be able to revert this action!"),
+                                   "A backup that brings it back is written first, to %1 "
+                                   "(Restore on the backup page).")
+                        .arg(QString::fromStdString(BackupFolder())),
                     MessageIcon::Warning, MessageButtons::YesNoDefaultNo) != QMessageBox::Yes)
         return;
     const RemoveOutcome outcome = RemoveInstalledEntry(m_context.session, *program);

@@ -84,7 +84,7 @@ TFormProcess::TFormProcess(Session& session, QWidget* parent) : QDialog(parent),
                                      {false, true, true, true, true, true, true}, this);
     moduleModel = new TextRowsModel({QStringLiteral("Module Name"), QStringLiteral("Module Path"),
                                      QStringLiteral("Module ID"), QStringLiteral("Size(KB)"),
-                                     QStringLiteral("引用计数")},
+                                     QStringLiteral("Reference Count")},
                                     {false, false, false, true, false}, this);
     auto* splitter = new QSplitter(Qt::Vertical, this);
     ListView_pro = makeList(processModel, {120, 60, 90, 80, 0, 0, 80}, splitter);

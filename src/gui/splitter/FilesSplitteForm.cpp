@@ -22,14 +22,14 @@ namespace tw::gui {
 
 namespace {
 
-// The display texts are the program's; the patterns after them are what they mean on a
-// file system that tells letter case apart.
-const QString kAllFilesFilter = QStringLiteral("所有文件(*.*) (*)");
-const QString kPiecesFilter = QStringLiteral("所有的分割文件(*.Spt) (*.spt *.Spt *.SPT)");
+// The patterns after the display texts are what they mean on a file system that tells letter
+// case apart.
+const QString kAllFilesFilter = QStringLiteral("All files (*.*) (*)");
+const QString kPiecesFilter = QStringLiteral("All split files (*.Spt) (*.spt *.Spt *.SPT)");
 
-const QString kSplitDone = QStringLiteral("       File successfully splited");
+const QString kSplitDone = QStringLiteral("       File successfully split");
 const QString kSplitFailed =
-    QStringLiteral("    Can not Split，Possibly does not have the splited files existence!");
+    QStringLiteral("    Can not Split, Possibly does not have the split files existence!");
 const QString kCombineDone = QStringLiteral("        File successfully Combine");
 const QString kCombineFailed =
     QStringLiteral("   Operate is failed You must specify a file to Combine.");
@@ -111,10 +111,10 @@ void setBarProgress(QProgressBar* bar, double position, std::int64_t maximum)
 TFormFilesSplitte::TFormFilesSplitte(WindowContext& /*context*/, QWidget* parent)
     : QDialog(parent), dialogs(desktopDialogs())
 {
-    setWindowTitle(QStringLiteral("Files Splitte Tool"));
+    setWindowTitle(QStringLiteral("Files Splitter Tool"));
     auto* layout = new QVBoxLayout(this);
     Pages = new QTabWidget(this);
-    Pages->addTab(buildSplitPage(), QStringLiteral("File Splitte"));
+    Pages->addTab(buildSplitPage(), QStringLiteral("File Splitter"));
     Pages->addTab(buildCombinePage(), QStringLiteral("File combine"));
     layout->addWidget(Pages);
 }
@@ -129,7 +129,7 @@ QWidget* TFormFilesSplitte::buildSplitPage()
     ResultFileEdit = pathEdit(info);
     SourceBrowse = new ImageButton(QStringLiteral("Browse .."), ImageButton::Size::Medium, info);
     ResultBrowse = new ImageButton(QStringLiteral("Browse .."), ImageButton::Size::Medium, info);
-    grid->addWidget(new QLabel(QStringLiteral("File to Slitte:"), info), 0, 0);
+    grid->addWidget(new QLabel(QStringLiteral("File to Split:"), info), 0, 0);
     grid->addWidget(SourceFileEdit, 0, 1);
     grid->addWidget(SourceBrowse, 0, 2);
     grid->addWidget(new QLabel(QStringLiteral("Folder for pieces:"), info), 1, 0);
@@ -146,7 +146,7 @@ QWidget* TFormFilesSplitte::buildSplitPage()
     FileSizeCmBox->setCurrentIndex(-1);
     FileSizeEdit = new QLineEdit(sizes);
     FileSizeEdit->setEnabled(false);
-    row->addWidget(new QLabel(QStringLiteral("File Size："), sizes));
+    row->addWidget(new QLabel(QStringLiteral("File Size:"), sizes));
     row->addWidget(FileSizeCmBox);
     row->addWidget(FileSizeEdit);
     row->addWidget(new QLabel(QStringLiteral("Byte"), sizes));
@@ -159,7 +159,7 @@ QWidget* TFormFilesSplitte::buildSplitPage()
     layout->addWidget(ProgressBar1);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    Splitte = new ImageButton(QStringLiteral("Splitte"), ImageButton::Size::Small, page);
+    Splitte = new ImageButton(QStringLiteral("Split"), ImageButton::Size::Small, page);
     SplitExit = new ImageButton(QStringLiteral("Exit"), ImageButton::Size::Small, page);
     buttons->addWidget(Splitte);
     buttons->addWidget(SplitExit);
@@ -178,7 +178,7 @@ QWidget* TFormFilesSplitte::buildCombinePage()
 {
     auto* page = new QWidget(this);
     auto* layout = new QVBoxLayout(page);
-    auto* info = new QGroupBox(QStringLiteral("File Infromation"), page);
+    auto* info = new QGroupBox(QStringLiteral("File Information"), page);
     auto* grid = new QGridLayout(info);
     FileListBox = new QListWidget(info);
     CombineBrowse = new ImageButton(QStringLiteral("Browse .."), ImageButton::Size::Medium, info);

@@ -110,7 +110,7 @@ void TStartupManagerForm::SpbRemoveClick()
     const int row = selectedRow();
     if (row < 0 || row >= static_cast<int>(m_entries.size()))
         return;
-    if (showMessage(this, QString::fromLatin1(kStartupRemoveQuestion), MessageIcon::Warning,
+    if (showMessage(this, QString::fromStdString(StartupRemoveQuestion()), MessageIcon::Warning,
                     MessageButtons::YesNoDefaultNo) != QMessageBox::Yes)
         return;
     StartupRemoval removal;

@@ -78,7 +78,7 @@ BrowserRepairRun RepairBrowser(Session& session, const std::vector<bool>& checke
         changes.insert(changes.end(), item.changes.begin(), item.changes.end());
         deletedFiles.insert(deletedFiles.end(), item.files.begin(), item.files.end());
     }
-    const UndoBackupOutcome backup = WriteUndoBackup(session, changes, deletedFiles);
+    const UndoBackupOutcome backup = WriteUndoBackup(session, "Browser Repair", changes, deletedFiles);
     if (!backup.error.empty()) {
         run.failure =
             "The backup could not be written (" + backup.error + "), so nothing was repaired.";

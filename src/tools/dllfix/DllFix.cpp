@@ -57,7 +57,7 @@ std::vector<std::string> CollectDllFiles(const Session& session, const std::stri
         const std::string path = folder + "\\" + find->current().name;
         if (isLibraryName(find->current().name))
             paths.push_back(path);
-        view.statusChanged("Scaning: " + path);
+        view.statusChanged("Scanning: " + path);
     } while (find->next());
     return paths;
 }

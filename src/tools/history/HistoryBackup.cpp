@@ -13,7 +13,7 @@ std::string BackUpHistoryValues(const Session& session, const std::vector<Histor
             std::string("HKEY_CURRENT_USER\\") + value.key, value.name));
     if (changes.empty())
         return std::string();
-    const UndoBackupOutcome outcome = WriteUndoBackup(session, changes);
+    const UndoBackupOutcome outcome = WriteUndoBackup(session, "History Clearing", changes);
     if (!outcome.error.empty())
         throw HistoryRefused("Nothing was cleared: the backup of the registry values cannot be "
                              "written (" +

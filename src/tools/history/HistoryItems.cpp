@@ -12,7 +12,7 @@ const std::array<HistoryItem, kHistoryItemCount>& HistoryItems()
          HistoryClear::All,
          true,
          "its clear removes the URL cache's entries and the URL history through Wine"},
-        {"Run Memu's History", {kKindRunHistory}, HistoryClear::RunHistory, true},
+        {"Run Menu's History", {kKindRunHistory}, HistoryClear::RunHistory, true},
         {"Recent File", {kKindRecent}, HistoryClear::Files, true},
         {"NetHood History", {kKindNetHood}, HistoryClear::Files, true},
         {"Windows Temporary Files", {kKindTempFile}, HistoryClear::Files, true},

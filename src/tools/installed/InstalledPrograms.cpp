@@ -92,7 +92,7 @@ RemoveOutcome RemoveInstalledEntry(const Session& session, const InstalledProgra
             return outcome;
     }
     const UndoBackupOutcome backup = WriteUndoBackup(
-        session, {RegistryChange::deleteKey(RootKeyName(program.root) + program.keyPath)});
+        session, "Uninstall Entry Removal", {RegistryChange::deleteKey(RootKeyName(program.root) + program.keyPath)});
     if (!backup.written()) {
         outcome.error =
             "The entry was not removed: its backup could not be written. " + backup.error;

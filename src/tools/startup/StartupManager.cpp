@@ -7,6 +7,7 @@
 #include "registry/RegistryView.h"
 #include "registry/Session.h"
 #include "registry/TRegistry.h"
+#include "repair/BackupWriter.h"
 #include "repair/UndoBackup.h"
 
 #include <optional>
@@ -14,6 +15,8 @@
 namespace tw {
 
 namespace {
+
+constexpr const char* kStartupUndoName = "Startup Entry Removal";
 
 /// win.ini's text as the initialisation-file functions read it: 8-bit in the system's code
 /// page, or UTF-16LE or UTF-8 after a byte-order mark. The text is kept as it is in the
@@ -200,7 +203,8 @@ StartupRemoval removeFolderEntry(const Session& session, const StartupEntry& ent
     // DeleteFile takes files only: a subfolder stays, and so does its row.
     if (!files.fileExists(entry.Path))
         return result;
-    const UndoBackupOutcome backup = WriteUndoBackup(session, {}, {{entry.Path, false}});
+    const UndoBackupOutcome backup =
+        WriteUndoBackup(session, kStartupUndoName, {}, {{entry.Path, false}});
     if (!backup.written()) {
         result.error = "Nothing was removed: the backup could not be written (" +
                        (backup.error.empty() ? std::string("nothing to keep") : backup.error) +
@@ -227,7 +231,7 @@ StartupRemoval removeRegistration(const Session& session, const StartupEntry& en
     }
     const std::vector<RegistryChange> change = {
         RegistryChange::deleteValue(fullKeyPath(entry.Registry), entry.Registry.ValueName)};
-    const UndoBackupOutcome backup = WriteUndoBackup(session, change);
+    const UndoBackupOutcome backup = WriteUndoBackup(session, kStartupUndoName, change);
     if (!backup.written()) {
         result.error =
             "Nothing was removed: the backup could not be written (" + backup.error + ").";
@@ -265,7 +269,8 @@ StartupRemoval removeWinIniEntry(const Session& session, const StartupEntry& ent
         result.removed = !name || !file->ini.find(entry.WinIni.Section, *name);
         return result;
     }
-    const UndoBackupOutcome backup = WriteUndoBackup(session, {}, {{WinIniPath(session), true}});
+    const UndoBackupOutcome backup =
+        WriteUndoBackup(session, kStartupUndoName, {}, {{WinIniPath(session), true}});
     if (!backup.written()) {
         result.error =
             "Nothing was removed: the backup could not be written (" + backup.error + ").";
@@ -282,6 +287,13 @@ StartupRemoval removeWinIniEntry(const Session& session, const StartupEntry& ent
 }
 
 } // namespace
+
+std::string StartupRemoveQuestion()
+{
+    return "Are you sure you want to remove this entry from startup folder?\r"
+           "A backup that brings it back is written first, to " +
+           BackupFolder() + " (Restore on the backup page).";
+}
 
 std::string WinIniPath(const Session& session)
 {

@@ -16,17 +16,16 @@ class Session;
 
 inline constexpr const char* kStartupCaption = "Startup Manager";
 inline constexpr const char* kStartupIntro =
-    "Startup Programs are application that run each time you start your computer.you can wiew "
+    "Startup Programs are application that run each time you start your computer.you can view "
     "details about each item by highlighting an entry below,including the company behind the "
     "application as well as the product Name so you can make an informed decision on what you "
     "wish to remove.";
 inline constexpr const char* kStartupNote =
     "Note :Removal of items below will prevent them from running when you restart your "
     "computer but will not remove the actual application from your pc.";
-/// The confirmation before a removal; its second line follows a carriage return.
-inline constexpr const char* kStartupRemoveQuestion =
-    "Are you sure you want to remove this entry from startup folder?\r"
-    "You will not be able to revert this action!";
+/// The confirmation before a removal; its second line, after a carriage return, says where
+/// the backup that brings the entry back goes.
+std::string StartupRemoveQuestion();
 
 /// The kinds of rows (not displayed).
 inline constexpr const char* kKindStartupFolder = "Startup Folder";

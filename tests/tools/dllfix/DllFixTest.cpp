@@ -57,7 +57,7 @@ TEST_F(DllFixTest, CollectsEveryNameThatHoldsDllOrOcxAnywhere)
                          "C:\\windows\\system32\\y.ocx", "C:\\windows\\system32\\z.OCX"}));
     // A status line for every entry, collected or not.
     EXPECT_NE(std::find(view.statuses.begin(), view.statuses.end(),
-                        "Scaning: C:\\windows\\system32\\notes.txt"),
+                        "Scanning: C:\\windows\\system32\\notes.txt"),
               view.statuses.end());
     EXPECT_EQ(RegistrationCommand("C:\\windows\\system32\\a.dll"),
               "regsvr32.exe /s \"C:\\windows\\system32\\a.dll\"");
