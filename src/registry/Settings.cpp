@@ -6,6 +6,8 @@
 #include "platform/TextCodec.h"
 #include "platform/ValueTypes.h"
 
+#include <optional>
+
 namespace tw {
 
 namespace {
@@ -107,9 +109,8 @@ void LoadSettings(Session& session)
         if (reg.OpenPath(kSettingsKey, true)) {
             for (const DefaultValue& entry : kDefaults) {
                 // A value of another type keeps its place, and reads as the default.
-                if (reg.HasValue(entry.name) && !reg.ReadTextValue(entry.name))
-                    continue;
-                if (!ReadSetting(reg, entry.name).empty())
+                const std::optional<std::string> text = reg.ReadTextValue(entry.name);
+                if (text ? !text->empty() : reg.HasValue(entry.name))
                     continue;
                 reg.WriteText(entry.name, entry.value);
                 if (std::string_view(entry.name) == "RunFirst")
