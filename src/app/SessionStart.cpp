@@ -68,6 +68,8 @@ std::unique_ptr<StartedSession> startSession(const StartOptions& options)
         ReadSettings(session);
     }
 
+    started->settingsProblems = SettingsTypeProblems(session);
+
     started->addonListLoaded = LoadAddonList(session, addonListPath());
     if (!started->addonListLoaded)
         started->warnings.push_back("Cannot read the add-on list " + addonListPath());

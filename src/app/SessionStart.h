@@ -53,6 +53,9 @@ public:
     bool restarted = false;
     /// What went wrong without stopping the start (such as an unreadable add-on list).
     std::vector<std::string> warnings;
+    /// Settings that are not text and read as their defaults (SettingsTypeProblems); the
+    /// start goes on.
+    std::vector<std::string> settingsProblems;
     bool addonListLoaded = false;
 
 private:

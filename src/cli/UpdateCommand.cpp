@@ -32,10 +32,11 @@ int check(CommandContext& context)
         out << "{\"result\": " << jsonString(resultName(outcome.result))
             << ", \"offered\": " << jsonString(outcome.offered)
             << ", \"installed\": " << jsonString(outcome.installed)
-            << ", \"reason\": " << jsonString(outcome.reason) << ", \"url\": " << jsonString(url)
-            << "}\n";
+            << ", \"reason\": " << jsonString(outcome.reason)
+            << ", \"url\": " << (url.empty() ? "null" : jsonString(url)) << "}\n";
     } else if (outcome.result == UpdateResult::Failed) {
-        out << "Update check of " << url << " failed\n";
+        if (!url.empty())
+            out << "Update check of " << url << " failed\n";
     } else {
         out << "Offered version:   " << outcome.offered << "\n"
             << "Installed version: " << outcome.installed << "\n"
@@ -57,7 +58,7 @@ std::vector<Command> updateCommands()
              "",
              "download the version descriptor into C:\\Program Files\\Tidewell\\Update.ini\n"
              "and compare it with the installed version; URL is the update\nhost (default: the "
-             "setting UpdateURL, else the built-in one)",
+             "setting UpdateURL, else the build's; none:\nthe check fails and says how to set one)",
              {{"url", "URL"}, kJsonOption},
              0,
              0,

@@ -1,6 +1,7 @@
 #include "ValueText.h"
 
 #include "CliError.h"
+#include "platform/ValueTypes.h"
 
 #include <cctype>
 #include <cerrno>
@@ -13,28 +14,6 @@ namespace tw::cli {
 using namespace tw::win;
 
 namespace {
-
-struct TypeName
-{
-    DWORD type;
-    std::string_view name;
-    bool writable;
-};
-
-constexpr TypeName kTypeNames[] = {
-    {REG_NONE, "REG_NONE", false},
-    {REG_SZ, "REG_SZ", true},
-    {REG_EXPAND_SZ, "REG_EXPAND_SZ", true},
-    {REG_BINARY, "REG_BINARY", true},
-    {REG_DWORD, "REG_DWORD", true},
-    {REG_DWORD_BIG_ENDIAN, "REG_DWORD_BIG_ENDIAN", false},
-    {REG_LINK, "REG_LINK", false},
-    {REG_MULTI_SZ, "REG_MULTI_SZ", true},
-    {8, "REG_RESOURCE_LIST", false},
-    {9, "REG_FULL_RESOURCE_DESCRIPTOR", false},
-    {10, "REG_RESOURCE_REQUIREMENTS_LIST", false},
-    {REG_QWORD, "REG_QWORD", true},
-};
 
 std::string hexBytes(const std::string& data)
 {
@@ -64,18 +43,12 @@ unsigned long long parseNumber(std::string_view text, unsigned long long max)
 
 std::string valueTypeName(DWORD type)
 {
-    for (const TypeName& entry : kTypeNames) {
-        if (entry.type == type)
-            return std::string(entry.name);
-    }
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "0x%x", type);
-    return buf;
+    return platform::valueTypeName(type);
 }
 
 std::optional<DWORD> writableValueType(std::string_view name)
 {
-    for (const TypeName& entry : kTypeNames) {
+    for (const platform::ValueTypeName& entry : platform::kValueTypes) {
         if (entry.writable && entry.name == name)
             return entry.type;
     }

@@ -22,6 +22,9 @@ int run(int argc, char** argv)
         tw::app::startSession({.prefix = line.prefix,
                                .settings = tw::app::SettingsMode::Read,
                                .changesRegistry = line.command->changesRegistry});
+    // Said once, before the command's own output.
+    for (const std::string& problem : started->settingsProblems)
+        std::cerr << "tidewell-cli: " << problem << "\n";
     tw::cli::CommandContext context{*started,  started->session(), started->prefix(),
                                     line.args, std::cout,          std::cerr};
     return line.command->run(context);

@@ -110,6 +110,15 @@ TMainForm::TMainForm(MainFormSetup setup, QWidget* parent)
     ReadOnlyBanner->setWordWrap(true);
     layout->addWidget(ReadOnlyBanner);
     showReadOnlyState();
+    // Told here rather than in a message box: the start goes on.
+    QStringList problems;
+    for (const std::string& problem : setup.settingsProblems)
+        problems << QString::fromStdString(problem);
+    SettingsNotice = new QLabel(problems.join(QLatin1Char('\n')), central);
+    SettingsNotice->setObjectName(QStringLiteral("settingsNotice"));
+    SettingsNotice->setWordWrap(true);
+    SettingsNotice->setVisible(!problems.isEmpty());
+    layout->addWidget(SettingsNotice);
     // The prefix becomes writable again when Wine, started here or elsewhere, has ended.
     m_context.stateChanged = [this] { showReadOnlyState(); };
     auto* follow = new QTimer(this);

@@ -8,6 +8,8 @@
 #include <QMainWindow>
 #include <QString>
 #include <functional>
+#include <string>
+#include <vector>
 
 class QLabel;
 class QMenu;
@@ -34,6 +36,9 @@ struct MainFormSetup
     QString readOnlyReason;
     std::function<QString()> commitChanges;
     Session* session = nullptr;
+    /// Settings that read as their defaults (StartedSession::settingsProblems), shown above
+    /// the pages.
+    std::vector<std::string> settingsProblems;
 };
 
 class TMainForm : public QMainWindow
@@ -89,6 +94,7 @@ public:
     QMenu* PopupMenu1 = nullptr;
     TAboutForm* AboutForm = nullptr;
     QLabel* ReadOnlyBanner = nullptr;
+    QLabel* SettingsNotice = nullptr;
 
 signals:
     /// The program is to end with this exit code ("Exit" in the icon menu).

@@ -77,6 +77,7 @@ int main(int argc, char** argv)
     if (!screenshots)
         setup.commitChanges = commit;
     setup.session = &started->session();
+    setup.settingsProblems = started->settingsProblems;
     tw::gui::TMainForm window(setup);
     window.restoreState();
     QObject::connect(&window, &tw::gui::TMainForm::exitRequested, &app,

@@ -1,8 +1,12 @@
 #include "Settings.h"
 
 #include "ProgramInfo.h"
-#include "TRegistry.h"
 #include "Session.h"
+#include "TRegistry.h"
+#include "platform/TextCodec.h"
+#include "platform/ValueTypes.h"
+
+#include <optional>
 
 namespace tw {
 
@@ -20,10 +24,16 @@ constexpr DefaultValue kDefaults[] = {
     {"ScanSetting", "1"},   {"RunFirst", "1"},
 };
 
-/// A value as start-up leaves it: its default when it is missing or empty.
+constexpr SettingName kSettingNames[] = {
+    {"HomePage", false}, {"HelpURL", false},    {"NotAutoBackup", true},
+    {"SelectAll", true}, {"CheckUpdate", true}, {"ScanSetting", true},
+    {"RunFirst", true},  {"Version", false},    {"UpdateURL", false},
+};
+
+/// A value as start-up leaves it: its default when it is missing, empty or not text.
 std::string storedOrDefault(TRegistry* reg, const char* name)
 {
-    const std::string text = reg ? reg->ReadText(name) : std::string();
+    const std::string text = reg ? ReadSetting(*reg, name) : std::string();
     if (!text.empty())
         return text;
     for (const DefaultValue& entry : kDefaults) {
@@ -36,9 +46,9 @@ std::string storedOrDefault(TRegistry* reg, const char* name)
 /// `reg` is the open settings key, or null when there is none.
 void readInto(TRegistry* reg, TMyRegistryInfo& settings)
 {
-    const std::string homePage = reg ? reg->ReadText("HomePage") : std::string();
+    const std::string homePage = reg ? ReadSetting(*reg, "HomePage") : std::string();
     settings.HomePage = homePage.empty() ? kHomePageAddress : homePage;
-    const std::string helpUrl = reg ? reg->ReadText("HelpURL") : std::string();
+    const std::string helpUrl = reg ? ReadSetting(*reg, "HelpURL") : std::string();
     settings.HelpURL = helpUrl.empty() ? kHelpPageAddress : helpUrl;
     settings.NotAutoBackup = storedOrDefault(reg, "NotAutoBackup") == "1";
     settings.SelectAll = storedOrDefault(reg, "SelectAll") == "1";
@@ -46,6 +56,40 @@ void readInto(TRegistry* reg, TMyRegistryInfo& settings)
 }
 
 } // namespace
+
+std::span<const SettingName> SettingNames()
+{
+    return kSettingNames;
+}
+
+std::string ReadSetting(TRegistry& reg, std::string_view name)
+{
+    return reg.ReadTextValue(name).value_or(std::string());
+}
+
+std::vector<std::string> SettingsTypeProblems(const Session& session)
+{
+    std::vector<std::string> problems;
+    TRegistry reg(session);
+    reg.SelectRoot(win::HKEY_CURRENT_USER);
+    if (!reg.OpenPath(kSettingsKey, false))
+        return problems;
+    std::vector<TRegistry::TextValue> values;
+    reg.ListTextValues(values);
+    for (const SettingName& setting : kSettingNames) {
+        for (const TRegistry::TextValue& value : values) {
+            if (value.text || !platform::equalNoCase(value.name, setting.name))
+                continue;
+            problems.push_back(std::string("The setting ") + setting.name +
+                               " under HKEY_CURRENT_USER\\Software\\Tidewell is a " +
+                               platform::valueTypeName(value.type) +
+                               ", not text, and reads as if it were not set; \"tidewell-cli "
+                               "settings set " +
+                               setting.name + " VALUE\" stores it as text");
+        }
+    }
+    return problems;
+}
 
 void ReadSettings(Session& session)
 {
@@ -64,7 +108,9 @@ void LoadSettings(Session& session)
         reg.SelectRoot(win::HKEY_CURRENT_USER);
         if (reg.OpenPath(kSettingsKey, true)) {
             for (const DefaultValue& entry : kDefaults) {
-                if (!reg.ReadText(entry.name).empty())
+                // A value of another type keeps its place, and reads as the default.
+                const std::optional<std::string> text = reg.ReadTextValue(entry.name);
+                if (text ? !text->empty() : reg.HasValue(entry.name))
                     continue;
                 reg.WriteText(entry.name, entry.value);
                 if (std::string_view(entry.name) == "RunFirst")

@@ -171,6 +171,7 @@ void TRegistry::ListTextValues(platform::Registry& registry, HKEY key, std::vect
         DWORD type = 0;
         if (registry.enumValue(key, i, &value.name, &type, nullptr) != ERROR_SUCCESS)
             break;
+        value.type = type;
         if (type == REG_SZ || type == REG_EXPAND_SZ) {
             // Only strings' data is read: other values may be large.
             std::string& data = value.text ? *value.text : value.text.emplace();

@@ -64,11 +64,12 @@ public:
     void ListSubkeys(std::vector<std::string>& list);
     void ListValues(std::vector<std::string>& list);
     /// A value's name and, for a string (REG_SZ or REG_EXPAND_SZ), its text as ReadText
-    /// gives it.
+    /// gives it; `type` is the value's type (REG_DWORD ...).
     struct TextValue
     {
         std::string name;
         std::optional<std::string> text;
+        win::DWORD type = 0;
     };
     /// The current key's values in order, each read once; what `list` held is replaced.
     void ListTextValues(std::vector<TextValue>& list);

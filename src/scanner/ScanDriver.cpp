@@ -3,6 +3,7 @@
 #include "SideLane.h"
 #include "platform/Files.h"
 #include "registry/ProgramInfo.h"
+#include "registry/Settings.h"
 #include "registry/TRegistry.h"
 
 #include <cfenv>
@@ -133,7 +134,7 @@ void RestoreScanSelection(const Session& session, SectionSelection& selection, b
     reg.SelectRoot(win::HKEY_CURRENT_USER);
     if (!reg.OpenPath(kSettingsKey, false))
         return;
-    const bool all = reg.ReadText("ScanSetting") == "1";
+    const bool all = ReadSetting(reg, "ScanSetting") == "1";
     selection.fill(all);
     selectAllBox = all;
 }

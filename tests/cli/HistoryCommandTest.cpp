@@ -105,6 +105,28 @@ TEST_F(HistoryCommandTest, ClearSaysWhatWentAndKeepsABackup)
     EXPECT_NE(result.out.find("History Clearing Backup_"), std::string::npos) << result.out;
 }
 
+TEST_F(HistoryCommandTest, AValueThatIsNotTextIsListedByTypeAndCleared)
+{
+    auto result = test::runProcess({test::cliPath(), "--prefix", prefix(), "reg", "set",
+                                    "HKCU\\Software\\Microsoft\\Internet Explorer\\TypedURLs",
+                                    "url0", "REG_DWORD", "7"},
+                                   {{"HOME", dir.str()}});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    result = history({"list", "7", "--json"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out, "{\"item\": 7, \"name\": \"Explorer Address's History\", \"records\": ["
+                          "{\"kind\": 2, \"text\": \"(REG_DWORD value)\", \"origin\": \"url0\", "
+                          "\"selected\": true}, "
+                          "{\"kind\": 2, \"text\": \"http://example.org/\", \"origin\": \"url1\", "
+                          "\"selected\": true}]}\n");
+    result = history({"clear", "7"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.out.find("2 removed, 0 failed"), std::string::npos) << result.out;
+    result = history({"list", "7", "--json"});
+    EXPECT_EQ(result.out,
+              "{\"item\": 7, \"name\": \"Explorer Address's History\", \"records\": []}\n");
+}
+
 TEST_F(HistoryCommandTest, ClearingFilesPutsThemInTheRecycleBin)
 {
     const auto result = history({"clear", "4"});

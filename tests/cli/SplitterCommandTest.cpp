@@ -117,6 +117,23 @@ TEST_F(SplitterCommandTest, JoinWithAPieceMissingIsRefusedAndLeavesTheTarget)
     EXPECT_EQ(readFile(file("a")), "y2x1");
 }
 
+TEST_F(SplitterCommandTest, MoreThanAThousandPiecesAreRefusedBeforeAnyIsWritten)
+{
+    fs::create_directory(file("pieces"));
+    writeFile(file("f"), std::string(2001, 'z'));
+    const auto run = cli({"split", file("f"), "--size", "2", "--prefix", file("pieces/p")});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("Nothing was split: 2001 bytes in pieces of 2 bytes make 1001 pieces"),
+              std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find("at least 3 bytes"), std::string::npos) << run.err;
+    EXPECT_TRUE(fs::is_empty(file("pieces")));
+    const auto fits = cli({"split", file("f"), "--size", "3", "--prefix", file("pieces/p")});
+    ASSERT_EQ(fits.exitCode, 0) << fits.err;
+    EXPECT_EQ(fs::file_size(file("pieces/p666.spt")), 3u);
+    EXPECT_FALSE(fs::exists(file("pieces/p667.spt")));
+}
+
 TEST_F(SplitterCommandTest, HostFilesNeedNoWinePrefix)
 {
     writeFile(file("f"), std::string(1000, 'y'));

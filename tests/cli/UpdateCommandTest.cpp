@@ -69,5 +69,57 @@ TEST_F(UpdateCommandTest, SettingsShowAndSet)
     EXPECT_NE(cli({"settings"}).out.find("Autostart:     0"), std::string::npos);
 }
 
+TEST_F(UpdateCommandTest, WithoutAnUpdateAddressTheCheckSaysHowToSetOne)
+{
+    ProcessResult none = cli({"update", "check", "--json"});
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_EQ(none.out, R"j({"result": "failed", "offered": "", "installed": "", "reason": )j"
+                        R"j("No update address is set: set the update host with \"tidewell-cli )j"
+                        R"j(settings set UpdateURL https://HOST\" (the descriptor is then )j"
+                        R"j(HOST/update/Update.ini)", "url": null})j"
+                        "\n");
+    EXPECT_NE(none.err.find("No update address is set"), std::string::npos) << none.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "prefix/drive_c/Program Files/Tidewell"));
+}
+
+TEST_F(UpdateCommandTest, AnOlderOrUnreadableOfferIsNoUpdate)
+{
+    UpdateServer server;
+    ASSERT_EQ(cli({"reg", "delete", "HKCU\\Software\\Tidewell", "Version"}).exitCode, 0);
+    ProcessResult older = cli({"update", "check", "--url", server.host("1.5"), "--json"});
+    EXPECT_EQ(older.exitCode, 0) << older.err;
+    EXPECT_NE(older.out.find(R"("result": "current", "offered": "1.5", "installed": "2.0")"),
+              std::string::npos)
+        << older.out;
+    ProcessResult garbage = cli({"update", "check", "--url", server.host("garbage")});
+    EXPECT_EQ(garbage.exitCode, 1);
+    EXPECT_NE(garbage.err.find("offers \"garbage\", which is not a version"), std::string::npos)
+        << garbage.err;
+    ProcessResult ten = cli({"update", "check", "--url", server.host("10.0"), "--json"});
+    EXPECT_NE(ten.out.find(R"("result": "newer")"), std::string::npos) << ten.out;
+}
+
+TEST_F(UpdateCommandTest, ASettingThatIsNotTextIsToldOnceAndReadsAsNotSet)
+{
+    ASSERT_EQ(
+        cli({"reg", "set", "HKCU\\Software\\Tidewell", "CheckUpdate", "REG_DWORD", "0"}).exitCode,
+        0);
+    ProcessResult shown = cli({"settings", "show"});
+    EXPECT_EQ(shown.exitCode, 0) << shown.err;
+    EXPECT_NE(shown.out.find("CheckUpdate:   (not set)\n"), std::string::npos) << shown.out;
+    EXPECT_NE(shown.out.find("Version:       2.0\n"), std::string::npos) << shown.out;
+    const std::string told = "tidewell-cli: The setting CheckUpdate under "
+                             "HKEY_CURRENT_USER\\Software\\Tidewell is a REG_DWORD, not text";
+    const size_t first = shown.err.find(told);
+    EXPECT_NE(first, std::string::npos) << shown.err;
+    EXPECT_EQ(shown.err.find(told, first + 1), std::string::npos) << shown.err;
+    ProcessResult json = cli({"settings", "show", "--json"});
+    EXPECT_EQ(json.exitCode, 0) << json.err;
+    EXPECT_NE(json.out.find(R"("CheckUpdate": null)"), std::string::npos) << json.out;
+    // The value stays as it was.
+    EXPECT_NE(cli({"reg", "query", "HKCU\\Software\\Tidewell", "CheckUpdate"}).out.find("0x0"),
+              std::string::npos);
+}
+
 } // namespace
 } // namespace tw::test

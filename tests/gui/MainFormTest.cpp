@@ -169,6 +169,34 @@ private slots:
         QCOMPARE(sections()->ChLBSection->item(3)->checkState(), Qt::Unchecked);
     }
 
+    void aSettingThatIsNotTextIsShownAndTheStartGoesOn()
+    {
+        test::TempDir dir;
+        test::PrefixBuilder builder(dir.path() / "prefix");
+        builder.userHive("\n[Software\\\\Tidewell] 1\n\"CheckUpdate\"=dword:00000000\n"
+                         "\"ScanSetting\"=dword:00000000\n\"SelectAll\"=\"1\"\n");
+        const auto started = app::startSession({builder.str(), app::SettingsMode::Load});
+        QVERIFY(started->session().AppSettings.CheckUpdate);
+        QCOMPARE(started->settingsProblems.size(), size_t(2));
+        MainFormSetup setup;
+        setup.session = &started->session();
+        setup.settingsProblems = started->settingsProblems;
+        TMainForm window(setup);
+        window.restoreState();
+        window.show();
+        QVERIFY(window.SettingsNotice->isVisible());
+        const QStringList lines = window.SettingsNotice->text().split(QLatin1Char('\n'));
+        QCOMPARE(lines.size(), 2);
+        QVERIFY(lines[0].startsWith(QStringLiteral("The setting CheckUpdate under "
+                                                   "HKEY_CURRENT_USER\\Software\\Tidewell is a "
+                                                   "REG_DWORD, not text")));
+        QVERIFY(lines[1].startsWith(QStringLiteral("The setting ScanSetting ")));
+        // Nothing waits for an answer.
+        QVERIFY(m_messages.isEmpty());
+        // The main window of init() has no such line.
+        QVERIFY(!m_window->SettingsNotice->isVisible());
+    }
+
     void stateIsRestoredOnlyWhenAsked()
     {
         tick({8});

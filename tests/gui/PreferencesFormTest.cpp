@@ -204,6 +204,35 @@ private slots:
         QVERIFY(m_messages.isEmpty());
     }
 
+    void withoutAnUpdateAddressNothingIsContactedAndUpdatesSaysWhy()
+    {
+        if (!std::string(UpdateDescriptorUrl(m_started->session())).empty())
+            QSKIP("this build names an update host");
+        QWidget owner;
+        UpdateFlow flow(*m_context, &owner);
+        // The start-up check: nothing to contact, nothing said.
+        QVERIFY(!flow.run(UpdateFlow::Mode::Automatic));
+        QVERIFY(!flow.isRunning());
+        QVERIFY(m_messages.isEmpty());
+
+        TFormOptions form(*m_context);
+        form.show();
+        form.IgUpdatesClick();
+        QVERIFY(!form.updateFlow()->isRunning());
+        QVERIFY(form.IgUpdates->isEnabled());
+        QCOMPARE(m_messages, QStringList{QString::fromLatin1(kNoUpdateAddress)});
+        QVERIFY(m_messages[0].startsWith(QStringLiteral("No update address is set: ")));
+        QVERIFY(m_messages[0].contains(QStringLiteral("settings set UpdateURL")));
+        QVERIFY(!std::filesystem::exists(m_dir->path() / "prefix/drive_c/Program Files/Tidewell"));
+
+        // A host set later is used as before.
+        test::UpdateServer server;
+        setUpdateHost(server.host("2.0"));
+        form.IgUpdatesClick();
+        QTRY_VERIFY_WITH_TIMEOUT(!form.updateFlow()->isRunning(), 15000);
+        QCOMPARE(m_messages.last(), QString::fromLatin1(kNoUpdatesText));
+    }
+
     void failedManualCheckSaysWhy()
     {
         setUpdateHost("http://127.0.0.1:" + std::to_string(test::closedPort()));

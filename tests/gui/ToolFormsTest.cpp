@@ -274,6 +274,24 @@ private slots:
         QCOMPARE(fs::file_size(files() / "zero000.spt"), std::uintmax_t(2500));
     }
 
+    void splitterRefusesMoreThanAThousandPieces()
+    {
+        test::writeFile(files() / "data", bytes(2500));
+        TFormFilesSplitte form(*m_context);
+        form.FileSizeCmBoxChange(6);
+        form.SourceFileEdit->setText(file("data"));
+        form.ResultFileEdit->setText(file("piece"));
+        form.FileSizeEdit->setText(QStringLiteral("2"));
+        form.SplitteClick();
+        QCOMPARE(m_messages.size(), 1);
+        QCOMPARE(m_messages[0].caption, QStringLiteral("Error"));
+        QVERIFY2(m_messages[0].text.contains(QStringLiteral("1250 pieces")),
+                 qPrintable(m_messages[0].text));
+        QVERIFY2(m_messages[0].text.contains(QStringLiteral("at least 3 bytes")),
+                 qPrintable(m_messages[0].text));
+        QCOMPARE(std::distance(fs::directory_iterator(files()), fs::directory_iterator()), 1);
+    }
+
     void splitterCombineJoinsTheListedPiecesIntoTheProposedFile()
     {
         test::writeFile(files() / "a000.spt", "first-");

@@ -107,12 +107,49 @@ TEST_F(SettingsTest, NoAutostartForAProgramThatIsNotThere)
     EXPECT_FALSE(runEntryExists());
 }
 
-TEST_F(SettingsTest, AValueOfAnotherTypeEndsTheStart)
+TEST_F(SettingsTest, AValueOfAnotherTypeReadsAsItsDefaultAndIsToldOnce)
 {
+    {
+        TRegistry reg(*session);
+        ASSERT_TRUE(reg.OpenPath("\\Software\\Tidewell", true));
+        reg.WriteNumber("SelectAll", 0);
+        reg.WriteNumber("CheckUpdate", 0);
+        const char bytes[] = {1, 2};
+        reg.WriteBytes("HomePage", bytes, 2);
+        reg.WriteText("NotAutoBackup", "1");
+    }
+    ReadSettings(*session);
+    EXPECT_TRUE(session->AppSettings.SelectAll);
+    EXPECT_TRUE(session->AppSettings.CheckUpdate);
+    EXPECT_TRUE(session->AppSettings.NotAutoBackup);
+    EXPECT_EQ(session->AppSettings.HomePage, "https://tidewell.example.org/");
+    EXPECT_EQ(SettingsTypeProblems(*session),
+              (std::vector<std::string>{
+                  "The setting HomePage under HKEY_CURRENT_USER\\Software\\Tidewell is a "
+                  "REG_BINARY, not text, and reads as if it were not set; \"tidewell-cli settings "
+                  "set HomePage VALUE\" stores it as text",
+                  "The setting SelectAll under HKEY_CURRENT_USER\\Software\\Tidewell is a "
+                  "REG_DWORD, not text, and reads as if it were not set; \"tidewell-cli settings "
+                  "set SelectAll VALUE\" stores it as text",
+                  "The setting CheckUpdate under HKEY_CURRENT_USER\\Software\\Tidewell is a "
+                  "REG_DWORD, not text, and reads as if it were not set; \"tidewell-cli settings "
+                  "set CheckUpdate VALUE\" stores it as text"}));
+
+    // The start goes on and writes the missing values; the others stay as they are.
+    session->AppSettings = TMyRegistryInfo();
+    LoadSettings(*session);
+    EXPECT_TRUE(session->AppSettings.SelectAll);
+    EXPECT_TRUE(session->AppSettings.NotAutoBackup);
+    EXPECT_EQ(stored("ScanSetting"), "1");
+    EXPECT_EQ(stored("Version"), "2.0");
     TRegistry reg(*session);
-    ASSERT_TRUE(reg.OpenPath("\\Software\\Tidewell", true));
-    reg.WriteNumber("SelectAll", 1);
-    EXPECT_THROW(LoadSettings(*session), ERegistryException);
+    ASSERT_TRUE(reg.OpenPath("\\Software\\Tidewell", false));
+    EXPECT_EQ(reg.ValueType("SelectAll"), rdInteger);
+    EXPECT_EQ(reg.ReadNumber("CheckUpdate"), 0);
+    EXPECT_EQ(SettingsTypeProblems(*session).size(), 3u);
+
+    set("SelectAll", "0");
+    EXPECT_EQ(SettingsTypeProblems(*session).size(), 2u);
 }
 
 TEST_F(SettingsTest, ReadSettingsWritesNothing)

@@ -5,6 +5,10 @@
 /huge/update/Update.ini       a 1 MiB body
 /silent/update/Update.ini     accepts the request and never answers
 /damaged/update/Update.ini    bytes that are no initialisation file
+/blank/update/Update.ini      a descriptor whose Ver is empty
+/bom-<v>, /utf16le-<v>, /utf16be-<v>
+                              the descriptor of <v> after a UTF-8 byte order mark, or in
+                              UTF-16 with its byte order mark
 anything else                 404
 """
 import http.server
@@ -32,6 +36,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
             body = b"\x00\xff\xfe[Vers\x00ion\r\nVer\x01=\xff\xff"
         elif name == "none":
             body = b"[Other]\r\nVer=9.9\r\n"
+        elif name == "blank":
+            body = b"[Version]\r\nVer=\r\n"
+        elif name.startswith("bom-"):
+            body = b"\xef\xbb\xbf[Version]\r\nVer=" + name[4:].encode() + b"\r\n"
+        elif name.startswith("utf16le-"):
+            body = ("\ufeff[Version]\r\nVer=" + name[8:] + "\r\n").encode("utf-16-le")
+        elif name.startswith("utf16be-"):
+            body = ("\ufeff[Version]\r\nVer=" + name[8:] + "\r\n").encode("utf-16-be")
         else:
             body = b"; release notes\r\n[Version]\r\nVer=" + name.encode() + b"\r\n"
         self.send_response(200)

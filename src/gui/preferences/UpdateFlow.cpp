@@ -31,6 +31,12 @@ bool UpdateFlow::run(Mode mode)
     std::string url;
     if (!guarded(m_owner, [&] { url = UpdateDescriptorUrl(session); }))
         return false;
+    // Without an update host there is nothing to contact; asked for, the check says so.
+    if (url.empty()) {
+        if (mode == Mode::Manual)
+            showMessage(m_owner, QString::fromLatin1(kNoUpdateAddress), MessageIcon::Information);
+        return false;
+    }
     auto response = std::make_shared<platform::HttpResponse>();
     platform::Http* http = session.platform().http;
     m_thread = QThread::create([http, url, response] {

@@ -39,7 +39,8 @@ public:
     /// Waits for a download that still runs (it ends within its time-out).
     ~UpdateFlow() override;
 
-    /// Starts a check unless one runs; returns false when one was running.
+    /// Starts a check unless one runs; returns false when one was running, or when no update
+    /// address is set (a manual check then says so; nothing is contacted).
     bool run(Mode mode);
     bool isRunning() const { return m_thread != nullptr; }
 

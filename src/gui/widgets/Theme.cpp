@@ -12,8 +12,8 @@ QString styleSheet()
     return QStringLiteral(
         "QMainWindow, QDialog { background: #eef3fa; }"
         "QLabel#heading { font-weight: bold; color: #1d4f8c; }"
-        "QLabel#readOnly { background: #fff4d6; color: #7a4b00; border: 1px solid #e0b050;"
-        " padding: 4px; }"
+        "QLabel#readOnly, QLabel#settingsNotice { background: #fff4d6; color: #7a4b00;"
+        " border: 1px solid #e0b050; padding: 4px; }"
         "QTreeWidget, QListWidget { background: white; border: 1px solid #9db5d6; }"
         "QHeaderView::section { background: #dbe7f5; border: 0; border-right: 1px solid #b7c9e2;"
         " padding: 3px; font-weight: bold; }"

@@ -2,10 +2,12 @@
 
 #include "HistoryBackup.h"
 #include "platform/UrlCache.h"
+#include "platform/ValueTypes.h"
 #include "registry/Session.h"
 #include "registry/TRegistry.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace tw {
 
@@ -29,6 +31,16 @@ std::string joined(const std::string& folder, const std::string& name)
     if (!folder.empty() && folder.back() == '\\')
         return folder + name;
     return folder + "\\" + name;
+}
+
+/// E_NOTIMPL.
+constexpr win::DWORD kNotImplemented = 0x80004001u;
+
+std::string hresultText(win::DWORD value)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
+    return text;
 }
 
 std::string shellFolder(TRegistry& reg, const char* name)
@@ -130,10 +142,14 @@ void HistoryCleaner::listValues(std::int32_t kind, const char* key)
     reg.SelectRoot(win::HKEY_CURRENT_USER);
     if (!reg.OpenPath(key, false))
         return;
-    std::vector<std::string> names;
-    reg.ListValues(names);
-    for (const std::string& name : names)
-        m_records.push_back({kind, reg.ReadText(name), name, true});
+    std::vector<TRegistry::TextValue> values;
+    reg.ListTextValues(values);
+    // A value of another type is listed by its type, and cleared like the others.
+    for (TRegistry::TextValue& value : values) {
+        std::string text = value.text ? std::move(*value.text)
+                                      : "(" + platform::valueTypeName(value.type) + " value)";
+        m_records.push_back({kind, std::move(text), std::move(value.name), true});
+    }
 }
 
 std::string HistoryCleaner::listCache()
@@ -314,7 +330,14 @@ void HistoryCleaner::clearUrlHistory(HistoryClearOutcome& outcome)
         outcome.historyResult = m_session.urlCache().clearHistory();
     } catch (const platform::UrlCacheError& e) {
         outcome.stopped = e.what();
+        return;
     }
+    // A failed HRESULT has its top bit set; the clear goes on, and says so.
+    const win::DWORD result = *outcome.historyResult;
+    if (result & 0x80000000u)
+        outcome.notes.push_back(
+            "The URL history was not cleared: ClearHistory returned " + hresultText(result) +
+            (result == kNotImplemented ? ", not implemented on this system" : std::string()));
 }
 
 } // namespace tw

@@ -66,7 +66,8 @@ struct HistoryClearOutcome
     std::string backupPath;
     /// ClearHistory's HRESULT when the clear called it.
     std::optional<win::DWORD> historyResult;
-    /// Steps that could not run while the clear went on (the cache out of reach).
+    /// Steps that could not run while the clear went on (the cache out of reach, a
+    /// ClearHistory that failed).
     std::vector<std::string> notes;
     /// The error that ended the clear before its last step; empty when it ran through.
     std::string stopped;
@@ -85,10 +86,9 @@ public:
     const std::vector<TRecycleData>& records() const { return m_records; }
 
     /// Empties the record list and runs the listings of item `row` in order; only the URL
-    /// cache's own item reads the cache (which starts Wine). A value of
-    /// RunMRU or TypedURLs that is not a string stops the listing with ERegistryException;
-    /// what was listed before stays. Returns why the cache could not be listed (the other
-    /// listings ran), empty normally.
+    /// cache's own item reads the cache (which starts Wine). A value of RunMRU or TypedURLs
+    /// that is not a string is listed as its type ("(REG_DWORD value)"). Returns why the
+    /// cache could not be listed (the other listings ran), empty normally.
     std::string ListItem(int row);
     /// The records the detail list shows, in order: all but the History folder's, which no
     /// clear deletes one by one.

@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <signal.h>
 #include <unistd.h>
@@ -154,6 +155,24 @@ void removeFiles(const std::vector<std::string>& paths)
         fs::remove(path, ignored);
 }
 
+/// Why a split into `count` pieces is refused, with the piece size that would do.
+std::string tooManyPieces(std::int64_t size, std::int64_t pieceSize, std::int64_t count)
+{
+    const std::int64_t least = size / kMaxPieceCount + (size % kMaxPieceCount ? 1 : 0);
+    std::string text = std::to_string(size) + " bytes in pieces of " + std::to_string(pieceSize) +
+                       " bytes make " + std::to_string(count) +
+                       " pieces; piece names hold at most " + std::to_string(kMaxPieceCount) +
+                       " (000 to 999)";
+    if (least > std::numeric_limits<std::int32_t>::max())
+        return text + ", and no piece size is large enough for this file";
+    text += ": choose a piece size of at least " + std::to_string(least) + " bytes";
+    for (const PieceSizeChoice& choice : kChoices) {
+        if (choice.bytes >= least)
+            return text + " (" + std::string(choice.label) + " will do)";
+    }
+    return text;
+}
+
 } // namespace
 
 std::span<const PieceSizeChoice> PieceSizeChoices()
@@ -213,10 +232,14 @@ SplitOutcome SplitFile(const std::string& source, const std::string& prefixText,
         outcome.error = "cannot read the size of " + source + ": " + failed.message();
         return outcome;
     }
+    const std::int64_t count = size / pieceSize + (size % pieceSize ? 1 : 0);
+    if (count > kMaxPieceCount) {
+        outcome.error = tooManyPieces(size, pieceSize, count);
+        return outcome;
+    }
     const std::int64_t maximum = size / pieceSize + 1;
     view.setProgress(0, maximum);
     const std::string prefix = prefixText.empty() ? source : prefixText;
-    const std::int64_t count = size / pieceSize + (size % pieceSize ? 1 : 0);
     for (std::int64_t k = 0; k < count; ++k) {
         const std::string name = PieceName(prefix, k);
         if (sameFile(name, source)) {

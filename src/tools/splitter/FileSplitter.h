@@ -28,6 +28,9 @@ std::span<const PieceSizeChoice> PieceSizeChoices();
 /// integer; empty otherwise.
 std::optional<std::int32_t> ParsePieceSize(std::string_view text);
 
+/// The most pieces a split writes: their names hold three digits.
+inline constexpr std::int64_t kMaxPieceCount = 1000;
+
 /// `prefix` + the number with at least three digits + ".spt" ("movie.avi000.spt").
 std::string PieceName(std::string_view prefix, std::int64_t number);
 
@@ -57,8 +60,9 @@ struct SplitOutcome
 };
 
 /// Cuts `source` (a host path) into pieces of `pieceSize` bytes named by PieceName with
-/// `prefix` (the source itself when empty). A piece name that exists already (or is the
-/// source itself) refuses the split before anything is written. The pieces are written under
+/// `prefix` (the source itself when empty). More than kMaxPieceCount pieces, or a piece name
+/// that exists already (or is the source itself), refuses the split before anything is
+/// written; the first names the piece size that would do. The pieces are written under
 /// temporary names and put in place only once all are complete; on failure none is left.
 SplitOutcome SplitFile(const std::string& source, const std::string& prefix, std::int64_t pieceSize,
                        SplitterView& view);

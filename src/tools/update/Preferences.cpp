@@ -3,6 +3,7 @@
 #include "registry/ProgramInfo.h"
 #include "registry/PublicFunctions.h"
 #include "registry/Session.h"
+#include "registry/Settings.h"
 #include "registry/TRegistry.h"
 
 #include <cctype>
@@ -11,19 +12,6 @@
 namespace tw {
 
 namespace {
-
-struct SettingRow
-{
-    const char* name;
-    bool flag;
-};
-
-/// The settings in the order they are listed.
-constexpr SettingRow kSettings[] = {
-    {"HomePage", false}, {"HelpURL", false},    {"NotAutoBackup", true},
-    {"SelectAll", true}, {"CheckUpdate", true}, {"ScanSetting", true},
-    {"RunFirst", true},  {"Version", false},    {"UpdateURL", false},
-};
 
 bool sameName(const std::string& a, const char* b)
 {
@@ -63,12 +51,12 @@ PreferencesState LoadPreferences(Session& session)
     reg.SelectRoot(win::HKEY_CURRENT_USER);
     if (reg.OpenPath(kSettingsKey, false)) {
         PreferenceBoxes boxes;
-        boxes.notAutoBackup = reg.ReadText("NotAutoBackup") == "1";
-        boxes.selectAll = reg.ReadText("SelectAll") == "1";
-        boxes.scanSetting = reg.ReadText("ScanSetting") == "1";
-        boxes.checkUpdate = reg.ReadText("CheckUpdate") == "1";
+        boxes.notAutoBackup = ReadSetting(reg, "NotAutoBackup") == "1";
+        boxes.selectAll = ReadSetting(reg, "SelectAll") == "1";
+        boxes.scanSetting = ReadSetting(reg, "ScanSetting") == "1";
+        boxes.checkUpdate = ReadSetting(reg, "CheckUpdate") == "1";
         state.settings = boxes;
-        state.version = reg.ReadText("Version");
+        state.version = ReadSetting(reg, "Version");
         if (trimmedBlanks(state.version).empty())
             state.version = kProgramVersion;
     }
@@ -113,10 +101,11 @@ std::vector<std::pair<std::string, std::optional<std::string>>> StoredSettings(S
     TRegistry reg(session);
     reg.SelectRoot(win::HKEY_CURRENT_USER);
     const bool opened = reg.OpenPath(kSettingsKey, false);
-    for (const SettingRow& row : kSettings) {
+    for (const SettingName& row : SettingNames()) {
+        // A value that is not text shows as not set, as it reads.
         std::optional<std::string> value;
-        if (opened && reg.HasValue(row.name))
-            value = reg.ReadText(row.name);
+        if (opened)
+            value = reg.ReadTextValue(row.name);
         rows.emplace_back(row.name, value);
     }
     return rows;
@@ -124,9 +113,9 @@ std::vector<std::pair<std::string, std::optional<std::string>>> StoredSettings(S
 
 std::string WriteSetting(Session& session, const std::string& name, const std::string& value)
 {
-    const SettingRow* found = nullptr;
+    const SettingName* found = nullptr;
     std::string names;
-    for (const SettingRow& row : kSettings) {
+    for (const SettingName& row : SettingNames()) {
         if (sameName(name, row.name))
             found = &row;
         names += (names.empty() ? "" : ", ") + std::string(row.name);

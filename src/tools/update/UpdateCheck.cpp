@@ -2,12 +2,18 @@
 
 #include "platform/FileText.h"
 #include "platform/IniFile.h"
+#include "platform/TextCodec.h"
 #include "registry/ProgramInfo.h"
 #include "registry/Session.h"
+#include "registry/Settings.h"
 #include "registry/TRegistry.h"
 
+#include <algorithm>
+#include <vector>
+
+// The build's update host; none unless the build names a real one.
 #ifndef TIDEWELL_UPDATE_URL
-#define TIDEWELL_UPDATE_URL "https://tidewell.example.org"
+#define TIDEWELL_UPDATE_URL ""
 #endif
 
 namespace tw {
@@ -31,7 +37,9 @@ std::string InstalledVersion(Session& session)
 {
     TRegistry reg(session);
     reg.SelectRoot(win::HKEY_CURRENT_USER);
-    return reg.OpenPath(kSettingsKey, false) ? reg.ReadText("Version") : std::string();
+    const std::string stored =
+        reg.OpenPath(kSettingsKey, false) ? ReadSetting(reg, "Version") : std::string();
+    return stored.find_first_not_of(" \t") == std::string::npos ? kProgramVersion : stored;
 }
 
 std::string UpdateDescriptorUrl(Session& session, const std::string& host)
@@ -40,11 +48,13 @@ std::string UpdateDescriptorUrl(Session& session, const std::string& host)
     if (base.empty()) {
         TRegistry reg(session);
         reg.SelectRoot(win::HKEY_CURRENT_USER);
-        if (reg.OpenPath(kSettingsKey, false) && reg.HasValue("UpdateURL"))
-            base = reg.ReadText("UpdateURL");
+        if (reg.OpenPath(kSettingsKey, false))
+            base = ReadSetting(reg, "UpdateURL");
     }
     if (base.empty())
         base = TIDEWELL_UPDATE_URL;
+    if (base.empty())
+        return base;
     const std::string path = kUpdateDescriptorPath;
     if (base.size() >= path.size() &&
         base.compare(base.size() - path.size(), path.size(), path) == 0)
@@ -54,12 +64,63 @@ std::string UpdateDescriptorUrl(Session& session, const std::string& host)
     return base + path;
 }
 
-bool IsNewerVersion(const std::string& offered, const std::string& installed)
+namespace {
+
+/// The dotted parts of a version, each without leading zeros; empty when it is not one.
+std::optional<std::vector<std::string_view>> versionParts(std::string_view text)
 {
-    if (installed.empty())
-        return true;
-    // std::string compares char_traits<char>, which orders bytes as unsigned char.
-    return offered.compare(installed) > 0;
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!text.empty() && blank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && blank(text.back()))
+        text.remove_suffix(1);
+    std::vector<std::string_view> parts;
+    while (true) {
+        const size_t dot = text.find('.');
+        std::string_view part = text.substr(0, dot);
+        if (part.empty() || part.find_first_not_of("0123456789") != std::string_view::npos)
+            return std::nullopt;
+        part.remove_prefix(std::min(part.find_first_not_of('0'), part.size()));
+        parts.push_back(part);
+        if (dot == std::string_view::npos)
+            return parts;
+        text.remove_prefix(dot + 1);
+    }
+}
+
+} // namespace
+
+std::optional<int> CompareVersions(std::string_view a, std::string_view b)
+{
+    const auto left = versionParts(a);
+    const auto right = versionParts(b);
+    if (!left || !right)
+        return std::nullopt;
+    for (size_t i = 0; i < std::max(left->size(), right->size()); ++i) {
+        // Digits alone, without leading zeros: the longer is the larger number.
+        const std::string_view x = i < left->size() ? (*left)[i] : std::string_view();
+        const std::string_view y = i < right->size() ? (*right)[i] : std::string_view();
+        if (x.size() != y.size())
+            return x.size() < y.size() ? -1 : 1;
+        if (const int order = x.compare(y); order != 0)
+            return order < 0 ? -1 : 1;
+    }
+    return 0;
+}
+
+std::string DescriptorText(std::string_view bytes)
+{
+    if (bytes.starts_with("\xEF\xBB\xBF"))
+        return std::string(bytes.substr(3));
+    if (bytes.starts_with("\xFF\xFE"))
+        return platform::utf16ToUtf8(platform::bytesToUtf16(bytes.substr(2)));
+    if (bytes.starts_with("\xFE\xFF")) {
+        std::string swapped(bytes.substr(2));
+        for (size_t i = 0; i + 1 < swapped.size(); i += 2)
+            std::swap(swapped[i], swapped[i + 1]);
+        return platform::utf16ToUtf8(platform::bytesToUtf16(swapped));
+    }
+    return std::string(bytes);
 }
 
 platform::HttpResponse DownloadDescriptor(platform::Http& http, const std::string& url,
@@ -93,6 +154,24 @@ UpdateOutcome FinishUpdateCheck(Session& session, const platform::HttpResponse& 
         outcome.refused = true;
         return outcome;
     }
+    // The offer is read before anything is written: a descriptor that offers nothing
+    // readable leaves the earlier one in place.
+    outcome.offered = platform::IniFile(DescriptorText(response.body)).value("Version", "Ver", "");
+    outcome.installed = InstalledVersion(session);
+    if (outcome.offered.empty()) {
+        outcome.reason = "The descriptor offers no version (no \"Ver\" in its [Version] section)";
+        return outcome;
+    }
+    const std::optional<int> order = CompareVersions(outcome.offered, outcome.installed);
+    if (!order) {
+        const bool offerBad = !versionParts(outcome.offered);
+        outcome.reason = offerBad ? "The descriptor offers \"" + outcome.offered +
+                                        "\", which is not a version (numbers split by dots)"
+                                  : "The installed version \"" + outcome.installed +
+                                        "\" (setting Version) is not a version (numbers split "
+                                        "by dots)";
+        return outcome;
+    }
     platform::Files& files = session.files();
     const std::string path = UpdateIniPath();
     if (!ensureProgramFolder(files)) {
@@ -104,22 +183,19 @@ UpdateOutcome FinishUpdateCheck(Session& session, const platform::HttpResponse& 
         outcome.reason = std::move(error);
         return outcome;
     }
-    const std::optional<std::string> text =
-        platform::readWholeFile(files, path, response.body.size());
-    if (!text) {
-        outcome.reason = "Cannot read " + path;
-        return outcome;
-    }
-    outcome.offered = platform::IniFile(*text).value("Version", "Ver", "");
-    outcome.installed = InstalledVersion(session);
-    outcome.result = IsNewerVersion(outcome.offered, outcome.installed) ? UpdateResult::Newer
-                                                                        : UpdateResult::Current;
+    outcome.result = *order > 0 ? UpdateResult::Newer : UpdateResult::Current;
     return outcome;
 }
 
 UpdateOutcome CheckForUpdate(Session& session, const std::string& url,
                              const platform::HttpLimits& limits)
 {
+    if (url.empty()) {
+        UpdateOutcome outcome;
+        outcome.reason = kNoUpdateAddress;
+        outcome.noAddress = true;
+        return outcome;
+    }
     if (!session.platform().http) {
         UpdateOutcome outcome;
         outcome.reason = "The network is not used here";

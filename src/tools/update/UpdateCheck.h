@@ -4,7 +4,9 @@
 
 #include "platform/Http.h"
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace tw {
 
@@ -33,6 +35,8 @@ struct UpdateOutcome
     bool downloadFailed = false;
     /// Nothing was written: the prefix may not be changed now (Wine runs in it).
     bool refused = false;
+    /// No update address is set; nothing was downloaded.
+    bool noAddress = false;
 };
 
 /// The limits of the download: a few seconds and a small body.
@@ -40,30 +44,44 @@ platform::HttpLimits UpdateLimits();
 
 /// The descriptor address: the update host ("UpdateURL" under the settings key when it is
 /// set, else the one built in) followed by /update/Update.ini. A `host` given here wins; one
-/// that already ends with the path is taken as it is.
+/// that already ends with the path is taken as it is. Empty when there is no host at all.
 std::string UpdateDescriptorUrl(Session& session, const std::string& host = {});
 
 /// C:\Program Files\Tidewell\Update.ini and ...\Gantry.exe.
 std::string UpdateIniPath();
 std::string UpdaterPath();
 
-/// Plain byte order: the first differing byte decides, a proper prefix is smaller; an empty
-/// installed version is always older.
-bool IsNewerVersion(const std::string& offered, const std::string& installed);
+/// Orders two versions of dotted whole numbers ("2.0", "10.0.1") part by part as numbers; a
+/// part one lacks counts as 0 ("2" is "2.0"). Negative, zero or positive as `a` is older,
+/// the same or newer; empty when either is not such a version (blanks around it allowed).
+std::optional<int> CompareVersions(std::string_view a, std::string_view b);
 
-/// The installed version ("Version" under the settings key; empty when missing).
+/// The installed version: "Version" under the settings key, or the program's own when it is
+/// missing, blank or not text.
 std::string InstalledVersion(Session& session);
+
+/// Why the check cannot run: no update host is set ("UpdateURL") and none is built in.
+inline constexpr const char* kNoUpdateAddress =
+    "No update address is set: set the update host with \"tidewell-cli settings set UpdateURL "
+    "https://HOST\" (the descriptor is then HOST/update/Update.ini)";
+
+/// The text of a descriptor: UTF-8 with or without a byte order mark, or UTF-16 (little or
+/// big endian) after its byte order mark, as UTF-8.
+std::string DescriptorText(std::string_view bytes);
 
 /// The download alone; touches nothing of the session, so it may run on another thread.
 platform::HttpResponse DownloadDescriptor(platform::Http& http, const std::string& url,
                                           const platform::HttpLimits& limits);
 
-/// Writes a downloaded body to Update.ini (replaced whole, or left as it was), reads its
-/// version and compares it with the installed one. A failed download writes nothing, nor
-/// does one while the prefix may not be changed (Session::changeRefusal).
+/// Reads the version a downloaded body offers, compares it with the installed one and writes
+/// the body to Update.ini (replaced whole, or left as it was). A failed download writes
+/// nothing, nor does one while the prefix may not be changed (Session::changeRefusal), nor
+/// one whose offer is empty or not a version, nor one beside an installed version that is not
+/// one: each is a failed check.
 UpdateOutcome FinishUpdateCheck(Session& session, const platform::HttpResponse& response);
 
-/// CheckForUpdate: the download and the comparison, one after the other.
+/// CheckForUpdate: the download and the comparison, one after the other. An empty `url`
+/// fails at once with kNoUpdateAddress (nothing is downloaded).
 UpdateOutcome CheckForUpdate(Session& session, const std::string& url,
                              const platform::HttpLimits& limits = UpdateLimits());
 

@@ -223,16 +223,48 @@ TEST_F(HistoryCleanerTest, AllShowsTheRunHistoryAfterTheHistoryFolder)
     EXPECT_EQ(shownKinds, (std::vector<int>{2, 2, 3, 3, 3, 4, 5, 5, 7, 7, 7}));
 }
 
-TEST_F(HistoryCleanerTest, ListingStopsAtAValueThatIsNotAString)
+TEST_F(HistoryCleanerTest, ValuesThatAreNotTextAreListedByTypeAndClearedWithTheOthers)
 {
     writeFile(fs::path(prefixPath()) / "user.reg",
               test::hiveText("REGISTRY\\\\User\\\\S-1-5-21-0-0-0-1000",
+                             "\n[Software\\\\Microsoft\\\\Internet Explorer\\\\TypedURLs] 1\n"
+                             "\"url1\"=hex:01,02\n\"url2\"=\"http://example.org/\"\n"
                              "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\"
                              "RunMRU] 1\n\"a\"=\"one\"\n\"b\"=dword:00000001\n\"c\"=\"three\"\n"));
     reopen();
     HistoryCleaner cleaner(*session);
-    EXPECT_THROW(cleaner.ListItem(1), ERegistryException);
-    EXPECT_EQ(rowsOf(cleaner.records()), (std::vector<Row>{{7, "one", "a"}}));
+    EXPECT_EQ(cleaner.ListItem(1), "");
+    EXPECT_EQ(
+        rowsOf(cleaner.records()),
+        (std::vector<Row>{{7, "one", "a"}, {7, "(REG_DWORD value)", "b"}, {7, "three", "c"}}));
+    cleaner.ListItem(0);
+    std::vector<Row> values;
+    for (const Row& row : rowsOf(cleaner.records()))
+        if (row.kind == kKindTypedUrl || row.kind == kKindRunHistory)
+            values.push_back(row);
+    EXPECT_EQ(values, (std::vector<Row>{{2, "(REG_BINARY value)", "url1"},
+                                        {2, "http://example.org/", "url2"},
+                                        {7, "one", "a"},
+                                        {7, "(REG_DWORD value)", "b"},
+                                        {7, "three", "c"}}));
+
+    cleaner.ListItem(1);
+    RecordingView view;
+    const HistoryClearOutcome outcome = cleaner.Clear(1, view);
+    EXPECT_TRUE(outcome.failed.empty());
+    EXPECT_EQ(outcome.removed.size(), 3u);
+    EXPECT_TRUE(valueNames(kRunMruKey).empty());
+    // The backup gives the number back as a number.
+    const std::string bytes = readFile(*prefix->files().unixFileName(outcome.backupPath));
+    platform::applyRegFile(session->registry(), platform::parseRegFile(bytes));
+    TRegistry reg(*session);
+    reg.SelectRoot(win::HKEY_CURRENT_USER);
+    ASSERT_TRUE(reg.OpenPath(kRunMruKey, false));
+    EXPECT_EQ(reg.ReadNumber("b"), 1);
+
+    cleaner.ListItem(7);
+    EXPECT_EQ(cleaner.Clear(7, view).removed.size(), 2u);
+    EXPECT_TRUE(valueNames(kTypedUrlsKey).empty());
 }
 
 TEST_F(HistoryCleanerTest, ClearingRunHistoryRemovesOnlyTheTickedValuesAfterABackup)

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <map>
 
 namespace tw {
 namespace {
@@ -240,6 +241,38 @@ TEST_F(HistoryWine, ClearAllOnWinesOwnTracesAndWineSeesTheResult)
     std::sort(trashed.begin(), trashed.end());
     EXPECT_NE(std::find(trashed.begin(), trashed.end(), "setup-log.txt"), trashed.end());
     EXPECT_NE(std::find(trashed.begin(), trashed.end(), "letter.doc.lnk"), trashed.end());
+}
+
+TEST_F(HistoryWine, AUrlHistoryThatWasNotClearedIsSaidByTheServiceAndTheCommandLine)
+{
+    HistoryCleaner cleaner(*session);
+    ASSERT_EQ(cleaner.ListItem(8), "");
+    HistoryView view;
+    const HistoryClearOutcome outcome = cleaner.Clear(8, view);
+    ASSERT_TRUE(outcome.stopped.empty()) << outcome.stopped;
+    ASSERT_TRUE(outcome.historyResult.has_value());
+    // Wine 8's URL history object has no ClearHistory: E_NOTIMPL.
+    ASSERT_EQ(*outcome.historyResult, 0x80004001u) << std::hex << *outcome.historyResult;
+    EXPECT_EQ(outcome.notes,
+              std::vector<std::string>{"The URL history was not cleared: ClearHistory returned "
+                                       "0x80004001, not implemented on this system"});
+    session.reset();
+    prefix.reset();
+
+    std::map<std::string, std::string> env = wineEnv();
+    env.erase("WINEPREFIX");
+    env["XDG_DATA_HOME"] = (s_root->path() / "data").string();
+    const test::ProcessResult run = runProcess(
+        {test::cliPath(), "--prefix", prefixDir().string(), "history", "clear", "8", "--json"},
+        env);
+    runProcess({"wineserver", "-w"}, wineEnv());
+    EXPECT_EQ(run.exitCode, 1) << run.out << run.err;
+    EXPECT_NE(run.out.find("\"urlHistory\": \"0x80004001\""), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\"notes\": [\"The URL history was not cleared: ClearHistory "
+                           "returned 0x80004001, not implemented on this system\"]"),
+              std::string::npos)
+        << run.out;
+    EXPECT_NE(run.err.find("The URL history was not cleared"), std::string::npos) << run.err;
 }
 
 } // namespace

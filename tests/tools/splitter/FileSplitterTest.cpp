@@ -174,19 +174,56 @@ TEST(FileSplitter, EmptyPrefixPutsPiecesBesideTheSourceAndNeverOverAnExistingFil
     EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"movie.avi", "movie.avi001.spt"}));
 }
 
-TEST(FileSplitter, ThousandAndFirstPieceHasFourDigits)
+TEST(FileSplitter, AThousandPiecesAtMostEachWithThreeDigits)
 {
     TempDir dir;
-    const std::string data = pattern(1001);
+    const std::string data = pattern(1000);
     writeFile(dir.path() / "src", data);
     RecordedView view;
     const SplitOutcome outcome =
         SplitFile((dir.path() / "src").string(), (dir.path() / "p").string(), 1, view);
     ASSERT_TRUE(outcome.ok) << outcome.error;
-    ASSERT_EQ(outcome.pieces.size(), 1001u);
-    EXPECT_EQ(outcome.pieces[999], (dir.path() / "p999.spt").string());
-    EXPECT_EQ(outcome.pieces[1000], (dir.path() / "p1000.spt").string());
-    EXPECT_EQ(readFile(outcome.pieces[1000]), data.substr(1000));
+    ASSERT_EQ(outcome.pieces.size(), 1000u);
+    EXPECT_EQ(outcome.pieces.back(), (dir.path() / "p999.spt").string());
+    EXPECT_EQ(readFile(outcome.pieces.back()), data.substr(999));
+
+    // One byte more would need p1000.spt, which sorts before p101.spt: refused, nothing written.
+    TempDir more;
+    writeFile(more.path() / "src", pattern(1001));
+    const SplitOutcome refused =
+        SplitFile((more.path() / "src").string(), (more.path() / "p").string(), 1, view);
+    EXPECT_FALSE(refused.ok);
+    EXPECT_TRUE(refused.pieces.empty());
+    EXPECT_NE(refused.error.find("1001 pieces"), std::string::npos) << refused.error;
+    EXPECT_NE(refused.error.find("at least 2 bytes"), std::string::npos) << refused.error;
+    EXPECT_EQ(filesIn(more.path()), std::vector<std::string>{"src"});
+}
+
+TEST(FileSplitter, RefusalNamesThePieceSizeThatWouldDo)
+{
+    // Sparse files: the refusal comes before any byte is read.
+    TempDir dir;
+    const fs::path big = dir.path() / "big";
+    writeFile(big, "");
+    fs::resize_file(big, 400000000);
+    RecordedView view;
+    const SplitOutcome listed = SplitFile(big.string(), "", kDefaultPieceSize, view);
+    EXPECT_FALSE(listed.ok);
+    EXPECT_NE(listed.error.find("1125 pieces"), std::string::npos) << listed.error;
+    EXPECT_NE(listed.error.find("at least 400000 bytes (720K will do)"), std::string::npos)
+        << listed.error;
+
+    fs::resize_file(big, 200000000000LL);
+    const SplitOutcome custom = SplitFile(big.string(), "", 102400000, view);
+    EXPECT_FALSE(custom.ok);
+    EXPECT_NE(custom.error.find("at least 200000000 bytes"), std::string::npos) << custom.error;
+    EXPECT_EQ(custom.error.find("will do"), std::string::npos) << custom.error;
+
+    fs::resize_file(big, 3000000000000LL);
+    const SplitOutcome none = SplitFile(big.string(), "", 102400000, view);
+    EXPECT_FALSE(none.ok);
+    EXPECT_NE(none.error.find("no piece size is large enough"), std::string::npos) << none.error;
+    EXPECT_EQ(filesIn(dir.path()), std::vector<std::string>{"big"});
 }
 
 TEST(FileSplitter, JoinInListOrderReproducesSourceAndOtherOrdersPermute)

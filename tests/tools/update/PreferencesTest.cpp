@@ -49,6 +49,32 @@ TEST_F(PreferencesTest, ShowsTheStoredFlagsExactlyAndABlankVersionAsTwoPointZero
     EXPECT_TRUE(state.programTime);
 }
 
+TEST_F(PreferencesTest, ValuesThatAreNotTextReadAsNotSet)
+{
+    {
+        TRegistry reg(*session);
+        ASSERT_TRUE(reg.OpenPath("\\Software\\Tidewell", false));
+        reg.WriteNumber("NotAutoBackup", 1);
+        reg.WriteNumber("Version", 3);
+        reg.WriteNumber("UpdateURL", 1);
+    }
+    const PreferencesState state = LoadPreferences(*session);
+    ASSERT_TRUE(state.settings);
+    EXPECT_FALSE(state.settings->notAutoBackup);
+    EXPECT_TRUE(state.settings->checkUpdate);
+    EXPECT_EQ(state.version, "2.0");
+    const auto rows = StoredSettings(*session);
+    const auto row = [&](const std::string& name) {
+        for (const auto& [rowName, value] : rows)
+            if (rowName == name)
+                return value;
+        return std::optional<std::string>("<no row>");
+    };
+    EXPECT_EQ(row("NotAutoBackup"), std::nullopt);
+    EXPECT_EQ(row("UpdateURL"), std::nullopt);
+    EXPECT_EQ(row("CheckUpdate"), "1");
+}
+
 TEST_F(PreferencesTest, MissingSettingsKeyLeavesTheBoxesAndVersionEmpty)
 {
     {
