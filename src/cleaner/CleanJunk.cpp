@@ -21,22 +21,28 @@ CleanOutcome CleanJunkFiles(const Session& session, const std::vector<FoundJunkR
             const std::string& path = row.path;
             const bool unchanged = !row.id || session.files().fileId(path) == row.id;
             bool ok = false;
+            std::string reason = "It is gone, or is no longer the file the scan found";
             if (unchanged) {
                 switch (mode) {
                 case CleanMode::Delete:
                     ok = session.files().deleteFile(path);
+                    reason = session.files().lastErrorText();
                     break;
                 case CleanMode::Recycle:
                     ok = session.shell().recycle(path);
+                    reason = session.shell().lastErrorText();
                     break;
                 case CleanMode::Move:
                     ok = session.shell().moveToFolder(path, moveFolder);
+                    reason = session.shell().lastErrorText();
                     break;
                 }
             }
             const bool moving = mode == CleanMode::Move;
             view.setResultStatus(result, ok ? (moving ? kFileMoved : kFileDeleted)
                                             : (moving ? kMovedError : kDeletedError));
+            if (!ok && !reason.empty())
+                view.setResultReason(result, reason);
             ++outcome.treated;
             if (!ok)
                 ++outcome.failed;

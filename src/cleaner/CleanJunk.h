@@ -35,6 +35,12 @@ public:
     /// Adds a result row with its "Junk Files" text; returns its index.
     virtual int addResultRow(const std::string& junkFile) = 0;
     virtual void setResultStatus(int row, const std::string& status) = 0;
+    /// Why a row failed, in words for the user (after its error status).
+    virtual void setResultReason(int row, const std::string& reason)
+    {
+        (void)row;
+        (void)reason;
+    }
     virtual void progressChanged(int position) { (void)position; }
 };
 

@@ -2,6 +2,7 @@
 
 #include "RecordStream.h"
 #include "platform/TempFile.h"
+#include "platform/TextCodec.h"
 #include "registry/ProgramInfo.h"
 #include "registry/PublicFunctions.h"
 #include "registry/Session.h"
@@ -12,55 +13,62 @@ namespace tw {
 
 namespace {
 
-/// The built-in types as the program keeps them: pattern, comma, blanks, description.
-const std::vector<std::string_view> kBuiltInTexts = {
-    "*.swp,  Temporary Junk Files",
-    "*.$$$,  Temporary Junk Files",
-    "*.~*,  Temporary Junk Files",
-    "*.___,  Temporary Junk Files",
-    "*.^,  Temporary Junk Files",
-    "*.tmp,  Temporary Junk Files",
-    "*.temp,  Temporary Junk Files",
-    "*.---,  Temporary Junk Files",
-    "~*.*,  Temporary Junk Files",
-    "*.??~,  Temporary Junk Files",
-    "*.db$,  Temporary Files (Database)",
-    "*.nch,  Temporary Files created by Outlook Express",
-    "*.pch,  Visual Studio Temporary Files",
-    "*.ncb,  Visual Studio Temporary Files",
-    "*.ilk,  Visual Studio Temporary Files",
-    "*.exp,  Visual Studio Temporary Files",
-    "*.ilc,  C++ Builder Temporary Files",
-    "*.ild,  C++ Builder Temporary Files",
-    "*.ils,  C++ Builder Temporary Files",
-    "*.ilf,  C++ Builder Temporary Files",
-    "*.tds,  C++ Builder Temporary Files",
-    "iebak.dat,  Internet Explorer Junk File",
-    "ffastun.*,  Microsoft Find Fast Indexer File",
-    "chklist.*,  Microsoft Junk File",
-    "*.sik,  junk files...",
-    "*.gid,  Windows Help Index Files",
-    "*.fts,  Word List File of *.HLP",
-    "*.ftg,  Word List File of *.HLP",
-    "*.err,  Error Files",
-    "*.dmp,  Memory Dump - Junk Files",
-    "*.chk,  CHKDSK Log Files",
-    "chklist.*,  CHKDSK Log Files",
-    "file????._dd,  CHKDSK Log Files",
-    "*.diz,  Description Files",
-    "*.log,  Log File",
-    "*.prv,  Backup Files",
-    "*.old,  Backup Files",
-    "*.bak,  Backup Files",
-    "*.nu3,  Symantec Norton Utilities Backup File",
-    "system.1st,  Windows diagnostic Registry file",
-    "suhdlog.dat,  Windows diagnostic file",
-    "modemdet.txt, Windows diagnostic file",
-    "twain???.mtx,  TWAIN Temporary file",
-    "thumbs.db,  ThumbNails created by Windows",
-    "mscreate.dir,  Microsoft Temporary Installation Files",
-    "*.wri,  Readme Files",
-    "readme.txt,  Readme Files",
+/// The built-in types as the program keeps them (pattern, comma, blanks, description), and
+/// whether a new list ticks them: types that match documents programs ship or users write
+/// (read-me files, descriptions, logs) start unticked.
+struct BuiltInType
+{
+    std::string_view text;
+    bool ticked;
+};
+const BuiltInType kBuiltInTypes[] = {
+    {"*.swp,  Temporary Junk Files", true},
+    {"*.$$$,  Temporary Junk Files", true},
+    {"*.~*,  Temporary Junk Files", true},
+    {"*.___,  Temporary Junk Files", true},
+    {"*.^,  Temporary Junk Files", true},
+    {"*.tmp,  Temporary Junk Files", true},
+    {"*.temp,  Temporary Junk Files", true},
+    {"*.---,  Temporary Junk Files", true},
+    {"~*.*,  Temporary Junk Files", true},
+    {"*.??~,  Temporary Junk Files", true},
+    {"*.db$,  Temporary Files (Database)", true},
+    {"*.nch,  Temporary Files created by Outlook Express", true},
+    {"*.pch,  Visual Studio Temporary Files", true},
+    {"*.ncb,  Visual Studio Temporary Files", true},
+    {"*.ilk,  Visual Studio Temporary Files", true},
+    {"*.exp,  Visual Studio Temporary Files", true},
+    {"*.ilc,  C++ Builder Temporary Files", true},
+    {"*.ild,  C++ Builder Temporary Files", true},
+    {"*.ils,  C++ Builder Temporary Files", true},
+    {"*.ilf,  C++ Builder Temporary Files", true},
+    {"*.tds,  C++ Builder Temporary Files", true},
+    {"iebak.dat,  Internet Explorer Junk File", true},
+    {"ffastun.*,  Microsoft Find Fast Indexer File", true},
+    {"chklist.*,  Microsoft Junk File", true},
+    {"*.sik,  junk files...", true},
+    {"*.gid,  Windows Help Index Files", true},
+    {"*.fts,  Word List File of *.HLP", true},
+    {"*.ftg,  Word List File of *.HLP", true},
+    {"*.err,  Error Files", true},
+    {"*.dmp,  Memory Dump - Junk Files", true},
+    {"*.chk,  CHKDSK Log Files", true},
+    {"chklist.*,  CHKDSK Log Files", true},
+    {"file????._dd,  CHKDSK Log Files", true},
+    {"*.diz,  Description Files", false},
+    {"*.log,  Log File", false},
+    {"*.prv,  Backup Files", true},
+    {"*.old,  Backup Files", true},
+    {"*.bak,  Backup Files", true},
+    {"*.nu3,  Symantec Norton Utilities Backup File", true},
+    {"system.1st,  Windows diagnostic Registry file", true},
+    {"suhdlog.dat,  Windows diagnostic file", true},
+    {"modemdet.txt, Windows diagnostic file", true},
+    {"twain???.mtx,  TWAIN Temporary file", true},
+    {"thumbs.db,  ThumbNails created by Windows", true},
+    {"mscreate.dir,  Microsoft Temporary Installation Files", true},
+    {"*.wri,  Readme Files", false},
+    {"readme.txt,  Readme Files", false},
 };
 
 /// The first `max` bytes of a text, shortened to the start of a UTF-8 sequence it would cut.
@@ -124,21 +132,39 @@ TJunkFileType DecodeJunkRecord(const unsigned char* bytes)
     return type;
 }
 
+std::string JunkTextForShowing(std::string_view text, unsigned codePage)
+{
+    if (platform::isUtf8(text))
+        return std::string(text);
+    try {
+        return platform::codePageToUtf8(text, codePage);
+    } catch (const std::exception&) {
+        // A code page this system cannot read: what cannot be shown is replaced.
+        return platform::utf16ToUtf8(platform::utf8ToUtf16(text));
+    }
+}
+
 const std::vector<std::string_view>& BuiltInJunkTexts()
 {
-    return kBuiltInTexts;
+    static const std::vector<std::string_view> texts = [] {
+        std::vector<std::string_view> all;
+        for (const BuiltInType& type : kBuiltInTypes)
+            all.push_back(type.text);
+        return all;
+    }();
+    return texts;
 }
 
 void BuildDefaultFileTypes(FileTypeList& list)
 {
-    for (const std::string_view text : kBuiltInTexts) {
+    for (const auto& [text, ticked] : kBuiltInTypes) {
         const std::string pattern(text.substr(0, text.find(',')));
         // The description is what is left once every "pattern," is taken out.
         std::string rest(text);
         const std::string remove = pattern + ",";
         for (size_t at = rest.find(remove); at != std::string::npos; at = rest.find(remove, at))
             rest.erase(at, remove.size());
-        list.push_back(MakeJunkFileType(1, pattern, trimmed(rest)));
+        list.push_back(MakeJunkFileType(ticked ? 1 : 0, pattern, trimmed(rest)));
     }
 }
 

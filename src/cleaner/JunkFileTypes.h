@@ -39,9 +39,15 @@ JunkRecord EncodeJunkRecord(const TJunkFileType& type);
 /// A record read from the file: the flag byte as it is, a length above 100 taken as 100.
 TJunkFileType DecodeJunkRecord(const unsigned char* bytes);
 
+/// A text of a record as UTF-8 for showing: as it is when it is UTF-8, else read in
+/// `codePage` (the ANSI code page of the prefix: a FileList written on Windows holds its
+/// bytes). The record itself is never changed.
+std::string JunkTextForShowing(std::string_view text, unsigned codePage);
+
 /// The 47 built-in texts ("*.swp,  Temporary Junk Files"), in list order.
 const std::vector<std::string_view>& BuiltInJunkTexts();
-/// Appends the 47 built-in types, all ticked.
+/// Appends the 47 built-in types, ticked but for those that match documents (*.diz, *.log,
+/// *.wri, readme.txt).
 void BuildDefaultFileTypes(FileTypeList& list);
 
 /// C:\Program Files\Tidewell\FileList.

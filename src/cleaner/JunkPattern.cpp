@@ -1,37 +1,53 @@
 #include "JunkPattern.h"
 
+#include "platform/TextCodec.h"
+
 namespace tw {
 
-std::string_view JunkExtension(std::string_view name)
-{
-    const size_t dot = name.rfind('.');
-    return dot == std::string_view::npos ? std::string_view() : name.substr(dot);
-}
+namespace {
 
-bool MatchWildcardExact(std::string_view name, std::string_view pattern)
+/// * any run of characters, ? exactly one, on folded texts.
+bool matchesWildcard(std::u16string_view name, std::u16string_view pattern)
 {
     // Greedy with one back-track point: the last * seen.
     size_t n = 0;
     size_t p = 0;
-    size_t starP = std::string_view::npos;
+    size_t starP = std::u16string_view::npos;
     size_t starN = 0;
     while (n < name.size()) {
-        if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n])) {
+        if (p < pattern.size() && (pattern[p] == u'?' || pattern[p] == name[n])) {
             ++n;
             ++p;
-        } else if (p < pattern.size() && pattern[p] == '*') {
+        } else if (p < pattern.size() && pattern[p] == u'*') {
             starP = p++;
             starN = n;
-        } else if (starP != std::string_view::npos) {
+        } else if (starP != std::u16string_view::npos) {
             p = starP + 1;
             n = ++starN;
         } else {
             return false;
         }
     }
-    while (p < pattern.size() && pattern[p] == '*')
+    while (p < pattern.size() && pattern[p] == u'*')
         ++p;
     return p == pattern.size();
+}
+
+} // namespace
+
+std::u16string FoldedJunkName(std::string_view name)
+{
+    std::u16string folded = platform::utf8ToUtf16(name);
+    const char16_t* lower = platform::foldCaseTable();
+    for (char16_t& unit : folded)
+        unit = lower[unit];
+    return folded;
+}
+
+std::string_view JunkExtension(std::string_view name)
+{
+    const size_t dot = name.rfind('.');
+    return dot == std::string_view::npos ? std::string_view() : name.substr(dot);
 }
 
 JunkPattern::JunkPattern(std::string_view pattern)
@@ -40,30 +56,32 @@ JunkPattern::JunkPattern(std::string_view pattern)
     const std::string_view rest = extensionForm ? pattern.substr(2) : pattern;
     if (rest.find_first_of("*?") != std::string_view::npos) {
         m_kind = Kind::Wildcard;
-        m_text = pattern;
+        m_text = FoldedJunkName(pattern);
     } else if (extensionForm) {
         m_kind = Kind::Extension;
-        m_text = pattern.substr(1);
+        m_text = FoldedJunkName(pattern.substr(1));
     } else {
         m_kind = Kind::Name;
-        m_text = pattern;
+        m_text = FoldedJunkName(pattern);
     }
 }
 
 bool JunkPattern::matches(std::string_view name) const
 {
-    return matches(name, JunkExtension(name));
+    return matchesFolded(FoldedJunkName(name));
 }
 
-bool JunkPattern::matches(std::string_view name, std::string_view extension) const
+bool JunkPattern::matchesFolded(std::u16string_view folded) const
 {
     switch (m_kind) {
-    case Kind::Extension:
-        return extension == m_text;
+    case Kind::Extension: {
+        const size_t dot = folded.rfind(u'.');
+        return dot != std::u16string_view::npos && folded.substr(dot) == m_text;
+    }
     case Kind::Name:
-        return name == m_text;
+        return folded == m_text;
     case Kind::Wildcard:
-        return MatchWildcardExact(name, m_text);
+        return matchesWildcard(folded, m_text);
     }
     return false;
 }

@@ -32,6 +32,21 @@ bool JunkScan::stopped() const
     return m_session.DiskScanState == kDiskScanStopped;
 }
 
+void JunkScan::readLeftOut()
+{
+    m_own.emplace(m_session);
+    m_recycleBins.clear();
+    for (const std::string& folder : m_session.shell().recycleBinFolders()) {
+        if (const std::optional<platform::FileId> id = m_session.files().fileId(folder))
+            m_recycleBins.insert(*id);
+    }
+}
+
+bool JunkScan::leftOut(const platform::FileId& id) const
+{
+    return m_own->holds(id) || m_recycleBins.contains(id);
+}
+
 std::string JunkScan::BeginScan()
 {
     m_session.DiskScanState = kDiskScanRunning;
@@ -43,7 +58,7 @@ void JunkScan::ScanSelectedDrives(const std::vector<std::string>& tickedRoots)
     m_view.clearFound();
     m_patterns.clear();
     m_searched.clear();
-    m_own.emplace(m_session);
+    readLeftOut();
     for (const TJunkFileType& type : FileTypes) {
         if (type.Checked)
             m_patterns.emplace_back(type.Pattern);
@@ -62,10 +77,10 @@ void JunkScan::ScanFolder(const std::string& folder)
 {
     platform::Files& files = m_session.files();
     if (!m_own)
-        m_own.emplace(m_session);
+        readLeftOut();
     const std::optional<platform::FileId> id =
         files.fileId(folder.size() == 2 ? folder + "\\" : folder);
-    if (id && (m_own->holds(*id) || !m_searched.insert(*id).second))
+    if (id && (leftOut(*id) || !m_searched.insert(*id).second))
         return;
     const std::unique_ptr<platform::FileFind> search = files.findFirstFile(folder + "\\*.*");
     if (!search)
@@ -84,14 +99,14 @@ void JunkScan::ScanFolder(const std::string& folder)
                 files.directoryExists(path))
                 ScanFolder(path);
         }
-        if (dots || m_own->holds(entry.id))
+        if (dots || leftOut(entry.id))
             continue;
-        const std::string_view extension = JunkExtension(entry.name);
+        const std::u16string folded = FoldedJunkName(entry.name);
         for (const JunkPattern& pattern : m_patterns) {
             m_view.yield();
             if (stopped())
                 break;
-            if (pattern.matches(entry.name, extension)) {
+            if (pattern.matchesFolded(folded)) {
                 m_view.addFound(
                     {std::to_string(FoundNumber), true, folder + "\\" + entry.name, entry.id});
                 ++FoundNumber;

@@ -63,6 +63,10 @@ public:
 
 private:
     bool stopped() const;
+    /// Reads, once per scan, the folders the scan leaves out besides the searched ones.
+    void readLeftOut();
+    /// True for the program's own folders and the Recycle Bin's.
+    bool leftOut(const platform::FileId& id) const;
 
     Session& m_session;
     JunkScanView& m_view;
@@ -73,6 +77,8 @@ private:
     std::unordered_set<platform::FileId> m_searched;
     /// The program's own folders, read when the scan starts: never searched nor offered.
     std::optional<OwnFolders> m_own;
+    /// The Recycle Bin's folders on the drives: what they hold was put away by the user.
+    std::unordered_set<platform::FileId> m_recycleBins;
 };
 
 /// True for the attribute words whose entries are shown and may be searched: hidden,

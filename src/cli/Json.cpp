@@ -1,11 +1,18 @@
 #include "Json.h"
 
+#include "platform/TextCodec.h"
+
 #include <cstdio>
 
 namespace tw::cli {
 
 std::string jsonString(std::string_view text)
 {
+    std::string valid;
+    if (!platform::isUtf8(text)) {
+        valid = platform::utf16ToUtf8(platform::utf8ToUtf16(text));
+        text = valid;
+    }
     std::string out = "\"";
     for (char c : text) {
         switch (c) {

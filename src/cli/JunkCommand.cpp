@@ -6,6 +6,7 @@
 #include "cleaner/JunkDrives.h"
 #include "cleaner/JunkFileTypes.h"
 #include "cleaner/JunkScan.h"
+#include "platform/RegFile.h"
 #include "platform/wine/WineFiles.h"
 #include "platform/wine/WinePrefix.h"
 #include "registry/Session.h"
@@ -42,6 +43,12 @@ void saveTypes(CommandContext& context, const FileTypeList& types)
         throw CliError(error);
 }
 
+/// A type's pattern or description as UTF-8, whatever code page the file holds it in.
+std::string shown(CommandContext& context, const std::string& text)
+{
+    return JunkTextForShowing(text, platform::ansiCodePage(context.session.registry()));
+}
+
 void printTypes(CommandContext& context, const FileTypeList& types, bool exists)
 {
     const std::string file = hostPathOf(context, FileListPath());
@@ -51,16 +58,16 @@ void printTypes(CommandContext& context, const FileTypeList& types, bool exists)
             << ", \"types\": [";
         for (size_t i = 0; i < types.size(); ++i)
             out << (i ? ", " : "") << "{\"checked\": " << (types[i].Checked ? "true" : "false")
-                << ", \"pattern\": " << jsonString(types[i].Pattern)
-                << ", \"description\": " << jsonString(types[i].Description) << "}";
+                << ", \"pattern\": " << jsonString(shown(context, types[i].Pattern))
+                << ", \"description\": " << jsonString(shown(context, types[i].Description)) << "}";
         out << "]}\n";
         return;
     }
     out << "FileList: " << file << (exists ? "" : " (missing: the built-in types)") << "\n";
     for (size_t i = 0; i < types.size(); ++i)
         out << std::right << std::setw(4) << i + 1 << " [" << (types[i].Checked ? 'x' : ' ') << "] "
-            << std::left << std::setw(14) << types[i].Pattern << " " << types[i].Description
-            << "\n";
+            << std::left << std::setw(14) << shown(context, types[i].Pattern) << " "
+            << shown(context, types[i].Description) << "\n";
 }
 
 int listTypes(CommandContext& context)
@@ -97,7 +104,7 @@ int removeType(CommandContext& context)
     const std::string pattern = types[index].Pattern;
     types.erase(types.begin() + static_cast<long>(index));
     saveTypes(context, types);
-    context.out << "Removed " << index + 1 << ": " << pattern << "\n";
+    context.out << "Removed " << index + 1 << ": " << shown(context, pattern) << "\n";
     return 0;
 }
 
@@ -111,7 +118,7 @@ int checkType(CommandContext& context)
     types[index].Checked = state == "on" ? 1 : 0;
     saveTypes(context, types);
     context.out << (state == "on" ? "Ticked " : "Cleared ") << index + 1 << ": "
-                << types[index].Pattern << "\n";
+                << shown(context, types[index].Pattern) << "\n";
     return 0;
 }
 
@@ -236,8 +243,16 @@ public:
     void setResultStatus(int row, const std::string& status) override
     {
         rows[static_cast<size_t>(row)].second = status;
+        reasons.resize(rows.size());
+    }
+    void setResultReason(int row, const std::string& reason) override
+    {
+        reasons.resize(rows.size());
+        reasons[static_cast<size_t>(row)] = reason;
     }
     std::vector<std::pair<std::string, std::string>> rows;
+    /// Why a row failed; empty for the others.
+    std::vector<std::string> reasons;
 };
 
 /// The folder of --to as a path of the prefix; it must exist.
@@ -290,13 +305,24 @@ int runClean(CommandContext& context)
     std::ostream& out = context.out;
     if (context.args.has("json")) {
         out << "{\"mode\": " << jsonString(*modeText) << ", \"rows\": [";
-        for (size_t i = 0; i < results.rows.size(); ++i)
+        results.reasons.resize(results.rows.size());
+        for (size_t i = 0; i < results.rows.size(); ++i) {
             out << (i ? ", " : "") << "{\"path\": " << jsonString(results.rows[i].first)
-                << ", \"status\": " << jsonString(results.rows[i].second) << "}";
+                << ", \"status\": " << jsonString(results.rows[i].second);
+            if (!results.reasons[i].empty())
+                out << ", \"reason\": " << jsonString(results.reasons[i]);
+            out << "}";
+        }
         out << "]}\n";
     } else {
-        for (const auto& [path, status] : results.rows)
-            out << std::left << std::setw(15) << status << path << "\n";
+        results.reasons.resize(results.rows.size());
+        for (size_t i = 0; i < results.rows.size(); ++i) {
+            const auto& [path, status] = results.rows[i];
+            out << std::left << std::setw(15) << status << path;
+            if (!results.reasons[i].empty())
+                out << "  (" << results.reasons[i] << ")";
+            out << "\n";
+        }
         out << outcome.treated << " treated, " << outcome.failed << " failed\n";
     }
     return outcome.failed > 0 ? 1 : 0;

@@ -42,6 +42,13 @@ public:
     /// source left in place, when it cannot be moved (the folder it is in already, among
     /// other reasons).
     virtual bool moveToFolder(std::string_view path, std::string_view folder) = 0;
+    /// The folders on the drives in which the Recycle Bin keeps what it holds (Windows paths
+    /// of folders that exist, such as "D:\.Trash-1000"): walks over the drives leave them
+    /// out, so that nothing recycled is offered again.
+    virtual std::vector<std::string> recycleBinFolders() = 0;
+    /// Why the last failed recycle() or moveToFolder() failed, in words for the user; empty
+    /// when none did.
+    virtual std::string lastErrorText() = 0;
     /// SHEmptyRecycleBin of all drives with SHERB_NOCONFIRMATION | SHERB_NOPROGRESSUI |
     /// SHERB_NOSOUND: removes every item of the Recycle Bin for good, asking nothing.
     virtual RecycleBinEmptied emptyRecycleBin() = 0;

@@ -231,6 +231,14 @@ std::u16string utf8ToUtf16(std::string_view text)
     return out;
 }
 
+bool isUtf8(std::string_view text)
+{
+    // Anything the conversion had to replace comes back different.
+    const bool ascii = std::all_of(text.begin(), text.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    return ascii || utf16ToUtf8(utf8ToUtf16(text)) == text;
+}
+
 std::string utf16ToUtf8(std::u16string_view text)
 {
     std::string out;

@@ -11,6 +11,10 @@ std::u16string utf8ToUtf16(std::string_view text);
 /// UTF-16 to UTF-8. Unpaired surrogates become U+FFFD.
 std::string utf16ToUtf8(std::u16string_view text);
 
+/// True when the bytes are UTF-8 as utf16ToUtf8 writes it (no stray, cut or overlong
+/// sequences, no surrogates).
+bool isUtf8(std::string_view text);
+
 /// UTF-16 units as little-endian bytes, and back (an odd last byte is dropped).
 std::string utf16ToBytes(std::u16string_view text);
 std::u16string bytesToUtf16(std::string_view bytes);

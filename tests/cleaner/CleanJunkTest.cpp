@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <regex>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,8 +35,14 @@ public:
         rows[static_cast<size_t>(row)].second = status;
     }
     void progressChanged(int position) override { progress.push_back(position); }
+    void setResultReason(int row, const std::string& reason) override
+    {
+        reasons[rows[static_cast<size_t>(row)].first] = reason;
+    }
 
     int maximum = -2;
+    /// Why each failed row failed, by its path.
+    std::map<std::string, std::string> reasons;
     std::vector<std::pair<std::string, std::string>> rows;
     std::vector<int> progress;
 };
@@ -173,6 +180,37 @@ TEST_F(CleanJunkTest, AFolderSwappedForALinkAfterTheScanIsNeverFollowed)
     EXPECT_TRUE(fs::is_empty(driveC() / "Junk"));
 }
 
+TEST_F(CleanJunkTest, ACleanActsOnTheNameTheScanFoundAndNoOther)
+{
+    // Two files on Linux that Windows would take for one: names Windows cannot hold (a
+    // trailing blank or dot) are never listed, so never found, and the clean acts on exactly
+    // the name it was given.
+    writeFile(driveC() / "t/trail.tmp ", "blank");
+    writeFile(driveC() / "t/trail.tmp", "plain");
+    writeFile(driveC() / "t/dot.tmp.", "dot");
+    class Found : public JunkScanView
+    {
+    public:
+        void clearFound() override { rows.clear(); }
+        void addFound(const FoundJunkRow& row) override { rows.push_back(row); }
+        std::vector<FoundJunkRow> rows;
+    } found;
+    JunkScan scan(*session, found);
+    scan.FileTypes = {{1, "*.tmp", "Temporary files"}, {1, "*.tmp ", "With a blank"}};
+    scan.ScanSelectedDrives({"C:\\t"});
+    ASSERT_EQ(found.rows.size(), 1u);
+    EXPECT_EQ(found.rows[0].path, "C:\\t\\trail.tmp");
+
+    for (const CleanMode mode : {CleanMode::Recycle, CleanMode::Delete}) {
+        clean(found.rows, mode);
+        EXPECT_EQ(readFile(driveC() / "t/trail.tmp "), "blank");
+        EXPECT_EQ(readFile(driveC() / "t/dot.tmp."), "dot");
+    }
+    EXPECT_EQ(view.rows, (Rows{{"C:\\t\\trail.tmp", "Deleted Error"}}))
+        << "recycled first, then gone";
+    EXPECT_EQ(readFile(trash() / "files/trail.tmp"), "plain");
+}
+
 TEST_F(CleanJunkTest, UntickedRowsAdvanceTheBarWithoutAResultRow)
 {
     clean({row("C:\\a\\x.tmp", false), row("C:\\b\\x.tmp")}, CleanMode::Recycle);
@@ -246,6 +284,35 @@ TEST_F(CleanJunkTest, RecycleOnAnotherFileSystemUsesTheTrashThere)
     fs::remove_all(other);
     if (!trashExisted)
         fs::remove_all(topTrash);
+}
+
+TEST_F(CleanJunkTest, ANameTheTrashCannotHoldStaysAndTheRowSaysWhy)
+{
+    // 255 bytes: as long as a name may be, so the trash's "<name>.trashinfo" cannot exist.
+    const std::string name = std::string(251, 'n') + ".tmp";
+    writeFile(driveC() / "a" / name, "longest");
+    const CleanOutcome outcome = clean(
+        {row("C:\\a\\" + name), row("C:\\a\\x.tmp"), row("C:\\a\\gone.tmp")}, CleanMode::Recycle);
+    EXPECT_EQ(outcome.failed, 2);
+    EXPECT_EQ(view.rows, (Rows{{"C:\\a\\" + name, "Deleted Error"},
+                               {"C:\\a\\x.tmp", "File Deleted"},
+                               {"C:\\a\\gone.tmp", "Deleted Error"}}));
+    EXPECT_EQ(view.reasons["C:\\a\\" + name],
+              "The name is too long for the desktop's trash: the trash keeps it with "
+              "\".trashinfo\" added, past the 255 bytes a file name may have");
+    EXPECT_EQ(view.reasons["C:\\a\\gone.tmp"], "No such file or directory");
+    EXPECT_FALSE(view.reasons.contains("C:\\a\\x.tmp"));
+    EXPECT_EQ(readFile(driveC() / "a" / name), "longest");
+    EXPECT_EQ(std::distance(fs::directory_iterator(trash() / "info"), fs::directory_iterator()), 1)
+        << "only x.tmp's information file, none half made";
+
+    // A row whose file changed since the scan says so.
+    FoundJunkRow changed = row("C:\\b\\keep.tmp");
+    changed.id = session->files().fileId("C:\\b\\x.tmp");
+    clean({changed}, CleanMode::Delete);
+    EXPECT_EQ(view.reasons["C:\\b\\keep.tmp"],
+              "It is gone, or is no longer the file the scan found");
+    EXPECT_EQ(readFile(driveC() / "b/keep.tmp"), "kept");
 }
 
 TEST_F(CleanJunkTest, MoveKeepsEveryFileAndNeverReplacesOne)

@@ -4,7 +4,9 @@
 #include "cleaner/JunkDrives.h"
 #include "support/PrefixFixture.h"
 
+#include <cstdlib>
 #include <functional>
+#include <unistd.h>
 
 namespace tw {
 namespace {
@@ -42,6 +44,31 @@ public:
     std::function<void()> onFound;
 };
 
+/// An environment variable set for the object's life, then put back.
+class ScopedVariable
+{
+public:
+    ScopedVariable(const char* name, const std::string& value) : m_name(name)
+    {
+        if (const char* previous = std::getenv(name))
+            m_previous = previous;
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~ScopedVariable()
+    {
+        if (m_previous)
+            ::setenv(m_name, m_previous->c_str(), 1);
+        else
+            ::unsetenv(m_name);
+    }
+    ScopedVariable(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+private:
+    const char* m_name;
+    std::optional<std::string> m_previous;
+};
+
 const char* kDrives = "\n[Software\\\\Wine\\\\Drives] 1\n\"e:\"=\"cdrom\"\n";
 
 class JunkScanTest : public test::PrefixTest
@@ -55,7 +82,7 @@ protected:
             .file("music/deep/er/x.bak")
             .file("music/deep/Thumbs.db")
             .file("pictures/thumbs.db")
-            .file("old.bak/inner.log")
+            .file("old.bak/inner.tmp")
             .file("old.bak/keep.txt")
             .file(".cache/h.tmp")
             .file(".hidden.tmp")
@@ -101,13 +128,14 @@ TEST_F(JunkScanTest, ListsMatchesDepthFirstInSearchOrder)
     const std::vector<std::string> expected = {
         "C:\\.cache\\h.tmp",          // a hidden folder is searched
         "C:\\.hidden.tmp",            // a hidden file is not shown but tested
-        "C:\\a.tmp.bak",              // FILE.TMP differs in case
+        "C:\\a.tmp.bak",              //
+        "C:\\FILE.TMP",               // letter case does not count
         "C:\\music\\cache.tmp",       //
-        "C:\\music\\deep\\er\\x.bak", // Thumbs.db differs in case
-        "C:\\old.bak\\inner.log",     // a folder that matches is searched first
+        "C:\\music\\deep\\er\\x.bak", //
+        "C:\\music\\deep\\Thumbs.db", // nor here
+        "C:\\old.bak\\inner.tmp",     // a folder that matches is searched first
         "C:\\old.bak",                // and then listed like a file
-        "C:\\pictures\\thumbs.db",    //
-        "C:\\readme.txt",             // README has no extension
+        "C:\\pictures\\thumbs.db",    // readme.txt: a document, unticked at first
         "C:\\ro.old",                 // listed, not searched inside
         "C:\\users\\me\\Inside.bak",  // a link inside the drive: listed, not followed
         "D:\\d1.tmp",
@@ -144,9 +172,10 @@ TEST_F(JunkScanTest, UsesTheTickedTypesOfTheFile)
     FileTypeList types = {MakeJunkFileType(1, "*.bak", "B"), MakeJunkFileType(0, "*.tmp", "T"),
                           MakeJunkFileType(1, "Thumbs.db", "Th")};
     ASSERT_EQ(SaveFileTypes(*session, types), "");
-    EXPECT_EQ(scan({"C:"}), (std::vector<std::string>{"C:\\a.tmp.bak", "C:\\music\\deep\\er\\x.bak",
-                                                      "C:\\music\\deep\\Thumbs.db", "C:\\old.bak",
-                                                      "C:\\users\\me\\Inside.bak"}));
+    EXPECT_EQ(scan({"C:"}),
+              (std::vector<std::string>{"C:\\a.tmp.bak", "C:\\music\\deep\\er\\x.bak",
+                                        "C:\\music\\deep\\Thumbs.db", "C:\\old.bak",
+                                        "C:\\pictures\\thumbs.db", "C:\\users\\me\\Inside.bak"}));
 
     ASSERT_EQ(SaveFileTypes(*session, {}), "");
     EXPECT_TRUE(scan({"C:", "D:"}).empty()) << "an empty list finds nothing";
@@ -175,6 +204,35 @@ TEST_F(JunkScanTest, TheProgramsOwnFolderIsNeverOffered)
         << "another spelling leads to the same folder";
 }
 
+TEST_F(JunkScanTest, TheRecycleBinsFoldersAreNeverWalked)
+{
+    namespace fs = test::fs;
+    // The trashes at the top of a drive that is a file system of its own, as the desktop
+    // makes them, and a folder that only has a trash's name.
+    const std::string uid = std::to_string(::getuid());
+    const fs::path driveD = dir.path() / "prefix/drive_d";
+    test::writeFile(driveD / (".Trash-" + uid) / "files/old.tmp", "recycled");
+    test::writeFile(driveD / (".Trash-" + uid) / "info/old.tmp.trashinfo", "[Trash Info]\n");
+    test::writeFile(driveD / ".Trash" / uid / "files/shared.bak", "recycled");
+    test::writeFile(driveD / "games" / (".Trash-" + uid) / "save.tmp", "not a trash");
+    // The home trash, here inside drive C:, takes what is recycled on C:.
+    const ScopedVariable dataHome("XDG_DATA_HOME", (driveC() / "users/me/share").string());
+    fs::create_directories(driveC() / "users/me/share");
+    ASSERT_TRUE(session->shell().recycle("C:\\music\\cache.tmp"));
+    ASSERT_TRUE(fs::exists(driveC() / "users/me/share/Trash/files/cache.tmp"));
+    // The same trash through a drive letter of its own.
+    fs::create_directory_symlink("../drive_d/.Trash-" + uid, dir.path() / "prefix/dosdevices/t:");
+    reopen();
+
+    FileTypeList types;
+    for (const char* name : {"cache.tmp", "old.tmp", "shared.bak", "save.tmp", "d1.tmp"})
+        types.push_back(MakeJunkFileType(1, name, "Junk"));
+    ASSERT_EQ(SaveFileTypes(*session, types), "");
+    const std::vector<std::string> expected = {"D:\\d1.tmp",
+                                               "D:\\games\\.Trash-" + uid + "\\save.tmp"};
+    EXPECT_EQ(scan({"C:", "D:", "T:"}), expected);
+}
+
 TEST_F(JunkScanTest, NoDriveTickedEndsAtOnce)
 {
     EXPECT_TRUE(scan({}).empty());
@@ -190,7 +248,7 @@ TEST_F(JunkScanTest, StopKeepsWhatWasFoundAndEndsTheScan)
     };
     const std::vector<std::string> found = scan({"C:", "D:"});
     ASSERT_EQ(found.size(), 4u);
-    EXPECT_EQ(found.back(), "C:\\music\\cache.tmp");
+    EXPECT_EQ(found.back(), "C:\\FILE.TMP");
 }
 
 TEST_F(JunkScanTest, NumbersGoOnUntilTheWindowIsShownAgain)

@@ -52,7 +52,7 @@ TEST_F(JunkCommandTest, TypesAreTheBuiltInOnesWhileTheFileIsMissing)
                                0),
               0u)
         << result.out;
-    EXPECT_NE(result.out.find("{\"checked\": true, \"pattern\": \"readme.txt\", \"description\": "
+    EXPECT_NE(result.out.find("{\"checked\": false, \"pattern\": \"readme.txt\", \"description\": "
                               "\"Readme Files\"}]}\n"),
               std::string::npos);
     EXPECT_EQ(test::treeContents(dir.path() / "prefix"), before) << "listing writes nothing";
@@ -111,6 +111,55 @@ TEST_F(JunkCommandTest, TypeVerbsEditTheFile)
     EXPECT_EQ(help.out.find("junk types remove"), std::string::npos) << help.out;
 }
 
+TEST_F(JunkCommandTest, TypesInTheFilesCodePageAreShownAsUtf8)
+{
+    // A FileList written on Windows holds its texts in the ANSI code page, 1252 here.
+    const auto record = [](char checked, const std::string& pattern, const std::string& text) {
+        std::string bytes(203, '\0');
+        bytes[0] = checked;
+        bytes[1] = static_cast<char>(pattern.size());
+        bytes.replace(2, pattern.size(), pattern);
+        bytes[102] = static_cast<char>(text.size());
+        bytes.replace(103, text.size(), text);
+        return bytes;
+    };
+    const std::string stored = record(1, "caf\xe9.tmp", "R\xe9sum\xe9 copies") +
+                               record(0, "*.bak", "\x93Old\x94 files") +
+                               record(1, "*.old", "caf\xc3\xa9 as UTF-8");
+    test::writeFile(fileList(), stored);
+
+    const auto json = junk({"types", "--json"});
+    ASSERT_EQ(json.exitCode, 0) << json.err;
+    EXPECT_NE(json.out.find("\"types\": ["
+                            "{\"checked\": true, \"pattern\": \"caf\xc3\xa9.tmp\", "
+                            "\"description\": \"R\xc3\xa9sum\xc3\xa9 copies\"}, "
+                            "{\"checked\": false, \"pattern\": \"*.bak\", "
+                            "\"description\": \"\xe2\x80\x9cOld\xe2\x80\x9d files\"}, "
+                            "{\"checked\": true, \"pattern\": \"*.old\", "
+                            "\"description\": \"caf\xc3\xa9 as UTF-8\"}]}\n"),
+              std::string::npos)
+        << json.out;
+    const auto text = junk({"types"});
+    EXPECT_NE(text.out.find("   1 [x] caf\xc3\xa9.tmp"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("R\xc3\xa9sum\xc3\xa9 copies"), std::string::npos) << text.out;
+
+    // Ticking a type keeps the other bytes of the file as they were.
+    ASSERT_EQ(junk({"types", "check", "2", "on"}).exitCode, 0);
+    std::string ticked = stored;
+    ticked[203] = 1;
+    EXPECT_EQ(readFile(fileList()), ticked);
+}
+
+TEST_F(JunkCommandTest, JsonStaysUtf8ForHostNamesThatAreNot)
+{
+    test::writeFile(dir.path() / "prefix/drive_c/Sounds/bad\xff.tmp", "x");
+    const auto result = junk({"scan", "--drives", "C:", "--json"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.out.find("\"C:\\\\Sounds\\\\bad\xef\xbf\xbd.tmp\""), std::string::npos)
+        << result.out;
+    EXPECT_EQ(result.out.find('\xff'), std::string::npos);
+}
+
 TEST_F(JunkCommandTest, DrivesAreTheFixedOnesInsideThePrefix)
 {
     const auto result = junk({"drives", "--json"});
@@ -131,10 +180,10 @@ TEST_F(JunkCommandTest, ScanListsFindsInScanOrderAndChangesNothing)
     auto result = junk({"scan", "--json"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.out, "{\"drives\": [\"C:\", \"D:\"], \"found\": ["
-                          "{\"number\": 1, \"path\": \"C:\\\\setup.log\"}, "
-                          "{\"number\": 2, \"path\": \"C:\\\\Sounds\\\\Album\\\\track01.bak\"}, "
-                          "{\"number\": 3, \"path\": \"C:\\\\Sounds\\\\old.bak\\\\inner.tmp\"}, "
-                          "{\"number\": 4, \"path\": \"C:\\\\Sounds\\\\old.bak\"}, "
+                          "{\"number\": 1, \"path\": \"C:\\\\Sounds\\\\Album\\\\track01.bak\"}, "
+                          "{\"number\": 2, \"path\": \"C:\\\\Sounds\\\\old.bak\\\\inner.tmp\"}, "
+                          "{\"number\": 3, \"path\": \"C:\\\\Sounds\\\\old.bak\"}, "
+                          "{\"number\": 4, \"path\": \"C:\\\\Sounds\\\\Thumbs.db\"}, "
                           "{\"number\": 5, \"path\": \"D:\\\\game\\\\save.tmp\"}]}\n");
 
     // The drive tree's order, whatever order the list names them in.
@@ -154,12 +203,14 @@ TEST_F(JunkCommandTest, ScanListsFindsInScanOrderAndChangesNothing)
 
 TEST_F(JunkCommandTest, ScanFollowsTheTicksOfTheFile)
 {
-    ASSERT_EQ(junk({"types", "check", "35", "off"}).exitCode, 0) << "*.log";
+    ASSERT_EQ(junk({"types", "check", "35", "on"}).exitCode, 0) << "*.log";
     ASSERT_EQ(junk({"types", "check", "6", "off"}).exitCode, 0) << "*.tmp";
     const auto result = junk({"scan", "--json"});
     EXPECT_EQ(result.out, "{\"drives\": [\"C:\", \"D:\"], \"found\": ["
-                          "{\"number\": 1, \"path\": \"C:\\\\Sounds\\\\Album\\\\track01.bak\"}, "
-                          "{\"number\": 2, \"path\": \"C:\\\\Sounds\\\\old.bak\"}]}\n");
+                          "{\"number\": 1, \"path\": \"C:\\\\setup.log\"}, "
+                          "{\"number\": 2, \"path\": \"C:\\\\Sounds\\\\Album\\\\track01.bak\"}, "
+                          "{\"number\": 3, \"path\": \"C:\\\\Sounds\\\\old.bak\"}, "
+                          "{\"number\": 4, \"path\": \"C:\\\\Sounds\\\\Thumbs.db\"}]}\n");
 }
 
 TEST_F(JunkCommandTest, RecycleLeavesEveryFindInTheTrash)
@@ -168,10 +219,10 @@ TEST_F(JunkCommandTest, RecycleLeavesEveryFindInTheTrash)
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.out,
               "{\"mode\": \"recycle\", \"rows\": ["
-              "{\"path\": \"C:\\\\setup.log\", \"status\": \"File Deleted\"}, "
               "{\"path\": \"C:\\\\Sounds\\\\Album\\\\track01.bak\", \"status\": \"File Deleted\"}, "
               "{\"path\": \"C:\\\\Sounds\\\\old.bak\\\\inner.tmp\", \"status\": \"File Deleted\"}, "
               "{\"path\": \"C:\\\\Sounds\\\\old.bak\", \"status\": \"File Deleted\"}, "
+              "{\"path\": \"C:\\\\Sounds\\\\Thumbs.db\", \"status\": \"File Deleted\"}, "
               "{\"path\": \"D:\\\\game\\\\save.tmp\", \"status\": \"File Deleted\"}]}\n");
     EXPECT_EQ(readFile(trash() / "files/track01.bak"), "backup");
     EXPECT_TRUE(fs::is_directory(trash() / "files/old.bak"));
@@ -182,17 +233,18 @@ TEST_F(JunkCommandTest, RecycleLeavesEveryFindInTheTrash)
               std::string::npos)
         << info;
     EXPECT_TRUE(fs::exists(dir.path() / "prefix/drive_c/Sounds/Album/track01.wav"));
-    EXPECT_TRUE(fs::exists(dir.path() / "prefix/drive_c/Sounds/Thumbs.db"));
+    EXPECT_TRUE(fs::exists(trash() / "files/Thumbs.db"));
+    EXPECT_EQ(readFile(dir.path() / "prefix/drive_c/setup.log"), "log") << "*.log starts unticked";
 }
 
 TEST_F(JunkCommandTest, DeleteFailsOnAFolderAndSaysSo)
 {
     const auto result = junk({"clean", "--mode", "delete", "--drives", "C:"});
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.out, "File Deleted   C:\\setup.log\n"
-                          "File Deleted   C:\\Sounds\\Album\\track01.bak\n"
+    EXPECT_EQ(result.out, "File Deleted   C:\\Sounds\\Album\\track01.bak\n"
                           "File Deleted   C:\\Sounds\\old.bak\\inner.tmp\n"
-                          "Deleted Error  C:\\Sounds\\old.bak\n"
+                          "Deleted Error  C:\\Sounds\\old.bak  (Is a directory)\n"
+                          "File Deleted   C:\\Sounds\\Thumbs.db\n"
                           "4 treated, 1 failed\n");
     EXPECT_TRUE(fs::is_directory(dir.path() / "prefix/drive_c/Sounds/old.bak"));
     EXPECT_TRUE(fs::exists(dir.path() / "prefix/drive_d/game/save.tmp"));

@@ -20,7 +20,7 @@ const std::vector<std::pair<std::string, std::string>> kPlanted = {
     {"drive_c/Sounds/Album One/track01.wav", "wave 1"},
     {"drive_c/Sounds/Album One/track02.wav", "wave 2"},
     {"drive_c/Sounds/Album One/track02.wav.bak", "old wave 2"},
-    {"drive_c/Sounds/Album One/Thumbs.db", "case differs"},
+    {"drive_c/Sounds/Album One/Thumbs.db", "thumbs.db in another case"},
     {"drive_c/Sounds/Album One/~$notes.txt", "lock file"},
     {"drive_c/Sounds/Album One/Disc 2/track01.wav", "disc 2"},
     {"drive_c/Sounds/Album One/Disc 2/mix.tmp", "mix"},
@@ -35,9 +35,9 @@ const std::vector<std::pair<std::string, std::string>> kPlanted = {
 const std::vector<std::string> kJunk = {
     "C:\\Sounds\\100% live.tmp",
     "C:\\Sounds\\Album One\\Disc 2\\mix.tmp",
+    "C:\\Sounds\\Album One\\Thumbs.db",
     "C:\\Sounds\\Album One\\track02.wav.bak",
     "C:\\Sounds\\Album One\\~$notes.txt",
-    "C:\\Sounds\\old.bak\\song.log",
     "C:\\Sounds\\old.bak",
     "D:\\Loops\\beat.$$$",
 };
@@ -238,7 +238,8 @@ TEST_F(JunkWine, MoveGathersTheFindsAndDeleteRemovesThem)
     ASSERT_EQ(clean.exitCode, 0) << clean.err << clean.out;
     EXPECT_EQ(planted(pathsOf(clean.out)), kJunk);
     EXPECT_EQ(readFile(kept / "100% live.tmp"), "live");
-    EXPECT_EQ(readFile(kept / "song.log"), "song log");
+    EXPECT_EQ(readFile(kept / "Thumbs.db"), "thumbs.db in another case");
+    EXPECT_EQ(readFile(kept / "old.bak/song.log"), "song log") << "*.log starts unticked";
     EXPECT_EQ(readFile(kept / "old.bak/song.wav"), "song") << "a folder moves whole";
     EXPECT_EQ(readFile(kept / "beat.$$$"), "beat temp");
     EXPECT_TRUE(fs::exists(prefix() / "drive_c/Sounds/Album One/track01.wav"));

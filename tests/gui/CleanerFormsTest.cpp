@@ -24,6 +24,8 @@
 #include <QRadioButton>
 #include <QScopeGuard>
 #include <QStackedWidget>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTest>
@@ -91,7 +93,7 @@ private slots:
         builder.file("Sounds/track01.wav")
             .file("Sounds/track01.wav.bak", "old take")
             .file("Sounds/mix.tmp", "mix")
-            .file("Sounds/old.bak/song.log", "log")
+            .file("Sounds/old.bak/song.tmp", "log")
             .drive('d', "../drive_d");
         test::writeFile(builder.dir() / "drive_d/save.tmp", "save");
         fs::create_directories(m_dir->path() / "data");
@@ -241,6 +243,47 @@ private slots:
         QCOMPARE(cleaner.tickedRoots(), (std::vector<std::string>{"C:", "D:"}));
     }
 
+    void aClickOnADrivesBoxShowsWhatIsScanned()
+    {
+        TFormSysDiskClear cleaner(*m_session, {});
+        cleaner.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&cleaner));
+        QTreeWidget* tree = cleaner.ChbTvDiskList;
+        QTreeWidgetItem* driveC = tree->topLevelItem(0)->child(0);
+        QTreeWidgetItem* driveD = tree->topLevelItem(0)->child(1);
+        // The box itself, where the view draws it.
+        const auto box = [tree](QTreeWidgetItem* item) {
+            QStyleOptionViewItem option;
+            option.initFrom(tree->viewport());
+            option.rect = tree->visualItemRect(item);
+            option.features = QStyleOptionViewItem::HasCheckIndicator |
+                              QStyleOptionViewItem::HasDisplay |
+                              QStyleOptionViewItem::HasDecoration;
+            option.decorationSize = tree->iconSize();
+            option.text = item->text(0);
+            return tree->style()
+                ->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, tree)
+                .center();
+        };
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, box(driveD));
+        QCOMPARE(driveD->checkState(0), Qt::Checked);
+        QCOMPARE(cleaner.tickedRoots(), std::vector<std::string>{"D:"});
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, box(driveD));
+        QCOMPARE(driveD->checkState(0), Qt::Unchecked);
+        QVERIFY(cleaner.tickedRoots().empty());
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, box(driveC));
+        QCOMPARE(driveC->checkState(0), Qt::Checked);
+        QCOMPARE(driveD->checkState(0), Qt::Unchecked);
+
+        // The scan searches the drive whose box is ticked, and only it.
+        scanWith(cleaner);
+        const std::vector<std::string> found = foundPaths(*cleaner.FormDiskScan);
+        QVERIFY(!found.empty());
+        for (const std::string& path : found)
+            QVERIFY2(path.rfind("C:\\", 0) == 0, path.c_str());
+        cleaner.FormDiskScan->close();
+    }
+
     void scanWindowFindsStopsAndRefusesToCloseWhileScanning()
     {
         TFormSysDiskClear cleaner(*m_session, {});
@@ -249,7 +292,7 @@ private slots:
         TFormDiskScan& scan = *cleaner.FormDiskScan;
         scanWith(cleaner);
         const std::vector<std::string> all = {
-            "C:\\Sounds\\mix.tmp", "C:\\Sounds\\old.bak\\song.log", "C:\\Sounds\\old.bak",
+            "C:\\Sounds\\mix.tmp", "C:\\Sounds\\old.bak\\song.tmp", "C:\\Sounds\\old.bak",
             "C:\\Sounds\\track01.wav.bak", "D:\\save.tmp"};
         QCOMPARE(foundPaths(scan), all);
         QVERIFY(scan.ChbSelectAll->isChecked());
@@ -328,8 +371,13 @@ private slots:
         using Rows = std::vector<std::pair<std::string, std::string>>;
         QCOMPARE(clean.resultModel()->rows(),
                  (Rows{{"C:\\Sounds\\mix.tmp", "Deleted Error"},
-                       {"C:\\Sounds\\old.bak\\song.log", "File Deleted"},
+                       {"C:\\Sounds\\old.bak\\song.tmp", "File Deleted"},
                        {"C:\\Sounds\\old.bak", "File Deleted"}}));
+        // The failed row's status tells why when the pointer rests on it.
+        const CleanResultModel& results = *clean.resultModel();
+        QCOMPARE(results.data(results.index(0, 1), Qt::ToolTipRole).toString(),
+                 QStringLiteral("It is gone, or is no longer the file the scan found"));
+        QVERIFY(!results.data(results.index(1, 1), Qt::ToolTipRole).isValid());
         QCOMPARE(clean.SuiPgb->maximum(), 3);
         QCOMPARE(clean.SuiPgb->value(), 3);
         QVERIFY(fs::exists(m_dir->path() / "data/Trash/files/old.bak"));
@@ -370,7 +418,7 @@ private slots:
         QCOMPARE(clean.windowTitle(), QStringLiteral("Cleaner Option"));
         QVERIFY(clean.resultModel()->rows().empty());
         QVERIFY(fs::exists(driveC() / "Sounds/mix.tmp"));
-        QVERIFY(fs::exists(driveC() / "Sounds/old.bak/song.log"));
+        QVERIFY(fs::exists(driveC() / "Sounds/old.bak/song.tmp"));
         QVERIFY(!fs::exists(m_dir->path() / "data/Trash"));
 
         // An edit of the types is refused with the reason when their window closes.

@@ -26,6 +26,18 @@ TEST(TextCodec, ReplacesBrokenInput)
     EXPECT_EQ(bytesToUtf16(std::string("a\0b", 3)), u"a");
 }
 
+TEST(TextCodec, TellsUtf8FromOtherBytes)
+{
+    EXPECT_TRUE(isUtf8(""));
+    EXPECT_TRUE(isUtf8("plain"));
+    EXPECT_TRUE(isUtf8("caf\xc3\xa9 \xe2\x80\x9c\xf0\x9f\x8e\xb5 \xef\xbf\xbd"));
+    EXPECT_FALSE(isUtf8("caf\xe9")) << "a code-page byte";
+    EXPECT_FALSE(isUtf8("\xc3")) << "cut short";
+    EXPECT_FALSE(isUtf8("\xc0\xaf")) << "overlong";
+    EXPECT_FALSE(isUtf8("\xed\xa0\x80")) << "a surrogate";
+    EXPECT_FALSE(isUtf8("a\x80z")) << "a stray continuation byte";
+}
+
 TEST(TextCodec, ConvertsWindowsCodePages)
 {
     const std::string cafe = "Caf\xc3\xa9 \xc3\xbcn\xc3\xaf"

@@ -162,6 +162,11 @@ void TFormDiskFileClearSelect::setResultStatus(int row, const std::string& statu
     m_results->setStatus(row, status);
 }
 
+void TFormDiskFileClearSelect::setResultReason(int row, const std::string& reason)
+{
+    m_results->setReason(row, reason);
+}
+
 void TFormDiskFileClearSelect::progressChanged(int position)
 {
     SuiPgb->setValue(position);

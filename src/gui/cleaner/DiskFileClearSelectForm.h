@@ -48,6 +48,7 @@ public:
     void cleanStarted(int maximum) override;
     int addResultRow(const std::string& junkFile) override;
     void setResultStatus(int row, const std::string& status) override;
+    void setResultReason(int row, const std::string& reason) override;
     void progressChanged(int position) override;
 
     CleanResultModel* resultModel() const { return m_results; }

@@ -90,6 +90,9 @@ QVariant CleanResultModel::data(const QModelIndex& index, int role) const
         return QString::fromStdString(index.column() == 0 ? row.first : row.second);
     if (role == Qt::TextAlignmentRole && index.column() == 1)
         return int(Qt::AlignCenter);
+    if (role == Qt::ToolTipRole && index.column() == 1 &&
+        !m_reasons[static_cast<size_t>(index.row())].empty())
+        return QString::fromStdString(m_reasons[static_cast<size_t>(index.row())]);
     return {};
 }
 
@@ -108,6 +111,7 @@ void CleanResultModel::clear()
 {
     beginResetModel();
     m_rows.clear();
+    m_reasons.clear();
     endResetModel();
 }
 
@@ -116,6 +120,7 @@ int CleanResultModel::append(const std::string& junkFile)
     const int at = rowCount();
     beginInsertRows({}, at, at);
     m_rows.push_back({junkFile, ""});
+    m_reasons.emplace_back();
     endInsertRows();
     return at;
 }
@@ -123,6 +128,12 @@ int CleanResultModel::append(const std::string& junkFile)
 void CleanResultModel::setStatus(int row, const std::string& status)
 {
     m_rows[static_cast<size_t>(row)].second = status;
+    emit dataChanged(index(row, 1), index(row, 1));
+}
+
+void CleanResultModel::setReason(int row, const std::string& reason)
+{
+    m_reasons[static_cast<size_t>(row)] = reason;
     emit dataChanged(index(row, 1), index(row, 1));
 }
 

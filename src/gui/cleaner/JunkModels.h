@@ -48,10 +48,13 @@ public:
     void clear();
     int append(const std::string& junkFile);
     void setStatus(int row, const std::string& status);
+    /// Why the row failed: the status cell's tool tip.
+    void setReason(int row, const std::string& reason);
     const std::vector<std::pair<std::string, std::string>>& rows() const { return m_rows; }
 
 private:
     std::vector<std::pair<std::string, std::string>> m_rows;
+    std::vector<std::string> m_reasons;
 };
 
 } // namespace tw::gui

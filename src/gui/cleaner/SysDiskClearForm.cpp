@@ -96,6 +96,9 @@ void TFormSysDiskClear::BuildDriveTree()
         auto* node = new QTreeWidgetItem(computer, {QString::fromStdString(drive.name)});
         node->setIcon(0, symbolPicture(QString::fromStdString(drive.root.substr(0, 1)),
                                        QColor(90, 110, 130), 16, false));
+        // The click handler alone turns the tick over: the view must not turn it back when
+        // the click lands on the box.
+        node->setFlags(node->flags() & ~Qt::ItemIsUserCheckable);
         showTick(node, kNotTicked);
         DriveRoots.push_back(drive.root);
     }

@@ -213,7 +213,9 @@ bool moveToDesktopTrash(int folderFd, const std::string& name)
         const bool written = writeAll(fd, info);
         ::close(fd);
         if (!written) {
+            const int error = errno;
             ::unlink(infoFile.c_str());
+            errno = error;
             return false;
         }
         int moved = ::renameat2(folderFd, name.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE);
@@ -223,6 +225,7 @@ bool moveToDesktopTrash(int folderFd, const std::string& name)
             return true;
         const int error = errno;
         ::unlink(infoFile.c_str());
+        errno = error;
         if (error != EEXIST)
             return false;
     }
@@ -377,6 +380,93 @@ bool removeTrashedItem(const TrashedItem& item)
     if (error || ::lstat(item.storedPath.c_str(), &st) == 0)
         return false;
     return ::unlink(item.infoPath.c_str()) == 0 || errno == ENOENT;
+}
+
+} // namespace tw::wine
+
+namespace tw::wine {
+
+namespace {
+
+/// A mount point as /proc/self/mountinfo writes it, its octal escapes (\040) decoded.
+std::string decodedMountPoint(const std::string& field)
+{
+    std::string decoded;
+    for (size_t i = 0; i < field.size(); ++i) {
+        if (field[i] == '\\' && i + 3 < field.size() && field[i + 1] >= '0' &&
+            field[i + 1] <= '3' && field[i + 2] >= '0' && field[i + 2] <= '7' &&
+            field[i + 3] >= '0' && field[i + 3] <= '7') {
+            decoded.push_back(static_cast<char>((field[i + 1] - '0') * 64 +
+                                                (field[i + 2] - '0') * 8 + (field[i + 3] - '0')));
+            i += 3;
+        } else {
+            decoded.push_back(field[i]);
+        }
+    }
+    return decoded;
+}
+
+/// The mount points of this process's view of the file systems.
+std::vector<std::string> mountPoints()
+{
+    std::vector<std::string> points;
+    std::ifstream in("/proc/self/mountinfo");
+    std::string line;
+    while (std::getline(in, line)) {
+        // ID, parent ID, major:minor, root, then the mount point.
+        size_t start = 0;
+        for (int field = 0; field < 4 && start != std::string::npos; ++field) {
+            start = line.find(' ', start);
+            if (start != std::string::npos)
+                ++start;
+        }
+        if (start == std::string::npos)
+            continue;
+        points.push_back(decodedMountPoint(line.substr(start, line.find(' ', start) - start)));
+    }
+    return points;
+}
+
+bool insideOrSame(const std::string& path, const std::vector<std::string>& roots)
+{
+    for (const std::string& root : roots) {
+        if (path == root || lexicallyInside(path, root))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+std::vector<std::string> trashFoldersWithin(const std::vector<std::string>& roots)
+{
+    std::vector<std::string> tops = roots;
+    for (const std::string& point : mountPoints()) {
+        if (insideOrSame(point, roots))
+            tops.push_back(point);
+    }
+    std::vector<std::string> candidates;
+    if (const std::string home = dataHome(); !home.empty())
+        candidates.push_back(home + "/Trash");
+    const std::string uid = std::to_string(::getuid());
+    for (const std::string& top : tops) {
+        const std::string base = top == "/" ? std::string() : top;
+        candidates.push_back(base + "/.Trash");
+        candidates.push_back(base + "/.Trash-" + uid);
+    }
+    std::vector<std::string> found;
+    std::set<std::string> seen;
+    for (const std::string& candidate : candidates) {
+        // Links are followed: what matters is the folder the scan would reach.
+        struct stat st;
+        char resolved[PATH_MAX];
+        if (::stat(candidate.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) ||
+            !::realpath(candidate.c_str(), resolved))
+            continue;
+        if (insideOrSame(resolved, roots) && seen.insert(resolved).second)
+            found.push_back(resolved);
+    }
+    return found;
 }
 
 } // namespace tw::wine

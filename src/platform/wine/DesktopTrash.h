@@ -15,8 +15,14 @@ namespace tw::wine {
 /// when the file cannot be trashed; it is never copied.
 bool moveToDesktopTrash(const std::string& hostPath);
 /// The same for the entry `name` of the open folder `folderFd`: the folder is not looked up
-/// again by its path, and the information file records where it is now.
+/// again by its path, and the information file records where it is now. On failure errno
+/// tells why (ENAMETOOLONG: the name grows too long in the trash).
 bool moveToDesktopTrash(int folderFd, const std::string& name);
+
+/// The trash folders that exist inside one of `roots` (resolved host folders) or are one of
+/// them: the home trash, and `.Trash` and `.Trash-$uid` at each root and at the top of every
+/// file system mounted inside a root.
+std::vector<std::string> trashFoldersWithin(const std::vector<std::string>& roots);
 
 /// A path as a `.trashinfo` file's Path key holds it: bytes other than letters, digits,
 /// "-._~" and "/" as %XX.

@@ -4,7 +4,9 @@
 #include "FolderMove.h"
 #include "WineLoader.h"
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <liblnk.h>
 #include <memory>
@@ -126,24 +128,81 @@ std::string WineShell::shortcutTarget(std::string_view shortcut)
 
 namespace tw::wine {
 
+bool WineShell::noteFailure(bool ok)
+{
+    if (ok)
+        return true;
+    // Some refusals (a move into the folder the file is in) come with no error number.
+    const int error = errno;
+    if (error == 0)
+        m_lastError.clear();
+    else if (error == ENAMETOOLONG)
+        m_lastError = "The name is too long for the desktop's trash: the trash keeps it with "
+                      "\".trashinfo\" added, past the 255 bytes a file name may have";
+    else
+        m_lastError = std::strerror(error);
+    return false;
+}
+
+bool WineShell::noteFailure(const HeldFolder::Failure& failure)
+{
+    if (failure.leavesDrive) {
+        m_lastError = "A folder on the way is a link that leads out of its drive";
+        return false;
+    }
+    errno = failure.error;
+    return noteFailure(false);
+}
+
 bool WineShell::recycle(std::string_view path)
 {
-    if (m_writesRefused)
-        return false;
+    m_lastError.clear();
+    if (m_writesRefused) {
+        errno = EROFS;
+        return noteFailure(false);
+    }
     HeldFolder::Failure failure;
     const std::optional<HeldFolder> held = m_paths.holdFolderOf(path, failure);
-    return held && moveToDesktopTrash(held->fd(), held->name());
+    if (!held)
+        return noteFailure(failure);
+    errno = 0;
+    return noteFailure(moveToDesktopTrash(held->fd(), held->name()));
 }
 
 bool WineShell::moveToFolder(std::string_view path, std::string_view folder)
 {
-    if (m_writesRefused)
-        return false;
+    m_lastError.clear();
+    if (m_writesRefused) {
+        errno = EROFS;
+        return noteFailure(false);
+    }
     HeldFolder::Failure failure;
     const std::optional<HeldFolder> held = m_paths.holdFolderOf(path, failure);
+    if (!held)
+        return noteFailure(failure);
     const std::optional<std::string> hostFolder = m_paths.toHost(folder);
+    if (!hostFolder) {
+        errno = ENOENT;
+        return noteFailure(false);
+    }
+    errno = 0;
     // The source is named through its held folder, so a swapped folder cannot redirect it.
-    return held && hostFolder && moveIntoFolder(held->pinnedPath(), *hostFolder);
+    return noteFailure(moveIntoFolder(held->pinnedPath(), *hostFolder));
+}
+
+std::vector<std::string> WineShell::recycleBinFolders()
+{
+    std::vector<std::string> roots;
+    for (char letter = 'a'; letter <= 'z'; ++letter) {
+        if (std::optional<std::string> root = m_paths.driveRoot(letter))
+            roots.push_back(std::move(*root));
+    }
+    std::vector<std::string> folders;
+    for (const std::string& trash : trashFoldersWithin(roots)) {
+        if (std::optional<std::string> path = m_paths.toWindows(trash))
+            folders.push_back(std::move(*path));
+    }
+    return folders;
 }
 
 platform::RecycleBinEmptied WineShell::emptyRecycleBin()

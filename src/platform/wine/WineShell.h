@@ -30,13 +30,23 @@ public:
     void refuseWrites() { m_writesRefused = true; }
     bool recycle(std::string_view path) override;
     bool moveToFolder(std::string_view path, std::string_view folder) override;
+    /// The desktop's trash folders that lie on a drive: the home trash, and `.Trash` and
+    /// `.Trash-$uid` at a drive's root or at the top of a file system mounted inside one.
+    std::vector<std::string> recycleBinFolders() override;
+    std::string lastErrorText() override { return m_lastError; }
     /// Wine's Recycle Bin is the desktop's trash, which holds the user's other files too:
     /// only the items whose original place lies inside this prefix go.
     platform::RecycleBinEmptied emptyRecycleBin() override;
 
 private:
+    /// Notes why the last change failed (from errno, none when it is 0) when `ok` is false;
+    /// returns `ok`.
+    bool noteFailure(bool ok);
+    bool noteFailure(const HeldFolder::Failure& failure);
+
     const WinePathMapper& m_paths;
     bool m_writesRefused = false;
+    std::string m_lastError;
 };
 
 /// Starts a program detached, with extra environment entries; false when it cannot start.
