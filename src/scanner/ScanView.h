@@ -28,6 +28,8 @@ struct OutcomeRow
     /// The Problems cell; empty until the row starts.
     std::optional<int> problems;
     RowStatus status = RowStatus::Empty;
+    /// Findings of the row that the ignore list left out.
+    int ignored = 0;
     /// The section the row runs; -1 for none (the total row).
     int section = -1;
     bool isTotal = false;
