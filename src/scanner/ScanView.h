@@ -28,8 +28,6 @@ struct OutcomeRow
     /// The Problems cell; empty until the row starts.
     std::optional<int> problems;
     RowStatus status = RowStatus::Empty;
-    /// Findings of the row that the ignore list left out.
-    int ignored = 0;
     /// The section the row runs; -1 for none (the total row).
     int section = -1;
     bool isTotal = false;
@@ -37,6 +35,8 @@ struct OutcomeRow
     /// whether that was the scan's second thread.
     std::chrono::duration<double> ran{};
     bool ranBeside = false;
+    /// Findings of the row that the ignore list left out.
+    int ignored = 0;
 
     /// The Problems cell as shown: the count in decimal, or "" when empty.
     std::string problemsText() const
