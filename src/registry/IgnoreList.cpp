@@ -3,6 +3,7 @@
 #include "Session.h"
 #include "platform/Registry.h"
 #include "platform/RootKeys.h"
+#include "platform/Storage.h"
 #include "platform/TextCodec.h"
 
 #include <algorithm>
@@ -284,6 +285,19 @@ void RemoveIgnoreEntry(Session& session, const IgnoreList& list, size_t index)
     if (info.values == 0 && info.subKeys == 0 &&
         registry.deleteKey(win::HKEY_CURRENT_USER, kIgnoreKey) != win::ERROR_SUCCESS)
         throw std::runtime_error("cannot remove the empty key " + where);
+}
+
+void StoreIgnoreEntries(Session& session, const std::vector<IgnoreEntry>& entries)
+{
+    session.requireChangeable();
+    try {
+        for (const IgnoreEntry& entry : entries)
+            AddIgnoreEntry(session, entry);
+        session.storage().commit();
+    } catch (const std::runtime_error&) {
+        session.storage().rollback();
+        throw;
+    }
 }
 
 } // namespace tw

@@ -99,6 +99,11 @@ bool AddIgnoreEntry(Session& session, const IgnoreEntry& entry);
 /// std::runtime_error when the registry refuses the change.
 void RemoveIgnoreEntry(Session& session, const IgnoreList& list, size_t index);
 
+/// Adds each of `entries` not stored yet and saves the registry, as one user action. Throws
+/// ChangeRefused when changes may not be made now (nothing is added), std::runtime_error when
+/// they cannot be stored or saved (then none is kept).
+void StoreIgnoreEntries(Session& session, const std::vector<IgnoreEntry>& entries);
+
 /// The settings subkey that holds the list, below HKEY_CURRENT_USER.
 inline constexpr const char* kIgnoreKey = "Software\\Tidewell\\Ignore";
 

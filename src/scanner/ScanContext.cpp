@@ -1,59 +1,9 @@
 #include "ScanContext.h"
 
+#include "IgnoreFinding.h"
 #include "SectionTable.h"
-#include "platform/RootKeys.h"
-#include "platform/TextCodec.h"
 
 namespace tw {
-
-namespace {
-
-bool isDrivePath(const std::string& text)
-{
-    return text.size() >= 3 && text[1] == ':' && text[2] == '\\';
-}
-
-/// The key, value and file a finding names. The key is the record's KeyPath; the value is the
-/// one its section's repair removes. The file is the record's own path for a finding on a
-/// file (a shortcut), else the first of ValueData, ValueName and ItemName that is a drive path.
-IgnoreSubject subjectOf(RepairRemoves removes, const TContent& record)
-{
-    IgnoreSubject subject;
-    const RecordRemoval removal = RemovalOf(removes, record);
-    if (removal.kind == RecordRemoval::Kind::File && isDrivePath(record.KeyPath)) {
-        subject.file = record.KeyPath;
-        return subject;
-    }
-    if (const auto key = platform::parseKeyPath(record.KeyPath))
-        subject.key = key->rootName + "\\" + key->subKey;
-    if (removal.kind == RecordRemoval::Kind::File)
-        return subject;
-    if (removal.kind == RecordRemoval::Kind::Value)
-        subject.value = removal.valueName;
-    for (const std::string* field : {&record.ValueData, &record.ValueName, &record.ItemName}) {
-        if (isDrivePath(*field)) {
-            subject.file = *field;
-            break;
-        }
-    }
-    return subject;
-}
-
-/// Tidewell's own settings (HKCU\Software\Tidewell, also as HKEY_USERS\<SID>\...).
-bool isOwnSettingsKey(const std::string& key)
-{
-    static const IgnoreEntry user = IgnoreKeyEntry("HKEY_CURRENT_USER\\Software\\Tidewell");
-    if (IgnoreCovers(user, {key, std::nullopt, {}}))
-        return true;
-    constexpr std::string_view users = "HKEY_USERS\\";
-    if (key.size() <= users.size() || !platform::equalNoCase(key.substr(0, users.size()), users))
-        return false;
-    const size_t sid = key.find('\\', users.size());
-    return sid != std::string::npos &&
-           IgnoreCovers(user, {"HKEY_CURRENT_USER" + key.substr(sid), std::nullopt, {}});
-}
-
-} // namespace
 
 OutcomeRow& ScanContext::cells()
 {
@@ -101,9 +51,8 @@ void ScanContext::addRecord(TRegistryContents& contents, std::string keyPath, st
     found.ValueData = std::move(valueData);
     const int section = cells().section;
     if (section >= 0 && section < kSectionCountTotal) {
-        const IgnoreSubject subject =
-            subjectOf(Sections()[static_cast<size_t>(section)].removes, found);
-        if (isOwnSettingsKey(subject.key))
+        const IgnoreSubject subject = IgnoreSubjectOf(section, found);
+        if (IsOwnSettingsKey(subject.key))
             return;
         if (m_session.Ignored.covers(subject)) {
             ++cells().ignored;
