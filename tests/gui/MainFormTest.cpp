@@ -255,14 +255,24 @@ private slots:
         // Details of Shared Dll: "Ignore" on the second row asks value or key; Yes: the value.
         report()->RepairList->setCurrentRow(1);
         int rowsAfter = -1;
+        int rowsAfterCancel = -1;
         QTimer::singleShot(0, report()->ProblemList, [&] {
             TFormProblemList* details = report()->ProblemList;
             details->problemsListBox()->setCurrentRow(1);
+            // Cancel stores nothing and keeps the row.
+            setMessageHandler([](const MessageRequest&) { return QMessageBox::Cancel; });
+            details->ignoreButton()->click();
+            rowsAfterCancel = details->problemsListBox()->count();
+            setMessageHandler([this](const MessageRequest& request) {
+                m_messages << request.text;
+                return QMessageBox::Yes;
+            });
             details->ignoreButton()->click();
             rowsAfter = details->problemsListBox()->count();
             details->closeButton()->click();
         });
         report()->suitempRepairListDblClick();
+        QCOMPARE(rowsAfterCancel, 3);
         QCOMPARE(rowsAfter, 2);
         QCOMPARE(m_messages.size(), 2);
         QVERIFY2(
