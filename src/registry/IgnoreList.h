@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tw {
@@ -35,7 +36,7 @@ struct IgnoreEntry
 
     /// "key", "value" or "file".
     std::string_view kindName() const;
-    /// What the list shows: the key, key + "\" + "\"name\"", or the pattern.
+    /// What the list shows: the key, the key and the value's name in quotes, or the pattern.
     std::string text() const;
 };
 
