@@ -70,6 +70,7 @@ std::vector<Command> repairCommands();
 std::vector<Command> backupCommands();
 std::vector<Command> junkCommands();
 std::vector<Command> settingsCommands();
+std::vector<Command> ignoreCommands();
 std::vector<Command> updateCommands();
 std::vector<Command> processesCommands();
 std::vector<Command> browserCommands();

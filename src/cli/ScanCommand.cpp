@@ -42,6 +42,8 @@ void printPlain(const Session& session, const wine::WinePrefix& prefix, const Ou
         out << std::setw(38) << row.caption << std::setw(10) << row.problemsText()
             << row.statusText() << "\n";
     out << "\n" << result.message << "\n";
+    if (result.ignored > 0)
+        out << result.ignored << " ignored\n";
     for (const SectionInfo& section : Sections()) {
         const TRegistryContents& contents =
             session.SectionContents[static_cast<size_t>(section.number)];
@@ -75,7 +77,8 @@ void printJson(const Session& session, const wine::WinePrefix& prefix, const Out
                 ", \"problems\": " + jsonString(row.problemsText()) +
                 ", \"status\": " + jsonString(row.statusText()) + "}";
     }
-    out << ", \"total\": " << total << ", \"rows\": [" << rows << "], \"records\": {";
+    out << ", \"total\": " << total << ", \"ignored\": " << result.ignored << ", \"rows\": ["
+        << rows << "], \"records\": {";
     bool firstSection = true;
     for (const SectionInfo& section : Sections()) {
         if (!selection[static_cast<size_t>(section.number)])

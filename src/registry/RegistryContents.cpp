@@ -21,6 +21,14 @@ const TRegistryContentItem& TRegistryContents::Items(int index) const
     return m_items[static_cast<size_t>(index)];
 }
 
+void TRegistryContents::RemoveAt(int index)
+{
+    Items(index);
+    m_items.erase(m_items.begin() + index);
+    for (size_t i = static_cast<size_t>(index); i < m_items.size(); ++i)
+        m_items[i].m_index = static_cast<int>(i);
+}
+
 void TRegistryContents::TakeAll(TRegistryContents& other)
 {
     if (m_items.empty()) {

@@ -48,8 +48,8 @@ private:
     int m_index;
 };
 
-/// An ordered collection that owns its records. Records are only ever appended; the
-/// collection shrinks only by Clear.
+/// An ordered collection that owns its records. Records are appended; the collection shrinks
+/// by Clear, and by RemoveAt when the user ignores a finding.
 class TRegistryContents
 {
 public:
@@ -64,6 +64,9 @@ public:
     const TRegistryContentItem& Items(int index) const;
     int Count() const { return static_cast<int>(m_items.size()); }
     void Clear() { m_items.clear(); }
+    /// Removes the record at `index`; the records after it move up one. Throws EListError
+    /// outside 0 .. Count() - 1.
+    void RemoveAt(int index);
     /// Appends the records of `other` in their order and empties it.
     void TakeAll(TRegistryContents& other);
 

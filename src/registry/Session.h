@@ -1,6 +1,7 @@
 // One run of the program: the platform in use and the state its routines share.
 #pragma once
 
+#include "IgnoreList.h"
 #include "RegistryContents.h"
 #include "Settings.h"
 #include "platform/Platform.h"
@@ -78,6 +79,8 @@ public:
     std::uint8_t PlatformKind = 0;
     /// The fifteen section collections, indexed by section number.
     std::array<TRegistryContents, kSectionCount> SectionContents;
+    /// The findings a scan leaves out; read by each scan from the stored list.
+    IgnoreList Ignored;
     /// Entry k: the section number of report row k.
     std::vector<int> ReportRowSection;
     /// The junk cleaner's state (kDiskScan...).

@@ -1,5 +1,8 @@
 #include "ScanContext.h"
 
+#include "IgnoreFinding.h"
+#include "SectionTable.h"
+
 namespace tw {
 
 OutcomeRow& ScanContext::cells()
@@ -40,12 +43,23 @@ bool ScanContext::aborted() const
 void ScanContext::addRecord(TRegistryContents& contents, std::string keyPath, std::string itemName,
                             std::string valueName, std::string valueData)
 {
-    TContent& record = contents.Items(AddContentItem(contents)).Content;
-    record.Checked = m_session.AppSettings.SelectAll;
-    record.KeyPath = std::move(keyPath);
-    record.ItemName = std::move(itemName);
-    record.ValueName = std::move(valueName);
-    record.ValueData = std::move(valueData);
+    TContent found;
+    found.Checked = m_session.AppSettings.SelectAll;
+    found.KeyPath = std::move(keyPath);
+    found.ItemName = std::move(itemName);
+    found.ValueName = std::move(valueName);
+    found.ValueData = std::move(valueData);
+    const int section = cells().section;
+    if (section >= 0 && section < kSectionCountTotal) {
+        const IgnoreSubject subject = IgnoreSubjectOf(section, found);
+        if (IsOwnSettingsKey(subject.key))
+            return;
+        if (m_session.Ignored.covers(subject)) {
+            ++cells().ignored;
+            return;
+        }
+    }
+    contents.Items(AddContentItem(contents)).Content = std::move(found);
     rowCount(contents);
 }
 

@@ -36,7 +36,9 @@ public:
     void tickStatus(const std::string& text);
     /// Notes how long the row's section ran (the grid's row says so; nothing is shown).
     void ranFor(std::chrono::steady_clock::duration time) { cells().ran = time; }
-    /// Adds a record (ticked as the "SelectAll" setting says), then the row count.
+    /// Adds a record (ticked as the "SelectAll" setting says), then the row count. A finding
+    /// the ignore list covers is only counted in the row's `ignored`; one on Tidewell's own
+    /// settings is dropped.
     void addRecord(TRegistryContents& contents, std::string keyPath, std::string itemName,
                    std::string valueName, std::string valueData);
 

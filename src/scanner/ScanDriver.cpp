@@ -101,6 +101,7 @@ ScanResult ScanSections(Session& session, const SectionSelection& selection, Out
                         ScanView& view)
 {
     ClearAllSections(session);
+    session.Ignored = LoadIgnoreList(session);
     grid.rows.clear();
     for (const SectionInfo& section : Sections()) {
         if (!selection[static_cast<size_t>(section.number)])
@@ -124,6 +125,8 @@ ScanResult ScanSections(Session& session, const SectionSelection& selection, Out
     result.message =
         session.OperationState == kOperationAbortScan ? "Scan Aborted!" : "Scan Completed!";
     result.totalProblems = TotalProblemCount(session);
+    for (const OutcomeRow& row : grid.rows)
+        result.ignored += row.ignored;
     result.reportRows = BuildReport(session, grid);
     return result;
 }

@@ -20,11 +20,13 @@ struct ScanResult
     /// The report list's rows: caption + "." + count + " Problem(s)".
     std::vector<std::string> reportRows;
     int totalProblems = 0;
+    /// Findings the ignore list left out.
+    int ignored = 0;
 };
 
-/// A whole scan as the start control runs it: clears the collections, builds one grid row
-/// per ticked section, runs them, adds the total row and builds the report (which also
-/// fills ReportRowSection).
+/// A whole scan as the start control runs it: clears the collections, reads the ignore list,
+/// builds one grid row per ticked section, runs them, adds the total row and builds the report
+/// (which also fills ReportRowSection).
 ScanResult ScanSections(Session& session, const SectionSelection& selection, OutcomeGrid& grid,
                         ScanView& view);
 

@@ -35,6 +35,8 @@ struct OutcomeRow
     /// whether that was the scan's second thread.
     std::chrono::duration<double> ran{};
     bool ranBeside = false;
+    /// Findings of the row that the ignore list left out.
+    int ignored = 0;
 
     /// The Problems cell as shown: the count in decimal, or "" when empty.
     std::string problemsText() const

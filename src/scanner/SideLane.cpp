@@ -64,6 +64,7 @@ SideLane::SideLane(Session& session, const OutcomeGrid& grid, std::vector<int> r
     m_session->ExcludedDrives = session.ExcludedDrives;
     m_session->PlatformKind = session.PlatformKind;
     m_session->MemoActiveX = session.MemoActiveX;
+    m_session->Ignored = session.Ignored;
     m_thread = std::thread([this] { run(); });
 }
 
@@ -144,6 +145,7 @@ bool SideLane::takeRow(int row, Session& session, OutcomeGrid& grid, ScanView& v
     cells.status = lane.status == RowStatus::Finished && aborted ? RowStatus::Aborted : lane.status;
     if (lane.problems)
         cells.problems = contents.Count();
+    cells.ignored = lane.ignored;
     cells.ran = lane.ran;
     cells.ranBeside = true;
     view.gridChanged(row);

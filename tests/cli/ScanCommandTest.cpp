@@ -51,7 +51,7 @@ TEST_F(ScanCommandTest, JsonHasTheRowsAndRecordsInOrder)
     ASSERT_EQ(result.exitCode, 0) << result.err;
     const std::string expected =
         "{\"prefix\": \"" + prefix() +
-        "\", \"result\": \"Scan Completed!\", \"total\": 2, \"rows\": ["
+        "\", \"result\": \"Scan Completed!\", \"total\": 2, \"ignored\": 0, \"rows\": ["
         "{\"section\": 6, \"caption\": \"Help Files\", \"problems\": \"1\", \"status\": "
         "\"Finished\"}, "
         "{\"section\": 8, \"caption\": \"Shared Dll     \", \"problems\": \"1\", \"status\": "

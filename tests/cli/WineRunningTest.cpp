@@ -111,6 +111,7 @@ TEST_F(WineRunning, EveryChangeIsRefusedWholeAndRunsOnceWineHasStopped)
         {"update", "check", "--url", server.host("2.1")},
         {"settings", "set", "Autostart", "1"},
         {"history", "clear", "4"},
+        {"ignore", "add", "--key", "HKLM\\Software\\Ignored"},
     };
 
     ASSERT_EQ(runProcess({"wineserver", "-p"}, wineEnv()).exitCode, 0);
@@ -135,7 +136,7 @@ TEST_F(WineRunning, EveryChangeIsRefusedWholeAndRunsOnceWineHasStopped)
 
     // Wine has stopped: the same commands run.
     for (const auto& command : {commands[0], commands[3], commands[4], commands[5], commands[6],
-                                commands[7], commands[8], commands[9]}) {
+                                commands[7], commands[8], commands[9], commands[10]}) {
         const auto result = run(command);
         EXPECT_EQ(result.exitCode, 0) << command[0] << " " << command[1] << ": " << result.err;
     }

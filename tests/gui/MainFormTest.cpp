@@ -246,6 +246,66 @@ private slots:
         QCOMPARE(m_window->currentPage(), int(TMainForm::Scaning));
     }
 
+    void ignoredProblemsLeaveTheListAndLaterScans()
+    {
+        tick({0, 8, 12});
+        sections()->SpbScanNowClick();
+        QCOMPARE(report()->LbShowProblem->text(), QStringLiteral("5"));
+
+        // Details of Shared Dll: "Ignore" on the second row asks value or key; Yes: the value.
+        report()->RepairList->setCurrentRow(1);
+        int rowsAfter = -1;
+        int rowsAfterCancel = -1;
+        QTimer::singleShot(0, report()->ProblemList, [&] {
+            TFormProblemList* details = report()->ProblemList;
+            details->problemsListBox()->setCurrentRow(1);
+            // Cancel stores nothing and keeps the row.
+            setMessageHandler([](const MessageRequest&) { return QMessageBox::Cancel; });
+            details->ignoreButton()->click();
+            rowsAfterCancel = details->problemsListBox()->count();
+            setMessageHandler([this](const MessageRequest& request) {
+                m_messages << request.text;
+                return QMessageBox::Yes;
+            });
+            details->ignoreButton()->click();
+            rowsAfter = details->problemsListBox()->count();
+            details->closeButton()->click();
+        });
+        report()->suitempRepairListDblClick();
+        QCOMPARE(rowsAfterCancel, 3);
+        QCOMPARE(rowsAfter, 2);
+        QCOMPARE(m_messages.size(), 2);
+        QVERIFY2(
+            m_messages[1].startsWith(QStringLiteral("Ignore only the value \"C:\\Lib\\b.dll\"")),
+            qPrintable(m_messages[1]));
+        QCOMPARE(m_session->SectionContents[8].Count(), 2);
+        QCOMPARE(m_session->SectionContents[8].Items(1).Content.ValueName,
+                 std::string("C:\\Lib\\c.dll"));
+        QCOMPARE(report()->RepairList->item(1)->text(),
+                 QStringLiteral("Shared Dll     .2 Problem(s)"));
+        QCOMPARE(report()->LbShowProblem->text(), QStringLiteral("4"));
+
+        // The report's own "Ignore" takes a whole section's problems, and its row, away.
+        report()->RepairList->setCurrentRow(2);
+        report()->ignoreSection();
+        QCOMPARE(report()->RepairList->count(), 2);
+        QCOMPARE(report()->LbShowProblem->text(), QStringLiteral("3"));
+        QCOMPARE(m_session->ReportRowSection, (std::vector<int>{0, 8}));
+
+        // Stored and saved: a fresh start reads them, and a new scan leaves them out.
+        QVERIFY(!m_prefix->hasUnsavedChanges());
+        const std::string user = test::readFile(m_dir->path() / "prefix" / "user.reg");
+        QVERIFY2(
+            user.find("\"1\"=\"value:HKEY_LOCAL_MACHINE\\\\SOFTWARE\\\\Microsoft\\\\Windows\\\\"
+                      "CurrentVersion\\\\SharedDlls\\\\\\\\C:\\\\Lib\\\\b.dll\"") !=
+                std::string::npos,
+            user.c_str());
+        m_messages.clear();
+        sections()->SpbScanNowClick();
+        QCOMPARE(report()->LbShowProblem->text(), QStringLiteral("3"));
+        QCOMPARE(report()->RepairList->count(), 2);
+    }
+
     void scanReportDetailsRepair()
     {
         tick({0, 8, 12});

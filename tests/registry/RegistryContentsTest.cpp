@@ -66,6 +66,19 @@ TEST(RegistryContents, TakingAllMovesTheRecordsInOrderAndTheyBelongHere)
     }
 }
 
+TEST(RegistryContents, RemovingARecordMovesTheLaterOnesUp)
+{
+    TRegistryContents contents;
+    for (const char* name : {"a", "b", "c"})
+        contents.Items(AddContentItem(contents)).Content.ItemName = name;
+    contents.RemoveAt(1);
+    ASSERT_EQ(contents.Count(), 2);
+    EXPECT_EQ(contents.Items(1).Content.ItemName, "c");
+    EXPECT_EQ(contents.Items(1).Index(), 1);
+    EXPECT_THROW(contents.RemoveAt(2), EListError);
+    EXPECT_EQ(AddContentItem(contents), 2);
+}
+
 TEST(RegistryContents, IndexOutOfBoundsRaisesTheListError)
 {
     TRegistryContents contents;

@@ -3,13 +3,16 @@
 #include "gui/WindowContext.h"
 #include "gui/scanner/ProblemListForm.h"
 #include "gui/widgets/ImageButton.h"
+#include "gui/widgets/MessageBox.h"
 #include "gui/widgets/Theme.h"
 #include "registry/Session.h"
+#include "scanner/IgnoreFinding.h"
 #include "scanner/ScanDriver.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QPainter>
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
@@ -71,11 +74,23 @@ ReportPage::ReportPage(WindowContext& context, QWidget* parent)
     RepairList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     connect(RepairList, &QListWidget::itemDoubleClicked, this,
             [this] { suitempRepairListDblClick(); });
+    RepairList->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(RepairList, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        QListWidgetItem* item = RepairList->itemAt(at);
+        if (!item)
+            return;
+        RepairList->setCurrentItem(item);
+        QMenu menu(this);
+        menu.addAction(QStringLiteral("Details"), this, [this] { suitempRepairListDblClick(); });
+        menu.addAction(QStringLiteral("Ignore"), this, [this] { ignoreSection(); });
+        menu.exec(RepairList->viewport()->mapToGlobal(at));
+    });
     layout->addWidget(RepairList);
     SpbRepair = new ImageButton(QStringLiteral("Repair Problems"), ImageButton::Size::Large, this);
     connect(SpbRepair, &QAbstractButton::clicked, this, [this] { SpbRepairClick(); });
     layout->addWidget(SpbRepair, 0, Qt::AlignRight);
     ProblemList = new TFormProblemList(m_context.session, this);
+    connect(ProblemList, &TFormProblemList::findingsIgnored, this, [this] { refreshCounts(); });
 }
 
 void ReportPage::showReport(const ScanResult& result)
@@ -100,6 +115,60 @@ void ReportPage::SpbRepairClick()
 {
     if (RepairList->count() > 0)
         emit repairRequested();
+}
+
+void ReportPage::ignoreSection()
+{
+    Session& session = m_context.session;
+    const int row = RepairList->currentRow();
+    if (row < 0 || row >= static_cast<int>(session.ReportRowSection.size()))
+        return;
+    const int section = session.ReportRowSection[static_cast<size_t>(row)];
+    TRegistryContents& contents = session.SectionContents[static_cast<size_t>(section)];
+    std::vector<IgnoreEntry> entries;
+    for (int i = 0; i < contents.Count(); ++i) {
+        const std::vector<IgnoreEntry> choices =
+            IgnoreChoicesFor(section, contents.Items(i).Content);
+        if (!choices.empty())
+            entries.push_back(choices.front());
+    }
+    if (entries.empty())
+        return;
+    const QString question =
+        QStringLiteral("Ignore the %1 problem(s) of \"%2\"?\rScans will no longer report them.")
+            .arg(entries.size())
+            .arg(QString::fromLatin1(Sections()[static_cast<size_t>(section)].caption).trimmed());
+    if (showMessage(this, question, MessageIcon::Question, MessageButtons::YesNo) !=
+        QMessageBox::Yes)
+        return;
+    try {
+        StoreIgnoreEntries(session, entries);
+    } catch (const std::exception& e) {
+        showMessage(this, QString::fromStdString(e.what()), MessageIcon::Error);
+        return;
+    }
+    DropIgnoredFindings(session, entries);
+    refreshCounts();
+}
+
+void ReportPage::refreshCounts()
+{
+    Session& session = m_context.session;
+    for (int row = RepairList->count() - 1; row >= 0; --row) {
+        if (row >= static_cast<int>(session.ReportRowSection.size()))
+            continue;
+        const int section = session.ReportRowSection[static_cast<size_t>(row)];
+        const int count = session.SectionContents[static_cast<size_t>(section)].Count();
+        if (count == 0) {
+            delete RepairList->takeItem(row);
+            session.ReportRowSection.erase(session.ReportRowSection.begin() + row);
+            continue;
+        }
+        RepairList->item(row)->setText(
+            QString::fromLatin1(Sections()[static_cast<size_t>(section)].caption) +
+            QStringLiteral(".%1 Problem(s)").arg(count));
+    }
+    LbShowProblem->setText(QString::number(TotalProblemCount(session)));
 }
 
 } // namespace tw::gui

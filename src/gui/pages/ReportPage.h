@@ -29,6 +29,9 @@ public:
     // Handlers, as the controls call them.
     void suitempRepairListDblClick();
     void SpbRepairClick();
+    /// "Ignore" on a report row: after asking, ignores every problem of its section, each by
+    /// its value (or key, or file) alone.
+    void ignoreSection();
 
     QLabel* LbShowProblem = nullptr;
     QListWidget* RepairList = nullptr;
@@ -41,6 +44,9 @@ signals:
     void repairRequested();
 
 private:
+    /// The counts after problems were ignored; a section left with none leaves the report.
+    void refreshCounts();
+
     WindowContext& m_context;
 };
 

@@ -1,18 +1,22 @@
 #include "ProblemListForm.h"
 
 #include "gui/widgets/ImageButton.h"
+#include "gui/widgets/MessageBox.h"
 #include "gui/widgets/Theme.h"
 #include "registry/RegistryContents.h"
 #include "registry/Session.h"
 #include "repair/RepairDriver.h"
+#include "scanner/IgnoreFinding.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QPainter>
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace tw::gui {
 
@@ -96,6 +100,8 @@ TFormProblemList::TFormProblemList(Session& session, QWidget* parent)
     m_list = new QListWidget(this);
     m_list->setItemDelegate(new RecordDelegate(m_session, SectionIndex, m_list));
     m_list->setUniformItemSizes(true);
+    m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
     column->addWidget(m_list);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -103,6 +109,9 @@ TFormProblemList::TFormProblemList(Session& session, QWidget* parent)
     m_deselectAll =
         new ImageButton(QStringLiteral("Deselect All"), ImageButton::Size::Medium, this);
     m_close = new ImageButton(QStringLiteral("Close"), ImageButton::Size::Medium, this);
+    m_ignore = new ImageButton(QStringLiteral("Ignore"), ImageButton::Size::Medium, this);
+    m_ignore->setToolTip(QStringLiteral("Scans will no longer report the selected problems"));
+    buttons->addWidget(m_ignore);
     buttons->addWidget(m_selectAll);
     buttons->addWidget(m_deselectAll);
     buttons->addWidget(m_close);
@@ -111,6 +120,14 @@ TFormProblemList::TFormProblemList(Session& session, QWidget* parent)
     connect(m_selectAll, &QAbstractButton::clicked, this, [this] { setAll(true); });
     connect(m_deselectAll, &QAbstractButton::clicked, this, [this] { setAll(false); });
     connect(m_close, &QAbstractButton::clicked, this, &QDialog::accept);
+    connect(m_ignore, &QAbstractButton::clicked, this, [this] { ignoreSelected(); });
+    connect(m_list, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        if (!m_list->itemAt(at))
+            return;
+        QMenu menu(this);
+        menu.addAction(QStringLiteral("Ignore"), this, [this] { ignoreSelected(); });
+        menu.exec(m_list->viewport()->mapToGlobal(at));
+    });
     // A single tick counts: it is written to its record.
     connect(m_list, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
         if (!m_filling)
@@ -120,6 +137,12 @@ TFormProblemList::TFormProblemList(Session& session, QWidget* parent)
 }
 
 void TFormProblemList::showEvent(QShowEvent* event)
+{
+    fill();
+    QDialog::showEvent(event);
+}
+
+void TFormProblemList::fill()
 {
     m_filling = true;
     m_list->clear();
@@ -133,7 +156,6 @@ void TFormProblemList::showEvent(QShowEvent* event)
         }
     }
     m_filling = false;
-    QDialog::showEvent(event);
 }
 
 void TFormProblemList::setAll(bool checked)
@@ -144,6 +166,64 @@ void TFormProblemList::setAll(bool checked)
         m_list->item(i)->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
     }
     m_filling = false;
+}
+
+void TFormProblemList::ignoreSelected()
+{
+    if (SectionIndex < 0 || SectionIndex >= kSectionCount)
+        return;
+    TRegistryContents& contents = m_session.SectionContents[static_cast<size_t>(SectionIndex)];
+    std::vector<int> rows;
+    for (const QModelIndex& index : m_list->selectionModel()->selectedRows())
+        rows.push_back(index.row());
+    if (rows.empty() && m_list->currentRow() >= 0)
+        rows.push_back(m_list->currentRow());
+    std::sort(rows.begin(), rows.end());
+    std::vector<std::vector<IgnoreEntry>> choices;
+    bool onValues = false;
+    for (const int row : rows) {
+        choices.push_back(row < contents.Count()
+                              ? IgnoreChoicesFor(SectionIndex, contents.Items(row).Content)
+                              : std::vector<IgnoreEntry>());
+        onValues = onValues || choices.back().size() > 1;
+    }
+    // The value alone, or its whole key: asked once for the selection.
+    size_t pick = 0;
+    if (onValues) {
+        const auto onValue =
+            std::find_if(choices.begin(), choices.end(),
+                         [](const std::vector<IgnoreEntry>& each) { return each.size() > 1; });
+        const IgnoreEntry& first = onValue->front();
+        const QString question =
+            rows.size() == 1
+                ? QStringLiteral("Ignore only the value \"%1\" of\r%2?\r\rYes: this value. No: "
+                                 "the whole key and every key below it.")
+                      .arg(QString::fromStdString(first.value), QString::fromStdString(first.key))
+                : QStringLiteral("Ignore only the values of the selected problems?\r\rYes: "
+                                 "only these values. No: their whole keys and every key below "
+                                 "them.");
+        const QMessageBox::StandardButton answer =
+            showMessage(this, question, MessageIcon::Question, MessageButtons::YesNoCancel);
+        if (answer == QMessageBox::Cancel)
+            return;
+        pick = answer == QMessageBox::Yes ? 0 : 1;
+    }
+    std::vector<IgnoreEntry> entries;
+    for (const std::vector<IgnoreEntry>& each : choices) {
+        if (!each.empty())
+            entries.push_back(each[std::min(pick, each.size() - 1)]);
+    }
+    if (entries.empty())
+        return;
+    try {
+        StoreIgnoreEntries(m_session, entries);
+    } catch (const std::exception& e) {
+        showMessage(this, QString::fromStdString(e.what()), MessageIcon::Error);
+        return;
+    }
+    DropIgnoredFindings(m_session, entries);
+    fill();
+    emit findingsIgnored();
 }
 
 } // namespace tw::gui

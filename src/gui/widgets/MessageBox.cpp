@@ -28,10 +28,13 @@ std::unique_ptr<QMessageBox> makeMessageBox(QWidget* parent, const MessageReques
 {
     QString shown = request.text;
     shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    const bool yesNo = request.buttons != MessageButtons::Ok;
-    auto box = std::make_unique<QMessageBox>(
-        toQt(request.icon), request.caption, shown,
-        yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, parent);
+    QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No;
+    if (request.buttons == MessageButtons::Ok)
+        buttons = QMessageBox::Ok;
+    else if (request.buttons == MessageButtons::YesNoCancel)
+        buttons |= QMessageBox::Cancel;
+    auto box =
+        std::make_unique<QMessageBox>(toQt(request.icon), request.caption, shown, buttons, parent);
     if (request.buttons == MessageButtons::YesNoDefaultNo)
         box->setDefaultButton(QMessageBox::No);
     return box;

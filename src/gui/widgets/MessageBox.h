@@ -24,7 +24,9 @@ enum class MessageButtons
     Ok,
     YesNo,
     /// Yes and No, with No as the default button.
-    YesNoDefaultNo
+    YesNoDefaultNo,
+    /// Yes, No and Cancel.
+    YesNoCancel
 };
 
 struct MessageRequest
@@ -35,7 +37,7 @@ struct MessageRequest
     MessageButtons buttons;
 };
 
-/// Shows a message box and returns QMessageBox::Ok, Yes or No. "\r" in the text is a line
+/// Shows a message box and returns QMessageBox::Ok, Yes, No or Cancel. "\r" in the text is a line
 /// break, as in the program's messages.
 QMessageBox::StandardButton showMessage(QWidget* parent, const QString& text, MessageIcon icon,
                                         MessageButtons buttons = MessageButtons::Ok,
