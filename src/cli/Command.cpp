@@ -7,8 +7,8 @@ const std::vector<Command>& commandTable()
     static const std::vector<Command> table = [] {
         std::vector<Command> rows;
         for (auto* part :
-             {infoCommands, regCommands, scanCommands, repairCommands, backupCommands,
-              junkCommands, settingsCommands, updateCommands,
+             {infoCommands, prefixesCommands, regCommands, scanCommands, repairCommands,
+              backupCommands, junkCommands, settingsCommands, updateCommands,
               // tools
               startupCommands,
               programsCommands,

@@ -182,9 +182,10 @@ void addFolderPrefixes(const DiscoveryPlaces& places, CandidateList& out)
 DiscoveryPlaces DiscoveryPlaces::fromEnvironment()
 {
     DiscoveryPlaces places;
+    // Without HOME (or with HOME=/) the paths below start at the root: home + "/.wine".
     places.home = withoutTrailingSlashes(environment("HOME"));
-    if (places.home.empty())
-        places.home = "/";
+    if (places.home == "/")
+        places.home.clear();
     // The XDG folders count only when absolute, as the base directory rules say.
     const std::string data = environment("XDG_DATA_HOME");
     places.dataHome =

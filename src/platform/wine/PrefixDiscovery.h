@@ -11,6 +11,7 @@ namespace tw::wine {
 /// Where discovery looks: the home folder and the XDG folders, as the environment gives them.
 struct DiscoveryPlaces
 {
+    /// Without a trailing slash; empty for the root.
     std::string home;
     /// $XDG_DATA_HOME, else home/.local/share.
     std::string dataHome;
