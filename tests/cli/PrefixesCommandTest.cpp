@@ -119,6 +119,27 @@ TEST_F(PrefixesCommandTest, JsonListsThePrefixesOfTheHomeAndDataFolders)
     EXPECT_FALSE(fs::exists(data / "tidewell"));
 }
 
+TEST_F(PrefixesCommandTest, TellsWhereWineRunsNow)
+{
+    if (!test::wineInstalled())
+        GTEST_SKIP() << "wine is not installed";
+    const fs::path office = data / "bottles/bottles/Office";
+    const test::WineStopper stopper{office};
+    ASSERT_EQ(test::runProcess({"wineserver", "-p"},
+                               {{"WINEPREFIX", office.string()}, {"WINEDEBUG", "-all"}})
+                  .exitCode,
+              0);
+    const ProcessResult result = cli({"prefixes", "--json"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const nlohmann::json doc = nlohmann::json::parse(result.out);
+    std::vector<std::string> running;
+    for (const auto& p : doc["prefixes"]) {
+        if (p["wineRunning"] == true)
+            running.push_back(p["name"]);
+    }
+    EXPECT_EQ(running, std::vector<std::string>{"Office"});
+}
+
 TEST_F(PrefixesCommandTest, PrefixOptionTakesANameOrAppId)
 {
     const std::string portal = test::steamPrefixPath(root.path() / "SteamLibrary", "400");

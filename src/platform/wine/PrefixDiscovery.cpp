@@ -70,18 +70,24 @@ std::string lowered(std::string_view text)
     return out;
 }
 
-/// "win32" or "win64" from the #arch line among the first lines of system.reg.
+/// "win32" or "win64" from the #arch line among the first lines of system.reg (at most its
+/// first 4 KiB are read, whatever the file's size).
 std::string prefixArch(const std::string& dir)
 {
-    std::ifstream in(dir + "/system.reg");
-    std::string line;
-    for (int i = 0; i < 8 && std::getline(in, line); ++i) {
-        if (line.rfind("#arch=", 0) == 0) {
-            std::string arch = line.substr(6);
+    std::ifstream in(dir + "/system.reg", std::ios::binary);
+    std::string head(4096, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<size_t>(in.gcount()));
+    size_t at = 0;
+    for (int line = 0; line < 8 && at < head.size(); ++line) {
+        const size_t end = std::min(head.find('\n', at), head.size());
+        if (head.compare(at, 6, "#arch=") == 0) {
+            std::string arch = head.substr(at + 6, end - at - 6);
             while (!arch.empty() && std::isspace(static_cast<unsigned char>(arch.back())))
                 arch.pop_back();
             return arch;
         }
+        at = end + 1;
     }
     return {};
 }
@@ -205,6 +211,7 @@ PrefixList discoverPrefixes(const DiscoveryPlaces& places)
 
     PrefixList list;
     list.warnings = std::move(candidates.warnings);
+    const WineserverProcesses servers;
     std::map<std::pair<dev_t, ino_t>, size_t> byIdentity;
     for (PrefixCandidate& candidate : candidates.candidates) {
         candidate.path = withoutTrailingSlashes(candidate.path);
@@ -229,7 +236,7 @@ PrefixList discoverPrefixes(const DiscoveryPlaces& places)
         prefix.arch = prefixArch(prefix.path);
         prefix.windowsUser = windowsUser(prefix.path);
         readHiveFacts(prefix);
-        prefix.wineRunning = runningWineserver(prefix.path).has_value();
+        prefix.wineRunning = servers.serving(prefix.path).has_value();
         list.prefixes.push_back(std::move(prefix));
     }
     return list;
