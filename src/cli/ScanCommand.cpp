@@ -247,7 +247,7 @@ std::vector<Command> scanCommands()
     return {{"scan",
              "",
              "scan the registry as the window does; LIST is section\nnumbers split by commas, "
-             "or all (the default); --all-prefixes: one row per prefix found",
+             "or all (the default);\n--all-prefixes: one row per prefix found",
              {kSectionsOption, kJsonOption, {"all-prefixes", ""}},
              0,
              0,
