@@ -214,6 +214,9 @@ PrefixList discoverPrefixes(const DiscoveryPlaces& places)
     const WineserverProcesses servers;
     std::map<std::pair<dev_t, ino_t>, size_t> byIdentity;
     for (PrefixCandidate& candidate : candidates.candidates) {
+        // Hand-edited game files may start a path with "~/".
+        if (candidate.path.rfind("~/", 0) == 0)
+            candidate.path = places.home + candidate.path.substr(1);
         candidate.path = withoutTrailingSlashes(candidate.path);
         struct stat st;
         if (candidate.path.rfind('/', 0) != 0 || ::stat(candidate.path.c_str(), &st) != 0 ||

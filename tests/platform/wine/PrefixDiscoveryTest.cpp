@@ -82,8 +82,8 @@ protected:
         fs::create_directories(disk / "Games");
         ASSERT_EQ(test::copyBootedPrefix(disk / "Games/gog"), "");
         test::writeLutrisGame(lutris, "b-gog-game-1700000000", disk / "Games/gog");
-        smallPrefix(disk / "Games/epic", "bob", "win32");
-        test::writeLutrisGame(lutris, "c-epic", disk / "Games/epic", "Epic Thing");
+        smallPrefix(home / "Games/epic", "bob", "win32");
+        test::writeLutrisGame(lutris, "c-epic", "~/Games/epic", "Epic Thing"); // as typed
         fs::create_directory_symlink(test::steamPrefixPath(steam, "220"), disk / "hl2-link");
         test::writeLutrisGame(root.path() / "xdg-data/lutris/games", "d-linked", disk / "hl2-link");
 
@@ -142,6 +142,7 @@ TEST_F(PrefixDiscoveryTest, ListsEveryManagersPrefixOnceInManagerOrder)
 
     EXPECT_EQ(named(list, "Portal").path, test::steamPrefixPath(disk / "SteamLibrary", "400"));
     EXPECT_EQ(named(list, "Portal").steamAppId, "400");
+    EXPECT_EQ(named(list, "Epic Thing").path, (home / "Games/epic").string());
     EXPECT_EQ(named(list, "Fortnite").path, (disk / "Heroic/Prefixes/Fortnite/pfx").string());
     EXPECT_EQ(named(list, "External Tools").path, (disk / "elsewhere/External").string());
     // The symlinked Lutris path and the Phoenicis folder are the prefixes listed before.
@@ -149,6 +150,38 @@ TEST_F(PrefixDiscoveryTest, ListsEveryManagersPrefixOnceInManagerOrder)
     EXPECT_EQ(named(list, "Paint").sources, (std::vector<std::string>{"Wine", "Phoenicis"}));
     EXPECT_EQ(named(list, "Paint").path,
               (home / ".Phoenicis/containers/wineprefix/Paint").string());
+}
+
+TEST_F(PrefixDiscoveryTest, OlderSteamFilesAndFlatpakSteamListLibrariesToo)
+{
+    // Steam's Flatpak, with the libraryfolders.vdf of older Steam (bare paths under numbers)
+    // and config.vdf's BaseInstallFolder_N.
+    const fs::path flatpak = home / ".var/app/com.valvesoftware.Steam/.local/share/Steam";
+    test::writeFile(flatpak / "steamapps/libraryfolders.vdf",
+                    "\"LibraryFolders\"\n{\n\t\"TimeNextStatsReport\"\t\t\"1588017153\"\n"
+                    "\t\"ContentStatsID\"\t\t\"-1\"\n\t\"1\"\t\t\"" +
+                        (disk / "OldLibrary").string() + "\"\n}\n");
+    test::writeFile(flatpak / "config/config.vdf",
+                    "\"InstallConfigStore\"\n{\n\t\"Software\"\n\t{\n\t\t\"Valve\"\n\t\t{\n"
+                    "\t\t\t\"Steam\"\n\t\t\t{\n\t\t\t\t\"BaseInstallFolder_1\"\t\t\"" +
+                        (disk / "ConfigLibrary").string() + "\"\n\t\t\t}\n\t\t}\n\t}\n}\n");
+    smallPrefix(test::steamPrefixPath(flatpak, "10"), "steamuser");
+    test::writeSteamAppManifest(flatpak, "10", "Counter-Strike");
+    smallPrefix(test::steamPrefixPath(disk / "OldLibrary", "20"), "steamuser");
+    test::writeSteamAppManifest(disk / "OldLibrary", "20", "Team Fortress Classic");
+    smallPrefix(test::steamPrefixPath(disk / "ConfigLibrary", "30"), "steamuser");
+    test::writeSteamAppManifest(disk / "ConfigLibrary", "30", "Day of Defeat");
+
+    const PrefixList list = discoverPrefixes(places);
+    std::vector<std::string> steam;
+    for (const FoundPrefix& p : list.prefixes) {
+        if (p.source == "Steam")
+            steam.push_back(p.steamAppId + " " + p.name);
+    }
+    EXPECT_EQ(steam, (std::vector<std::string>{"220 Half-Life 2", "300 Steam app 300", "400 Portal",
+                                               "10 Counter-Strike", "20 Team Fortress Classic",
+                                               "30 Day of Defeat"}));
+    EXPECT_EQ(list.warnings.size(), 2u); // the damaged ymls
 }
 
 TEST_F(PrefixDiscoveryTest, DamagedManagerFilesAreReportedAndSkipped)
