@@ -7,7 +7,9 @@
 
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <map>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tw::wine {
@@ -39,6 +41,21 @@ std::vector<std::string> summary(const PrefixList& list)
     for (const FoundPrefix& p : list.prefixes)
         lines.push_back(p.name + " | " + p.source + " | " + p.arch + " | " + p.windowsUser);
     return lines;
+}
+
+/// Every entry below a folder with its kind, size and time, to see that nothing changed.
+std::map<std::string, std::string> snapshot(const fs::path& dir)
+{
+    std::map<std::string, std::string> entries;
+    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+        struct stat st;
+        if (::lstat(entry.path().c_str(), &st) != 0)
+            continue;
+        entries[entry.path().string()] =
+            std::to_string(st.st_mode) + ":" + std::to_string(st.st_size) + ":" +
+            std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
+    }
+    return entries;
 }
 
 const FoundPrefix& named(const PrefixList& list, const std::string& name)
@@ -219,9 +236,9 @@ TEST_F(PrefixDiscoveryTest, FactsComeFromTheHivesAndNothingIsWritten)
 {
     const fs::path notepad = home / ".PlayOnLinux/wineprefix/Notepad";
     test::writeFile(notepad / "userdef.reg", std::string(1000, ';'));
-    const std::map<std::string, std::string> before = test::treeContents(root.path());
+    const auto before = snapshot(root.path());
     const PrefixList list = discoverPrefixes(places);
-    EXPECT_EQ(test::treeContents(root.path()), before);
+    EXPECT_EQ(snapshot(root.path()), before);
 
     const FoundPrefix& found = named(list, "Notepad");
     EXPECT_EQ(found.hiveBytes,
