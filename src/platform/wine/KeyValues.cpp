@@ -31,6 +31,14 @@ struct Token
     } kind = End;
     std::string text;
     int line = 0;
+    bool quoted = false;
+
+    /// A platform condition such as [$WIN32] after a value.
+    bool isCondition() const
+    {
+        return kind == Text && !quoted && text.size() > 2 && text.front() == '[' &&
+               text.back() == ']';
+    }
 };
 
 class Tokenizer
@@ -52,7 +60,8 @@ public:
             return token;
         }
         token.kind = Token::Text;
-        token.text = c == '"' ? quoted() : bare();
+        token.quoted = c == '"';
+        token.text = token.quoted ? quoted() : bare();
         return token;
     }
 
@@ -160,6 +169,10 @@ void parseObject(Tokenizer& tokens, KeyValue& into, bool nested, int openLine)
                                  "\" has no value");
         }
         into.children.push_back(std::move(entry));
+        // A condition after the value is read and dropped: every platform's value is kept.
+        Tokenizer before = tokens;
+        if (!tokens.next().isCondition())
+            tokens = before;
     }
 }
 

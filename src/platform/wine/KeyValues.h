@@ -29,7 +29,8 @@ public:
 };
 
 /// Parses a whole document: keys, each followed by a quoted or bare value or by `{ ... }`.
-/// Quoted strings take the escapes \" \\ \n \t; `//` starts a comment to the end of the line.
+/// Quoted strings take the escapes \" \\ \n \t; `//` starts a comment to the end of the line;
+/// a condition such as [$WIN32] after a value is skipped.
 /// Returns an object holding the top-level keys. Throws KeyValuesError naming the line of an
 /// unterminated string, a missing value or brace, or a stray `}`.
 KeyValue parseKeyValues(std::string_view text);

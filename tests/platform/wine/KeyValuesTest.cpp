@@ -40,6 +40,21 @@ TEST(KeyValuesTest, ReadsEscapesBareTokensAndComments)
     EXPECT_EQ(state->children.size(), 4u);
 }
 
+TEST(KeyValuesTest, ConditionsAfterValuesAreSkipped)
+{
+    const KeyValue doc =
+        parseKeyValues("\"a\" { \"x\" \"1\" [$WIN32] \"y\" { \"z\" \"2\" } [!$OSX]\n"
+                       "\"w\" \"3\" }");
+    const KeyValue* a = doc.child("a");
+    ASSERT_NE(a, nullptr);
+    ASSERT_EQ(a->children.size(), 3u);
+    EXPECT_EQ(a->text("x"), "1");
+    EXPECT_EQ(a->child("y")->text("z"), "2");
+    EXPECT_EQ(a->text("w"), "3");
+    // Quoted, the same text is a key.
+    EXPECT_EQ(parseKeyValues("\"a\" \"1\" \"[$WIN32]\" \"2\"").text("[$WIN32]"), "2");
+}
+
 TEST(KeyValuesTest, DamagedTextIsRefusedWithItsLine)
 {
     const struct
