@@ -89,6 +89,8 @@ public:
     QMenu* PopupMenu1 = nullptr;
     TAboutForm* AboutForm = nullptr;
     QLabel* ReadOnlyBanner = nullptr;
+    /// The header's name of the prefix in use.
+    QLabel* PrefixLabel = nullptr;
 
 signals:
     /// The program is to end with this exit code ("Exit" in the icon menu).
@@ -98,7 +100,7 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    QWidget* buildHeader();
+    QWidget* buildHeader(const QString& prefixDescription);
     /// The banner and the title say whether the prefix is read-only, and why.
     void showReadOnlyState();
     void buildTray();
