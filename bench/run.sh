@@ -5,15 +5,21 @@
 # synthetic prefix, then on a fresh Wine prefix against Wine's own regedit /E.
 # bench/run.sh junk [FILES]: writes a prefix of FILES files (200,000 by default) in a tenth as
 # many folders and times the junk scan against find(1) with the same patterns.
+# bench/run.sh prefixes [N]: lays out a home with N prefixes (100 by default) across Steam,
+# Lutris, Bottles, Heroic and PlayOnLinux and times their listing.
 # Run from the repository after scripts/build.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 case "${1:-}" in
-    hive | scan | export | junk) ;;
-    *) echo "usage: bench/run.sh hive|scan|export [KEYS] | junk [FILES]" >&2; exit 2 ;;
+    hive | scan | export | junk | prefixes) ;;
+    *) echo "usage: bench/run.sh hive|scan|export [KEYS] | junk [FILES] | prefixes [N]" >&2; exit 2 ;;
 esac
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+if [ "$1" = prefixes ]; then
+    build/bench/tidewell-prefixes-bench "$work" "${2:-100}"
+    exit
+fi
 if [ "$1" = junk ]; then
     build/bench/tidewell-junk-bench "$work/prefix" "${2:-200000}"
     exit

@@ -7,7 +7,7 @@ packages=(
     build-essential cmake ccache pkg-config
     qt6-base-dev libcurl4-openssl-dev libssl-dev liblnk-dev libbfio-dev
     libgtest-dev libgmock-dev
-    libmimalloc-dev
+    libmimalloc-dev libyaml-cpp-dev nlohmann-json3-dev
     wine wine64 wine32:i386 nsis
     gcc-mingw-w64-x86-64
 )

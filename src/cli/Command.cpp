@@ -7,7 +7,8 @@ const std::vector<Command>& commandTable()
     static const std::vector<Command> table = [] {
         std::vector<Command> rows;
         for (auto* part :
-             {infoCommands, regCommands, scanCommands, repairCommands, ignoreCommands,
+             {infoCommands, prefixesCommands, regCommands, scanCommands, repairCommands,
+              ignoreCommands,
               backupCommands, junkCommands, settingsCommands, updateCommands,
               // tools
               startupCommands,

@@ -48,6 +48,9 @@ struct Command
     /// For a command on host files alone, which runs without opening the Wine prefix (a
     /// missing or damaged one does not stop it); `run` is null then.
     int (*runOnHost)(const Arguments& args, std::ostream& out, std::ostream& err) = nullptr;
+    /// When this option is given, `runOnHost` runs instead of `run` (scan --all-prefixes opens
+    /// each prefix itself).
+    std::string_view hostOption = {};
     /// Changes the registry: the prefix is opened for one writer at a time.
     bool changesRegistry = false;
 };
@@ -79,6 +82,7 @@ std::vector<Command> startupCommands();
 std::vector<Command> programsCommands();
 std::vector<Command> dllFixCommands();
 std::vector<Command> historyCommands();
+std::vector<Command> prefixesCommands();
 
 /// "--json" and "--sections LIST", shared by the commands that take them.
 inline constexpr OptionSpec kJsonOption{"json", ""};

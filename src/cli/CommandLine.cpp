@@ -170,6 +170,9 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& words)
         throw UsageError("usage: tidewell-cli " + synopsisOf(command));
     if (const std::optional<std::string> prefix = parsed.args.value("prefix"); prefix && !ownPrefix)
         parsed.prefix = prefix;
+    if (!command.hostOption.empty() && parsed.args.has(command.hostOption) && parsed.prefix)
+        throw UsageError("--" + std::string(command.hostOption) +
+                         " works on every prefix found: give no --prefix");
     parsed.command = &command;
     return parsed;
 }
@@ -179,8 +182,8 @@ void printUsage(std::ostream& out, const std::vector<const Command*>& rows)
     std::vector<const Command*> shown = rows;
     if (shown.empty()) {
         out << "Usage: tidewell-cli [--prefix DIR] COMMAND ...\n"
-               "The prefix is DIR, else $WINEPREFIX, else ~/.wine, else the built-in demo "
-               "prefix.\n"
+               "The prefix is DIR (or the name or Steam app id of one that \"prefixes\" lists), "
+               "else $WINEPREFIX,\nelse ~/.wine, else the built-in demo prefix.\n"
                "Commands (each takes --help):\n";
         for (const Command& row : commandTable())
             shown.push_back(&row);

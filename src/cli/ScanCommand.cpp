@@ -4,9 +4,12 @@
 #include "Json.h"
 #include "app/SessionStart.h"
 #include "platform/TextCodec.h"
+#include "platform/wine/PrefixDiscovery.h"
 #include "platform/wine/WinePrefix.h"
 
+#include <array>
 #include <iomanip>
+#include <optional>
 #include <sstream>
 
 namespace tw::cli {
@@ -129,6 +132,117 @@ int runScan(CommandContext& context)
     return 0;
 }
 
+/// One prefix's outcome in a scan of them all: problems per section, or why it could not be
+/// scanned.
+struct PrefixScanRow
+{
+    const wine::FoundPrefix* prefix = nullptr;
+    /// Problems per section number; empty where the section did not run.
+    std::array<std::optional<int>, kSectionCountTotal> problems{};
+    int total = 0;
+    std::string error;
+};
+
+PrefixScanRow scanOnePrefix(const wine::FoundPrefix& prefix, const SectionSelection& selection)
+{
+    PrefixScanRow row{&prefix, {}, 0, {}};
+    try {
+        // A preview: the scan reads the prefix and nothing of it is ever written.
+        const std::unique_ptr<app::StartedSession> started =
+            app::startSession({.prefix = prefix.path, .preview = true});
+        requireAddonList(*started);
+        OutcomeGrid grid;
+        ScanView view;
+        ScanSections(started->session(), selection, grid, view);
+        for (const OutcomeRow& outcome : grid.rows) {
+            if (outcome.isTotal)
+                row.total = outcome.problems.value_or(0);
+            else if (outcome.section >= 0 && outcome.section < kSectionCountTotal)
+                row.problems[static_cast<size_t>(outcome.section)] = outcome.problems;
+        }
+    } catch (const std::exception& e) {
+        row.error = e.what();
+    }
+    return row;
+}
+
+void printAllJson(const std::vector<PrefixScanRow>& rows, std::ostream& out)
+{
+    out << "{\"prefixes\": [";
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const PrefixScanRow& row = rows[i];
+        out << (i ? ", " : "") << "{\"name\": " << jsonString(row.prefix->name)
+            << ", \"path\": " << jsonString(row.prefix->path)
+            << ", \"source\": " << jsonString(row.prefix->source);
+        if (!row.error.empty()) {
+            out << ", \"error\": " << jsonString(row.error) << "}";
+            continue;
+        }
+        out << ", \"total\": " << row.total << ", \"sections\": {";
+        bool first = true;
+        for (size_t section = 0; section < row.problems.size(); ++section) {
+            if (!row.problems[section])
+                continue;
+            out << (first ? "" : ", ") << "\"" << section << "\": " << *row.problems[section];
+            first = false;
+        }
+        out << "}}";
+    }
+    out << "]}\n";
+}
+
+void printAllPlain(const std::vector<PrefixScanRow>& rows, const SectionSelection& selection,
+                   std::ostream& out)
+{
+    out << std::left << std::setw(30) << "Prefix" << std::setw(13) << "Source" << std::right
+        << std::setw(6) << "Total";
+    for (const SectionInfo& section : Sections()) {
+        if (selection[static_cast<size_t>(section.number)])
+            out << std::setw(4) << section.number;
+    }
+    out << "\n";
+    for (const PrefixScanRow& row : rows) {
+        out << std::left << std::setw(30) << row.prefix->name << std::setw(13) << row.prefix->source
+            << std::right;
+        if (!row.error.empty()) {
+            out << "  not scanned: " << row.error << "\n";
+            continue;
+        }
+        out << std::setw(6) << row.total;
+        for (const SectionInfo& section : Sections()) {
+            if (!selection[static_cast<size_t>(section.number)])
+                continue;
+            const std::optional<int>& count = row.problems[static_cast<size_t>(section.number)];
+            out << std::setw(4) << (count ? std::to_string(*count) : "-");
+        }
+        out << "\n";
+    }
+    out << "\nSections:\n";
+    for (const SectionInfo& section : Sections()) {
+        if (!selection[static_cast<size_t>(section.number)])
+            continue;
+        std::string caption(section.caption);
+        caption.erase(caption.find_last_not_of(' ') + 1);
+        out << std::setw(4) << section.number << "  " << caption << "\n";
+    }
+}
+
+int runScanAll(const Arguments& args, std::ostream& out, std::ostream& err)
+{
+    const SectionSelection selection = sectionSelection(args);
+    const wine::PrefixList list = wine::discoverPrefixes(wine::DiscoveryPlaces::fromEnvironment());
+    for (const std::string& warning : list.warnings)
+        err << "tidewell-cli: skipped " << warning << "\n";
+    std::vector<PrefixScanRow> rows;
+    for (const wine::FoundPrefix& prefix : list.prefixes)
+        rows.push_back(scanOnePrefix(prefix, selection));
+    if (args.has("json"))
+        printAllJson(rows, out);
+    else
+        printAllPlain(rows, selection, out);
+    return 0;
+}
+
 } // namespace
 
 std::vector<Command> scanCommands()
@@ -136,11 +250,14 @@ std::vector<Command> scanCommands()
     return {{"scan",
              "",
              "scan the registry as the window does; LIST is section\nnumbers split by commas, "
-             "or all (the default)",
-             {kSectionsOption, kJsonOption},
+             "or all (the default);\n--all-prefixes: one row per prefix found",
+             {kSectionsOption, kJsonOption, {"all-prefixes", ""}},
              0,
              0,
-             runScan}};
+             runScan,
+             false,
+             runScanAll,
+             "all-prefixes"}};
 }
 
 } // namespace tw::cli

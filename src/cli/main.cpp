@@ -16,7 +16,10 @@ int run(int argc, char** argv)
         tw::cli::printUsage(std::cout, line.help);
         return 0;
     }
-    if (line.command->runOnHost)
+    const bool onHost = line.command->runOnHost &&
+                        (!line.command->run || (!line.command->hostOption.empty() &&
+                                                line.args.has(line.command->hostOption)));
+    if (onHost)
         return line.command->runOnHost(line.args, std::cout, std::cerr);
     const std::unique_ptr<tw::app::StartedSession> started =
         tw::app::startSession({.prefix = line.prefix,

@@ -104,7 +104,7 @@ TMainForm::TMainForm(MainFormSetup setup, QWidget* parent)
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(0, 0, 0, 6);
     layout->setSpacing(4);
-    layout->addWidget(buildHeader());
+    layout->addWidget(buildHeader(setup.prefixDescription));
     ReadOnlyBanner = new QLabel(central);
     ReadOnlyBanner->setObjectName(QStringLiteral("readOnly"));
     ReadOnlyBanner->setWordWrap(true);
@@ -169,7 +169,7 @@ void TMainForm::showReadOnlyState()
     setWindowTitle(m_context.isReadOnly() ? m_title + QStringLiteral(" (read-only)") : m_title);
 }
 
-QWidget* TMainForm::buildHeader()
+QWidget* TMainForm::buildHeader(const QString& prefixDescription)
 {
     auto* header = new QWidget(this);
     auto* layout = new QVBoxLayout(header);
@@ -191,6 +191,10 @@ QWidget* TMainForm::buildHeader()
     bar->addWidget(IgBackup);
     bar->addWidget(IeAdvance);
     bar->addStretch();
+    // Which prefix is open.
+    PrefixLabel = new QLabel(prefixDescription, header);
+    PrefixLabel->setObjectName(QStringLiteral("prefixName"));
+    bar->addWidget(PrefixLabel);
     layout->addLayout(bar);
     return header;
 }

@@ -95,6 +95,8 @@ public:
     TAboutForm* AboutForm = nullptr;
     QLabel* ReadOnlyBanner = nullptr;
     QLabel* SettingsNotice = nullptr;
+    /// The header's name of the prefix in use.
+    QLabel* PrefixLabel = nullptr;
 
 signals:
     /// The program is to end with this exit code ("Exit" in the icon menu).
@@ -104,7 +106,7 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    QWidget* buildHeader();
+    QWidget* buildHeader(const QString& prefixDescription);
     /// The banner and the title say whether the prefix is read-only, and why.
     void showReadOnlyState();
     void buildTray();

@@ -3,13 +3,16 @@
 #include "Screenshots.h"
 #include "app/SessionStart.h"
 #include "gui/preferences/UpdateFlow.h"
+#include "gui/prefixes/PrefixChooserForm.h"
 #include "gui/widgets/MessageBox.h"
 #include "gui/widgets/Theme.h"
 #include "platform/MemoryPages.h"
+#include "platform/wine/PrefixDiscovery.h"
 #include "registry/ProgramInfo.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QLocale>
 #include <memory>
 
 int main(int argc, char** argv)
@@ -42,6 +45,28 @@ int main(int argc, char** argv)
         options.prefix = parser.value(prefixOption).toStdString();
     options.settings = screenshots ? tw::app::SettingsMode::Read : tw::app::SettingsMode::Load;
     options.preview = screenshots;
+    // Without --prefix or $WINEPREFIX the user picks one of the prefixes found.
+    QString chosenDescription;
+    if (!screenshots && !options.prefix && qEnvironmentVariableIsEmpty("WINEPREFIX")) {
+        const tw::wine::PrefixList found =
+            tw::wine::discoverPrefixes(tw::wine::DiscoveryPlaces::fromEnvironment());
+        if (!found.prefixes.empty()) {
+            std::vector<tw::gui::PrefixChoiceRow> rows;
+            for (const tw::wine::FoundPrefix& p : found.prefixes)
+                rows.push_back({QString::fromStdString(p.name), QString::fromStdString(p.source),
+                                QLocale().formattedDataSize(static_cast<qint64>(p.hiveBytes)),
+                                QString::fromStdString(p.path)});
+            tw::gui::TPrefixChooserForm chooser(rows, tw::gui::lastChosenPrefix());
+            if (chooser.exec() != QDialog::Accepted || chooser.chosenRow() < 0)
+                return 0;
+            const tw::wine::FoundPrefix& chosen =
+                found.prefixes[static_cast<size_t>(chooser.chosenRow())];
+            tw::gui::rememberChosenPrefix(QString::fromStdString(chosen.path));
+            options.prefix = chosen.path;
+            chosenDescription = QString::fromStdString(chosen.path + " (" + chosen.source +
+                                                       " prefix \"" + chosen.name + "\")");
+        }
+    }
     std::unique_ptr<tw::app::StartedSession> started;
     try {
         started = tw::app::startSession(options);
@@ -72,7 +97,9 @@ int main(int argc, char** argv)
 
     tw::gui::MainFormSetup setup;
     setup.prefixDescription =
-        QString::fromStdString(prefix.hostPath() + " (" + started->choice().source + ")");
+        chosenDescription.isEmpty()
+            ? QString::fromStdString(prefix.hostPath() + " (" + started->choice().source + ")")
+            : chosenDescription;
     setup.readOnlyReason = QString::fromStdString(prefix.readOnlyReason());
     if (!screenshots)
         setup.commitChanges = commit;

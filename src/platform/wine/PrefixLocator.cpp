@@ -1,5 +1,6 @@
 #include "PrefixLocator.h"
 
+#include "PrefixDiscovery.h"
 #include "WinePrefix.h"
 #include "WineRegistryEditor.h"
 
@@ -60,6 +61,25 @@ void layOutFiles(const fs::path& listing, const fs::path& driveC)
     }
 }
 
+/// The listed prefix called `name` (or with that Steam app id). Throws when none or several are.
+PrefixChoice listedPrefix(const std::string& name)
+{
+    const PrefixList list = discoverPrefixes(DiscoveryPlaces::fromEnvironment());
+    const std::vector<const FoundPrefix*> found = prefixesNamed(list, name);
+    if (found.empty())
+        throw std::runtime_error("--prefix " + name +
+                                 ": no such folder, and no prefix of that name or Steam app id "
+                                 "(tidewell-cli prefixes lists them)");
+    if (found.size() > 1) {
+        std::string candidates;
+        for (const FoundPrefix* prefix : found)
+            candidates += "\n  " + prefix->path + " (" + prefix->source + ")";
+        throw std::runtime_error("--prefix " + name + " names " + std::to_string(found.size()) +
+                                 " prefixes; give one of their folders:" + candidates);
+    }
+    return {found.front()->path, found.front()->source + " prefix \"" + found.front()->name + "\""};
+}
+
 } // namespace
 
 std::string dataDirectory()
@@ -89,6 +109,11 @@ PrefixChoice choosePrefix(const std::optional<std::string>& commandLinePrefix)
         // An empty folder name is a mistake (an unset variable, say), never "the default".
         if (commandLinePrefix->empty())
             throw std::runtime_error("--prefix was given an empty folder name");
+        // A word that is no folder may name a listed prefix; a path stays a path.
+        std::error_code ec;
+        if (commandLinePrefix->find('/') == std::string::npos &&
+            !fs::exists(*commandLinePrefix, ec))
+            return listedPrefix(*commandLinePrefix);
         return {*commandLinePrefix, "--prefix"};
     }
     if (const char* env = std::getenv("WINEPREFIX"); env && *env)

@@ -9,12 +9,14 @@ namespace tw::wine {
 struct PrefixChoice
 {
     std::string path;
-    /// Where the choice came from: "--prefix", "WINEPREFIX", "~/.wine" or "demo".
+    /// Where the choice came from: "--prefix", "WINEPREFIX", "~/.wine", "demo", or the
+    /// manager and name of a listed prefix given by name.
     std::string source;
 };
 
-/// --prefix DIR, else $WINEPREFIX, else ~/.wine when it holds a prefix, else the demo
-/// prefix (laid out on first use).
+/// --prefix DIR (or, when no such folder exists, the name or Steam app id of a prefix the
+/// managers list: ambiguous and unknown names throw std::runtime_error), else $WINEPREFIX, else
+/// ~/.wine when it holds a prefix, else the demo prefix (laid out on first use).
 PrefixChoice choosePrefix(const std::optional<std::string>& commandLinePrefix);
 
 /// The folder of the program's shipped data (the demo prefix template and the like).

@@ -2,6 +2,7 @@
 
 #include "WineProcesses.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
@@ -9,6 +10,7 @@
 #include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace tw::wine {
@@ -68,33 +70,70 @@ std::string readLink(const std::string& path)
     return target;
 }
 
-bool holdsFolder(const std::string& procDir, const struct stat& folder)
+/// The folders a process holds open, by device and inode.
+std::vector<std::pair<dev_t, ino_t>> heldFolders(const std::string& procDir)
 {
+    std::vector<std::pair<dev_t, ino_t>> folders;
     DIR* fds = ::opendir((procDir + "/fd").c_str());
     if (!fds)
-        return false;
-    bool found = false;
+        return folders;
     while (const dirent* entry = ::readdir(fds)) {
         struct stat st;
         if (entry->d_name[0] != '.' &&
-            ::stat((procDir + "/fd/" + entry->d_name).c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
-            st.st_dev == folder.st_dev && st.st_ino == folder.st_ino) {
-            found = true;
-            break;
-        }
+            ::stat((procDir + "/fd/" + entry->d_name).c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+            folders.emplace_back(st.st_dev, st.st_ino);
     }
     ::closedir(fds);
-    return found;
+    return folders;
 }
 
-/// A wineserver process of this user that serves the prefix: it works in a folder named
-/// `serverName`, or holds the prefix folder open. Returns its working folder.
-std::optional<std::string> serverProcess(const std::string& serverName, const struct stat& prefix)
+/// "server-<dev>-<inode>" of a prefix folder, as Wine names its server folder.
+std::string serverNameOf(const struct stat& prefix)
+{
+    char name[64];
+    std::snprintf(name, sizeof name, "server-%llx-%llx",
+                  static_cast<unsigned long long>(prefix.st_dev),
+                  static_cast<unsigned long long>(prefix.st_ino));
+    return name;
+}
+
+/// The server folder of a prefix found without looking at processes: under .wine-<uid> or
+/// the folder its "wineserver" file names, in $TMPDIR or /tmp.
+std::optional<std::string> serverInTempFolders(const std::string& prefixDir,
+                                               const std::string& serverName)
+{
+    std::vector<std::string> tmpDirs;
+    std::ifstream recorded(prefixDir + "/wineserver");
+    std::string name;
+    const bool named = recorded && std::getline(recorded, name) && !name.empty() &&
+                       name.find('/') == std::string::npos && name != "." && name != "..";
+    for (const std::string& root : tempRoots()) {
+        if (named)
+            tmpDirs.push_back(root + "/" + name);
+        tmpDirs.push_back(root + "/.wine-" + std::to_string(::getuid()));
+    }
+    for (const std::string& dir : tmpDirs) {
+        const std::string serverDir = dir + "/" + serverName;
+        if (isServing(serverDir))
+            return serverDir;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+struct WineserverProcesses::Server
+{
+    /// The working folder: the server folder.
+    std::string folder;
+    std::vector<std::pair<dev_t, ino_t>> heldFolders;
+};
+
+WineserverProcesses::WineserverProcesses()
 {
     DIR* proc = ::opendir("/proc");
     if (!proc)
-        return std::nullopt;
-    std::optional<std::string> found;
+        return;
     while (const dirent* entry = ::readdir(proc)) {
         const std::string pid = entry->d_name;
         if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos)
@@ -116,19 +155,34 @@ std::optional<std::string> serverProcess(const std::string& serverName, const st
         // serves no more. One whose folder was removed under it still holds the registry.
         if (!folderGone && !isServing(procDir + "/cwd"))
             continue;
+        m_servers.push_back({cwd, heldFolders(procDir)});
+    }
+    ::closedir(proc);
+}
+
+WineserverProcesses::~WineserverProcesses() = default;
+
+std::optional<std::string> WineserverProcesses::serving(const std::string& prefixDir) const
+{
+    struct stat st;
+    if (::stat(prefixDir.c_str(), &st) != 0)
+        return std::nullopt;
+    const std::string serverName = serverNameOf(st);
+    if (auto serverDir = serverInTempFolders(prefixDir, serverName))
+        return serverDir;
+    for (const Server& server : m_servers) {
+        const std::string& cwd = server.folder;
         const bool named =
             cwd.size() > serverName.size() && cwd.compare(cwd.size() - serverName.size() - 1,
                                                           std::string::npos, "/" + serverName) == 0;
-        if (named || holdsFolder(procDir, prefix)) {
-            found = cwd;
-            break;
-        }
+        const bool holds =
+            std::find(server.heldFolders.begin(), server.heldFolders.end(),
+                      std::make_pair(st.st_dev, st.st_ino)) != server.heldFolders.end();
+        if (named || holds)
+            return cwd;
     }
-    ::closedir(proc);
-    return found;
+    return std::nullopt;
 }
-
-} // namespace
 
 std::string wineRunningMessage(const std::string& prefixDir)
 {
@@ -151,28 +205,10 @@ std::optional<std::string> runningWineserver(const std::string& prefixDir)
     struct stat st;
     if (::stat(prefixDir.c_str(), &st) != 0)
         return std::nullopt;
-    char serverName[64];
-    std::snprintf(serverName, sizeof serverName, "server-%llx-%llx",
-                  static_cast<unsigned long long>(st.st_dev),
-                  static_cast<unsigned long long>(st.st_ino));
-
-    std::vector<std::string> tmpDirs;
-    std::ifstream recorded(prefixDir + "/wineserver");
-    std::string name;
-    const bool named = recorded && std::getline(recorded, name) && !name.empty() &&
-                       name.find('/') == std::string::npos && name != "." && name != "..";
-    for (const std::string& root : tempRoots()) {
-        if (named)
-            tmpDirs.push_back(root + "/" + name);
-        tmpDirs.push_back(root + "/.wine-" + std::to_string(::getuid()));
-    }
-
-    for (const std::string& dir : tmpDirs) {
-        const std::string serverDir = dir + "/" + serverName;
-        if (isServing(serverDir))
-            return serverDir;
-    }
-    return serverProcess(serverName, st);
+    // The processes are looked at only when the server folders say nothing.
+    if (auto serverDir = serverInTempFolders(prefixDir, serverNameOf(st)))
+        return serverDir;
+    return WineserverProcesses().serving(prefixDir);
 }
 
 } // namespace tw::wine

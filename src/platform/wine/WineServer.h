@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tw::wine {
 
@@ -13,6 +14,24 @@ namespace tw::wine {
 /// exists. A server started with another TMPDIR, or whose folder was removed, is found among
 /// the processes: a wineserver works in its server folder and holds the prefix folder open.
 std::optional<std::string> runningWineserver(const std::string& prefixDir);
+
+/// The wineserver processes of this user, read from /proc once, to tell for many prefixes
+/// whether Wine runs in them (as runningWineserver does for one).
+class WineserverProcesses
+{
+public:
+    WineserverProcesses();
+    ~WineserverProcesses();
+    WineserverProcesses(const WineserverProcesses&) = delete;
+    WineserverProcesses& operator=(const WineserverProcesses&) = delete;
+
+    /// The server folder of the wineserver that serves `prefixDir`, when one runs.
+    std::optional<std::string> serving(const std::string& prefixDir) const;
+
+private:
+    struct Server;
+    std::vector<Server> m_servers;
+};
 
 /// The message for a prefix in which Wine runs.
 std::string wineRunningMessage(const std::string& prefixDir);

@@ -1,0 +1,107 @@
+// tidewell-cli prefixes: the Wine prefixes the user's prefix managers know.
+#include "Command.h"
+#include "Json.h"
+#include "platform/wine/PrefixDiscovery.h"
+
+#include <ctime>
+#include <iomanip>
+#include <iterator>
+#include <sstream>
+
+namespace tw::cli {
+
+namespace {
+
+std::string sizeText(std::uintmax_t bytes)
+{
+    const char* units[] = {"B", "KiB", "MiB", "GiB"};
+    double value = static_cast<double>(bytes);
+    size_t unit = 0;
+    while (value >= 1024 && unit + 1 < std::size(units)) {
+        value /= 1024;
+        ++unit;
+    }
+    std::ostringstream text;
+    text << std::fixed << std::setprecision(unit ? 1 : 0) << value << " " << units[unit];
+    return text.str();
+}
+
+std::string timeText(std::int64_t seconds)
+{
+    if (seconds <= 0)
+        return "-";
+    const std::time_t t = static_cast<std::time_t>(seconds);
+    std::tm local{};
+    ::localtime_r(&t, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local);
+    return text;
+}
+
+void printJson(const wine::PrefixList& list, std::ostream& out)
+{
+    out << "{\"prefixes\": [";
+    bool first = true;
+    for (const wine::FoundPrefix& p : list.prefixes) {
+        out << (first ? "" : ", ") << "{\"name\": " << jsonString(p.name)
+            << ", \"path\": " << jsonString(p.path) << ", \"source\": " << jsonString(p.source)
+            << ", \"sources\": [";
+        for (size_t i = 0; i < p.sources.size(); ++i)
+            out << (i ? ", " : "") << jsonString(p.sources[i]);
+        out << "], \"steamAppId\": " << jsonString(p.steamAppId)
+            << ", \"arch\": " << jsonString(p.arch)
+            << ", \"windowsUser\": " << jsonString(p.windowsUser)
+            << ", \"hiveBytes\": " << p.hiveBytes << ", \"lastChange\": " << p.lastChange
+            << ", \"wineRunning\": " << (p.wineRunning ? "true" : "false") << "}";
+        first = false;
+    }
+    out << "], \"warnings\": [";
+    for (size_t i = 0; i < list.warnings.size(); ++i)
+        out << (i ? ", " : "") << jsonString(list.warnings[i]);
+    out << "]}\n";
+}
+
+void printPlain(const wine::PrefixList& list, std::ostream& out)
+{
+    if (list.prefixes.empty())
+        out << "No Wine prefix found.\n";
+    for (const wine::FoundPrefix& p : list.prefixes) {
+        out << p.name << "  (" << p.source;
+        if (!p.steamAppId.empty())
+            out << " app " << p.steamAppId;
+        out << ")\n  " << p.path << "\n  " << (p.arch.empty() ? "unknown" : p.arch) << ", user "
+            << (p.windowsUser.empty() ? "-" : p.windowsUser) << ", hives " << sizeText(p.hiveBytes)
+            << ", changed " << timeText(p.lastChange) << (p.wineRunning ? ", Wine running" : "")
+            << "\n";
+    }
+    for (const std::string& warning : list.warnings)
+        out << "Skipped: " << warning << "\n";
+}
+
+int runPrefixes(const Arguments& args, std::ostream& out, std::ostream&)
+{
+    const wine::PrefixList list = wine::discoverPrefixes(wine::DiscoveryPlaces::fromEnvironment());
+    if (args.has("json"))
+        printJson(list, out);
+    else
+        printPlain(list, out);
+    return 0;
+}
+
+} // namespace
+
+std::vector<Command> prefixesCommands()
+{
+    Command row{"prefixes",
+                "",
+                "the Wine prefixes of Wine, Steam, Lutris, Bottles, Heroic,\nPlayOnLinux and "
+                "Phoenicis; --prefix takes a name or app id",
+                {kJsonOption},
+                0,
+                0,
+                nullptr};
+    row.runOnHost = runPrefixes;
+    return {row};
+}
+
+} // namespace tw::cli
