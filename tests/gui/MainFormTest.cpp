@@ -23,6 +23,7 @@
 
 #include <QCheckBox>
 #include <QDialog>
+#include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -233,7 +234,10 @@ private slots:
     {
         tick({8});
         int pageDuringScan = -1;
+        bool abortableDuringScan = false;
+        QVERIFY2(!progress()->ImageExAbort->isEnabled(), "no scan to abort yet");
         QTimer::singleShot(0, m_window.get(), [&] {
+            abortableDuringScan = progress()->ImageExAbort->isEnabled();
             m_window->IgeScanClick();
             m_window->IeAdvanceClick();
             m_window->IgBackupClick();
@@ -242,6 +246,8 @@ private slots:
         sections()->SpbScanNowClick();
         QCOMPARE(pageDuringScan, int(TMainForm::BeginScan));
         QCOMPARE(progress()->ProgressBar1->value(), 100);
+        QVERIFY(abortableDuringScan);
+        QVERIFY2(!progress()->ImageExAbort->isEnabled(), "a finished scan offers no abort");
         m_window->IgeScanClick();
         QCOMPARE(m_window->currentPage(), int(TMainForm::Scaning));
     }
@@ -315,6 +321,18 @@ private slots:
         QCOMPARE(report()->RepairList->count(), 3);
         QCOMPARE(report()->RepairList->item(1)->text(),
                  QStringLiteral("Shared Dll     .3 Problem(s)"));
+        // Readable: five sections fit in the list, and a selected row is a light highlight
+        // under dark text.
+        QListWidget* list = report()->RepairList;
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        QVERIFY2(5 * list->sizeHintForRow(0) <= list->viewport()->height(),
+                 qPrintable(QString::number(list->sizeHintForRow(0))));
+        list->setCurrentRow(0);
+        const QRect selected = list->visualItemRect(list->item(0));
+        const QImage shown = list->viewport()->grab().toImage();
+        QVERIFY(qGray(shown.pixel(selected.right() - 4, selected.bottom() - 3)) > 180);
+        list->setCurrentRow(-1);
         QCOMPARE(progress()->OutcomeGrid->topLevelItemCount(), 4);
         QCOMPARE(cell(3, 0), QStringLiteral("Problems Found:"));
         QCOMPARE(cell(3, 1), QStringLiteral("5"));
@@ -378,6 +396,11 @@ private slots:
         const QString path = backups()->BackupDataListView->topLevelItem(0)->text(1);
         QVERIFY(path.startsWith(
             QStringLiteral("C:\\Program Files\\Tidewell\\AllRegBack\\Full Registry Backup_")));
+        // The time is shown whole; the path, cut in its middle when it must be, in full on hover.
+        QTreeWidget* list = backups()->BackupDataListView;
+        QVERIFY(list->header()->sectionSize(0) >=
+                list->fontMetrics().horizontalAdvance(list->topLevelItem(0)->text(0)));
+        QCOMPARE(list->topLevelItem(0)->toolTip(1), path);
 
         backups()->BackupDataListView->setCurrentItem(
             backups()->BackupDataListView->topLevelItem(0));

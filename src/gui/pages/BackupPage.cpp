@@ -51,7 +51,8 @@ BackupPage::BackupPage(WindowContext& context, QWidget* parent)
     BackupDataListView->setHeaderLabels({"Backup Time", "Backup File"});
     BackupDataListView->setRootIsDecorated(false);
     BackupDataListView->setSelectionBehavior(QAbstractItemView::SelectRows);
-    BackupDataListView->setColumnWidth(0, 150);
+    // Long paths lose their middle, never the time stamp at their end.
+    BackupDataListView->setTextElideMode(Qt::ElideMiddle);
     layout->addWidget(BackupDataListView);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -82,7 +83,11 @@ void BackupPage::fillBackupList()
 
 void BackupPage::addBackupRow(const std::string& path, const platform::SystemTime& time)
 {
-    new QTreeWidgetItem(BackupDataListView, {formatBackupTime(time), QString::fromStdString(path)});
+    auto* row =
+        new QTreeWidgetItem(BackupDataListView, {formatBackupTime(time), QString::fromStdString(path)});
+    row->setToolTip(1, row->text(1));
+    // Times as wide as they are.
+    BackupDataListView->resizeColumnToContents(0);
 }
 
 void BackupPage::SpbBackRegClick()

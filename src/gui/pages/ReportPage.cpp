@@ -22,14 +22,15 @@ namespace tw::gui {
 
 namespace {
 
-/// Report rows: 88 pixels; caption part, and the count part in red bold below it.
+/// Report rows: the section's caption, and its count in red below it. A selected row is a
+/// light highlight under the same dark text, so both stay readable.
 class ReportDelegate : public QStyledItemDelegate
 {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const override
     {
-        return {option.rect.width(), 88};
+        return {option.rect.width(), rowHeight(option.font)};
     }
     void paint(QPainter* p, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override
@@ -40,19 +41,33 @@ public:
         const QString count = text.mid(dot + 1);
         const bool selected = option.state & QStyle::State_Selected;
         p->save();
-        p->fillRect(option.rect, selected ? QColor(128, 128, 128) : option.palette.base().color());
-        p->setPen(selected ? QColor(255, 251, 240) : QColor(215, 228, 242));
+        p->fillRect(option.rect, selected ? kSelectedFill : option.palette.base().color());
+        p->setPen(selected ? kSelectedBorder : QColor(215, 228, 242));
         p->drawRect(option.rect.adjusted(0, 0, -1, -1));
         QFont bold = option.font;
         bold.setBold(true);
         p->setFont(bold);
         const QFontMetrics metrics(bold);
-        p->setPen(selected ? QColor(Qt::red) : QColor(Qt::black));
-        p->drawText(option.rect.topLeft() + QPoint(0, metrics.ascent()), caption);
-        p->setPen(Qt::red);
-        p->drawText(option.rect.topLeft() + QPoint(20, 20 + metrics.ascent()), count);
+        const QPoint top = option.rect.topLeft() + QPoint(0, kPadding + metrics.ascent());
+        p->setPen(Qt::black);
+        p->drawText(top, caption);
+        p->setPen(kCountColour);
+        p->drawText(top + QPoint(20, metrics.lineSpacing()), count);
         p->restore();
     }
+
+    /// Two bold lines and their padding.
+    static int rowHeight(const QFont& font)
+    {
+        QFont bold = font;
+        bold.setBold(true);
+        return 2 * QFontMetrics(bold).lineSpacing() + 2 * kPadding;
+    }
+
+    static constexpr int kPadding = 6;
+    static inline const QColor kSelectedFill{204, 228, 247};
+    static inline const QColor kSelectedBorder{38, 120, 200};
+    static inline const QColor kCountColour{200, 0, 0};
 };
 
 } // namespace

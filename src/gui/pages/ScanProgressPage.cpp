@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QProgressBar>
+#include <QScopeGuard>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -37,6 +38,8 @@ ScanProgressPage::ScanProgressPage(WindowContext& context, QWidget* parent)
     bottom->addWidget(ProgressBar1);
     ImageExAbort = new ImageButton(QStringLiteral("Abort Scan"), ImageButton::Size::Medium, this);
     connect(ImageExAbort, &QAbstractButton::clicked, this, [this] { ImageExAbortClick(); });
+    // There is something to abort only while a scan runs.
+    ImageExAbort->setEnabled(false);
     bottom->addWidget(ImageExAbort);
     layout->addLayout(bottom);
 }
@@ -47,6 +50,8 @@ std::optional<ScanResult> ScanProgressPage::runScan(const SectionSelection& sele
     guarded(this, [&] {
         ProgressBar1->setValue(0);
         m_sinceYield.invalidate();
+        ImageExAbort->setEnabled(true);
+        const auto disable = qScopeGuard([this] { ImageExAbort->setEnabled(false); });
         result = ScanSections(m_context.session, selection, m_grid, *this);
         showMessage(this, QString::fromStdString(result->message), MessageIcon::Exclamation);
     });
