@@ -45,9 +45,16 @@ bool save(QWidget& widget, const QString& folder, const QString& name)
 
 } // namespace
 
-bool saveScreenshots(TMainForm& window, const QString& folder)
+bool saveScreenshots(TMainForm& window, const QString& folder,
+                     const std::vector<PrefixChoiceRow>& prefixes)
 {
     QDir().mkpath(folder);
+    bool chooserSaved = true;
+    if (!prefixes.empty()) {
+        TPrefixChooserForm chooser(prefixes, prefixes.front().path);
+        chooser.show();
+        chooserSaved = save(chooser, folder, QStringLiteral("prefix-chooser"));
+    }
     setMessageHandler([](const MessageRequest&) { return QMessageBox::Yes; });
     bool ok = true;
     window.show();
@@ -159,7 +166,7 @@ bool saveScreenshots(TMainForm& window, const QString& folder)
     ok &= save(dllFix, folder, QStringLiteral("dll-fix"));
     dllFix.hide();
     setMessageHandler({});
-    return ok;
+    return ok && chooserSaved;
 }
 
 } // namespace tw::gui

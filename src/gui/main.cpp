@@ -47,15 +47,19 @@ int main(int argc, char** argv)
     options.preview = screenshots;
     // Without --prefix or $WINEPREFIX the user picks one of the prefixes found.
     QString chosenDescription;
+    const auto chooserRows = [](const tw::wine::PrefixList& found) {
+        std::vector<tw::gui::PrefixChoiceRow> rows;
+        for (const tw::wine::FoundPrefix& p : found.prefixes)
+            rows.push_back({QString::fromStdString(p.name), QString::fromStdString(p.source),
+                            QLocale().formattedDataSize(static_cast<qint64>(p.hiveBytes)),
+                            QString::fromStdString(p.path)});
+        return rows;
+    };
     if (!screenshots && !options.prefix && qEnvironmentVariableIsEmpty("WINEPREFIX")) {
         const tw::wine::PrefixList found =
             tw::wine::discoverPrefixes(tw::wine::DiscoveryPlaces::fromEnvironment());
         if (!found.prefixes.empty()) {
-            std::vector<tw::gui::PrefixChoiceRow> rows;
-            for (const tw::wine::FoundPrefix& p : found.prefixes)
-                rows.push_back({QString::fromStdString(p.name), QString::fromStdString(p.source),
-                                QLocale().formattedDataSize(static_cast<qint64>(p.hiveBytes)),
-                                QString::fromStdString(p.path)});
+            const std::vector<tw::gui::PrefixChoiceRow> rows = chooserRows(found);
             tw::gui::TPrefixChooserForm chooser(rows, tw::gui::lastChosenPrefix());
             if (chooser.exec() != QDialog::Accepted || chooser.chosenRow() < 0)
                 return 0;
@@ -111,7 +115,12 @@ int main(int argc, char** argv)
                      [](int code) { QApplication::exit(code); });
 
     if (screenshots)
-        return tw::gui::saveScreenshots(window, parser.value(screenshotsOption)) ? 0 : 1;
+        return tw::gui::saveScreenshots(
+                   window, parser.value(screenshotsOption),
+                   chooserRows(tw::wine::discoverPrefixes(
+                       tw::wine::DiscoveryPlaces::fromEnvironment())))
+                   ? 0
+                   : 1;
 
     window.show();
     // The start-up check runs beside the window; a failed download says nothing.
