@@ -4,46 +4,10 @@
 
 namespace tw {
 
-namespace {
-
-/// * any run of characters, ? exactly one, on folded texts.
-bool matchesWildcard(std::u16string_view name, std::u16string_view pattern)
-{
-    // Greedy with one back-track point: the last * seen.
-    size_t n = 0;
-    size_t p = 0;
-    size_t starP = std::u16string_view::npos;
-    size_t starN = 0;
-    while (n < name.size()) {
-        if (p < pattern.size() && (pattern[p] == u'?' || pattern[p] == name[n])) {
-            ++n;
-            ++p;
-        } else if (p < pattern.size() && pattern[p] == u'*') {
-            starP = p++;
-            starN = n;
-        } else if (starP != std::u16string_view::npos) {
-            p = starP + 1;
-            n = ++starN;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == u'*')
-        ++p;
-    return p == pattern.size();
-}
-
-} // namespace
-
 std::u16string FoldedJunkName(std::string_view name)
 {
-    std::u16string folded = platform::utf8ToUtf16(name);
-    const char16_t* lower = platform::foldCaseTable();
-    for (char16_t& unit : folded)
-        unit = lower[unit];
-    return folded;
+    return platform::foldedName(name);
 }
-
 std::string_view JunkExtension(std::string_view name)
 {
     const size_t dot = name.rfind('.');
@@ -81,7 +45,7 @@ bool JunkPattern::matchesFolded(std::u16string_view folded) const
     case Kind::Name:
         return folded == m_text;
     case Kind::Wildcard:
-        return matchesWildcard(folded, m_text);
+        return platform::matchesWildcard(folded, m_text);
     }
     return false;
 }

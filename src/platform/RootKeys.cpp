@@ -1,29 +1,15 @@
 #include "RootKeys.h"
 
-#include <cctype>
+#include "TextCodec.h"
 
 namespace tw::platform {
-
-namespace {
-bool equalsAsciiNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
-} // namespace
 
 std::optional<KeyPath> parseKeyPath(std::string_view path)
 {
     const size_t sep = path.find('\\');
     const std::string_view root = path.substr(0, sep);
     for (const RootKeyName& entry : kRootKeys) {
-        if (equalsAsciiNoCase(root, entry.name) || equalsAsciiNoCase(root, entry.shortName)) {
+        if (equalNoCase(root, entry.name) || equalNoCase(root, entry.shortName)) {
             KeyPath result;
             result.root = entry.key;
             result.rootName = std::string(entry.name);

@@ -308,6 +308,41 @@ bool equalNamesNoCase(std::u16string_view a, std::u16string_view b)
     return a.size() == b.size() && compareNamesNoCase(a, b) == 0;
 }
 
+std::u16string foldedName(std::string_view text)
+{
+    std::u16string folded = utf8ToUtf16(text);
+    const char16_t* lower = foldCaseTable();
+    for (char16_t& unit : folded)
+        unit = lower[unit];
+    return folded;
+}
+
+bool matchesWildcard(std::u16string_view text, std::u16string_view pattern)
+{
+    // Greedy with one back-track point: the last * seen.
+    size_t n = 0;
+    size_t p = 0;
+    size_t starP = std::u16string_view::npos;
+    size_t starN = 0;
+    while (n < text.size()) {
+        if (p < pattern.size() && (pattern[p] == u'?' || pattern[p] == text[n])) {
+            ++n;
+            ++p;
+        } else if (p < pattern.size() && pattern[p] == u'*') {
+            starP = p++;
+            starN = n;
+        } else if (starP != std::u16string_view::npos) {
+            p = starP + 1;
+            n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == u'*')
+        ++p;
+    return p == pattern.size();
+}
+
 bool equalNoCase(std::string_view a, std::string_view b)
 {
     // ASCII characters are whole characters in UTF-8: compare them as they stand and convert

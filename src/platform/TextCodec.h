@@ -51,6 +51,11 @@ int compareNamesNoCase(std::u16string_view a, std::u16string_view b);
 bool equalNamesNoCase(std::u16string_view a, std::u16string_view b);
 /// The same for UTF-8 text (compared through UTF-16).
 bool equalNoCase(std::string_view a, std::string_view b);
+/// UTF-8 text in UTF-16 with each unit folded to lower case: texts compare as
+/// compareNamesNoCase() compares them.
+std::u16string foldedName(std::string_view text);
+/// `text` matches `pattern`, both folded: * any run of units, ? exactly one.
+bool matchesWildcard(std::u16string_view text, std::u16string_view pattern);
 /// A hash of UTF-8 text that is equal for texts that equalNoCase finds equal.
 size_t hashNoCase(std::string_view text);
 /// hashNoCase() and equalNoCase() for unordered containers searched with a string_view.

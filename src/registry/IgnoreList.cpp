@@ -43,13 +43,6 @@ bool isDrivePattern(std::string_view pattern)
            pattern[1] == ':' && pattern[2] == '\\';
 }
 
-std::u16string folded(std::string_view text)
-{
-    std::u16string units = platform::utf8ToUtf16(text);
-    for (char16_t& unit : units)
-        unit = platform::foldCase(unit);
-    return units;
-}
 
 /// `key` is `base` or lies below it.
 bool isAtOrBelow(std::string_view key, std::string_view base)
@@ -172,30 +165,7 @@ std::optional<IgnoreEntry> ParseIgnoreText(std::string_view text)
 
 bool MatchIgnorePattern(std::string_view pattern, std::string_view path)
 {
-    const std::u16string p = folded(pattern);
-    const std::u16string s = folded(path);
-    // Greedy match that backtracks to the last "*" only.
-    size_t pi = 0;
-    size_t si = 0;
-    size_t star = std::u16string::npos;
-    size_t resume = 0;
-    while (si < s.size()) {
-        if (pi < p.size() && (p[pi] == u'?' || p[pi] == s[si])) {
-            ++pi;
-            ++si;
-        } else if (pi < p.size() && p[pi] == u'*') {
-            star = pi++;
-            resume = si;
-        } else if (star != std::u16string::npos) {
-            pi = star + 1;
-            si = ++resume;
-        } else {
-            return false;
-        }
-    }
-    while (pi < p.size() && p[pi] == u'*')
-        ++pi;
-    return pi == p.size();
+    return platform::matchesWildcard(platform::foldedName(path), platform::foldedName(pattern));
 }
 
 bool IgnoreCovers(const IgnoreEntry& entry, const IgnoreSubject& subject)

@@ -1,5 +1,7 @@
 #include "KeyValues.h"
 
+#include "platform/TextCodec.h"
+
 #include <cctype>
 #include <fstream>
 #include <sstream>
@@ -7,18 +9,6 @@
 namespace tw::wine {
 
 namespace {
-
-bool sameNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
 
 struct Token
 {
@@ -181,7 +171,7 @@ void parseObject(Tokenizer& tokens, KeyValue& into, bool nested, int openLine)
 const KeyValue* KeyValue::child(std::string_view name) const
 {
     for (const KeyValue& c : children) {
-        if (sameNoCase(c.key, name))
+        if (platform::equalNoCase(c.key, name))
             return &c;
     }
     return nullptr;

@@ -188,16 +188,6 @@ private:
     std::string m_path;
 };
 
-/// A name in UTF-16 with each unit folded to lower case: in the order of such keys names
-/// compare as compareNamesNoCase() compares them.
-std::u16string foldedName(std::string_view name)
-{
-    std::u16string key = platform::utf8ToUtf16(name);
-    const char16_t* lower = platform::foldCaseTable();
-    for (char16_t& unit : key)
-        unit = lower[unit];
-    return key;
-}
 
 char driveLetterOf(std::string_view root)
 {
@@ -320,7 +310,7 @@ std::unique_ptr<platform::FileFind> WineFiles::findFirstFile(std::string_view pa
             listed.data.attributes = FILE_ATTRIBUTE_ARCHIVE;
             if (name.front() == '.')
                 listed.data.attributes |= FILE_ATTRIBUTE_HIDDEN;
-            listed.key = foldedName(name);
+            listed.key = platform::foldedName(name);
             entries.push_back(std::move(listed));
             continue;
         }
@@ -361,7 +351,7 @@ std::unique_ptr<platform::FileFind> WineFiles::findFirstFile(std::string_view pa
         data.lastWriteTime = toFileTime(st.st_mtim);
         data.id = idOf(st);
         if (!dots)
-            listed.key = foldedName(name);
+            listed.key = platform::foldedName(name);
         entries.push_back(std::move(listed));
     }
     if (remember)
