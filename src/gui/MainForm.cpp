@@ -8,6 +8,7 @@
 #include "gui/pages/ScanProgressPage.h"
 #include "gui/pages/SectionPage.h"
 #include "gui/preferences/UpdateFlow.h"
+#include "gui/widgets/ClickLabel.h"
 #include "gui/widgets/MessageBox.h"
 #include "gui/widgets/Theme.h"
 #include "registry/ProgramInfo.h"
@@ -91,7 +92,8 @@ TMainForm::TMainForm(MainFormSetup setup, QWidget* parent)
     : QMainWindow(parent), m_context{*setup.session,
                                      setup.readOnlyReason,
                                      std::move(setup.commitChanges),
-                                     {}}
+                                     {}},
+      m_switchPrefix(std::move(setup.switchPrefix))
 {
     m_title = QStringLiteral("%1 ver %2")
                   .arg(QStringLiteral("Tidewell"), QString::fromLatin1(kProgramVersion));
@@ -192,9 +194,21 @@ QWidget* TMainForm::buildHeader(const QString& prefixDescription)
     bar->addWidget(IeAdvance);
     bar->addStretch();
     // Which prefix is open.
-    PrefixLabel = new QLabel(prefixDescription, header);
+    PrefixLabel = new QLabel(header);
     PrefixLabel->setObjectName(QStringLiteral("prefixName"));
+    // Long paths lose their middle; the whole text is the tool tip.
+    PrefixLabel->setText(
+        PrefixLabel->fontMetrics().elidedText(prefixDescription, Qt::ElideMiddle, 260));
+    PrefixLabel->setToolTip(prefixDescription);
     bar->addWidget(PrefixLabel);
+    if (m_switchPrefix) {
+        SwitchPrefixLink = new ClickLabel(QStringLiteral("<u>Switch prefix</u>"), m_switchPrefix,
+                                          header);
+        SwitchPrefixLink->setObjectName(QStringLiteral("switchPrefix"));
+        SwitchPrefixLink->setCursor(Qt::PointingHandCursor);
+        bar->addSpacing(8);
+        bar->addWidget(SwitchPrefixLink);
+    }
     layout->addLayout(bar);
     return header;
 }

@@ -39,6 +39,9 @@ struct MainFormSetup
     /// Settings that read as their defaults (StartedSession::settingsProblems), shown above
     /// the pages.
     std::vector<std::string> settingsProblems;
+    /// Offers the other prefixes and opens the one chosen; when set, the header has a
+    /// "Switch prefix" link that calls it.
+    std::function<void()> switchPrefix;
 };
 
 class TMainForm : public QMainWindow
@@ -95,8 +98,9 @@ public:
     TAboutForm* AboutForm = nullptr;
     QLabel* ReadOnlyBanner = nullptr;
     QLabel* SettingsNotice = nullptr;
-    /// The header's name of the prefix in use.
+    /// The header's name of the prefix in use, and the link that switches to another.
     QLabel* PrefixLabel = nullptr;
+    QLabel* SwitchPrefixLink = nullptr;
 
 signals:
     /// The program is to end with this exit code ("Exit" in the icon menu).
@@ -117,6 +121,7 @@ private:
 
     WindowContext m_context;
     QString m_title;
+    std::function<void()> m_switchPrefix;
     ScanProgressPage* m_scanProgress = nullptr;
     SectionPage* m_sections = nullptr;
     ReportPage* m_report = nullptr;

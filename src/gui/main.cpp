@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QLocale>
+#include <QProcess>
 #include <memory>
 
 int main(int argc, char** argv)
@@ -109,6 +110,29 @@ int main(int argc, char** argv)
         setup.commitChanges = commit;
     setup.session = &started->session();
     setup.settingsProblems = started->settingsProblems;
+    // Another prefix opens in a new Tidewell; this one, its tool windows with it, ends.
+    const std::string openPath = prefix.hostPath();
+    setup.switchPrefix = [&chooserRows, openPath] {
+        const std::vector<tw::gui::PrefixChoiceRow> rows = chooserRows(
+            tw::wine::discoverPrefixes(tw::wine::DiscoveryPlaces::fromEnvironment()));
+        if (rows.empty()) {
+            tw::gui::showMessage(nullptr, QStringLiteral("No Wine prefix was found."),
+                                 tw::gui::MessageIcon::Information);
+            return;
+        }
+        tw::gui::TPrefixChooserForm chooser(rows, QString::fromStdString(openPath));
+        if (chooser.exec() != QDialog::Accepted || chooser.chosenRow() < 0 ||
+            chooser.chosenPath().toStdString() == openPath)
+            return;
+        tw::gui::rememberChosenPrefix(chooser.chosenPath());
+        if (!QProcess::startDetached(QCoreApplication::applicationFilePath(),
+                                     {QStringLiteral("--prefix"), chooser.chosenPath()})) {
+            tw::gui::showMessage(nullptr, QStringLiteral("Tidewell could not be started again."),
+                                 tw::gui::MessageIcon::Error);
+            return;
+        }
+        QApplication::exit(0);
+    };
     tw::gui::TMainForm window(setup);
     window.restoreState();
     QObject::connect(&window, &tw::gui::TMainForm::exitRequested, &app,

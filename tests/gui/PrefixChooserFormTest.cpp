@@ -72,6 +72,17 @@ private slots:
         auto* label = window.findChild<QLabel*>(QStringLiteral("prefixName"));
         QVERIFY(label);
         QCOMPARE(label->text(), setup.prefixDescription);
+        QCOMPARE(label->toolTip(), setup.prefixDescription);
+        QVERIFY2(!window.findChild<QLabel*>(QStringLiteral("switchPrefix")),
+                 "nothing to switch with");
+
+        int switches = 0;
+        setup.switchPrefix = [&] { ++switches; };
+        TMainForm switching(setup);
+        auto* link = switching.findChild<QLabel*>(QStringLiteral("switchPrefix"));
+        QVERIFY(link);
+        QTest::mouseClick(link, Qt::LeftButton);
+        QCOMPARE(switches, 1);
     }
 };
 
