@@ -2,6 +2,8 @@
 
 #include "Startup.h"
 #include "platform/curl/CurlHttp.h"
+#include "platform/wine/PrefixLocator.h"
+#include "platform/wine/WinePrefix.h"
 #include "registry/PublicFunctions.h"
 #include "registry/Settings.h"
 #include "scanner/sections/SmallSections.h"
@@ -16,9 +18,11 @@ platform::Platform withHttp(platform::Platform platform, platform::Http* http)
 }
 } // namespace
 
-StartedSession::StartedSession(wine::PrefixChoice choice, std::unique_ptr<wine::WinePrefix> prefix,
+StartedSession::StartedSession(const wine::PrefixChoice& choice,
+                               std::unique_ptr<wine::WinePrefix> prefix,
                                std::unique_ptr<platform::Http> http)
-    : m_choice(std::move(choice)), m_prefix(std::move(prefix)), m_http(std::move(http)),
+    : m_prefixPath(prefix->hostPath()), m_prefixSource(choice.source), m_prefix(std::move(prefix)),
+      m_http(std::move(http)),
       m_session(withHttp(m_prefix->platform(), m_http.get()))
 {
 }

@@ -2,14 +2,17 @@
 // settings and the add-on list.
 #pragma once
 
-#include "platform/wine/PrefixLocator.h"
-#include "platform/wine/WinePrefix.h"
 #include "registry/Session.h"
 
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+namespace tw::wine {
+class WinePrefix;
+struct PrefixChoice;
+} // namespace tw::wine
 
 namespace tw::app {
 
@@ -39,15 +42,19 @@ class StartedSession
 {
 public:
     /// `http` may be null: the session then uses no network.
-    StartedSession(wine::PrefixChoice choice, std::unique_ptr<wine::WinePrefix> prefix,
+    StartedSession(const wine::PrefixChoice& choice, std::unique_ptr<wine::WinePrefix> prefix,
                    std::unique_ptr<platform::Http> http);
     ~StartedSession();
     StartedSession(const StartedSession&) = delete;
     StartedSession& operator=(const StartedSession&) = delete;
 
+    /// For the start-up code and the programs' mains, which know the Wine platform.
     wine::WinePrefix& prefix() { return *m_prefix; }
-    const wine::PrefixChoice& choice() const { return m_choice; }
     Session& session() { return m_session; }
+    /// The prefix's host folder, and where the choice came from: "--prefix", "WINEPREFIX",
+    /// "~/.wine" or "demo".
+    const std::string& prefixPath() const { return m_prefixPath; }
+    const std::string& prefixSource() const { return m_prefixSource; }
 
     /// Set when the elevation step restarted the program: this copy is to end.
     bool restarted = false;
@@ -59,7 +66,8 @@ public:
     bool addonListLoaded = false;
 
 private:
-    wine::PrefixChoice m_choice;
+    std::string m_prefixPath;
+    std::string m_prefixSource;
     std::unique_ptr<wine::WinePrefix> m_prefix;
     std::unique_ptr<platform::Http> m_http;
     Session m_session;

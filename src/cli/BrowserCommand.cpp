@@ -3,8 +3,7 @@
 #include "Command.h"
 #include "Json.h"
 #include "PrefixWrites.h"
-#include "platform/wine/WineFiles.h"
-#include "platform/wine/WinePrefix.h"
+#include "platform/Files.h"
 #include "registry/Session.h"
 #include "tools/browser/BrowserRepair.h"
 #include "tools/browser/BrowserRepairItems.h"
@@ -54,7 +53,7 @@ public:
 int runBrowserRepair(CommandContext& context)
 {
     const std::vector<bool> checked = selectedItems(context.args);
-    requireWritable(context.prefix);
+    requireWritable(context.session);
     StatusRows rows;
     const BrowserRepairRun run = RepairBrowser(context.session, checked, rows);
     if (!run.failure.empty() && rows.rows.empty())
@@ -62,7 +61,7 @@ int runBrowserRepair(CommandContext& context)
 
     std::optional<std::string> backupHost;
     if (run.backupPath)
-        backupHost = context.prefix.files().paths().toHost(*run.backupPath);
+        backupHost = context.session.files().unixFileName(*run.backupPath);
     const auto items = BrowserRepairItems();
     std::ostream& out = context.out;
     if (context.args.has("json")) {

@@ -13,9 +13,6 @@ class Session;
 namespace tw::app {
 class StartedSession;
 }
-namespace tw::wine {
-class WinePrefix;
-}
 
 namespace tw::cli {
 
@@ -24,7 +21,6 @@ struct CommandContext
 {
     app::StartedSession& started;
     Session& session;
-    wine::WinePrefix& prefix;
     const Arguments& args;
     std::ostream& out;
     std::ostream& err;

@@ -102,7 +102,7 @@ std::string hresultText(win::DWORD value)
 int clearHistory(CommandContext& context)
 {
     const int row = itemRow(context.args.at(0));
-    requireWritable(context.prefix);
+    requireWritable(context.session);
     HistoryCleaner cleaner(context.session);
     std::string problem;
     listItem(cleaner, row, problem);
@@ -113,7 +113,7 @@ int clearHistory(CommandContext& context)
     } catch (const HistoryRefused& e) {
         throw CliError(e.what());
     }
-    saveChanges(context.prefix);
+    saveChanges(context.session);
     if (!problem.empty())
         outcome.notes.insert(outcome.notes.begin(), problem);
 

@@ -31,7 +31,7 @@ IgnoreEntry entryOf(const Arguments& args)
 int addEntry(CommandContext& context)
 {
     const IgnoreEntry entry = entryOf(context.args);
-    requireWritable(context.prefix);
+    requireWritable(context.session);
     bool added = false;
     try {
         added = AddIgnoreEntry(context.session, entry);
@@ -39,7 +39,7 @@ int addEntry(CommandContext& context)
         throw CliError(e.what());
     }
     if (added)
-        saveChanges(context.prefix);
+        saveChanges(context.session);
     context.out << (added ? "Ignored " : "Already ignored ") << entry.kindName() << " "
                 << entry.text() << "\n";
     return 0;
@@ -79,13 +79,13 @@ int removeEntry(CommandContext& context)
         throw UsageError("the ignore list is empty");
     const size_t index =
         parseNumber(context.args.at(0), 1, list.entries().size(), "an entry of the list") - 1;
-    requireWritable(context.prefix);
+    requireWritable(context.session);
     try {
         RemoveIgnoreEntry(context.session, list, index);
     } catch (const std::runtime_error& e) {
         throw CliError(e.what());
     }
-    saveChanges(context.prefix);
+    saveChanges(context.session);
     const IgnoreEntry& entry = list.entries()[index];
     context.out << "Removed " << index + 1 << ": " << entry.kindName() << " " << entry.text()
                 << "\n";

@@ -1,8 +1,8 @@
 #include "Command.h"
 #include "app/SessionStart.h"
-#include "platform/wine/WineFiles.h"
-#include "platform/wine/WinePrefix.h"
-#include "platform/wine/WineSystem.h"
+#include "platform/Files.h"
+#include "platform/Storage.h"
+#include "platform/System.h"
 
 namespace tw::cli {
 
@@ -29,15 +29,16 @@ const char* driveTypeName(UINT type)
 
 int runInfo(CommandContext& context)
 {
-    wine::WinePrefix& prefix = context.prefix;
-    const std::string& source = context.started.choice().source;
+    Session& session = context.session;
     std::ostream& out = context.out;
-    platform::System& system = prefix.system();
-    platform::Files& files = prefix.files();
+    platform::System& system = session.system();
+    platform::Files& files = session.files();
     const platform::OsVersionInfo version = system.versionEx();
-    out << "Prefix:          " << prefix.hostPath() << " (" << source << ")\n";
-    out << "State:           "
-        << (prefix.isReadOnly() ? "read-only: " + prefix.readOnlyReason() : "writable") << "\n";
+    out << "Prefix:          " << context.started.prefixPath() << " ("
+        << context.started.prefixSource() << ")\n";
+    const std::string readOnly = session.storage().readOnlyReason();
+    out << "State:           " << (readOnly.empty() ? "writable" : "read-only: " + readOnly)
+        << "\n";
     out << "Windows version: " << version.majorVersion << "." << version.minorVersion << " build "
         << version.buildNumber << " (platform " << version.platformId << ")\n";
     out << "Windows folder:  " << system.windowsDirectory() << "\n";

@@ -7,8 +7,7 @@
 #include "cleaner/JunkFileTypes.h"
 #include "cleaner/JunkScan.h"
 #include "platform/RegFile.h"
-#include "platform/wine/WineFiles.h"
-#include "platform/wine/WinePrefix.h"
+#include "platform/Files.h"
 #include "registry/Session.h"
 
 #include <algorithm>
@@ -24,7 +23,7 @@ constexpr OptionSpec kDrivesOption{"drives", "LIST"};
 
 std::string hostPathOf(CommandContext& context, const std::string& windowsPath)
 {
-    return context.prefix.files().paths().toHost(windowsPath).value_or(windowsPath);
+    return context.session.files().unixFileName(windowsPath).value_or(windowsPath);
 }
 
 FileTypeList loadTypes(CommandContext& context)
@@ -262,7 +261,7 @@ std::string moveFolder(CommandContext& context, const std::string& given)
     const bool windows =
         given.size() >= 2 && given[1] == ':' && std::isalpha(static_cast<unsigned char>(given[0]));
     if (!windows) {
-        const std::optional<std::string> mapped = context.prefix.files().dosFileName(given);
+        const std::optional<std::string> mapped = context.session.files().dosFileName(given);
         if (!mapped)
             throw CliError(given + " is on none of the prefix's drives");
         folder = *mapped;

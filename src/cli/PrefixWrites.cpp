@@ -1,21 +1,22 @@
 #include "PrefixWrites.h"
 
 #include "CliError.h"
-#include "platform/wine/WinePrefix.h"
+#include "platform/Storage.h"
+#include "registry/Session.h"
 
 namespace tw::cli {
 
-void requireWritable(const wine::WinePrefix& prefix)
+void requireWritable(const Session& session)
 {
-    if (prefix.isReadOnly())
-        throw CliError(prefix.readOnlyReason());
+    if (std::string reason = session.storage().readOnlyReason(); !reason.empty())
+        throw CliError(reason);
 }
 
-void saveChanges(wine::WinePrefix& prefix)
+void saveChanges(const Session& session)
 {
     try {
-        prefix.save();
-    } catch (const wine::PrefixError& e) {
+        session.storage().commit();
+    } catch (const platform::StorageError& e) {
         throw CliError(e.what());
     }
 }

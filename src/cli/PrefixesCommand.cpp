@@ -1,7 +1,7 @@
 // tidewell-cli prefixes: the Wine prefixes the user's prefix managers know.
 #include "Command.h"
 #include "Json.h"
-#include "platform/wine/PrefixDiscovery.h"
+#include "app/Prefixes.h"
 
 #include <ctime>
 #include <iomanip>
@@ -38,11 +38,11 @@ std::string timeText(std::int64_t seconds)
     return text;
 }
 
-void printJson(const wine::PrefixList& list, std::ostream& out)
+void printJson(const platform::PrefixList& list, std::ostream& out)
 {
     out << "{\"prefixes\": [";
     bool first = true;
-    for (const wine::FoundPrefix& p : list.prefixes) {
+    for (const platform::FoundPrefix& p : list.prefixes) {
         out << (first ? "" : ", ") << "{\"name\": " << jsonString(p.name)
             << ", \"path\": " << jsonString(p.path) << ", \"source\": " << jsonString(p.source)
             << ", \"sources\": [";
@@ -61,11 +61,11 @@ void printJson(const wine::PrefixList& list, std::ostream& out)
     out << "]}\n";
 }
 
-void printPlain(const wine::PrefixList& list, std::ostream& out)
+void printPlain(const platform::PrefixList& list, std::ostream& out)
 {
     if (list.prefixes.empty())
         out << "No Wine prefix found.\n";
-    for (const wine::FoundPrefix& p : list.prefixes) {
+    for (const platform::FoundPrefix& p : list.prefixes) {
         out << p.name << "  (" << p.source;
         if (!p.steamAppId.empty())
             out << " app " << p.steamAppId;
@@ -80,7 +80,7 @@ void printPlain(const wine::PrefixList& list, std::ostream& out)
 
 int runPrefixes(const Arguments& args, std::ostream& out, std::ostream&)
 {
-    const wine::PrefixList list = wine::discoverPrefixes(wine::DiscoveryPlaces::fromEnvironment());
+    const platform::PrefixList list = app::findPrefixes();
     if (args.has("json"))
         printJson(list, out);
     else

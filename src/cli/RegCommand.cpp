@@ -3,10 +3,10 @@
 #include "PrefixWrites.h"
 #include "ValueText.h"
 #include "platform/RegFile.h"
+#include "platform/Registry.h"
+#include "platform/RegistryEditor.h"
 #include "platform/RootKeys.h"
-#include "platform/wine/WinePrefix.h"
-#include "platform/wine/WineRegistry.h"
-#include "platform/wine/WineRegistryEditor.h"
+#include "registry/Session.h"
 
 namespace tw::cli {
 
@@ -54,11 +54,11 @@ void printValue(std::ostream& out, const std::string& name, DWORD type, const st
 
 int query(CommandContext& context)
 {
-    wine::WinePrefix& prefix = context.prefix;
+    Session& session = context.session;
     const Arguments& args = context.args;
     std::ostream& out = context.out;
     const KeyPath key = parseKey(args.at(0));
-    platform::Registry& registry = prefix.registry();
+    platform::Registry& registry = session.registry();
     KeyHandle handle(registry);
     if (registry.openKey(key.root, key.subKey, KEY_READ, handle.out()) != ERROR_SUCCESS)
         throw CliError("The key " + keyText(key) + " does not exist");
@@ -89,7 +89,7 @@ int query(CommandContext& context)
 
 int set(CommandContext& context)
 {
-    wine::WinePrefix& prefix = context.prefix;
+    Session& session = context.session;
     const Arguments& args = context.args;
     std::ostream& out = context.out;
     const KeyPath key = parseKey(args.at(0));
@@ -99,27 +99,27 @@ int set(CommandContext& context)
                          "\" is not a value type; use REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ, "
                          "REG_DWORD, REG_QWORD or REG_BINARY");
     const std::string data = parseValueData(*type, args.at(3));
-    requireWritable(prefix);
-    platform::Registry& registry = prefix.registry();
+    requireWritable(session);
+    platform::Registry& registry = session.registry();
     KeyHandle handle(registry);
     if (const LONG rc = registry.createKey(key.root, key.subKey, KEY_ALL_ACCESS, handle.out()))
         throw CliError("Cannot open or create " + keyText(key) + ": " + errorText(rc));
     if (const LONG rc = registry.setValue(handle.get(), args.at(1), *type, data))
         throw CliError("Cannot set \"" + args.at(1) + "\" in " + keyText(key) + ": " +
                        errorText(rc));
-    saveChanges(prefix);
+    saveChanges(session);
     out << "Set " << keyText(key) << " \"" << args.at(1) << "\"\n";
     return 0;
 }
 
 int remove(CommandContext& context)
 {
-    wine::WinePrefix& prefix = context.prefix;
+    Session& session = context.session;
     const Arguments& args = context.args;
     std::ostream& out = context.out;
     const KeyPath key = parseKey(args.at(0));
-    requireWritable(prefix);
-    platform::Registry& registry = prefix.registry();
+    requireWritable(session);
+    platform::Registry& registry = session.registry();
     if (args.count() == 2) {
         KeyHandle handle(registry);
         if (registry.openKey(key.root, key.subKey, KEY_ALL_ACCESS, handle.out()) != ERROR_SUCCESS)
@@ -127,7 +127,7 @@ int remove(CommandContext& context)
         if (const LONG rc = registry.deleteValue(handle.get(), args.at(1)))
             throw CliError("Cannot delete \"" + args.at(1) + "\" in " + keyText(key) + ": " +
                            errorText(rc));
-        saveChanges(prefix);
+        saveChanges(session);
         out << "Deleted " << keyText(key) << " \"" << args.at(1) << "\"\n";
         return 0;
     }
@@ -135,14 +135,14 @@ int remove(CommandContext& context)
         throw CliError("A root key cannot be deleted");
     if (const LONG rc = platform::deleteKeyTree(registry, key.root, key.subKey))
         throw CliError("Cannot delete " + keyText(key) + ": " + errorText(rc));
-    saveChanges(prefix);
+    saveChanges(session);
     out << "Deleted " << keyText(key) << "\n";
     return 0;
 }
 
 int exportFile(CommandContext& context)
 {
-    wine::WinePrefix& prefix = context.prefix;
+    Session& session = context.session;
     const Arguments& args = context.args;
     std::ostream& out = context.out;
     const platform::RegFileFormat format =
@@ -151,7 +151,7 @@ int exportFile(CommandContext& context)
     if (args.count() == 2)
         key = keyText(parseKey(args.at(1)));
     try {
-        prefix.registryEditor().exportToHostFile(args.at(0), key, format);
+        session.registryEditor().exportToHostFile(args.at(0), key, format);
     } catch (const platform::RegistryEditorError& e) {
         throw CliError(e.what());
     }
@@ -162,16 +162,16 @@ int exportFile(CommandContext& context)
 
 int importFile(CommandContext& context)
 {
-    wine::WinePrefix& prefix = context.prefix;
+    Session& session = context.session;
     const Arguments& args = context.args;
     std::ostream& out = context.out;
-    requireWritable(prefix);
+    requireWritable(session);
     try {
-        prefix.registryEditor().importHostFile(args.at(0));
+        session.registryEditor().importHostFile(args.at(0));
     } catch (const platform::RegistryEditorError& e) {
         throw CliError(e.what());
     }
-    saveChanges(prefix);
+    saveChanges(session);
     out << "Imported " << args.at(0) << "\n";
     return 0;
 }

@@ -3,8 +3,8 @@
 #include "PrefixWrites.h"
 #include "ScanCommand.h"
 #include "app/SessionStart.h"
-#include "platform/wine/WineFiles.h"
-#include "platform/wine/WinePrefix.h"
+#include "platform/Files.h"
+#include "registry/Session.h"
 #include "repair/BackupList.h"
 #include "repair/BackupSeal.h"
 #include "repair/RepairDriver.h"
@@ -40,11 +40,11 @@ std::string formatTime(const platform::SystemTime& t)
 }
 
 /// A backup named as the program shows it (C:\...) or by its host path.
-std::string windowsPathOf(wine::WinePrefix& prefix, const std::string& file)
+std::string windowsPathOf(const Session& session, const std::string& file)
 {
     if (file.size() > 2 && file[1] == ':' && (file[2] == '\\' || file[2] == '/'))
         return file;
-    const std::optional<std::string> windows = prefix.files().paths().toWindows(file);
+    const std::optional<std::string> windows = session.files().dosFileName(file);
     if (!windows)
         throw CliError(file + " is on none of the prefix's drives");
     return *windows;
@@ -60,7 +60,6 @@ void report(const BackupActionResult& result, std::ostream& out)
 int runRepair(CommandContext& context)
 {
     Session& session = context.session;
-    wine::WinePrefix& prefix = context.prefix;
     std::ostream& out = context.out;
     const bool noBackup = context.args.has("no-backup");
     const bool json = context.args.has("json");
@@ -80,7 +79,7 @@ int runRepair(CommandContext& context)
 
     std::optional<std::string> backupHost;
     if (run.backupPath)
-        backupHost = prefix.files().paths().toHost(*run.backupPath);
+        backupHost = session.files().unixFileName(*run.backupPath);
     if (json) {
         out << "{\"backup\": " << (backupHost ? jsonString(*backupHost) : "null")
             << ", \"rows\": [";
@@ -104,7 +103,7 @@ int runRepair(CommandContext& context)
 int listBackups(CommandContext& context)
 {
     for (const BackupEntry& entry : ListBackups(context.session)) {
-        const std::string host = context.prefix.files().paths().toHost(entry.path).value_or("");
+        const std::string host = context.session.files().unixFileName(entry.path).value_or("");
         context.out << formatTime(entry.time) << "  " << entry.path << "  " << host << "\n";
     }
     return 0;
@@ -121,8 +120,8 @@ int fullBackup(CommandContext& context)
 
 int restoreBackup(CommandContext& context)
 {
-    requireWritable(context.prefix);
-    const std::string path = windowsPathOf(context.prefix, context.args.at(0));
+    requireWritable(context.session);
+    const std::string path = windowsPathOf(context.session, context.args.at(0));
     const BackupCheck check = CheckBackup(context.session, path);
     if (check.needsConfirmation() && !context.args.has("force"))
         throw CliError(check.warning + " Nothing was restored; add --force to restore it anyway.");
@@ -133,7 +132,7 @@ int restoreBackup(CommandContext& context)
 int removeBackup(CommandContext& context)
 {
     const BackupActionResult result =
-        RemoveBackup(context.session, windowsPathOf(context.prefix, context.args.at(0)));
+        RemoveBackup(context.session, windowsPathOf(context.session, context.args.at(0)));
     if (!result.ok && result.message.empty())
         throw CliError("There is no backup " + context.args.at(0));
     report(result, context.out);

@@ -4,8 +4,7 @@
 #include "Json.h"
 #include "app/SessionStart.h"
 #include "platform/TextCodec.h"
-#include "platform/wine/PrefixDiscovery.h"
-#include "platform/wine/WinePrefix.h"
+#include "app/Prefixes.h"
 
 #include <array>
 #include <iomanip>
@@ -35,10 +34,10 @@ SectionSelection parseSectionsText(const std::string& list)
     return selection;
 }
 
-void printPlain(const Session& session, const wine::WinePrefix& prefix, const OutcomeGrid& grid,
+void printPlain(const Session& session, const std::string& prefixPath, const OutcomeGrid& grid,
                 const ScanResult& result, const SectionSelection& selection, std::ostream& out)
 {
-    out << "Prefix: " << prefix.hostPath() << "\n\n";
+    out << "Prefix: " << prefixPath << "\n\n";
     out << std::left << std::setw(38) << "Section Name" << std::setw(10) << "Problems"
         << "Status\n";
     for (const OutcomeRow& row : grid.rows)
@@ -61,11 +60,11 @@ void printPlain(const Session& session, const wine::WinePrefix& prefix, const Ou
     }
 }
 
-void printJson(const Session& session, const wine::WinePrefix& prefix, const OutcomeGrid& grid,
+void printJson(const Session& session, const std::string& prefixPath, const OutcomeGrid& grid,
                const ScanResult& result, const SectionSelection& selection, std::ostream& out)
 {
     int total = 0;
-    out << "{\"prefix\": " << jsonString(prefix.hostPath())
+    out << "{\"prefix\": " << jsonString(prefixPath)
         << ", \"result\": " << jsonString(result.message);
     std::string rows;
     for (const OutcomeRow& row : grid.rows) {
@@ -126,9 +125,9 @@ int runScan(CommandContext& context)
     ScanView view;
     const ScanResult result = ScanSections(context.session, selection, grid, view);
     if (context.args.has("json"))
-        printJson(context.session, context.prefix, grid, result, selection, context.out);
+        printJson(context.session, context.started.prefixPath(), grid, result, selection, context.out);
     else
-        printPlain(context.session, context.prefix, grid, result, selection, context.out);
+        printPlain(context.session, context.started.prefixPath(), grid, result, selection, context.out);
     return 0;
 }
 
@@ -136,14 +135,14 @@ int runScan(CommandContext& context)
 /// scanned.
 struct PrefixScanRow
 {
-    const wine::FoundPrefix* prefix = nullptr;
+    const platform::FoundPrefix* prefix = nullptr;
     /// Problems per section number; empty where the section did not run.
     std::array<std::optional<int>, kSectionCountTotal> problems{};
     int total = 0;
     std::string error;
 };
 
-PrefixScanRow scanOnePrefix(const wine::FoundPrefix& prefix, const SectionSelection& selection)
+PrefixScanRow scanOnePrefix(const platform::FoundPrefix& prefix, const SectionSelection& selection)
 {
     PrefixScanRow row{&prefix, {}, 0, {}};
     try {
@@ -230,11 +229,11 @@ void printAllPlain(const std::vector<PrefixScanRow>& rows, const SectionSelectio
 int runScanAll(const Arguments& args, std::ostream& out, std::ostream& err)
 {
     const SectionSelection selection = sectionSelection(args);
-    const wine::PrefixList list = wine::discoverPrefixes(wine::DiscoveryPlaces::fromEnvironment());
+    const platform::PrefixList list = app::findPrefixes();
     for (const std::string& warning : list.warnings)
         err << "tidewell-cli: skipped " << warning << "\n";
     std::vector<PrefixScanRow> rows;
-    for (const wine::FoundPrefix& prefix : list.prefixes)
+    for (const platform::FoundPrefix& prefix : list.prefixes)
         rows.push_back(scanOnePrefix(prefix, selection));
     if (args.has("json"))
         printAllJson(rows, out);

@@ -66,14 +66,14 @@ int set(CommandContext& context)
                     << context.session.installation().autostartLocation() << "\n";
         return 0;
     }
-    requireWritable(context.prefix);
+    requireWritable(context.session);
     std::string stored;
     try {
         stored = WriteSetting(context.session, name, value);
     } catch (const std::invalid_argument& e) {
         throw UsageError(e.what());
     }
-    saveChanges(context.prefix);
+    saveChanges(context.session);
     context.out << "Set HKEY_CURRENT_USER\\Software\\Tidewell\\" << stored << " to \"" << value
                 << "\"\n";
     return 0;

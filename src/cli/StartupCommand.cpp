@@ -3,8 +3,7 @@
 #include "Command.h"
 #include "Json.h"
 #include "PrefixWrites.h"
-#include "platform/wine/WineFiles.h"
-#include "platform/wine/WinePrefix.h"
+#include "platform/Files.h"
 #include "registry/Session.h"
 #include "tools/startup/StartupManager.h"
 
@@ -48,7 +47,7 @@ int listStartup(CommandContext& context)
 
 int removeStartup(CommandContext& context)
 {
-    requireWritable(context.prefix);
+    requireWritable(context.session);
     const std::vector<StartupEntry> entries = listEntries(context);
     const StartupEntry& entry = entryAt(context.args.at(0), entries);
     const StartupRemoval removal = RemoveStartupEntry(context.session, entry);
@@ -61,9 +60,8 @@ int removeStartup(CommandContext& context)
     context.out << "Removed " << context.args.at(0) << ": " << what << "\n";
     if (!removal.backupPath.empty())
         context.out << "Backup: "
-                    << context.prefix.files()
-                           .paths()
-                           .toHost(removal.backupPath)
+                    << context.session.files()
+                           .unixFileName(removal.backupPath)
                            .value_or(removal.backupPath)
                     << "\n";
     return 0;
@@ -75,7 +73,7 @@ int openStartup(CommandContext& context)
     const StartupEntry& entry = entryAt(context.args.at(0), entries);
     const std::string folder = OpenPathFolder(entry.Path);
     const std::optional<std::string> host =
-        folder.empty() ? std::nullopt : context.prefix.files().paths().toHost(folder);
+        folder.empty() ? std::nullopt : context.session.files().unixFileName(folder);
     if (!host)
         throw CliError("Row " + context.args.at(0) + " names no folder: " + entry.Path);
     context.out << *host << "\n";

@@ -28,8 +28,8 @@ int run(int argc, char** argv)
     // Said once, before the command's own output.
     for (const std::string& problem : started->settingsProblems)
         std::cerr << "tidewell-cli: " << problem << "\n";
-    tw::cli::CommandContext context{*started,  started->session(), started->prefix(),
-                                    line.args, std::cout,          std::cerr};
+    tw::cli::CommandContext context{*started, started->session(), line.args, std::cout,
+                                    std::cerr};
     return line.command->run(context);
 }
 

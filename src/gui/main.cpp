@@ -8,6 +8,7 @@
 #include "gui/widgets/Theme.h"
 #include "platform/MemoryPages.h"
 #include "platform/wine/PrefixDiscovery.h"
+#include "platform/wine/WinePrefix.h"
 #include "registry/ProgramInfo.h"
 
 #include <QApplication>
@@ -103,7 +104,7 @@ int main(int argc, char** argv)
     tw::gui::MainFormSetup setup;
     setup.prefixDescription =
         chosenDescription.isEmpty()
-            ? QString::fromStdString(prefix.hostPath() + " (" + started->choice().source + ")")
+            ? QString::fromStdString(prefix.hostPath() + " (" + started->prefixSource() + ")")
             : chosenDescription;
     setup.readOnlyReason = QString::fromStdString(prefix.readOnlyReason());
     if (!screenshots)

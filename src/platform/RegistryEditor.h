@@ -32,6 +32,10 @@ public:
     /// Imports `file`, all or nothing. Throws RegistryEditorError naming the line of the
     /// first error.
     virtual void importFile(std::string_view file) = 0;
+    /// The same for a file of the host's file system, where the command line's paths lie.
+    virtual void exportToHostFile(const std::string& hostFile, std::string_view key,
+                                  RegFileFormat format = RegFileFormat::Unicode) = 0;
+    virtual void importHostFile(const std::string& hostFile) = 0;
 };
 
 } // namespace tw::platform

@@ -1,6 +1,7 @@
 // Start-up as both front ends run it, on prefixes in temporary folders.
 #include "app/SessionStart.h"
 #include "app/Startup.h"
+#include "platform/wine/WinePrefix.h"
 #include "platform/wine/WineRegistry.h"
 #include "registry/TRegistry.h"
 #include "support/TestSupport.h"

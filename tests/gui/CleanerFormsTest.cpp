@@ -1,5 +1,6 @@
 // The disk cleaner's windows, driven as a user would: types, drives, scan, Stop, clean.
 #include "app/SessionStart.h"
+#include "platform/wine/WinePrefix.h"
 #include "cleaner/JunkFileTypes.h"
 #include "gui/MainForm.h"
 #include "gui/cleaner/CleanerViews.h"

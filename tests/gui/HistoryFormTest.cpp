@@ -1,6 +1,7 @@
 // The history cleaner's window driven as a user would: choose an item, tick, Select All,
 // Clear with its state window and Cancel, and the refusals.
 #include "app/SessionStart.h"
+#include "platform/wine/WinePrefix.h"
 #include "gui/WindowContext.h"
 #include "gui/history/RecycleForm.h"
 #include "gui/scanner/RepairDialogForm.h"

@@ -3,6 +3,7 @@
 #include "gui/preferences/PreferencesForm.h"
 
 #include "app/SessionStart.h"
+#include "platform/wine/WinePrefix.h"
 #include "gui/WindowContext.h"
 #include "gui/preferences/UpdateFlow.h"
 #include "gui/widgets/ImageButton.h"

@@ -2,6 +2,7 @@
 #include "gui/prefixes/PrefixChooserForm.h"
 
 #include "app/SessionStart.h"
+#include "platform/wine/WinePrefix.h"
 #include "gui/MainForm.h"
 #include "support/TestSupport.h"
 

@@ -2,6 +2,7 @@
 #include "gui/startup/StartupManagerForm.h"
 
 #include "app/SessionStart.h"
+#include "platform/wine/WinePrefix.h"
 #include "gui/ToolTable.h"
 #include "gui/WindowContext.h"
 #include "gui/widgets/ImageButton.h"

@@ -1,5 +1,6 @@
 // The browser repair and the file splitter windows, driven as a user would.
 #include "app/SessionStart.h"
+#include "platform/wine/WinePrefix.h"
 #include "gui/MainForm.h"
 #include "gui/WindowContext.h"
 #include "gui/browser/BrowserRepairForm.h"

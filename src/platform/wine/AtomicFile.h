@@ -1,6 +1,8 @@
 // Replacing a file in one step: write a temporary file beside it, flush, rename.
 #pragma once
 
+#include "WinePlatformOnly.h"
+
 #include <functional>
 #include <string>
 #include <string_view>

@@ -2,6 +2,8 @@
 // shows too.
 #pragma once
 
+#include "WinePlatformOnly.h"
+
 #include <string>
 #include <vector>
 

@@ -1,6 +1,8 @@
 // Which file a path names and in what state, to notice when someone else rewrote it.
 #pragma once
 
+#include "WinePlatformOnly.h"
+
 #include <cstdio>
 #include <optional>
 #include <string>

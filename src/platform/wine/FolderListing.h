@@ -1,6 +1,8 @@
 // A host folder's entries as read once, found with and without regard to case.
 #pragma once
 
+#include "WinePlatformOnly.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>

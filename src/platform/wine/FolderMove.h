@@ -1,6 +1,8 @@
 // Moving a host file or folder into a folder without replacing anything there.
 #pragma once
 
+#include "WinePlatformOnly.h"
+
 #include <string>
 
 namespace tw::wine {

@@ -1,6 +1,8 @@
 // Reading a host folder's entries straight from its descriptor, a buffer at a time.
 #pragma once
 
+#include "WinePlatformOnly.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>

@@ -2,6 +2,8 @@
 // change made through it never lands outside the drive.
 #pragma once
 
+#include "WinePlatformOnly.h"
+
 #include <optional>
 #include <string>
 

@@ -1,6 +1,8 @@
 // One hive file of a Wine prefix and what is known of it since it was read.
 #pragma once
 
+#include "WinePlatformOnly.h"
+
 #include "FileIdentity.h"
 #include "HiveFile.h"
 

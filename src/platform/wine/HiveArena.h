@@ -2,6 +2,8 @@
 // names, values, and the exact-size lists of a loaded key.
 #pragma once
 
+#include "WinePlatformOnly.h"
+
 #include <cstddef>
 
 namespace tw::wine {

@@ -1,6 +1,8 @@
 // Wine's registry hive files (system.reg, user.reg, userdef.reg): reading and writing.
 #pragma once
 
+#include "WinePlatformOnly.h"
+
 #include "HiveKey.h"
 
 #include <functional>

@@ -1,6 +1,8 @@
 // The in-memory registry tree: keys and values as Wine's server keeps them.
 #pragma once
 
+#include "WinePlatformOnly.h"
+
 #include "platform/WinTypes.h"
 
 #include <cstddef>

@@ -2,6 +2,8 @@
 // dies or a rename fails half way.
 #pragma once
 
+#include "WinePlatformOnly.h"
+
 #include "FileIdentity.h"
 
 #include <functional>

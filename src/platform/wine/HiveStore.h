@@ -2,6 +2,8 @@
 // read-only state.
 #pragma once
 
+#include "WinePlatformOnly.h"
+
 #include "Hive.h"
 #include "HiveSave.h"
 

@@ -1,6 +1,8 @@
 // Valve's KeyValues text format (libraryfolders.vdf, appmanifest_*.acf): a small parser.
 #pragma once
 
+#include "WinePlatformOnly.h"
+
 #include <stdexcept>
 #include <string>
 #include <string_view>

@@ -1,7 +1,10 @@
 // Finding the Wine prefixes a Linux user has, from the prefix managers' own files.
 #pragma once
 
-#include <cstdint>
+#include "WinePlatformOnly.h"
+
+#include "platform/PrefixList.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,36 +27,8 @@ struct DiscoveryPlaces
     static DiscoveryPlaces fromEnvironment();
 };
 
-/// One prefix found, with what its own files tell about it.
-struct FoundPrefix
-{
-    std::string path;
-    std::string name;
-    /// The first manager that names it: "Wine", "Steam", "Lutris", "Bottles", "Heroic",
-    /// "PlayOnLinux" or "Phoenicis".
-    std::string source;
-    /// Every manager that names it, `source` first.
-    std::vector<std::string> sources;
-    /// The Steam app id of a Proton prefix.
-    std::string steamAppId;
-    /// "win32" or "win64" from system.reg's #arch line; empty when it has none.
-    std::string arch;
-    /// The Windows user of drive_c\users (other than Public); empty when there is none.
-    std::string windowsUser;
-    /// Bytes of system.reg, user.reg and userdef.reg.
-    std::uintmax_t hiveBytes = 0;
-    /// The newest change of those files, in seconds since 1970.
-    std::int64_t lastChange = 0;
-    /// A wineserver serves the prefix now.
-    bool wineRunning = false;
-};
-
-struct PrefixList
-{
-    std::vector<FoundPrefix> prefixes;
-    /// Managers' files that could not be read, each with its reason; they were skipped.
-    std::vector<std::string> warnings;
-};
+using platform::FoundPrefix;
+using platform::PrefixList;
 
 /// Reads the managers' files below `places` and lists each real prefix (system.reg, user.reg
 /// and drive_c) once, whatever path leads to it, in the order the managers are read: Wine,

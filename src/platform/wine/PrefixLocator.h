@@ -1,6 +1,8 @@
 // Choosing the Wine prefix to work on, and laying out the built-in demo prefix.
 #pragma once
 
+#include "WinePlatformOnly.h"
+
 #include <optional>
 #include <string>
 

@@ -3,6 +3,8 @@
 // and saves the registry before the next begins.
 #pragma once
 
+#include "WinePlatformOnly.h"
+
 #include <string>
 
 namespace tw::wine {

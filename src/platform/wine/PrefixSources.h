@@ -1,6 +1,8 @@
 // The readers of the prefix managers' files: each adds the folders its manager names.
 #pragma once
 
+#include "WinePlatformOnly.h"
+
 #include "PrefixDiscovery.h"
 
 #include <string>

@@ -2,6 +2,8 @@
 // whether another Tidewell saved it or Wine (or another program) wrote it.
 #pragma once
 
+#include "WinePlatformOnly.h"
+
 #include <string>
 #include <vector>
 

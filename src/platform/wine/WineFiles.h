@@ -1,6 +1,8 @@
 // Files, folders and drives of a Wine prefix.
 #pragma once
 
+#include "WinePlatformOnly.h"
+
 #include "WinePaths.h"
 #include "platform/Files.h"
 #include "platform/Registry.h"

@@ -1,6 +1,8 @@
 // Running one of our small Windows programs in a prefix through the program starter.
 #pragma once
 
+#include "WinePlatformOnly.h"
+
 #include "WineUrlCache.h"
 
 namespace tw::platform {

@@ -2,6 +2,8 @@
 // entry, which starts the window on this prefix when the user's session starts.
 #pragma once
 
+#include "WinePlatformOnly.h"
+
 #include "platform/Installation.h"
 
 #include <string>

@@ -1,6 +1,8 @@
 // Which Wine loader starts a program: the 64-bit one for 64-bit programs, `wine` otherwise.
 #pragma once
 
+#include "WinePlatformOnly.h"
+
 #include <string>
 
 namespace tw::wine {

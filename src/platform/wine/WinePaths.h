@@ -1,6 +1,8 @@
 // Mapping Windows paths of a Wine prefix to host paths through its dosdevices links.
 #pragma once
 
+#include "WinePlatformOnly.h"
+
 #include "FolderListing.h"
 #include "HeldFolder.h"
 

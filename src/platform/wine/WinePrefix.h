@@ -1,6 +1,8 @@
 // A Wine prefix opened by Tidewell: its hive store, drives and the platform over them.
 #pragma once
 
+#include "WinePlatformOnly.h"
+
 #include "HiveStore.h"
 #include "WinePaths.h"
 #include "platform/Platform.h"

@@ -1,6 +1,8 @@
 // The processes of the host, read from /proc, with module paths on the prefix's drives.
 #pragma once
 
+#include "WinePlatformOnly.h"
+
 #include "platform/Processes.h"
 
 #include <string>

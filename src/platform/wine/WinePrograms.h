@@ -1,6 +1,8 @@
 // Windows programs started with `wine` in the prefix; the registry is Wine's while they run.
 #pragma once
 
+#include "WinePlatformOnly.h"
+
 #include "platform/Programs.h"
 
 #include <functional>

@@ -1,6 +1,8 @@
 // The registry functions over the hives of a Wine prefix.
 #pragma once
 
+#include "WinePlatformOnly.h"
+
 #include "HiveKey.h"
 #include "platform/Registry.h"
 

@@ -1,6 +1,8 @@
 // The registry editor over a Wine prefix: .reg export and import of Windows paths.
 #pragma once
 
+#include "WinePlatformOnly.h"
+
 #include "WinePaths.h"
 #include "platform/RegFile.h"
 #include "platform/RegistryEditor.h"
@@ -19,10 +21,9 @@ public:
                       platform::RegFileFormat format) override;
     void importFile(std::string_view file) override;
 
-    /// The same for host paths, as the command line names files.
     void exportToHostFile(const std::string& hostFile, std::string_view key,
-                          platform::RegFileFormat format);
-    void importHostFile(const std::string& hostFile);
+                          platform::RegFileFormat format) override;
+    void importHostFile(const std::string& hostFile) override;
 
 private:
     std::string hostPathOf(std::string_view file) const;

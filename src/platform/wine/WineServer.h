@@ -1,6 +1,8 @@
 // Telling whether a wineserver is running for a prefix.
 #pragma once
 
+#include "WinePlatformOnly.h"
+
 #include <optional>
 #include <string>
 #include <vector>

@@ -2,6 +2,8 @@
 // wine.
 #pragma once
 
+#include "WinePlatformOnly.h"
+
 #include "WinePaths.h"
 #include "platform/Shell.h"
 

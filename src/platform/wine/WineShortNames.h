@@ -1,6 +1,8 @@
 // The 8.3 short names Wine gives long file names, to find the long name a short one stands for.
 #pragma once
 
+#include "WinePlatformOnly.h"
+
 #include <string>
 #include <string_view>
 

@@ -1,6 +1,8 @@
 // System facts of a Wine prefix: its Windows folders, version and time.
 #pragma once
 
+#include "WinePlatformOnly.h"
+
 #include "platform/Registry.h"
 #include "platform/System.h"
 

@@ -2,6 +2,8 @@
 // URL-history object through our small Windows program tidewell-urlcache.exe.
 #pragma once
 
+#include "WinePlatformOnly.h"
+
 #include "platform/UrlCache.h"
 
 #include <functional>
