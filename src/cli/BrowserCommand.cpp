@@ -65,13 +65,14 @@ int runBrowserRepair(CommandContext& context)
     const auto items = BrowserRepairItems();
     std::ostream& out = context.out;
     if (context.args.has("json")) {
-        out << "{\"backup\": " << (backupHost ? jsonString(*backupHost) : "null")
-            << ", \"rows\": [";
-        for (size_t i = 0; i < rows.rows.size(); ++i)
-            out << (i ? ", " : "") << "{\"name\": "
-                << jsonString(std::string(items[static_cast<size_t>(rows.rows[i].first)].name))
-                << ", \"status\": " << jsonString(rows.rows[i].second) << "}";
-        out << "]}\n";
+        JsonWriter json;
+        json.beginObject().field("backup", backupHost).key("rows").beginArray();
+        for (const auto& [row, status] : rows.rows)
+            json.beginObject()
+                .field("name", items[static_cast<size_t>(row)].name)
+                .field("status", status)
+                .endObject();
+        out << json.endArray().endObject().text() << "\n";
     } else {
         out << "Backup: " << (backupHost ? *backupHost : std::string("none")) << "\n";
         for (const auto& [row, status] : rows.rows)

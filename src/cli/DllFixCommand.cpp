@@ -35,19 +35,21 @@ int runDllFix(CommandContext& context)
 
     std::ostream& out = context.out;
     if (context.args.has("json")) {
-        out << "{\"system\": " << jsonString(folder) << ", \"folders\": [";
-        for (size_t i = 0; i < folders.size(); ++i)
-            out << (i ? ", " : "") << jsonString(folders[i]);
-        out << "], \"collected\": [";
-        for (size_t i = 0; i < paths.size(); ++i)
-            out << (i ? ", " : "") << jsonString(paths[i]);
-        out << "], \"started\": " << queue.started() << ", \"registered\": " << queue.registered()
-            << ", \"failed\": [";
-        const auto& failures = queue.failures();
-        for (size_t i = 0; i < failures.size(); ++i)
-            out << (i ? ", " : "") << "{\"path\": " << jsonString(failures[i].path)
-                << ", \"reason\": " << jsonString(failures[i].reason) << "}";
-        out << "]}\n";
+        JsonWriter json;
+        json.beginObject()
+            .field("system", folder)
+            .array("folders", folders)
+            .array("collected", paths)
+            .field("started", queue.started())
+            .field("registered", queue.registered())
+            .key("failed")
+            .beginArray();
+        for (const RegistrationFailure& failure : queue.failures())
+            json.beginObject()
+                .field("path", failure.path)
+                .field("reason", failure.reason)
+                .endObject();
+        out << json.endArray().endObject().text() << "\n";
     } else {
         for (const std::string& path : paths)
             out << path << "\n";

@@ -54,16 +54,19 @@ int listHistory(CommandContext& context)
     const char* name = HistoryItems()[static_cast<size_t>(row)].name;
     const std::string note = wineNote(row);
     if (context.args.has("json")) {
-        out << "{\"item\": " << row << ", \"name\": " << jsonString(name) << ", \"records\": [";
-        for (size_t i = 0; i < records.size(); ++i)
-            out << (i ? ", " : "") << "{\"kind\": " << records[i].Kind
-                << ", \"text\": " << jsonString(records[i].DisplayText)
-                << ", \"origin\": " << jsonString(records[i].Origin)
-                << ", \"selected\": " << (records[i].Selected ? "true" : "false") << "}";
-        out << "]";
+        JsonWriter json;
+        json.beginObject().field("item", row).field("name", name).key("records").beginArray();
+        for (const TRecycleData& record : records)
+            json.beginObject()
+                .field("kind", record.Kind)
+                .field("text", record.DisplayText)
+                .field("origin", record.Origin)
+                .field("selected", record.Selected)
+                .endObject();
+        json.endArray();
         if (!note.empty())
-            out << ", \"wine\": " << jsonString(note);
-        out << "}\n";
+            json.field("wine", note);
+        out << json.endObject().text() << "\n";
     } else {
         out << row << " " << name << "\n";
         for (const TRecycleData& record : records)
@@ -80,16 +83,20 @@ int listHistory(CommandContext& context)
     return 0;
 }
 
-void printThings(std::ostream& out, const std::vector<ClearedThing>& things, bool reasons)
+void writeThings(JsonWriter& json, std::string_view name, const std::vector<ClearedThing>& things,
+                 bool reasons)
 {
-    for (size_t i = 0; i < things.size(); ++i) {
-        out << (i ? ", " : "") << "{\"kind\": " << things[i].kind
-            << ", \"text\": " << jsonString(things[i].text)
-            << ", \"origin\": " << jsonString(things[i].origin);
+    json.key(name).beginArray();
+    for (const ClearedThing& thing : things) {
+        json.beginObject()
+            .field("kind", thing.kind)
+            .field("text", thing.text)
+            .field("origin", thing.origin);
         if (reasons)
-            out << ", \"reason\": " << jsonString(things[i].reason);
-        out << "}";
+            json.field("reason", thing.reason);
+        json.endObject();
     }
+    json.endArray();
 }
 
 std::string hresultText(win::DWORD value)
@@ -120,19 +127,17 @@ int clearHistory(CommandContext& context)
     std::ostream& out = context.out;
     const char* name = HistoryItems()[static_cast<size_t>(row)].name;
     if (context.args.has("json")) {
-        out << "{\"item\": " << row << ", \"name\": " << jsonString(name) << ", \"removed\": [";
-        printThings(out, outcome.removed, false);
-        out << "], \"failed\": [";
-        printThings(out, outcome.failed, true);
-        out << "], \"backup\": "
-            << (outcome.backupPath.empty() ? "null" : jsonString(outcome.backupPath))
-            << ", \"urlHistory\": "
-            << (outcome.historyResult ? jsonString(hresultText(*outcome.historyResult)) : "null")
-            << ", \"stopped\": " << (outcome.stopped.empty() ? "null" : jsonString(outcome.stopped))
-            << ", \"notes\": [";
-        for (size_t i = 0; i < outcome.notes.size(); ++i)
-            out << (i ? ", " : "") << jsonString(outcome.notes[i]);
-        out << "]}\n";
+        JsonWriter json;
+        json.beginObject().field("item", row).field("name", name);
+        writeThings(json, "removed", outcome.removed, false);
+        writeThings(json, "failed", outcome.failed, true);
+        json.field("backup", nonEmpty(outcome.backupPath));
+        if (outcome.historyResult)
+            json.field("urlHistory", hresultText(*outcome.historyResult));
+        else
+            json.key("urlHistory").null();
+        json.field("stopped", nonEmpty(outcome.stopped)).array("notes", outcome.notes);
+        out << json.endObject().text() << "\n";
     } else {
         for (const ClearedThing& thing : outcome.removed)
             out << "removed  " << thing.kind << "  " << thing.text << "  (" << thing.origin

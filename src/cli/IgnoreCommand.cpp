@@ -51,20 +51,20 @@ int listEntries(CommandContext& context)
     const std::vector<IgnoreEntry>& entries = list.entries();
     std::ostream& out = context.out;
     if (context.args.has("json")) {
-        out << "{\"entries\": [";
+        JsonWriter json;
+        json.beginObject().key("entries").beginArray();
         for (size_t i = 0; i < entries.size(); ++i) {
             const IgnoreEntry& entry = entries[i];
-            out << (i ? ", " : "") << "{\"number\": " << i + 1
-                << ", \"kind\": " << jsonString(std::string(entry.kindName()));
+            json.beginObject().field("number", i + 1).field("kind", entry.kindName());
             if (entry.kind == IgnoreEntry::Kind::File)
-                out << ", \"pattern\": " << jsonString(entry.pattern);
+                json.field("pattern", entry.pattern);
             else
-                out << ", \"key\": " << jsonString(entry.key);
+                json.field("key", entry.key);
             if (entry.kind == IgnoreEntry::Kind::Value)
-                out << ", \"value\": " << jsonString(entry.value);
-            out << "}";
+                json.field("value", entry.value);
+            json.endObject();
         }
-        out << "]}\n";
+        out << json.endArray().endObject().text() << "\n";
         return 0;
     }
     for (size_t i = 0; i < entries.size(); ++i)

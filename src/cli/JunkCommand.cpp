@@ -53,13 +53,15 @@ void printTypes(CommandContext& context, const FileTypeList& types, bool exists)
     const std::string file = hostPathOf(context, FileListPath());
     std::ostream& out = context.out;
     if (context.args.has("json")) {
-        out << "{\"file\": " << jsonString(file) << ", \"exists\": " << (exists ? "true" : "false")
-            << ", \"types\": [";
-        for (size_t i = 0; i < types.size(); ++i)
-            out << (i ? ", " : "") << "{\"checked\": " << (types[i].Checked ? "true" : "false")
-                << ", \"pattern\": " << jsonString(shown(context, types[i].Pattern))
-                << ", \"description\": " << jsonString(shown(context, types[i].Description)) << "}";
-        out << "]}\n";
+        JsonWriter json;
+        json.beginObject().field("file", file).field("exists", exists).key("types").beginArray();
+        for (const auto& type : types)
+            json.beginObject()
+                .field("checked", type.Checked != 0)
+                .field("pattern", shown(context, type.Pattern))
+                .field("description", shown(context, type.Description))
+                .endObject();
+        out << json.endArray().endObject().text() << "\n";
         return;
     }
     out << "FileList: " << file << (exists ? "" : " (missing: the built-in types)") << "\n";
@@ -126,13 +128,16 @@ int listDrives(CommandContext& context)
     const std::vector<JunkDrive> drives = ListJunkDrives(context.session);
     std::ostream& out = context.out;
     if (context.args.has("json")) {
-        out << "{\"drives\": [";
-        for (size_t i = 0; i < drives.size(); ++i)
-            out << (i ? ", " : "") << "{\"root\": " << jsonString(drives[i].root)
-                << ", \"name\": " << jsonString(drives[i].name)
-                << ", \"freeMiB\": " << drives[i].freeMiB << ", \"sizeMiB\": " << drives[i].sizeMiB
-                << "}";
-        out << "]}\n";
+        JsonWriter json;
+        json.beginObject().key("drives").beginArray();
+        for (const JunkDrive& drive : drives)
+            json.beginObject()
+                .field("root", drive.root)
+                .field("name", drive.name)
+                .field("freeMiB", drive.freeMiB)
+                .field("sizeMiB", drive.sizeMiB)
+                .endObject();
+        out << json.endArray().endObject().text() << "\n";
         return 0;
     }
     for (const JunkDrive& drive : drives)
@@ -212,14 +217,15 @@ int runScan(CommandContext& context)
     const std::vector<FoundJunkRow> found = scanDrives(context, roots);
     std::ostream& out = context.out;
     if (context.args.has("json")) {
-        out << "{\"drives\": [";
-        for (size_t i = 0; i < roots.size(); ++i)
-            out << (i ? ", " : "") << jsonString(roots[i]);
-        out << "], \"found\": [";
-        for (size_t i = 0; i < found.size(); ++i)
-            out << (i ? ", " : "") << "{\"number\": " << found[i].caption
-                << ", \"path\": " << jsonString(found[i].path) << "}";
-        out << "]}\n";
+        JsonWriter json;
+        json.beginObject().array("drives", roots).key("found").beginArray();
+        for (const FoundJunkRow& row : found)
+            json.beginObject()
+                .key("number")
+                .numberText(row.caption)
+                .field("path", row.path)
+                .endObject();
+        out << json.endArray().endObject().text() << "\n";
         return 0;
     }
     for (const FoundJunkRow& row : found)
@@ -303,16 +309,18 @@ int runClean(CommandContext& context)
 
     std::ostream& out = context.out;
     if (context.args.has("json")) {
-        out << "{\"mode\": " << jsonString(*modeText) << ", \"rows\": [";
+        JsonWriter json;
+        json.beginObject().field("mode", *modeText).key("rows").beginArray();
         results.reasons.resize(results.rows.size());
         for (size_t i = 0; i < results.rows.size(); ++i) {
-            out << (i ? ", " : "") << "{\"path\": " << jsonString(results.rows[i].first)
-                << ", \"status\": " << jsonString(results.rows[i].second);
+            json.beginObject()
+                .field("path", results.rows[i].first)
+                .field("status", results.rows[i].second);
             if (!results.reasons[i].empty())
-                out << ", \"reason\": " << jsonString(results.reasons[i]);
-            out << "}";
+                json.field("reason", results.reasons[i]);
+            json.endObject();
         }
-        out << "]}\n";
+        out << json.endArray().endObject().text() << "\n";
     } else {
         results.reasons.resize(results.rows.size());
         for (size_t i = 0; i < results.rows.size(); ++i) {

@@ -40,25 +40,23 @@ std::string timeText(std::int64_t seconds)
 
 void printJson(const platform::PrefixList& list, std::ostream& out)
 {
-    out << "{\"prefixes\": [";
-    bool first = true;
-    for (const platform::FoundPrefix& p : list.prefixes) {
-        out << (first ? "" : ", ") << "{\"name\": " << jsonString(p.name)
-            << ", \"path\": " << jsonString(p.path) << ", \"source\": " << jsonString(p.source)
-            << ", \"sources\": [";
-        for (size_t i = 0; i < p.sources.size(); ++i)
-            out << (i ? ", " : "") << jsonString(p.sources[i]);
-        out << "], \"steamAppId\": " << jsonString(p.steamAppId)
-            << ", \"arch\": " << jsonString(p.arch)
-            << ", \"windowsUser\": " << jsonString(p.windowsUser)
-            << ", \"hiveBytes\": " << p.hiveBytes << ", \"lastChange\": " << p.lastChange
-            << ", \"wineRunning\": " << (p.wineRunning ? "true" : "false") << "}";
-        first = false;
-    }
-    out << "], \"warnings\": [";
-    for (size_t i = 0; i < list.warnings.size(); ++i)
-        out << (i ? ", " : "") << jsonString(list.warnings[i]);
-    out << "]}\n";
+    JsonWriter json;
+    json.beginObject().key("prefixes").beginArray();
+    for (const platform::FoundPrefix& p : list.prefixes)
+        json.beginObject()
+            .field("name", p.name)
+            .field("path", p.path)
+            .field("source", p.source)
+            .array("sources", p.sources)
+            .field("steamAppId", p.steamAppId)
+            .field("arch", p.arch)
+            .field("windowsUser", p.windowsUser)
+            .field("hiveBytes", p.hiveBytes)
+            .field("lastChange", p.lastChange)
+            .field("wineRunning", p.wineRunning)
+            .endObject();
+    json.endArray().array("warnings", list.warnings);
+    out << json.endObject().text() << "\n";
 }
 
 void printPlain(const platform::PrefixList& list, std::ostream& out)

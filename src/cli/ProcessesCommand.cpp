@@ -33,15 +33,17 @@ int listCommand(CommandContext& context)
     std::ostream& out = context.out;
     if (context.args.has("json")) {
         // The number columns hold plain decimal numbers.
-        out << "{\"processes\": [";
-        for (size_t i = 0; i < listing.rows.size(); ++i) {
-            const std::vector<std::string>& t = listing.rows[i].texts;
-            out << (i ? ", " : "") << "{\"name\": " << jsonString(t[0]) << ", \"pid\": " << t[1]
-                << ", \"parentPid\": " << t[2] << ", \"moduleId\": " << t[3]
-                << ", \"usage\": " << t[4] << ", \"threads\": " << t[5]
-                << ", \"priority\": " << t[6] << "}";
+        JsonWriter json;
+        json.beginObject().key("processes").beginArray();
+        for (const ListRow& row : listing.rows) {
+            const std::vector<std::string>& t = row.texts;
+            json.beginObject().field("name", t[0]);
+            json.key("pid").numberText(t[1]).key("parentPid").numberText(t[2]);
+            json.key("moduleId").numberText(t[3]).key("usage").numberText(t[4]);
+            json.key("threads").numberText(t[5]).key("priority").numberText(t[6]);
+            json.endObject();
         }
-        out << "]}\n";
+        out << json.endArray().endObject().text() << "\n";
         return 0;
     }
     out << std::right << std::setw(8) << "PID" << std::setw(11) << "Parent PID" << std::setw(9)
@@ -63,14 +65,15 @@ int modulesCommand(CommandContext& context)
     const std::string memory = workingSetKBText(context.session, processId);
     std::ostream& out = context.out;
     if (context.args.has("json")) {
-        out << "{\"pid\": " << processId << ", \"modules\": [";
-        for (size_t i = 0; i < listing.rows.size(); ++i) {
-            const std::vector<std::string>& t = listing.rows[i].texts;
-            out << (i ? ", " : "") << "{\"name\": " << jsonString(t[0])
-                << ", \"path\": " << jsonString(t[1]) << ", \"moduleId\": " << t[2]
-                << ", \"sizeKB\": " << jsonString(t[3]) << "}";
+        JsonWriter json;
+        json.beginObject().field("pid", processId).key("modules").beginArray();
+        for (const ListRow& row : listing.rows) {
+            const std::vector<std::string>& t = row.texts;
+            json.beginObject().field("name", t[0]).field("path", t[1]);
+            json.key("moduleId").numberText(t[2]).field("sizeKB", t[3]).endObject();
         }
-        out << "], \"memoryKB\": " << (memory.empty() ? "null" : jsonString(memory)) << "}\n";
+        json.endArray().field("memoryKB", nonEmpty(memory));
+        out << json.endObject().text() << "\n";
         return 0;
     }
     out << std::right << std::setw(12) << "Size(KB)"

@@ -20,14 +20,17 @@ int listPrograms(CommandContext& context)
     const std::vector<InstalledProgram> programs = ListInstalledPrograms(context.session);
     std::ostream& out = context.out;
     if (context.args.has("json")) {
-        out << "{\"programs\": [";
-        for (size_t i = 0; i < programs.size(); ++i)
-            out << (i ? ", " : "") << "{\"name\": " << jsonString(programs[i].name)
-                << ", \"uninstallString\": " << jsonString(programs[i].uninstallString)
-                << ", \"key\": " << jsonString(programs[i].keyPath)
-                << ", \"root\": " << jsonString(RootKeyName(programs[i].root))
-                << ", \"view\": " << jsonString(registryViewName(programs[i].view)) << "}";
-        out << "]}\n";
+        JsonWriter json;
+        json.beginObject().key("programs").beginArray();
+        for (const InstalledProgram& program : programs)
+            json.beginObject()
+                .field("name", program.name)
+                .field("uninstallString", program.uninstallString)
+                .field("key", program.keyPath)
+                .field("root", RootKeyName(program.root))
+                .field("view", registryViewName(program.view))
+                .endObject();
+        out << json.endArray().endObject().text() << "\n";
         return 0;
     }
     for (size_t i = 0; i < programs.size(); ++i)

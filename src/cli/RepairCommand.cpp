@@ -81,12 +81,11 @@ int runRepair(CommandContext& context)
     if (run.backupPath)
         backupHost = session.files().unixFileName(*run.backupPath);
     if (json) {
-        out << "{\"backup\": " << (backupHost ? jsonString(*backupHost) : "null")
-            << ", \"rows\": [";
-        for (size_t i = 0; i < rows.rows.size(); ++i)
-            out << (i ? ", " : "") << "{\"problem\": " << jsonString(rows.rows[i].first)
-                << ", \"status\": " << jsonString(rows.rows[i].second) << "}";
-        out << "]}\n";
+        JsonWriter json;
+        json.beginObject().field("backup", backupHost).key("rows").beginArray();
+        for (const auto& [problem, status] : rows.rows)
+            json.beginObject().field("problem", problem).field("status", status).endObject();
+        out << json.endArray().endObject().text() << "\n";
     } else {
         out << "Backup: " << (backupHost ? *backupHost : std::string("none")) << "\n";
         for (const auto& [problem, status] : rows.rows)

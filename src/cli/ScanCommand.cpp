@@ -2,9 +2,9 @@
 
 #include "CliError.h"
 #include "Json.h"
+#include "app/Prefixes.h"
 #include "app/SessionStart.h"
 #include "platform/TextCodec.h"
-#include "app/Prefixes.h"
 
 #include <array>
 #include <iomanip>
@@ -64,42 +64,47 @@ void printJson(const Session& session, const std::string& prefixPath, const Outc
                const ScanResult& result, const SectionSelection& selection, std::ostream& out)
 {
     int total = 0;
-    out << "{\"prefix\": " << jsonString(prefixPath)
-        << ", \"result\": " << jsonString(result.message);
-    std::string rows;
-    for (const OutcomeRow& row : grid.rows) {
-        if (row.isTotal) {
+    for (const OutcomeRow& row : grid.rows)
+        if (row.isTotal)
             total = row.problems.value_or(0);
+    JsonWriter json;
+    json.beginObject()
+        .field("prefix", prefixPath)
+        .field("result", result.message)
+        .field("total", total)
+        .field("ignored", result.ignored)
+        .key("rows")
+        .beginArray();
+    for (const OutcomeRow& row : grid.rows) {
+        if (row.isTotal)
             continue;
-        }
-        if (!rows.empty())
-            rows += ", ";
-        rows += "{\"section\": " + std::to_string(row.section) +
-                ", \"caption\": " + jsonString(row.caption) +
-                ", \"problems\": " + jsonString(row.problemsText()) +
-                ", \"status\": " + jsonString(row.statusText()) + "}";
+        json.beginObject()
+            .field("section", row.section)
+            .field("caption", row.caption)
+            .field("problems", row.problemsText())
+            .field("status", row.statusText())
+            .endObject();
     }
-    out << ", \"total\": " << total << ", \"ignored\": " << result.ignored << ", \"rows\": ["
-        << rows << "], \"records\": {";
-    bool firstSection = true;
+    json.endArray().key("records").beginObject();
     for (const SectionInfo& section : Sections()) {
         if (!selection[static_cast<size_t>(section.number)])
             continue;
-        out << (firstSection ? "" : ", ") << "\"" << section.number << "\": [";
-        firstSection = false;
+        json.key(std::to_string(section.number)).beginArray();
         const TRegistryContents& contents =
             session.SectionContents[static_cast<size_t>(section.number)];
         for (int i = 0; i < contents.Count(); ++i) {
             const TContent& r = contents.Items(i).Content;
-            out << (i ? ", " : "") << "{\"checked\": " << (r.Checked ? "true" : "false")
-                << ", \"keyPath\": " << jsonString(r.KeyPath)
-                << ", \"itemName\": " << jsonString(r.ItemName)
-                << ", \"valueName\": " << jsonString(r.ValueName)
-                << ", \"valueData\": " << jsonString(r.ValueData) << "}";
+            json.beginObject()
+                .field("checked", r.Checked)
+                .field("keyPath", r.KeyPath)
+                .field("itemName", r.ItemName)
+                .field("valueName", r.ValueName)
+                .field("valueData", r.ValueData)
+                .endObject();
         }
-        out << "]";
+        json.endArray();
     }
-    out << "}}\n";
+    out << json.endObject().endObject().text() << "\n";
 }
 
 } // namespace
@@ -125,9 +130,11 @@ int runScan(CommandContext& context)
     ScanView view;
     const ScanResult result = ScanSections(context.session, selection, grid, view);
     if (context.args.has("json"))
-        printJson(context.session, context.started.prefixPath(), grid, result, selection, context.out);
+        printJson(context.session, context.started.prefixPath(), grid, result, selection,
+                  context.out);
     else
-        printPlain(context.session, context.started.prefixPath(), grid, result, selection, context.out);
+        printPlain(context.session, context.started.prefixPath(), grid, result, selection,
+                   context.out);
     return 0;
 }
 
@@ -167,27 +174,24 @@ PrefixScanRow scanOnePrefix(const platform::FoundPrefix& prefix, const SectionSe
 
 void printAllJson(const std::vector<PrefixScanRow>& rows, std::ostream& out)
 {
-    out << "{\"prefixes\": [";
-    for (size_t i = 0; i < rows.size(); ++i) {
-        const PrefixScanRow& row = rows[i];
-        out << (i ? ", " : "") << "{\"name\": " << jsonString(row.prefix->name)
-            << ", \"path\": " << jsonString(row.prefix->path)
-            << ", \"source\": " << jsonString(row.prefix->source);
+    JsonWriter json;
+    json.beginObject().key("prefixes").beginArray();
+    for (const PrefixScanRow& row : rows) {
+        json.beginObject()
+            .field("name", row.prefix->name)
+            .field("path", row.prefix->path)
+            .field("source", row.prefix->source);
         if (!row.error.empty()) {
-            out << ", \"error\": " << jsonString(row.error) << "}";
+            json.field("error", row.error).endObject();
             continue;
         }
-        out << ", \"total\": " << row.total << ", \"sections\": {";
-        bool first = true;
-        for (size_t section = 0; section < row.problems.size(); ++section) {
-            if (!row.problems[section])
-                continue;
-            out << (first ? "" : ", ") << "\"" << section << "\": " << *row.problems[section];
-            first = false;
-        }
-        out << "}}";
+        json.field("total", row.total).key("sections").beginObject();
+        for (size_t section = 0; section < row.problems.size(); ++section)
+            if (row.problems[section])
+                json.field(std::to_string(section), *row.problems[section]);
+        json.endObject().endObject();
     }
-    out << "]}\n";
+    out << json.endArray().endObject().text() << "\n";
 }
 
 void printAllPlain(const std::vector<PrefixScanRow>& rows, const SectionSelection& selection,

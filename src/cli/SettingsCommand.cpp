@@ -30,12 +30,14 @@ int show(CommandContext& context)
     const bool autostart = installation.autostartEnabled();
     std::ostream& out = context.out;
     if (context.args.has("json")) {
-        out << "{\"settings\": {";
-        for (size_t i = 0; i < rows.size(); ++i)
-            out << (i ? ", " : "") << jsonString(rows[i].first) << ": "
-                << (rows[i].second ? jsonString(*rows[i].second) : "null");
-        out << "}, \"autostart\": " << (autostart ? "true" : "false")
-            << ", \"autostartEntry\": " << jsonString(installation.autostartLocation()) << "}\n";
+        JsonWriter json;
+        json.beginObject().key("settings").beginObject();
+        for (const auto& [name, value] : rows)
+            json.field(name, value);
+        json.endObject()
+            .field("autostart", autostart)
+            .field("autostartEntry", installation.autostartLocation());
+        out << json.endObject().text() << "\n";
         return 0;
     }
     for (const auto& [name, value] : rows) {

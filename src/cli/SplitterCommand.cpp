@@ -55,10 +55,9 @@ int runSplit(const Arguments& args, std::ostream& out, std::ostream& err)
     if (!outcome.ok)
         throw CliError("Nothing was split: " + outcome.error);
     if (args.has("json")) {
-        out << "{\"pieces\": [";
-        for (size_t i = 0; i < outcome.pieces.size(); ++i)
-            out << (i ? ", " : "") << jsonString(outcome.pieces[i]);
-        out << "]}\n";
+        JsonWriter json;
+        json.beginObject().array("pieces", outcome.pieces).endObject();
+        out << json.text() << "\n";
         return 0;
     }
     for (const std::string& piece : outcome.pieces)

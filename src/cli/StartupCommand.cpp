@@ -27,16 +27,18 @@ int listStartup(CommandContext& context)
     const std::vector<StartupEntry> entries = listEntries(context);
     std::ostream& out = context.out;
     if (context.args.has("json")) {
-        out << "{\"entries\": [";
-        for (size_t i = 0; i < entries.size(); ++i)
-            out << (i ? ", " : "") << "{\"kind\": " << jsonString(entries[i].Kind)
-                << ", \"name\": " << jsonString(entries[i].Name)
-                << ", \"path\": " << jsonString(entries[i].Path)
-                << (entries[i].Kind == kKindRegistration
-                        ? ", \"view\": " + jsonString(registryViewName(entries[i].view))
-                        : std::string())
-                << "}";
-        out << "]}\n";
+        JsonWriter json;
+        json.beginObject().key("entries").beginArray();
+        for (const StartupEntry& entry : entries) {
+            json.beginObject()
+                .field("kind", entry.Kind)
+                .field("name", entry.Name)
+                .field("path", entry.Path);
+            if (entry.Kind == kKindRegistration)
+                json.field("view", registryViewName(entry.view));
+            json.endObject();
+        }
+        out << json.endArray().endObject().text() << "\n";
         return 0;
     }
     for (size_t i = 0; i < entries.size(); ++i)

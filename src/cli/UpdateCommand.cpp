@@ -29,11 +29,15 @@ int check(CommandContext& context)
     const UpdateOutcome outcome = CheckForUpdate(context.session, url);
     std::ostream& out = context.out;
     if (context.args.has("json")) {
-        out << "{\"result\": " << jsonString(resultName(outcome.result))
-            << ", \"offered\": " << jsonString(outcome.offered)
-            << ", \"installed\": " << jsonString(outcome.installed)
-            << ", \"reason\": " << jsonString(outcome.reason)
-            << ", \"url\": " << (url.empty() ? "null" : jsonString(url)) << "}\n";
+        JsonWriter json;
+        json.beginObject()
+            .field("result", resultName(outcome.result))
+            .field("offered", outcome.offered)
+            .field("installed", outcome.installed)
+            .field("reason", outcome.reason)
+            .field("url", nonEmpty(url))
+            .endObject();
+        out << json.text() << "\n";
     } else if (outcome.result == UpdateResult::Failed) {
         if (!url.empty())
             out << "Update check of " << url << " failed\n";

@@ -213,7 +213,9 @@ std::u16string utf8ToUtf16(std::string_view text)
             }
             cp = (cp << 6) | (p[i] & 0x3F);
         }
-        if (!ok || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000)) {
+        // A code point in more bytes than it needs (overlong) is no UTF-8 either.
+        static constexpr char32_t kShortest[] = {0, 0x80, 0x800, 0x10000};
+        if (!ok || cp < kShortest[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000)) {
             *o++ = static_cast<char16_t>(kReplacement);
             ++p;
             continue;

@@ -22,6 +22,11 @@ TEST(TextCodec, ReplacesBrokenInput)
                           "b"),
               u"a\uFFFDb");
     EXPECT_EQ(utf8ToUtf16("a\xe6\x97"), u"a\uFFFD");
+    EXPECT_EQ(utf8ToUtf16("\xc0\xaf|\xe0\x80\xaf|\xf0\x80\x80\xaf"),
+              u"\uFFFD\uFFFD|\uFFFD\uFFFD\uFFFD|\uFFFD\uFFFD\uFFFD\uFFFD")
+        << "overlong slashes";
+    EXPECT_EQ(utf8ToUtf16("\xc2\x80\xe0\xa0\x80\xf0\x90\x80\x80"), u"\u0080\u0800\U00010000")
+        << "the shortest forms";
     EXPECT_EQ(utf16ToUtf8(std::u16string(1, char16_t(0xD800))), "\xef\xbf\xbd");
     EXPECT_EQ(bytesToUtf16(std::string("a\0b", 3)), u"a");
 }
