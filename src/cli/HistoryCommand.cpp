@@ -113,7 +113,6 @@ int clearHistory(CommandContext& context)
     } catch (const HistoryRefused& e) {
         throw CliError(e.what());
     }
-    saveChanges(context.prefix);
     if (!problem.empty())
         outcome.notes.insert(outcome.notes.begin(), problem);
 
@@ -128,7 +127,7 @@ int clearHistory(CommandContext& context)
             << (outcome.backupPath.empty() ? "null" : jsonString(outcome.backupPath))
             << ", \"urlHistory\": "
             << (outcome.historyResult ? jsonString(hresultText(*outcome.historyResult)) : "null")
-            << ", \"stopped\": " << (outcome.stopped.empty() ? "null" : jsonString(outcome.stopped))
+            << ", \"stopped\": " << (outcome.error.empty() ? "null" : jsonString(outcome.error))
             << ", \"notes\": [";
         for (size_t i = 0; i < outcome.notes.size(); ++i)
             out << (i ? ", " : "") << jsonString(outcome.notes[i]);
@@ -149,9 +148,9 @@ int clearHistory(CommandContext& context)
     }
     for (const std::string& note : outcome.notes)
         context.err << note << "\n";
-    if (!outcome.stopped.empty())
-        context.err << outcome.stopped << "\n";
-    return outcome.failed.empty() && outcome.stopped.empty() && outcome.notes.empty() ? 0 : 1;
+    if (!outcome.error.empty())
+        context.err << outcome.error << "\n";
+    return outcome.failed.empty() && outcome.error.empty() && outcome.notes.empty() ? 0 : 1;
 }
 
 } // namespace

@@ -343,7 +343,7 @@ TEST_F(HistoryCleanerTest, CancelStopsTheFileAndRunHistoryStepsOfClearAll)
     const HistoryClearOutcome outcome = cleaner.Clear(0, view);
     EXPECT_TRUE(outcome.cancelled);
     // The URL history step does not look at Cancel; here it cannot reach Wine's object.
-    EXPECT_NE(outcome.stopped.find("wininet.dll is missing"), std::string::npos);
+    EXPECT_NE(outcome.error.find("wininet.dll is missing"), std::string::npos);
     EXPECT_EQ(view.labels, (std::vector<std::string>{".cache", "a.tmp"}));
     EXPECT_TRUE(fs::exists(tempDir() / "build"));
     EXPECT_TRUE(fs::exists(recentDir() / "report.txt.lnk"));

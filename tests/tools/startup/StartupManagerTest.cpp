@@ -182,7 +182,7 @@ TEST_F(StartupManagerTest, RemovingTheUserValueLeavesTheMachineOneAndIsUndone)
     }
 
     const BackupActionResult restored = RestoreBackup(*session, removal.backupPath);
-    ASSERT_TRUE(restored.ok) << restored.detail;
+    ASSERT_TRUE(restored.ok) << restored.error;
     EXPECT_EQ(test::firstDifference(wholeRegistry(), before), "");
 }
 
@@ -348,7 +348,7 @@ TEST_F(StartupViewsTest, Removing32BitValueLeavesTheNativeOneAndIsUndone)
     EXPECT_EQ(rows[1], "Registration|Tray (32-bit)|C:\\tray.exe|" + kWow32RunKey + "Run");
 
     const BackupActionResult restored = RestoreBackup(*session, removal.backupPath);
-    ASSERT_TRUE(restored.ok) << restored.detail;
+    ASSERT_TRUE(restored.ok) << restored.error;
     EXPECT_EQ(test::firstDifference(wholeRegistry(), before), "");
 }
 
