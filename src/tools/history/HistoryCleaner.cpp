@@ -205,8 +205,12 @@ HistoryClearOutcome HistoryCleaner::Clear(int row, HistoryView& view)
         return t.kind == kKindTypedUrl || t.kind == kKindRunHistory;
     };
     if (!change.ok()) {
-        // The registry is as it was: the values it removed are back.
-        outcome.error = change.error;
+        // The registry is as it was: the values it removed are back. The other steps (files
+        // in the Recycle Bin, cache entries) stay done, so this is no "Nothing was changed".
+        const std::string nothing = NothingChanged("");
+        outcome.error = "The registry values were not cleared: " +
+                        (change.error.starts_with(nothing) ? change.error.substr(nothing.size())
+                                                           : change.error);
         for (ClearedThing& thing : outcome.removed) {
             if (isValue(thing)) {
                 thing.reason = "the registry could not be saved";
