@@ -56,8 +56,8 @@ int runBrowserRepair(CommandContext& context)
     requireWritable(context.session);
     StatusRows rows;
     const BrowserRepairRun run = RepairBrowser(context.session, checked, rows);
-    if (!run.failure.empty() && rows.rows.empty())
-        throw CliError(run.failure);
+    if (!run.error.empty() && rows.rows.empty())
+        throw CliError(run.error);
 
     std::optional<std::string> backupHost;
     if (run.backupPath)
@@ -79,8 +79,8 @@ int runBrowserRepair(CommandContext& context)
             out << (status.empty() ? std::string("-") : status) << "  "
                 << items[static_cast<size_t>(row)].name << "\n";
     }
-    if (!run.failure.empty()) {
-        context.err << "tidewell-cli: " << run.failure << "\n";
+    if (!run.error.empty()) {
+        context.err << "tidewell-cli: " << run.error << "\n";
         return 1;
     }
     return 0;

@@ -120,7 +120,6 @@ int clearHistory(CommandContext& context)
     } catch (const HistoryRefused& e) {
         throw CliError(e.what());
     }
-    saveChanges(context.session);
     if (!problem.empty())
         outcome.notes.insert(outcome.notes.begin(), problem);
 
@@ -136,7 +135,7 @@ int clearHistory(CommandContext& context)
             json.field("urlHistory", hresultText(*outcome.historyResult));
         else
             json.key("urlHistory").null();
-        json.field("stopped", nonEmpty(outcome.stopped)).array("notes", outcome.notes);
+        json.field("stopped", nonEmpty(outcome.error)).array("notes", outcome.notes);
         out << json.endObject().text() << "\n";
     } else {
         for (const ClearedThing& thing : outcome.removed)
@@ -154,9 +153,9 @@ int clearHistory(CommandContext& context)
     }
     for (const std::string& note : outcome.notes)
         context.err << note << "\n";
-    if (!outcome.stopped.empty())
-        context.err << outcome.stopped << "\n";
-    return outcome.failed.empty() && outcome.stopped.empty() && outcome.notes.empty() ? 0 : 1;
+    if (!outcome.error.empty())
+        context.err << outcome.error << "\n";
+    return outcome.failed.empty() && outcome.error.empty() && outcome.notes.empty() ? 0 : 1;
 }
 
 } // namespace

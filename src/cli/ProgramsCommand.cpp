@@ -45,7 +45,7 @@ int uninstallProgram(CommandContext& context)
 {
     const std::vector<InstalledProgram> programs = ListInstalledPrograms(context.session);
     const InstalledProgram& program = entryAt(context.args.at(0), programs);
-    const std::string error = StartUninstaller(context.session, program);
+    const std::string error = StartUninstaller(context.session, program).error;
     if (!error.empty())
         throw CliError(error);
     context.out << "Started the uninstaller of " << program.name << ": " << program.uninstallString

@@ -53,7 +53,7 @@ std::string windowsPathOf(const Session& session, const std::string& file)
 void report(const BackupActionResult& result, std::ostream& out)
 {
     if (!result.ok)
-        throw CliError(result.message + (result.detail.empty() ? "" : " " + result.detail));
+        throw CliError(result.message + (result.error.empty() ? "" : " " + result.error));
     out << result.message << "\n";
 }
 
@@ -74,8 +74,8 @@ int runRepair(CommandContext& context)
     // With Wine running (or hives that cannot be written) nothing is begun.
     ResultRows rows;
     const RepairRun run = RepairProblems(session, rows, noBackup);
-    if (!run.failure.empty() && rows.rows.empty())
-        throw CliError(run.failure);
+    if (!run.error.empty() && rows.rows.empty())
+        throw CliError(run.error);
 
     std::optional<std::string> backupHost;
     if (run.backupPath)
@@ -92,8 +92,8 @@ int runRepair(CommandContext& context)
             out << status << "  " << problem << "\n";
         out << (run.repaired ? run.completedMessage : std::string("Nothing to repair.")) << "\n";
     }
-    if (!run.failure.empty()) {
-        context.err << "tidewell-cli: " << run.failure << "\n";
+    if (!run.error.empty()) {
+        context.err << "tidewell-cli: " << run.error << "\n";
         return 1;
     }
     return 0;

@@ -73,14 +73,14 @@ BackupActionResult FullBackup(const Session& session)
     // silently miss changes.
     if (const std::string refusal = session.changeRefusal(); !refusal.empty()) {
         result.message = "Backup registry fail!";
-        result.detail = refusal;
+        result.error = refusal;
         return result;
     }
     std::string path;
     try {
         path = withoutQuotes(ExportWholeRegistry(session));
     } catch (const std::exception& e) {
-        result.detail = e.what();
+        result.error = e.what();
     }
     if (!path.empty() && session.files().fileExists(path)) {
         result.ok = true;
@@ -92,13 +92,13 @@ BackupActionResult FullBackup(const Session& session)
     return result;
 }
 
-std::string BackupBeforeProgramRun(const Session& session)
+ChangeOutcome BackupBeforeProgramRun(const Session& session)
 {
     const BackupActionResult backup = FullBackup(session);
     if (backup.ok)
-        return {};
-    return "The registry could not be backed up first: " +
-           (backup.detail.empty() ? backup.message : backup.detail);
+        return {backup.added ? backup.added->path : std::string(), std::string()};
+    return {std::string(), "The registry could not be backed up first: " +
+                               (backup.error.empty() ? backup.message : backup.error)};
 }
 
 BackupActionResult RestoreBackup(const Session& session, const std::string& path)
@@ -121,13 +121,13 @@ BackupActionResult RestoreBackup(const Session& session, const std::string& path
             result.message = "Restore registry successfully!";
         } else {
             result.message = "Restore registry fail!";
-            result.detail = "The registry was restored, but these files could not be put back:";
+            result.error = "The registry was restored, but these files could not be put back:";
             for (const std::string& failed : files.failed)
-                result.detail += " " + failed + ";";
+                result.error += " " + failed + ";";
         }
     } catch (const std::exception& e) {
         result.message = "Restore registry fail!";
-        result.detail = e.what();
+        result.error = e.what();
     }
     return result;
 }
@@ -149,12 +149,12 @@ BackupActionResult RemoveBackup(const Session& session, const std::string& path)
     platform::Files& files = session.files();
     if (!IsBackupFile(path)) {
         result.message = "Backup file remove fail!";
-        result.detail = path + " is not a file of the backup folder " + BackupFolder();
+        result.error = path + " is not a file of the backup folder " + BackupFolder();
         return result;
     }
     if (std::string refusal = session.changeRefusal(); !refusal.empty()) {
         result.message = "Backup file remove fail!";
-        result.detail = std::move(refusal);
+        result.error = std::move(refusal);
         return result;
     }
     if (!files.fileExists(path))

@@ -1,6 +1,7 @@
 // The backup page: the list of backups, a full backup, restore and remove.
 #pragma once
 
+#include "BackedUpChange.h"
 #include "platform/System.h"
 
 #include <optional>
@@ -24,8 +25,10 @@ struct BackupEntry
 struct BackupActionResult
 {
     bool ok = false;
+    /// Shown after the action, on success too ("Backup registry successfully!").
     std::string message;
-    std::string detail;
+    /// Why it failed; empty on success.
+    std::string error;
     std::optional<BackupEntry> added;
 };
 
@@ -39,9 +42,9 @@ std::string ExportWholeRegistry(const Session& session);
 /// "BackRegistry": a full export, then the new row.
 BackupActionResult FullBackup(const Session& session);
 /// A full backup before a Windows program started for the user changes the registry (an
-/// uninstaller, regsvr32), so that the backup page can take its changes back. Returns why
-/// it could not be written; empty on success.
-std::string BackupBeforeProgramRun(const Session& session);
+/// uninstaller, regsvr32), so that the backup page can take its changes back. The outcome
+/// names the backup, or says why it could not be written.
+ChangeOutcome BackupBeforeProgramRun(const Session& session);
 /// "BackRegistry" is refused while changes could not be saved (Wine runs in the prefix):
 /// the hive files may then miss what Wine holds.
 /// "Restore Registry": imports the file through the registry editor and saves it, then puts

@@ -100,14 +100,14 @@ RepairRun RepairProblems(Session& session, RepairView& view, bool skipBackup,
     // could not be taken back with the registry changes).
     const std::string refusal = session.changeRefusal();
     if (!refusal.empty()) {
-        run.failure = "Nothing was repaired. " + refusal;
+        run.error = "Nothing was repaired. " + refusal;
         return run;
     }
     if (!skipBackup && !session.AppSettings.NotAutoBackup) {
         const BackupOutcome backup = WriteBackupFile(session);
         if (!backup.error.empty()) {
-            run.failure = "The backup " + backup.path + " could not be written (" + backup.error +
-                          "), so nothing was repaired.";
+            run.error = "The backup " + backup.path + " could not be written (" + backup.error +
+                        "), so nothing was repaired.";
             return run;
         }
         if (backup.written) {
@@ -124,7 +124,7 @@ RepairRun RepairProblems(Session& session, RepairView& view, bool skipBackup,
     } catch (const platform::StorageError& e) {
         session.storage().rollback();
         tracking.failRegistryRows();
-        run.failure =
+        run.error =
             std::string("The registry changes of the repair could not be saved, so the "
                         "registry is as it was: ") +
             e.what() +

@@ -20,16 +20,16 @@ struct RepairRun
     std::string backupNotice;
     /// Why nothing was repaired (changes could not be saved, or the backup could not be
     /// written), or why the repair's registry changes were taken back.
-    std::string failure;
+    std::string error;
     /// "Repair Completed!" after a repair.
     std::string completedMessage;
 };
 
-/// What "Repair Problems" does. Refuses the whole repair (failure) when its changes could
+/// What "Repair Problems" does. Refuses the whole repair (error) when its changes could
 /// not be saved (storage's writeRefusal). Unless `skipBackup` (or the "NotAutoBackup"
 /// setting) says otherwise, writes the backup and stops when it cannot be written; then
 /// repairs the reported sections and saves the changes. When the save fails, the registry
-/// changes are taken back, their rows say "Repair Error" and `failure` says why. The
+/// changes are taken back, their rows say "Repair Error" and `error` says why. The
 /// session's OperationState is reset at the start.
 /// `afterBackup` runs once the backup is written, before anything is repaired (the window
 /// shows its notice there).

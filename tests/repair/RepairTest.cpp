@@ -96,7 +96,7 @@ TEST_F(RepairTest, RestoringTheBackupUndoesTheRepairCompletely)
     EXPECT_NE(wholeRegistry(), before);
 
     const BackupActionResult restored = RestoreBackup(*session, *run.backupPath);
-    EXPECT_TRUE(restored.ok) << restored.detail;
+    EXPECT_TRUE(restored.ok) << restored.error;
     EXPECT_EQ(restored.message, "Restore registry successfully!");
     EXPECT_EQ(test::firstDifference(wholeRegistry(), before), "");
 }
@@ -157,7 +157,7 @@ TEST(RepairOfEverySection, LeavesNothingToFindAndTheBackupUndoesIt)
     EXPECT_EQ(left, std::vector<std::string>());
 
     const BackupActionResult restored = RestoreBackup(session, *run.backupPath);
-    ASSERT_TRUE(restored.ok) << restored.detail;
+    ASSERT_TRUE(restored.ok) << restored.error;
     EXPECT_EQ(test::firstDifference(wholeRegistry(), before), "");
 }
 
@@ -246,7 +246,7 @@ TEST_F(RepairTest, ABackupThatCannotBeWrittenStopsTheRepair)
     const std::string before = wholeRegistry();
     const RepairRun run = RepairProblems(*session, repairView);
     EXPECT_FALSE(run.repaired);
-    EXPECT_NE(run.failure.find("nothing was repaired"), std::string::npos) << run.failure;
+    EXPECT_NE(run.error.find("nothing was repaired"), std::string::npos) << run.error;
     EXPECT_TRUE(repairView.rows.empty());
     EXPECT_EQ(wholeRegistry(), before);
 }
@@ -319,7 +319,7 @@ TEST_F(RepairTest, ASaveThatFailsTurnsEveryRegistryRowIntoAnError)
     };
     const RepairRun run = RepairProblems(*session, repairView);
     EXPECT_FALSE(run.repaired);
-    EXPECT_NE(run.failure.find("could not be saved"), std::string::npos) << run.failure;
+    EXPECT_NE(run.error.find("could not be saved"), std::string::npos) << run.error;
     ASSERT_EQ(repairView.rows.size(), 5u);
     for (const auto& [problem, status] : repairView.rows)
         EXPECT_EQ(status, "Repair Error") << problem;
@@ -371,7 +371,7 @@ TEST_F(RepairTest, BackupPageListsRestoresAndRemoves)
 {
     EXPECT_TRUE(ListBackups(*session).empty()) << "a missing folder gives an empty list";
     const BackupActionResult full = FullBackup(*session);
-    ASSERT_TRUE(full.ok) << full.detail;
+    ASSERT_TRUE(full.ok) << full.error;
     EXPECT_EQ(full.message, "Backup registry successfully!");
     ASSERT_TRUE(full.added);
     const std::vector<BackupEntry> entries = ListBackups(*session);
@@ -385,7 +385,7 @@ TEST_F(RepairTest, BackupPageListsRestoresAndRemoves)
     const BackupActionResult restore = RestoreBackup(*session, BackupFolder() + "broken.reg");
     EXPECT_FALSE(restore.ok);
     EXPECT_EQ(restore.message, "Restore registry fail!");
-    EXPECT_NE(restore.detail.find("line 3"), std::string::npos) << restore.detail;
+    EXPECT_NE(restore.error.find("line 3"), std::string::npos) << restore.error;
     EXPECT_EQ(ListBackups(*session).size(), 2u);
 
     const BackupActionResult removed = RemoveBackup(*session, full.added->path);
@@ -434,7 +434,7 @@ TEST_F(RepairTest, AFileWrittenInPiecesIsTheFileWrittenWhole)
     }
     // The backup the page makes is sealed as a whole file would be.
     const BackupActionResult full = FullBackup(*session);
-    ASSERT_TRUE(full.ok) << full.detail;
+    ASSERT_TRUE(full.ok) << full.error;
     const std::string bytes = test::readFile(hostPath(full.added->path));
     EXPECT_EQ(CheckBackupBytes(bytes, MachineIdentity(*session), full.added->path).origin,
               BackupOrigin::Sealed);
@@ -451,7 +451,7 @@ TEST_F(RepairTest, BackupsMadeInTheSameSecondKeepEachOther)
         ASSERT_TRUE(reg.OpenPath("\\Software\\Marker", true));
         reg.WriteText("n", std::to_string(i));
         const BackupActionResult full = FullBackup(*session);
-        ASSERT_TRUE(full.ok) << full.detail;
+        ASSERT_TRUE(full.ok) << full.error;
         paths.insert(full.added->path);
         contents.insert(test::readFile(hostPath(full.added->path)));
     }
@@ -500,7 +500,7 @@ TEST_F(RepairTest, ABackupTellsWhetherItWasChangedOrComesFromElsewhere)
         reg.WriteText("MachineGuid", "11111111-2222-3333-4444-555555555555");
     }
     const BackupActionResult full = FullBackup(*session);
-    ASSERT_TRUE(full.ok) << full.detail;
+    ASSERT_TRUE(full.ok) << full.error;
     const std::string path = full.added->path;
     EXPECT_EQ(CheckBackup(*session, path).origin, BackupOrigin::Sealed);
 
@@ -586,7 +586,7 @@ TEST_F(EmptiedKeysTest, ARepairTakesOnlyTheReportableKeysItEmptied)
     EXPECT_TRUE(session->ReportRowSection.empty());
 
     const BackupActionResult restored = RestoreBackup(*session, *run.backupPath);
-    ASSERT_TRUE(restored.ok) << restored.detail;
+    ASSERT_TRUE(restored.ok) << restored.error;
     EXPECT_EQ(test::firstDifference(wholeRegistry(), before), "");
 }
 

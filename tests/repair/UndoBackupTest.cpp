@@ -138,7 +138,7 @@ TEST_F(UndoBackupTest, RestoringTheBackupGivesTheRegistryBeforeEveryKindOfChange
                             [&](const BackupEntry& e) { return e.path == backup.path; }));
     EXPECT_EQ(CheckBackup(*session, backup.path).origin, BackupOrigin::Sealed);
     const BackupActionResult restored = RestoreBackup(*session, backup.path);
-    ASSERT_TRUE(restored.ok) << restored.detail;
+    ASSERT_TRUE(restored.ok) << restored.error;
     EXPECT_EQ(test::firstDifference(wholeRegistry(), before), "");
     EXPECT_EQ(valueOf(kApp, "Exp", &type), sz("%TEMP%\\x"));
     EXPECT_EQ(type, win::REG_EXPAND_SZ);
@@ -215,7 +215,7 @@ TEST_F(UndoBackupTest, KeptFilesComeBackWithTheRegistry)
     fs::remove(driveC() / "users" / "Public" / "kept.txt");
 
     const BackupActionResult restored = RestoreBackup(*session, backup.path);
-    ASSERT_TRUE(restored.ok) << restored.detail;
+    ASSERT_TRUE(restored.ok) << restored.error;
     EXPECT_EQ(test::readFile(driveC() / "windows" / "win.ini"), "[windows]\r\nload=a.exe\r\n");
     EXPECT_EQ(test::readFile(driveC() / "users" / "Public" / "kept.txt"), "kept bytes");
     win::DWORD type = 0;

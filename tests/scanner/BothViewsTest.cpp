@@ -167,7 +167,7 @@ protected:
             EXPECT_EQ(zetaRecords(section), std::vector<std::string>()) << section;
 
         const BackupActionResult restored = RestoreBackup(*session, *run.backupPath);
-        ASSERT_TRUE(restored.ok) << restored.detail;
+        ASSERT_TRUE(restored.ok) << restored.error;
         EXPECT_EQ(test::firstDifference(wholeRegistry(), before), "");
     }
 };

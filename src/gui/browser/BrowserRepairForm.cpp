@@ -163,8 +163,8 @@ void TBrowserRepairForm::IgRestoreClick()
     guarded(this, [this] {
         ListRepairView view([this](int row, const QString& status) { setStatus(row, status); });
         const BrowserRepairRun run = RepairBrowser(m_context.session, checkedRows(), view);
-        if (!run.failure.empty())
-            showMessage(this, QString::fromStdString(run.failure), MessageIcon::Error);
+        if (!run.error.empty())
+            showMessage(this, QString::fromStdString(run.error), MessageIcon::Error);
     });
 }
 

@@ -283,9 +283,8 @@ void TRecycleForm::ImageExClearClick()
         showMessage(this, QString::fromStdString(refused), MessageIcon::Error);
         return;
     }
-    m_context.commit(this);
-    if (!outcome.stopped.empty())
-        showMessage(this, QString::fromStdString(outcome.stopped), MessageIcon::Error);
+    if (!outcome.error.empty())
+        showMessage(this, QString::fromStdString(outcome.error), MessageIcon::Error);
     for (const std::string& note : outcome.notes)
         showMessage(this, QString::fromStdString(note), MessageIcon::Warning);
     if (HistoryItems()[static_cast<size_t>(row)].listsAgain)

@@ -108,7 +108,7 @@ void TInstalledManageForm::BtnUninstallClick()
     const InstalledProgram* program = selectedProgram();
     if (!program)
         return;
-    const std::string error = StartUninstaller(m_context.session, *program);
+    const std::string error = StartUninstaller(m_context.session, *program).error;
     // Wine holds the registry from now on.
     m_context.followPrefix();
     FillInstalledList();

@@ -35,8 +35,8 @@ QString formatBackupTime(const platform::SystemTime& t)
 QString resultText(const BackupActionResult& result)
 {
     QString text = QString::fromStdString(result.message);
-    if (!result.detail.empty())
-        text += QStringLiteral("\r") + QString::fromStdString(result.detail);
+    if (!result.error.empty())
+        text += QStringLiteral("\r") + QString::fromStdString(result.error);
     return text;
 }
 

@@ -84,8 +84,8 @@ bool ResultPage::runRepair(bool skipBackup)
             showDialog();
         dialog->hide();
         if (!run.repaired) {
-            if (!run.failure.empty())
-                showMessage(this, QString::fromStdString(run.failure), MessageIcon::Error);
+            if (!run.error.empty())
+                showMessage(this, QString::fromStdString(run.error), MessageIcon::Error);
             return;
         }
         showMessage(this, QString::fromStdString(run.completedMessage), MessageIcon::Information);

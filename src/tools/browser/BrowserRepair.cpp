@@ -5,7 +5,7 @@
 #include "platform/RootKeys.h"
 #include "registry/Session.h"
 #include "registry/TRegistry.h"
-#include "repair/UndoBackup.h"
+#include "repair/BackedUpChange.h"
 
 #include <cstring>
 #include <optional>
@@ -65,12 +65,6 @@ BrowserRepairRun RepairBrowser(Session& session, const std::vector<bool>& checke
     }
     if (rows.empty())
         return run;
-    const std::string refusal = session.changeRefusal();
-    if (!refusal.empty()) {
-        run.failure = "Nothing was repaired. " + refusal;
-        return run;
-    }
-
     const std::vector<PlannedItem> plan = PlanBrowserRepair(session, rows);
     std::vector<RegistryChange> changes;
     std::vector<KeptFile> deletedFiles;
@@ -78,52 +72,46 @@ BrowserRepairRun RepairBrowser(Session& session, const std::vector<bool>& checke
         changes.insert(changes.end(), item.changes.begin(), item.changes.end());
         deletedFiles.insert(deletedFiles.end(), item.files.begin(), item.files.end());
     }
-    const UndoBackupOutcome backup = WriteUndoBackup(session, "Browser Repair", changes, deletedFiles);
-    if (!backup.error.empty()) {
-        run.failure =
-            "The backup could not be written (" + backup.error + "), so nothing was repaired.";
-        return run;
-    }
-    if (backup.written())
-        run.backupPath = backup.path;
 
     std::vector<int> completed;
     std::vector<KeptFile> files;
-    auto next = plan.begin();
-    try {
-        for (size_t row = 0; row < items.size(); ++row) {
-            view.yield();
-            if (row >= checked.size() || !checked[row])
-                continue;
-            const PlannedItem& item = *next++;
-            view.setStatus(item.row, kBrowserRepairing);
-            for (const RegistryChange& change : item.changes)
-                apply(session, change);
-            files.insert(files.end(), item.files.begin(), item.files.end());
-            view.setStatus(item.row, kBrowserCompleted);
-            completed.push_back(item.row);
-        }
-    } catch (const ERegistryException& e) {
-        run.failure = e.what();
-    }
-
-    try {
-        session.storage().commit();
-    } catch (const platform::StorageError& e) {
-        session.storage().rollback();
+    const ChangeOutcome change = MakeBackedUpChange(
+        session, "Browser Repair", changes, deletedFiles,
+        [&] {
+            auto next = plan.begin();
+            // A write the registry refuses ends the repair; the items before it are kept.
+            try {
+                for (size_t row = 0; row < items.size(); ++row) {
+                    view.yield();
+                    if (row >= checked.size() || !checked[row])
+                        continue;
+                    const PlannedItem& item = *next++;
+                    view.setStatus(item.row, kBrowserRepairing);
+                    for (const RegistryChange& planned : item.changes)
+                        apply(session, planned);
+                    files.insert(files.end(), item.files.begin(), item.files.end());
+                    view.setStatus(item.row, kBrowserCompleted);
+                    completed.push_back(item.row);
+                }
+            } catch (const ERegistryException& e) {
+                run.error = e.what();
+            }
+            return std::string();
+        },
+        [&] {
+            // Only once the registry is saved: a file cannot be taken back with it.
+            for (const KeptFile& file : files)
+                session.files().deleteFile(file.path);
+            return std::string();
+        });
+    if (!change.ok()) {
         for (const int row : completed)
             view.setStatus(row, "");
-        if (run.backupPath)
-            DiscardUndoBackup(session, *run.backupPath);
-        run.backupPath.reset();
-        run.failure = std::string("The changes of the repair could not be saved, so nothing "
-                                  "was changed: ") +
-                      e.what();
+        run.error = change.error;
         return run;
     }
-    // Only once the registry is saved: a file cannot be taken back with it.
-    for (const KeptFile& file : files)
-        session.files().deleteFile(file.path);
+    if (!change.backupPath.empty())
+        run.backupPath = change.backupPath;
     return run;
 }
 

@@ -34,7 +34,7 @@ struct BrowserRepairRun
     std::optional<std::string> backupPath;
     /// Why the repair was refused, stopped at an item, or taken back; empty when it ran
     /// through.
-    std::string failure;
+    std::string error;
 };
 
 /// Runs the items whose `checked` entry is true, in list order: each says "Repairing", makes

@@ -111,7 +111,7 @@ bool RegistrationQueue::pump()
         std::string error = programs.startRefusal(RegistrationCommand(m_paths[0]));
         const bool refused = !error.empty();
         if (!refused)
-            error = BackupBeforeProgramRun(m_session);
+            error = BackupBeforeProgramRun(m_session).error;
         if (!error.empty()) {
             for (const std::string& path : m_paths)
                 fail(path, refused ? programs.startRefusal(RegistrationCommand(path)) : error);

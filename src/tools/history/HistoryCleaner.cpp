@@ -1,10 +1,10 @@
 #include "HistoryCleaner.h"
 
-#include "HistoryBackup.h"
 #include "platform/UrlCache.h"
 #include "platform/ValueTypes.h"
 #include "registry/Session.h"
 #include "registry/TRegistry.h"
+#include "repair/BackedUpChange.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -178,23 +178,58 @@ HistoryClearOutcome HistoryCleaner::Clear(int row, HistoryView& view)
     if (row < 0 || row >= kHistoryItemCount)
         throw HistoryRefused("There is no history item " + std::to_string(row));
     const HistoryClear clear = HistoryItems()[static_cast<size_t>(row)].clear;
-    const std::string refusal = m_session.changeRefusal();
-    if (!refusal.empty())
-        throw HistoryRefused(refusal);
 
     // The registry values this clear removes are kept first; without that nothing changes.
-    std::vector<HistoryValue> values;
+    std::vector<RegistryChange> values;
     for (const TRecycleData& record : m_records) {
         const bool typed = record.Kind == kKindTypedUrl &&
                            (clear == HistoryClear::All || clear == HistoryClear::TypedUrls);
         const bool run = record.Kind == kKindRunHistory &&
                          (clear == HistoryClear::All || clear == HistoryClear::RunHistory);
         if (record.Selected && (typed || run))
-            values.push_back({typed ? kTypedUrlsKey : kRunMruKey, record.Origin});
+            values.push_back(RegistryChange::deleteValue(std::string("HKEY_CURRENT_USER\\") +
+                                                             (typed ? kTypedUrlsKey : kRunMruKey),
+                                                         record.Origin));
     }
     HistoryClearOutcome outcome;
-    outcome.backupPath = BackUpHistoryValues(m_session, values);
+    bool started = false;
+    const ChangeOutcome change = MakeBackedUpChange(m_session, "History Clearing", values, {}, [&] {
+        started = true;
+        runSteps(clear, view, outcome);
+        return std::string();
+    });
+    if (!started)
+        throw HistoryRefused(change.error);
+    outcome.cancelled = cancelled();
+    const auto isValue = [](const ClearedThing& t) {
+        return t.kind == kKindTypedUrl || t.kind == kKindRunHistory;
+    };
+    if (!change.ok()) {
+        // The registry is as it was: the values it removed are back. The other steps (files
+        // in the Recycle Bin, cache entries) stay done, so this is no "Nothing was changed".
+        const std::string nothing = NothingChanged("");
+        outcome.error = "The registry values were not cleared: " +
+                        (change.error.starts_with(nothing) ? change.error.substr(nothing.size())
+                                                           : change.error);
+        for (ClearedThing& thing : outcome.removed) {
+            if (isValue(thing)) {
+                thing.reason = "the registry could not be saved";
+                outcome.failed.push_back(std::move(thing));
+            }
+        }
+        std::erase_if(outcome.removed, isValue);
+        return outcome;
+    }
+    // A backup of values that all stayed takes nothing back.
+    if (std::any_of(outcome.removed.begin(), outcome.removed.end(), isValue))
+        outcome.backupPath = change.backupPath;
+    else if (!change.backupPath.empty())
+        DiscardUndoBackup(m_session, change.backupPath);
+    return outcome;
+}
 
+void HistoryCleaner::runSteps(HistoryClear clear, HistoryView& view, HistoryClearOutcome& outcome)
+{
     m_session.OperationState = kOperationClearing;
     switch (clear) {
     case HistoryClear::All:
@@ -209,7 +244,7 @@ HistoryClearOutcome HistoryCleaner::Clear(int row, HistoryView& view)
         deleteValues(kKindTypedUrl, kTypedUrlsKey, outcome);
         deleteFiles(view, outcome);
         clearUrlHistory(outcome);
-        if (outcome.stopped.empty())
+        if (outcome.error.empty())
             deleteValues(kKindRunHistory, kRunMruKey, outcome);
         break;
     case HistoryClear::RunHistory:
@@ -231,17 +266,6 @@ HistoryClearOutcome HistoryCleaner::Clear(int row, HistoryView& view)
         clearUrlHistory(outcome);
         break;
     }
-    outcome.cancelled = cancelled();
-    // A backup of values that all stayed takes nothing back.
-    const bool valueRemoved =
-        std::any_of(outcome.removed.begin(), outcome.removed.end(), [](const ClearedThing& t) {
-            return t.kind == kKindTypedUrl || t.kind == kKindRunHistory;
-        });
-    if (!outcome.backupPath.empty() && !valueRemoved) {
-        DiscardHistoryBackup(m_session, outcome.backupPath);
-        outcome.backupPath.clear();
-    }
-    return outcome;
 }
 
 void HistoryCleaner::emptyRecycleBin(HistoryClearOutcome& outcome)
@@ -329,7 +353,7 @@ void HistoryCleaner::clearUrlHistory(HistoryClearOutcome& outcome)
     try {
         outcome.historyResult = m_session.urlCache().clearHistory();
     } catch (const platform::UrlCacheError& e) {
-        outcome.stopped = e.what();
+        outcome.error = e.what();
         return;
     }
     // A failed HRESULT has its top bit set; the clear goes on, and says so.

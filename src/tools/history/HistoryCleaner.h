@@ -69,8 +69,10 @@ struct HistoryClearOutcome
     /// Steps that could not run while the clear went on (the cache out of reach, a
     /// ClearHistory that failed).
     std::vector<std::string> notes;
-    /// The error that ended the clear before its last step; empty when it ran through.
-    std::string stopped;
+    /// The error that ended the clear before its last step, or why the registry values it
+    /// removed are back (the registry could not be saved; those values are then listed in
+    /// `failed`); empty when it ran through.
+    std::string error;
     /// Set when Cancel stopped the file and registry loops.
     bool cancelled = false;
 };
@@ -96,8 +98,9 @@ public:
 
     /// Clears item `row` as its table row says, acting on the ticked records ("All" also on
     /// every entry of the URL cache, which its listing left out): first the
-    /// backup of the registry values it will remove, then the steps. Refused whole
-    /// (HistoryRefused) when the prefix cannot be changed or the backup cannot be written.
+    /// backup of the registry values it will remove, then the steps, then the registry is
+    /// saved. Refused whole (HistoryRefused) when the prefix cannot be changed or the backup
+    /// cannot be written.
     /// The record list is not listed again (see HistoryItem::listsAgain). Files go to the
     /// Recycle Bin; emptying the Recycle Bin and removing cache entries are for good.
     HistoryClearOutcome Clear(int row, HistoryView& view);
@@ -107,6 +110,7 @@ private:
     void listValues(std::int32_t kind, const char* key);
     std::string listCache();
 
+    void runSteps(HistoryClear clear, HistoryView& view, HistoryClearOutcome& outcome);
     void emptyRecycleBin(HistoryClearOutcome& outcome);
     void deleteCacheEntries(HistoryClearOutcome& outcome);
     void deleteValues(std::int32_t kind, const char* key, HistoryClearOutcome& outcome);

@@ -1,14 +1,13 @@
 #include "InstalledPrograms.h"
 
 #include "platform/Programs.h"
-#include "platform/Storage.h"
 #include "platform/TextCodec.h"
 #include "registry/PublicFunctions.h"
 #include "registry/RegistryView.h"
 #include "registry/Session.h"
 #include "registry/TRegistry.h"
+#include "repair/BackedUpChange.h"
 #include "repair/BackupList.h"
-#include "repair/UndoBackup.h"
 
 #include <unordered_set>
 
@@ -63,56 +62,37 @@ std::vector<InstalledProgram> ListInstalledPrograms(const Session& session)
     return programs;
 }
 
-std::string StartUninstaller(const Session& session, const InstalledProgram& program)
+ChangeOutcome StartUninstaller(const Session& session, const InstalledProgram& program)
 {
     // No backup for an uninstaller that would not start.
     if (std::string refusal = session.programs().startRefusal(program.uninstallString);
         !refusal.empty())
-        return refusal;
-    if (std::string error = BackupBeforeProgramRun(session); !error.empty())
-        return error;
+        return {std::string(), std::move(refusal)};
+    ChangeOutcome outcome = BackupBeforeProgramRun(session);
+    if (!outcome.ok())
+        return outcome;
     platform::ProgramStart start;
     start.commandLine = program.uninstallString;
     start.show = platform::ShowCommand::Show;
-    return session.programs().start(start).error;
+    outcome.error = session.programs().start(start).error;
+    return outcome;
 }
 
 RemoveOutcome RemoveInstalledEntry(const Session& session, const InstalledProgram& program)
 {
-    RemoveOutcome outcome;
-    platform::Storage& storage = session.storage();
-    if (const std::string refusal = session.changeRefusal(); !refusal.empty()) {
-        outcome.error = "The entry was not removed. " + refusal;
-        return outcome;
-    }
     {
         TRegistry registry(session);
         registry.SelectRoot(program.root);
         if (!registry.PathExists(program.keyPath))
-            return outcome;
+            return RemoveOutcome();
     }
-    const UndoBackupOutcome backup = WriteUndoBackup(
-        session, "Uninstall Entry Removal", {RegistryChange::deleteKey(RootKeyName(program.root) + program.keyPath)});
-    if (!backup.written()) {
-        outcome.error =
-            "The entry was not removed: its backup could not be written. " + backup.error;
-        return outcome;
-    }
-    const auto undo = [&](const std::string& why) {
-        storage.rollback();
-        DiscardUndoBackup(session, backup.path);
-        outcome.error = "The entry was not removed. " + why;
-        return outcome;
-    };
-    if (!DeleteRegistryKey(session, program.root, program.keyPath))
-        return undo("The registry refused to delete " + program.keyPath + ".");
-    try {
-        storage.commit();
-    } catch (const platform::StorageError& e) {
-        return undo(e.what());
-    }
-    outcome.backupPath = backup.path;
-    return outcome;
+    return MakeBackedUpChange(
+        session, "Uninstall Entry Removal",
+        {RegistryChange::deleteKey(RootKeyName(program.root) + program.keyPath)}, {}, [&] {
+            if (DeleteRegistryKey(session, program.root, program.keyPath))
+                return std::string();
+            return "the registry refused to delete " + program.keyPath + ".";
+        });
 }
 
 } // namespace tw

@@ -4,6 +4,7 @@
 
 #include "platform/WinTypes.h"
 #include "registry/RegistryView.h"
+#include "repair/BackedUpChange.h"
 
 #include <string>
 #include <vector>
@@ -36,18 +37,14 @@ inline constexpr win::HKEY kUninstallRoots[] = {win::HKEY_LOCAL_MACHINE, win::HK
 std::vector<InstalledProgram> ListInstalledPrograms(const Session& session);
 
 /// Checks that the entry's uninstall string would start, writes a full backup of the
-/// registry, then starts it unchanged as a command line, shown, without waiting. Returns why
-/// it did not start (nothing starts without the backup, no backup is written for a program
-/// that would not start); empty when it did.
-std::string StartUninstaller(const Session& session, const InstalledProgram& program);
+/// registry, then starts it unchanged as a command line, shown, without waiting. The outcome
+/// names the full backup, or says why the uninstaller did not start (nothing starts without
+/// the backup, no backup is written for a program that would not start).
+ChangeOutcome StartUninstaller(const Session& session, const InstalledProgram& program);
 
-struct RemoveOutcome
-{
-    /// The backup that brings the entry back; empty when nothing was removed.
-    std::string backupPath;
-    /// Why nothing was removed; empty on success.
-    std::string error;
-};
+/// The backup that brings the entry back (empty when nothing was removed), or why nothing was
+/// removed.
+using RemoveOutcome = ChangeOutcome;
 
 /// Removes the entry's key with its whole subtree and saves the registry, after writing a
 /// backup of the backup folder that restores it. Refused whole (nothing changes, no backup

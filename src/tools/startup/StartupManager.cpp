@@ -7,8 +7,8 @@
 #include "registry/RegistryView.h"
 #include "registry/Session.h"
 #include "registry/TRegistry.h"
+#include "repair/BackedUpChange.h"
 #include "repair/BackupWriter.h"
-#include "repair/UndoBackup.h"
 
 #include <optional>
 
@@ -196,63 +196,42 @@ std::string fullKeyPath(const TFolderData& record)
     return RootKeyName(record.RootKey) + "\\" + record.KeyName;
 }
 
-StartupRemoval removeFolderEntry(const Session& session, const StartupEntry& entry)
+/// The removal's result from the backed-up change that made it.
+StartupRemoval removal(const ChangeOutcome& change)
 {
     StartupRemoval result;
+    result.removed = change.ok();
+    result.error = change.error;
+    result.backupPath = change.backupPath;
+    return result;
+}
+
+StartupRemoval removeFolderEntry(const Session& session, const StartupEntry& entry)
+{
     platform::Files& files = session.files();
     // DeleteFile takes files only: a subfolder stays, and so does its row.
     if (!files.fileExists(entry.Path))
-        return result;
-    const UndoBackupOutcome backup =
-        WriteUndoBackup(session, kStartupUndoName, {}, {{entry.Path, false}});
-    if (!backup.written()) {
-        result.error = "Nothing was removed: the backup could not be written (" +
-                       (backup.error.empty() ? std::string("nothing to keep") : backup.error) +
-                       ").";
-        return result;
-    }
-    if (!files.deleteFile(entry.Path)) {
-        DiscardUndoBackup(session, backup.path);
-        return result;
-    }
-    result.removed = true;
-    result.backupPath = backup.path;
-    return result;
+        return StartupRemoval();
+    return removal(
+        MakeBackedUpChange(session, kStartupUndoName, {}, {{entry.Path, false}}, {}, [&] {
+            if (files.deleteFile(entry.Path))
+                return std::string();
+            return "cannot delete " + entry.Path + ": " + files.lastErrorText();
+        }));
 }
 
 StartupRemoval removeRegistration(const Session& session, const StartupEntry& entry)
 {
-    StartupRemoval result;
     {
         TRegistry reg(session);
         reg.SelectRoot(entry.Registry.RootKey);
         if (!reg.OpenPath(entry.Registry.KeyName, false) || !reg.HasValue(entry.Registry.ValueName))
-            return result;
+            return StartupRemoval();
     }
     const std::vector<RegistryChange> change = {
         RegistryChange::deleteValue(fullKeyPath(entry.Registry), entry.Registry.ValueName)};
-    const UndoBackupOutcome backup = WriteUndoBackup(session, kStartupUndoName, change);
-    if (!backup.written()) {
-        result.error =
-            "Nothing was removed: the backup could not be written (" + backup.error + ").";
-        return result;
-    }
-    if (!ApplyRegistryChanges(session, change).empty()) {
-        session.storage().rollback();
-        DiscardUndoBackup(session, backup.path);
-        return result;
-    }
-    try {
-        session.storage().commit();
-    } catch (const platform::StorageError& e) {
-        session.storage().rollback();
-        DiscardUndoBackup(session, backup.path);
-        result.error = std::string("Nothing was removed: ") + e.what();
-        return result;
-    }
-    result.removed = true;
-    result.backupPath = backup.path;
-    return result;
+    return removal(MakeBackedUpChange(session, kStartupUndoName, change, {},
+                                      [&] { return ApplyRegistryChanges(session, change); }));
 }
 
 StartupRemoval removeWinIniEntry(const Session& session, const StartupEntry& entry)
@@ -269,21 +248,8 @@ StartupRemoval removeWinIniEntry(const Session& session, const StartupEntry& ent
         result.removed = !name || !file->ini.find(entry.WinIni.Section, *name);
         return result;
     }
-    const UndoBackupOutcome backup =
-        WriteUndoBackup(session, kStartupUndoName, {}, {{WinIniPath(session), true}});
-    if (!backup.written()) {
-        result.error =
-            "Nothing was removed: the backup could not be written (" + backup.error + ").";
-        return result;
-    }
-    if (std::string error = writeWinIni(session, *file); !error.empty()) {
-        DiscardUndoBackup(session, backup.path);
-        result.error = "Nothing was removed: " + error;
-        return result;
-    }
-    result.removed = true;
-    result.backupPath = backup.path;
-    return result;
+    return removal(MakeBackedUpChange(session, kStartupUndoName, {}, {{WinIniPath(session), true}},
+                                      {}, [&] { return writeWinIni(session, *file); }));
 }
 
 } // namespace
@@ -336,11 +302,6 @@ std::vector<StartupEntry> ListStartupEntries(const Session& session,
 
 StartupRemoval RemoveStartupEntry(const Session& session, const StartupEntry& entry)
 {
-    if (const std::string refusal = session.changeRefusal(); !refusal.empty()) {
-        StartupRemoval result;
-        result.error = "Nothing was removed. " + refusal;
-        return result;
-    }
     if (entry.Kind == kKindStartupFolder)
         return removeFolderEntry(session, entry);
     if (entry.Kind == kKindRegistration)

@@ -78,9 +78,9 @@ struct StartupRemoval
 {
     /// The entry is gone: its row leaves the list.
     bool removed = false;
-    /// Why nothing was changed (read-only prefix, no backup, a save that failed); empty when
-    /// the removal was made or simply failed as the list expects (a subfolder, a value that
-    /// is gone).
+    /// Why nothing was changed (read-only prefix, no backup, a removal or save that failed);
+    /// empty when the removal was made or there was nothing to remove (a subfolder, a value
+    /// that is gone).
     std::string error;
     /// The backup that takes the removal back.
     std::string backupPath;

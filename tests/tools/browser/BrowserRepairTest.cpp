@@ -180,7 +180,7 @@ TEST_F(BrowserRepairTest, AllItemsChangeExactlyWhatTheyWriteAndTheBackupUndoesIt
 {
     const RegistryImage before = imageOf(*session);
     const BrowserRepairRun run = repair(std::vector<bool>(13, true));
-    ASSERT_EQ(run.failure, "");
+    ASSERT_EQ(run.error, "");
     ASSERT_TRUE(run.backupPath);
 
     std::vector<std::string> expectedEvents;
@@ -274,7 +274,7 @@ TEST_F(BrowserRepairTest, AllItemsChangeExactlyWhatTheyWriteAndTheBackupUndoesIt
     ASSERT_EQ(backups.size(), 1u);
     EXPECT_EQ(backups[0].path, *run.backupPath);
     const BackupActionResult restored = RestoreBackup(*session, *run.backupPath);
-    ASSERT_TRUE(restored.ok) << restored.message << " " << restored.detail;
+    ASSERT_TRUE(restored.ok) << restored.message << " " << restored.error;
     EXPECT_EQ(difference(imageOf(*session), before), "");
     EXPECT_EQ(readFile(driveC() / "Program Files" / "registry.exe"), "not a registry tool");
 }
@@ -285,7 +285,7 @@ TEST_F(BrowserRepairTest, StartPageEntryNamedLikeThePageIsDeletedAlone)
     reg.SelectRoot(win::HKEY_LOCAL_MACHINE);
     ASSERT_TRUE(reg.OpenPath("Software\\Microsoft\\Windows\\CurrentVersion\\Run", false));
     reg.WriteText("HTTP://hijack.example/start", "C:\\x.exe");
-    ASSERT_EQ(repair(only({0})).failure, "");
+    ASSERT_EQ(repair(only({0})).error, "");
     const std::vector<std::string> left = runValues();
     EXPECT_EQ(std::count(left.begin(), left.end(), "HTTP://hijack.example/start"), 0);
     EXPECT_EQ(std::count(left.begin(), left.end(), "Hijacker"), 1)
@@ -294,7 +294,7 @@ TEST_F(BrowserRepairTest, StartPageEntryNamedLikeThePageIsDeletedAlone)
 
 TEST_F(BrowserRepairTest, StartPageInDataIsMatchedExactlyInStringValuesOnly)
 {
-    ASSERT_EQ(repair(only({0})).failure, "");
+    ASSERT_EQ(repair(only({0})).error, "");
     const std::vector<std::string> left = runValues();
     EXPECT_EQ(left, (std::vector<std::string>{"Binary", "Editor", "Other", "Upper"}));
 }
@@ -311,7 +311,7 @@ TEST_F(BrowserRepairTest, EmptyOrUnreadableStartPageRemovesNoRunEntry)
             reg.WriteBytes("Start Page", "http://hijack.example/start", 27);
         else
             reg.WriteText("Start Page", "");
-        ASSERT_EQ(repair(only({0})).failure, "");
+        ASSERT_EQ(repair(only({0})).error, "");
         const std::vector<std::string> left = runValues();
         EXPECT_EQ(std::count(left.begin(), left.end(), "Hijacker"), 1);
         EXPECT_EQ(std::count(left.begin(), left.end(), "Importer"), 0);
@@ -320,7 +320,7 @@ TEST_F(BrowserRepairTest, EmptyOrUnreadableStartPageRemovesNoRunEntry)
 
 TEST_F(BrowserRepairTest, ItemsOfOneKeyEachTouchOnlyTheirValues)
 {
-    ASSERT_EQ(repair(only({10, 11, 12})).failure, "");
+    ASSERT_EQ(repair(only({10, 11, 12})).error, "");
     TRegistry reg(*session);
     reg.SelectRoot(win::HKEY_CURRENT_USER);
     std::vector<std::string> names;
@@ -347,7 +347,7 @@ TEST_F(BrowserRepairTest, NothingCheckedChangesNothing)
 {
     const std::string system = readFile(fs::path(prefixPath()) / "system.reg");
     const BrowserRepairRun run = repair(std::vector<bool>(13, false));
-    EXPECT_EQ(run.failure, "");
+    EXPECT_EQ(run.error, "");
     EXPECT_FALSE(run.backupPath);
     EXPECT_TRUE(statuses.events.empty());
     EXPECT_EQ(readFile(fs::path(prefixPath()) / "system.reg"), system);
@@ -360,7 +360,9 @@ TEST_F(BrowserRepairTest, BackupThatCannotBeWrittenChangesNothing)
     writeFile(driveC() / "Program Files" / "Tidewell", "in the way");
     const RegistryImage before = imageOf(*session);
     const BrowserRepairRun run = repair(std::vector<bool>(13, true));
-    EXPECT_NE(run.failure.find("so nothing was repaired"), std::string::npos) << run.failure;
+    EXPECT_NE(run.error.find("Nothing was changed: the backup could not be written"),
+              std::string::npos)
+        << run.error;
     EXPECT_FALSE(run.backupPath);
     EXPECT_TRUE(statuses.events.empty());
     EXPECT_EQ(difference(imageOf(*session), before), "");
@@ -375,7 +377,7 @@ TEST_F(BrowserRepairTest, HiveChangedOnDiskMeanwhileIsRefusedWhole)
     const std::string changed = readFile(user) + "\n[Software\\\\Other] 1\n";
     writeFile(user, changed);
     const BrowserRepairRun run = repair(std::vector<bool>(13, true));
-    EXPECT_NE(run.failure.find("Nothing was repaired."), std::string::npos) << run.failure;
+    EXPECT_NE(run.error.find("Nothing was changed: "), std::string::npos) << run.error;
     EXPECT_TRUE(statuses.events.empty());
     EXPECT_EQ(readFile(user), changed);
     EXPECT_TRUE(fs::exists(driveC() / "Program Files" / "registry.exe"));
@@ -394,8 +396,9 @@ TEST_F(BrowserRepairTest, SaveThatFailsTakesTheRepairBackWhole)
     });
     const RegistryImage before = imageOf(*session);
     const BrowserRepairRun run = repair(std::vector<bool>(13, true));
-    EXPECT_NE(run.failure.find("could not be saved, so nothing was changed"), std::string::npos)
-        << run.failure;
+    EXPECT_NE(run.error.find("Nothing was changed: the change could not be saved"),
+              std::string::npos)
+        << run.error;
     EXPECT_FALSE(run.backupPath);
     ASSERT_FALSE(statuses.events.empty());
     EXPECT_EQ(statuses.events.back(), "12 ");
@@ -466,7 +469,7 @@ TEST_F(BrowserViewsTest, RepairsThe32BitViewTooAndALinkedKeyOnce)
     for (const size_t row : {0u, 1u, 3u, 12u})
         checked[row] = true;
     const BrowserRepairRun run = RepairBrowser(*session, checked, statuses);
-    ASSERT_EQ(run.failure, "");
+    ASSERT_EQ(run.error, "");
     ASSERT_TRUE(run.backupPath);
 
     reopen();
@@ -502,7 +505,7 @@ TEST_F(BrowserViewsTest, RepairsThe32BitViewTooAndALinkedKeyOnce)
     EXPECT_EQ(kept, 1u) << backup;
 
     const BackupActionResult restored = RestoreBackup(*session, *run.backupPath);
-    ASSERT_TRUE(restored.ok) << restored.message << " " << restored.detail;
+    ASSERT_TRUE(restored.ok) << restored.message << " " << restored.error;
     EXPECT_EQ(difference(imageOf(*session), before), "");
 }
 

@@ -274,7 +274,8 @@ TEST_F(HistoryCleanerTest, ClearingRunHistoryRemovesOnlyTheTickedValuesAfterABac
     cleaner.records()[2].Selected = false; // MRUList stays
     RecordingView view;
     const HistoryClearOutcome outcome = cleaner.Clear(1, view);
-    session->storage().commit();
+    EXPECT_FALSE(prefix->hasUnsavedChanges()) << "the clear saves the registry";
+    reopen();
     EXPECT_EQ(valueNames(kRunMruKey), std::vector<std::string>{"MRUList"});
     EXPECT_EQ(valueNames(kTypedUrlsKey), (std::vector<std::string>{"url1", "url2"}));
     ASSERT_EQ(outcome.removed.size(), 2u);
@@ -295,6 +296,34 @@ TEST_F(HistoryCleanerTest, ClearingRunHistoryRemovesOnlyTheTickedValuesAfterABac
                                                   std::string(kRunMruKey) + "|b"}));
     platform::applyRegFile(session->registry(), platform::parseRegFile(bytes));
     EXPECT_EQ(valueNames(kRunMruKey), (std::vector<std::string>{"a", "b", "MRUList"}));
+}
+
+TEST_F(HistoryCleanerTest, ValuesOfAClearThatCannotBeSavedComeBackAsFailedWithoutABackup)
+{
+    const fs::path userReg = fs::path(prefixPath()) / "user.reg";
+    const std::string otherWriter = readFile(userReg) + "\n[Software\\\\Other] 1\n";
+    // Another program writes user.reg while the clear is being saved.
+    prefix->hiveStore().setSaveObserver([&](wine::SaveStep step, const std::string& file) {
+        if (step == wine::SaveStep::TemporaryWritten && file.find("user.reg") != std::string::npos)
+            writeFile(userReg, otherWriter);
+    });
+    HistoryCleaner cleaner(*session);
+    cleaner.ListItem(7);
+    RecordingView view;
+    const HistoryClearOutcome outcome = cleaner.Clear(7, view);
+    EXPECT_EQ(outcome.error.rfind("The registry values were not cleared: the change could not be "
+                                  "saved",
+                                  0),
+              0u)
+        << outcome.error;
+    EXPECT_TRUE(outcome.removed.empty());
+    ASSERT_EQ(outcome.failed.size(), 2u);
+    EXPECT_EQ(outcome.failed[0].text, "http://example.org/");
+    EXPECT_EQ(outcome.failed[0].reason, "the registry could not be saved");
+    EXPECT_EQ(valueNames(kTypedUrlsKey), (std::vector<std::string>{"url1", "url2"}));
+    EXPECT_EQ(readFile(userReg), otherWriter);
+    EXPECT_TRUE(outcome.backupPath.empty());
+    EXPECT_TRUE(ListBackups(*session).empty());
 }
 
 TEST_F(HistoryCleanerTest, ClearingTypedAddressesLeavesTheRunHistory)
@@ -343,7 +372,7 @@ TEST_F(HistoryCleanerTest, CancelStopsTheFileAndRunHistoryStepsOfClearAll)
     const HistoryClearOutcome outcome = cleaner.Clear(0, view);
     EXPECT_TRUE(outcome.cancelled);
     // The URL history step does not look at Cancel; here it cannot reach Wine's object.
-    EXPECT_NE(outcome.stopped.find("wininet.dll is missing"), std::string::npos);
+    EXPECT_NE(outcome.error.find("wininet.dll is missing"), std::string::npos);
     EXPECT_EQ(view.labels, (std::vector<std::string>{".cache", "a.tmp"}));
     EXPECT_TRUE(fs::exists(tempDir() / "build"));
     EXPECT_TRUE(fs::exists(recentDir() / "report.txt.lnk"));

@@ -219,7 +219,7 @@ TEST_F(HistoryWine, ClearAllOnWinesOwnTracesAndWineSeesTheResult)
     const HistoryClearOutcome outcome = cleaner.Clear(0, view);
     // Wine's URL history object was created; its ClearHistory is not implemented in Wine 8
     // and says so.
-    EXPECT_TRUE(outcome.stopped.empty()) << outcome.stopped;
+    EXPECT_TRUE(outcome.error.empty()) << outcome.error;
     ASSERT_TRUE(outcome.historyResult.has_value());
     EXPECT_TRUE(*outcome.historyResult == 0 || *outcome.historyResult == 0x80004001u)
         << std::hex << *outcome.historyResult;
@@ -249,7 +249,7 @@ TEST_F(HistoryWine, AUrlHistoryThatWasNotClearedIsSaidByTheServiceAndTheCommandL
     ASSERT_EQ(cleaner.ListItem(8), "");
     HistoryView view;
     const HistoryClearOutcome outcome = cleaner.Clear(8, view);
-    ASSERT_TRUE(outcome.stopped.empty()) << outcome.stopped;
+    ASSERT_TRUE(outcome.error.empty()) << outcome.error;
     ASSERT_TRUE(outcome.historyResult.has_value());
     // Wine 8's URL history object has no ClearHistory: E_NOTIMPL.
     ASSERT_EQ(*outcome.historyResult, 0x80004001u) << std::hex << *outcome.historyResult;

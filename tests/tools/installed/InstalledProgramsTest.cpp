@@ -87,7 +87,7 @@ TEST_F(InstalledProgramsTest, RemoveDeletesTheWholeEntryAndItsBackupBringsItBack
     EXPECT_EQ(backups[0].path, removed.backupPath);
 
     const BackupActionResult restored = RestoreBackup(*session, removed.backupPath);
-    ASSERT_TRUE(restored.ok) << restored.message << " " << restored.detail;
+    ASSERT_TRUE(restored.ok) << restored.message << " " << restored.error;
     reopen();
     programs = ListInstalledPrograms(*session);
     ASSERT_EQ(programs.size(), 3u);
@@ -214,7 +214,7 @@ TEST_F(InstalledViewsTest, Removes32BitAndUserEntriesWhereTheyAreAndTheBackupsBr
 TEST_F(InstalledProgramsTest, UninstallerThatCannotStartSaysWhy)
 {
     // The entry's program is not in the prefix.
-    const std::string error = StartUninstaller(*session, ListInstalledPrograms(*session)[0]);
+    const std::string error = StartUninstaller(*session, ListInstalledPrograms(*session)[0]).error;
     EXPECT_NE(error.find("uninst.exe"), std::string::npos) << error;
     EXPECT_FALSE(prefix->isReadOnly());
     EXPECT_TRUE(ListBackups(*session).empty()) << "no backup for a program that did not start";

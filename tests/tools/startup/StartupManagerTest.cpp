@@ -182,7 +182,7 @@ TEST_F(StartupManagerTest, RemovingTheUserValueLeavesTheMachineOneAndIsUndone)
     }
 
     const BackupActionResult restored = RestoreBackup(*session, removal.backupPath);
-    ASSERT_TRUE(restored.ok) << restored.detail;
+    ASSERT_TRUE(restored.ok) << restored.error;
     EXPECT_EQ(test::firstDifference(wholeRegistry(), before), "");
 }
 
@@ -271,6 +271,30 @@ TEST_F(StartupManagerTest, BackupThatCannotBeWrittenRefusesTheRemovalWhole)
         fs::exists(driveC() / "ProgramData/Microsoft/Windows/Start Menu/Programs/StartUp/app.lnk"));
 }
 
+TEST_F(StartupManagerTest, HiveRewrittenMeanwhileRefusesEveryKindOfRemovalWhole)
+{
+    const std::vector<StartupEntry> entries = list();
+    // Another program rewrote user.reg since it was read: nothing may be saved now.
+    const fs::path userReg = fs::path(prefixPath()) / "user.reg";
+    const std::string otherWriter = test::readFile(userReg) + "\n[Software\\\\Other] 1\n";
+    test::writeFile(userReg, otherWriter);
+    const std::string registry = wholeRegistry();
+    for (const std::string& row :
+         {std::string("Registration|Count|5"), std::string("Win.ini|first|C:\\first.exe"),
+          "Startup Folder|app.lnk|" + kCommon + "\\app.lnk"}) {
+        const StartupRemoval removal = RemoveStartupEntry(*session, find(entries, row));
+        EXPECT_FALSE(removal.removed) << row;
+        EXPECT_EQ(removal.error.rfind("Nothing was changed: ", 0), 0u) << removal.error;
+        EXPECT_EQ(removal.backupPath, "");
+    }
+    EXPECT_EQ(wholeRegistry(), registry);
+    EXPECT_EQ(test::readFile(userReg), otherWriter);
+    EXPECT_EQ(test::readFile(winIni()), kWinIni);
+    EXPECT_TRUE(
+        fs::exists(driveC() / "ProgramData/Microsoft/Windows/Start Menu/Programs/StartUp/app.lnk"));
+    EXPECT_FALSE(fs::exists(driveC() / "Program Files/Tidewell"));
+}
+
 // The Run-type keys of a 64-bit prefix: the native ones and the 32-bit view's, some of them
 // one key under two names.
 const std::string kNative = "Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\";
@@ -348,7 +372,7 @@ TEST_F(StartupViewsTest, Removing32BitValueLeavesTheNativeOneAndIsUndone)
     EXPECT_EQ(rows[1], "Registration|Tray (32-bit)|C:\\tray.exe|" + kWow32RunKey + "Run");
 
     const BackupActionResult restored = RestoreBackup(*session, removal.backupPath);
-    ASSERT_TRUE(restored.ok) << restored.detail;
+    ASSERT_TRUE(restored.ok) << restored.error;
     EXPECT_EQ(test::firstDifference(wholeRegistry(), before), "");
 }
 
