@@ -7,8 +7,8 @@
 #include "gui/widgets/MessageBox.h"
 #include "gui/widgets/Theme.h"
 #include "platform/MemoryPages.h"
-#include "platform/wine/PrefixDiscovery.h"
-#include "platform/wine/WinePrefix.h"
+#include "app/Prefixes.h"
+#include "platform/Storage.h"
 #include "registry/ProgramInfo.h"
 
 #include <QApplication>
@@ -49,23 +49,23 @@ int main(int argc, char** argv)
     options.preview = screenshots;
     // Without --prefix or $WINEPREFIX the user picks one of the prefixes found.
     QString chosenDescription;
-    const auto chooserRows = [](const tw::wine::PrefixList& found) {
+    const auto chooserRows = [](const tw::platform::PrefixList& found) {
         std::vector<tw::gui::PrefixChoiceRow> rows;
-        for (const tw::wine::FoundPrefix& p : found.prefixes)
+        for (const tw::platform::FoundPrefix& p : found.prefixes)
             rows.push_back({QString::fromStdString(p.name), QString::fromStdString(p.source),
                             QLocale().formattedDataSize(static_cast<qint64>(p.hiveBytes)),
                             QString::fromStdString(p.path)});
         return rows;
     };
     if (!screenshots && !options.prefix && qEnvironmentVariableIsEmpty("WINEPREFIX")) {
-        const tw::wine::PrefixList found =
-            tw::wine::discoverPrefixes(tw::wine::DiscoveryPlaces::fromEnvironment());
+        const tw::platform::PrefixList found =
+            tw::app::findPrefixes();
         if (!found.prefixes.empty()) {
             const std::vector<tw::gui::PrefixChoiceRow> rows = chooserRows(found);
             tw::gui::TPrefixChooserForm chooser(rows, tw::gui::lastChosenPrefix());
             if (chooser.exec() != QDialog::Accepted || chooser.chosenRow() < 0)
                 return 0;
-            const tw::wine::FoundPrefix& chosen =
+            const tw::platform::FoundPrefix& chosen =
                 found.prefixes[static_cast<size_t>(chooser.chosenRow())];
             tw::gui::rememberChosenPrefix(QString::fromStdString(chosen.path));
             options.prefix = chosen.path;
@@ -88,13 +88,13 @@ int main(int argc, char** argv)
 
     // Writes are made only where they can last: never beside a running Wine, never for
     // screenshots.
-    tw::wine::WinePrefix& prefix = started->prefix();
+    tw::Session& session = started->session();
     // A read-only prefix has nothing to write; it may become writable when Wine ends.
     auto commit = [&]() -> QString {
         if (screenshots)
             return {};
         try {
-            prefix.save();
+            session.storage().commit();
         } catch (const std::exception& e) {
             return QString::fromStdString(e.what());
         }
@@ -104,18 +104,18 @@ int main(int argc, char** argv)
     tw::gui::MainFormSetup setup;
     setup.prefixDescription =
         chosenDescription.isEmpty()
-            ? QString::fromStdString(prefix.hostPath() + " (" + started->prefixSource() + ")")
+            ? QString::fromStdString(started->prefixPath() + " (" + started->prefixSource() + ")")
             : chosenDescription;
-    setup.readOnlyReason = QString::fromStdString(prefix.readOnlyReason());
+    setup.readOnlyReason = QString::fromStdString(session.storage().readOnlyReason());
     if (!screenshots)
         setup.commitChanges = commit;
     setup.session = &started->session();
     setup.settingsProblems = started->settingsProblems;
     // Another prefix opens in a new Tidewell; this one, its tool windows with it, ends.
-    const std::string openPath = prefix.hostPath();
+    const std::string openPath = started->prefixPath();
     setup.switchPrefix = [&chooserRows, openPath] {
         const std::vector<tw::gui::PrefixChoiceRow> rows = chooserRows(
-            tw::wine::discoverPrefixes(tw::wine::DiscoveryPlaces::fromEnvironment()));
+            tw::app::findPrefixes());
         if (rows.empty()) {
             tw::gui::showMessage(nullptr, QStringLiteral("No Wine prefix was found."),
                                  tw::gui::MessageIcon::Information);
@@ -142,8 +142,7 @@ int main(int argc, char** argv)
     if (screenshots)
         return tw::gui::saveScreenshots(
                    window, parser.value(screenshotsOption),
-                   chooserRows(tw::wine::discoverPrefixes(
-                       tw::wine::DiscoveryPlaces::fromEnvironment())))
+                   chooserRows(tw::app::findPrefixes()))
                    ? 0
                    : 1;
 

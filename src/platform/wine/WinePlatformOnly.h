@@ -1,8 +1,8 @@
-// The Wine platform is known only to the start-up code (src/app), the programs' mains, the
-// benches and the tests; everything else reaches the prefix through the Session and the
-// platform interfaces. Those targets define TIDEWELL_KNOWS_WINE_PLATFORM.
+// The Wine platform is known only to the start-up code (src/app), the benches and the tests;
+// everything else reaches the prefix through the Session and the platform interfaces. Those
+// targets define TIDEWELL_KNOWS_WINE_PLATFORM.
 #pragma once
 
 #ifndef TIDEWELL_KNOWS_WINE_PLATFORM
-#error "Only src/app, the programs' mains, bench and tests include the Wine platform: reach the prefix through the Session and the platform interfaces"
+#error "Only src/app, bench and tests include the Wine platform: reach the prefix through the Session and the platform interfaces"
 #endif
