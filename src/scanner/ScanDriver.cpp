@@ -84,6 +84,11 @@ int TotalProblemCount(const Session& session)
     return total;
 }
 
+std::string ReportRowText(std::string_view caption, int problems)
+{
+    return std::string(caption) + "." + std::to_string(problems) + " Problem(s)";
+}
+
 std::vector<std::string> BuildReport(Session& session, const OutcomeGrid& grid)
 {
     std::vector<std::string> rows;
@@ -91,7 +96,7 @@ std::vector<std::string> BuildReport(Session& session, const OutcomeGrid& grid)
     for (const OutcomeRow& row : grid.rows) {
         if (row.isTotal || row.problems.value_or(0) <= 0)
             continue;
-        rows.push_back(row.caption + "." + row.problemsText() + " Problem(s)");
+        rows.push_back(ReportRowText(row.caption, *row.problems));
         session.ReportRowSection.push_back(row.section);
     }
     return rows;

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tw {
@@ -17,7 +18,7 @@ struct ScanResult
 {
     /// "Scan Completed!" or "Scan Aborted!".
     std::string message;
-    /// The report list's rows: caption + "." + count + " Problem(s)".
+    /// The report list's rows (ReportRowText).
     std::vector<std::string> reportRows;
     int totalProblems = 0;
     /// Findings the ignore list left out.
@@ -40,6 +41,8 @@ void AddTotalRow(OutcomeGrid& grid);
 int TotalProblemCount(const Session& session);
 /// The report rows of a finished grid; fills the session's ReportRowSection alongside.
 std::vector<std::string> BuildReport(Session& session, const OutcomeGrid& grid);
+/// One report row: caption + "." + count + " Problem(s)".
+std::string ReportRowText(std::string_view caption, int problems);
 
 /// Reads "ScanSetting": all sections ticked when it is "1", none otherwise; `selectAllBox`
 /// follows. When the settings key does not open, both stay as they are.

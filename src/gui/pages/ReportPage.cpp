@@ -179,9 +179,8 @@ void ReportPage::refreshCounts()
             session.ReportRowSection.erase(session.ReportRowSection.begin() + row);
             continue;
         }
-        RepairList->item(row)->setText(
-            QString::fromLatin1(Sections()[static_cast<size_t>(section)].caption) +
-            QStringLiteral(".%1 Problem(s)").arg(count));
+        RepairList->item(row)->setText(QString::fromStdString(
+            ReportRowText(Sections()[static_cast<size_t>(section)].caption, count)));
     }
     LbShowProblem->setText(QString::number(TotalProblemCount(session)));
 }

@@ -1,5 +1,6 @@
 #include "HiveStore.h"
 
+#include "PathKinds.h"
 #include "PrefixLock.h"
 #include "SaveRecord.h"
 #include "WineServer.h"
@@ -21,17 +22,6 @@ namespace {
 constexpr std::u16string_view kDefaultUserSid = u"S-1-5-21-0-0-0-1000";
 const std::vector<std::string> kHiveFiles = {"system.reg", "userdef.reg", "user.reg"};
 
-bool isDirectory(const std::string& path)
-{
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool isFile(const std::string& path)
-{
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
 
 } // namespace
 
@@ -59,7 +49,7 @@ HiveStore::HiveStore(std::string prefixDir, OpenMode mode)
 {
     if (!isDirectory(m_prefixDir))
         throw PrefixError("There is no Wine prefix at " + m_prefixDir + " (no such folder)");
-    if (!isFile(m_prefixDir + "/system.reg") || !isFile(m_prefixDir + "/user.reg"))
+    if (!isRegularFile(m_prefixDir + "/system.reg") || !isRegularFile(m_prefixDir + "/user.reg"))
         throw PrefixError(m_prefixDir +
                           " is not a Wine prefix: system.reg or user.reg is missing (run "
                           "\"wineboot -i\" with WINEPREFIX set to it first)");
@@ -166,7 +156,7 @@ std::optional<std::string> HiveStore::readHives()
 
     for (const std::string& name : kHiveFiles) {
         const std::string path = m_prefixDir + "/" + name;
-        if (name == "userdef.reg" && !isFile(path))
+        if (name == "userdef.reg" && !isRegularFile(path))
             continue;
         m_hives.push_back(std::make_unique<Hive>(name, path));
         if (!readHive(*m_hives.back()))

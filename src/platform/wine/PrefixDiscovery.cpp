@@ -1,7 +1,9 @@
 #include "PrefixDiscovery.h"
 
+#include "PathKinds.h"
 #include "PrefixSources.h"
 #include "WineServer.h"
+#include "platform/TextCodec.h"
 
 #include <algorithm>
 #include <cctype>
@@ -50,26 +52,6 @@ std::vector<FolderEntry> listFolder(const std::string& dir)
     return entries;
 }
 
-bool isFile(const std::string& path)
-{
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-bool isFolder(const std::string& path)
-{
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-std::string lowered(std::string_view text)
-{
-    std::string out(text);
-    for (char& c : out)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
-
 /// "win32" or "win64" from the #arch line among the first lines of system.reg (at most its
 /// first 4 KiB are read, whatever the file's size).
 std::string prefixArch(const std::string& dir)
@@ -95,7 +77,7 @@ std::string prefixArch(const std::string& dir)
 std::string windowsUser(const std::string& dir)
 {
     for (const FolderEntry& entry : listFolder(dir + "/drive_c/users")) {
-        if (entry.isFolder && lowered(entry.name) != "public")
+        if (entry.isFolder && !platform::equalNoCase(entry.name, "Public"))
             return entry.name;
     }
     return {};
@@ -140,7 +122,8 @@ constexpr FolderManager kFolderManagers[] = {
 
 bool isWinePrefix(const std::string& dir)
 {
-    return isFile(dir + "/system.reg") && isFile(dir + "/user.reg") && isFolder(dir + "/drive_c");
+    return isRegularFile(dir + "/system.reg") && isRegularFile(dir + "/user.reg") &&
+           isDirectory(dir + "/drive_c");
 }
 
 std::vector<std::string> subfolderNames(const std::string& dir)
@@ -248,9 +231,8 @@ PrefixList discoverPrefixes(const DiscoveryPlaces& places)
 std::vector<const FoundPrefix*> prefixesNamed(const PrefixList& list, std::string_view name)
 {
     std::vector<const FoundPrefix*> found;
-    const std::string wanted = lowered(name);
     for (const FoundPrefix& prefix : list.prefixes) {
-        if (lowered(prefix.name) == wanted ||
+        if (platform::equalNoCase(prefix.name, name) ||
             (!prefix.steamAppId.empty() && prefix.steamAppId == name))
             found.push_back(&prefix);
     }

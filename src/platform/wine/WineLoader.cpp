@@ -1,5 +1,6 @@
 #include "WineLoader.h"
 
+#include "PathKinds.h"
 #include "WinePrograms.h"
 
 #include <array>
@@ -27,12 +28,6 @@ bool readAt(int fd, off_t offset, void* buffer, std::size_t size)
     return ::pread(fd, buffer, size, offset) == static_cast<ssize_t>(size);
 }
 
-bool isExecutable(const std::string& path)
-{
-    std::error_code ec;
-    return std::filesystem::is_regular_file(path, ec) && ::access(path.c_str(), X_OK) == 0;
-}
-
 std::string findWine64()
 {
     if (std::string onPath = findOnPath("wine64"); !onPath.empty())
@@ -43,13 +38,13 @@ std::string findWine64()
         const auto real = std::filesystem::canonical(wine, ec);
         if (!ec) {
             const std::string beside = (real.parent_path() / "wine64").string();
-            if (isExecutable(beside))
+            if (isExecutableFile(beside))
                 return beside;
         }
     }
     for (const char* folder : kWine64Folders) {
         const std::string candidate = std::string(folder) + "/wine64";
-        if (isExecutable(candidate))
+        if (isExecutableFile(candidate))
             return candidate;
     }
     return std::string();

@@ -1,8 +1,8 @@
 #include "WinePrograms.h"
 
-#include "WineLoader.h"
-
 #include "HiveStore.h"
+#include "PathKinds.h"
+#include "WineLoader.h"
 #include "WinePaths.h"
 #include "WineServer.h"
 #include "platform/CommandLineArgs.h"
@@ -70,12 +70,6 @@ private:
 };
 
 namespace {
-
-bool isRegularFile(const std::string& path)
-{
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
 
 bool hasExtension(const std::string& name)
 {
@@ -165,7 +159,7 @@ std::string findOnPath(const std::string& program)
         std::string candidate(dir);
         candidate += '/';
         candidate += program;
-        if (isRegularFile(candidate) && ::access(candidate.c_str(), X_OK) == 0)
+        if (isExecutableFile(candidate))
             return candidate;
         if (colon == std::string_view::npos)
             return std::string();

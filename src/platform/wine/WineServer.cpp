@@ -129,11 +129,16 @@ struct WineserverProcesses::Server
     std::vector<std::pair<dev_t, ino_t>> heldFolders;
 };
 
-WineserverProcesses::WineserverProcesses()
+WineserverProcesses::WineserverProcesses() = default;
+
+const std::vector<WineserverProcesses::Server>& WineserverProcesses::servers() const
 {
+    if (m_servers)
+        return *m_servers;
+    m_servers.emplace();
     DIR* proc = ::opendir("/proc");
     if (!proc)
-        return;
+        return *m_servers;
     while (const dirent* entry = ::readdir(proc)) {
         const std::string pid = entry->d_name;
         if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos)
@@ -155,9 +160,10 @@ WineserverProcesses::WineserverProcesses()
         // serves no more. One whose folder was removed under it still holds the registry.
         if (!folderGone && !isServing(procDir + "/cwd"))
             continue;
-        m_servers.push_back({cwd, heldFolders(procDir)});
+        m_servers->push_back({cwd, heldFolders(procDir)});
     }
     ::closedir(proc);
+    return *m_servers;
 }
 
 WineserverProcesses::~WineserverProcesses() = default;
@@ -170,7 +176,8 @@ std::optional<std::string> WineserverProcesses::serving(const std::string& prefi
     const std::string serverName = serverNameOf(st);
     if (auto serverDir = serverInTempFolders(prefixDir, serverName))
         return serverDir;
-    for (const Server& server : m_servers) {
+    // The processes are looked at only when the server folders say nothing.
+    for (const Server& server : servers()) {
         const std::string& cwd = server.folder;
         const bool named =
             cwd.size() > serverName.size() && cwd.compare(cwd.size() - serverName.size() - 1,
@@ -202,12 +209,6 @@ std::string wineRunningMessage(const std::string& prefixDir)
 
 std::optional<std::string> runningWineserver(const std::string& prefixDir)
 {
-    struct stat st;
-    if (::stat(prefixDir.c_str(), &st) != 0)
-        return std::nullopt;
-    // The processes are looked at only when the server folders say nothing.
-    if (auto serverDir = serverInTempFolders(prefixDir, serverNameOf(st)))
-        return serverDir;
     return WineserverProcesses().serving(prefixDir);
 }
 

@@ -17,8 +17,8 @@ namespace tw::wine {
 /// the processes: a wineserver works in its server folder and holds the prefix folder open.
 std::optional<std::string> runningWineserver(const std::string& prefixDir);
 
-/// The wineserver processes of this user, read from /proc once, to tell for many prefixes
-/// whether Wine runs in them (as runningWineserver does for one).
+/// The wineserver processes of this user, read from /proc once (when a prefix's server folder
+/// does not tell), to tell for many prefixes whether Wine runs in them.
 class WineserverProcesses
 {
 public:
@@ -32,7 +32,8 @@ public:
 
 private:
     struct Server;
-    std::vector<Server> m_servers;
+    const std::vector<Server>& servers() const;
+    mutable std::optional<std::vector<Server>> m_servers;
 };
 
 /// The message for a prefix in which Wine runs.
