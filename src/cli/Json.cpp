@@ -9,6 +9,10 @@
 
 namespace tw::cli {
 
+namespace {
+
+/// The text as a JSON string literal, quotes included. Bytes that are not UTF-8 become
+/// U+FFFD, so that the output is always valid JSON.
 std::string jsonString(std::string_view text)
 {
     std::string valid;
@@ -46,8 +50,6 @@ std::string jsonString(std::string_view text)
     }
     return out + "\"";
 }
-
-namespace {
 
 bool isDigit(char c)
 {

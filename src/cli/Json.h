@@ -10,10 +10,6 @@
 
 namespace tw::cli {
 
-/// The text as a JSON string literal, quotes included. Bytes that are not UTF-8 become
-/// U+FFFD, so that the output is always valid JSON.
-std::string jsonString(std::string_view text);
-
 /// The text, or none (written as null) when it is empty.
 inline std::optional<std::string_view> nonEmpty(std::string_view text)
 {

@@ -43,7 +43,6 @@ bool isDrivePattern(std::string_view pattern)
            pattern[1] == ':' && pattern[2] == '\\';
 }
 
-
 /// `key` is `base` or lies below it.
 bool isAtOrBelow(std::string_view key, std::string_view base)
 {
