@@ -1,9 +1,7 @@
 #include "SessionStart.h"
 
+#include "OpenSystem.h"
 #include "Startup.h"
-#include "platform/curl/CurlHttp.h"
-#include "platform/wine/PrefixLocator.h"
-#include "platform/wine/WinePrefix.h"
 #include "registry/PublicFunctions.h"
 #include "registry/Settings.h"
 #include "scanner/sections/SmallSections.h"
@@ -18,12 +16,11 @@ platform::Platform withHttp(platform::Platform platform, platform::Http* http)
 }
 } // namespace
 
-StartedSession::StartedSession(const wine::PrefixChoice& choice,
-                               std::unique_ptr<wine::WinePrefix> prefix,
+StartedSession::StartedSession(std::string path, std::string source,
+                               std::unique_ptr<OpenedSystem> system,
                                std::unique_ptr<platform::Http> http)
-    : m_prefixPath(prefix->hostPath()), m_prefixSource(choice.source), m_prefix(std::move(prefix)),
-      m_http(std::move(http)),
-      m_session(withHttp(m_prefix->platform(), m_http.get()))
+    : m_prefixPath(std::move(path)), m_prefixSource(std::move(source)), m_system(std::move(system)),
+      m_http(std::move(http)), m_session(withHttp(m_system->platform(), m_http.get()))
 {
 }
 
@@ -31,7 +28,7 @@ StartedSession::~StartedSession() = default;
 
 std::string addonListPath()
 {
-    return wine::dataDirectory() + "/addons/addon-list.txt";
+    return dataDirectory() + "/addons/addon-list.txt";
 }
 
 namespace {
@@ -39,7 +36,7 @@ namespace {
 void saveStartupWrites(StartedSession& started)
 {
     try {
-        started.prefix().save();
+        started.session().storage().commit();
     } catch (const std::exception& e) {
         started.warnings.push_back(e.what());
     }
@@ -48,19 +45,16 @@ void saveStartupWrites(StartedSession& started)
 
 std::unique_ptr<StartedSession> startSession(const StartOptions& options)
 {
-    wine::PrefixChoice choice = wine::choosePrefix(options.prefix);
-    const wine::OpenMode mode = options.preview           ? wine::OpenMode::Preview
-                                : options.changesRegistry ? wine::OpenMode::Writer
-                                                          : wine::OpenMode::Normal;
-    auto prefix = std::make_unique<wine::WinePrefix>(choice.path, mode);
+    OpenedStart opened = openSystem(options);
     std::unique_ptr<platform::Http> http;
     if (!options.preview)
-        http = std::make_unique<platform::CurlHttp>();
+        http = makeHttp();
     auto started =
-        std::make_unique<StartedSession>(std::move(choice), std::move(prefix), std::move(http));
+        std::make_unique<StartedSession>(std::move(opened.path), std::move(opened.source),
+                                         std::move(opened.system), std::move(http));
     Session& session = started->session();
 
-    if (options.settings == SettingsMode::Load && !started->prefix().isReadOnly()) {
+    if (options.settings == SettingsMode::Load && session.storage().readOnlyReason().empty()) {
         if (!RunElevationStep(session)) {
             saveStartupWrites(*started);
             started->restarted = true;

@@ -9,11 +9,6 @@
 #include <string>
 #include <vector>
 
-namespace tw::wine {
-class WinePrefix;
-struct PrefixChoice;
-} // namespace tw::wine
-
 namespace tw::app {
 
 enum class SettingsMode
@@ -37,22 +32,30 @@ struct StartOptions
     bool changesRegistry = false;
 };
 
-/// The prefix in use and the session over it; the session lives as long as this does.
+/// What a session runs on (a Wine prefix, or the Windows system itself): owns the
+/// platform's parts.
+class OpenedSystem
+{
+public:
+    virtual ~OpenedSystem() = default;
+    virtual platform::Platform platform() = 0;
+};
+
+/// The system in use and the session over it; the session lives as long as this does.
 class StartedSession
 {
 public:
     /// `http` may be null: the session then uses no network.
-    StartedSession(const wine::PrefixChoice& choice, std::unique_ptr<wine::WinePrefix> prefix,
+    StartedSession(std::string path, std::string source, std::unique_ptr<OpenedSystem> system,
                    std::unique_ptr<platform::Http> http);
     ~StartedSession();
     StartedSession(const StartedSession&) = delete;
     StartedSession& operator=(const StartedSession&) = delete;
 
-    /// For the start-up code and the programs' mains, which know the Wine platform.
-    wine::WinePrefix& prefix() { return *m_prefix; }
     Session& session() { return m_session; }
+    OpenedSystem& system() { return *m_system; }
     /// The prefix's host folder, and where the choice came from: "--prefix", "WINEPREFIX",
-    /// "~/.wine" or "demo".
+    /// "~/.wine" or "demo"; on Windows the Windows folder and "system".
     const std::string& prefixPath() const { return m_prefixPath; }
     const std::string& prefixSource() const { return m_prefixSource; }
 
@@ -68,7 +71,7 @@ public:
 private:
     std::string m_prefixPath;
     std::string m_prefixSource;
-    std::unique_ptr<wine::WinePrefix> m_prefix;
+    std::unique_ptr<OpenedSystem> m_system;
     std::unique_ptr<platform::Http> m_http;
     Session m_session;
 };

@@ -2,6 +2,7 @@
 #include "Command.h"
 #include "Json.h"
 #include "app/Prefixes.h"
+#include "platform/HostFiles.h"
 
 #include <ctime>
 #include <iomanip>
@@ -31,8 +32,7 @@ std::string timeText(std::int64_t seconds)
     if (seconds <= 0)
         return "-";
     const std::time_t t = static_cast<std::time_t>(seconds);
-    std::tm local{};
-    ::localtime_r(&t, &local);
+    const std::tm local = platform::localCalendarTime(t);
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local);
     return text;

@@ -6,7 +6,6 @@
 
 #include <array>
 #include <cstdio>
-#include <openssl/evp.h>
 #include <stdexcept>
 
 namespace tw {
@@ -43,23 +42,9 @@ std::string bytesOf(const std::string& text, bool unicode)
     return std::string("\xFF\xFE", 2) + encodedOf(text, true);
 }
 
-std::string hexOf(const unsigned char* digest, unsigned int size)
-{
-    static const char* hex = "0123456789abcdef";
-    std::string out;
-    for (unsigned int i = 0; i < size; ++i) {
-        out += hex[digest[i] >> 4];
-        out += hex[digest[i] & 15];
-    }
-    return out;
-}
-
 std::string sha256Hex(std::string_view text)
 {
-    std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
-    unsigned int size = 0;
-    EVP_Digest(text.data(), text.size(), digest.data(), &size, EVP_sha256(), nullptr);
-    return hexOf(digest.data(), size);
+    return platform::Sha256::hex(text);
 }
 
 /// Splits off the checksum line: the text without it, and the checksum it held.
@@ -128,16 +113,11 @@ constexpr size_t kChecksumLength = 64;
 
 BackupSealWriter::BackupSealWriter(platform::FileStream& out, const std::string& machine)
     : m_out(out), m_originLine(std::string(kOriginPrefix) + machine + "\r\n"),
-      m_hash(EVP_MD_CTX_new())
+      m_hash(std::make_unique<platform::Sha256>())
 {
-    if (!m_hash || EVP_DigestInit_ex(m_hash, EVP_sha256(), nullptr) != 1)
-        throw std::runtime_error("cannot compute a checksum");
 }
 
-BackupSealWriter::~BackupSealWriter()
-{
-    EVP_MD_CTX_free(m_hash);
-}
+BackupSealWriter::~BackupSealWriter() = default;
 
 void BackupSealWriter::put(std::string_view bytes)
 {
@@ -162,7 +142,7 @@ void BackupSealWriter::write(const platform::RegFilePiece& piece)
         put(bytes.substr(0, firstBytes));
         const std::string hashed =
             std::string(m_unicode ? firstLine : bytes.substr(0, firstBytes)) + m_originLine;
-        EVP_DigestUpdate(m_hash, hashed.data(), hashed.size());
+        m_hash->update(hashed);
         put(encodedOf(m_originLine, m_unicode));
         const std::string prefix(kChecksumPrefix);
         m_checksumAt = m_written + static_cast<std::int64_t>(encodedOf(prefix, m_unicode).size());
@@ -171,16 +151,13 @@ void BackupSealWriter::write(const platform::RegFilePiece& piece)
         bytes.remove_prefix(firstBytes);
     }
     const std::string_view hashed = m_unicode ? text : bytes;
-    EVP_DigestUpdate(m_hash, hashed.data(), hashed.size());
+    m_hash->update(hashed);
     put(bytes);
 }
 
 void BackupSealWriter::finish()
 {
-    std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
-    unsigned int size = 0;
-    EVP_DigestFinal_ex(m_hash, digest.data(), &size);
-    const std::string checksum = encodedOf(hexOf(digest.data(), size), m_unicode);
+    const std::string checksum = encodedOf(platform::Sha256::hexOf(m_hash->finish()), m_unicode);
     if (m_out.seek(m_checksumAt, SEEK_SET) != m_checksumAt)
         throw std::runtime_error("cannot write the checksum");
     m_out.write(checksum.data(), static_cast<std::int64_t>(checksum.size()));

@@ -5,12 +5,12 @@
 
 #include "platform/Files.h"
 #include "platform/RegFile.h"
+#include "platform/Sha256.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
-
-using EVP_MD_CTX = struct evp_md_ctx_st;
 
 namespace tw {
 
@@ -43,7 +43,7 @@ private:
 
     platform::FileStream& m_out;
     std::string m_originLine;
-    EVP_MD_CTX* m_hash;
+    std::unique_ptr<platform::Sha256> m_hash;
     bool m_started = false;
     bool m_unicode = false;
     std::int64_t m_written = 0;

@@ -1,5 +1,6 @@
 // Start-up as both front ends run it, on prefixes in temporary folders.
 #include "app/SessionStart.h"
+
 #include "app/Startup.h"
 #include "platform/wine/WinePrefix.h"
 #include "platform/wine/WineRegistry.h"
@@ -50,7 +51,10 @@ TEST_F(SessionStartTest, WithUserAccountControlOnTheWindowStillOpensOnWine)
         << "the elevation step leaves no empty key for the next scan to report";
     EXPECT_TRUE(keyExists(session, win::HKEY_CURRENT_USER, "\\Software\\Tidewell"));
     EXPECT_TRUE(session.AppSettings.SelectAll) << "the first start runs with the defaults";
-    EXPECT_FALSE(started->prefix().hasUnsavedChanges()) << "start-up writes are saved";
+    wine::WinePrefix onDisk((dir.path() / "prefix").string(), wine::OpenMode::Preview);
+    Session reread(onDisk.platform());
+    EXPECT_TRUE(keyExists(reread, win::HKEY_CURRENT_USER, "\\Software\\Tidewell"))
+        << "start-up writes are saved";
 }
 
 TEST_F(SessionStartTest, ALeftoverElevationFlagIsRemovedWithItsKey)
@@ -79,7 +83,6 @@ TEST_F(SessionStartTest, TheCommandLineStartWritesNothing)
     PrefixBuilder(dir.path() / "prefix").systemHive(kWindows7WithUac);
     const std::string before = test::readFile(dir.path() / "prefix" / "user.reg");
     auto started = start(app::SettingsMode::Read);
-    EXPECT_FALSE(started->prefix().hasUnsavedChanges());
     EXPECT_EQ(test::readFile(dir.path() / "prefix" / "user.reg"), before);
     EXPECT_TRUE(started->addonListLoaded);
     EXPECT_EQ(started->session().PlatformKind, 4);

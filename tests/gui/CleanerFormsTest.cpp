@@ -1,6 +1,5 @@
 // The disk cleaner's windows, driven as a user would: types, drives, scan, Stop, clean.
 #include "app/SessionStart.h"
-#include "platform/wine/WinePrefix.h"
 #include "cleaner/JunkFileTypes.h"
 #include "gui/MainForm.h"
 #include "gui/cleaner/CleanerViews.h"
@@ -12,6 +11,7 @@
 #include "gui/cleaner/TemporaryFileForm.h"
 #include "gui/widgets/ImageButton.h"
 #include "gui/widgets/MessageBox.h"
+#include "platform/wine/WinePrefix.h"
 #include "registry/Session.h"
 #include "support/RealWinePrefix.h"
 #include "support/TestSupport.h"

@@ -1,7 +1,7 @@
 // The history cleaner's window driven as a user would: choose an item, tick, Select All,
 // Clear with its state window and Cancel, and the refusals.
 #include "app/SessionStart.h"
-#include "platform/wine/WinePrefix.h"
+#include "app/WineStart.h"
 #include "gui/WindowContext.h"
 #include "gui/history/RecycleForm.h"
 #include "gui/scanner/RepairDialogForm.h"
@@ -9,6 +9,7 @@
 #include "gui/widgets/ImageButton.h"
 #include "gui/widgets/MessageBox.h"
 #include "platform/wine/DesktopTrash.h"
+#include "platform/wine/WinePrefix.h"
 #include "registry/Session.h"
 #include "registry/TRegistry.h"
 #include "support/TestSupport.h"
@@ -96,7 +97,7 @@ private:
         m_context.reset(new WindowContext{m_started->session(), readOnlyReason, {}, {}});
         m_context->commitChanges = [this]() -> QString {
             ++m_commits;
-            m_started->prefix().save();
+            app::winePrefix(*m_started).save();
             return {};
         };
     }
@@ -170,7 +171,7 @@ private slots:
         QVERIFY(m_messages.isEmpty());
         // The clear saved the registry itself.
         QCOMPARE(m_commits, 0);
-        QVERIFY(!m_started->prefix().hasUnsavedChanges());
+        QVERIFY(!app::winePrefix(*m_started).hasUnsavedChanges());
         QCOMPARE(runHistory(), QStringList({"MRUList"}));
         // Listed again: what is left.
         QCOMPARE(texts(form.DataListView, 1), QStringList({"ba"}));
@@ -229,7 +230,7 @@ private slots:
         QVERIFY(m_messages[1].contains(QStringLiteral("wininet.dll")));
         QVERIFY(m_messages[2].contains(QStringLiteral("wininet.dll")));
         QCOMPARE(m_commits, 0);
-        QVERIFY(!m_started->prefix().hasUnsavedChanges());
+        QVERIFY(!app::winePrefix(*m_started).hasUnsavedChanges());
         QVERIFY(!fs::exists(user() / "Temp/a.tmp"));
         QVERIFY(fs::exists(user() / "Temp/b.tmp"));
         QVERIFY(!fs::exists(user() / "Recent/c.lnk"));
@@ -251,10 +252,10 @@ private slots:
         QCOMPARE(form.DataListView->topLevelItemCount(), 0);
         m_answer = QMessageBox::No;
         form.ImageExClear->click();
-        QCOMPARE(wine::trashedItemsFrom({m_started->prefix().hostPath()}).size(), 1u);
+        QCOMPARE(wine::trashedItemsFrom({app::winePrefix(*m_started).hostPath()}).size(), 1u);
         m_answer = QMessageBox::Yes;
         form.ImageExClear->click();
-        QVERIFY(wine::trashedItemsFrom({m_started->prefix().hostPath()}).empty());
+        QVERIFY(wine::trashedItemsFrom({app::winePrefix(*m_started).hostPath()}).empty());
     }
 
     void cancelInTheStateWindowStopsTheDeletions()

@@ -2,6 +2,7 @@
 #include "gui/MainForm.h"
 
 #include "app/SessionStart.h"
+#include "app/WineStart.h"
 #include "gui/AboutForm.h"
 #include "gui/ToolTable.h"
 #include "gui/pages/BackupPage.h"
@@ -127,7 +128,7 @@ private slots:
                                                "\"ScanSetting\"=\"1\"\n");
         // The window's own start-up: settings loaded (and written), drives, add-on list.
         m_started = app::startSession({builder.str(), app::SettingsMode::Load});
-        m_prefix = &m_started->prefix();
+        m_prefix = &app::winePrefix(*m_started);
         m_session = &m_started->session();
         m_messages.clear();
         m_commits = 0;
@@ -434,7 +435,7 @@ private slots:
             }
         } stop{env};
         m_started = app::startSession({prefix, app::SettingsMode::Load});
-        m_prefix = &m_started->prefix();
+        m_prefix = &app::winePrefix(*m_started);
         m_session = &m_started->session();
         QVERIFY(m_prefix->isReadOnly());
         m_setup.session = m_session;

@@ -3,12 +3,13 @@
 #include "gui/preferences/PreferencesForm.h"
 
 #include "app/SessionStart.h"
-#include "platform/wine/WinePrefix.h"
+#include "app/WineStart.h"
 #include "gui/WindowContext.h"
 #include "gui/preferences/UpdateFlow.h"
 #include "gui/widgets/ImageButton.h"
 #include "gui/widgets/MessageBox.h"
 #include "platform/wine/WineInstallation.h"
+#include "platform/wine/WinePrefix.h"
 #include "registry/TRegistry.h"
 #include "support/RealWinePrefix.h"
 #include "support/TestSupport.h"
@@ -44,7 +45,7 @@ private:
         m_started = app::startSession({prefixPath(), app::SettingsMode::Load});
         m_context.reset(new WindowContext{m_started->session(), {}, {}, {}});
         m_context->commitChanges = [this]() -> QString {
-            m_started->prefix().save();
+            app::winePrefix(*m_started).save();
             return {};
         };
         m_context->endProgram = [this] { ++m_ends; };
@@ -117,10 +118,12 @@ private slots:
         form.show();
         QVERIFY(form.ChkRun->isChecked());
         QVERIFY(!form.chScanOption->isChecked());
-        QVERIFY(std::filesystem::exists(m_started->prefix().installation().desktopFilePath()));
+        QVERIFY(
+            std::filesystem::exists(app::winePrefix(*m_started).installation().desktopFilePath()));
         form.ChkRun->setChecked(false);
         form.IgOKClick();
-        QVERIFY(!std::filesystem::exists(m_started->prefix().installation().desktopFilePath()));
+        QVERIFY(
+            !std::filesystem::exists(app::winePrefix(*m_started).installation().desktopFilePath()));
         QVERIFY(m_messages.isEmpty());
     }
 
@@ -130,7 +133,7 @@ private slots:
             QSKIP("wine is not installed");
         test::UpdateServer server;
         setUpdateHost(server.host("2.1"));
-        m_started->prefix().save();
+        app::winePrefix(*m_started).save();
         TFormOptions form(*m_context);
         form.show();
         const std::map<std::string, std::string> env{{"WINEPREFIX", prefixPath()},

@@ -2,8 +2,8 @@
 #include "gui/prefixes/PrefixChooserForm.h"
 
 #include "app/SessionStart.h"
-#include "platform/wine/WinePrefix.h"
 #include "gui/MainForm.h"
+#include "platform/wine/WinePrefix.h"
 #include "support/TestSupport.h"
 
 #include <QLabel>

@@ -2,11 +2,12 @@
 #include "gui/startup/StartupManagerForm.h"
 
 #include "app/SessionStart.h"
-#include "platform/wine/WinePrefix.h"
+#include "app/WineStart.h"
 #include "gui/ToolTable.h"
 #include "gui/WindowContext.h"
 #include "gui/widgets/ImageButton.h"
 #include "gui/widgets/MessageBox.h"
+#include "platform/wine/WinePrefix.h"
 #include "registry/Session.h"
 #include "registry/TRegistry.h"
 #include "repair/BackupList.h"
@@ -81,7 +82,7 @@ private slots:
         m_started->session().PlatformKind = 4;
         m_context.reset(new WindowContext{m_started->session(), {}, {}, {}});
         m_context->commitChanges = [this]() -> QString {
-            m_started->prefix().save();
+            app::winePrefix(*m_started).save();
             return {};
         };
         m_messages.clear();

@@ -1,6 +1,5 @@
 // The browser repair and the file splitter windows, driven as a user would.
 #include "app/SessionStart.h"
-#include "platform/wine/WinePrefix.h"
 #include "gui/MainForm.h"
 #include "gui/WindowContext.h"
 #include "gui/browser/BrowserRepairForm.h"
@@ -8,6 +7,7 @@
 #include "gui/widgets/ClickLabel.h"
 #include "gui/widgets/ImageButton.h"
 #include "gui/widgets/MessageBox.h"
+#include "platform/wine/WinePrefix.h"
 #include "registry/Session.h"
 #include "registry/TRegistry.h"
 #include "repair/BackupList.h"

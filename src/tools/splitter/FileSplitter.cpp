@@ -1,5 +1,6 @@
 #include "FileSplitter.h"
 
+#include "platform/HostFiles.h"
 #include "platform/TempFile.h"
 
 #include <algorithm>
@@ -7,13 +8,10 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <functional>
 #include <limits>
 #include <memory>
-#include <signal.h>
-#include <unistd.h>
 #include <vector>
 
 namespace tw {
@@ -65,10 +63,10 @@ void removeStaleTemporaries(const std::string& path)
          !failed && it != end; it.increment(failed)) {
         win::DWORD writer = 0;
         if (!platform::isTempFileName(it->path().filename().string(), &writer) ||
-            writer == static_cast<win::DWORD>(::getpid()) ||
+            writer == platform::currentHostProcessId() ||
             !fs::is_regular_file(it->symlink_status(failed)))
             continue;
-        if (::kill(static_cast<pid_t>(writer), 0) != 0 && errno == ESRCH)
+        if (!platform::hostProcessMayRun(writer))
             stale.push_back(it->path());
     }
     for (const fs::path& file : stale)
@@ -81,16 +79,10 @@ File createTemporary(const std::string& path, std::string& temporary, std::strin
 {
     removeStaleTemporaries(path);
     for (int attempt = 0; attempt < 4; ++attempt) {
-        temporary = platform::tempFileName(path, static_cast<win::DWORD>(::getpid()));
-        const int fd =
-            ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            if (File file{::fdopen(fd, "wb")})
-                return file;
-            ::close(fd);
-            ::unlink(temporary.c_str());
-            break;
-        }
+        temporary = platform::tempFileName(path, platform::currentHostProcessId());
+        errno = 0;
+        if (File file{platform::createNewHostFile(temporary)})
+            return file;
         if (errno != EEXIST)
             break;
     }
