@@ -6,6 +6,13 @@
 
 #include <iostream>
 
+#ifdef _WIN32
+#include <cstdio>
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#endif
+
 namespace {
 
 int run(int argc, char** argv)
@@ -38,6 +45,13 @@ int run(int argc, char** argv)
 int main(int argc, char** argv)
 {
     tw::platform::preferLargeMemoryPages();
+#ifdef _WIN32
+    // The same bytes as on Linux: UTF-8 (the manifest makes it the process's code page), and
+    // line ends as written, so that exports and JSON piped on are the same.
+    SetConsoleOutputCP(CP_UTF8);
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+#endif
     try {
         return run(argc, argv);
     } catch (const tw::cli::UsageError& e) {
