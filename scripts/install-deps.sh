@@ -9,7 +9,7 @@ packages=(
     libgtest-dev libgmock-dev
     libmimalloc-dev libyaml-cpp-dev nlohmann-json3-dev
     wine wine64 wine32:i386 nsis
-    gcc-mingw-w64-x86-64
+    gcc-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix googletest
 )
 if [ $# -gt 0 ]; then
     packages=("$@")
