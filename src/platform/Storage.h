@@ -1,6 +1,8 @@
 // Where the registry's changes become lasting, and the check made before changing anything.
 #pragma once
 
+#include "WinTypes.h"
+
 #include <stdexcept>
 #include <string>
 
@@ -20,6 +22,12 @@ public:
     /// Why changes made now could not be saved (the registry is read-only, a file may not be
     /// written, another program changed it meanwhile); empty when they can be.
     virtual std::string writeRefusal() = 0;
+    /// Why changes under the root key `root` could not be made now; empty when they can.
+    virtual std::string writeRefusalUnder(win::HKEY root)
+    {
+        (void)root;
+        return {};
+    }
     /// Saves every change made so far. Throws StorageError; then nothing was saved and the
     /// changes are still pending.
     virtual void commit() = 0;

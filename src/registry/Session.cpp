@@ -1,5 +1,8 @@
 #include "Session.h"
 
+#include "platform/RootKeys.h"
+
+#include <algorithm>
 #include <stdexcept>
 #include <utility>
 
@@ -72,6 +75,22 @@ platform::UrlCache& Session::urlCache() const
 std::string Session::changeRefusal() const
 {
     return storage().writeRefusal();
+}
+
+std::string Session::changeRefusalFor(const std::vector<std::string>& keyPaths) const
+{
+    if (std::string refusal = changeRefusal(); !refusal.empty())
+        return refusal;
+    std::vector<win::HKEY> asked;
+    for (const std::string& path : keyPaths) {
+        const std::optional<platform::KeyPath> key = platform::parseKeyPath(path);
+        if (!key || std::find(asked.begin(), asked.end(), key->root) != asked.end())
+            continue;
+        asked.push_back(key->root);
+        if (std::string refusal = storage().writeRefusalUnder(key->root); !refusal.empty())
+            return refusal;
+    }
+    return {};
 }
 
 void Session::requireChangeable() const

@@ -64,6 +64,9 @@ public:
     /// the registry may not be written); empty when changes may be made. Every action that
     /// changes the system's files or registry asks first and changes nothing when refused.
     std::string changeRefusal() const;
+    /// changeRefusal(), and why the keys named (full paths such as
+    /// "HKEY_LOCAL_MACHINE\\Software\\X") could not be changed now (no administrator rights).
+    std::string changeRefusalFor(const std::vector<std::string>& keyPaths) const;
     /// Throws ChangeRefused with the refusal when changes may not be made now.
     void requireChangeable() const;
 

@@ -34,7 +34,10 @@ ChangeOutcome MakeBackedUpChange(const Session& session, std::string_view undoes
 {
     ChangeOutcome outcome;
     platform::Storage& storage = session.storage();
-    if (std::string refusal = storage.writeRefusal(); !refusal.empty()) {
+    std::vector<std::string> keys;
+    for (const RegistryChange& registryChange : changes)
+        keys.push_back(registryChange.key);
+    if (std::string refusal = session.changeRefusalFor(keys); !refusal.empty()) {
         outcome.error = NothingChanged(refusal);
         return outcome;
     }

@@ -89,6 +89,24 @@ void RepairSections(Session& session, RepairView& view)
     repairReportedSections(session, tracking);
 }
 
+namespace {
+/// The keys of the findings the repair is to change.
+std::vector<std::string> checkedKeys(const Session& session)
+{
+    std::vector<std::string> keys;
+    for (const int number : session.ReportRowSection) {
+        if (number < 0 || number >= kSectionCount)
+            continue;
+        const TRegistryContents& contents = session.SectionContents[static_cast<size_t>(number)];
+        for (int i = 0; i < contents.Count(); ++i) {
+            if (contents.Items(i).Content.Checked)
+                keys.push_back(contents.Items(i).Content.KeyPath);
+        }
+    }
+    return keys;
+}
+} // namespace
+
 RepairRun RepairProblems(Session& session, RepairView& view, bool skipBackup,
                          const std::function<void(const RepairRun&)>& afterBackup)
 {
@@ -98,7 +116,7 @@ RepairRun RepairProblems(Session& session, RepairView& view, bool skipBackup,
     session.OperationState = kOperationIdle;
     // All or nothing: a repair that could not be saved is not begun (its file deletions
     // could not be taken back with the registry changes).
-    const std::string refusal = session.changeRefusal();
+    const std::string refusal = session.changeRefusalFor(checkedKeys(session));
     if (!refusal.empty()) {
         run.error = "Nothing was repaired. " + refusal;
         return run;
