@@ -34,8 +34,11 @@ int runInfo(CommandContext& context)
     platform::System& system = session.system();
     platform::Files& files = session.files();
     const platform::OsVersionInfo version = system.versionEx();
-    out << "Prefix:          " << context.started.prefixPath() << " ("
-        << context.started.prefixSource() << ")\n";
+    if (context.started.prefixSource() == "system")
+        out << "System:          this Windows (" << context.started.prefixPath() << ")\n";
+    else
+        out << "Prefix:          " << context.started.prefixPath() << " ("
+            << context.started.prefixSource() << ")\n";
     const std::string readOnly = session.storage().readOnlyReason();
     out << "State:           " << (readOnly.empty() ? "writable" : "read-only: " + readOnly)
         << "\n";
