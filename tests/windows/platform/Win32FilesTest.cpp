@@ -3,10 +3,12 @@
 #include "platform/win32/WideText.h"
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <set>
 #include <string>
+#include <vector>
 #include <windows.h>
 // After windows.h, which it builds on.
 #include <winioctl.h>
@@ -80,6 +82,45 @@ protected:
             return false;
         const DWORD attributes = GetFileAttributesW(link.c_str());
         return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    }
+
+    /// A junction to a folder, as mklink /j makes it: a mount point whose target is an NT path.
+    bool makeJunction(const std::string& name, const std::string& target)
+    {
+        const std::wstring link = toWide(path(name));
+        if (!CreateDirectoryW(link.c_str(), nullptr))
+            return false;
+        const std::wstring printName = toWide(path(target));
+        const std::wstring substitute = L"\\??\\" + printName;
+        const auto bytes = [](const std::wstring& text) {
+            return static_cast<WORD>(text.size() * sizeof(wchar_t));
+        };
+        // Tag, data length, reserved; then the names' offsets and lengths and the names.
+        std::vector<WORD> buffer(4 + 4);
+        buffer.insert(buffer.end(), substitute.begin(), substitute.end());
+        buffer.push_back(0);
+        buffer.insert(buffer.end(), printName.begin(), printName.end());
+        buffer.push_back(0);
+        const DWORD tag = IO_REPARSE_TAG_MOUNT_POINT;
+        std::memcpy(buffer.data(), &tag, sizeof(tag));
+        buffer[2] = static_cast<WORD>((buffer.size() - 4) * sizeof(WORD));
+        buffer[4] = 0;
+        buffer[5] = bytes(substitute);
+        buffer[6] = static_cast<WORD>(bytes(substitute) + sizeof(wchar_t));
+        buffer[7] = bytes(printName);
+        const HANDLE folder =
+            CreateFileW(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (folder == INVALID_HANDLE_VALUE)
+            return false;
+        DWORD returned = 0;
+        const bool made = DeviceIoControl(folder, FSCTL_SET_REPARSE_POINT, buffer.data(),
+                                          static_cast<DWORD>(buffer.size() * sizeof(WORD)), nullptr,
+                                          0, &returned, nullptr);
+        const DWORD error = GetLastError();
+        CloseHandle(folder);
+        SetLastError(error);
+        return made;
     }
 
     /// The host path of a path under Wine; empty elsewhere.
@@ -190,9 +231,12 @@ TEST_F(Win32FilesTest, FileIdIsOneForEveryPathToAFolder)
         std::replace(throughRoot.begin(), throughRoot.end(), '/', '\\');
         EXPECT_EQ(m_files.fileId(throughRoot), one) << throughRoot;
     }
-    if (!makeLink("link", "one", SYMBOLIC_LINK_FLAG_DIRECTORY))
-        GTEST_SKIP() << "CreateSymbolicLinkW makes no link here";
-    EXPECT_EQ(m_files.fileId(path("link")), one);
+    if (makeLink("link", "one", SYMBOLIC_LINK_FLAG_DIRECTORY)) {
+        EXPECT_EQ(m_files.fileId(path("link")), one);
+    }
+    if (!makeJunction("junction", "one"))
+        GTEST_SKIP() << "no junctions here: " << tw::win32::lastErrorText();
+    EXPECT_EQ(m_files.fileId(path("junction")), one);
 }
 
 TEST_F(Win32FilesTest, CreatingRefusesWhatItMustNotTouch)
