@@ -66,7 +66,7 @@ std::optional<FileId> idOfPath(const std::wstring& path)
     return idOfHandle(handle.get());
 }
 
-/// The path with forward slashes turned round, lower-cased, as a cache key.
+/// The path with forward slashes turned round, lower-cased: the key of its cached answers.
 std::wstring cacheKey(std::string_view path)
 {
     std::wstring key = toWide(path);
@@ -217,7 +217,7 @@ win::DWORD Win32Files::fileAttributes(std::string_view path)
         const std::wstring key = cacheKey(path);
         if (const auto found = m_attributes.find(key); found != m_attributes.end())
             return found->second;
-        const DWORD attributes = GetFileAttributesW(key.c_str());
+        const DWORD attributes = GetFileAttributesW(toWide(path).c_str());
         m_attributes.emplace(key, attributes);
         return attributes;
     }
@@ -230,7 +230,7 @@ std::optional<platform::FileId> Win32Files::fileId(std::string_view path)
         const std::wstring key = cacheKey(path);
         if (const auto found = m_ids.find(key); found != m_ids.end())
             return found->second;
-        const std::optional<FileId> id = idOfPath(key);
+        const std::optional<FileId> id = idOfPath(toWide(path));
         m_ids.emplace(key, id);
         return id;
     }
