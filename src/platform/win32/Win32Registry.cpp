@@ -159,13 +159,22 @@ Win32Registry::Win32Registry() = default;
 Win32Registry::~Win32Registry()
 {
     for (const auto& [key, place] : m_open)
-        RegCloseKey(nativeOf(key));
+        RegCloseKey(::HKEY(native(key)));
+}
+
+void* Win32Registry::native(win::HKEY key) const
+{
+    if (const auto it = m_viewedRoots.find(key); it != m_viewedRoots.end())
+        return nativeOf(it->second.root);
+    return nativeOf(key);
 }
 
 std::optional<Win32Registry::KeyPlace> Win32Registry::placeOf(win::HKEY key) const
 {
     if (isPredefined(key))
         return KeyPlace{key, {}, 0};
+    if (const auto it = m_viewedRoots.find(key); it != m_viewedRoots.end())
+        return KeyPlace{it->second.root, {}, it->second.view};
     const auto it = m_open.find(key);
     if (it == m_open.end())
         return std::nullopt;
@@ -177,8 +186,14 @@ win::HKEY Win32Registry::remember(void* native, KeyPlace place)
     const auto value = reinterpret_cast<win::HKEY>(native);
     // Opening a root again may hand back the predefined handle itself.
     const win::HKEY low = value & 0xFFFFFFFFu;
-    if (isPredefined(low) && nativeOf(low) == native)
-        return low;
+    if (isPredefined(low) && nativeOf(low) == native) {
+        if (!place.view)
+            return low;
+        const win::HKEY viewed = m_nextViewedRoot;
+        m_nextViewedRoot += 2;
+        m_viewedRoots[viewed] = {low, place.view};
+        return viewed;
+    }
     m_open[value] = std::move(place);
     return value;
 }
@@ -190,11 +205,12 @@ win::LONG Win32Registry::openKey(win::HKEY key, std::string_view subKey, win::RE
     if (!parent)
         return ERROR_INVALID_HANDLE;
     const std::wstring wideSub = toWide(subKey);
+    const win::REGSAM view = (access & kViewFlags) ? (access & kViewFlags) : parent->view;
     ::HKEY opened = nullptr;
-    const LONG rc = RegOpenKeyExW(nativeOf(key), wideSub.c_str(), options, access, &opened);
+    const LONG rc =
+        RegOpenKeyExW(::HKEY(native(key)), wideSub.c_str(), options, access | view, &opened);
     if (rc != ERROR_SUCCESS)
         return rc;
-    const win::REGSAM view = (access & kViewFlags) ? (access & kViewFlags) : parent->view;
     *result = remember(opened, {parent->root, joinPath(parent->path, wideSub), view});
     return ERROR_SUCCESS;
 }
@@ -219,7 +235,7 @@ win::LONG Win32Registry::createKey(win::HKEY key, std::string_view subKey, win::
             prefix = wideSub.substr(0, end);
             if (missing.empty()) {
                 NativeKey probe;
-                if (RegOpenKeyExW(nativeOf(key), prefix.c_str(), 0, KEY_QUERY_VALUE | view,
+                if (RegOpenKeyExW(::HKEY(native(key)), prefix.c_str(), 0, KEY_QUERY_VALUE | view,
                                   probe.out()) != ERROR_SUCCESS)
                     missing.push_back(prefix);
             } else {
@@ -231,8 +247,8 @@ win::LONG Win32Registry::createKey(win::HKEY key, std::string_view subKey, win::
 
     ::HKEY opened = nullptr;
     DWORD disposition = 0;
-    const LONG rc = RegCreateKeyExW(nativeOf(key), wideSub.c_str(), 0, nullptr, 0, access, nullptr,
-                                    &opened, &disposition);
+    const LONG rc = RegCreateKeyExW(::HKEY(native(key)), wideSub.c_str(), 0, nullptr, 0,
+                                    access | view, nullptr, &opened, &disposition);
     if (rc != ERROR_SUCCESS)
         return rc;
     if (disposition == REG_CREATED_NEW_KEY) {
@@ -251,18 +267,18 @@ win::LONG Win32Registry::createKey(win::HKEY key, std::string_view subKey, win::
 
 win::LONG Win32Registry::closeKey(win::HKEY key)
 {
-    if (isPredefined(key))
+    if (isPredefined(key) || m_viewedRoots.erase(key))
         return ERROR_SUCCESS;
     const auto it = m_open.find(key);
     if (it == m_open.end())
         return ERROR_INVALID_HANDLE;
     m_open.erase(it);
-    return RegCloseKey(nativeOf(key));
+    return RegCloseKey(::HKEY(native(key)));
 }
 
 win::LONG Win32Registry::flushKey(win::HKEY key)
 {
-    return RegFlushKey(nativeOf(key));
+    return RegFlushKey(::HKEY(native(key)));
 }
 
 win::LONG Win32Registry::queryInfoKey(win::HKEY key, platform::KeyInfo* info)
@@ -270,17 +286,17 @@ win::LONG Win32Registry::queryInfoKey(win::HKEY key, platform::KeyInfo* info)
     DWORD classLength = 0;
     DWORD subKeys = 0, maxSubKeyLen = 0, values = 0, maxValueNameLen = 0, maxValueLen = 0;
     ::FILETIME written{};
-    LONG rc =
-        RegQueryInfoKeyW(nativeOf(key), nullptr, &classLength, nullptr, &subKeys, &maxSubKeyLen,
-                         nullptr, &values, &maxValueNameLen, &maxValueLen, nullptr, &written);
+    LONG rc = RegQueryInfoKeyW(::HKEY(native(key)), nullptr, &classLength, nullptr, &subKeys,
+                               &maxSubKeyLen, nullptr, &values, &maxValueNameLen, &maxValueLen,
+                               nullptr, &written);
     if (rc != ERROR_SUCCESS)
         return rc;
     std::wstring className;
     if (classLength > 0) {
         std::wstring buffer(classLength + 1, L'\0');
         DWORD length = DWORD(buffer.size());
-        rc = RegQueryInfoKeyW(nativeOf(key), buffer.data(), &length, nullptr, nullptr, nullptr,
-                              nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+        rc = RegQueryInfoKeyW(::HKEY(native(key)), buffer.data(), &length, nullptr, nullptr,
+                              nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
         if (rc != ERROR_SUCCESS)
             return rc;
         className.assign(buffer.data(), length);
@@ -301,8 +317,8 @@ win::LONG Win32Registry::enumKey(win::HKEY key, win::DWORD index, std::string* n
 {
     wchar_t buffer[platform::kMaxKeyNameLength + 1];
     DWORD length = DWORD(std::size(buffer));
-    const LONG rc =
-        RegEnumKeyExW(nativeOf(key), index, buffer, &length, nullptr, nullptr, nullptr, nullptr);
+    const LONG rc = RegEnumKeyExW(::HKEY(native(key)), index, buffer, &length, nullptr, nullptr,
+                                  nullptr, nullptr);
     if (rc == ERROR_SUCCESS && name)
         *name = fromWide(std::wstring_view(buffer, length));
     return rc;
@@ -314,7 +330,7 @@ win::LONG Win32Registry::enumValue(win::HKEY key, win::DWORD index, std::string*
     std::wstring wideName;
     DWORD valueType = 0;
     std::string bytes;
-    const LONG rc = enumValueRaw(nativeOf(key), index, &wideName, &valueType, &bytes);
+    const LONG rc = enumValueRaw(::HKEY(native(key)), index, &wideName, &valueType, &bytes);
     if (rc != ERROR_SUCCESS)
         return rc;
     if (name)
@@ -331,7 +347,7 @@ win::LONG Win32Registry::queryValue(win::HKEY key, std::string_view name, win::D
 {
     DWORD valueType = 0;
     std::string bytes;
-    const LONG rc = readValue(nativeOf(key), toWide(name).c_str(), &valueType, &bytes);
+    const LONG rc = readValue(::HKEY(native(key)), toWide(name).c_str(), &valueType, &bytes);
     if (rc != ERROR_SUCCESS)
         return rc;
     if (type)
@@ -353,7 +369,7 @@ win::LONG Win32Registry::setValue(win::HKEY key, std::string_view name, win::DWO
     {
         // A handle of its own reads the old value even when `key` may only set values.
         NativeKey reader;
-        LONG rc = RegOpenKeyExW(nativeOf(key), L"", 0, KEY_QUERY_VALUE, reader.out());
+        LONG rc = RegOpenKeyExW(::HKEY(native(key)), L"", 0, KEY_QUERY_VALUE, reader.out());
         if (rc == ERROR_SUCCESS)
             rc = readValue(reader.get(), change.value.name.c_str(), &change.value.type,
                            &change.value.bytes);
@@ -361,7 +377,7 @@ win::LONG Win32Registry::setValue(win::HKEY key, std::string_view name, win::DWO
             return rc;
         change.existed = rc == ERROR_SUCCESS;
     }
-    const LONG rc = writeValue(nativeOf(key), change.value.name, type, toStored(type, data));
+    const LONG rc = writeValue(::HKEY(native(key)), change.value.name, type, toStored(type, data));
     if (rc == ERROR_SUCCESS)
         m_journal.push_back(std::move(change));
     return rc;
@@ -378,14 +394,26 @@ win::LONG Win32Registry::deleteValue(win::HKEY key, std::string_view name)
     change.existed = true;
     {
         NativeKey reader;
-        LONG rc = RegOpenKeyExW(nativeOf(key), L"", 0, KEY_QUERY_VALUE, reader.out());
+        LONG rc = RegOpenKeyExW(::HKEY(native(key)), L"", 0, KEY_QUERY_VALUE, reader.out());
         if (rc == ERROR_SUCCESS)
             rc = readValue(reader.get(), change.value.name.c_str(), &change.value.type,
                            &change.value.bytes);
         if (rc != ERROR_SUCCESS)
             return rc;
+        // Windows lists values in the order they were written.
+        bool after = false;
+        std::wstring name;
+        for (DWORD index = 0;
+             enumValueRaw(reader.get(), index, &name, nullptr, nullptr) == ERROR_SUCCESS; ++index) {
+            if (after)
+                change.followers.push_back(name);
+            else
+                after =
+                    CompareStringOrdinal(name.c_str(), int(name.size()), change.value.name.c_str(),
+                                         int(change.value.name.size()), TRUE) == CSTR_EQUAL;
+        }
     }
-    const LONG rc = RegDeleteValueW(nativeOf(key), change.value.name.c_str());
+    const LONG rc = RegDeleteValueW(::HKEY(native(key)), change.value.name.c_str());
     if (rc == ERROR_SUCCESS)
         m_journal.push_back(std::move(change));
     return rc;
@@ -405,8 +433,8 @@ win::LONG Win32Registry::deleteKey(win::HKEY key, std::string_view subKey)
     {
         // What undoes the deletion: the key's class and values.
         NativeKey target;
-        LONG rc =
-            RegOpenKeyExW(nativeOf(key), wideSub.c_str(), 0, KEY_READ | place->view, target.out());
+        LONG rc = RegOpenKeyExW(::HKEY(native(key)), wideSub.c_str(), 0, KEY_READ | place->view,
+                                target.out());
         if (rc != ERROR_SUCCESS)
             return rc;
         const win::HKEY targetKey = reinterpret_cast<win::HKEY>(target.get());
@@ -426,7 +454,7 @@ win::LONG Win32Registry::deleteKey(win::HKEY key, std::string_view subKey)
             change.values.push_back(std::move(value));
         }
     }
-    const LONG rc = RegDeleteKeyExW(nativeOf(key), wideSub.c_str(), place->view, 0);
+    const LONG rc = RegDeleteKeyExW(::HKEY(native(key)), wideSub.c_str(), place->view, 0);
     if (rc == ERROR_SUCCESS)
         m_journal.push_back(std::move(change));
     return rc;
@@ -439,12 +467,22 @@ bool Win32Registry::undo(const Change& change)
     switch (change.kind) {
     case Change::Kind::Value: {
         NativeKey key;
-        if (RegOpenKeyExW(root, place.path.c_str(), 0, KEY_SET_VALUE | place.view, key.out()) !=
-            ERROR_SUCCESS)
+        if (RegOpenKeyExW(root, place.path.c_str(), 0, KEY_SET_VALUE | KEY_QUERY_VALUE | place.view,
+                          key.out()) != ERROR_SUCCESS)
             return false;
-        if (change.existed)
-            return writeValue(key.get(), change.value.name, change.value.type,
-                              change.value.bytes) == ERROR_SUCCESS;
+        if (change.existed) {
+            bool restored = writeValue(key.get(), change.value.name, change.value.type,
+                                       change.value.bytes) == ERROR_SUCCESS;
+            for (const std::wstring& name : change.followers) {
+                DWORD type = 0;
+                std::string bytes;
+                if (readValue(key.get(), name.c_str(), &type, &bytes) != ERROR_SUCCESS)
+                    continue;
+                restored &= RegDeleteValueW(key.get(), name.c_str()) == ERROR_SUCCESS &&
+                            writeValue(key.get(), name, type, bytes) == ERROR_SUCCESS;
+            }
+            return restored;
+        }
         const LONG rc = RegDeleteValueW(key.get(), change.value.name.c_str());
         return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND;
     }

@@ -62,6 +62,13 @@ private:
         std::wstring path;
         win::REGSAM view = 0;
     };
+    /// A root opened again with a view: Windows hands back the predefined handle, so the view
+    /// is kept under a handle value of our own (odd, which real handles never are).
+    struct ViewedRoot
+    {
+        win::HKEY root = 0;
+        win::REGSAM view = 0;
+    };
     struct Change
     {
         enum class Kind
@@ -76,13 +83,19 @@ private:
         StoredValue value;
         std::wstring className;
         std::vector<StoredValue> values;
+        /// A deleted value's successors, written again after it to restore the order.
+        std::vector<std::wstring> followers;
     };
 
     std::optional<KeyPlace> placeOf(win::HKEY key) const;
+    /// The handle the W calls take for `key`.
+    void* native(win::HKEY key) const;
     win::HKEY remember(void* native, KeyPlace place);
     bool undo(const Change& change);
 
     std::map<win::HKEY, KeyPlace> m_open;
+    std::map<win::HKEY, ViewedRoot> m_viewedRoots;
+    win::HKEY m_nextViewedRoot = 1;
     std::vector<Change> m_journal;
 };
 

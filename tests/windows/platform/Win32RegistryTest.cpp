@@ -285,10 +285,11 @@ TEST_F(Win32RegistryTest, the32BitViewLivesUnderWow6432NodeAndIsDeletedThere)
                                        key.out()),
                   ERROR_SUCCESS);
     }
-    KeyHandle software(m_registry);
-    ASSERT_EQ(m_registry.openKey(kLocalMachine, "Software", KEY_ALL_ACCESS | wow32, software.out()),
+    // The handle of the root itself carries the view; the path below it is not redirected.
+    KeyHandle machine(m_registry);
+    ASSERT_EQ(m_registry.openKey(kLocalMachine, "", KEY_ALL_ACCESS | wow32, machine.out()),
               ERROR_SUCCESS);
-    const win::LONG deleted = m_registry.deleteKey(software.get(), name);
+    const win::LONG deleted = m_registry.deleteKey(machine.get(), "Software\\" + name);
     EXPECT_EQ(deleted, ERROR_SUCCESS);
     EXPECT_EQ(m_registry.openKey(kLocalMachine, "Software\\Wow6432Node\\" + name, KEY_READ | wow64,
                                  probe.out()),
