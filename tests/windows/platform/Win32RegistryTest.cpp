@@ -415,15 +415,20 @@ TEST_F(Win32RegistryEditorTest, exportThenImportGivesTheSameFile)
 TEST_F(Win32RegistryEditorTest, aDamagedFileChangesNothingAndNamesTheLine)
 {
     fill();
-    const std::string before = exported();
     const std::string key = fullPath();
     const fs::path file = m_folder / "damaged.reg";
 
-    // Fails while applying: the key name on line 9 is longer than Windows allows.
+    // Fails while applying line 9: a lasting key cannot be made below a volatile one.
+    HKEY fleeting = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(m_native, L"fleeting", 0, nullptr, REG_OPTION_VOLATILE,
+                              KEY_ALL_ACCESS, nullptr, &fleeting, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(fleeting);
+    const std::string before = exported();
     writeBytes(file, "REGEDIT4\r\n\r\n[" + key + "]\r\n\"m\"=-\r\n\"new\"=\"text\"\r\n[-" + key +
                          "\\sub\\\xE4\xB8\xAD]\r\n[" + key +
-                         "\\fresh\\deep]\r\n@=dword:00000005\r\n[" + key + "\\" +
-                         std::string(300, 'k') + "]\r\n");
+                         "\\fresh\\deep]\r\n@=dword:00000005\r\n[" + key +
+                         "\\fleeting\\child]\r\n");
     try {
         m_editor.importFile(file.string());
         FAIL() << "the import was accepted";
