@@ -251,6 +251,51 @@ TEST_F(Win32RegistryTest, deleteKeyRefusesKeysWithSubkeys)
               ERROR_FILE_NOT_FOUND);
 }
 
+TEST_F(Win32RegistryTest, openLinkOpensTheLinkItselfInsteadOfItsTarget)
+{
+    const std::wstring target = toWide("Software\\TidewellTest-" + m_name + "-target");
+    HKEY targetKey = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, target.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &targetKey, nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(setRaw(targetKey, L"t", REG_SZ, "x\0\0\0"s), ERROR_SUCCESS);
+    RegCloseKey(targetKey);
+    HKEY link = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(m_native, L"link", 0, nullptr,
+                              REG_OPTION_CREATE_LINK | REG_OPTION_VOLATILE,
+                              KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, &link, nullptr),
+              ERROR_SUCCESS);
+    const std::wstring destination = L"\\Registry\\Machine\\" + target;
+    ASSERT_EQ(setRaw(link, L"SymbolicLinkValue", REG_LINK,
+                     std::string(reinterpret_cast<const char*>(destination.data()),
+                                 destination.size() * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+    RegCloseKey(link);
+
+    KeyHandle followed(m_registry);
+    ASSERT_EQ(m_registry.openKey(m_key.get(), "link", KEY_READ, followed.out()), ERROR_SUCCESS);
+    std::string data;
+    EXPECT_EQ(m_registry.queryValue(followed.get(), "t", nullptr, &data), ERROR_SUCCESS);
+    EXPECT_EQ(data, "x"s + '\0');
+    KeyHandle itself(m_registry);
+    ASSERT_EQ(m_registry.openKey(m_key.get(), "link", KEY_READ, itself.out(), REG_OPTION_OPEN_LINK),
+              ERROR_SUCCESS);
+    win::DWORD type = 0;
+    EXPECT_EQ(m_registry.queryValue(itself.get(), "SymbolicLinkValue", &type, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(type, REG_LINK);
+    EXPECT_EQ(m_registry.queryValue(itself.get(), "t", nullptr, nullptr), ERROR_FILE_NOT_FOUND);
+    followed.reset();
+    itself.reset();
+
+    // The link itself goes first (deleting it by name would delete its target).
+    ASSERT_EQ(RegOpenKeyExW(m_native, L"link", REG_OPTION_OPEN_LINK, KEY_ALL_ACCESS, &link),
+              ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteKeyExW(link, L"", 0, 0), ERROR_SUCCESS);
+    RegCloseKey(link);
+    EXPECT_EQ(RegDeleteKeyExW(HKEY_LOCAL_MACHINE, target.c_str(), 0, 0), ERROR_SUCCESS);
+}
+
 TEST_F(Win32RegistryTest, the32BitViewLivesUnderWow6432NodeAndIsDeletedThere)
 {
     const std::string name = "TidewellTest-" + m_name;
