@@ -541,20 +541,24 @@ win::LONG Win32Registry::commit()
 
 Win32Storage::Win32Storage(Win32Registry& registry) : m_registry(registry) {}
 
-std::string Win32Storage::writeRefusalUnder(win::HKEY root)
+std::string administratorRefusalUnder(win::HKEY root)
 {
     if (root != kLocalMachine && root != kUsers && root != kClassesRoot)
         return {};
-    if (!m_machineWritable) {
+    static const bool machineWritable = [] {
         NativeKey probe;
-        m_machineWritable =
-            RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE", 0, KEY_SET_VALUE | KEY_CREATE_SUB_KEY,
-                          probe.out()) == ERROR_SUCCESS;
-    }
-    if (*m_machineWritable)
+        return RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE", 0,
+                             KEY_SET_VALUE | KEY_CREATE_SUB_KEY, probe.out()) == ERROR_SUCCESS;
+    }();
+    if (machineWritable)
         return {};
     return "Changing " + std::string(platform::rootKeyName(root)) +
            " needs administrator rights: run Tidewell as administrator";
+}
+
+std::string Win32Storage::writeRefusalUnder(win::HKEY root)
+{
+    return administratorRefusalUnder(root);
 }
 
 void Win32Storage::commit()

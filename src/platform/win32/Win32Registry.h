@@ -100,6 +100,10 @@ private:
 };
 
 /// Changes are made at once; commit() keeps them, rollback() undoes them from the journal.
+/// Why keys under `root` cannot be changed by this process (HKEY_LOCAL_MACHINE, HKEY_USERS and
+/// HKEY_CLASSES_ROOT need administrator rights); empty when they can. Asks the system once.
+std::string administratorRefusalUnder(win::HKEY root);
+
 class Win32Storage : public platform::Storage
 {
 public:
@@ -114,7 +118,6 @@ public:
 
 private:
     Win32Registry& m_registry;
-    std::optional<bool> m_machineWritable;
 };
 
 } // namespace tw::win32

@@ -147,6 +147,11 @@ void Win32RegistryEditor::importHostFile(const std::string& hostFile)
     } catch (const RegistryEditorError& e) {
         throw RegistryEditorError(hostFile + " " + e.what() + "; nothing was imported");
     }
+    // Refused whole where the rights are missing, before anything changes.
+    for (const platform::RegFileOperation& operation : operations) {
+        if (std::string refusal = administratorRefusalUnder(operation.key.root); !refusal.empty())
+            throw RegistryEditorError(hostFile + ": " + refusal + "; nothing was imported");
+    }
     // All or nothing: a failure undoes what this import changed.
     const size_t mark = m_registry.journalSize();
     try {
