@@ -2,9 +2,12 @@
 
 #include "WideText.h"
 
+// windows.h first: the other system headers build on it.
+// clang-format off
+#include <windows.h>
 #include <psapi.h>
 #include <tlhelp32.h>
-#include <windows.h>
+// clang-format on
 
 namespace tw::win32 {
 

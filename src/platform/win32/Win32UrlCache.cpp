@@ -2,11 +2,15 @@
 
 #include "WideText.h"
 
-#include <memory>
+// windows.h first: the other system headers build on it.
+// clang-format off
+#include <windows.h>
 #include <objbase.h>
 #include <urlhist.h>
-#include <windows.h>
 #include <wininet.h>
+// clang-format on
+
+#include <memory>
 
 namespace tw::win32 {
 

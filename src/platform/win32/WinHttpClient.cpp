@@ -2,10 +2,14 @@
 
 #include "WideText.h"
 
-#include <algorithm>
-#include <chrono>
+// windows.h first: the other system headers build on it.
+// clang-format off
 #include <windows.h>
 #include <winhttp.h>
+// clang-format on
+
+#include <algorithm>
+#include <chrono>
 
 namespace tw::win32 {
 
