@@ -150,6 +150,10 @@ platform::SystemError Win32Processes::terminateProcess(win::DWORD processId,
         return lastError();
     if (startTime != 0 && creationTime(process.get()) != startTime)
         return errorOf(ERROR_INVALID_PARAMETER);
+    // A handle kept elsewhere keeps an ended process openable; it counts as gone.
+    DWORD exitCode = 0;
+    if (GetExitCodeProcess(process.get(), &exitCode) && exitCode != STILL_ACTIVE)
+        return errorOf(ERROR_INVALID_PARAMETER);
     if (!TerminateProcess(process.get(), 1))
         return lastError();
     return {};
