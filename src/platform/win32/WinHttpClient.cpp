@@ -101,6 +101,9 @@ platform::HttpResponse WinHttpClient::get(const std::string& url,
     platform::HttpResponse response;
     const Clock::time_point deadline = Clock::now() + limits.totalTimeout;
     const auto failed = [&](DWORD code) {
+        // Wine passes the socket's own timeout code on.
+        if (code == WSAETIMEDOUT)
+            code = ERROR_WINHTTP_TIMEOUT;
         if (code == ERROR_WINHTTP_TIMEOUT || Clock::now() >= deadline)
             response.error = "no answer in time (" + httpErrorText(code) + ")";
         else
@@ -143,6 +146,10 @@ platform::HttpResponse WinHttpClient::get(const std::string& url,
                            parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0));
     if (!request)
         return failed(GetLastError());
+    // Waiting for the status line has its own limit; it is the rest of the total time too.
+    DWORD responseMs = static_cast<DWORD>(totalMs);
+    WinHttpSetOption(request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &responseMs,
+                     sizeof responseMs);
     DWORD maxRedirects = 5;
     WinHttpSetOption(request.get(), WINHTTP_OPTION_MAX_HTTP_AUTOMATIC_REDIRECTS, &maxRedirects,
                      sizeof maxRedirects);

@@ -152,7 +152,7 @@ TEST(WinHttpClientTest, refusesBodiesOverTheLimitWithOrWithoutALength)
     }
 }
 
-TEST(WinHttpClientTest, reportsErrorStatusesTimeoutsAndBadUrls)
+TEST(WinHttpClientTest, reportsAnErrorStatus)
 {
     LocalServer server(site);
     WinHttpClient http;
@@ -160,14 +160,24 @@ TEST(WinHttpClientTest, reportsErrorStatusesTimeoutsAndBadUrls)
     EXPECT_FALSE(missing.ok);
     EXPECT_EQ(missing.status, 404);
     EXPECT_EQ(missing.error, "the server answered HTTP 404");
+}
 
+TEST(WinHttpClientTest, givesUpOnAServerThatNeverAnswers)
+{
+    LocalServer server(site);
+    WinHttpClient http;
     platform::HttpLimits shortWait = limits();
     shortWait.totalTimeout = 1000ms;
     const platform::HttpResponse silent = http.get(server.url("/silent"), shortWait);
     EXPECT_FALSE(silent.ok);
     EXPECT_EQ(silent.status, 0);
     EXPECT_EQ(silent.error.rfind("no answer in time (", 0), 0u) << silent.error;
+    EXPECT_EQ(silent.error.find("error "), std::string::npos) << silent.error;
+}
 
+TEST(WinHttpClientTest, refusesUrlsThatAreNotHttp)
+{
+    WinHttpClient http;
     const platform::HttpResponse ftp = http.get("ftp://127.0.0.1/file", limits());
     EXPECT_FALSE(ftp.ok);
     EXPECT_NE(ftp.error, "");
