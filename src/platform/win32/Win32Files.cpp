@@ -1,6 +1,7 @@
 #include "Win32Files.h"
 
 #include "WideText.h"
+#include "Win32System.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -317,9 +318,47 @@ std::unique_ptr<platform::FileStream> Win32Files::openFile(std::string_view path
     return std::make_unique<Win32FileStream>(handle, std::string(path));
 }
 
+namespace {
+/// Under Wine, the host path of a Windows path (wine_get_unix_file_name); empty off Wine.
+std::string wineHostPath(const std::wstring& path)
+{
+    using UnixFileNameCall = char*(CDECL*)(const wchar_t*);
+    static const auto call = reinterpret_cast<UnixFileNameCall>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (!call)
+        return {};
+    char* host = call(path.c_str());
+    if (!host)
+        return {};
+    std::string result(host);
+    HeapFree(GetProcessHeap(), 0, host);
+    return result;
+}
+} // namespace
+
 win::UINT Win32Files::driveType(std::string_view root)
 {
-    return GetDriveTypeW(toWide(root).c_str());
+    const UINT type = GetDriveTypeW(toWide(root).c_str());
+    if (type != DRIVE_FIXED)
+        return type;
+    // Under Wine a drive that leads out of the prefix (Z: to the host's root) is the host's,
+    // as the Wine platform counts it: not one of this system's own disks.
+    static const std::wstring driveC = Win32System::winePrefixDriveC();
+    if (driveC.empty())
+        return type;
+    static const std::string prefixHost = [] {
+        std::string host = wineHostPath(driveC);
+        while (!host.empty() && host.back() == '/')
+            host.pop_back();
+        return host.substr(0, host.rfind('/') + 1);
+    }();
+    // Drives lead into the prefix through its dosdevices links; one that names another place
+    // is no drive of the prefix. (Asking such a drive for its identity makes Wine complain.)
+    const std::string rootHost = wineHostPath(toWide(root));
+    if (prefixHost.size() <= 1 || rootHost.rfind(prefixHost, 0) != 0)
+        return DRIVE_REMOTE;
+    const std::optional<platform::FileId> prefixDrive = fileId(fromWide(driveC));
+    return prefixDrive && fileId(root) == prefixDrive ? type : DRIVE_REMOTE;
 }
 
 std::optional<platform::DiskSpace> Win32Files::diskFreeSpace(std::string_view root)
@@ -339,8 +378,9 @@ std::optional<platform::DiskSpace> Win32Files::diskFreeSpace(std::string_view ro
 std::string Win32Files::driveDisplayName(std::string_view root)
 {
     SHFILEINFOW info{};
+    // Without a volume label the shell gives " (C:)": named by its kind then.
     if (SHGetFileInfoW(toWide(root).c_str(), 0, &info, sizeof(info), SHGFI_DISPLAYNAME) &&
-        info.szDisplayName[0])
+        info.szDisplayName[0] && info.szDisplayName[0] != L' ')
         return fromWide(info.szDisplayName);
     if (root.size() < 2 || root[1] != ':')
         return std::string(root);

@@ -175,6 +175,15 @@ bool Win32System::runsUnderWine()
     return ntdll && GetProcAddress(ntdll, "wine_get_version");
 }
 
+std::wstring Win32System::winePrefixDriveC()
+{
+    if (!runsUnderWine())
+        return {};
+    // Wine hands each program the prefix it runs in.
+    const std::wstring prefix = environmentVariable(L"WINECONFIGDIR");
+    return prefix.empty() ? std::wstring() : fromNtPath(prefix) + L"\\drive_c";
+}
+
 std::vector<std::wstring> Win32System::wineFontFolders()
 {
     std::vector<std::wstring> folders;

@@ -26,6 +26,9 @@ public:
 
     /// True when the program runs under Wine (ntdll exports wine_get_version).
     static bool runsUnderWine();
+    /// Under Wine, the prefix's drive_c folder as a path through the drive of the host's root
+    /// ("Z:\\home\\me\\.wine\\drive_c"); empty off Wine.
+    static std::wstring winePrefixDriveC();
     /// The folders Wine loads its own fonts from, as Windows paths; empty off Wine.
     static std::vector<std::wstring> wineFontFolders();
 

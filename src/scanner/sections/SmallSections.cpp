@@ -31,6 +31,11 @@ constexpr const char* kUserKeysKeptEmpty[] = {
     // Where winemenubuilder records the menu entries and file associations it made.
     "Software\\Wine\\FileOpenAssociations",
     "Software\\Wine\\MenuFiles",
+    // Volatile keys Wine keeps while it runs (never saved in the hive): a program that reads
+    // the live registry under Wine sees them empty.
+    "Software\\Wine\\Fonts\\Cache",
+    "Software\\Wine\\Temporary System Parameters\\Control Panel\\Colors",
+    "Software\\Wine\\Temporary System Parameters\\Control Panel\\Desktop\\WindowMetrics",
     "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
     "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
     "Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon",

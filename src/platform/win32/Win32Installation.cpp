@@ -1,0 +1,64 @@
+#include "Win32Installation.h"
+
+#include "WideText.h"
+
+#include <stdexcept>
+#include <windows.h>
+
+namespace tw::win32 {
+
+namespace {
+
+constexpr const wchar_t* kRunKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr const wchar_t* kRunValue = L"Tidewell";
+
+std::wstring programPath()
+{
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()));
+        if (length == 0)
+            return {};
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+} // namespace
+
+std::optional<win::FILETIME> Win32Installation::programFileTime()
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    const std::wstring path = programPath();
+    if (path.empty() || !GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
+        return std::nullopt;
+    return (win::FILETIME(data.ftLastWriteTime.dwHighDateTime) << 32) |
+           data.ftLastWriteTime.dwLowDateTime;
+}
+
+bool Win32Installation::autostartEnabled()
+{
+    return RegGetValueW(HKEY_CURRENT_USER, kRunKey, kRunValue, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ,
+                        nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+void Win32Installation::setAutostart(bool enabled)
+{
+    if (enabled)
+        throw std::runtime_error("Tidewell's window is not part of the Windows build yet, so "
+                                 "there is nothing to start with Windows");
+    const LONG rc = RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKey, kRunValue);
+    if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND)
+        throw std::runtime_error("Cannot remove the value Tidewell of HKEY_CURRENT_USER\\" +
+                                 fromWide(kRunKey) + ": " + errorText(DWORD(rc)));
+}
+
+std::string Win32Installation::autostartLocation()
+{
+    return "HKEY_CURRENT_USER\\" + fromWide(kRunKey) + " (value Tidewell)";
+}
+
+} // namespace tw::win32
