@@ -110,12 +110,18 @@ TEST_F(WindowsCliWine, EveryListingOfAFreshPrefixEqualsTheLinuxBuilds)
          {std::vector<std::string>{"programs", "list", "--json"},
           {"startup", "list", "--json"},
           {"ignore", "list", "--json"},
-          {"junk", "types", "--json"},
           {"junk", "scan", "--json"},
           {"history", "list", "1", "--json"}}) {
         const auto [windows, linux] = both(command);
         EXPECT_EQ(windows, linux) << command[0] << " " << command[1];
     }
+
+    // The FileList is named by each build's own path for it.
+    auto [windowsTypes, linuxTypes] = both({"junk", "types", "--json"});
+    EXPECT_EQ(windowsTypes["file"], "C:\\Program Files\\Tidewell\\FileList");
+    windowsTypes.erase("file");
+    linuxTypes.erase("file");
+    EXPECT_EQ(windowsTypes, linuxTypes);
 
     auto [windowsSettings, linuxSettings] = both({"settings", "show", "--json"});
     EXPECT_EQ(windowsSettings["settings"], linuxSettings["settings"]);
@@ -131,7 +137,7 @@ TEST_F(WindowsCliWine, EveryListingOfAFreshPrefixEqualsTheLinuxBuilds)
 
     // What runs differs by nature: the shape does not.
     for (const std::vector<std::string> command :
-         {std::vector<std::string>{"processes", "--json"}, {"history", "list", "--json"}}) {
+         {std::vector<std::string>{"processes", "list", "--json"}, {"history", "list", "--json"}}) {
         const auto [windows, linux] = both(command);
         EXPECT_EQ(shapeOf(windows), shapeOf(linux)) << command[0];
     }
@@ -163,7 +169,7 @@ TEST_F(WindowsCliWine, PlantedProblemsAreFoundRepairedAndRestoredExactly)
     windowsScan.erase("prefix");
     linuxScan.erase("prefix");
     EXPECT_EQ(windowsScan, linuxScan);
-    EXPECT_GE(linuxScan["total"].get<int>(), 5);
+    EXPECT_GE(linuxScan["total"].get<int>(), 4);
 
     const std::string machineBefore = exported("HKEY_LOCAL_MACHINE\\Software");
     const std::string userBefore = exported("HKEY_CURRENT_USER\\Software");
