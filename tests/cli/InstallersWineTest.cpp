@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 namespace tw::test {
@@ -176,6 +177,17 @@ TEST_F(InstallersWine, InstalledNothingFoundFoldersGoneFoundInTheirViewsRepaired
             << key << " ... " << data;
     }
     EXPECT_EQ(found.size(), expected.size());
+
+    // The Windows build finds the same, shortcuts read through the shell's own link object.
+    const ProcessResult windows =
+        runProcess({wineLoader64(), TIDEWELL_WINDOWS_CLI_PATH, "scan", "--json"}, env);
+    runProcess({"wineserver", "-w"}, env);
+    ASSERT_EQ(windows.exitCode, 0) << windows.err;
+    nlohmann::json windowsScan = nlohmann::json::parse(windows.out);
+    nlohmann::json linuxScan = nlohmann::json::parse(cli({"scan", "--json"}).out);
+    windowsScan.erase("prefix");
+    linuxScan.erase("prefix");
+    EXPECT_EQ(windowsScan, linuxScan);
 
     const ProcessResult repaired = cli({"repair"});
     ASSERT_EQ(repaired.exitCode, 0) << repaired.out << repaired.err;
