@@ -41,8 +41,13 @@ std::optional<win::FILETIME> Win32Installation::programFileTime()
 
 bool Win32Installation::autostartEnabled()
 {
-    return RegGetValueW(HKEY_CURRENT_USER, kRunKey, kRunValue, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ,
-                        nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    HKEY run = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_QUERY_VALUE, &run) != ERROR_SUCCESS)
+        return false;
+    DWORD type = 0;
+    const LONG rc = RegQueryValueExW(run, kRunValue, nullptr, &type, nullptr, nullptr);
+    RegCloseKey(run);
+    return rc == ERROR_SUCCESS && (type == REG_SZ || type == REG_EXPAND_SZ);
 }
 
 void Win32Installation::setAutostart(bool enabled)
