@@ -156,6 +156,10 @@ private:
     Files& m_files;
 };
 
+/// What a drive without a volume label is called by its kind, as the shell names it:
+/// "Local Disk (C:)", "Network Drive (Z:)", ...
+std::string driveKindName(char letter, win::UINT driveType);
+
 } // namespace tw::platform
 
 template <> struct std::hash<tw::platform::FileId>

@@ -1,5 +1,6 @@
 #include "Win32Files.h"
 
+#include "UniqueHandle.h"
 #include "WideText.h"
 #include "Win32System.h"
 
@@ -20,26 +21,6 @@ using platform::FileStream;
 using platform::FindData;
 using platform::FindDetail;
 
-/// Closes a file handle when it goes.
-class FileHandle
-{
-public:
-    explicit FileHandle(HANDLE handle = INVALID_HANDLE_VALUE) : m_handle(handle) {}
-    ~FileHandle()
-    {
-        if (valid())
-            CloseHandle(m_handle);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-
-    bool valid() const { return m_handle != INVALID_HANDLE_VALUE && m_handle != nullptr; }
-    HANDLE get() const { return m_handle; }
-
-private:
-    HANDLE m_handle;
-};
-
 win::FILETIME fromFileTime(const ::FILETIME& time)
 {
     return (static_cast<win::FILETIME>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
@@ -59,7 +40,7 @@ std::optional<FileId> idOfHandle(HANDLE handle)
 std::optional<FileId> idOfPath(const std::wstring& path)
 {
     // No access asked: this reads the identity of anything, folders through their links too.
-    const FileHandle handle(
+    const KernelHandle handle(
         CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!handle.valid())
@@ -192,7 +173,7 @@ public:
     }
 
 private:
-    FileHandle m_handle;
+    KernelHandle m_handle;
     std::string m_path;
 };
 
@@ -384,19 +365,7 @@ std::string Win32Files::driveDisplayName(std::string_view root)
         return fromWide(info.szDisplayName);
     if (root.size() < 2 || root[1] != ':')
         return std::string(root);
-    const std::string suffix = std::string(" (") + root[0] + ":)";
-    switch (driveType(root)) {
-    case DRIVE_REMOVABLE:
-        return "Removable Disk" + suffix;
-    case DRIVE_REMOTE:
-        return "Network Drive" + suffix;
-    case DRIVE_CDROM:
-        return "CD Drive" + suffix;
-    case DRIVE_RAMDISK:
-        return "RAM Disk" + suffix;
-    default:
-        return "Local Disk" + suffix;
-    }
+    return platform::driveKindName(root[0], driveType(root));
 }
 
 std::string Win32Files::lastErrorText()

@@ -1,5 +1,6 @@
 #include "Win32Processes.h"
 
+#include "UniqueHandle.h"
 #include "WideText.h"
 
 // windows.h first: the other system headers build on it.
@@ -12,26 +13,6 @@
 namespace tw::win32 {
 
 namespace {
-
-/// Closes a kernel handle at the end of the scope.
-class Handle
-{
-public:
-    explicit Handle(HANDLE handle) : m_handle(handle == INVALID_HANDLE_VALUE ? nullptr : handle) {}
-    ~Handle()
-    {
-        if (m_handle)
-            CloseHandle(m_handle);
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-
-    HANDLE get() const { return m_handle; }
-    explicit operator bool() const { return m_handle != nullptr; }
-
-private:
-    HANDLE m_handle;
-};
 
 platform::SystemError errorOf(DWORD code)
 {
@@ -54,7 +35,7 @@ std::uint64_t creationTime(HANDLE process)
 
 std::uint64_t startTimeOf(DWORD processId)
 {
-    const Handle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+    const KernelHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
     return process ? creationTime(process.get()) : 0;
 }
 
@@ -63,7 +44,7 @@ std::uint64_t startTimeOf(DWORD processId)
 platform::ProcessSnapshot Win32Processes::snapshotProcesses()
 {
     platform::ProcessSnapshot snapshot;
-    const Handle handle(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    const KernelHandle handle(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!handle) {
         snapshot.error = lastError();
         return snapshot;
@@ -93,12 +74,14 @@ platform::ProcessSnapshot Win32Processes::snapshotProcesses()
 platform::ModuleSnapshot Win32Processes::snapshotModules(win::DWORD processId)
 {
     platform::ModuleSnapshot snapshot;
-    Handle handle(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE | TH32CS_SNAPMODULE32, processId));
+    KernelHandle handle(
+        CreateToolhelp32Snapshot(TH32CS_SNAPMODULE | TH32CS_SNAPMODULE32, processId));
     if (!handle) {
         const DWORD error = GetLastError();
         // A process that still runs but keeps its modules to itself gives an empty list.
         if (error == ERROR_ACCESS_DENIED || error == ERROR_PARTIAL_COPY) {
-            const Handle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+            const KernelHandle process(
+                OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
             DWORD code = 0;
             if (process && GetExitCodeProcess(process.get(), &code) && code == STILL_ACTIVE)
                 return snapshot;
@@ -125,7 +108,7 @@ platform::ModuleSnapshot Win32Processes::snapshotModules(win::DWORD processId)
 platform::WorkingSet Win32Processes::workingSetSize(win::DWORD processId)
 {
     platform::WorkingSet result;
-    const Handle process(
+    const KernelHandle process(
         OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_VM_READ, FALSE, processId));
     if (!process) {
         result.error = lastError();
@@ -144,7 +127,7 @@ platform::WorkingSet Win32Processes::workingSetSize(win::DWORD processId)
 platform::SystemError Win32Processes::terminateProcess(win::DWORD processId,
                                                        std::uint64_t startTime)
 {
-    const Handle process(
+    const KernelHandle process(
         OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
     if (!process)
         return lastError();

@@ -1,5 +1,6 @@
 #include "Win32Programs.h"
 
+#include "UniqueHandle.h"
 #include "WideText.h"
 #include "platform/CommandLineArgs.h"
 
@@ -31,29 +32,6 @@ private:
 };
 
 namespace {
-
-/// Closes a kernel handle at the end of the scope.
-class Handle
-{
-public:
-    Handle() = default;
-    explicit Handle(HANDLE handle) : m_handle(handle) {}
-    ~Handle() { reset(); }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-
-    HANDLE get() const { return m_handle; }
-    HANDLE* out() { return &m_handle; }
-    void reset()
-    {
-        if (m_handle && m_handle != INVALID_HANDLE_VALUE)
-            CloseHandle(m_handle);
-        m_handle = nullptr;
-    }
-
-private:
-    HANDLE m_handle = nullptr;
-};
 
 bool isFile(const std::wstring& path)
 {
@@ -149,7 +127,7 @@ platform::ProgramRun Win32Programs::start(const platform::ProgramStart& start)
     startup.wShowWindow = static_cast<WORD>(start.show);
 
     const bool capture = start.wait && start.captureOutput;
-    Handle readEnd, writeEnd, input, errors;
+    KernelHandle readEnd, writeEnd, input, errors;
     if (capture) {
         SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
         if (!CreatePipe(readEnd.out(), writeEnd.out(), &inherit, 0))

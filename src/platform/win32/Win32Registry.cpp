@@ -547,8 +547,8 @@ std::string administratorRefusalUnder(win::HKEY root)
         return {};
     static const bool machineWritable = [] {
         NativeKey probe;
-        return RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE", 0,
-                             KEY_SET_VALUE | KEY_CREATE_SUB_KEY, probe.out()) == ERROR_SUCCESS;
+        return RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE", 0, KEY_SET_VALUE | KEY_CREATE_SUB_KEY,
+                             probe.out()) == ERROR_SUCCESS;
     }();
     if (machineWritable)
         return {};

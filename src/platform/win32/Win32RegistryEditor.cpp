@@ -1,5 +1,6 @@
 #include "Win32RegistryEditor.h"
 
+#include "UniqueHandle.h"
 #include "WideText.h"
 #include "Win32Registry.h"
 #include "platform/RegFile.h"
@@ -12,27 +13,6 @@ namespace tw::win32 {
 using platform::RegistryEditorError;
 
 namespace {
-
-/// A file handle closed when it goes out of scope.
-class FileHandle
-{
-public:
-    explicit FileHandle(HANDLE handle) : m_handle(handle) {}
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    ~FileHandle() { close(); }
-    HANDLE get() const { return m_handle; }
-    bool valid() const { return m_handle != INVALID_HANDLE_VALUE; }
-    bool close()
-    {
-        const bool closed = !valid() || CloseHandle(m_handle);
-        m_handle = INVALID_HANDLE_VALUE;
-        return closed;
-    }
-
-private:
-    HANDLE m_handle;
-};
 
 /// A temporary file beside the target, deleted unless it was moved into place.
 class TempBeside
@@ -84,8 +64,8 @@ void Win32RegistryEditor::exportToHostFile(const std::string& hostFile, std::str
     const unsigned codePage = platform::ansiCodePage(m_registry);
     TempBeside temp(target);
     {
-        FileHandle out(CreateFileW(temp.path().c_str(), GENERIC_WRITE, 0, nullptr,
-                                   TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        KernelHandle out(CreateFileW(temp.path().c_str(), GENERIC_WRITE, 0, nullptr,
+                                     TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!out.valid())
             throw RegistryEditorError("Cannot write " + hostFile + ": " + lastErrorText());
         const auto fail = [&] {
@@ -120,8 +100,8 @@ void Win32RegistryEditor::importHostFile(const std::string& hostFile)
                                   " is a folder, not a registry file; nothing was imported");
     std::string bytes;
     {
-        FileHandle in(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        KernelHandle in(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!in.valid())
             throw RegistryEditorError("Cannot open " + hostFile + ": " + lastErrorText());
         LARGE_INTEGER size{};

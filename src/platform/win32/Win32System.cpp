@@ -1,5 +1,6 @@
 #include "Win32System.h"
 
+#include "UniqueHandle.h"
 #include "WideText.h"
 #include "platform/TextCodec.h"
 
@@ -34,22 +35,14 @@ template <typename Call> std::string folderFrom(Call call)
     return fromWide(buffer);
 }
 
-class TokenHandle
+/// The token of this process, for questions about the user it runs as.
+KernelHandle processToken()
 {
-public:
-    TokenHandle()
-    {
-        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &m_handle))
-            throw std::runtime_error("Cannot open the process token: " + lastErrorText());
-    }
-    ~TokenHandle() { CloseHandle(m_handle); }
-    TokenHandle(const TokenHandle&) = delete;
-    TokenHandle& operator=(const TokenHandle&) = delete;
-    HANDLE get() const { return m_handle; }
-
-private:
-    HANDLE m_handle = nullptr;
-};
+    KernelHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.out()))
+        throw std::runtime_error("Cannot open the process token: " + lastErrorText());
+    return token;
+}
 
 struct LocalFreeDeleter
 {
@@ -102,7 +95,7 @@ std::string Win32System::systemWow64Directory()
 
 std::string Win32System::currentUserSid()
 {
-    const TokenHandle token;
+    const KernelHandle token = processToken();
     DWORD needed = 0;
     GetTokenInformation(token.get(), TokenUser, nullptr, 0, &needed);
     std::vector<unsigned char> buffer(needed);

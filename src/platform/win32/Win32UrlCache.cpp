@@ -1,5 +1,6 @@
 #include "Win32UrlCache.h"
 
+#include "UniqueHandle.h"
 #include "WideText.h"
 
 // windows.h first: the other system headers build on it.
@@ -22,25 +23,8 @@ constexpr CLSID kHistoryClass = {
 constexpr IID kHistoryStg2 = {
     0xafa0dc11, 0xc313, 0x11d0, {0x83, 0x1a, 0x00, 0xc0, 0x4f, 0xd5, 0xae, 0x38}};
 
-/// Ends a cache enumeration at the end of the scope.
-class CacheFind
-{
-public:
-    CacheFind() = default;
-    ~CacheFind()
-    {
-        if (m_handle)
-            FindCloseUrlCache(m_handle);
-    }
-    CacheFind(const CacheFind&) = delete;
-    CacheFind& operator=(const CacheFind&) = delete;
-
-    HANDLE get() const { return m_handle; }
-    void set(HANDLE handle) { m_handle = handle; }
-
-private:
-    HANDLE m_handle = nullptr;
-};
+/// A cache enumeration, ended at the end of the scope.
+using CacheFind = UniqueHandle<HANDLE, &FindCloseUrlCache>;
 
 /// One entry fetched after a size probe; null with `error` set when there is none.
 std::unique_ptr<char[]> fetchEntry(CacheFind& find, DWORD& error)
@@ -49,7 +33,7 @@ std::unique_ptr<char[]> fetchEntry(CacheFind& find, DWORD& error)
         if (find.get())
             return FindNextUrlCacheEntryW(find.get(), info, size) != FALSE;
         const HANDLE handle = FindFirstUrlCacheEntryW(nullptr, info, size);
-        find.set(handle);
+        find.reset(handle);
         return handle != nullptr;
     };
     DWORD size = 0;

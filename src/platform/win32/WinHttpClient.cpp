@@ -1,5 +1,6 @@
 #include "WinHttpClient.h"
 
+#include "UniqueHandle.h"
 #include "WideText.h"
 
 // windows.h first: the other system headers build on it.
@@ -15,27 +16,9 @@ namespace tw::win32 {
 
 namespace {
 
+using InternetHandle = UniqueHandle<HINTERNET, &WinHttpCloseHandle>;
+
 using Clock = std::chrono::steady_clock;
-
-/// Closes a WinHTTP handle at the end of the scope.
-class InternetHandle
-{
-public:
-    explicit InternetHandle(HINTERNET handle) : m_handle(handle) {}
-    ~InternetHandle()
-    {
-        if (m_handle)
-            WinHttpCloseHandle(m_handle);
-    }
-    InternetHandle(const InternetHandle&) = delete;
-    InternetHandle& operator=(const InternetHandle&) = delete;
-
-    HINTERNET get() const { return m_handle; }
-    explicit operator bool() const { return m_handle != nullptr; }
-
-private:
-    HINTERNET m_handle;
-};
 
 /// WinHTTP's own words for its codes, the system's for the others.
 std::string httpErrorText(DWORD code)

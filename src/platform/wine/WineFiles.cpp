@@ -682,18 +682,7 @@ std::string WineFiles::driveDisplayName(std::string_view root)
         if (labelFile && std::getline(labelFile, label) && !label.empty())
             return label + suffix;
     }
-    switch (driveType(root)) {
-    case DRIVE_REMOVABLE:
-        return "Removable Disk" + suffix;
-    case DRIVE_REMOTE:
-        return "Network Drive" + suffix;
-    case DRIVE_CDROM:
-        return "CD Drive" + suffix;
-    case DRIVE_RAMDISK:
-        return "RAM Disk" + suffix;
-    default:
-        return "Local Disk" + suffix;
-    }
+    return platform::driveKindName(letter, driveType(root));
 }
 
 std::string WineFiles::lastErrorText()
