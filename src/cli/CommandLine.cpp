@@ -181,10 +181,16 @@ void printUsage(std::ostream& out, const std::vector<const Command*>& rows)
 {
     std::vector<const Command*> shown = rows;
     if (shown.empty()) {
+#ifdef _WIN32
+        out << "Usage: tidewell-cli COMMAND ...\n"
+               "Works on this Windows itself (--prefix names a Wine prefix on Linux).\n"
+               "Commands (each takes --help):\n";
+#else
         out << "Usage: tidewell-cli [--prefix DIR] COMMAND ...\n"
                "The prefix is DIR (or the name or Steam app id of one that \"prefixes\" lists), "
                "else $WINEPREFIX,\nelse ~/.wine, else the built-in demo prefix.\n"
                "Commands (each takes --help):\n";
+#endif
         for (const Command& row : commandTable())
             shown.push_back(&row);
     } else {
