@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <stdexcept>
-#include <windows.h>
 
+// windows.h first: bcrypt.h builds on it.
+// clang-format off
+#include <windows.h>
 #include <bcrypt.h>
+// clang-format on
 
 namespace tw::platform {
 

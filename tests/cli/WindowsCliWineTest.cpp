@@ -145,10 +145,10 @@ TEST_F(WindowsCliWine, EveryListingOfAFreshPrefixEqualsTheLinuxBuilds)
 
 /// Broken entries in both views, as uninstalled programs leave them.
 constexpr const char* kPlanted[][4] = {
-    {"HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\gone64.exe", "",
-     "REG_SZ", "C:\\Program Files\\Gone\\gone64.exe"},
-    {"HKLM\\Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\App Paths\\gone32.exe",
-     "", "REG_SZ", "C:\\Program Files (x86)\\Gone\\gone32.exe"},
+    {"HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\gone64.exe", "", "REG_SZ",
+     "C:\\Program Files\\Gone\\gone64.exe"},
+    {"HKLM\\Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\App Paths\\gone32.exe", "",
+     "REG_SZ", "C:\\Program Files (x86)\\Gone\\gone32.exe"},
     {"HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs",
      "C:\\Program Files\\Gone\\gone64.dll", "REG_DWORD", "1"},
     {"HKLM\\Software\\Wow6432Node\\Microsoft\\Windows\\Help", "gone32.hlp", "REG_SZ",
@@ -191,10 +191,10 @@ TEST_F(WindowsCliWine, PlantedProblemsAreFoundRepairedAndRestoredExactly)
 
 TEST_F(WindowsCliWine, ExportsEqualTheLinuxBuildsAndNamesAndTextKeepTheirCharacters)
 {
-    ASSERT_EQ(cli({"reg", "set", "HKCU\\Software\\Tidewell Test\\café", "naïve", "REG_SZ",
-                   "中文 ✓"})
-                  .exitCode,
-              0);
+    ASSERT_EQ(
+        cli({"reg", "set", "HKCU\\Software\\Tidewell Test\\café", "naïve", "REG_SZ", "中文 ✓"})
+            .exitCode,
+        0);
     const fs::path windowsFile = dir.path() / "café-windows.reg";
     const ProcessResult exported64 =
         exe({"reg", "export", "Z:" + windowsFile.string(), "HKEY_LOCAL_MACHINE\\Software\\Wine"});
@@ -202,7 +202,8 @@ TEST_F(WindowsCliWine, ExportsEqualTheLinuxBuildsAndNamesAndTextKeepTheirCharact
     ASSERT_TRUE(fs::exists(windowsFile)) << "the file keeps its name";
     EXPECT_EQ(readFile(windowsFile), exported("HKEY_LOCAL_MACHINE\\Software\\Wine"));
 
-    const ProcessResult query = exe({"reg", "query", "HKCU\\Software\\Tidewell Test\\café", "naïve"});
+    const ProcessResult query =
+        exe({"reg", "query", "HKCU\\Software\\Tidewell Test\\café", "naïve"});
     EXPECT_EQ(query.exitCode, 0) << query.err;
     EXPECT_NE(query.out.find("中文 ✓"), std::string::npos) << query.out;
 }

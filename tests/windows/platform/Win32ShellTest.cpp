@@ -1,8 +1,9 @@
 // The shell and the installation of the Win32 platform, on files in a temporary folder and the
 // registry of the Wine prefix the tests run in.
-#include "platform/win32/Win32Installation.h"
 #include "platform/win32/Win32Shell.h"
+
 #include "platform/win32/WideText.h"
+#include "platform/win32/Win32Installation.h"
 
 // clang-format off
 #include <windows.h>
@@ -37,7 +38,10 @@ protected:
         std::error_code ec;
         fs::remove_all(m_folder, ec);
     }
-    std::string path(const std::string& name) const { return fromWide((m_folder / name).wstring()); }
+    std::string path(const std::string& name) const
+    {
+        return fromWide((m_folder / name).wstring());
+    }
     void write(const std::string& name, const std::string& text) const
     {
         fs::create_directories((m_folder / name).parent_path());
@@ -62,8 +66,8 @@ void makeShortcut(const std::wstring& file, const std::wstring& target)
                                            IID_IShellLinkW, reinterpret_cast<void**>(&link))));
     link->SetPath(target.c_str());
     IPersistFile* persist = nullptr;
-    ASSERT_TRUE(SUCCEEDED(link->QueryInterface(IID_IPersistFile,
-                                               reinterpret_cast<void**>(&persist))));
+    ASSERT_TRUE(
+        SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist))));
     EXPECT_TRUE(SUCCEEDED(persist->Save(file.c_str(), TRUE)));
     persist->Release();
     link->Release();
@@ -157,12 +161,11 @@ TEST(Win32InstallationTest, TheProgramFileTimeIsTheExecutablesAndAutostartIsRefu
     // An entry another build left is removed when autostart is turned off.
     HKEY run = nullptr;
     ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER,
-                              L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", 0, nullptr,
-                              0, KEY_SET_VALUE, nullptr, &run, nullptr),
+                              L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", 0, nullptr, 0,
+                              KEY_SET_VALUE, nullptr, &run, nullptr),
               ERROR_SUCCESS);
     const wchar_t entry[] = L"\"C:\\Tidewell\\tidewell.exe\"";
-    RegSetValueExW(run, L"Tidewell", 0, REG_SZ, reinterpret_cast<const BYTE*>(entry),
-                   sizeof entry);
+    RegSetValueExW(run, L"Tidewell", 0, REG_SZ, reinterpret_cast<const BYTE*>(entry), sizeof entry);
     RegCloseKey(run);
     EXPECT_TRUE(installation.autostartEnabled());
     installation.setAutostart(false);
