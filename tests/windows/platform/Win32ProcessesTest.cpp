@@ -1,6 +1,6 @@
 #include "platform/win32/Win32Processes.h"
 
-#include "RecordingStorage.h"
+#include "LiveStore.h"
 #include "SelfProcess.h"
 #include "platform/win32/Win32Programs.h"
 
@@ -77,8 +77,8 @@ TEST(Win32ProcessesTest, seesThisProcessWithItsModulesAndMemory)
 
 TEST(Win32ProcessesTest, endsOnlyTheProcessThatStartedAtTheGivenTime)
 {
-    test::RecordingStorage storage;
-    Win32Programs programs(storage);
+    test::LiveStore store;
+    Win32Programs programs(store.storage);
     Win32Processes processes;
     const platform::ProgramRun run = programs.start({test::selfSleepCommandLine()});
     ASSERT_TRUE(run.started()) << run.error;

@@ -1,6 +1,6 @@
 #include "platform/win32/Win32Programs.h"
 
-#include "RecordingStorage.h"
+#include "LiveStore.h"
 #include "SelfProcess.h"
 
 #include <filesystem>
@@ -47,9 +47,10 @@ platform::ProgramStart waitedStart(std::string line, bool capture)
 
 TEST(Win32ProgramsTest, waitsForABareNameAndCapturesItsOutputAndExitCode)
 {
-    test::RecordingStorage storage;
-    Win32Programs programs(storage);
+    test::LiveStore store;
+    Win32Programs programs(store.storage);
     EXPECT_EQ(programs.startRefusal("cmd.exe /c echo hello & exit 3"), "");
+    store.changePending();
 
     const platform::ProgramRun run =
         programs.start(waitedStart("cmd.exe /c echo hello& exit 3", true));
@@ -57,7 +58,7 @@ TEST(Win32ProgramsTest, waitsForABareNameAndCapturesItsOutputAndExitCode)
     EXPECT_EQ(run.output, "hello\r\n");
     EXPECT_EQ(run.exitCode, 3u);
     EXPECT_FALSE(run.process);
-    EXPECT_EQ(storage.m_commits, 1);
+    EXPECT_TRUE(store.changeWasSaved()) << "the program sees the registry as it is";
     EXPECT_FALSE(programs.busy());
 
     // Without capture the program still runs to its end and gives its exit code.
@@ -76,8 +77,8 @@ TEST(Win32ProgramsTest, readsOutputLargerThanThePipeHolds)
         text += "line " + std::to_string(line) + "\r\n";
     std::ofstream(file, std::ios::binary) << text;
 
-    test::RecordingStorage storage;
-    Win32Programs programs(storage);
+    test::LiveStore store;
+    Win32Programs programs(store.storage);
     const platform::ProgramRun run =
         programs.start(waitedStart("cmd.exe /c type \"" + file.string() + "\"", true));
     ASSERT_TRUE(run.started()) << run.error;
@@ -88,8 +89,9 @@ TEST(Win32ProgramsTest, readsOutputLargerThanThePipeHolds)
 
 TEST(Win32ProgramsTest, refusesAMissingProgramAndSaysWhy)
 {
-    test::RecordingStorage storage;
-    Win32Programs programs(storage);
+    test::LiveStore store;
+    Win32Programs programs(store.storage);
+    store.changePending();
     const std::string line = "C:\\tidewell-missing\\nothing.exe /quiet";
     const std::string refusal = programs.startRefusal(line);
     EXPECT_NE(refusal.find("C:\\tidewell-missing\\nothing.exe"), std::string::npos) << refusal;
@@ -98,37 +100,16 @@ TEST(Win32ProgramsTest, refusesAMissingProgramAndSaysWhy)
     const platform::ProgramRun run = programs.start(waitedStart(line, false));
     EXPECT_FALSE(run.started());
     EXPECT_EQ(run.error, refusal);
-    EXPECT_EQ(storage.m_commits, 0);
+    EXPECT_FALSE(store.changeWasSaved()) << "a refused start saves nothing";
 
     EXPECT_NE(programs.startRefusal("tidewell-no-such-program.exe"), "");
     EXPECT_NE(programs.startRefusal("   "), "");
 }
 
-TEST(Win32ProgramsTest, startsNothingWhenTheRegistryCannotBeSaved)
+TEST(Win32ProgramsTest, staysBusyUntilItsProgramsEnd)
 {
-    TempFolder folder;
-    const fs::path made = folder.path() / "made";
-    test::RecordingStorage storage;
-    storage.m_commitFailure = "the hive file is locked";
-    Win32Programs programs(storage);
-
-    const platform::ProgramRun run =
-        programs.start(waitedStart("cmd.exe /c mkdir \"" + made.string() + "\"", false));
-    EXPECT_FALSE(run.started());
-    EXPECT_NE(run.error.find("the hive file is locked"), std::string::npos) << run.error;
-    EXPECT_FALSE(fs::exists(made));
-
-    storage.m_commitFailure.clear();
-    const platform::ProgramRun again =
-        programs.start(waitedStart("cmd.exe /c mkdir \"" + made.string() + "\"", false));
-    ASSERT_TRUE(again.started()) << again.error;
-    EXPECT_TRUE(fs::is_directory(made));
-}
-
-TEST(Win32ProgramsTest, staysBusyUntilItsProgramsEndThenReadsTheRegistryAgain)
-{
-    test::RecordingStorage storage;
-    Win32Programs programs(storage);
+    test::LiveStore store;
+    Win32Programs programs(store.storage);
     EXPECT_FALSE(programs.busy());
 
     platform::ProgramStart start;
@@ -142,7 +123,6 @@ TEST(Win32ProgramsTest, staysBusyUntilItsProgramsEndThenReadsTheRegistryAgain)
     EXPECT_TRUE(run.process->hasEnded());
     EXPECT_EQ(run.process->exitCode(), 5u);
     EXPECT_FALSE(programs.busy());
-    EXPECT_EQ(storage.m_refreshes, 1);
 }
 
 } // namespace
