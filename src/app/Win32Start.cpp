@@ -2,11 +2,11 @@
 #include "OpenSystem.h"
 #include "Prefixes.h"
 #include "platform/win32/WideText.h"
+#include "platform/win32/Win32Installation.h"
 #include "platform/win32/Win32Machine.h"
 #include "platform/win32/WinHttpClient.h"
 
 #include <stdexcept>
-#include <windows.h>
 
 namespace tw::app {
 
@@ -19,33 +19,6 @@ public:
 private:
     win32::Win32Machine m_machine;
 };
-
-std::string windowsDirectory()
-{
-    wchar_t buffer[MAX_PATH + 1];
-    const UINT length = GetWindowsDirectoryW(buffer, MAX_PATH + 1);
-    return length && length <= MAX_PATH ? win32::fromWide(std::wstring_view(buffer, length))
-                                        : std::string("C:\\Windows");
-}
-
-/// The folder of the running program.
-std::string programDirectory()
-{
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()));
-        if (length == 0)
-            return ".";
-        if (length < path.size()) {
-            path.resize(length);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
-    const size_t slash = path.find_last_of(L"\\/");
-    return win32::fromWide(slash == std::wstring::npos ? std::wstring(L".")
-                                                       : path.substr(0, slash));
-}
 } // namespace
 
 OpenedStart openSystem(const StartOptions& options)
@@ -55,12 +28,17 @@ OpenedStart openSystem(const StartOptions& options)
                                  "names a Wine prefix on Linux");
     if (options.preview)
         throw std::runtime_error("a preview session needs a Wine prefix");
-    return {windowsDirectory(), "system", std::make_unique<OpenedMachine>()};
+    auto machine = std::make_unique<OpenedMachine>();
+    std::string windows = machine->platform().system->windowsDirectory();
+    return {std::move(windows), "system", std::move(machine)};
 }
 
 std::string dataDirectory()
 {
-    return programDirectory();
+    const std::wstring program = win32::programFilePath();
+    const size_t slash = program.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::string(".")
+                                       : win32::fromWide(program.substr(0, slash));
 }
 
 std::unique_ptr<platform::Http> makeHttp()

@@ -118,12 +118,7 @@ protected:
     const fs::path home = dir.path() / "home";
     const WineStopper stop{prefix};
     // winemenubuilder on: the shortcuts become menu entries in a home of the test's own.
-    const std::map<std::string, std::string> env{
-        {"WINEPREFIX", prefix.string()},
-        {"WINEDLLOVERRIDES", "mscoree,mshtml="},
-        {"HOME", home.string()},
-        {"XDG_DATA_HOME", (home / ".local/share").string()},
-        {"XDG_CONFIG_HOME", (home / ".config").string()}};
+    const std::map<std::string, std::string> env = wineEnvironment(prefix, home);
 };
 
 TEST_F(InstallersWine, InstalledNothingFoundFoldersGoneFoundInTheirViewsRepairedNothingLeft)

@@ -72,13 +72,7 @@ protected:
     const fs::path prefix = dir.path() / "prefix";
     const fs::path home = dir.path() / "home";
     const WineStopper stop{prefix};
-    const std::map<std::string, std::string> env{
-        {"WINEPREFIX", prefix.string()},
-        {"WINEDEBUG", "-all"},
-        {"WINEDLLOVERRIDES", "mscoree,mshtml="},
-        {"HOME", home.string()},
-        {"XDG_DATA_HOME", (home / ".local/share").string()},
-        {"XDG_CONFIG_HOME", (home / ".config").string()}};
+    const std::map<std::string, std::string> env = wineEnvironment(prefix, home);
 };
 
 /// The shape of a JSON value: its keys and the types of their values, arrays by their first

@@ -45,10 +45,9 @@ struct BootedPrefix
         setWineEnvironment();
         const ProcessResult version = runProcess({"wine", "--version"});
         std::string first = version.out.substr(0, version.out.find('\n'));
-        path =
-            fs::temp_directory_path() / ("tidewell-test-wineprefix-" + std::to_string(::getuid()) +
-                                         "-" + sanitized(first) + "-menubuilder" +
-                                         (wineRuns32Bit() ? "-wine32" : ""));
+        path = fs::temp_directory_path() /
+               ("tidewell-test-wineprefix-" + std::to_string(::getuid()) + "-" + sanitized(first) +
+                "-menubuilder" + (wineRuns32Bit() ? "-wine32" : ""));
         if (fs::exists(path / "system.reg"))
             return;
         TempDir boot;
@@ -57,12 +56,7 @@ struct BootedPrefix
         // to a home of the boot's own.
         const fs::path home = boot.path() / "home";
         fs::create_directories(home);
-        const std::map<std::string, std::string> env{
-            {"WINEPREFIX", made.string()},
-            {"WINEDLLOVERRIDES", "mscoree,mshtml="},
-            {"HOME", home.string()},
-            {"XDG_DATA_HOME", (home / ".local/share").string()},
-            {"XDG_CONFIG_HOME", (home / ".config").string()}};
+        const std::map<std::string, std::string> env = wineEnvironment(made, home);
         const ProcessResult booted = runProcess({"wineboot", "-i"}, env);
         runProcess({"wineserver", "-w"}, env);
         if (booted.exitCode != 0 || !fs::exists(made / "system.reg")) {
@@ -92,6 +86,15 @@ bool wineRuns32Bit()
 bool wineInstalled()
 {
     return runProcess({"sh", "-c", "command -v wine"}).exitCode == 0;
+}
+
+std::map<std::string, std::string> wineEnvironment(const fs::path& prefix, const fs::path& home)
+{
+    return {{"WINEPREFIX", prefix.string()},
+            {"WINEDLLOVERRIDES", "mscoree,mshtml="},
+            {"HOME", home.string()},
+            {"XDG_DATA_HOME", (home / ".local/share").string()},
+            {"XDG_CONFIG_HOME", (home / ".config").string()}};
 }
 
 std::string copyBootedPrefix(const fs::path& dir)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <string>
 
 namespace tw::test {
@@ -22,6 +23,11 @@ bool wineRuns32Bit();
 /// Also sets the environment every Wine of the test inherits: no display, no downloads of
 /// Wine's add-ons, no debug output. Returns an error text, empty on success.
 std::string copyBootedPrefix(const std::filesystem::path& dir);
+
+/// The environment Windows programs run with in `prefix` as users run them: winemenubuilder
+/// on, what it writes for the desktop going to `home`; no dialogs offering Mono or Gecko.
+std::map<std::string, std::string> wineEnvironment(const std::filesystem::path& prefix,
+                                                   const std::filesystem::path& home);
 
 /// Stops Wine in the prefix and waits until its wineserver has written the registry.
 void stopWine(const std::filesystem::path& prefix);

@@ -12,7 +12,9 @@ namespace {
 constexpr const wchar_t* kRunKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr const wchar_t* kRunValue = L"Tidewell";
 
-std::wstring programPath()
+} // namespace
+
+std::wstring programFilePath()
 {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
@@ -27,12 +29,10 @@ std::wstring programPath()
     }
 }
 
-} // namespace
-
 std::optional<win::FILETIME> Win32Installation::programFileTime()
 {
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    const std::wstring path = programPath();
+    const std::wstring path = programFilePath();
     if (path.empty() || !GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
         return std::nullopt;
     return (win::FILETIME(data.ftLastWriteTime.dwHighDateTime) << 32) |

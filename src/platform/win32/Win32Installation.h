@@ -4,7 +4,12 @@
 
 #include "platform/Installation.h"
 
+#include <string>
+
 namespace tw::win32 {
+
+/// The path of the running program's file (GetModuleFileName); empty when it cannot be had.
+std::wstring programFilePath();
 
 class Win32Installation : public platform::Installation
 {

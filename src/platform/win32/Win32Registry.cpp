@@ -116,6 +116,16 @@ LONG readValue(::HKEY key, const wchar_t* name, DWORD* type, std::string* bytes)
     return rc;
 }
 
+/// Reads the value named in `value` as it is before a change: through a handle of its own,
+/// which reads even when `key` may only set values.
+LONG readBeforeChange(::HKEY key, NativeKey& reader, Win32Registry::StoredValue& value)
+{
+    LONG rc = RegOpenKeyExW(key, L"", 0, KEY_QUERY_VALUE, reader.out());
+    if (rc == ERROR_SUCCESS)
+        rc = readValue(reader.get(), value.name.c_str(), &value.type, &value.bytes);
+    return rc;
+}
+
 LONG enumValueRaw(::HKEY key, DWORD index, std::wstring* name, DWORD* type, std::string* bytes)
 {
     std::wstring nameBuffer(platform::kMaxValueNameLength + 1, L'\0');
@@ -367,12 +377,8 @@ win::LONG Win32Registry::setValue(win::HKEY key, std::string_view name, win::DWO
     change.place = *place;
     change.value.name = toWide(name);
     {
-        // A handle of its own reads the old value even when `key` may only set values.
         NativeKey reader;
-        LONG rc = RegOpenKeyExW(::HKEY(native(key)), L"", 0, KEY_QUERY_VALUE, reader.out());
-        if (rc == ERROR_SUCCESS)
-            rc = readValue(reader.get(), change.value.name.c_str(), &change.value.type,
-                           &change.value.bytes);
+        const LONG rc = readBeforeChange(::HKEY(native(key)), reader, change.value);
         if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND)
             return rc;
         change.existed = rc == ERROR_SUCCESS;
@@ -394,11 +400,8 @@ win::LONG Win32Registry::deleteValue(win::HKEY key, std::string_view name)
     change.existed = true;
     {
         NativeKey reader;
-        LONG rc = RegOpenKeyExW(::HKEY(native(key)), L"", 0, KEY_QUERY_VALUE, reader.out());
-        if (rc == ERROR_SUCCESS)
-            rc = readValue(reader.get(), change.value.name.c_str(), &change.value.type,
-                           &change.value.bytes);
-        if (rc != ERROR_SUCCESS)
+        if (const LONG rc = readBeforeChange(::HKEY(native(key)), reader, change.value);
+            rc != ERROR_SUCCESS)
             return rc;
         // Windows lists values in the order they were written.
         bool after = false;

@@ -1,6 +1,7 @@
 #include "Win32Shell.h"
 
 #include "WideText.h"
+#include "Win32System.h"
 
 // clang-format off
 #include <windows.h>
@@ -169,12 +170,7 @@ bool Win32Shell::execute(std::string_view file, std::string_view directory, bool
 
 bool Win32Shell::canElevate() const
 {
-    OSVERSIONINFOW version{};
-    version.dwOSVersionInfoSize = sizeof version;
-    using RtlGetVersion = LONG(WINAPI*)(OSVERSIONINFOW*);
-    const auto getVersion = reinterpret_cast<RtlGetVersion>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
-    if (!getVersion || getVersion(&version) != 0 || version.dwMajorVersion < 6)
+    if (Win32System().versionEx().majorVersion < 6)
         return false;
     DWORD enabled = 0;
     DWORD size = sizeof enabled;
